@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, testing and running Tavvel need.
+# Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6opengl6-dev qt6-svg-dev
+  qt6-webengine-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+  libgl-dev libxkbcommon-dev
+  libmpv-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libsqlite3-dev sqlite3 libssl-dev openssl
+  libxcb1-dev libx11-xcb-dev
+  libgtest-dev libgmock-dev googletest
+  dbus dbus-x11 xvfb xauth x11-utils imagemagick curl
+  fonts-dejavu-core
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test headless: offscreen Qt, its own session bus, and
+# temporary XDG folders, so nothing touches the user's files.
+# Usage: scripts/test.sh [build-dir] [extra CMake options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+BUILD=${1:-build}
+shift || true
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} "$@" >/dev/null
+cmake --build "$BUILD" -j"$(nproc)"
+
+TMP=$(mktemp -d)
+trap 'rm -rf "$TMP"' EXIT
+for d in data config cache runtime; do mkdir -p "$TMP/$d"; done
+chmod 700 "$TMP/runtime"
+export XDG_DATA_HOME=$TMP/data XDG_CONFIG_HOME=$TMP/config XDG_CACHE_HOME=$TMP/cache XDG_RUNTIME_DIR=$TMP/runtime
+export QT_QPA_PLATFORM=offscreen
+cd "$BUILD"
+dbus-run-session -- ctest --output-on-failure -j"$(nproc)" --timeout 300

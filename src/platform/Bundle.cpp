@@ -1,0 +1,31 @@
+#include "platform/Bundle.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <mutex>
+
+namespace platform {
+namespace {
+std::mutex bundleMutex;
+BundleInfo& bundle() {
+    static BundleInfo info;
+    return info;
+}
+}
+
+void setMainBundle(const BundleInfo& info) {
+    std::lock_guard lock(bundleMutex);
+    bundle() = info;
+}
+
+BundleInfo mainBundle() {
+    std::lock_guard lock(bundleMutex);
+    return bundle();
+}
+
+QString executableDirectory() {
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+}
+}

@@ -1,0 +1,134 @@
+#include "platform/DefaultsSuite.h"
+
+#include "platform/Bundle.h"
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <cmath>
+
+namespace platform {
+DefaultsSuite::DefaultsSuite(const QString& filePath)
+    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {
+    QDir().mkpath(QFileInfo(filePath).absolutePath());
+}
+
+DefaultsSuite::~DefaultsSuite() = default;
+
+DefaultsSuite& DefaultsSuite::standard() {
+    static DefaultsSuite suite([] {
+        const QString id = mainBundle().identifier.value_or(QStringLiteral("Tavvel"));
+        return QDir(configDirectory()).filePath(id + QStringLiteral(".ini"));
+    }());
+    return suite;
+}
+
+QString DefaultsSuite::filePath() const {
+    std::lock_guard lock(mutex_);
+    return settings_->fileName();
+}
+
+bool DefaultsSuite::isUsable() const {
+    std::lock_guard lock(mutex_);
+    return settings_->status() != QSettings::FormatError;
+}
+
+bool DefaultsSuite::contains(const QString& key) const {
+    std::lock_guard lock(mutex_);
+    return settings_->contains(key);
+}
+
+QVariant DefaultsSuite::object(const QString& key) const {
+    std::lock_guard lock(mutex_);
+    return settings_->value(key);
+}
+
+qint64 DefaultsSuite::integer(const QString& key) const {
+    const QVariant v = object(key);
+    if (!v.isValid())
+        return 0;
+    bool ok = false;
+    const qint64 i = v.toLongLong(&ok);
+    if (ok)
+        return i;
+    // A number written as a fraction: truncate, like the platform's integer reader.
+    const double d = v.toDouble(&ok);
+    if (ok && std::isfinite(d) && std::fabs(d) < 9.2e18)
+        return qint64(d);
+    return 0;
+}
+
+float DefaultsSuite::floatValue(const QString& key) const {
+    return float(doubleValue(key));
+}
+
+double DefaultsSuite::doubleValue(const QString& key) const {
+    const QVariant v = object(key);
+    if (!v.isValid())
+        return 0.0;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok ? d : 0.0;
+}
+
+bool DefaultsSuite::boolean(const QString& key) const {
+    const QVariant v = object(key);
+    if (!v.isValid())
+        return false;
+    if (v.typeId() == QMetaType::QString) {
+        const QString s = v.toString().trimmed().toLower();
+        if (s == QLatin1String("true") || s == QLatin1String("yes"))
+            return true;
+        bool ok = false;
+        const double d = s.toDouble(&ok);
+        return ok && d != 0.0;
+    }
+    return v.toBool();
+}
+
+std::optional<QString> DefaultsSuite::string(const QString& key) const {
+    const QVariant v = object(key);
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toString();
+}
+
+void DefaultsSuite::setInteger(const QString& key, qint64 value) {
+    std::lock_guard lock(mutex_);
+    settings_->setValue(key, value);
+}
+
+void DefaultsSuite::setFloat(const QString& key, float value) {
+    setDouble(key, double(value));
+}
+
+void DefaultsSuite::setDouble(const QString& key, double value) {
+    std::lock_guard lock(mutex_);
+    settings_->setValue(key, value);
+}
+
+void DefaultsSuite::setBool(const QString& key, bool value) {
+    std::lock_guard lock(mutex_);
+    settings_->setValue(key, value);
+}
+
+void DefaultsSuite::setObject(const QString& key, const QVariant& value) {
+    std::lock_guard lock(mutex_);
+    if (value.isValid())
+        settings_->setValue(key, value);
+    else
+        settings_->remove(key);
+}
+
+void DefaultsSuite::remove(const QString& key) {
+    std::lock_guard lock(mutex_);
+    settings_->remove(key);
+}
+
+bool DefaultsSuite::synchronize() {
+    std::lock_guard lock(mutex_);
+    settings_->sync();
+    return settings_->status() == QSettings::NoError;
+}
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class QSettings;
+
+namespace platform {
+// A user-defaults suite: one INI file of typed keys that several processes may share.
+// Values written by another process come back as text, so reads convert by type.
+// All calls are serialized; the object may be used from any thread.
+class DefaultsSuite {
+public:
+    explicit DefaultsSuite(const QString& filePath);
+    ~DefaultsSuite();
+    DefaultsSuite(const DefaultsSuite&) = delete;
+    DefaultsSuite& operator=(const DefaultsSuite&) = delete;
+
+    // The program's own standard defaults: $XDG_CONFIG_HOME/<identifier>.ini.
+    static DefaultsSuite& standard();
+
+    QString filePath() const;
+    bool isUsable() const;
+
+    bool contains(const QString& key) const;
+    QVariant object(const QString& key) const;             // invalid when missing
+    qint64 integer(const QString& key) const;               // 0 when missing or not a number
+    float floatValue(const QString& key) const;             // 0.0 when missing
+    double doubleValue(const QString& key) const;           // 0.0 when missing
+    bool boolean(const QString& key) const;                 // false when missing
+    std::optional<QString> string(const QString& key) const; // absent when missing
+
+    void setInteger(const QString& key, qint64 value);
+    void setFloat(const QString& key, float value);
+    void setDouble(const QString& key, double value);
+    void setBool(const QString& key, bool value);
+    void setObject(const QString& key, const QVariant& value);
+    void remove(const QString& key);
+
+    // Writes pending changes and re-reads the file, under the file's lock.
+    bool synchronize();
+
+private:
+    mutable std::mutex mutex_;
+    std::unique_ptr<QSettings> settings_;
+};
+}

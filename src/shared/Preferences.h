@@ -1,0 +1,105 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+namespace platform {
+class DefaultsSuite;
+}
+
+// Monitor arrangement stored under "MonitorArrange".
+enum class VideoPlayerScreenType : qint64 { combo = 0, dynamic = 1, lonely = 2 };
+// Play mode stored under "PlayModel".
+enum class VideoPlayerPlayModel : qint64 { single = 0, list = 1, random = 2 };
+
+// The settings object of a process, over the application group's shared suite.
+// Setters write the suite and notify observers synchronously; a one-second re-read feeds
+// changes made by the other program back through the same setters.
+class Preferences : public QObject {
+    Q_OBJECT
+public:
+    // The suite of the application group, opened once; registration runs at its creation.
+    static platform::DefaultsSuite& sharedDefaults();
+    // The process-wide object with its re-read timer.
+    static Preferences& shared();
+
+    // Writes the five registered defaults where the suite holds nothing, then synchronizes.
+    static void registerSharedDefaults(platform::DefaultsSuite& suite);
+
+    // Reads all ten keys without setters; starts no timer.
+    Preferences();
+    explicit Preferences(platform::DefaultsSuite& suite);
+
+    qint64 monitorArrange() const { return monitorArrange_; }
+    qint64 screenIndex() const { return screenIndex_; }
+    qint64 playModel() const { return playModel_; }
+    std::optional<QString> playingVideoSign() const { return playingVideoSign_; }
+    float volume() const { return volume_; }
+    bool mute() const { return mute_; }
+    bool alreadyImportVideo() const { return alreadyImportVideo_; }
+    bool isOpenPlayer() const { return isOpenPlayer_; }
+    bool isPlaying() const { return isPlaying_; }
+    bool autolaunch() const { return autolaunch_; }
+
+    void setMonitorArrange(qint64 value);
+    void setScreenIndex(qint64 value);
+    void setPlayModel(qint64 value);
+    void setPlayingVideoSign(const std::optional<QString>& value);
+    void setVolume(float value);
+    void setMute(bool value);
+    void setAlreadyImportVideo(bool value);
+    void setIsOpenPlayer(bool value);
+    void setIsPlaying(bool value);
+    void setAutolaunch(bool value);
+
+    // One re-read pass of the suite (the timer's action).
+    void updateUserDefaultFromDisk();
+
+    // A stored volume that is not a number reads as 0.5; others are clamped to 0..1.
+    static float sanitizedVolume(double stored);
+
+signals:
+    void monitorArrangeChanged(qint64 value);
+    void screenIndexChanged(qint64 value);
+    void playModelChanged(qint64 value);
+    void playingVideoSignChanged(const std::optional<QString>& value);
+    void volumeChanged(float value);
+    void muteChanged(bool value);
+    void alreadyImportVideoChanged(bool value);
+    void isOpenPlayerChanged(bool value);
+    void isPlayingChanged(bool value);
+    void autolaunchChanged(bool value);
+
+private:
+    void assertMainThread() const;
+    float readVolume() const;
+
+    platform::DefaultsSuite& suite_;
+    QTimer* timer_ = nullptr;
+
+    qint64 monitorArrange_ = 0;
+    qint64 screenIndex_ = 0;
+    qint64 playModel_ = 0;
+    std::optional<QString> playingVideoSign_;
+    float volume_ = 0.0f;
+    bool mute_ = false;
+    bool alreadyImportVideo_ = false;
+    bool isOpenPlayer_ = false;
+    bool isPlaying_ = false;
+    bool autolaunch_ = false;
+
+};
+
+namespace PreferencesKey {
+inline const QString monitorArrange = QStringLiteral("MonitorArrange");
+inline const QString screenIndex = QStringLiteral("ScreenIndex");
+inline const QString playModel = QStringLiteral("PlayModel");
+inline const QString currentVideoSign = QStringLiteral("CurrentVideoSign");
+inline const QString volume = QStringLiteral("Volume");
+inline const QString mute = QStringLiteral("Mute");
+inline const QString alreadyImportVideo = QStringLiteral("alreadyImportVideo");
+inline const QString isOpenPlayer = QStringLiteral("IsOpenPlayer");
+inline const QString isPlaying = QStringLiteral("isPlaying");
+inline const QString autolaunch = QStringLiteral("autolaunch");
+}

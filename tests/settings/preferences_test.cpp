@@ -1,0 +1,213 @@
+#include "platform/DefaultsSuite.h"
+#include "shared/Preferences.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace K = PreferencesKey;
+
+namespace {
+// A suite on its own file, so each case starts fresh and runs no timer.
+class PreferencesTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::unique_ptr<platform::DefaultsSuite> suite;
+    void SetUp() override { suite = std::make_unique<platform::DefaultsSuite>(dir.filePath("suite.ini")); }
+    Preferences& make() {
+        Preferences::registerSharedDefaults(*suite);
+        prefs = std::make_unique<Preferences>(*suite);
+        return *prefs;
+    }
+    // What another process would have written: a second object on the file, then a sync.
+    void writeFromOutside(const QString& key, const QVariant& value) {
+        QSettings other(suite->filePath(), QSettings::IniFormat);
+        if (value.isValid())
+            other.setValue(key, value);
+        else
+            other.remove(key);
+        other.sync();
+    }
+    std::unique_ptr<Preferences> prefs;
+};
+}
+
+TEST_F(PreferencesTest, FreshSuiteRegistersFiveKeysAndDefaultsTheRest) {
+    Preferences& p = make();
+    EXPECT_TRUE(suite->contains(K::autolaunch));
+    EXPECT_TRUE(suite->contains(K::volume));
+    EXPECT_TRUE(suite->contains(K::mute));
+    EXPECT_TRUE(suite->contains(K::isOpenPlayer));
+    EXPECT_TRUE(suite->contains(K::isPlaying));
+    for (const QString& key : {K::monitorArrange, K::screenIndex, K::playModel, K::alreadyImportVideo, K::currentVideoSign})
+        EXPECT_FALSE(suite->contains(key)) << key.toStdString();
+    EXPECT_EQ(p.monitorArrange(), 0);
+    EXPECT_EQ(p.screenIndex(), 0);
+    EXPECT_EQ(p.playModel(), 0);
+    EXPECT_FALSE(p.playingVideoSign().has_value());
+    EXPECT_FLOAT_EQ(p.volume(), 0.5f);
+    EXPECT_FALSE(p.mute());
+    EXPECT_FALSE(p.alreadyImportVideo());
+    EXPECT_TRUE(p.isOpenPlayer());
+    EXPECT_TRUE(p.isPlaying());
+    EXPECT_TRUE(p.autolaunch());
+}
+
+TEST_F(PreferencesTest, ExistingValuesSurviveRegistration) {
+    suite->setDouble(K::volume, 0.8);
+    suite->setBool(K::isOpenPlayer, false);
+    suite->synchronize();
+    Preferences& p = make();
+    EXPECT_FLOAT_EQ(p.volume(), 0.8f);
+    EXPECT_FALSE(p.isOpenPlayer());
+}
+
+TEST_F(PreferencesTest, IdlePassCallsNoSetter) {
+    Preferences& p = make();
+    p.setPlayingVideoSign(QStringLiteral("abc"));
+    QSignalSpy sign(&p, &Preferences::playingVideoSignChanged), open(&p, &Preferences::isOpenPlayerChanged),
+        playing(&p, &Preferences::isPlayingChanged), volume(&p, &Preferences::volumeChanged),
+        arrange(&p, &Preferences::monitorArrangeChanged), autolaunch(&p, &Preferences::autolaunchChanged);
+    p.updateUserDefaultFromDisk();
+    p.updateUserDefaultFromDisk();
+    EXPECT_EQ(sign.count() + open.count() + playing.count() + volume.count() + arrange.count() + autolaunch.count(), 0);
+}
+
+TEST_F(PreferencesTest, SettingTheSameValueTwiceNotifiesTwice) {
+    Preferences& p = make();
+    QSignalSpy mute(&p, &Preferences::muteChanged), model(&p, &Preferences::playModelChanged);
+    p.setMute(true);
+    p.setMute(true);
+    p.setPlayModel(2);
+    p.setPlayModel(2);
+    EXPECT_EQ(mute.count(), 2);
+    EXPECT_EQ(model.count(), 2);
+}
+
+TEST_F(PreferencesTest, ChangedSignSwitchesPlayerOnInOrder) {
+    Preferences& p = make();
+    p.setIsOpenPlayer(false);
+    p.setIsPlaying(false);
+    QStringList order;
+    QObject::connect(&p, &Preferences::playingVideoSignChanged, [&] { order << "sign"; });
+    QObject::connect(&p, &Preferences::isOpenPlayerChanged, [&](bool v) { order << (v ? "open:true" : "open:false"); });
+    QObject::connect(&p, &Preferences::isPlayingChanged, [&](bool v) { order << (v ? "playing:true" : "playing:false"); });
+    writeFromOutside(K::currentVideoSign, QStringLiteral("0123456789abcdef0123456789abcdef"));
+    p.updateUserDefaultFromDisk();
+    EXPECT_EQ(order, (QStringList{"sign", "open:true", "playing:true"}));
+    EXPECT_EQ(p.playingVideoSign().value_or(QString()), QStringLiteral("0123456789abcdef0123456789abcdef"));
+}
+
+TEST_F(PreferencesTest, RemovedSignBecomesEmptyTextInPropertyAndSuite) {
+    Preferences& p = make();
+    p.setPlayingVideoSign(QStringLiteral("abc"));
+    p.setIsOpenPlayer(false);
+    writeFromOutside(K::currentVideoSign, QVariant());
+    QSignalSpy open(&p, &Preferences::isOpenPlayerChanged);
+    p.updateUserDefaultFromDisk();
+    ASSERT_TRUE(p.playingVideoSign().has_value());
+    EXPECT_TRUE(p.playingVideoSign()->isEmpty());
+    EXPECT_TRUE(suite->contains(K::currentVideoSign));
+    EXPECT_EQ(suite->string(K::currentVideoSign).value_or(QStringLiteral("x")), QString());
+    EXPECT_EQ(open.count(), 1);
+    EXPECT_TRUE(p.isOpenPlayer());
+    // And that is stable: the next pass sees "" == "".
+    QSignalSpy sign(&p, &Preferences::playingVideoSignChanged);
+    p.updateUserDefaultFromDisk();
+    EXPECT_EQ(sign.count(), 0);
+}
+
+TEST_F(PreferencesTest, SettingAbsentSignRemovesKey) {
+    Preferences& p = make();
+    p.setPlayingVideoSign(QStringLiteral("abc"));
+    EXPECT_TRUE(suite->contains(K::currentVideoSign));
+    p.setPlayingVideoSign(std::nullopt);
+    EXPECT_FALSE(suite->contains(K::currentVideoSign));
+}
+
+TEST_F(PreferencesTest, OpenPlayerTurningTrueAlwaysNotifiesPlaying) {
+    Preferences& p = make();
+    p.setIsOpenPlayer(false);
+    ASSERT_TRUE(p.isPlaying());
+    QSignalSpy playing(&p, &Preferences::isPlayingChanged);
+    writeFromOutside(K::isOpenPlayer, true);
+    p.updateUserDefaultFromDisk();
+    EXPECT_EQ(playing.count(), 1);
+    EXPECT_TRUE(p.isPlaying());
+
+    // Turning it off leaves the playing flag alone.
+    playing.clear();
+    writeFromOutside(K::isOpenPlayer, false);
+    p.updateUserDefaultFromDisk();
+    EXPECT_EQ(playing.count(), 0);
+}
+
+TEST_F(PreferencesTest, ExternalChangesComeBackThroughTheSetters) {
+    Preferences& p = make();
+    writeFromOutside(K::monitorArrange, 2);
+    writeFromOutside(K::screenIndex, 1);
+    writeFromOutside(K::playModel, 1);
+    writeFromOutside(K::mute, true);
+    writeFromOutside(K::autolaunch, false);
+    QSignalSpy arrange(&p, &Preferences::monitorArrangeChanged);
+    p.updateUserDefaultFromDisk();
+    EXPECT_EQ(arrange.count(), 1);
+    EXPECT_EQ(p.monitorArrange(), 2);
+    EXPECT_EQ(p.screenIndex(), 1);
+    EXPECT_EQ(p.playModel(), 1);
+    EXPECT_TRUE(p.mute());
+    EXPECT_FALSE(p.autolaunch());
+}
+
+TEST_F(PreferencesTest, BadStoredVolumeIsSanitizedAndSettles) {
+    Preferences& p = make();
+    QSignalSpy volume(&p, &Preferences::volumeChanged);
+    writeFromOutside(K::volume, QStringLiteral("nan"));
+    p.updateUserDefaultFromDisk();
+    EXPECT_FLOAT_EQ(p.volume(), 0.5f);
+    p.updateUserDefaultFromDisk();  // no endless re-apply
+    p.updateUserDefaultFromDisk();
+    EXPECT_LE(volume.count(), 1);
+
+    writeFromOutside(K::volume, 7.5);
+    p.updateUserDefaultFromDisk();
+    EXPECT_FLOAT_EQ(p.volume(), 1.0f);
+    writeFromOutside(K::volume, -3);
+    p.updateUserDefaultFromDisk();
+    EXPECT_FLOAT_EQ(p.volume(), 0.0f);
+    writeFromOutside(K::volume, QStringLiteral("loud"));
+    p.updateUserDefaultFromDisk();
+    EXPECT_FLOAT_EQ(p.volume(), 0.5f);
+    EXPECT_FALSE(std::isnan(p.volume()));
+}
+
+TEST_F(PreferencesTest, AutolaunchAndImportFlagDoNotSynchronize) {
+    Preferences& p = make();
+    p.setAutolaunch(false);
+    p.setAlreadyImportVideo(true);
+    // Nothing reached the file yet. (Read the bytes: a second QSettings in this process would
+    // share the first one's cache.)
+    auto fileText = [&] {
+        QFile f(suite->filePath());
+        f.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(f.readAll());
+    };
+    EXPECT_TRUE(fileText().contains(QStringLiteral("autolaunch=true")));
+    EXPECT_FALSE(fileText().contains(K::alreadyImportVideo));
+    // A synchronizing setter flushes them too.
+    p.setMute(true);
+    EXPECT_TRUE(fileText().contains(QStringLiteral("autolaunch=false")));
+    EXPECT_TRUE(fileText().contains(QStringLiteral("alreadyImportVideo=true")));
+}
+
+TEST_F(PreferencesTest, WrongTypesReadThroughTypedReaders) {
+    suite->setObject(K::monitorArrange, QStringLiteral("two"));
+    suite->setObject(K::mute, QStringLiteral("1"));
+    suite->synchronize();
+    Preferences& p = make();
+    EXPECT_EQ(p.monitorArrange(), 0);
+    EXPECT_TRUE(p.mute());
+}

@@ -1,0 +1,62 @@
+// Child process of the settings tests.
+//   settings_child set <key> <value>   change a setting through Preferences.shared and exit
+//   settings_child watch <key>         print "changed <value>" when the setting changes, for 10 s
+//   settings_child post <name>         post a distributed notification and exit
+//   settings_child listen <name>       print "got <name>" when it arrives, for 10 s
+#include "platform/DistributedNotificationCenter.h"
+#include "shared/Disposable.h"
+#include "shared/Preferences.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+static void say(const QString& text) {
+    std::printf("%s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3)
+        return 2;
+    const QString verb = args[1];
+    const QString key = args[2];
+    DisposablePtr dispose;
+
+    if (verb == QLatin1String("set") && args.size() >= 4) {
+        Preferences& p = Preferences::shared();
+        const QString v = args[3];
+        if (key == QLatin1String("IsOpenPlayer")) p.setIsOpenPlayer(v == QLatin1String("true"));
+        else if (key == QLatin1String("isPlaying")) p.setIsPlaying(v == QLatin1String("true"));
+        else if (key == QLatin1String("Mute")) p.setMute(v == QLatin1String("true"));
+        else if (key == QLatin1String("PlayModel")) p.setPlayModel(v.toLongLong());
+        else if (key == QLatin1String("Volume")) p.setVolume(v.toFloat());
+        else if (key == QLatin1String("CurrentVideoSign")) p.setPlayingVideoSign(v == QLatin1String("-") ? std::optional<QString>() : v);
+        else return 2;
+        say(QStringLiteral("done"));
+        return 0;
+    }
+    if (verb == QLatin1String("watch")) {
+        Preferences& p = Preferences::shared();
+        if (key == QLatin1String("IsOpenPlayer"))
+            dispose = observe(&p, &Preferences::isOpenPlayerChanged, &app, [](bool v) { say(QStringLiteral("changed %1").arg(v ? "true" : "false")); });
+        else if (key == QLatin1String("PlayModel"))
+            dispose = observe(&p, &Preferences::playModelChanged, &app, [](qint64 v) { say(QStringLiteral("changed %1").arg(v)); });
+        else if (key == QLatin1String("isPlaying"))
+            dispose = observe(&p, &Preferences::isPlayingChanged, &app, [](bool v) { say(QStringLiteral("changed %1").arg(v ? "true" : "false")); });
+        say(QStringLiteral("ready"));
+    } else if (verb == QLatin1String("post")) {
+        platform::DistributedNotificationCenter::defaultCenter().post(key, true);
+        return 0;
+    } else if (verb == QLatin1String("listen")) {
+        dispose = platform::DistributedNotificationCenter::defaultCenter().addObserver(
+            key, &app, [key] { say(QStringLiteral("got ") + key); });
+        say(QStringLiteral("ready"));
+    } else {
+        return 2;
+    }
+    QTimer::singleShot(10000, &app, &QCoreApplication::quit);
+    return app.exec();
+}

@@ -1,0 +1,22 @@
+#include "support/ProcessHelpers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcessEnvironment>
+
+namespace testsupport {
+QString builtProgram(const QString& relativePath) {
+    const QString buildDir = qEnvironmentVariable("TAVVEL_BUILD_DIR");
+    if (!buildDir.isEmpty())
+        return QDir(buildDir).filePath(relativePath);
+    return QDir(QCoreApplication::applicationDirPath()).filePath(relativePath);
+}
+
+void startChild(QProcess& process, const QString& program, const QStringList& arguments) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TAVVEL_TEST_SHARED_XDG"), QStringLiteral("1"));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments);
+}
+}

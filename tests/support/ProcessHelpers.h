@@ -1,0 +1,12 @@
+#pragma once
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+// Path of a program built in this tree's bin/ or tests/ folders (TAVVEL_BUILD_DIR is set by CTest).
+QString builtProgram(const QString& relativePath);
+
+// Starts a child test program that shares this process's XDG folders.
+void startChild(QProcess& process, const QString& program, const QStringList& arguments);
+}
