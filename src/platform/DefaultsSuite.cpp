@@ -4,9 +4,11 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace platform {
 DefaultsSuite::DefaultsSuite(const QString& filePath)
@@ -96,6 +98,7 @@ std::optional<QString> DefaultsSuite::string(const QString& key) const {
 
 void DefaultsSuite::setInteger(const QString& key, qint64 value) {
     std::lock_guard lock(mutex_);
+    dirty_ = true;
     settings_->setValue(key, value);
 }
 
@@ -105,16 +108,19 @@ void DefaultsSuite::setFloat(const QString& key, float value) {
 
 void DefaultsSuite::setDouble(const QString& key, double value) {
     std::lock_guard lock(mutex_);
+    dirty_ = true;
     settings_->setValue(key, value);
 }
 
 void DefaultsSuite::setBool(const QString& key, bool value) {
     std::lock_guard lock(mutex_);
+    dirty_ = true;
     settings_->setValue(key, value);
 }
 
 void DefaultsSuite::setObject(const QString& key, const QVariant& value) {
     std::lock_guard lock(mutex_);
+    dirty_ = true;
     if (value.isValid())
         settings_->setValue(key, value);
     else
@@ -123,12 +129,33 @@ void DefaultsSuite::setObject(const QString& key, const QVariant& value) {
 
 void DefaultsSuite::remove(const QString& key) {
     std::lock_guard lock(mutex_);
+    dirty_ = true;
     settings_->remove(key);
+}
+
+DefaultsSuite::FileStamp DefaultsSuite::stampLocked() const {
+    struct stat st {};
+    if (::stat(QFile::encodeName(settings_->fileName()).constData(), &st) != 0)
+        return {};
+    return {quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+bool DefaultsSuite::synchronizeLocked() {
+    settings_->sync();
+    dirty_ = false;
+    lastStamp_ = stampLocked();
+    return settings_->status() == QSettings::NoError;
 }
 
 bool DefaultsSuite::synchronize() {
     std::lock_guard lock(mutex_);
-    settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    return synchronizeLocked();
+}
+
+bool DefaultsSuite::synchronizeIfChanged() {
+    std::lock_guard lock(mutex_);
+    if (!dirty_ && stampLocked() == lastStamp_)
+        return true;
+    return synchronizeLocked();
 }
 }

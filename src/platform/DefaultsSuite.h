@@ -41,9 +41,23 @@ public:
 
     // Writes pending changes and re-reads the file, under the file's lock.
     bool synchronize();
+    // synchronize(), skipped when nothing is pending here and the file is the one last read
+    // (same inode, size and modification time: QSettings replaces the file on every write).
+    bool synchronizeIfChanged();
 
 private:
+    struct FileStamp {
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 mtimeNs = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    FileStamp stampLocked() const;
+    bool synchronizeLocked();
+
     mutable std::mutex mutex_;
     std::unique_ptr<QSettings> settings_;
+    bool dirty_ = true;
+    FileStamp lastStamp_;
 };
 }

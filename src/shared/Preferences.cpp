@@ -172,8 +172,9 @@ void Preferences::setAutolaunch(bool value) {
 }
 
 void Preferences::updateUserDefaultFromDisk() {
-    // Without a re-read of the file, the other process's writes stay invisible.
-    suite_.synchronize();
+    // Without a re-read of the file, the other process's writes stay invisible. Skipping the
+    // read when the file is unchanged keeps the idle pass nearly free.
+    suite_.synchronizeIfChanged();
 
     if (const qint64 v = suite_.integer(K::monitorArrange); v != monitorArrange_)
         setMonitorArrange(v);
