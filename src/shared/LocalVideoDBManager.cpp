@@ -1,0 +1,271 @@
+#include "shared/LocalVideoDBManager.h"
+
+#include "platform/Bundle.h"
+#include "platform/Log.h"
+#include "shared/AppInfo.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <array>
+#include <sqlite3.h>
+
+namespace {
+constexpr const char* kInsert =
+    "INSERT INTO LocalVideos ( vid, sign, preurl, title, url, description, time, size, imgurl, imgsize, tags, "
+    "ratio, width, height, frame, rate, audio, uptime, down, view, author, avatar, avatarsize, hp, upcount, state "
+    ") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
+constexpr const char* kSelectAll = "select * from LocalVideos";
+constexpr const char* kSelectSign = "select * from LocalVideos where sign = ?";
+constexpr const char* kDeleteSign = "delete from LocalVideos where sign = ?";
+constexpr const char* kDeleteAll = "delete from LocalVideos";
+
+constexpr int kBusyTimeoutMs = 3000;
+
+bool isDesktopPlayer() {
+    return platform::mainBundle().identifier == QStringLiteral("com.zembo.TavvelHelper");
+}
+
+// One prepared statement, finalized when it goes out of scope.
+class Stmt {
+public:
+    Stmt(sqlite3* db, const char* sql) {
+        if (db)
+            sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+    }
+    ~Stmt() { sqlite3_finalize(stmt_); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+
+    bool valid() const { return stmt_ != nullptr; }
+    sqlite3_stmt* get() const { return stmt_; }
+
+    void bind(int index, qint64 value) { sqlite3_bind_int64(stmt_, index, value); }
+    void bind(int index, const QString& value) {
+        const QByteArray utf8 = value.toUtf8();
+        sqlite3_bind_text(stmt_, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    }
+
+    // Runs a statement that returns no rows.
+    bool run() { return stmt_ && sqlite3_step(stmt_) == SQLITE_DONE; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Reads rows by column name, so the record does not depend on the table's column order.
+class RowReader {
+public:
+    explicit RowReader(sqlite3_stmt* stmt) : stmt_(stmt) {
+        static constexpr std::array<const char*, 25> names = {
+            "vid",   "sign",  "preurl", "title", "url",   "description", "time",   "size",   "imgurl",
+            "imgsize", "tags", "ratio", "width", "height", "frame",      "rate",   "audio",  "uptime",
+            "down",  "view",  "author", "avatar", "avatarsize", "hp",    "upcount"};
+        const int count = sqlite3_column_count(stmt);
+        for (size_t i = 0; i < names.size(); ++i) {
+            index_[i] = -1;
+            for (int c = 0; c < count; ++c) {
+                if (qstrcmp(sqlite3_column_name(stmt, c), names[i]) == 0) {
+                    index_[i] = c;
+                    break;
+                }
+            }
+        }
+    }
+
+    VideoDetail read() const {
+        int n = 0;
+        VideoDetail v;
+        v.id = integer(n++);
+        v.sign = text(n++);
+        v.preurl = text(n++);
+        v.title = text(n++);
+        v.url = text(n++);
+        v.description = text(n++);
+        v.time = integer(n++);
+        v.size = integer(n++);
+        v.imgurl = text(n++);
+        v.imgsize = integer(n++);
+        v.tags = text(n++);
+        v.ratio = text(n++);
+        v.width = integer(n++);
+        v.height = integer(n++);
+        v.frame = integer(n++);
+        v.rate = integer(n++);
+        v.audio = integer(n++);
+        v.uptime = text(n++);
+        v.down = integer(n++);
+        v.view = integer(n++);
+        v.author = text(n++);
+        v.avatar = text(n++);
+        v.avatarsize = integer(n++);
+        v.hp = text(n++);
+        v.upcount = integer(n++);
+        return v;
+    }
+
+private:
+    // 64-bit reads: a file of 2 GiB or more must keep its size.
+    qint64 integer(int field) const {
+        const int c = index_[static_cast<size_t>(field)];
+        return c < 0 ? 0 : sqlite3_column_int64(stmt_, c);
+    }
+    // NULL (or a missing column) reads as the empty text.
+    QString text(int field) const {
+        const int c = index_[static_cast<size_t>(field)];
+        if (c < 0)
+            return {};
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
+        if (!data)
+            return {};
+        return QString::fromUtf8(data, sqlite3_column_bytes(stmt_, c));
+    }
+
+    sqlite3_stmt* stmt_;
+    std::array<int, 25> index_{};
+};
+
+// Copies the template when no file is at `path`. Qt copies through a temporary file and a
+// rename, so a failed copy leaves nothing behind; the copy of a resource is read-only and
+// has to be made writable.
+void placeTemplate(const QString& path) {
+    if (QFileInfo::exists(path))
+        return;
+    const QString resource = LocalVideoDBManager::templateResource();
+    if (!QFile::exists(resource))
+        qFatal("the database template is missing from the program");
+    QFile source(resource);
+    if (!source.copy(path)) {
+        platform::logLine(QStringLiteral("copy error ") + source.errorString());
+        return;
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::ReadOther);
+}
+}  // namespace
+
+LocalVideoDBManager& LocalVideoDBManager::shared() {
+    static LocalVideoDBManager manager(defaultPath());
+    return manager;
+}
+
+QString LocalVideoDBManager::defaultPath() {
+    return AppInfo::applicationSupport() + QStringLiteral("/Tavvel.db");
+}
+
+LocalVideoDBManager::LocalVideoDBManager(const QString& path) : path_(path) {
+    placeTemplate(path_);
+    platform::logLine(path_);
+    // Without a file the copy failed: opening with CREATE would leave an empty database without
+    // the table that every later start would keep using. Without it, the next start retries.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path_).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        platform::logLine(QStringLiteral("db open failure"));
+        sqlite3_close(db);
+        return;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    db_ = db;
+}
+
+LocalVideoDBManager::~LocalVideoDBManager() {
+    sqlite3_close(db_);
+}
+
+void LocalVideoDBManager::insertVideo(const VideoDetail& video) {
+    if (isDesktopPlayer()) {
+        platform::logLine(QStringLiteral("insert refused in the desktop player"));
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    if (videoWithSignLocked(video.sign))
+        return;
+    Stmt stmt(db_, kInsert);
+    bool ok = false;
+    if (stmt.valid()) {
+        int i = 1;
+        stmt.bind(i++, video.id);
+        stmt.bind(i++, video.sign);
+        stmt.bind(i++, video.preurl);
+        stmt.bind(i++, video.title);
+        stmt.bind(i++, video.url);
+        stmt.bind(i++, video.description);
+        stmt.bind(i++, video.time);
+        stmt.bind(i++, video.size);
+        stmt.bind(i++, video.imgurl);
+        stmt.bind(i++, video.imgsize);
+        stmt.bind(i++, video.tags);
+        stmt.bind(i++, video.ratio);
+        stmt.bind(i++, video.width);
+        stmt.bind(i++, video.height);
+        stmt.bind(i++, video.frame);
+        stmt.bind(i++, video.rate);
+        stmt.bind(i++, video.audio);
+        stmt.bind(i++, video.uptime);
+        stmt.bind(i++, video.down);
+        stmt.bind(i++, video.view);
+        stmt.bind(i++, video.author);
+        stmt.bind(i++, video.avatar);
+        stmt.bind(i++, video.avatarsize);
+        stmt.bind(i++, video.hp);
+        stmt.bind(i++, video.upcount);
+        stmt.bind(i++, qint64(1));
+        ok = stmt.run();
+    }
+    platform::logLine(QStringLiteral("insert ") + (ok ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+std::vector<VideoDetail> LocalVideoDBManager::allVideos() {
+    std::lock_guard lock(mutex_);
+    std::vector<VideoDetail> out;
+    Stmt stmt(db_, kSelectAll);
+    if (!stmt.valid())
+        return out;
+    const RowReader reader(stmt.get());
+    while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+        out.push_back(reader.read());
+    return out;
+}
+
+std::optional<VideoDetail> LocalVideoDBManager::videoWithSign(const QString& sign) {
+    std::lock_guard lock(mutex_);
+    return videoWithSignLocked(sign);
+}
+
+std::optional<VideoDetail> LocalVideoDBManager::videoWithSignLocked(const QString& sign) {
+    Stmt stmt(db_, kSelectSign);
+    if (!stmt.valid())
+        return std::nullopt;
+    stmt.bind(1, sign);
+    const RowReader reader(stmt.get());
+    std::optional<VideoDetail> last;
+    while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+        last = reader.read();  // the last row with the sign wins
+    return last;
+}
+
+bool LocalVideoDBManager::execute(const char* sql, const QString* sign) {
+    std::lock_guard lock(mutex_);
+    Stmt stmt(db_, sql);
+    if (!stmt.valid())
+        return false;
+    if (sign)
+        stmt.bind(1, *sign);
+    return stmt.run();
+}
+
+void LocalVideoDBManager::deleteVideoWithSign(const QString& sign) {
+    const bool ok = execute(kDeleteSign, &sign);
+    platform::logLine(QStringLiteral("delete ") + sign + QLatin1Char(' ') +
+                      (ok ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+void LocalVideoDBManager::deleteAllVideos() {
+    if (isDesktopPlayer()) {
+        platform::logLine(QStringLiteral("delete all refused in the desktop player"));
+        return;
+    }
+    const bool ok = execute(kDeleteAll, nullptr);
+    platform::logLine(QStringLiteral("delete all ") + (ok ? QStringLiteral("true") : QStringLiteral("false")));
+}

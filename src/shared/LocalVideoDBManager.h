@@ -1,0 +1,58 @@
+#pragma once
+#include "shared/VideoDetail.h"
+
+#include <QString>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+struct sqlite3;
+
+// The library of wallpaper videos: table "LocalVideos" of "Tavvel.db" in the shared container's
+// "Application Support". Both programs open the same file; failures are only logged.
+//
+// One connection per process, opened at construction and kept for the life of the process.
+// Calls may come from any thread: they are serialized by a mutex, and the connection waits
+// up to 3 s for the other program's lock instead of failing at once.
+//
+// In the desktop player (bundle identifier "com.zembo.TavvelHelper") insertVideo and
+// deleteAllVideos do nothing but log that they were refused: that program only lists, looks up
+// and deletes by sign.
+class LocalVideoDBManager {
+public:
+    static LocalVideoDBManager& shared();
+
+    // A manager of the database file at `path`, copying the template there when no file exists.
+    explicit LocalVideoDBManager(const QString& path);
+    ~LocalVideoDBManager();
+    LocalVideoDBManager(const LocalVideoDBManager&) = delete;
+    LocalVideoDBManager& operator=(const LocalVideoDBManager&) = delete;
+
+    // Adds the video unless a row with its sign exists; logs "insert true|false" when it tries.
+    void insertVideo(const VideoDetail& video);
+    // Every row, in the database's order.
+    std::vector<VideoDetail> allVideos();
+    // The last row with this sign, if any.
+    std::optional<VideoDetail> videoWithSign(const QString& sign);
+    // Logs "delete <sign> true|false".
+    void deleteVideoWithSign(const QString& sign);
+    // Logs "delete all true|false".
+    void deleteAllVideos();
+
+    const QString& databasePath() const { return path_; }
+    bool isOpen() const { return db_ != nullptr; }
+
+    // "<applicationSupport>/Tavvel.db".
+    static QString defaultPath();
+    // Where the template lives inside the programs.
+    static QString templateResource() { return QStringLiteral(":/Tavvel.db"); }
+
+private:
+    std::optional<VideoDetail> videoWithSignLocked(const QString& sign);
+    bool execute(const char* sql, const QString* sign);
+
+    QString path_;
+    sqlite3* db_ = nullptr;
+    std::mutex mutex_;
+};

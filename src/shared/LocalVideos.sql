@@ -1,0 +1,30 @@
+-- Schema of the template database "Tavvel.db" that ships inside both programs.
+-- The code never creates or alters the table; it only runs its fixed statements against it.
+CREATE TABLE LocalVideos (
+  vid INTEGER,
+  sign TEXT,
+  preurl TEXT,
+  title TEXT,
+  url TEXT,
+  description TEXT,
+  time INTEGER,
+  size INTEGER,
+  imgurl TEXT,
+  imgsize INTEGER,
+  tags TEXT,
+  ratio TEXT,
+  width INTEGER,
+  height INTEGER,
+  frame INTEGER,
+  rate INTEGER,
+  audio INTEGER,
+  uptime TEXT,
+  down INTEGER,
+  view INTEGER,
+  author TEXT,
+  avatar TEXT,
+  avatarsize INTEGER,
+  hp TEXT,
+  upcount INTEGER,
+  state INTEGER
+);
