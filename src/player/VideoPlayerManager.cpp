@@ -1,0 +1,469 @@
+#include "player/VideoPlayerManager.h"
+
+#include "platform/DistributedNotificationCenter.h"
+#include "platform/Log.h"
+#include "platform/Random.h"
+#include "player/DesktopWallpaperPlatform.h"
+#include "shared/LocalVideoDBManager.h"
+
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QUrl>
+
+namespace {
+const QString kUpdateVideoList = QStringLiteral("UpdateVideoList");
+
+// A stored file URL whose file exists. A plain path is no URL and so never playable.
+bool isPlayableUrl(const QString& text) {
+    const QUrl url(text);
+    if (!url.isValid() || !url.isLocalFile())
+        return false;
+    return QFileInfo(url.toLocalFile()).isFile();
+}
+
+VideoPlayerManager* sharedInstance = nullptr;
+}
+
+std::optional<VideoPlayerScreenType> screenTypeFromInteger(qint64 value) {
+    switch (quint64(value)) {
+    case 0: return VideoPlayerScreenType::combo;
+    case 1: return VideoPlayerScreenType::dynamic;
+    case 2: return VideoPlayerScreenType::lonely;
+    default: return std::nullopt;
+    }
+}
+
+std::optional<VideoPlayerPlayModel> playModelFromInteger(qint64 value) {
+    switch (quint64(value)) {
+    case 0: return VideoPlayerPlayModel::single;
+    case 1: return VideoPlayerPlayModel::list;
+    case 2: return VideoPlayerPlayModel::random;
+    default: return std::nullopt;
+    }
+}
+
+// --- VideoInfoList ---------------------------------------------------------------------------
+
+void VideoInfoList::append(VideoDetail video) {
+    items_.push_back(std::move(video));
+    if (!current_)
+        current_ = 0;
+}
+
+void VideoInfoList::removeAll() {
+    items_.clear();
+    current_.reset();
+}
+
+const VideoDetail* VideoInfoList::current() const {
+    if (!current_ || *current_ < 0 || *current_ >= count())
+        return nullptr;
+    return &items_[size_t(*current_)];
+}
+
+bool VideoInfoList::moveToSign(const QString& sign) {
+    for (int i = 0; i < count(); ++i) {
+        if (items_[size_t(i)].sign == sign) {
+            current_ = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+void VideoInfoList::advanceWrapping() {
+    if (isEmpty()) {
+        current_.reset();
+        return;
+    }
+    current_ = (current_ && *current_ + 1 < count()) ? *current_ + 1 : 0;
+}
+
+// --- construction ----------------------------------------------------------------------------
+
+VideoPlayerManager& VideoPlayerManager::shared() {
+    if (!sharedInstance) {
+        sharedInstance = new VideoPlayerManager(desktopWallpaperPlatform(), Preferences::shared(),
+                                                LocalVideoDBManager::shared());
+    }
+    return *sharedInstance;
+}
+
+void VideoPlayerManager::installShared(VideoPlayerManager* manager) {
+    sharedInstance = manager;
+}
+
+VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences& preferences,
+                                       LocalVideoDBManager& database, QObject* parent)
+    : QObject(parent), platform_(platform), preferences_(preferences), database_(database) {
+    // At start an unknown arrangement falls back to mirroring every screen.
+    const qint64 arrange = preferences_.monitorArrange();
+    screenType_ = arrange == 0   ? VideoPlayerScreenType::combo
+                  : arrange == 2 ? VideoPlayerScreenType::lonely
+                                 : VideoPlayerScreenType::dynamic;
+    screenIndex_ = preferences_.screenIndex();
+    playModel_ = playModelFromInteger(preferences_.playModel()).value_or(VideoPlayerPlayModel::single);
+
+    currentScreenList_ = platform_.screens();
+    uniform_ = [](quint32 n) { return platform::randomUniform(n); };
+
+    connect(&platform_, &WallpaperPlatform::activeSpaceDidChange, this, &VideoPlayerManager::activeSpaceDidChange);
+    updateVideoListDispose_ = platform::DistributedNotificationCenter::defaultCenter().addObserver(
+        kUpdateVideoList, this, [this] { updateVideoList(); });
+
+    Preferences* prefs = &preferences_;
+    observerDisposables_.push_back(observe(prefs, &Preferences::playingVideoSignChanged, this,
+                                           [this](const std::optional<QString>& sign) {
+                                               // A removed sign comes back from the other process as
+                                               // the empty text: it names no video either.
+                                               if (sign && !sign->isEmpty())
+                                                   playVideoWithSign(*sign);
+                                           }));
+    observerDisposables_.push_back(
+        observe(prefs, &Preferences::isPlayingChanged, this, [this](bool playing) { setPlaying(playing); }));
+    observerDisposables_.push_back(observe(prefs, &Preferences::playModelChanged, this, [this](qint64 value) {
+        playModel_ = playModelFromInteger(value).value_or(VideoPlayerPlayModel::single);
+        resetFailureCount();
+        rebuildVideoList();
+    }));
+    observerDisposables_.push_back(observe(prefs, &Preferences::isOpenPlayerChanged, this, [this](bool open) {
+        if (open)
+            openPlayer();
+        else
+            closePlayer();
+    }));
+    observerDisposables_.push_back(bindBool(prefs, &Preferences::muteChanged, this, &VideoPlayerManager::setMuted));
+    observerDisposables_.push_back(bind(prefs, &Preferences::volumeChanged, this, &VideoPlayerManager::setVolume));
+    observerDisposables_.push_back(observe(prefs, &Preferences::screenIndexChanged, this, [this](qint64 value) {
+        screenType_ = VideoPlayerScreenType::lonely;
+        screenIndex_ = value;
+        rebuildWindows();
+    }));
+    observerDisposables_.push_back(observe(prefs, &Preferences::monitorArrangeChanged, this, [this](qint64 value) {
+        // As a change an unknown arrangement means the single screen.
+        screenType_ = screenTypeFromInteger(value).value_or(VideoPlayerScreenType::lonely);
+        rebuildWindows();
+    }));
+}
+
+VideoPlayerManager::~VideoPlayerManager() {
+    observerDisposables_.clear();
+    updateVideoListDispose_.reset();
+    // The windows show the player's frames: they go first.
+    windowList_.clear();
+    if (sharedInstance == this)
+        sharedInstance = nullptr;
+}
+
+// --- the player ------------------------------------------------------------------------------
+
+MediaPlayer& VideoPlayerManager::player() {
+    if (!player_) {
+        player_ = platform_.makePlayer();
+        connect(player_.get(), &MediaPlayer::itemEnded, this, &VideoPlayerManager::onItemEnded);
+        connect(player_.get(), &MediaPlayer::itemFailed, this, &VideoPlayerManager::onItemFailed);
+        connect(player_.get(), &MediaPlayer::itemStarted, this, &VideoPlayerManager::onItemStarted);
+        rebuildVideoList();
+        player_->replaceItem(findPlayableEntry().value_or(QUrl()));
+        player_->setVolume(preferences_.volume());
+        player_->setMuted(preferences_.mute());
+        addStatusObserver();
+    }
+    return *player_;
+}
+
+bool VideoPlayerManager::isMuted() {
+    return player().isMuted();
+}
+
+void VideoPlayerManager::setMuted(bool muted) {
+    player().setMuted(muted);
+}
+
+float VideoPlayerManager::volume() {
+    return player().volume();
+}
+
+void VideoPlayerManager::setVolume(float volume) {
+    player().setVolume(volume);
+}
+
+// --- play list -------------------------------------------------------------------------------
+
+void VideoPlayerManager::rebuildVideoList() {
+    QMutexLocker lock(&videoListLocker_);
+    videoList_.removeAll();
+    std::vector<VideoDetail> rows = database_.allVideos();
+    if (playModel_ == VideoPlayerPlayModel::random)
+        rows = shuffledVideoList(rows, uniform_);
+    for (VideoDetail& row : rows)
+        videoList_.append(std::move(row));
+    const std::optional<QString> sign = preferences_.playingVideoSign();
+    if (sign && !sign->isEmpty())
+        videoList_.moveToSign(*sign);
+}
+
+std::vector<VideoDetail> VideoPlayerManager::shuffledVideoList(const std::vector<VideoDetail>& rows,
+                                                               const std::function<quint32(quint32)>& uniform) {
+    std::vector<VideoDetail> work = rows;
+    std::vector<VideoDetail> result;
+    result.reserve(rows.size());
+    while (!work.empty()) {
+        quint32 i = uniform(quint32(work.size()));
+        if (i >= work.size())  // a broken source must not read past the end
+            i = quint32(work.size() - 1);
+        result.push_back(std::move(work[i]));
+        work.erase(work.begin() + qsizetype(i));
+    }
+    return result;
+}
+
+std::optional<QUrl> VideoPlayerManager::findPlayableEntry() {
+    // One pass at most: every entry is tried once, starting at the cursor.
+    for (int step = 0; step < videoList_.count(); ++step) {
+        const VideoDetail* video = videoList_.current();
+        if (video && isPlayableUrl(video->url))
+            return QUrl(video->url);
+        videoList_.advanceWrapping();
+    }
+    return std::nullopt;
+}
+
+bool VideoPlayerManager::videoIsPlayable(const QString& sign) {
+    const std::optional<VideoDetail> row = database_.videoWithSign(sign);
+    return row && isPlayableUrl(row->url);
+}
+
+bool VideoPlayerManager::playVideoWithSign(const QString& sign) {
+    // The empty text is no sign; deleting by it would remove every row without one.
+    if (sign.isEmpty())
+        return false;
+    if (const VideoDetail* current = videoList_.current(); current && current->sign == sign)
+        return true;
+    if (!videoIsPlayable(sign)) {
+        database_.deleteVideoWithSign(sign);
+        return false;
+    }
+    player().pause();
+    resetFailureCount();
+    rebuildVideoList();
+    videoList_.moveToSign(sign);
+    openPlayer();
+    return true;
+}
+
+void VideoPlayerManager::playNextVideo() {
+    MediaPlayer& p = player();
+    if (!videoList_.current()) {
+        p.seekToZero();
+        syncPlayingSign();
+        return;
+    }
+    if (playModel_ == VideoPlayerPlayModel::single) {
+        p.seekToZero();
+        return;
+    }
+    if (!videoList_.atTail()) {
+        videoList_.advanceWrapping();
+    } else {
+        if (playModel_ == VideoPlayerPlayModel::random)
+            rebuildVideoList();  // a new order for the next pass
+        videoList_.setCurrentIndex(videoList_.isEmpty() ? std::nullopt : std::optional<int>(0));
+    }
+    removeStatusObserver();
+    p.replaceItem(findPlayableEntry().value_or(QUrl()));
+    addStatusObserver();
+    syncPlayingSign();
+}
+
+void VideoPlayerManager::syncPlayingSign() {
+    std::optional<QString> sign;
+    if (const VideoDetail* current = videoList_.current())
+        sign = current->sign;
+    if (preferences_.playingVideoSign() != sign)
+        preferences_.setPlayingVideoSign(sign);
+}
+
+void VideoPlayerManager::setPlaying(bool playing) {
+    if (playing) {
+        placeAllWindows();
+        player().play();
+        syncPlayingSign();
+    } else {
+        player().pause();
+    }
+}
+
+void VideoPlayerManager::addStatusObserver() {
+    MediaPlayer& p = player();
+    if (p.currentItem() != 0)
+        observedItem_ = p.currentItem();
+}
+
+void VideoPlayerManager::removeStatusObserver() {
+    MediaPlayer& p = player();
+    if (p.currentItem() != 0)
+        observedItem_ = 0;
+}
+
+void VideoPlayerManager::playerItemDidReachEnd() {
+    playNextVideo();
+}
+
+void VideoPlayerManager::updateVideoList() {
+    resetFailureCount();
+    rebuildVideoList();
+}
+
+void VideoPlayerManager::onItemEnded(quint64 item) {
+    // An item that has been replaced meanwhile no longer speaks for the player.
+    if (!player_ || item == 0 || item != player_->currentItem())
+        return;
+    playerItemDidReachEnd();
+}
+
+void VideoPlayerManager::onItemFailed(quint64 item) {
+    if (!player_ || item == 0 || item != player_->currentItem() || item != observedItem_)
+        return;
+    ++consecutiveFailures_;
+    if (playModel_ != VideoPlayerPlayModel::single && consecutiveFailures_ >= qMax(1, videoList_.count())) {
+        // Every entry failed once in a row: trying again would only cycle through them for ever.
+        platform::logLine(QStringLiteral("no video of the play list can be played"));
+        return;
+    }
+    playerItemDidReachEnd();
+}
+
+void VideoPlayerManager::onItemStarted(quint64 item) {
+    if (player_ && item == player_->currentItem())
+        resetFailureCount();
+}
+
+// --- windows ---------------------------------------------------------------------------------
+
+QList<QRect> VideoPlayerManager::playerViewFrames(VideoPlayerScreenType type, const QList<QRect>& screens) {
+    QList<QRect> frames;
+    if (type == VideoPlayerScreenType::combo) {
+        // The box spanned by every screen (and the origin); each window shows its part of it.
+        int minX = 0, minY = 0, maxX = 0, maxY = 0;
+        for (const QRect& s : screens) {
+            minX = qMin(minX, s.x());
+            minY = qMin(minY, s.y());
+            maxX = qMax(maxX, s.x() + s.width());
+            maxY = qMax(maxY, s.y() + s.height());
+        }
+        for (const QRect& s : screens)
+            frames.append(QRect(minX - s.x(), minY - s.y(), maxX - minX, maxY - minY));
+    } else {
+        for (const QRect& s : screens)
+            frames.append(QRect(QPoint(0, 0), s.size()));
+    }
+    return frames;
+}
+
+QList<QRect> VideoPlayerManager::playerViewFrames() const {
+    return playerViewFrames(screenType_, currentScreenList_);
+}
+
+void VideoPlayerManager::setupWindows() {
+    const QList<QRect> screens = platform_.screens();
+    if (screenType_ == VideoPlayerScreenType::lonely) {
+        currentScreenList_.clear();
+        if (!screens.isEmpty()) {
+            const bool inRange = screenIndex_ >= 0 && screenIndex_ < screens.size();
+            currentScreenList_.append(screens.at(inRange ? qsizetype(screenIndex_) : 0));
+        }
+    } else {
+        currentScreenList_ = screens;
+    }
+    const QList<QRect> frames = playerViewFrames();
+    windowList_.clear();
+    for (qsizetype i = 0; i < currentScreenList_.size(); ++i) {
+        windowList_.push_back(platform_.makeWindow(currentScreenList_.at(i), frames.at(i), player(), this));
+        placeWindow(*windowList_.back());
+    }
+    if (preferences_.isOpenPlayer()) {
+        placeAllWindows();
+        player().play();
+        syncPlayingSign();
+        if (!preferences_.isPlaying())
+            preferences_.setIsPlaying(true);
+    } else {
+        closePlayer();
+    }
+}
+
+void VideoPlayerManager::rebuildWindows() {
+    for (auto& window : windowList_)
+        window->orderOut();
+    windowList_.clear();
+    setupWindows();
+}
+
+void VideoPlayerManager::placeWindow(WallpaperWindow& window) {
+    window.setDesktopLevel();
+    if (isHideDesktopIcon_)
+        window.orderFront();
+    else
+        window.orderBack();
+}
+
+void VideoPlayerManager::placeAllWindows() {
+    for (auto& window : windowList_)
+        placeWindow(*window);
+}
+
+void VideoPlayerManager::openPlayer() {
+    placeAllWindows();
+    removeStatusObserver();
+    resetFailureCount();
+    MediaPlayer& p = player();
+    p.replaceItem(findPlayableEntry().value_or(QUrl()));
+    addStatusObserver();
+    placeAllWindows();
+    p.play();
+    syncPlayingSign();
+}
+
+void VideoPlayerManager::closePlayer() {
+    player().pause();
+    for (auto& window : windowList_)
+        window->orderOut();
+}
+
+void VideoPlayerManager::checkScreensChanged() {
+    if (!preferences_.isOpenPlayer())
+        return;
+    const QList<QRect> screens = platform_.screens();
+    if (screens.size() != currentScreenList_.size()) {
+        rebuildWindows();
+        return;
+    }
+    for (const QRect& screen : screens) {
+        if (!currentScreenList_.contains(screen)) {
+            rebuildWindows();
+            return;
+        }
+    }
+}
+
+void VideoPlayerManager::hideDesktopIcon(bool hide) {
+    isHideDesktopIcon_ = hide;
+    if (!preferences_.isOpenPlayer())
+        return;
+    for (auto& window : windowList_) {
+        window->setDesktopLevel();
+        if (hide)
+            window->orderFront();
+        else
+            window->orderBack();
+    }
+}
+
+void VideoPlayerManager::activeSpaceDidChange() {
+    hideDesktopIcon(isHideDesktopIcon_);
+}
+
+void VideoPlayerManager::tapVideoPlayerViewAction() {
+    platform::logLine(QStringLiteral("tapVideoPlayerViewAction"));
+}

@@ -1,0 +1,145 @@
+#pragma once
+#include "player/PlayerInterfaces.h"
+#include "shared/Disposable.h"
+#include "shared/Preferences.h"
+#include "shared/VideoDetail.h"
+
+class LocalVideoDBManager;
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QRect>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Maps a stored integer to an arrangement or a play mode: 0, 1 and 2 give their case, every
+// other value (negative ones too) gives none.
+std::optional<VideoPlayerScreenType> screenTypeFromInteger(qint64 value);
+std::optional<VideoPlayerPlayModel> playModelFromInteger(qint64 value);
+
+// The play list: the rows of the database in play order, with a cursor.
+class VideoInfoList {
+public:
+    bool isEmpty() const { return items_.empty(); }
+    int count() const { return int(items_.size()); }
+    const std::vector<VideoDetail>& items() const { return items_; }
+
+    void append(VideoDetail video);
+    void removeAll();
+
+    // The cursor; none only when the list is empty.
+    std::optional<int> currentIndex() const { return current_; }
+    const VideoDetail* current() const;
+    void setCurrentIndex(std::optional<int> index) { current_ = index; }
+    // Moves the cursor to the first entry with `sign`; false (cursor unchanged) when none has it.
+    bool moveToSign(const QString& sign);
+    // One step forward; from the last entry (or no cursor) back to the first.
+    void advanceWrapping();
+    bool atTail() const { return current_ && *current_ + 1 >= count(); }
+
+private:
+    std::vector<VideoDetail> items_;
+    std::optional<int> current_;
+};
+
+// The desktop player's one video player: the play list and its modes, the reactions to the
+// shared settings, and the wallpaper windows on the screens. Main thread only.
+class VideoPlayerManager : public QObject {
+    Q_OBJECT
+public:
+    // The process-wide instance on the real screens and the real player, made on first use.
+    static VideoPlayerManager& shared();
+    // Makes `manager` the one `shared()` returns (tests build theirs on fakes).
+    static void installShared(VideoPlayerManager* manager);
+
+    // Reads the settings and starts observing them, the library notice and space changes.
+    // Makes no window and no player yet.
+    VideoPlayerManager(WallpaperPlatform& platform, Preferences& preferences, LocalVideoDBManager& database,
+                       QObject* parent = nullptr);
+    ~VideoPlayerManager() override;
+
+    VideoPlayerScreenType screenType() const { return screenType_; }
+    void setScreenType(VideoPlayerScreenType type) { screenType_ = type; }
+    qint64 screenIndex() const { return screenIndex_; }
+    void setScreenIndex(qint64 index) { screenIndex_ = index; }
+    VideoPlayerPlayModel playModel() const { return playModel_; }
+
+    // The one player; the first call makes it and loads the first playable entry.
+    MediaPlayer& player();
+    bool hasPlayer() const { return player_ != nullptr; }
+    bool isMuted();
+    void setMuted(bool muted);
+    float volume();
+    void setVolume(float volume);
+
+    bool isHideDesktopIcon() const { return isHideDesktopIcon_; }
+    const VideoInfoList& videoList() const { return videoList_; }
+    const QList<QRect>& currentScreenList() const { return currentScreenList_; }
+    const std::vector<std::unique_ptr<WallpaperWindow>>& windowList() const { return windowList_; }
+
+    // Play list and modes.
+    void rebuildVideoList();
+    static std::vector<VideoDetail> shuffledVideoList(const std::vector<VideoDetail>& rows,
+                                                      const std::function<quint32(quint32)>& uniform);
+    bool playVideoWithSign(const QString& sign);
+    bool videoIsPlayable(const QString& sign);
+    void playNextVideo();
+    void syncPlayingSign();
+    void setPlaying(bool playing);
+    void addStatusObserver();
+    void removeStatusObserver();
+    void playerItemDidReachEnd();
+    void updateVideoList();
+
+    // Windows.
+    void setupWindows();
+    void rebuildWindows();
+    QList<QRect> playerViewFrames() const;
+    static QList<QRect> playerViewFrames(VideoPlayerScreenType type, const QList<QRect>& screens);
+    void placeWindow(WallpaperWindow& window);
+    void placeAllWindows();
+    void openPlayer();
+    void closePlayer();
+    void checkScreensChanged();
+    void hideDesktopIcon(bool hide);
+    void activeSpaceDidChange();
+    // Target of the click on a wallpaper window.
+    Q_INVOKABLE void tapVideoPlayerViewAction();
+
+    // The random source of the shuffle (uniform in 0 .. n-1); tests seed their own.
+    void setRandomSource(std::function<quint32(quint32)> uniform) { uniform_ = std::move(uniform); }
+
+private:
+    std::optional<QUrl> findPlayableEntry();
+    void loadPlayableEntry();
+    void onItemEnded(quint64 item);
+    void onItemFailed(quint64 item);
+    void onItemStarted(quint64 item);
+    void resetFailureCount() { consecutiveFailures_ = 0; }
+
+    WallpaperPlatform& platform_;
+    Preferences& preferences_;
+    LocalVideoDBManager& database_;
+
+    VideoPlayerScreenType screenType_ = VideoPlayerScreenType::dynamic;
+    qint64 screenIndex_ = 0;
+    VideoPlayerPlayModel playModel_ = VideoPlayerPlayModel::single;
+    std::unique_ptr<MediaPlayer> player_;
+    QList<QRect> currentScreenList_;
+    std::vector<std::unique_ptr<WallpaperWindow>> windowList_;
+    VideoInfoList videoList_;
+    QMutex videoListLocker_;
+    bool isHideDesktopIcon_ = false;
+    std::vector<DisposablePtr> observerDisposables_;
+    DisposablePtr updateVideoListDispose_;
+
+    std::function<quint32(quint32)> uniform_;
+    // The item whose failures are watched (the status observer), 0 for none.
+    quint64 observedItem_ = 0;
+    // Failed items in a row; the advance stops once a whole pass of the list has failed.
+    int consecutiveFailures_ = 0;
+};
