@@ -1,0 +1,77 @@
+// Byte-size and duration formats at their boundaries, random names, colours and styled texts.
+#include "shared/StyledText.h"
+#include "shared/TextHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+TEST(TextHelpers, ByteSizeBoundaries) {
+    const std::pair<qint64, const char*> cases[] = {
+        {0, "0 Byte"},
+        {512, "512 Byte"},
+        {1023, "1023 Byte"},
+        {1024, "1.00 KB"},
+        {1536, "1.50 KB"},
+        {1048575, "1024.00 KB"},  // still kilobytes
+        {1048576, "1.00 MB"},
+        {3000000000, "2861.02 MB"},  // no gigabyte unit
+        {-5, "-5 Byte"},
+    };
+    for (const auto& [bytes, expected] : cases)
+        EXPECT_EQ(formatByteSize(bytes), QString::fromLatin1(expected)) << bytes;
+}
+
+TEST(TextHelpers, DurationBoundaries) {
+    const std::pair<qint64, const char*> cases[] = {
+        {0, "00:00:00"},       {59, "00:00:59"},      {60, "00:01:00"},
+        {3599, "00:59:59"},    {3600, "01:00:00"},    {3725, "01:02:05"},
+        {360000, "100:00:00"}, {8640000000, "2400000:00:00"},  // beyond 32 bits of seconds
+    };
+    for (const auto& [seconds, expected] : cases)
+        EXPECT_EQ(formatDuration(seconds), QString::fromLatin1(expected)) << seconds;
+}
+
+TEST(TextHelpers, RandomNames) {
+    const QString alphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+    QSet<QChar> seen;
+    QSet<QString> names;
+    for (int i = 0; i < 2000; ++i) {
+        const QString name = randomAlphanumericString(10);
+        ASSERT_EQ(name.size(), 10);
+        for (QChar c : name) {
+            ASSERT_TRUE(alphabet.contains(c)) << name.toStdString();
+            seen.insert(c);
+        }
+        names.insert(name);
+    }
+    EXPECT_EQ(seen.size(), 62);      // every character turns up
+    EXPECT_EQ(names.size(), 2000);   // and names do not repeat
+    EXPECT_EQ(randomAlphanumericString(0), QString());
+    EXPECT_EQ(randomAlphanumericString(-3), QString());
+}
+
+TEST(TextHelpers, PaletteAndStyledTexts) {
+    EXPECT_EQ(blueNormalColor(), QColor(52, 155, 255));
+    EXPECT_EQ(blueHoverColor(), QColor(74, 168, 255));
+    EXPECT_EQ(bluePressedColor(), QColor(7, 136, 255));
+    EXPECT_EQ(greenNormalColor(), QColor(39, 215, 110));
+    EXPECT_EQ(greenHoverColor(), QColor(58, 231, 128));
+    EXPECT_EQ(greenPressedColor(), QColor(26, 195, 94));
+    EXPECT_EQ(selectionGrayColor(), QColor(217, 217, 217));
+    EXPECT_EQ(blueNormalColor().alphaF(), 1.0);
+
+    const StyledText red = redAttributedString(QStringLiteral("Failed"));
+    EXPECT_EQ(red.text, QStringLiteral("Failed"));
+    EXPECT_EQ(red.color, SystemColor::Red);
+    EXPECT_EQ(red.pointSize, 13.0);
+    EXPECT_TRUE(red.elideTail);
+    EXPECT_FALSE(red.underline);
+
+    const StyledText link = linkAttributedString(QStringLiteral("More"));
+    EXPECT_EQ(link.color, SystemColor::Blue);
+    EXPECT_TRUE(link.underline);
+    EXPECT_EQ(link.underlineColor, SystemColor::Blue);
+    EXPECT_EQ(link.pointSize, 13.0);
+    EXPECT_TRUE(link.elideTail);
+}
