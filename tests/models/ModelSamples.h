@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include "QtPrinters.h"
+
 namespace samples {
 
 inline QJsonObject videoDetail(const QString& sign = QStringLiteral("0123456789abcdef0123456789abcdef")) {

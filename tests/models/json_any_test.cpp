@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
+
 #include <QSet>
 
 TEST(TextHelpers, ByteSizeBoundaries) {

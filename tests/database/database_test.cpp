@@ -1,0 +1,250 @@
+// The local video database: placing the template, the five statements and their log lines,
+// the reading rules, and the mended faults (64-bit reads, failed copies, threads).
+#include "DatabaseTestSupport.h"
+#include "platform/Bundle.h"
+#include "shared/AppInfo.h"
+#include "shared/LocalVideoDBManager.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <thread>
+
+using dbtest::rawCount;
+using dbtest::rawExec;
+using dbtest::StdoutCapture;
+using dbtest::video;
+
+namespace {
+QJsonObject json(const VideoDetail& v) {
+    return v.toJsonObject();
+}
+}  // namespace
+
+TEST(LocalVideoDB, FirstUseCopiesTheTemplateAndLogsThePath) {
+    const QString path = AppInfo::applicationSupport() + QStringLiteral("/Tavvel.db");
+    ASSERT_FALSE(QFileInfo::exists(path));
+    StdoutCapture out;
+    LocalVideoDBManager& db = LocalVideoDBManager::shared();
+    EXPECT_EQ(out.lines(), QStringList{path});
+    EXPECT_EQ(db.databasePath(), path);
+    EXPECT_EQ(&db, &LocalVideoDBManager::shared());
+    ASSERT_TRUE(QFileInfo::exists(path));
+    EXPECT_TRUE(QFileInfo(path).permissions() & QFileDevice::WriteOwner);  // resources copy read-only
+
+    QStringList columns;
+    ASSERT_TRUE(rawExec(path, "pragma table_info(LocalVideos)", [&](sqlite3_stmt* s) {
+        columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)));
+    }));
+    EXPECT_EQ(columns, QStringLiteral("vid sign preurl title url description time size imgurl imgsize tags ratio "
+                                      "width height frame rate audio uptime down view author avatar avatarsize hp "
+                                      "upcount state")
+                           .split(QLatin1Char(' ')));
+    EXPECT_TRUE(db.allVideos().empty());
+    EXPECT_FALSE(db.videoWithSign(QStringLiteral("nothing")));
+}
+
+TEST(LocalVideoDB, InsertListLookUpAndDeleteWithTheirLogLines) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+    LocalVideoDBManager db(path);
+
+    {
+        StdoutCapture out;
+        db.insertVideo(video("s1", 1));
+        db.insertVideo(video("s2", 2));
+        db.insertVideo(video("s1", 99));  // a known sign: nothing happens, nothing is logged
+        EXPECT_EQ(out.lines(), (QStringList{"insert true", "insert true"}));
+    }
+    EXPECT_EQ(rawCount(path), 2);
+    qint64 states = 0;
+    rawExec(path, "select sum(state) from LocalVideos where state = 1",
+            [&](sqlite3_stmt* s) { states = sqlite3_column_int64(s, 0); });
+    EXPECT_EQ(states, 2);
+
+    const auto all = db.allVideos();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(json(all[0]), json(video("s1", 1)));  // every field back, in insertion order
+    EXPECT_EQ(json(all[1]), json(video("s2", 2)));
+    const auto found = db.videoWithSign(QStringLiteral("s2"));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(json(*found), json(video("s2", 2)));
+    EXPECT_FALSE(db.videoWithSign(QStringLiteral("S2")));
+
+    {
+        StdoutCapture out;
+        db.deleteVideoWithSign(QStringLiteral("s1"));
+        db.deleteVideoWithSign(QStringLiteral("missing"));  // no row: still true, nothing changes
+        EXPECT_EQ(out.lines(), (QStringList{"delete s1 true", "delete missing true"}));
+    }
+    EXPECT_EQ(rawCount(path), 1);
+    {
+        StdoutCapture out;
+        db.deleteAllVideos();
+        EXPECT_EQ(out.lines(), QStringList{"delete all true"});
+    }
+    EXPECT_EQ(rawCount(path), 0);
+    EXPECT_TRUE(db.allVideos().empty());
+}
+
+TEST(LocalVideoDB, ReadingRules) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+    LocalVideoDBManager db(path);
+    // Rows written outside the manager: NULL texts and integers, and two rows with one sign.
+    ASSERT_TRUE(rawExec(path, "insert into LocalVideos (vid, sign, title, size) values (1, 'dup', 'first', NULL)"));
+    ASSERT_TRUE(rawExec(path, "insert into LocalVideos (vid, sign, title, size, state) values (2, 'dup', NULL, 7, 1)"));
+    ASSERT_TRUE(rawExec(path, "insert into LocalVideos (vid, sign, size) values (3, 'big', 4294967296)"));
+
+    const auto dup = db.videoWithSign(QStringLiteral("dup"));
+    ASSERT_TRUE(dup);
+    EXPECT_EQ(dup->id, 2);  // the last row wins
+    EXPECT_EQ(dup->title, QString());
+    EXPECT_EQ(dup->url, QString());
+    EXPECT_EQ(dup->size, 7);
+    const auto all = db.allVideos();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].title, QStringLiteral("first"));
+    EXPECT_EQ(all[0].size, 0);           // NULL integer
+    EXPECT_EQ(all[2].size, 4294967296);  // read as 64 bits, not truncated to 0
+
+    // A second insert of a sign that has rows adds nothing.
+    db.insertVideo(video("dup"));
+    EXPECT_EQ(rawCount(path), 3);
+}
+
+TEST(LocalVideoDB, LargeValuesSurviveARoundTrip) {
+    QTemporaryDir dir;
+    LocalVideoDBManager db(dir.filePath(QStringLiteral("Tavvel.db")));
+    VideoDetail v = video("huge");
+    v.size = 3000000000;  // a file of more than 2 GiB
+    v.time = std::numeric_limits<qint64>::max();
+    v.id = std::numeric_limits<qint64>::min();
+    v.title = QStringLiteral("Ünïcode ✓ 'quoted' \"double\"");
+    db.insertVideo(v);
+    const auto back = db.videoWithSign(QStringLiteral("huge"));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->size, 3000000000);
+    EXPECT_EQ(json(*back), json(v));
+}
+
+TEST(LocalVideoDB, FailedCopyLeavesNoDatabaseAndTheNextStartRetries) {
+    QTemporaryDir dir;
+    // A plain file where the directory should be makes the copy fail (even for root).
+    const QString blocker = dir.filePath(QStringLiteral("Application Support"));
+    {
+        QFile f(blocker);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString path = blocker + QStringLiteral("/Tavvel.db");
+    {
+        StdoutCapture out;
+        LocalVideoDBManager db(path);
+        db.insertVideo(video("x"));
+        db.deleteVideoWithSign(QStringLiteral("x"));
+        db.deleteAllVideos();
+        EXPECT_TRUE(db.allVideos().empty());
+        EXPECT_FALSE(db.videoWithSign(QStringLiteral("x")));
+        EXPECT_FALSE(db.isOpen());
+        const QStringList lines = out.lines();
+        ASSERT_EQ(lines.size(), 6);
+        EXPECT_TRUE(lines[0].startsWith(QStringLiteral("copy error "))) << lines[0].toStdString();
+        EXPECT_EQ(lines.mid(1), (QStringList{path, "db open failure", "insert false", "delete x false",
+                                             "delete all false"}));
+    }
+    EXPECT_FALSE(QFileInfo::exists(path));
+
+    // The next start, with the obstacle gone, copies the template and works.
+    ASSERT_TRUE(QFile::remove(blocker));
+    ASSERT_TRUE(QDir().mkpath(blocker));
+    LocalVideoDBManager db(path);
+    EXPECT_TRUE(db.isOpen());
+    db.insertVideo(video("x"));
+    EXPECT_TRUE(db.videoWithSign(QStringLiteral("x")));
+}
+
+TEST(LocalVideoDB, ExistingFileIsKeptAndAFileThatIsNoDatabaseFailsQuietly) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+    {
+        LocalVideoDBManager first(path);
+        first.insertVideo(video("kept"));
+    }
+    {
+        LocalVideoDBManager second(path);  // no new copy over the existing library
+        EXPECT_TRUE(second.videoWithSign(QStringLiteral("kept")));
+    }
+
+    const QString junk = dir.filePath(QStringLiteral("junk.db"));
+    {
+        QFile f(junk);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+    }
+    StdoutCapture out;
+    LocalVideoDBManager db(junk);
+    db.insertVideo(video("y"));
+    EXPECT_TRUE(db.allVideos().empty());
+    EXPECT_EQ(out.lines(), (QStringList{junk, "insert false"}));
+}
+
+TEST(LocalVideoDB, TwoConnectionsSeeEachOthersWrites) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+    LocalVideoDBManager a(path);
+    LocalVideoDBManager b(path);
+    a.insertVideo(video("from-a"));
+    EXPECT_TRUE(b.videoWithSign(QStringLiteral("from-a")));
+    b.insertVideo(video("from-a"));  // already there for b too
+    b.deleteVideoWithSign(QStringLiteral("from-a"));
+    EXPECT_TRUE(a.allVideos().empty());
+}
+
+TEST(LocalVideoDB, CallsFromManyThreadsAreSerialized) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+    LocalVideoDBManager db(path);
+    StdoutCapture out;  // keeps the many log lines out of the test output
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&db, t] {
+            for (int i = 0; i < 40; ++i) {
+                // Every thread inserts the same signs: exactly one insert of each may win.
+                db.insertVideo(video(QStringLiteral("v%1").arg(i), t));
+                db.allVideos();
+                db.videoWithSign(QStringLiteral("v%1").arg(i));
+            }
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    const QStringList lines = out.lines();
+    EXPECT_EQ(lines.count(QStringLiteral("insert true")), 40);
+    EXPECT_EQ(lines.count(QStringLiteral("insert false")), 0);
+    EXPECT_EQ(rawCount(path), 40);
+}
+
+TEST(LocalVideoDB, DesktopPlayerNeverInsertsOrDeletesAll) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+    LocalVideoDBManager db(path);
+    db.insertVideo(video("a"));
+    db.insertVideo(video("b"));
+    platform::setMainBundle({QStringLiteral("1.0"), QStringLiteral("1"), QStringLiteral("com.zembo.TavvelHelper")});
+    {
+        StdoutCapture out;
+        db.insertVideo(video("c"));
+        db.deleteAllVideos();
+        db.deleteVideoWithSign(QStringLiteral("a"));  // the player may delete a missing file's row
+        const QStringList lines = out.lines();
+        ASSERT_EQ(lines.size(), 3);
+        EXPECT_FALSE(lines.contains(QStringLiteral("insert true")));
+        EXPECT_FALSE(lines.contains(QStringLiteral("delete all true")));
+        EXPECT_EQ(lines[2], QStringLiteral("delete a true"));
+    }
+    EXPECT_EQ(rawCount(path), 1);
+    EXPECT_TRUE(db.videoWithSign(QStringLiteral("b")));
+    platform::setMainBundle({});
+}
