@@ -1,7 +1,26 @@
+#include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
+#include "platform/BusName.h"
+#include "platform/DistributedNotificationCenter.h"
+#include "platform/Log.h"
+#include "platform/SystemEvents.h"
 #include "shared/Preferences.h"
 
 #include <QApplication>
+#include <QMainWindow>
+
+namespace {
+// A second start shows the running program's main window instead.
+void showMainWindows() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow*>(widget)) {
+            widget->show();
+            widget->raise();
+            widget->activateWindow();
+        }
+    }
+}
+}
 
 int main(int argc, char* argv[]) {
     platform::setMainBundle({QStringLiteral(TAVVEL_SHORT_VERSION), QStringLiteral(TAVVEL_BUILD),
@@ -9,6 +28,24 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Tavvel"));
     app.setQuitOnLastWindowClosed(false);
+
+    const QString identifier = QString::fromLatin1(platform::kMainAppIdentifier);
+    if (platform::hasSessionBus() && !platform::claimBusName(identifier)) {
+        platform::reopenRunningApplication(identifier);
+        return 0;
+    }
+    platform::setReopenHandler(showMainWindows);
+    platform::SystemEvents::quitOnTerminationSignals();
+
+    // The desktop player's exit ends this program too.
+    const DisposablePtr terminal = platform::DistributedNotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("com.zembo.tavvel.mac.ter"), &app, [] { QCoreApplication::quit(); });
+
     Preferences::shared();
+
+    const QString helper = QString::fromLatin1(platform::kHelperIdentifier);
+    if (!platform::isApplicationRunning(helper))
+        platform::launchApplication(helper);
+
     return app.exec();
 }

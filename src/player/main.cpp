@@ -1,5 +1,9 @@
+#include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
-#include "shared/Preferences.h"
+#include "platform/BusName.h"
+#include "platform/Log.h"
+#include "platform/SystemEvents.h"
+#include "player/AppDelegate.h"
 
 #include <QApplication>
 
@@ -8,7 +12,19 @@ int main(int argc, char* argv[]) {
                              QStringLiteral(TAVVEL_BUNDLE_ID)});
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("TavvelHelper"));
+    // The player has no main window; closing an update window must not end it.
     app.setQuitOnLastWindowClosed(false);
-    Preferences::shared();
+
+    // One player per session: the bus name is how the main program sees that it runs.
+    if (!platform::hasSessionBus()) {
+        platform::logLine(QStringLiteral("no session bus: running without the main program's notices"));
+    } else if (!platform::claimBusName(QString::fromLatin1(platform::kHelperIdentifier))) {
+        platform::logLine(QStringLiteral("TavvelHelper is already running"));
+        return 0;
+    }
+    platform::SystemEvents::quitOnTerminationSignals();
+
+    AppDelegate delegate;
+    delegate.attachToApplication();
     return app.exec();
 }

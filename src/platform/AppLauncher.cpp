@@ -1,0 +1,81 @@
+#include "platform/AppLauncher.h"
+
+#include "platform/Bundle.h"
+#include "platform/BusName.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace platform {
+namespace {
+constexpr const char* kReopenPath = "/com/zembo/tavvel/Application";
+constexpr const char* kReopenInterface = "com.zembo.tavvel.Application";
+
+class ReopenService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.zembo.tavvel.Application")
+public:
+    std::function<void()> handler;
+public slots:
+    void Reopen() {
+        if (handler)
+            handler();
+    }
+};
+}
+
+QDBusMessage reopenCall(const QString& identifier) {
+    return QDBusMessage::createMethodCall(identifier, QString::fromLatin1(kReopenPath),
+                                          QString::fromLatin1(kReopenInterface), QStringLiteral("Reopen"));
+}
+
+QString executableForIdentifier(const QString& identifier) {
+    QString name;
+    if (identifier == QLatin1String(kMainAppIdentifier))
+        name = QStringLiteral("Tavvel");
+    else if (identifier == QLatin1String(kHelperIdentifier))
+        name = QStringLiteral("TavvelHelper");
+    else
+        return {};
+    return QDir(executableDirectory()).filePath(name);
+}
+
+bool isApplicationRunning(const QString& identifier) {
+    return isBusNameOwned(identifier);
+}
+
+void launchApplication(const QString& identifier) {
+    if (isApplicationRunning(identifier)) {
+        QDBusConnection::sessionBus().asyncCall(reopenCall(identifier));
+        return;
+    }
+    const QString program = executableForIdentifier(identifier);
+    if (program.isEmpty() || !QFileInfo(program).isExecutable())
+        return;
+    QProcess::startDetached(program, {}, QFileInfo(program).absolutePath());
+}
+
+bool reopenRunningApplication(const QString& identifier) {
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(reopenCall(identifier), QDBus::Block, 2000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+void setReopenHandler(std::function<void()> handler) {
+    static ReopenService* service = [] {
+        auto* s = new ReopenService;  // serves for the whole process
+        if (QCoreApplication::instance())
+            s->moveToThread(QCoreApplication::instance()->thread());
+        QDBusConnection::sessionBus().registerObject(QString::fromLatin1(kReopenPath), s,
+                                                     QDBusConnection::ExportAllSlots);
+        return s;
+    }();
+    service->handler = std::move(handler);
+}
+}
+
+#include "AppLauncher.moc"

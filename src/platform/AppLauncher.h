@@ -1,0 +1,28 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+namespace platform {
+inline constexpr const char* kMainAppIdentifier = "com.zembo.tavvel.macOS";
+inline constexpr const char* kHelperIdentifier = "com.zembo.TavvelHelper";
+
+// The executable, beside the running one, of the program with this bundle identifier; empty
+// for an identifier of no program of ours.
+QString executableForIdentifier(const QString& identifier);
+
+// True while a process owns the identifier's bus name.
+bool isApplicationRunning(const QString& identifier);
+
+// Launches the program with this identifier: a running one is asked to reopen (show its main
+// window); otherwise its executable is started detached. Returns at once; the outcome is not
+// reported.
+void launchApplication(const QString& identifier);
+
+// Asks the running program with this identifier to reopen and waits (up to two seconds) until
+// it has the request, so the caller may exit right after. False when none answers.
+bool reopenRunningApplication(const QString& identifier);
+
+// Serves reopen requests sent to this process by launchApplication. The handler runs on the
+// main thread. Call once, after claiming the bus name.
+void setReopenHandler(std::function<void()> handler);
+}

@@ -1,0 +1,27 @@
+#include "platform/BusName.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+
+namespace platform {
+bool hasSessionBus() {
+    return QDBusConnection::sessionBus().isConnected();
+}
+
+bool claimBusName(const QString& name) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
+        name, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
+    return reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
+}
+
+bool isBusNameOwned(const QString& name) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    const QDBusReply<bool> reply = bus.interface()->isServiceRegistered(name);
+    return reply.isValid() && reply.value();
+}
+}
