@@ -1,36 +1,46 @@
 #include "player/DesktopWallpaperPlatform.h"
 
+#include "platform/gui/X11Desktop.h"
+#include "player/DesktopWallpaperWindow.h"
+#include "player/MpvPlayer.h"
+#include "player/VideoRenderer.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace {
-class NullPlayer final : public MediaPlayer {
+class DesktopPlatform final : public WallpaperPlatform {
 public:
-    quint64 replaceItem(const QUrl& url) override { return current_ = url.isEmpty() ? 0 : ++next_; }
-    quint64 currentItem() const override { return current_; }
-    void play() override { playing_ = true; }
-    void pause() override { playing_ = false; }
-    bool isPlaying() const override { return playing_; }
-    void seekToZero() override {}
-    void setMuted(bool muted) override { muted_ = muted; }
-    bool isMuted() const override { return muted_; }
-    void setVolume(float volume) override { volume_ = volume; }
-    float volume() const override { return volume_; }
-
-private:
-    quint64 current_ = 0, next_ = 0;
-    bool playing_ = false, muted_ = false;
-    float volume_ = 0;
-};
-
-class StubPlatform final : public WallpaperPlatform {
-public:
-    QList<QRect> screens() const override { return {}; }
-    std::unique_ptr<WallpaperWindow> makeWindow(const QRect&, const QRect&, MediaPlayer&, QObject*) override {
-        return nullptr;
+    DesktopPlatform() {
+        if (platform::isX11())
+            connect(&platform::X11CurrentDesktopWatcher::shared(), &platform::X11CurrentDesktopWatcher::currentDesktopChanged,
+                    this, &WallpaperPlatform::activeSpaceDidChange);
     }
-    std::unique_ptr<MediaPlayer> makePlayer() override { return std::make_unique<NullPlayer>(); }
+
+    QList<QRect> screens() const override {
+        QList<QRect> result;
+        QScreen* primary = QGuiApplication::primaryScreen();
+        if (primary)
+            result.append(primary->geometry());
+        for (QScreen* screen : QGuiApplication::screens()) {
+            if (screen != primary)
+                result.append(screen->geometry());
+        }
+        return result;
+    }
+
+    std::unique_ptr<WallpaperWindow> makeWindow(const QRect& screen, const QRect& playerViewFrame,
+                                                MediaPlayer& player, QObject* clickTarget) override {
+        return std::make_unique<DesktopWallpaperWindow>(screen, playerViewFrame, player.renderer(), clickTarget);
+    }
+
+    std::unique_ptr<MediaPlayer> makePlayer() override {
+        return std::make_unique<MpvPlayer>(makeSoftwareRenderer());
+    }
 };
 }
 
 WallpaperPlatform& desktopWallpaperPlatform() {
-    static auto* platform = new StubPlatform;
+    static auto* platform = new DesktopPlatform;
     return *platform;
 }

@@ -1,0 +1,89 @@
+#include "platform/gui/X11Desktop.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <cstdlib>
+#include <xcb/xcb.h>
+
+namespace platform {
+namespace {
+xcb_connection_t* connection() {
+    if (!qGuiApp)
+        return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(qstrlen(name)), name), nullptr);
+    if (!reply)
+        return XCB_ATOM_NONE;
+    const xcb_atom_t result = reply->atom;
+    std::free(reply);
+    return result;
+}
+}
+
+bool isX11() {
+    return connection() != nullptr;
+}
+
+bool setDesktopWindowType(QWidget* window) {
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return false;
+    const xcb_window_t id = xcb_window_t(window->winId());
+    const xcb_atom_t type = atom(c, "_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t desktop = atom(c, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    const xcb_atom_t wmDesktop = atom(c, "_NET_WM_DESKTOP");
+    const xcb_atom_t state = atom(c, "_NET_WM_STATE");
+    const xcb_atom_t states[] = {atom(c, "_NET_WM_STATE_STICKY"), atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const quint32 allDesktops = 0xFFFFFFFFu;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type, XCB_ATOM_ATOM, 32, 1, &desktop);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, wmDesktop, XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, 3, states);
+    xcb_flush(c);
+    return true;
+}
+
+X11CurrentDesktopWatcher& X11CurrentDesktopWatcher::shared() {
+    static auto* watcher = new X11CurrentDesktopWatcher;
+    return *watcher;
+}
+
+X11CurrentDesktopWatcher::X11CurrentDesktopWatcher() {
+    xcb_connection_t* c = connection();
+    if (!c)
+        return;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen)
+        return;
+    root_ = screen->root;
+    currentDesktopAtom_ = atom(c, "_NET_CURRENT_DESKTOP");
+    // Add property changes of the root window to what this client already selects there
+    // (Qt listens on the root window too; replacing its mask would deafen it).
+    quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    if (xcb_get_window_attributes_reply_t* attrs =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), nullptr)) {
+        mask |= attrs->your_event_mask;
+        std::free(attrs);
+    }
+    xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+    qGuiApp->installNativeEventFilter(this);
+}
+
+bool X11CurrentDesktopWatcher::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t" || !message)
+        return false;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+        auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+        if (notify->window == root_ && notify->atom == currentDesktopAtom_ && currentDesktopAtom_ != XCB_ATOM_NONE)
+            emit currentDesktopChanged();
+    }
+    return false;  // Qt still sees the event
+}
+}

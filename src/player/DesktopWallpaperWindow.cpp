@@ -1,0 +1,79 @@
+#include "player/DesktopWallpaperWindow.h"
+
+#include "platform/gui/X11Desktop.h"
+#include "views/PlayerView.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
+
+WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& playerViewFrame,
+                                             VideoFrameSource* source, QObject* clickTarget)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
+      clickTarget_(clickTarget) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QStringLiteral("Tavvel wallpaper"));
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::black);
+    setPalette(p);
+    setAutoFillBackground(true);
+    if (QScreen* target = QGuiApplication::screenAt(screen.center())) {
+        winId();
+        windowHandle()->setScreen(target);
+    }
+    setGeometry(screen);
+    playerView_ = new PlayerView(playerViewFrame, this);
+    playerView_->setPlayer(source);
+}
+
+void WallpaperWindowWidget::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void WallpaperWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && clickTarget_)
+        QMetaObject::invokeMethod(clickTarget_, "tapVideoPlayerViewAction");
+    pressed_ = false;
+}
+
+DesktopWallpaperWindow::DesktopWallpaperWindow(const QRect& screen, const QRect& playerViewFrame,
+                                               VideoFrameSource* source, QObject* clickTarget)
+    : widget_(new WallpaperWindowWidget(screen, playerViewFrame, source, clickTarget)) {}
+
+DesktopWallpaperWindow::~DesktopWallpaperWindow() {
+    if (widget_) {
+        widget_->hide();
+        widget_->deleteLater();
+    }
+}
+
+void DesktopWallpaperWindow::setDesktopLevel() {
+    // The window type only counts before the window is first mapped; once set it stays.
+    if (!widget_ || desktopTypeSet_)
+        return;
+    widget_->winId();
+    platform::setDesktopWindowType(widget_);
+    desktopTypeSet_ = true;
+}
+
+void DesktopWallpaperWindow::orderFront() {
+    if (!widget_)
+        return;
+    widget_->show();
+    widget_->raise();
+}
+
+void DesktopWallpaperWindow::orderBack() {
+    if (!widget_)
+        return;
+    widget_->show();
+    widget_->lower();
+}
+
+void DesktopWallpaperWindow::orderOut() {
+    if (widget_)
+        widget_->hide();
+}

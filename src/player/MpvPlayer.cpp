@@ -1,0 +1,212 @@
+#include "player/MpvPlayer.h"
+
+#include "platform/Log.h"
+
+#include <mpv/client.h>
+
+#include <QMetaObject>
+#include <clocale>
+#include <cstring>
+
+namespace {
+enum : uint64_t { kEofReached = 1 };
+
+void setOption(mpv_handle* mpv, const char* name, const char* value) {
+    if (mpv_set_option_string(mpv, name, value) < 0)
+        platform::logLine(QStringLiteral("mpv option refused: %1=%2").arg(QLatin1String(name), QLatin1String(value)));
+}
+}
+
+MpvPlayer::MpvPlayer(std::unique_ptr<VideoRenderer> renderer, QObject* parent)
+    : MediaPlayer(parent), renderer_(std::move(renderer)) {
+    // libmpv refuses to start unless numbers are formatted the C way; Qt set the locale from the
+    // environment when the application object was made.
+    std::setlocale(LC_NUMERIC, "C");
+    mpv_ = mpv_create();
+    if (!mpv_) {
+        platform::logLine(QStringLiteral("mpv core could not be created"));
+        return;
+    }
+    setOption(mpv_, "vo", "libmpv");
+    setOption(mpv_, "hwdec", "auto-safe");
+    setOption(mpv_, "keep-open", "yes");        // stay on the last frame at the end ...
+    setOption(mpv_, "keep-open-pause", "no");   // ... without changing the rate
+    setOption(mpv_, "idle", "yes");
+    setOption(mpv_, "pause", "yes");
+    setOption(mpv_, "input-default-bindings", "no");
+    setOption(mpv_, "input-vo-keyboard", "no");
+    setOption(mpv_, "osc", "no");
+    setOption(mpv_, "osd-level", "0");
+    setOption(mpv_, "audio-display", "no");
+    setOption(mpv_, "load-scripts", "no");
+    setOption(mpv_, "ytdl", "no");
+    if (mpv_initialize(mpv_) < 0) {
+        platform::logLine(QStringLiteral("mpv core could not be initialized"));
+        mpv_terminate_destroy(mpv_);
+        mpv_ = nullptr;
+        return;
+    }
+    mpv_request_log_messages(mpv_, "error");
+    mpv_observe_property(mpv_, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
+    if (renderer_ && !renderer_->attach(mpv_))
+        platform::logLine(QStringLiteral("mpv render context could not be created"));
+    mpv_set_wakeup_callback(mpv_, &MpvPlayer::onWakeup, this);
+}
+
+MpvPlayer::~MpvPlayer() {
+    if (!mpv_)
+        return;
+    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
+    // The render context must go before the core.
+    if (renderer_)
+        renderer_->detach();
+    mpv_terminate_destroy(mpv_);
+    mpv_ = nullptr;
+}
+
+void MpvPlayer::onWakeup(void* context) {
+    // mpv's thread: drain the events on the main thread, once per burst.
+    auto* self = static_cast<MpvPlayer*>(context);
+    if (!self->wakeupPending_.exchange(true))
+        QMetaObject::invokeMethod(self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
+}
+
+void MpvPlayer::drainEvents() {
+    wakeupPending_ = false;
+    while (mpv_) {
+        mpv_event* event = mpv_wait_event(mpv_, 0);
+        if (!event || event->event_id == MPV_EVENT_NONE)
+            break;
+        handleEvent(*event);
+    }
+}
+
+void MpvPlayer::handleEvent(const mpv_event& event) {
+    switch (event.event_id) {
+    case MPV_EVENT_START_FILE:
+        streamEntry_ = quint64(static_cast<mpv_event_start_file*>(event.data)->playlist_entry_id);
+        break;
+    case MPV_EVENT_FILE_LOADED:
+        if (streamEntry_ == current_)
+            loaded_ = true;
+        break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        // The first frame of the item (or of a seek) is decoded: it plays.
+        emit itemStarted(streamEntry_);
+        break;
+    case MPV_EVENT_VIDEO_RECONFIG:
+        if (renderer_) {
+            int64_t w = 0, h = 0;
+            mpv_get_property(mpv_, "dwidth", MPV_FORMAT_INT64, &w);
+            mpv_get_property(mpv_, "dheight", MPV_FORMAT_INT64, &h);
+            renderer_->setVideoSize(QSize(int(w), int(h)));
+        }
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto* end = static_cast<mpv_event_end_file*>(event.data);
+        const quint64 entry = quint64(end->playlist_entry_id);
+        if (entry == current_)
+            loaded_ = false;
+        if (end->reason == MPV_END_FILE_REASON_ERROR) {
+            platform::logLine(QStringLiteral("video failed: %1").arg(QString::fromUtf8(mpv_error_string(end->error))));
+            emit itemFailed(entry);
+        } else if (end->reason == MPV_END_FILE_REASON_EOF) {
+            emit itemEnded(entry);
+        }
+        break;
+    }
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto* property = static_cast<mpv_event_property*>(event.data);
+        if (event.reply_userdata == kEofReached && property->format == MPV_FORMAT_FLAG &&
+            *static_cast<int*>(property->data))
+            emit itemEnded(streamEntry_);
+        break;
+    }
+    case MPV_EVENT_LOG_MESSAGE: {
+        const auto* message = static_cast<mpv_event_log_message*>(event.data);
+        platform::logLine(QStringLiteral("mpv: %1").arg(QString::fromUtf8(message->text).trimmed()));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MpvPlayer::failLater(quint64 item) {
+    QMetaObject::invokeMethod(this, [this, item] { emit itemFailed(item); }, Qt::QueuedConnection);
+}
+
+quint64 MpvPlayer::replaceItem(const QUrl& url) {
+    loaded_ = false;
+    if (!mpv_) {
+        current_ = url.isEmpty() ? 0 : ++localItems_;
+        if (current_)
+            failLater(current_);
+        return current_;
+    }
+    if (url.isEmpty()) {
+        const char* stop[] = {"stop", nullptr};
+        mpv_command(mpv_, stop);
+        current_ = 0;
+        return 0;
+    }
+    const QByteArray path = url.isLocalFile() ? url.toLocalFile().toUtf8() : url.toEncoded();
+    const char* load[] = {"loadfile", path.constData(), "replace", nullptr};
+    mpv_node result;
+    std::memset(&result, 0, sizeof result);
+    if (mpv_command_ret(mpv_, load, &result) < 0) {
+        current_ = ++localItems_;
+        failLater(current_);
+        return current_;
+    }
+    current_ = ++localItems_;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 &&
+                result.u.list->values[i].format == MPV_FORMAT_INT64)
+                current_ = quint64(result.u.list->values[i].u.int64);
+        }
+    }
+    mpv_free_node_contents(&result);
+    return current_;
+}
+
+void MpvPlayer::play() {
+    playing_ = true;
+    if (mpv_) {
+        int paused = 0;
+        mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &paused);
+    }
+}
+
+void MpvPlayer::pause() {
+    playing_ = false;
+    if (mpv_) {
+        int paused = 1;
+        mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &paused);
+    }
+}
+
+void MpvPlayer::seekToZero() {
+    // Nothing to seek in a failed or missing item; seeking must not reload it either.
+    if (!mpv_ || current_ == 0 || !loaded_)
+        return;
+    const char* seek[] = {"seek", "0", "absolute", nullptr};
+    mpv_command_async(mpv_, 0, seek);
+}
+
+void MpvPlayer::setMuted(bool muted) {
+    muted_ = muted;
+    if (mpv_) {
+        int flag = muted ? 1 : 0;
+        mpv_set_property(mpv_, "mute", MPV_FORMAT_FLAG, &flag);
+    }
+}
+
+void MpvPlayer::setVolume(float volume) {
+    volume_ = qBound(0.0f, volume, 1.0f);
+    if (mpv_) {
+        double percent = double(volume_) * 100.0;
+        mpv_set_property(mpv_, "volume", MPV_FORMAT_DOUBLE, &percent);
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include "views/PlayerView.h"
+
+#include <QSize>
+#include <memory>
+
+struct mpv_handle;
+
+// Draws the frames of one mpv core once, for every window that shows them. The software
+// renderer below runs everywhere; an OpenGL one can take its place on machines with a GPU.
+class VideoRenderer : public VideoFrameSource {
+    Q_OBJECT
+public:
+    using VideoFrameSource::VideoFrameSource;
+
+    // Connects to the core; before the first file is loaded (mpv's "libmpv" video output
+    // needs its render context then). False when the core refuses.
+    virtual bool attach(mpv_handle* mpv) = 0;
+    // Lets go of the core; before it is destroyed.
+    virtual void detach() = 0;
+    // The size of the decoded picture changed (mpv's display size; empty for none).
+    virtual void setVideoSize(const QSize& size) = 0;
+    virtual quint64 renderedFrames() const = 0;
+};
+
+// The renderer over mpv's software render API into a 32-bit RGB picture in memory.
+std::unique_ptr<VideoRenderer> makeSoftwareRenderer();

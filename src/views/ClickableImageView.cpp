@@ -1,0 +1,64 @@
+#include "views/ClickableImageView.h"
+
+#include <QMouseEvent>
+
+ClickableImageView::ClickableImageView(QWidget* parent) : QLabel(parent) {
+    resetCursorRects();
+}
+
+ClickableImageView::ClickableImageView(const QRect& frame, QWidget* parent) : QLabel(parent) {
+    setGeometry(frame);
+    trackingAreas_ = 1;
+    resetCursorRects();
+}
+
+void ClickableImageView::setChangeCurser(bool change) {
+    changeCurser_ = change;
+    resetCursorRects();
+}
+
+void ClickableImageView::resetCursorRects() {
+    if (changeCurser_)
+        setCursor(Qt::PointingHandCursor);
+    else
+        unsetCursor();
+}
+
+void ClickableImageView::awakeFromNib() {
+    ++trackingAreas_;
+}
+
+void ClickableImageView::enterEvent(QEnterEvent*) {
+    if (trackingAreas_ > 0 && hoverImage)
+        setPixmap(*hoverImage);
+}
+
+void ClickableImageView::leaveEvent(QEvent*) {
+    if (trackingAreas_ > 0 && normalImage)
+        setPixmap(*normalImage);
+}
+
+void ClickableImageView::mousePressEvent(QMouseEvent* event) {
+    // Taken, so that the release comes here.
+    event->accept();
+}
+
+void ClickableImageView::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (clickAction)
+        clickAction();
+}
+
+void ClickableImageView::showEvent(QShowEvent* event) {
+    QLabel::showEvent(event);
+    if (hiddenSinceShown_) {
+        hiddenSinceShown_ = false;
+        ++trackingAreas_;
+    }
+}
+
+void ClickableImageView::hideEvent(QHideEvent* event) {
+    QLabel::hideEvent(event);
+    hiddenSinceShown_ = true;
+    trackingAreas_ = 0;
+}

@@ -1,0 +1,333 @@
+// The play list and the play modes, the settings reactions and the faults that the player mends,
+// over fake screens and a fake player, with real settings and database files.
+#include "PlayerFakes.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <set>
+
+namespace {
+QStringList replaces(const QStringList& lines) {
+    QStringList out;
+    for (const QString& line : lines)
+        if (line.startsWith(QLatin1String("replace ")))
+            out.append(line.mid(8));
+    return out;
+}
+
+QString storedSign(PlayerRig& rig) {
+    return rig.prefs->playingVideoSign().value_or(QStringLiteral("<none>"));
+}
+}
+
+TEST(PlayList, ListModePlaysInTableOrderSkipsMissingFilesAndWraps) {
+    PlayerRig rig;
+    for (const char* s : {"a", "b", "c", "d"})
+        rig.library.addVideo(QString::fromLatin1(s), QLatin1String(s) != QLatin1String("c"));
+    rig.library.suite.setInteger(PreferencesKey::playModel, 1);
+    rig.make();
+    FakePlayer& player = rig.player();
+    EXPECT_EQ(replaces(rig.log.take()), QStringList{QStringLiteral("a.mp4")});
+
+    QStringList played;
+    for (int i = 0; i < 4; ++i) {
+        player.finishCurrent();
+        played.append(player.currentFile());
+        EXPECT_EQ(storedSign(rig), rig.cursor());
+    }
+    EXPECT_EQ(played, (QStringList{"b.mp4", "d.mp4", "a.mp4", "b.mp4"}));
+    // The next item plays at the player's rate: the advance never calls play itself.
+    EXPECT_FALSE(rig.log.take().contains(QStringLiteral("play")));
+}
+
+TEST(PlayList, RandomModePlaysEveryRowOncePerPassThenDrawsANewOrder) {
+    PlayerRig rig;
+    const QStringList all{"a", "b", "c", "d", "e"};
+    for (const QString& s : all)
+        rig.library.addVideo(s);
+    rig.library.suite.setInteger(PreferencesKey::playModel, 2);
+    rig.make();
+    FakePlayer& player = rig.player();
+    const QStringList firstOrder = rig.order();
+    EXPECT_EQ(std::set<QString>(firstOrder.begin(), firstOrder.end()), std::set<QString>(all.begin(), all.end()));
+
+    QStringList pass{rig.cursor()};
+    for (int i = 0; i < 4; ++i) {
+        player.finishCurrent();
+        pass.append(rig.cursor());
+    }
+    EXPECT_EQ(pass, firstOrder);
+
+    // At the end of the pass a new order is drawn and play goes on at its first entry.
+    player.finishCurrent();
+    const QStringList secondOrder = rig.order();
+    EXPECT_NE(secondOrder, firstOrder);  // the seeded draw gives another order
+    EXPECT_EQ(rig.cursor(), secondOrder.first());
+    EXPECT_EQ(player.currentFile(), secondOrder.first() + QStringLiteral(".mp4"));
+    EXPECT_EQ(storedSign(rig), secondOrder.first());
+}
+
+TEST(PlayList, ShuffleIsAPermutationAndLeavesItsInputAlone) {
+    std::vector<VideoDetail> rows(6);
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i].sign = QString::number(i);
+    std::mt19937 rng(7);
+    const auto out = VideoPlayerManager::shuffledVideoList(rows, [&](quint32 n) { return quint32(rng()) % n; });
+    ASSERT_EQ(out.size(), rows.size());
+    std::set<QString> seen;
+    for (const auto& v : out)
+        seen.insert(v.sign);
+    EXPECT_EQ(seen.size(), rows.size());
+    EXPECT_EQ(rows[0].sign, QStringLiteral("0"));
+    // Always drawing the last one reverses the list; a source out of range cannot read past it.
+    const auto reversed = VideoPlayerManager::shuffledVideoList(rows, [](quint32 n) { return n - 1; });
+    EXPECT_EQ(reversed.front().sign, QStringLiteral("5"));
+    const auto clamped = VideoPlayerManager::shuffledVideoList(rows, [](quint32) { return 99u; });
+    EXPECT_EQ(clamped.size(), rows.size());
+}
+
+TEST(PlayList, SingleModeSeeksToTheStartAndDoesNotRewriteTheSign) {
+    PlayerRig rig;
+    rig.library.addVideo(QStringLiteral("a"));
+    rig.library.addVideo(QStringLiteral("b"));
+    rig.make();
+    FakePlayer& player = rig.player();
+    rig.manager->syncPlayingSign();
+    rig.log.take();
+    QSignalSpy signs(rig.prefs.get(), &Preferences::playingVideoSignChanged);
+    player.finishCurrent();
+    EXPECT_EQ(rig.log.take(), QStringList{QStringLiteral("seek0")});
+    EXPECT_EQ(signs.count(), 0);
+    EXPECT_EQ(rig.cursor(), QStringLiteral("a"));
+}
+
+TEST(PlayList, ChoosingAVideoPlaysItOnceAndTheWriteBackEndsTheLoop) {
+    PlayerRig rig;
+    for (const char* s : {"a", "b", "c"})
+        rig.library.addVideo(QString::fromLatin1(s));
+    rig.make();
+    rig.manager->setupWindows();
+    rig.log.take();
+    QSignalSpy signs(rig.prefs.get(), &Preferences::playingVideoSignChanged);
+
+    // As the main program does it: the setting changes, the observer plays the video, and the
+    // player's own write-back of the same sign ends at the "already current" step.
+    rig.prefs->setPlayingVideoSign(QStringLiteral("c"));
+    EXPECT_EQ(replaces(rig.log.lines), QStringList{QStringLiteral("c.mp4")});
+    EXPECT_EQ(rig.cursor(), QStringLiteral("c"));
+    EXPECT_EQ(signs.count(), 1);
+    rig.log.take();
+
+    EXPECT_TRUE(rig.manager->playVideoWithSign(QStringLiteral("c")));
+    EXPECT_TRUE(rig.log.take().isEmpty());
+
+    // Also while the wallpaper is closed.
+    rig.prefs->setIsOpenPlayer(false);
+    rig.log.take();
+    EXPECT_TRUE(rig.manager->playVideoWithSign(QStringLiteral("c")));
+    EXPECT_TRUE(rig.log.take().isEmpty());
+}
+
+TEST(PlayList, ChosenVideoWithMissingFileLosesItsRowAndChangesNothingElse) {
+    PlayerRig rig;
+    rig.library.addVideo(QStringLiteral("a"));
+    rig.library.addVideo(QStringLiteral("gone"), false);
+    rig.library.addRow(QStringLiteral("plain"), rig.library.videoPath(QStringLiteral("a.mp4")));  // a path, no URL
+    rig.make();
+    rig.manager->setupWindows();
+    rig.log.take();
+
+    EXPECT_FALSE(rig.manager->videoIsPlayable(QStringLiteral("plain")));
+    EXPECT_FALSE(rig.manager->playVideoWithSign(QStringLiteral("gone")));
+    EXPECT_EQ(rig.library.signsInDatabase(), (QStringList{"a", "plain"}));
+    EXPECT_EQ(rig.cursor(), QStringLiteral("a"));
+    EXPECT_TRUE(rig.log.take().isEmpty());
+    EXPECT_FALSE(rig.manager->playVideoWithSign(QStringLiteral("no such row")));
+}
+
+TEST(PlayList, EmptySignIsNoSignAndDeletesNothing) {
+    PlayerRig rig;
+    rig.library.addVideo(QStringLiteral("a"));
+    rig.library.addRow(QString(), TestLibrary::fileUrl(rig.library.videoPath(QStringLiteral("x.mp4"))));
+    rig.library.addRow(QStringLiteral("b"), QStringLiteral("file:///nowhere/b.mp4"));
+    rig.library.suite.setObject(PreferencesKey::currentVideoSign, QStringLiteral("a"));
+    rig.make();
+    rig.manager->setupWindows();
+    rig.log.take();
+
+    EXPECT_FALSE(rig.manager->playVideoWithSign(QString()));
+    EXPECT_EQ(rig.library.signsInDatabase().size(), 3);
+
+    // The other program removes the sign: the re-read brings it back as the empty text.
+    rig.library.suite.remove(PreferencesKey::currentVideoSign);
+    rig.library.suite.synchronize();
+    rig.prefs->updateUserDefaultFromDisk();
+    EXPECT_EQ(rig.library.signsInDatabase().size(), 3);
+    EXPECT_EQ(rig.cursor(), QStringLiteral("a"));
+    EXPECT_TRUE(replaces(rig.log.take()).isEmpty());
+}
+
+TEST(PlayList, EmptyDatabaseGivesAPlayerWithoutItemAndRemovesTheStoredSign) {
+    PlayerRig rig;
+    rig.library.suite.setObject(PreferencesKey::currentVideoSign, QStringLiteral("old"));
+    rig.make();
+    rig.manager->setupWindows();
+    ASSERT_TRUE(rig.manager->hasPlayer());
+    EXPECT_EQ(rig.platform.player->currentItem(), 0u);
+    EXPECT_EQ(rig.prefs->playingVideoSign(), std::nullopt);
+    EXPECT_FALSE(rig.library.suite.contains(PreferencesKey::currentVideoSign));
+    // The end of no item seeks and writes back nothing new.
+    rig.log.take();
+    rig.manager->playNextVideo();
+    EXPECT_EQ(rig.log.take(), QStringList{QStringLiteral("seek0")});
+}
+
+TEST(PlayList, WhenEveryEntryFailsTheAdvanceStopsAfterOnePass) {
+    PlayerRig rig;
+    for (const char* s : {"a", "b", "c"})
+        rig.library.addVideo(QString::fromLatin1(s));
+    rig.library.suite.setInteger(PreferencesKey::playModel, 1);
+    rig.make();
+    FakePlayer& player = rig.player();
+    rig.log.take();
+    player.failCurrent();  // a
+    player.failCurrent();  // b
+    player.failCurrent();  // c: the whole list failed
+    EXPECT_EQ(replaces(rig.log.take()), (QStringList{"b.mp4", "c.mp4"}));
+    player.failCurrent();
+    EXPECT_TRUE(rig.log.take().isEmpty());
+
+    // A new list starts a new pass.
+    rig.manager->updateVideoList();
+    player.failCurrent();
+    EXPECT_EQ(replaces(rig.log.take()), QStringList{QStringLiteral("a.mp4")});
+
+    // A successful start too: a (1) -> b starts -> b (1) -> c (2) -> a (3) stops.
+    player.start(player.currentItem());
+    player.failCurrent();
+    player.failCurrent();
+    player.failCurrent();
+    EXPECT_EQ(replaces(rig.log.take()), (QStringList{"b.mp4", "c.mp4"}));
+}
+
+TEST(PlayList, RandomModeWithEveryEntryFailingStopsToo) {
+    PlayerRig rig;
+    for (const char* s : {"a", "b", "c"})
+        rig.library.addVideo(QString::fromLatin1(s));
+    rig.library.suite.setInteger(PreferencesKey::playModel, 2);
+    rig.make();
+    FakePlayer& player = rig.player();
+    rig.log.take();
+    for (int i = 0; i < 10; ++i)
+        player.failCurrent();
+    EXPECT_EQ(replaces(rig.log.take()).size(), 2);
+}
+
+TEST(PlayList, EventsOfAReplacedItemAreIgnored) {
+    PlayerRig rig;
+    for (const char* s : {"a", "b", "c"})
+        rig.library.addVideo(QString::fromLatin1(s));
+    rig.library.suite.setInteger(PreferencesKey::playModel, 1);
+    rig.make();
+    FakePlayer& player = rig.player();
+    const quint64 old = player.currentItem();
+    rig.manager->playVideoWithSign(QStringLiteral("c"));
+    rig.log.take();
+    player.finish(old);
+    player.fail(old);
+    EXPECT_TRUE(rig.log.take().isEmpty());
+    EXPECT_EQ(rig.cursor(), QStringLiteral("c"));
+    player.finishCurrent();
+    EXPECT_EQ(rig.cursor(), QStringLiteral("a"));
+}
+
+TEST(PlayList, SettingsMapIntegersDifferentlyAtStartAndOnChange) {
+    EXPECT_EQ(screenTypeFromInteger(-1), std::nullopt);
+    EXPECT_EQ(screenTypeFromInteger(3), std::nullopt);
+    EXPECT_EQ(screenTypeFromInteger(2), VideoPlayerScreenType::lonely);
+    EXPECT_EQ(playModelFromInteger(-2), std::nullopt);
+
+    for (qint64 stored : {qint64(3), qint64(-1)}) {
+        PlayerRig rig;
+        rig.library.suite.setInteger(PreferencesKey::monitorArrange, stored);
+        rig.library.suite.setInteger(PreferencesKey::playModel, 3);
+        rig.make();
+        EXPECT_EQ(rig.manager->screenType(), VideoPlayerScreenType::dynamic) << stored;
+        EXPECT_EQ(rig.manager->playModel(), VideoPlayerPlayModel::single);
+
+        rig.prefs->setMonitorArrange(0);
+        EXPECT_EQ(rig.manager->screenType(), VideoPlayerScreenType::combo);
+        rig.prefs->setMonitorArrange(stored);
+        EXPECT_EQ(rig.manager->screenType(), VideoPlayerScreenType::lonely) << stored;
+        rig.prefs->setPlayModel(2);
+        EXPECT_EQ(rig.manager->playModel(), VideoPlayerPlayModel::random);
+        rig.prefs->setPlayModel(3);
+        EXPECT_EQ(rig.manager->playModel(), VideoPlayerPlayModel::single);
+    }
+    PlayerRig rig;
+    rig.library.suite.setInteger(PreferencesKey::monitorArrange, 2);
+    rig.make();
+    EXPECT_EQ(rig.manager->screenType(), VideoPlayerScreenType::lonely);
+}
+
+TEST(PlayList, SettingsReactionsReachThePlayer) {
+    PlayerRig rig;
+    rig.library.addVideo(QStringLiteral("a"));
+    rig.library.suite.setDouble(PreferencesKey::volume, 0.25);
+    rig.library.suite.setBool(PreferencesKey::mute, true);
+    rig.make();
+    EXPECT_FALSE(rig.manager->hasPlayer());  // made on first use
+    EXPECT_TRUE(rig.manager->isMuted());
+    EXPECT_FLOAT_EQ(rig.manager->volume(), 0.25f);
+    EXPECT_EQ(rig.log.take(), (QStringList{"make player", "replace a.mp4"}));
+
+    rig.prefs->setMute(false);
+    rig.prefs->setVolume(0.75f);
+    EXPECT_FALSE(rig.platform.player->isMuted());
+    EXPECT_FLOAT_EQ(rig.platform.player->volume(), 0.75f);
+
+    rig.manager->setupWindows();
+    rig.log.take();
+    rig.prefs->setIsPlaying(false);
+    EXPECT_EQ(rig.log.take(), QStringList{QStringLiteral("pause")});
+    rig.prefs->setIsPlaying(true);
+    EXPECT_EQ(rig.log.take(), (QStringList{"w0 level", "w0 back", "play"}));
+    rig.prefs->setIsOpenPlayer(false);
+    EXPECT_EQ(rig.log.take(), (QStringList{"pause", "w0 out"}));
+}
+
+TEST(PlayList, UpdateVideoListFromAnotherProcessRebuildsWithoutTouchingThePicture) {
+    const QString dbusSend = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
+    if (dbusSend.isEmpty())
+        GTEST_SKIP() << "dbus-send is missing";
+    PlayerRig rig;
+    rig.library.addVideo(QStringLiteral("a"));
+    rig.library.addVideo(QStringLiteral("b"));
+    rig.library.suite.setInteger(PreferencesKey::playModel, 1);
+    rig.library.suite.setObject(PreferencesKey::currentVideoSign, QStringLiteral("b"));
+    rig.make();
+    rig.manager->setupWindows();
+    EXPECT_EQ(rig.cursor(), QStringLiteral("b"));
+    rig.library.addVideo(QStringLiteral("c"));
+    rig.log.take();
+
+    const int rc = QProcess::execute(dbusSend, {QStringLiteral("--session"), QStringLiteral("--type=signal"),
+                                                QStringLiteral("/com/zembo/tavvel/notifications"),
+                                                QStringLiteral("com.zembo.tavvel.Notifications.Notify"),
+                                                QStringLiteral("string:UpdateVideoList")});
+    ASSERT_EQ(rc, 0);
+    QElapsedTimer clock;
+    clock.start();
+    while (rig.order().size() != 3 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(rig.order(), (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(rig.cursor(), QStringLiteral("b"));
+    EXPECT_TRUE(rig.log.take().isEmpty());  // no pause, no reload
+    rig.platform.player->finishCurrent();
+    EXPECT_EQ(rig.platform.player->currentFile(), QStringLiteral("c.mp4"));
+}
