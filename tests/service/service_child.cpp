@@ -1,0 +1,39 @@
+// Child process of the service tests; shares the parent's XDG folders and service address.
+//   service_child uuid        print "uuid <identifier>"
+//   service_child install     send the install report and wait for its reply
+//   service_child heartbeat   send a boot heartbeat and wait for its reply
+#include "service/WebModel.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2)
+        return 2;
+    const QString verb = args[1];
+    if (verb == QLatin1String("uuid")) {
+        std::printf("uuid %s\n", qPrintable(WebModel::clientId()));
+        return 0;
+    }
+    WebModel model(false);
+    QTimer poll;
+    if (verb == QLatin1String("install")) {
+        const qint64 before = model.ct();
+        model.reportInstall(WebModel::InstallWay::Reinstall, QStringLiteral("1000"));
+        QObject::connect(&poll, &QTimer::timeout, &app, [&] {
+            if (model.ct() != before)
+                app.quit();
+        });
+        poll.start(20);
+    } else if (verb == QLatin1String("heartbeat")) {
+        model.sendHeartbeat(WebModel::HeartBeatType::Boot, QStringLiteral("1000"),
+                            [&](const std::optional<HeartbeatResponse>&) { app.quit(); });
+    } else {
+        return 2;
+    }
+    QTimer::singleShot(5000, &app, [] { QCoreApplication::exit(1); });
+    return app.exec();
+}
