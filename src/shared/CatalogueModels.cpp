@@ -2,59 +2,26 @@
 
 #include <QJsonDocument>
 
-using L = QLatin1StringView;
+namespace {
+using jsonread::field;
+const auto kCate = std::make_tuple(field("id", &Cate::id), field("title", &Cate::title));
+const auto kBaseInfo = std::make_tuple(field("cate", &BaseInfo::cate), field("hottags", &BaseInfo::hottags),
+                                       field("hotkey", &BaseInfo::hotkey));
+const auto kTotalVideo = std::make_tuple(field("pages", &TotalVideo::pages), field("page", &TotalVideo::page),
+                                         field("total", &TotalVideo::total), field("count", &TotalVideo::count),
+                                         field("vlist", &TotalVideo::vlist));
+}  // namespace
 
-std::optional<Cate> Cate::fromJson(const QJsonValue& value) {
-    jsonread::ObjectReader r(value);
-    Cate c;
-    c.id = r.get<qint64>(L("id"));
-    c.title = r.get<QString>(L("title"));
-    if (!r.ok)
-        return std::nullopt;
-    return c;
-}
+std::optional<Cate> Cate::fromJson(const QJsonValue& value) { return jsonread::readRecord(value, kCate); }
+QJsonObject Cate::toJsonObject() const { return jsonread::writeRecord(*this, kCate); }
 
-QJsonObject Cate::toJsonObject() const {
-    return QJsonObject{{QStringLiteral("id"), id}, {QStringLiteral("title"), title}};
-}
-
-std::optional<BaseInfo> BaseInfo::fromJson(const QJsonValue& value) {
-    jsonread::ObjectReader r(value);
-    BaseInfo b;
-    b.cate = r.get<std::vector<Cate>>(L("cate"));
-    b.hottags = r.get<std::vector<QString>>(L("hottags"));
-    b.hotkey = r.get<std::vector<QString>>(L("hotkey"));
-    if (!r.ok)
-        return std::nullopt;
-    return b;
-}
-
-QJsonObject BaseInfo::toJsonObject() const {
-    return QJsonObject{{QStringLiteral("cate"), jsonread::write(cate)},
-                       {QStringLiteral("hottags"), jsonread::write(hottags)},
-                       {QStringLiteral("hotkey"), jsonread::write(hotkey)}};
-}
+std::optional<BaseInfo> BaseInfo::fromJson(const QJsonValue& value) { return jsonread::readRecord(value, kBaseInfo); }
+QJsonObject BaseInfo::toJsonObject() const { return jsonread::writeRecord(*this, kBaseInfo); }
 
 std::optional<TotalVideo> TotalVideo::fromJson(const QJsonValue& value) {
-    jsonread::ObjectReader r(value);
-    TotalVideo t;
-    t.pages = r.get<qint64>(L("pages"));
-    t.page = r.get<qint64>(L("page"));
-    t.total = r.get<qint64>(L("total"));
-    t.count = r.get<qint64>(L("count"));
-    t.vlist = r.get<std::vector<VideoDetail>>(L("vlist"));
-    if (!r.ok)
-        return std::nullopt;
-    return t;
+    return jsonread::readRecord(value, kTotalVideo);
 }
-
-QJsonObject TotalVideo::toJsonObject() const {
-    return QJsonObject{{QStringLiteral("pages"), pages},
-                       {QStringLiteral("page"), page},
-                       {QStringLiteral("total"), total},
-                       {QStringLiteral("count"), count},
-                       {QStringLiteral("vlist"), jsonread::write(vlist)}};
-}
+QJsonObject TotalVideo::toJsonObject() const { return jsonread::writeRecord(*this, kTotalVideo); }
 
 QJsonObject VideoListRequest::toJsonObject() const {
     return QJsonObject{{QStringLiteral("ui"), ui_},

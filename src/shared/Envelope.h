@@ -13,27 +13,19 @@ struct Envelope {
     QString info;
     T data{};
 
-    static std::optional<Envelope> fromJson(const QJsonValue& value) {
-        jsonread::ObjectReader r(value);
-        Envelope out;
-        out.status = r.get<qint64>(QLatin1StringView("status"));
-        out.info = r.get<QString>(QLatin1StringView("info"));
-        out.data = r.get<T>(QLatin1StringView("data"));
-        if (!r.ok)
-            return std::nullopt;
-        return out;
-    }
+    static std::optional<Envelope> fromJson(const QJsonValue& value) { return jsonread::readRecord(value, fields()); }
 
     // The reply's text as UTF-8 bytes; any failure gives nothing and drops the cause.
     static std::optional<Envelope> fromJsonText(const QByteArray& utf8) {
         return jsonread::fromJsonText<Envelope>(utf8);
     }
 
-    QJsonObject toJsonObject() const {
-        QJsonObject o;
-        o.insert(QLatin1StringView("status"), jsonread::write(status));
-        o.insert(QLatin1StringView("info"), jsonread::write(info));
-        o.insert(QLatin1StringView("data"), jsonread::write(data));
-        return o;
+    QJsonObject toJsonObject() const { return jsonread::writeRecord(*this, fields()); }
+
+private:
+    static auto fields() {
+        using jsonread::field;
+        return std::make_tuple(field("status", &Envelope::status), field("info", &Envelope::info),
+                               field("data", &Envelope::data));
     }
 };

@@ -2,35 +2,21 @@
 
 #include <QByteArray>
 
-using L = QLatin1StringView;
+namespace {
+using jsonread::field;
+using P = PurpleData;
+const auto kPurpleData = std::make_tuple(
+    field("leftPanel", &P::leftPanel), field("leftPanelUrl", &P::leftPanelUrl), field("window", &P::window),
+    field("windowUrl", &P::windowUrl), field("browser", &P::browser), field("browserUrl", &P::browserUrl),
+    field("newFeature", &P::newFeature), field("newFeatureUrl", &P::newFeatureUrl));
+}  // namespace
 
 std::optional<PurpleData> PurpleData::fromJson(const QJsonValue& value) {
-    using List = std::vector<QString>;
-    jsonread::ObjectReader r(value);
-    PurpleData d;
-    d.leftPanel = r.get<List>(L("leftPanel"));
-    d.leftPanelUrl = r.get<List>(L("leftPanelUrl"));
-    d.window = r.get<List>(L("window"));
-    d.windowUrl = r.get<List>(L("windowUrl"));
-    d.browser = r.get<List>(L("browser"));
-    d.browserUrl = r.get<List>(L("browserUrl"));
-    d.newFeature = r.get<List>(L("newFeature"));
-    d.newFeatureUrl = r.get<List>(L("newFeatureUrl"));
-    if (!r.ok)
-        return std::nullopt;
-    return d;
+    return jsonread::readRecord(value, kPurpleData);
 }
 
 QJsonObject PurpleData::toJsonObject() const {
-    using jsonread::write;
-    return QJsonObject{{QStringLiteral("leftPanel"), write(leftPanel)},
-                       {QStringLiteral("leftPanelUrl"), write(leftPanelUrl)},
-                       {QStringLiteral("window"), write(window)},
-                       {QStringLiteral("windowUrl"), write(windowUrl)},
-                       {QStringLiteral("browser"), write(browser)},
-                       {QStringLiteral("browserUrl"), write(browserUrl)},
-                       {QStringLiteral("newFeature"), write(newFeature)},
-                       {QStringLiteral("newFeatureUrl"), write(newFeatureUrl)}};
+    return jsonread::writeRecord(*this, kPurpleData);
 }
 
 std::optional<QImage> GuideModel::decodeImage(const QString& text) {

@@ -6,6 +6,7 @@
 #include <QLatin1StringView>
 #include <QString>
 #include <optional>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -109,6 +110,40 @@ QJsonValue write(const std::vector<T>& values) {
     for (const T& value : values)
         array.append(write(value));
     return array;
+}
+
+// A record's members and their keys, listed once for reading and writing:
+//     const auto fields = std::make_tuple(jsonread::field("id", &Cate::id), ...);
+template <class R, class M>
+struct Field {
+    const char* key;
+    M R::*member;
+};
+template <class R, class M>
+constexpr Field<R, M> field(const char* key, M R::*member) {
+    return {key, member};
+}
+
+// Reads every listed member, in order; the first failure gives nothing.
+template <class R, class... M>
+std::optional<R> readRecord(const QJsonValue& value, const std::tuple<Field<R, M>...>& fields) {
+    ObjectReader r(value);
+    R out{};
+    std::apply([&](const auto&... f) { ((out.*(f.member) = r.get<std::remove_cvref_t<decltype(out.*(f.member))>>(
+                                             QLatin1StringView(f.key))),
+                                        ...); },
+               fields);
+    if (!r.ok)
+        return std::nullopt;
+    return out;
+}
+
+// Writes every listed member under its key.
+template <class R, class... M>
+QJsonObject writeRecord(const R& record, const std::tuple<Field<R, M>...>& fields) {
+    QJsonObject o;
+    std::apply([&](const auto&... f) { (o.insert(QLatin1StringView(f.key), write(record.*(f.member))), ...); }, fields);
+    return o;
 }
 
 // Reads a whole reply text into a record (or any readable type).
