@@ -1,0 +1,211 @@
+// The real player on two screens side by side, headless: Qt's offscreen platform reads the
+// screens from two_screens.json (two 320x240 screens, left and right).
+#include "PlayerFakes.h"
+#include "VideoClips.h"
+#include "player/DesktopWallpaperPlatform.h"
+#include "player/DesktopWallpaperWindow.h"
+#include "player/MpvPlayer.h"
+#include "player/VideoRenderer.h"
+#include "views/PlayerView.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalSpy>
+
+namespace {
+// Runs before main() makes the application object, so the platform sees the screen file.
+const bool kTwoScreens = [] {
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + TWO_SCREENS_JSON);
+    return true;
+}();
+
+// Share of pixels that are clearly not black.
+double litShare(const QImage& image) {
+    const QImage img = image.convertToFormat(QImage::Format_RGB32);
+    if (img.isNull())
+        return 0;
+    qint64 lit = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            if (qRed(line[x]) + qGreen(line[x]) + qBlue(line[x]) > 60)
+                ++lit;
+    }
+    return double(lit) / (double(img.width()) * img.height());
+}
+
+// Mean difference per channel between two pictures of one size.
+double meanDifference(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    if (x.size() != y.size())
+        return 255;
+    double sum = 0;
+    for (int r = 0; r < x.height(); ++r) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(r));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(r));
+        for (int c = 0; c < x.width(); ++c)
+            sum += qAbs(qRed(p[c]) - qRed(q[c])) + qAbs(qGreen(p[c]) - qGreen(q[c])) + qAbs(qBlue(p[c]) - qBlue(q[c]));
+    }
+    return sum / (3.0 * x.width() * x.height());
+}
+
+class RealPlayer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(kTwoScreens);
+        if (!playertest::haveFfmpeg())
+            GTEST_SKIP() << "ffmpeg is missing";
+    }
+
+    void addClip(const QString& sign, const QString& size, double seconds) {
+        const QString path = library.videoPath(sign + QStringLiteral(".mp4"));
+        ASSERT_TRUE(playertest::makeClip(path, size, seconds));
+        library.addRow(sign, TestLibrary::fileUrl(path));
+    }
+    void make() {
+        prefs = std::make_unique<Preferences>(library.suite);
+        manager = std::make_unique<VideoPlayerManager>(desktopWallpaperPlatform(), *prefs, library.db);
+    }
+    VideoRenderer& renderer() { return *manager->player().renderer(); }
+    // Waits until a few frames are out, then pauses, so every view shows one still frame.
+    void playAFewFramesThenPause() {
+        ASSERT_TRUE(playertest::waitFor([&] { return renderer().renderedFrames() >= 5; }, 15000));
+        manager->player().pause();
+        playertest::spin(300);
+    }
+    WallpaperWindowWidget* widget(size_t i) {
+        return static_cast<DesktopWallpaperWindow&>(*manager->windowList().at(i)).widget();
+    }
+
+    TestLibrary library;
+    std::unique_ptr<Preferences> prefs;
+    std::unique_ptr<VideoPlayerManager> manager;
+};
+}
+
+TEST_F(RealPlayer, TwoScreensSideBySide) {
+    ASSERT_EQ(QGuiApplication::screens().size(), 2);
+    EXPECT_EQ(desktopWallpaperPlatform().screens(), (QList<QRect>{QRect(0, 0, 320, 240), QRect(320, 0, 320, 240)}));
+}
+
+TEST_F(RealPlayer, MirrorShowsTheVideoInEveryWindow) {
+    addClip(QStringLiteral("a"), QStringLiteral("640x240"), 3);
+    library.suite.setInteger(PreferencesKey::monitorArrange, 1);
+    make();
+    manager->setupWindows();
+    ASSERT_EQ(manager->windowList().size(), 2u);
+    playAFewFramesThenPause();
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_TRUE(widget(i)->isVisible());
+        EXPECT_EQ(widget(i)->geometry(), desktopWallpaperPlatform().screens().at(qsizetype(i)));
+        const QImage shot = widget(i)->grab().toImage();
+        EXPECT_GT(litShare(shot), 0.5) << "window " << i;
+    }
+    // Aspect fill: the 640x240 picture is scaled to the screen's height and its middle shown.
+    const QImage frame = renderer().currentFrame().copy(160, 0, 320, 240);
+    EXPECT_LT(meanDifference(widget(0)->grab().toImage(), frame), 4.0);
+}
+
+TEST_F(RealPlayer, IntegrationShowsOneHalfOfTheFrameOnEachScreen) {
+    addClip(QStringLiteral("a"), QStringLiteral("640x240"), 3);
+    library.suite.setInteger(PreferencesKey::monitorArrange, 0);
+    make();
+    manager->setupWindows();
+    ASSERT_EQ(manager->windowList().size(), 2u);
+    playAFewFramesThenPause();
+    const QImage frame = renderer().currentFrame().copy();
+    ASSERT_EQ(frame.size(), QSize(640, 240));
+    const QImage left = widget(0)->grab().toImage();
+    const QImage right = widget(1)->grab().toImage();
+    EXPECT_LT(meanDifference(left, frame.copy(0, 0, 320, 240)), 2.0);
+    EXPECT_LT(meanDifference(right, frame.copy(320, 0, 320, 240)), 2.0);
+    EXPECT_GT(meanDifference(left, right), 10.0);  // two different halves, not one picture twice
+}
+
+TEST_F(RealPlayer, SingleScreenShowsTheVideoOnlyOnTheChosenScreen) {
+    addClip(QStringLiteral("a"), QStringLiteral("640x240"), 3);
+    library.suite.setInteger(PreferencesKey::monitorArrange, 2);
+    library.suite.setInteger(PreferencesKey::screenIndex, 1);
+    make();
+    manager->setupWindows();
+    ASSERT_EQ(manager->windowList().size(), 1u);
+    playAFewFramesThenPause();
+    EXPECT_EQ(widget(0)->geometry(), QRect(320, 0, 320, 240));
+    EXPECT_GT(litShare(widget(0)->grab().toImage()), 0.5);
+    // No other wallpaper window is up anywhere: the left screen shows nothing of it.
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    int shown = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<WallpaperWindowWidget*>(w) && w->isVisible()) {
+            ++shown;
+            EXPECT_EQ(w->screen(), screens.at(1));
+        }
+    }
+    EXPECT_EQ(shown, 1);
+}
+
+TEST_F(RealPlayer, ListModeAdvancesAtTheEndOfEachClipAndWraps) {
+    addClip(QStringLiteral("a"), QStringLiteral("160x120"), 0.5);
+    addClip(QStringLiteral("b"), QStringLiteral("160x120"), 0.5);
+    library.suite.setInteger(PreferencesKey::playModel, 1);
+    make();
+    manager->setupWindows();
+    QStringList seen{prefs->playingVideoSign().value_or(QString())};
+    QObject::connect(prefs.get(), &Preferences::playingVideoSignChanged,
+                     [&](const std::optional<QString>& s) { seen.append(s.value_or(QString())); });
+    ASSERT_TRUE(playertest::waitFor([&] { return seen.size() >= 3; }, 15000)) << seen.join(',').toStdString();
+    EXPECT_EQ(seen.mid(0, 3), (QStringList{"a", "b", "a"}));
+}
+
+TEST_F(RealPlayer, UndecodableFilesFailOncePerPassAndThenThePlayerRests) {
+    for (const char* sign : {"x", "y"}) {
+        const QString path = library.videoPath(QString::fromLatin1(sign) + QStringLiteral(".mp4"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, '\x5a'));
+        f.close();
+        library.addRow(QString::fromLatin1(sign), TestLibrary::fileUrl(path));
+    }
+    library.suite.setInteger(PreferencesKey::playModel, 1);
+    make();
+    MediaPlayer& player = manager->player();
+    QSignalSpy failures(&player, &MediaPlayer::itemFailed);
+    manager->setupWindows();
+    playertest::spin(2500);
+    EXPECT_EQ(failures.count(), 2);  // x, then y; then no more
+}
+
+TEST_F(RealPlayer, RenderingStopsWhilePausedAndWhileClosed) {
+    addClip(QStringLiteral("a"), QStringLiteral("320x240"), 5);
+    make();
+    manager->setupWindows();
+    ASSERT_TRUE(playertest::waitFor([&] { return renderer().renderedFrames() >= 3; }, 15000));
+    prefs->setIsPlaying(false);
+    playertest::spin(200);
+    quint64 frames = renderer().renderedFrames();
+    playertest::spin(600);
+    EXPECT_EQ(renderer().renderedFrames(), frames);
+
+    prefs->setIsPlaying(true);
+    ASSERT_TRUE(playertest::waitFor([&] { return renderer().renderedFrames() > frames + 3; }, 5000));
+    prefs->setIsOpenPlayer(false);
+    EXPECT_FALSE(widget(0)->isVisible());
+    playertest::spin(200);
+    frames = renderer().renderedFrames();
+    playertest::spin(600);
+    EXPECT_EQ(renderer().renderedFrames(), frames);
+}
+
+TEST_F(RealPlayer, ReplacedWindowsGoAway) {
+    addClip(QStringLiteral("a"), QStringLiteral("320x240"), 2);
+    make();
+    manager->setupWindows();
+    QPointer<QWidget> old = widget(0);
+    prefs->setMonitorArrange(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(old.isNull());
+    EXPECT_EQ(manager->windowList().size(), 2u);
+}
