@@ -87,10 +87,3 @@ TEST(JSONAny, WritesTheSameStructure) {
     ASSERT_TRUE(big);
     EXPECT_EQ(big->toJson().toArray().at(0).toInteger(), std::numeric_limits<qint64>::max());
 }
-
-TEST(JSONAny, CodingKey) {
-    const JSONCodingKey key(QStringLiteral("name"));
-    EXPECT_EQ(key.stringValue(), QStringLiteral("name"));
-    EXPECT_FALSE(key.intValue());
-    EXPECT_FALSE(JSONCodingKey::fromInt(0));
-}

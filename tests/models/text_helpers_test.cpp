@@ -1,5 +1,4 @@
-// Byte-size and duration formats at their boundaries, random names, colours and styled texts.
-#include "shared/StyledText.h"
+// Byte-size and duration formats at their boundaries, and random names.
 #include "shared/TextHelpers.h"
 
 #include <gtest/gtest.h>
@@ -51,29 +50,4 @@ TEST(TextHelpers, RandomNames) {
     EXPECT_EQ(names.size(), 2000);   // and names do not repeat
     EXPECT_EQ(randomAlphanumericString(0), QString());
     EXPECT_EQ(randomAlphanumericString(-3), QString());
-}
-
-TEST(TextHelpers, PaletteAndStyledTexts) {
-    EXPECT_EQ(blueNormalColor(), QColor(52, 155, 255));
-    EXPECT_EQ(blueHoverColor(), QColor(74, 168, 255));
-    EXPECT_EQ(bluePressedColor(), QColor(7, 136, 255));
-    EXPECT_EQ(greenNormalColor(), QColor(39, 215, 110));
-    EXPECT_EQ(greenHoverColor(), QColor(58, 231, 128));
-    EXPECT_EQ(greenPressedColor(), QColor(26, 195, 94));
-    EXPECT_EQ(selectionGrayColor(), QColor(217, 217, 217));
-    EXPECT_EQ(blueNormalColor().alphaF(), 1.0);
-
-    const StyledText red = redAttributedString(QStringLiteral("Failed"));
-    EXPECT_EQ(red.text, QStringLiteral("Failed"));
-    EXPECT_EQ(red.color, SystemColor::Red);
-    EXPECT_EQ(red.pointSize, 13.0);
-    EXPECT_TRUE(red.elideTail);
-    EXPECT_FALSE(red.underline);
-
-    const StyledText link = linkAttributedString(QStringLiteral("More"));
-    EXPECT_EQ(link.color, SystemColor::Blue);
-    EXPECT_TRUE(link.underline);
-    EXPECT_EQ(link.underlineColor, SystemColor::Blue);
-    EXPECT_EQ(link.pointSize, 13.0);
-    EXPECT_TRUE(link.elideTail);
 }
