@@ -1,0 +1,57 @@
+// Shows one clip as the wallpaper on the X server of $DISPLAY, then prints
+// "ready <window id>" once frames are on screen, and runs until stdin closes or 30 s pass.
+// Usage: wallpaper_x11_child CLIP
+#include "platform/DefaultsSuite.h"
+#include "player/DesktopWallpaperPlatform.h"
+#include "player/DesktopWallpaperWindow.h"
+#include "player/VideoPlayerManager.h"
+#include "player/VideoRenderer.h"
+#include "shared/LocalVideoDBManager.h"
+#include "shared/Preferences.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    if (argc < 2)
+        return 2;
+    QTemporaryDir dir;
+    platform::DefaultsSuite suite(dir.filePath(QStringLiteral("settings.ini")));
+    Preferences::registerSharedDefaults(suite);
+    LocalVideoDBManager db(dir.filePath(QStringLiteral("Tavvel.db")));
+    VideoDetail video;
+    video.sign = QStringLiteral("clip");
+    video.url = QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])).toString(QUrl::FullyEncoded);
+    db.insertVideo(video);
+    Preferences prefs(suite);
+    VideoPlayerManager manager(desktopWallpaperPlatform(), prefs, db);
+    manager.setupWindows();
+    if (manager.windowList().empty())
+        return 3;
+
+    auto* window = static_cast<DesktopWallpaperWindow&>(*manager.windowList().front()).widget();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (manager.player().renderer()->renderedFrames() >= 10) {
+            poll.stop();
+            std::printf("ready %llu\n", static_cast<unsigned long long>(window->winId()));
+            std::fflush(stdout);
+        }
+    });
+    poll.start(50);
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[64];
+        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
+            app.quit();
+    });
+    QTimer::singleShot(30000, &app, &QApplication::quit);
+    return app.exec();
+}

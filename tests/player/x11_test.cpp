@@ -1,0 +1,51 @@
+// On a real X server (Xvfb, one screen): the wallpaper window has the desktop window type and
+// covers the screen, and the root window shows the video.
+#include "VideoClips.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+TEST(X11Wallpaper, DesktopWindowTypeScreenGeometryAndVideoOnTheRootWindow) {
+    for (const char* tool : {"xvfb-run", "Xvfb", "xprop", "xwininfo", "import", "ffmpeg"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            GTEST_SKIP() << tool << " is missing";
+    QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("clip.mp4"));
+    ASSERT_TRUE(playertest::makeClip(clip, QStringLiteral("640x360"), 10));
+
+    QProcess run;
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 800x600x24"),
+                                           QStringLiteral(X11_CHECK_SCRIPT), QStringLiteral(X11_CHILD), clip, dir.path()});
+    ASSERT_TRUE(run.waitForFinished(90000));
+    const auto read = [&](const char* name) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    const QString xprop = read("xprop.txt");
+    ASSERT_FALSE(xprop.isEmpty()) << run.readAll().toStdString() << read("child.err").toStdString();
+    EXPECT_TRUE(xprop.contains(QStringLiteral("_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DESKTOP"))) << xprop.toStdString();
+    EXPECT_TRUE(xprop.contains(QStringLiteral("_NET_WM_STATE_STICKY"))) << xprop.toStdString();
+
+    const QString info = read("xwininfo.txt");
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Absolute upper-left X:\\s+0\\n")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Absolute upper-left Y:\\s+0\\n")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Width:\\s+800\\n")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Height:\\s+600\\n")))) << info.toStdString();
+
+    const QImage root(dir.filePath(QStringLiteral("root.png")));
+    ASSERT_FALSE(root.isNull());
+    EXPECT_EQ(root.size(), QSize(800, 600));
+    qint64 lit = 0;
+    for (int y = 0; y < root.height(); y += 4)
+        for (int x = 0; x < root.width(); x += 4) {
+            const QRgb p = root.pixel(x, y);
+            if (qRed(p) + qGreen(p) + qBlue(p) > 60)
+                ++lit;
+        }
+    EXPECT_GT(double(lit) / ((root.width() / 4) * (root.height() / 4)), 0.5);
+}
