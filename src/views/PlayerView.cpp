@@ -36,7 +36,9 @@ void PlayerView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     // Only what the window shows of this view: in the arrangement spanning all screens the view
     // is far larger than its window.
-    const QRect exposed = event->rect() & visibleRegion().boundingRect() & rect();
+    QRect exposed = event->rect() & rect();
+    if (isVisible())
+        exposed &= visibleRegion().boundingRect();
     const QImage* frame = source_ ? &source_->currentFrame() : nullptr;
     if (exposed.isEmpty())
         return;
