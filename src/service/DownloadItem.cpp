@@ -1,0 +1,414 @@
+#include "service/DownloadItem.h"
+
+#include "service/DownloadPaths.h"
+#include "shared/TextHelpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace {
+// Bounds what a reply may hold before we write it out.
+constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+
+bool isHttp(const QUrl& url) {
+    const QString scheme = url.scheme();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+// "bytes START-END/TOTAL" -> (START, TOTAL or -1 for "*").
+std::optional<std::pair<qint64, qint64>> parseContentRange(const QByteArray& header) {
+    static const QRegularExpression pattern(QStringLiteral("^\\s*bytes\\s+(\\d+)-(\\d+)/(\\d+|\\*)\\s*$"));
+    const auto match = pattern.match(QString::fromLatin1(header));
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool okStart = false;
+    const qint64 start = match.captured(1).toLongLong(&okStart);
+    qint64 total = -1;
+    if (match.captured(3) != QLatin1String("*")) {
+        bool okTotal = false;
+        total = match.captured(3).toLongLong(&okTotal);
+        if (!okTotal)
+            return std::nullopt;
+    }
+    if (!okStart)
+        return std::nullopt;
+    return std::make_pair(start, total);
+}
+}  // namespace
+
+std::optional<ItemStatus> itemStatusFromInt(qint64 value) {
+    if (value < 0 || value > 4)
+        return std::nullopt;
+    return static_cast<ItemStatus>(value);
+}
+
+DownloadItem::DownloadItem(const VideoDetail& info, const std::optional<QUrl>& cache)
+    : videoInfo(info), cacheURL(cache) {}
+
+DownloadItem::~DownloadItem() {
+    detachReply();
+    transfer_.partial.close();
+}
+
+void DownloadItem::addCompletionHandler(ResponseHandler handler) {
+    completionHandlerList.push_back(std::move(handler));
+}
+
+QNetworkAccessManager* DownloadItem::sessionManager() {
+    if (!session_)
+        session_ = new QNetworkAccessManager(this);
+    return session_;
+}
+
+bool DownloadItem::isValidSign(const QString& sign) {
+    if (sign.size() != 32)
+        return false;
+    for (QChar c : sign) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f')))
+            return false;
+    }
+    return true;
+}
+
+std::optional<QUrl> DownloadItem::downloadAddress(const QString& text) {
+    QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid()) {
+        // Retry once with everything a URL query does not allow percent-encoded.
+        const QByteArray encoded = QUrl::toPercentEncoding(text, QByteArrayLiteral("!$&'()*+,;=:@/?"));
+        url = QUrl(QString::fromLatin1(encoded), QUrl::StrictMode);
+    }
+    if (!isHttp(url))
+        return std::nullopt;
+    return url;
+}
+
+QString DownloadItem::fileExtension(const QString& urlText) {
+    return urlText.endsWith(QLatin1String(".mov")) ? QStringLiteral("mov") : QStringLiteral("mp4");
+}
+
+QString DownloadItem::downloadDestination() const {
+    return QDir(downloadVideoDirectoryPath())
+        .filePath(videoInfo.sign + QLatin1Char('.') + fileExtension(videoInfo.url));
+}
+
+QString DownloadItem::currentPartialPath() const {
+    return transfer_.active ? transfer_.partial.fileName() : QString();
+}
+
+void DownloadItem::startDownload(StatusHandler handler) {
+    // An earlier transfer's answer is heard before the new transfer begins, so its resume data
+    // is saved and used.
+    deliverPending();
+    if (transfer_.active)
+        deliver(finishTransfer(false, QStringLiteral("superseded")));
+
+    request = nullptr;
+    ++transferNumber_;
+    bool started = false;
+    QString reason = QStringLiteral("no usable address");
+    if (!isValidSign(videoInfo.sign)) {
+        reason = QStringLiteral("the sign cannot name a file");
+    } else {
+        if (cacheURL && cacheURL->isLocalFile()) {
+            const QString descriptor = cacheURL->toLocalFile();
+            if (const auto bytes = readSmallFile(descriptor, 64 * 1024)) {
+                if (const auto data = decodeResumeData(*bytes)) {
+                    const QString partial = QFileInfo(descriptor).dir().filePath(data->partial);
+                    const QFileInfo info(partial);
+                    if (info.isFile() && info.size() > 0)
+                        started = beginResumed(*data, partial);
+                }
+            }
+        }
+        if (!started)
+            started = beginFresh();
+    }
+    lastStatus = status;
+    status = ItemStatus::downloading;
+    statusChanged = std::move(handler);
+    if (!started)
+        failLater(reason);
+}
+
+bool DownloadItem::beginFresh() {
+    const auto address = downloadAddress(videoInfo.url);
+    if (!address)
+        return false;
+    const QString path = QDir(downloadCachesDirectoryPath()).filePath(randomAlphanumericString(10) + QStringLiteral(".part"));
+    transfer_.partial.setFileName(path);
+    if (!transfer_.partial.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    transfer_.offset = 0;
+    transfer_.etag.clear();
+    transfer_.lastModified.clear();
+    transfer_.total = -1;
+    return beginRequest(*address, false, nullptr);
+}
+
+bool DownloadItem::beginResumed(const ResumeData& data, const QString& partialPath) {
+    transfer_.partial.setFileName(partialPath);
+    if (!transfer_.partial.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    transfer_.offset = transfer_.partial.size();
+    transfer_.etag = data.etag;
+    transfer_.lastModified = data.lastModified;
+    transfer_.total = data.total;
+    return beginRequest(data.url, true, &data);
+}
+
+bool DownloadItem::beginRequest(const QUrl& url, bool resumed, const ResumeData* resume) {
+    QNetworkRequest networkRequest(url);
+    networkRequest.setTransferTimeout(resumed ? kResumedTimeoutMs : kFreshTimeoutMs);
+    if (resumed && resume) {
+        networkRequest.setRawHeader("Range", "bytes=" + QByteArray::number(transfer_.offset) + '-');
+        // Only a strong tag or a date proves the bytes we hold are still the same file's.
+        const QString validator = !resume->etag.isEmpty() ? resume->etag : resume->lastModified;
+        networkRequest.setRawHeader("If-Range", validator.toUtf8());
+    }
+    QNetworkReply* reply = sessionManager()->get(networkRequest);
+    reply->setReadBufferSize(kReadBufferBytes);
+    transfer_.active = true;
+    transfer_.reply = reply;
+    transfer_.url = url;
+    transfer_.resumed = resumed;
+    transfer_.headersSeen = false;
+    transfer_.httpStatus = 0;
+    transfer_.writeFailed = false;
+    request = reply;
+
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
+        if (reply == transfer_.reply)
+            onReadyRead();
+    });
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64 total) {
+        if (reply == transfer_.reply)
+            onProgress(received, total);
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        if (reply == transfer_.reply)
+            onFinished();
+    });
+    return true;
+}
+
+void DownloadItem::checkHeaders() {
+    if (transfer_.headersSeen || !transfer_.reply)
+        return;
+    QNetworkReply* reply = transfer_.reply;
+    const QVariant statusValue = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!statusValue.isValid())
+        return;  // no answer yet (or none at all): nothing to judge
+    transfer_.headersSeen = true;
+    transfer_.httpStatus = statusValue.toInt();
+
+    const QByteArray etagHeader = reply->rawHeader("ETag").trimmed();
+    const QString etag = etagHeader.startsWith('"') ? QString::fromLatin1(etagHeader) : QString();
+    const QString lastModified = QString::fromLatin1(reply->rawHeader("Last-Modified").trimmed());
+    const QVariant lengthValue = reply->header(QNetworkRequest::ContentLengthHeader);
+    const qint64 length = lengthValue.isValid() ? lengthValue.toLongLong() : -1;
+
+    if (transfer_.resumed) {
+        if (transfer_.httpStatus == 206) {
+            const auto range = parseContentRange(reply->rawHeader("Content-Range"));
+            if (!range || range->first != transfer_.offset) {
+                restartFresh();
+                return;
+            }
+            if (!etag.isEmpty())
+                transfer_.etag = etag;
+            if (!lastModified.isEmpty())
+                transfer_.lastModified = lastModified;
+            transfer_.total = range->second >= 0 ? range->second
+                              : length >= 0      ? transfer_.offset + length
+                                                 : -1;
+            return;
+        }
+        if (transfer_.httpStatus == 416) {
+            restartFresh();
+            return;
+        }
+        // Any other answer carries the whole body: what we held is worthless.
+        transfer_.partial.resize(0);
+        transfer_.offset = 0;
+        transfer_.resumed = false;
+    }
+    transfer_.etag = etag;
+    transfer_.lastModified = lastModified;
+    transfer_.total = length >= 0 ? transfer_.offset + length : -1;
+}
+
+void DownloadItem::restartFresh() {
+    const QString oldPartial = transfer_.partial.fileName();
+    detachReply();
+    transfer_.partial.close();
+    QFile::remove(oldPartial);
+    transfer_.active = false;
+    if (!beginFresh()) {
+        transfer_.active = true;  // let finishTransfer clean up the unusable partial name
+        transfer_.partial.setFileName(QString());
+        deliver(finishTransfer(false, QStringLiteral("no usable address")));
+    }
+}
+
+void DownloadItem::onReadyRead() {
+    QNetworkReply* reply = transfer_.reply;
+    if (!transfer_.headersSeen) {
+        checkHeaders();
+        if (reply != transfer_.reply || !transfer_.active)
+            return;  // the transfer was replaced by a fresh one
+    }
+    if (transfer_.writeFailed)
+        return;
+    const QByteArray data = reply->readAll();
+    if (transfer_.partial.write(data) != data.size()) {
+        transfer_.writeFailed = true;
+        reply->abort();
+    }
+}
+
+void DownloadItem::onProgress(qint64 received, qint64 total) {
+    if (!downloadProgressHandler)
+        return;
+    DownloadProgress progress;
+    progress.completedUnitCount = transfer_.offset + received;
+    progress.totalUnitCount = total >= 0 ? transfer_.offset + total : transfer_.total;
+    downloadProgressHandler(progress);
+}
+
+void DownloadItem::onFinished() {
+    QNetworkReply* reply = transfer_.reply;
+    checkHeaders();
+    if (reply != transfer_.reply || !transfer_.active)
+        return;
+    if (!transfer_.writeFailed && reply->bytesAvailable() > 0) {
+        const QByteArray rest = reply->readAll();
+        if (transfer_.partial.write(rest) != rest.size())
+            transfer_.writeFailed = true;
+    }
+    bool success = reply->error() == QNetworkReply::NoError && !transfer_.writeFailed;
+    QString errorString = transfer_.writeFailed ? QStringLiteral("cannot write the partial file") : reply->errorString();
+    if (success && !transfer_.partial.flush()) {
+        success = false;
+        errorString = QStringLiteral("cannot write the partial file");
+    }
+    if (success && transfer_.total >= 0 && transfer_.partial.size() != transfer_.total) {
+        success = false;
+        errorString = QStringLiteral("the transfer ended early");
+    }
+    deliver(finishTransfer(success, errorString));
+}
+
+DownloadResponse DownloadItem::finishTransfer(bool success, const QString& errorString) {
+    DownloadResponse response;
+    response.transfer = transferNumber_;
+    response.success = success;
+    response.httpStatus = transfer_.httpStatus;
+    response.errorString = errorString;
+
+    const QString path = transfer_.partial.fileName();
+    if (transfer_.partial.isOpen() && !transfer_.partial.flush())
+        transfer_.writeFailed = true;
+    const qint64 size = transfer_.partial.isOpen() ? transfer_.partial.size() : 0;
+    transfer_.partial.close();
+    detachReply();
+
+    if (success) {
+        response.fileURL = QUrl::fromLocalFile(path);
+        response.partialPath = path;
+    } else if (!transfer_.writeFailed && size > 0 && (!transfer_.etag.isEmpty() || !transfer_.lastModified.isEmpty())) {
+        response.resumeData = ResumeData{transfer_.url, QFileInfo(path).fileName(), transfer_.etag,
+                                         transfer_.lastModified, transfer_.total};
+        response.partialPath = path;
+    } else if (!path.isEmpty()) {
+        QFile::remove(path);  // nothing worth keeping
+    }
+    transfer_.active = false;
+    transfer_.partial.setFileName(QString());
+    transfer_.offset = 0;
+    transfer_.total = -1;
+    transfer_.etag.clear();
+    transfer_.lastModified.clear();
+    transfer_.headersSeen = false;
+    transfer_.writeFailed = false;
+    return response;
+}
+
+void DownloadItem::detachReply() {
+    QNetworkReply* reply = transfer_.reply;
+    transfer_.reply = nullptr;
+    if (!reply)
+        return;
+    reply->disconnect(this);
+    if (reply->isRunning())
+        reply->abort();
+    reply->deleteLater();
+}
+
+void DownloadItem::pauseDownload() {
+    const ItemStatus old = status;
+    lastStatus = status;
+    status = ItemStatus::pause;
+    if (statusChanged)
+        statusChanged(old, ItemStatus::pause);
+    if (transfer_.active) {
+        pending_ = finishTransfer(false, QStringLiteral("cancelled"));
+        const quint64 number = pending_->transfer;
+        QTimer::singleShot(0, this, [this, number] {
+            if (pending_ && pending_->transfer == number)
+                deliverPending();
+        });
+    }
+}
+
+void DownloadItem::failLater(const QString& errorString) {
+    DownloadResponse response;
+    response.transfer = transferNumber_;
+    response.errorString = errorString;
+    pending_ = response;
+    const quint64 number = transferNumber_;
+    QTimer::singleShot(0, this, [this, number] {
+        if (pending_ && pending_->transfer == number)
+            deliverPending();
+    });
+}
+
+void DownloadItem::deliverPending() {
+    if (!pending_)
+        return;
+    const DownloadResponse response = *pending_;
+    pending_.reset();
+    deliver(response);
+}
+
+void DownloadItem::deliver(const DownloadResponse& response) {
+    // Handlers may change the list (or the item's state) while they run: call a copy.
+    const auto handlers = completionHandlerList;
+    for (const auto& handler : handlers) {
+        if (handler)
+            handler(response);
+    }
+}
+
+std::optional<DownloadResponse> DownloadItem::cancelNow() {
+    if (transfer_.active)
+        return finishTransfer(false, QStringLiteral("cancelled"));
+    if (pending_) {
+        auto response = std::move(pending_);
+        pending_.reset();
+        return response;
+    }
+    return std::nullopt;
+}
+
+void DownloadItem::discardTransfer() {
+    auto response = cancelNow();
+    if (response && !response->partialPath.isEmpty())
+        QFile::remove(response->partialPath);
+}

@@ -1,0 +1,135 @@
+#pragma once
+#include "service/DownloadStore.h"
+#include "shared/VideoDetail.h"
+
+#include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+enum class ItemStatus : int { wait = 0, downloading = 1, pause = 2, error = 3, finish = 4 };
+
+// A status only for the values 0 to 4.
+std::optional<ItemStatus> itemStatusFromInt(qint64 value);
+
+// Progress of one transfer, counting the bytes kept from before an interruption.
+struct DownloadProgress {
+    qint64 completedUnitCount = 0;
+    qint64 totalUnitCount = -1;  // -1 while unknown
+    double fractionCompleted() const {
+        return totalUnitCount > 0 ? double(completedUnitCount) / double(totalUnitCount) : 0.0;
+    }
+};
+
+// How a transfer ended, as the completion handlers see it.
+struct DownloadResponse {
+    quint64 transfer = 0;               // number of the transfer that answers
+    bool success = false;
+    std::optional<QUrl> fileURL;        // success: the received file (a partial file, not yet verified)
+    std::optional<ResumeData> resumeData;  // failure: how to continue, when the bytes are worth keeping
+    QString partialPath;                // the transfer's partial file, kept only while it is worth something
+    int httpStatus = 0;                 // 0 when no reply arrived
+    QString errorString;
+};
+
+// One online video on its way into the library. Lives on the main thread: every field is read
+// and written there. The transfer streams into a partial file in the caches directory; the
+// download queue verifies that file and moves it into the library.
+class DownloadItem : public QObject {
+    Q_OBJECT
+public:
+    using ResponseHandler = std::function<void(const DownloadResponse&)>;
+    using StatusHandler = std::function<void(ItemStatus old, ItemStatus now)>;
+    using ProgressHandler = std::function<void(const DownloadProgress&)>;
+
+    DownloadItem(const VideoDetail& videoInfo, const std::optional<QUrl>& cacheURL);
+    ~DownloadItem() override;
+    DownloadItem() = delete;
+
+    const VideoDetail videoInfo;
+    std::optional<QUrl> cacheURL;
+    ItemStatus status = ItemStatus::wait;
+    ItemStatus lastStatus = ItemStatus::wait;
+    QPointer<QNetworkReply> request;
+    qint64 downloadedSize = 0;
+    ProgressHandler downloadProgressHandler;
+    ResponseHandler completionHandlerForUI;  // kept for the list's use; nothing here calls it
+    std::vector<ResponseHandler> completionHandlerList;
+    StatusHandler statusChanged;
+
+    // Every handler of the list hears every later transfer's end, in list order.
+    void addCompletionHandler(ResponseHandler handler);
+    // Starts a transfer: resumed from `cacheURL` when its descriptor and partial data are
+    // usable, otherwise fresh. Sets `downloading` without telling anyone and installs
+    // `statusChanged`. A sign that cannot name a file or an address that is not http(s) ends
+    // at once in a failure response, so the caller's wait always ends.
+    void startDownload(StatusHandler statusChanged);
+    // `pause` (told to `statusChanged`), then cancels the transfer; its failure response, with
+    // the resume data, follows on the main thread.
+    void pauseDownload();
+    // "DownloadVideo/<sign>.<mp4|mov>": where a verified file goes.
+    QString downloadDestination() const;
+    QNetworkAccessManager* sessionManager();
+
+    // Number of the transfer last started (0 before the first).
+    quint64 currentTransfer() const { return transferNumber_; }
+    // The partial file the running transfer writes, or empty.
+    QString currentPartialPath() const;
+    bool isTransferring() const { return transfer_.active; }
+    // Ends the running transfer now without telling the handlers and gives its response
+    // (used when quitting, where no later event would be delivered).
+    std::optional<DownloadResponse> cancelNow();
+    // Ends the running transfer now and deletes its partial file; the handlers hear nothing.
+    void discardTransfer();
+
+    static bool isValidSign(const QString& sign);
+    // The address of `text` when it is a usable http(s) URL, trying a percent-encoded form once.
+    static std::optional<QUrl> downloadAddress(const QString& text);
+    // "mov" when the address text ends in ".mov", otherwise "mp4".
+    static QString fileExtension(const QString& urlText);
+    // Inactivity time-outs of fresh and resumed transfers.
+    static constexpr int kFreshTimeoutMs = 10000;
+    static constexpr int kResumedTimeoutMs = 60000;
+
+private:
+    struct Transfer {
+        bool active = false;
+        QNetworkReply* reply = nullptr;
+        QFile partial;
+        QUrl url;
+        qint64 offset = 0;        // bytes kept from before
+        bool resumed = false;     // asked for a range
+        bool headersSeen = false;
+        QString etag;
+        QString lastModified;
+        qint64 total = -1;
+        int httpStatus = 0;
+        bool writeFailed = false;
+    };
+
+    bool beginFresh();
+    bool beginResumed(const ResumeData& data, const QString& partialPath);
+    bool beginRequest(const QUrl& url, bool resumed, const ResumeData* resume);
+    void checkHeaders();
+    void restartFresh();
+    void onReadyRead();
+    void onProgress(qint64 received, qint64 total);
+    void onFinished();
+    DownloadResponse finishTransfer(bool success, const QString& errorString);
+    void detachReply();
+    void failLater(const QString& errorString);
+    void deliver(const DownloadResponse& response);
+    void deliverPending();
+
+    quint64 transferNumber_ = 0;
+    Transfer transfer_;
+    std::optional<DownloadResponse> pending_;  // a response waiting for its queued delivery
+    QNetworkAccessManager* session_ = nullptr;
+};

@@ -1,0 +1,427 @@
+#include "service/DownloadManager.h"
+
+#include "platform/DistributedNotificationCenter.h"
+#include "platform/Log.h"
+#include "platform/MainThread.h"
+#include "platform/NotificationCenter.h"
+#include "service/DownloadPaths.h"
+#include "service/VideoSign.h"
+#include "service/WebModel.h"
+#include "shared/LocalVideoDBManager.h"
+#include "shared/TextHelpers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+QString cachesPath(const QString& name) {
+    return QDir(downloadCachesDirectoryPath()).filePath(name);
+}
+
+// The path of a resume descriptor the queue itself made, or nothing: a list entry that points
+// anywhere else is never read as ours or deleted.
+std::optional<QString> ownResumeFile(const std::optional<QUrl>& cacheURL) {
+    if (!cacheURL || !cacheURL->isLocalFile())
+        return std::nullopt;
+    const QFileInfo info(cacheURL->toLocalFile());
+    if (!isResumeFileName(info.fileName()))
+        return std::nullopt;
+    if (QDir(info.absolutePath()).canonicalPath() != QDir(downloadCachesDirectoryPath()).canonicalPath())
+        return std::nullopt;
+    return info.absoluteFilePath();
+}
+
+// The partial file a descriptor names, when the descriptor is one of ours and readable.
+std::optional<QString> partialOfResumeFile(const QString& descriptor) {
+    const auto bytes = readSmallFile(descriptor, 64 * 1024);
+    if (!bytes)
+        return std::nullopt;
+    const auto data = decodeResumeData(*bytes);
+    if (!data)
+        return std::nullopt;
+    return QFileInfo(descriptor).dir().filePath(data->partial);
+}
+
+// Renames within one file system; across file systems copies beside the target and renames,
+// so the library never holds half a file under the final name.
+bool moveReplacing(const QString& from, const QString& to) {
+    namespace fs = std::filesystem;
+    const fs::path source(QFile::encodeName(from).toStdString());
+    const fs::path target(QFile::encodeName(to).toStdString());
+    std::error_code ec;
+    fs::rename(source, target, ec);
+    if (!ec)
+        return true;
+    if (ec != std::errc::cross_device_link)
+        return false;
+    const fs::path temporary(target.string() + ".moving");
+    fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
+    if (!ec)
+        fs::rename(temporary, target, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return false;
+    }
+    fs::remove(source, ec);
+    return true;
+}
+}  // namespace
+
+DownloadManager& DownloadManager::shared() {
+    static auto* instance = new DownloadManager;  // lives for the whole process
+    return *instance;
+}
+
+DownloadManager::DownloadManager(QObject* parent) : QObject(parent) {
+    storeDownloadQueue_.setObjectName(QStringLiteral("StoreDownloadItem"));
+    storeDownloadQueue_.setMaxThreadCount(1);
+    verifyQueue_.setObjectName(QStringLiteral("successed"));
+    verifyQueue_.setMaxThreadCount(2);
+    loadDownloadItems();
+    for (const ItemPtr& item : progressArray_)
+        enqueue(item);
+}
+
+DownloadManager::~DownloadManager() {
+    verifyQueue_.waitForDone();
+    storeDownloadQueue_.waitForDone();
+    waiting_.clear();
+    running_.clear();
+    for (const ItemPtr& item : progressArray_)
+        item->statusChanged = nullptr;
+    progressArray_.clear();
+}
+
+void DownloadManager::loadDownloadItems() {
+    std::vector<DownloadStore> stored;
+    if (const auto bytes = readSmallFile(downloadListPath()))
+        stored = decodeDownloadList(*bytes);
+    for (const DownloadStore& record : stored)
+        progressArray_.push_back(makeItem(record.videoInfo, record.cacheURL));
+    sweepUnreferencedPartials();
+}
+
+void DownloadManager::sweepUnreferencedPartials() {
+    QStringList referenced;
+    for (const ItemPtr& item : progressArray_) {
+        if (const auto descriptor = ownResumeFile(item->cacheURL)) {
+            if (const auto partial = partialOfResumeFile(*descriptor))
+                referenced.append(QFileInfo(*partial).fileName());
+        }
+    }
+    const QDir caches(downloadCachesDirectoryPath());
+    const QStringList partials = caches.entryList({QStringLiteral("*.part")}, QDir::Files);
+    for (const QString& name : partials) {
+        if (isPartialFileName(name) && !referenced.contains(name))
+            QFile::remove(caches.filePath(name));
+    }
+}
+
+DownloadManager::ItemPtr DownloadManager::makeItem(const VideoDetail& videoInfo, const std::optional<QUrl>& cacheURL) {
+    auto item = std::make_shared<DownloadItem>(videoInfo, cacheURL);
+    const std::weak_ptr<DownloadItem> weak = item;
+    const QPointer<DownloadManager> self(this);
+    // The handler refers to the item without owning it: a deleted item hears nothing.
+    item->addCompletionHandler([self, weak](const DownloadResponse& response) {
+        if (self)
+            self->downloadCompleted(weak, response);
+    });
+    return item;
+}
+
+// ---- the queue of two ----
+
+void DownloadManager::enqueue(const ItemPtr& item) {
+    waiting_.push_back(item);
+    pump();
+}
+
+void DownloadManager::pump() {
+    if (pumping_)
+        return;  // the outer call goes on with the loop
+    pumping_ = true;
+    while (static_cast<int>(running_.size()) < kMaxConcurrentDownloads && !waiting_.empty()) {
+        const ItemPtr item = waiting_.front().lock();
+        waiting_.erase(waiting_.begin());
+        // An operation whose item is gone or not waiting ends at once, without a slot.
+        if (!item || !isListed(item.get()) || item->status != ItemStatus::wait)
+            continue;
+        const DownloadItem* raw = item.get();
+        if (std::find(running_.begin(), running_.end(), raw) == running_.end())
+            running_.push_back(raw);
+        const QPointer<DownloadManager> self(this);
+        item->startDownload([self, raw](ItemStatus old, ItemStatus now) {
+            if (self && old == ItemStatus::downloading && static_cast<int>(now) >= static_cast<int>(ItemStatus::pause))
+                self->releaseSlot(raw);
+        });
+    }
+    pumping_ = false;
+}
+
+void DownloadManager::releaseSlot(const DownloadItem* item) {
+    const auto it = std::find(running_.begin(), running_.end(), item);
+    if (it == running_.end())
+        return;
+    running_.erase(it);
+    pump();
+}
+
+bool DownloadManager::isListed(const DownloadItem* item) const {
+    return findItem(item) != nullptr;
+}
+
+DownloadManager::ItemPtr DownloadManager::findItem(const DownloadItem* item) const {
+    for (const ItemPtr& candidate : progressArray_) {
+        if (candidate.get() == item)
+            return candidate;
+    }
+    return nullptr;
+}
+
+// ---- operations of the list ----
+
+void DownloadManager::addDownload(const VideoDetail& videoInfo) {
+    const ItemPtr item = makeItem(videoInfo, std::nullopt);
+    progressArray_.push_back(item);
+    storeDownloadItemsAsync();
+    enqueue(item);
+    postReload(videoInfo.sign);
+}
+
+void DownloadManager::cancelAllDownloads() {
+    const std::vector<ItemPtr> items = progressArray_;
+    for (const ItemPtr& item : items) {
+        if (const auto response = item->cancelNow())
+            saveResumeData(item, *response);
+    }
+    writeListNow();
+}
+
+void DownloadManager::removeDownload(const DownloadItem* item) {
+    const auto it = std::find_if(progressArray_.begin(), progressArray_.end(),
+                                 [item](const ItemPtr& candidate) { return candidate.get() == item; });
+    if (it == progressArray_.end())
+        return;
+    const ItemPtr removed = *it;
+    progressArray_.erase(it);
+    removed->discardTransfer();
+    deleteResumeFiles(removed->cacheURL);
+    removed->cacheURL.reset();
+    storeDownloadItemsAsync();
+    releaseSlot(removed.get());
+    // The caller may be one of the item's own handlers: release it once they have returned.
+    QMetaObject::invokeMethod(this, [removed] {}, Qt::QueuedConnection);
+}
+
+void DownloadManager::resumeDownload(qsizetype at) {
+    if (at < 0 || at >= static_cast<qsizetype>(progressArray_.size()))
+        return;
+    const ItemPtr item = progressArray_[static_cast<size_t>(at)];
+    setStatus(*item, ItemStatus::wait);
+    enqueue(item);
+}
+
+bool DownloadManager::isDownloading(const QString& sign) const {
+    return std::any_of(progressArray_.begin(), progressArray_.end(),
+                       [&sign](const ItemPtr& item) { return item->videoInfo.sign == sign; });
+}
+
+void DownloadManager::setStatus(DownloadItem& item, ItemStatus status) {
+    const ItemStatus old = item.status;
+    item.lastStatus = old;
+    item.status = status;
+    if (item.statusChanged)
+        item.statusChanged(old, status);
+}
+
+void DownloadManager::postReload(const std::optional<QString>& sign) {
+    QVariantMap userInfo;
+    if (sign)
+        userInfo.insert(QStringLiteral("sign"), *sign);
+    platform::NotificationCenter::defaultCenter().post(reloadNotificationName(), userInfo);
+}
+
+// ---- persistence ----
+
+void DownloadManager::storeDownloadItemsAsync() {
+    // The snapshot is taken here, on the main thread, so the writer never sees a list in change.
+    std::vector<DownloadStore> snapshot;
+    snapshot.reserve(progressArray_.size());
+    for (const ItemPtr& item : progressArray_)
+        snapshot.push_back(DownloadStore{item->videoInfo, item->cacheURL});
+    const QByteArray data = encodeDownloadList(snapshot);
+    const QString path = downloadListPath();
+    storeDownloadQueue_.start([data, path] { writeFileAtomically(path, data); });
+}
+
+void DownloadManager::waitForStores() {
+    storeDownloadQueue_.waitForDone();
+}
+
+void DownloadManager::writeListNow() {
+    storeDownloadItemsAsync();
+    waitForStores();
+}
+
+void DownloadManager::deleteResumeFiles(const std::optional<QUrl>& cacheURL, const QString& keepPartial) {
+    const auto descriptor = ownResumeFile(cacheURL);
+    if (!descriptor)
+        return;
+    if (const auto partial = partialOfResumeFile(*descriptor)) {
+        if (keepPartial.isEmpty() || QFileInfo(*partial).absoluteFilePath() != QFileInfo(keepPartial).absoluteFilePath())
+            QFile::remove(*partial);
+    }
+    QFile::remove(*descriptor);
+}
+
+bool DownloadManager::saveResumeData(const ItemPtr& item, const DownloadResponse& response) {
+    const QString descriptor = cachesPath(randomAlphanumericString(10));
+    if (response.resumeData && !writeFileAtomically(descriptor, encodeResumeData(*response.resumeData))) {
+        // Without a descriptor the partial data can never be used again.
+        if (!response.partialPath.isEmpty())
+            QFile::remove(response.partialPath);
+        deleteResumeFiles(item->cacheURL);
+        item->cacheURL.reset();
+        return false;
+    }
+    deleteResumeFiles(item->cacheURL, response.resumeData ? response.partialPath : QString());
+    // Also without data: the next start then finds nothing to read and begins afresh.
+    item->cacheURL = QUrl::fromLocalFile(descriptor);
+    return true;
+}
+
+// ---- the end of a transfer ----
+
+void DownloadManager::downloadCompleted(const std::weak_ptr<DownloadItem>& weak, const DownloadResponse& response) {
+    const ItemPtr item = weak.lock();
+    const bool current = item && isListed(item.get()) && response.transfer == item->currentTransfer();
+    if (!current) {
+        // A late answer of a removed item or of an earlier transfer: only its own files go.
+        const QString inUse = item ? item->currentPartialPath() : QString();
+        if (!response.partialPath.isEmpty() && response.partialPath != inUse)
+            QFile::remove(response.partialPath);
+        return;
+    }
+    if (response.success && response.fileURL && QFileInfo(response.fileURL->toLocalFile()).isFile()) {
+        verifyDownloadedFile(item, response);
+        return;
+    }
+    handleFailure(item, response);
+}
+
+void DownloadManager::handleFailure(const ItemPtr& item, const DownloadResponse& response) {
+    if (response.success && !response.partialPath.isEmpty())
+        QFile::remove(response.partialPath);  // a "success" without a usable file
+    saveResumeData(item, response);
+    storeDownloadItemsAsync();
+    if (item->status == ItemStatus::downloading)
+        setStatus(*item, ItemStatus::error);
+    postReload(std::nullopt);
+}
+
+void DownloadManager::verifyDownloadedFile(const ItemPtr& item, const DownloadResponse& response) {
+    const QString path = response.fileURL->toLocalFile();
+    const QString sign = item->videoInfo.sign;
+    const quint64 transfer = response.transfer;
+    const std::weak_ptr<DownloadItem> weak = item;
+    const QPointer<DownloadManager> self(this);
+    verifyQueue_.start([self, weak, transfer, path, sign] {
+        const bool matched = videoSign(path) == sign;
+        platform::runOnMainThread([self, weak, transfer, path, matched] {
+            if (self)
+                self->verificationDone(weak, transfer, path, matched);
+        });
+    });
+}
+
+void DownloadManager::waitForVerifications() {
+    verifyQueue_.waitForDone();
+    QCoreApplication::sendPostedEvents();
+}
+
+void DownloadManager::verificationDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer,
+                                       const QString& partialPath, bool matched) {
+    const ItemPtr item = weak.lock();
+    if (!item || !isListed(item.get()) || item->currentTransfer() != transfer || item->isTransferring()) {
+        QFile::remove(partialPath);  // removed or superseded: never enters the library
+        return;
+    }
+    if (!matched) {
+        // Only the partial file goes; a library file of the same name is not touched.
+        QFile::remove(partialPath);
+        failReceivedFile(*item);
+        return;
+    }
+    finishDownload(item, partialPath);
+}
+
+void DownloadManager::failReceivedFile(DownloadItem& item) {
+    // The received bytes are no use for a resume: the next start is a fresh transfer.
+    deleteResumeFiles(item.cacheURL);
+    item.cacheURL.reset();
+    setStatus(item, ItemStatus::error);
+    storeDownloadItemsAsync();
+    postReload(std::nullopt);
+}
+
+void DownloadManager::finishDownload(const ItemPtr& item, const QString& partialPath) {
+    const QString destination = item->downloadDestination();
+    VideoDetail record = item->videoInfo;
+    record.url = QUrl::fromLocalFile(destination).toString(QUrl::FullyEncoded);
+    const quint64 transfer = item->currentTransfer();
+    const std::weak_ptr<DownloadItem> weak = item;
+    const QPointer<DownloadManager> self(this);
+    // The database may wait for the other program's lock: never on the main thread.
+    verifyQueue_.start([self, weak, transfer, partialPath, destination, record] {
+        FinishOutcome outcome = FinishOutcome::inserted;
+        if (!moveReplacing(partialPath, destination)) {
+            QFile::remove(partialPath);
+            outcome = FinishOutcome::moveFailed;
+        } else {
+            LocalVideoDBManager& database = LocalVideoDBManager::shared();
+            database.insertVideo(record);
+            if (!database.videoWithSign(record.sign))
+                outcome = FinishOutcome::insertFailed;
+        }
+        platform::runOnMainThread([self, weak, transfer, destination, record, outcome] {
+            if (self)
+                self->finishDone(weak, transfer, destination, record, outcome);
+        });
+    });
+}
+
+void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& destination,
+                                 const VideoDetail& record, FinishOutcome outcome) {
+    const ItemPtr item = weak.lock();
+    const bool listed = item && isListed(item.get()) && item->currentTransfer() == transfer;
+    if (outcome != FinishOutcome::inserted) {
+        if (outcome == FinishOutcome::moveFailed)
+            platform::logLine(QStringLiteral("move error ") + destination);
+        // A busy or broken database keeps the item, as `error`, with its file in the library
+        // folder, and nothing is announced.
+        if (listed)
+            failReceivedFile(*item);
+        return;
+    }
+    if (listed) {
+        if (item->status == ItemStatus::downloading)
+            setStatus(*item, ItemStatus::finish);
+        deleteResumeFiles(item->cacheURL);
+        item->cacheURL.reset();
+        removeDownload(item.get());
+    }
+    // The row is in: the library and the desktop player hear of it only now.
+    reportFinishedDownload(record.id);
+    postReload(std::nullopt);
+    platform::DistributedNotificationCenter::defaultCenter().post(updateVideoListName());
+}
+
+void DownloadManager::reportFinishedDownload(qint64 videoId) {
+    WebModel::shared().reportDownloadStatus(videoId, 1);
+}

@@ -1,0 +1,96 @@
+#pragma once
+#include "service/DownloadItem.h"
+#include "shared/VideoDetail.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QThreadPool>
+#include <memory>
+#include <vector>
+
+// The main program's download queue: the pending downloads in order, at most two transfers at
+// a time, the list persisted in "downloadInfo.bat", verification by sign and the finish step
+// that adds the video to the library.
+//
+// Everything runs on the main thread except writing the list (one serial writer thread) and
+// computing a finished file's sign (a worker). The "operation" of an item is a place in a FIFO;
+// it holds one of the two slots from its start until the item leaves `downloading`.
+class DownloadManager : public QObject {
+    Q_OBJECT
+public:
+    // The instance, created and restored on first use (on the main thread).
+    static DownloadManager& shared();
+
+    // Restores the persisted list and queues every item (tests make several in turn, as
+    // successive launches would).
+    explicit DownloadManager(QObject* parent = nullptr);
+    ~DownloadManager() override;
+
+    using ItemPtr = std::shared_ptr<DownloadItem>;
+    const std::vector<ItemPtr>& progressArray() const { return progressArray_; }
+
+    // Appends a new item, persists the list, queues it and posts the reload notice with its sign.
+    void addDownload(const VideoDetail& videoInfo);
+    // Ends every running transfer now, saves its resume data and writes the list before
+    // returning, so a quit right after loses nothing. Statuses are left as they are.
+    // The programs call it when they are about to quit.
+    void cancelAllDownloads();
+    // Removes that very item (identity), ends its transfer, deletes its resume and partial
+    // files and persists the list. An item not in the list changes nothing.
+    void removeDownload(const DownloadItem* item);
+    // `wait` (told to the item's status closure) and queued again; an index outside the list
+    // does nothing.
+    void resumeDownload(qsizetype at);
+    // True when an item of the list, in any status, has this sign.
+    bool isDownloading(const QString& sign) const;
+
+    // Takes a snapshot of the list now and writes it on the writer thread.
+    void storeDownloadItemsAsync();
+    // Waits until every requested write is on disk.
+    void waitForStores();
+    // Waits for running verifications and delivers their results (tests).
+    void waitForVerifications();
+
+    // Transfers holding a slot now.
+    int runningCount() const { return static_cast<int>(running_.size()); }
+    static constexpr int kMaxConcurrentDownloads = 2;
+
+    static QString reloadNotificationName() { return QStringLiteral("reloadCollectionView.Notification"); }
+    static QString updateVideoListName() { return QStringLiteral("UpdateVideoList"); }
+
+private:
+    void loadDownloadItems();
+    void sweepUnreferencedPartials();
+    ItemPtr makeItem(const VideoDetail& videoInfo, const std::optional<QUrl>& cacheURL);
+    void enqueue(const ItemPtr& item);
+    void pump();
+    void releaseSlot(const DownloadItem* item);
+    bool isListed(const DownloadItem* item) const;
+    ItemPtr findItem(const DownloadItem* item) const;
+
+    void downloadCompleted(const std::weak_ptr<DownloadItem>& weak, const DownloadResponse& response);
+    void handleFailure(const ItemPtr& item, const DownloadResponse& response);
+    // Writes the resume descriptor and points `cacheURL` at it (deleting the one it replaces).
+    bool saveResumeData(const ItemPtr& item, const DownloadResponse& response);
+    void verifyDownloadedFile(const ItemPtr& item, const DownloadResponse& response);
+    void verificationDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& partialPath,
+                          bool matched);
+    void failReceivedFile(DownloadItem& item);
+    enum class FinishOutcome { inserted, moveFailed, insertFailed };
+    void finishDownload(const ItemPtr& item, const QString& partialPath);
+    void finishDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& destination,
+                    const VideoDetail& record, FinishOutcome outcome);
+    void setStatus(DownloadItem& item, ItemStatus status);
+    void deleteResumeFiles(const std::optional<QUrl>& cacheURL, const QString& keepPartial = QString());
+    void postReload(const std::optional<QString>& sign);
+    void reportFinishedDownload(qint64 videoId);
+    void writeListNow();
+
+    std::vector<ItemPtr> progressArray_;
+    std::vector<std::weak_ptr<DownloadItem>> waiting_;  // queued operations, in order
+    std::vector<const DownloadItem*> running_;          // items holding a slot
+    QThreadPool storeDownloadQueue_;                    // "StoreDownloadItem": one thread, in order
+    QThreadPool verifyQueue_;                           // "successed": signs, moves, inserts
+    bool pumping_ = false;
+};

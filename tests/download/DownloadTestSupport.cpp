@@ -1,0 +1,153 @@
+#include "DownloadTestSupport.h"
+
+#include "platform/NotificationCenter.h"
+#include "service/DownloadPaths.h"
+#include "service/VideoSign.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+namespace dltest {
+
+testsupport::ServiceStandIn& standIn() {
+    static testsupport::ServiceStandIn* server = [] {
+        auto* s = new testsupport::ServiceStandIn;  // kept for the whole process
+        if (!s->start())
+            ADD_FAILURE() << "the stand-in did not start";
+        qputenv("TAVVEL_SERVICE_URL", s->baseUrl().toUtf8());
+        return s;
+    }();
+    return *server;
+}
+
+QString media(const QString& name) {
+    static const QString dir = [] {
+        const QString out = QDir(qEnvironmentVariable("TAVVEL_BUILD_DIR", QDir::tempPath()))
+                                .filePath(QStringLiteral("tests/download/media"));
+        QProcess script;
+        script.start(QStringLiteral(TEST_VIDEO_SCRIPT), {out});
+        script.waitForFinished(120000);
+        if (script.exitCode() != 0)
+            ADD_FAILURE() << "make_test_videos.sh failed: " << script.readAllStandardError().toStdString();
+        // A clip large enough to pause mid-way (lossless, about 3 MB); made under a temporary
+        // name, so a parallel test never sees half of it.
+        const QString big = QDir(out).filePath(QStringLiteral("big.mp4"));
+        if (!QFile::exists(big)) {
+            const QString temporary = big + QStringLiteral(".%1.tmp").arg(QCoreApplication::applicationPid());
+            QProcess ffmpeg;
+            ffmpeg.start(QStringLiteral("ffmpeg"),
+                         {"-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                          "testsrc2=s=640x360:r=25:d=6", "-c:v", "libx264", "-preset", "ultrafast", "-qp", "0",
+                          "-pix_fmt", "yuv420p", "-f", "mp4", temporary});
+            ffmpeg.waitForFinished(120000);
+            if (ffmpeg.exitCode() != 0 || !QFile::rename(temporary, big))
+                QFile::remove(temporary);
+        }
+        return out;
+    }();
+    // "small.mp4" is the general-purpose clip of the shared script.
+    return QDir(dir).filePath(name == QLatin1String("small.mp4") ? QStringLiteral("clip_320x180.mp4") : name);
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QString signOf(const QString& path) {
+    return videoSign(path).value_or(QString());
+}
+
+VideoDetail video(const QString& sign, const QString& url, qint64 id) {
+    VideoDetail v;
+    v.id = id;
+    v.sign = sign;
+    v.preurl = QStringLiteral("https://example.invalid/pre");
+    v.title = QStringLiteral("Download ") + sign.left(6);
+    v.url = url;
+    v.description = QStringLiteral("served by the stand-in");
+    v.time = 6000;
+    v.size = 1234;
+    v.ratio = QStringLiteral("16:9");
+    v.width = 640;
+    v.height = 360;
+    v.frame = 25;
+    return v;
+}
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void spin(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+}
+
+QStringList cacheFiles() {
+    QStringList names = QDir(downloadCachesDirectoryPath()).entryList(QDir::Files | QDir::Hidden);
+    names.removeAll(QStringLiteral("downloadInfo.bat"));
+    return names;
+}
+
+QStringList libraryFiles() {
+    return QDir(downloadVideoDirectoryPath()).entryList(QDir::Files | QDir::Hidden);
+}
+
+void DownloadTest::SetUp() {
+    static int routeNumber = 0;
+    standIn();
+    // Tests in one process must not see each other's files.
+    QDir(downloadCachesDirectoryPath()).removeRecursively();
+    QDir(downloadVideoDirectoryPath()).removeRecursively();
+    files = std::make_unique<testsupport::FileServing>(standIn(),
+                                                       QStringLiteral("/files%1/").arg(++routeNumber));
+    reloadObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
+        DownloadManager::reloadNotificationName(), nullptr,
+        [this](const QVariantMap& userInfo) { reloads.append(userInfo); });
+}
+
+void DownloadTest::TearDown() {
+    destroyManager();
+    reloadObserver_.reset();
+    files.reset();
+}
+
+DownloadManager& DownloadTest::launch() {
+    destroyManager();
+    manager_ = std::make_unique<DownloadManager>();
+    return *manager_;
+}
+
+void DownloadTest::destroyManager() {
+    if (!manager_)
+        return;
+    manager_->waitForStores();
+    manager_.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+bool DownloadTest::waitForStatus(const DownloadManager::ItemPtr& item, ItemStatus status, int timeoutMs) {
+    return waitUntil([&] { return item->status == status && !item->isTransferring(); }, timeoutMs);
+}
+
+}  // namespace dltest

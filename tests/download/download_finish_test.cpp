@@ -1,0 +1,230 @@
+// Verification, the finish step, removal, and the list surviving a kill.
+#include "DownloadTestSupport.h"
+
+#include "platform/DistributedNotificationCenter.h"
+#include "service/DownloadPaths.h"
+#include "service/DownloadStore.h"
+#include "shared/AppInfo.h"
+#include "shared/LocalVideoDBManager.h"
+#include "support/ProcessHelpers.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <sqlite3.h>
+
+using namespace dltest;
+using S = ItemStatus;
+
+namespace {
+QList<testsupport::RecordedRequest> reports() {
+    QList<testsupport::RecordedRequest> out;
+    for (const auto& request : standIn().requests())
+        if (request.code == 503)
+            out.append(request);
+    return out;
+}
+
+void writeFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+}
+}  // namespace
+
+class FinishTest : public DownloadTest {
+protected:
+    void SetUp() override {
+        DownloadTest::SetUp();
+        standIn().clearRequests();
+        small = media(QStringLiteral("small.mp4"));
+        files->addFile(QStringLiteral("small.mp4"), small);
+        updates = platform::DistributedNotificationCenter::defaultCenter().addObserver(
+            DownloadManager::updateVideoListName(), nullptr, [this] {
+                ++updateCount;
+                rowPresentAtUpdate = LocalVideoDBManager::shared().videoWithSign(signOf(small)).has_value();
+            });
+    }
+    void TearDown() override {
+        updates.reset();
+        DownloadTest::TearDown();
+    }
+
+    QString small;
+    DisposablePtr updates;
+    int updateCount = 0;
+    bool rowPresentAtUpdate = false;
+};
+
+TEST_F(FinishTest, VerifiedDownloadIsInTheDatabaseBeforeUpdateVideoListAndIsReported) {
+    const QString sign = signOf(small);
+    DownloadManager& m = launch();
+    m.addDownload(video(sign, files->url(QStringLiteral("small.mp4")), 8123));
+    ASSERT_TRUE(waitUntil([&] { return updateCount == 1; }));
+    EXPECT_TRUE(rowPresentAtUpdate);
+    EXPECT_TRUE(m.progressArray().empty());
+
+    const QString destination = QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4");
+    EXPECT_EQ(contents(destination), contents(small));
+    const auto row = LocalVideoDBManager::shared().videoWithSign(sign);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->url, QUrl::fromLocalFile(destination).toString(QUrl::FullyEncoded));
+    EXPECT_EQ(QUrl(row->url).toLocalFile(), destination);
+    EXPECT_EQ(row->id, 8123);
+    EXPECT_EQ(row->title, video(sign, QString()).title);
+
+    ASSERT_TRUE(waitUntil([] { return reports().size() == 1; }));
+    const QJsonObject report = *reports().front().json;
+    EXPECT_EQ(report.value(QStringLiteral("vid")).toInteger(), 8123);
+    EXPECT_EQ(report.value(QStringLiteral("status")).toInteger(), 1);
+    EXPECT_FALSE(report.value(QStringLiteral("ui")).toString().isEmpty());
+
+    ASSERT_EQ(reloads.size(), 2);
+    EXPECT_EQ(reloads.front().value(QStringLiteral("sign")).toString(), sign);
+    EXPECT_TRUE(reloads.back().isEmpty());
+    m.waitForStores();
+    EXPECT_TRUE(decodeDownloadList(contents(downloadListPath())).empty());
+    EXPECT_TRUE(cacheFiles().isEmpty());
+    EXPECT_EQ(libraryFiles(), QStringList{sign + ".mp4"});
+}
+
+TEST_F(FinishTest, SignMismatchGivesErrorLeavesNoFileAndKeepsTheLibraryFile) {
+    const QString claimed = QStringLiteral("ffffffffffffffffffffffffffffffff");
+    const QString libraryFile = QDir(downloadVideoDirectoryPath()).filePath(claimed + ".mp4");
+    writeFile(libraryFile, "the library's own video");
+    DownloadManager& m = launch();
+    m.addDownload(video(claimed, files->url(QStringLiteral("small.mp4"))));
+    const auto it = item(0);
+    ASSERT_TRUE(waitForStatus(it, S::error));
+    spin(100);
+
+    EXPECT_EQ(contents(libraryFile), "the library's own video");
+    EXPECT_EQ(libraryFiles(), QStringList{claimed + ".mp4"});
+    EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+    EXPECT_FALSE(it->cacheURL.has_value());
+    EXPECT_EQ(m.progressArray().size(), 1u);
+    EXPECT_EQ(m.runningCount(), 0);
+    EXPECT_FALSE(LocalVideoDBManager::shared().videoWithSign(claimed));
+    EXPECT_TRUE(reports().isEmpty());
+    EXPECT_EQ(updateCount, 0);
+    EXPECT_TRUE(reloads.back().isEmpty());  // the list shows the error
+}
+
+TEST_F(FinishTest, HostileSignNeverLeavesDownloadVideo) {
+    const QString container = QDir(AppInfo::applicationSupport()).filePath(QStringLiteral(".."));
+    DownloadManager& m = launch();
+    for (const char* hostile : {"../../x", "../../../../tmp/x", "/tmp/x", "..%2F..%2Fx"})
+        m.addDownload(video(QString::fromLatin1(hostile), files->url(QStringLiteral("small.mp4"))));
+    for (size_t i = 0; i < 4; ++i)
+        ASSERT_TRUE(waitForStatus(item(i), S::error));
+    EXPECT_TRUE(files->requests().isEmpty());  // nothing was even fetched
+    EXPECT_TRUE(libraryFiles().isEmpty());
+    EXPECT_TRUE(cacheFiles().isEmpty());
+    QDirIterator walk(container, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (walk.hasNext())
+        EXPECT_FALSE(walk.next().endsWith(QLatin1String("/x.mp4")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/tmp/x.mp4")));
+}
+
+TEST_F(FinishTest, RemovedItemsNeverEnterTheLibraryAndLeaveNoFiles) {
+    const QString big = media(QStringLiteral("big.mp4"));
+    files->addFile(QStringLiteral("big.mp4"), big);
+    files->setSpeedLimit(256 * 1024);
+    DownloadManager& m = launch();
+    m.addDownload(video(signOf(big), files->url(QStringLiteral("big.mp4")), 1));
+    m.addDownload(video(signOf(big), files->url(QStringLiteral("big.mp4")), 2));
+    m.addDownload(video(signOf(small), files->url(QStringLiteral("small.mp4")), 3));
+    qint64 received = 0;
+    item(0)->downloadProgressHandler = [&](const DownloadProgress& p) { received = p.completedUnitCount; };
+    ASSERT_TRUE(waitUntil([&] { return received > 100000; }));
+
+    // The list's delete action: pause, then remove; the pause's late answer only cleans up.
+    const auto first = item(0);
+    first->pauseDownload();
+    m.removeDownload(first.get());
+    // Removing while transferring, without a pause, frees the slot as well.
+    const auto second = item(0);
+    m.removeDownload(second.get());
+    m.removeDownload(second.get());  // no longer listed: nothing happens
+    ASSERT_EQ(m.progressArray().size(), 1u);
+    EXPECT_EQ(item(0)->status, S::downloading);  // the third took a free slot
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+    spin(200);
+
+    EXPECT_EQ(libraryFiles(), QStringList{signOf(small) + ".mp4"});
+    EXPECT_FALSE(LocalVideoDBManager::shared().videoWithSign(signOf(big)));
+    EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+    EXPECT_EQ(reports().size(), 1);
+}
+
+TEST_F(FinishTest, FailedInsertKeepsTheItemAsErrorWithItsFileAndAnnouncesNothing) {
+    LocalVideoDBManager& database = LocalVideoDBManager::shared();
+    ASSERT_TRUE(database.isOpen());
+    // Another process holding the write lock longer than the busy wait.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(database.databasePath().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    const QString sign = signOf(small);
+    DownloadManager& m = launch();
+    // The main thread keeps running while the database waits for the lock.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    beat.start(20);
+    m.addDownload(video(sign, files->url(QStringLiteral("small.mp4"))));
+    const auto it = item(0);
+    ASSERT_TRUE(waitForStatus(it, S::error, 30000));
+    beat.stop();
+    EXPECT_LT(longestGap, 1000);
+    sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    spin(200);
+
+    EXPECT_EQ(m.progressArray().size(), 1u);
+    EXPECT_EQ(libraryFiles(), QStringList{sign + ".mp4"});
+    EXPECT_EQ(updateCount, 0);
+    EXPECT_TRUE(reports().isEmpty());
+    EXPECT_EQ(m.runningCount(), 0);
+
+    // Resumed later, it finishes normally.
+    m.resumeDownload(0);
+    ASSERT_TRUE(waitUntil([&] { return updateCount == 1; }));
+    EXPECT_TRUE(rowPresentAtUpdate);
+}
+
+TEST_F(DownloadTest, KillingTheProcessWhileItSavesLeavesAWholeList) {
+    // Many items with long records make each write large; the child keeps rewriting the list.
+    std::vector<DownloadStore> list;
+    for (int i = 0; i < 300; ++i) {
+        VideoDetail v = video(QStringLiteral("%1").arg(i, 32, 16, QLatin1Char('0')), QStringLiteral("no address %1").arg(i));
+        v.description = QString(800, QLatin1Char('d'));
+        list.push_back(DownloadStore{v, std::nullopt});
+    }
+    writeFile(downloadListPath(), encodeDownloadList(list));
+
+    for (int round = 0; round < 8; ++round) {
+        QProcess child;
+        testsupport::startChild(child, QStringLiteral(DOWNLOAD_CHURN), {});
+        ASSERT_TRUE(child.waitForStarted());
+        ASSERT_TRUE(waitUntil([&] { return child.readAllStandardOutput().contains("churning"); }, 20000));
+        spin(static_cast<int>(QRandomGenerator::global()->bounded(20, 250)));
+        child.kill();  // SIGKILL
+        child.waitForFinished();
+
+        const auto stored = decodeDownloadList(contents(downloadListPath()));
+        ASSERT_EQ(stored.size(), list.size()) << "round " << round;
+        for (size_t i = 0; i < list.size(); ++i)
+            ASSERT_EQ(stored[i].videoInfo.toJsonObject(), list[i].videoInfo.toJsonObject());
+    }
+}

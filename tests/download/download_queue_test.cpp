@@ -1,0 +1,159 @@
+// The queue of two and the persisted list across launches.
+#include "DownloadTestSupport.h"
+
+#include "service/DownloadPaths.h"
+#include "service/DownloadStore.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace dltest;
+
+namespace {
+std::vector<ItemStatus> statuses(const DownloadManager& m) {
+    std::vector<ItemStatus> out;
+    for (const auto& item : m.progressArray())
+        out.push_back(item->status);
+    return out;
+}
+
+void writeList(const QByteArray& data) {
+    QFile file(downloadListPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+}
+
+using S = ItemStatus;
+}  // namespace
+
+TEST_F(DownloadTest, ThirdDownloadWaitsForASlotAndAPauseFreesOne) {
+    const QString big = media(QStringLiteral("big.mp4"));
+    files->addFile(QStringLiteral("big.mp4"), big);
+    files->setSpeedLimit(64 * 1024);
+    DownloadManager& m = launch();
+    for (qint64 id = 1; id <= 3; ++id)
+        m.addDownload(video(signOf(big), files->url(QStringLiteral("big.mp4")), id));
+
+    EXPECT_EQ(statuses(m), (std::vector<S>{S::downloading, S::downloading, S::wait}));
+    EXPECT_EQ(m.runningCount(), 2);
+    ASSERT_TRUE(waitUntil([&] { return files->requests().size() == 2; }));
+    spin(300);
+    EXPECT_EQ(files->requests().size(), 2);
+    // Adding the same video again is allowed: three items with one sign.
+    EXPECT_TRUE(m.isDownloading(signOf(big)));
+    EXPECT_FALSE(m.isDownloading(QStringLiteral("ffffffffffffffffffffffffffffffff")));
+    ASSERT_EQ(reloads.size(), 3);
+    EXPECT_EQ(reloads[0].value(QStringLiteral("sign")).toString(), signOf(big));
+
+    // The pause frees the slot at once; its answer then saves resume data and keeps `pause`.
+    const auto first = item(0);
+    first->pauseDownload();
+    EXPECT_EQ(statuses(m), (std::vector<S>{S::pause, S::downloading, S::downloading}));
+    EXPECT_EQ(m.runningCount(), 2);
+    ASSERT_TRUE(waitUntil([&] { return files->requests().size() == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return first->cacheURL.has_value(); }));
+    EXPECT_EQ(first->status, S::pause);
+    EXPECT_EQ(first->lastStatus, S::downloading);
+    EXPECT_TRUE(QFile::exists(first->cacheURL->toLocalFile()));
+    m.waitForStores();
+    const auto stored = decodeDownloadList(contents(downloadListPath()));
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[0].cacheURL, first->cacheURL);
+    EXPECT_EQ(reloads.size(), 4);  // the failure's reload, without a sign
+    EXPECT_TRUE(reloads.back().isEmpty());
+
+    // Indexes outside the list do nothing; a paused item resumes into the queue.
+    m.resumeDownload(3);
+    m.resumeDownload(-1);
+    EXPECT_EQ(first->status, S::pause);
+    m.resumeDownload(0);
+    EXPECT_EQ(first->status, S::wait);
+    EXPECT_EQ(first->lastStatus, S::pause);
+    spin(200);
+    EXPECT_EQ(first->status, S::wait);  // both slots are still busy
+    EXPECT_EQ(m.runningCount(), 2);
+}
+
+TEST_F(DownloadTest, RestoredItemsStartAsWaitInFileOrderTwoAtATime) {
+    const QString big = media(QStringLiteral("big.mp4"));
+    files->addFile(QStringLiteral("big.mp4"), big);
+    files->setSpeedLimit(64 * 1024);
+    std::vector<DownloadStore> list;
+    for (qint64 id = 1; id <= 3; ++id)
+        list.push_back(DownloadStore{video(signOf(big), files->url(QStringLiteral("big.mp4")), id), std::nullopt});
+    // A resume file that no longer exists: that item starts afresh, without an error.
+    list[0].cacheURL = QUrl::fromLocalFile(QDir(downloadCachesDirectoryPath()).filePath(QStringLiteral("Gone123456")));
+    writeList(encodeDownloadList(list));
+
+    DownloadManager& m = launch();
+    ASSERT_EQ(m.progressArray().size(), 3u);
+    EXPECT_EQ(item(0)->videoInfo.id, 1);
+    EXPECT_EQ(item(2)->videoInfo.id, 3);
+    EXPECT_EQ(statuses(m), (std::vector<S>{S::downloading, S::downloading, S::wait}));
+    ASSERT_TRUE(waitUntil([&] { return files->requests().size() == 2; }));
+    for (const auto& request : files->requests())
+        EXPECT_TRUE(request.range.isEmpty());
+    item(1)->pauseDownload();
+    EXPECT_EQ(item(2)->status, S::downloading);
+}
+
+TEST_F(DownloadTest, MissingEmptyOrGarbageListReadsAsEmpty) {
+    for (const QByteArray& content : {QByteArray("<missing>"), QByteArray(), QByteArray("\x00\x01garbage", 9),
+                                      QByteArray("{\"version\":1,\"items\":[{\"videoInfo\":{}}]}")}) {
+        QFile::remove(downloadListPath());
+        if (content != "<missing>")
+            writeList(content);
+        DownloadManager& m = launch();
+        EXPECT_TRUE(m.progressArray().empty());
+        EXPECT_EQ(m.runningCount(), 0);
+        // Nothing is written until the list changes.
+        m.waitForStores();
+        if (content != "<missing>")
+            EXPECT_EQ(contents(downloadListPath()), content);
+        else
+            EXPECT_FALSE(QFile::exists(downloadListPath()));
+    }
+}
+
+TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
+    const QDir caches(downloadCachesDirectoryPath());
+    auto touch = [&](const QString& name, const QByteArray& data) {
+        QFile file(caches.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    };
+    touch(QStringLiteral("Orphan1234.part"), "lost bytes");
+    touch(QStringLiteral("Kept567890.part"), "kept bytes");
+    touch(QStringLiteral("other-file.part"), "not ours");
+    touch(QStringLiteral("searchHistory"), "someone else's");
+    const ResumeData resume{QUrl(QStringLiteral("http://127.0.0.1:1/v.mp4")), QStringLiteral("Kept567890.part"),
+                            QStringLiteral("\"tag\""), QString(), 100};
+    touch(QStringLiteral("Desc123456"), encodeResumeData(resume));
+    writeList(encodeDownloadList({DownloadStore{video(QStringLiteral("0123456789abcdef0123456789abcdef"),
+                                                      QStringLiteral("http://127.0.0.1:1/v.mp4")),
+                                                QUrl::fromLocalFile(caches.filePath(QStringLiteral("Desc123456")))}}));
+
+    DownloadManager& m = launch();
+    ASSERT_EQ(m.progressArray().size(), 1u);
+    EXPECT_FALSE(caches.exists(QStringLiteral("Orphan1234.part")));
+    EXPECT_TRUE(caches.exists(QStringLiteral("Kept567890.part")));
+    EXPECT_TRUE(caches.exists(QStringLiteral("other-file.part")));
+    EXPECT_TRUE(caches.exists(QStringLiteral("searchHistory")));
+}
+
+TEST_F(DownloadTest, UnusableAddressOrSignEndsInErrorAndFreesTheSlot) {
+    const QString small = media(QStringLiteral("small.mp4"));
+    files->addFile(QStringLiteral("small.mp4"), small);
+    DownloadManager& m = launch();
+    const QString sign = signOf(small);
+    m.addDownload(video(sign, QStringLiteral("file:///etc/hostname")));
+    m.addDownload(video(sign, QStringLiteral("not an address at all")));
+    m.addDownload(video(sign, QStringLiteral("ftp://127.0.0.1/v.mp4")));
+    m.addDownload(video(sign, files->url(QStringLiteral("small.mp4")), 99));
+    ASSERT_TRUE(waitForStatus(item(0), S::error));
+    ASSERT_TRUE(waitForStatus(item(1), S::error));
+    ASSERT_TRUE(waitForStatus(item(2), S::error));
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().size() == 3; }));  // the good one finished
+    EXPECT_EQ(files->requests().size(), 1);
+    EXPECT_EQ(m.runningCount(), 0);
+}

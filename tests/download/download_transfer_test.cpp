@@ -1,0 +1,191 @@
+// Interrupted transfers: pause and resume, validators, broken connections and quitting.
+#include "DownloadTestSupport.h"
+
+#include "service/DownloadPaths.h"
+#include "service/DownloadStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace dltest;
+using S = ItemStatus;
+
+namespace {
+// The partial file a saved descriptor names, and its size.
+std::pair<QString, qint64> partialOf(const DownloadManager::ItemPtr& item) {
+    const auto data = decodeResumeData(contents(item->cacheURL->toLocalFile()));
+    if (!data)
+        return {QString(), -1};
+    const QString path = QDir(downloadCachesDirectoryPath()).filePath(data->partial);
+    return {path, QFileInfo(path).size()};
+}
+}  // namespace
+
+class TransferTest : public DownloadTest {
+protected:
+    void SetUp() override {
+        DownloadTest::SetUp();
+        big = media(QStringLiteral("big.mp4"));
+        files->addFile(QStringLiteral("big.mp4"), big);
+        files->setSpeedLimit(512 * 1024);
+    }
+    // Adds the big video and installs a progress recorder on its item.
+    DownloadManager::ItemPtr addBig(DownloadManager& m, const QString& sign = QString()) {
+        m.addDownload(video(sign.isEmpty() ? signOf(big) : sign, files->url(QStringLiteral("big.mp4"))));
+        auto added = m.progressArray().back();
+        added->downloadProgressHandler = [this](const DownloadProgress& p) { progress.push_back(p); };
+        return added;
+    }
+    bool receivedAtLeast(qint64 bytes) {
+        return waitUntil([&] { return !progress.empty() && progress.back().completedUnitCount >= bytes; });
+    }
+    QString destination() const { return QDir(downloadVideoDirectoryPath()).filePath(signOf(big) + ".mp4"); }
+
+    QString big;
+    std::vector<DownloadProgress> progress;
+};
+
+TEST_F(TransferTest, PauseThenResumeContinuesWith206AndTheFileEqualsTheSource) {
+    DownloadManager& m = launch();
+    const auto it = addBig(m);
+    ASSERT_TRUE(receivedAtLeast(300000));
+    it->pauseDownload();
+    ASSERT_TRUE(waitUntil([&] { return it->cacheURL.has_value(); }));
+    const auto [partial, kept] = partialOf(it);
+    ASSERT_GT(kept, 0);
+    EXPECT_EQ(it->status, S::pause);
+
+    files->setSpeedLimit(0);
+    progress.clear();
+    m.resumeDownload(0);
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+
+    const auto served = files->requests();
+    ASSERT_EQ(served.size(), 2);
+    EXPECT_EQ(served[0].status, 200);
+    EXPECT_EQ(served[1].status, 206);
+    EXPECT_EQ(served[1].range, "bytes=" + QByteArray::number(kept) + "-");
+    EXPECT_EQ(served[1].ifRange, files->etag(QStringLiteral("big.mp4")));
+    EXPECT_EQ(served[1].firstByte, kept);
+    // Progress counts the bytes from before the pause.
+    ASSERT_FALSE(progress.empty());
+    EXPECT_GE(progress.front().completedUnitCount, kept);
+    EXPECT_EQ(progress.back().completedUnitCount, QFileInfo(big).size());
+    EXPECT_EQ(progress.back().totalUnitCount, QFileInfo(big).size());
+
+    EXPECT_EQ(contents(destination()), contents(big));
+    EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+}
+
+TEST_F(TransferTest, ChangedEtagRestartsWith200) {
+    DownloadManager& m = launch();
+    const auto it = addBig(m);
+    ASSERT_TRUE(receivedAtLeast(200000));
+    it->pauseDownload();
+    ASSERT_TRUE(waitUntil([&] { return it->cacheURL.has_value(); }));
+    files->setEtag(QStringLiteral("big.mp4"), "\"another-version\"");
+    files->setSpeedLimit(0);
+    m.resumeDownload(0);
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+
+    const auto served = files->requests();
+    ASSERT_EQ(served.size(), 2);
+    EXPECT_FALSE(served[1].range.isEmpty());
+    EXPECT_EQ(served[1].status, 200);
+    EXPECT_EQ(contents(destination()), contents(big));
+    EXPECT_TRUE(cacheFiles().isEmpty());
+}
+
+TEST_F(TransferTest, RangePastTheEndGets416AndStartsAfresh) {
+    // The served file shrinks under the same tag: the kept bytes reach past its end.
+    const QString small = media(QStringLiteral("small.mp4"));
+    files->addFile(QStringLiteral("big.mp4"), big, "\"same\"");
+    DownloadManager& m = launch();
+    const auto it = addBig(m, signOf(small));
+    ASSERT_TRUE(receivedAtLeast(QFileInfo(small).size() + 50000));
+    it->pauseDownload();
+    ASSERT_TRUE(waitUntil([&] { return it->cacheURL.has_value(); }));
+    files->addFile(QStringLiteral("big.mp4"), small, "\"same\"");
+    files->setSpeedLimit(0);
+    m.resumeDownload(0);
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+
+    const auto served = files->requests();
+    ASSERT_EQ(served.size(), 3);
+    EXPECT_EQ(served[1].status, 416);
+    EXPECT_TRUE(served[2].range.isEmpty());
+    EXPECT_EQ(served[2].status, 200);
+    EXPECT_EQ(contents(QDir(downloadVideoDirectoryPath()).filePath(signOf(small) + ".mp4")), contents(small));
+    EXPECT_TRUE(cacheFiles().isEmpty());
+}
+
+TEST_F(TransferTest, QuittingMidTransferResumesAtTheNextLaunchWithoutRefetching) {
+    DownloadManager& m = launch();
+    const auto it = addBig(m);
+    ASSERT_TRUE(receivedAtLeast(400000));
+    m.cancelAllDownloads();
+    // Everything is on disk when the call returns; the status is left as it was.
+    EXPECT_EQ(it->status, S::downloading);
+    ASSERT_TRUE(it->cacheURL.has_value());
+    const auto stored = decodeDownloadList(contents(downloadListPath()));
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].cacheURL, it->cacheURL);
+    const auto [partial, kept] = partialOf(it);
+    ASSERT_GE(kept, 400000);
+
+    files->setSpeedLimit(0);
+    const qint64 sentBefore = files->bytesSent();
+    DownloadManager& next = launch();
+    ASSERT_EQ(next.progressArray().size(), 1u);
+    ASSERT_TRUE(waitUntil([&] { return next.progressArray().empty(); }));
+
+    const auto served = files->requests();
+    ASSERT_EQ(served.size(), 2);
+    EXPECT_EQ(served[1].status, 206);
+    EXPECT_EQ(served[1].firstByte, kept);
+    const qint64 size = QFileInfo(big).size();
+    EXPECT_EQ(files->bytesSent() - sentBefore, size - kept);
+    EXPECT_EQ(contents(destination()), contents(big));
+    EXPECT_TRUE(cacheFiles().isEmpty());
+}
+
+TEST_F(TransferTest, BrokenConnectionKeepsResumeDataAndAResumeCompletes) {
+    files->setSpeedLimit(0);
+    files->setFailAfter(700000);
+    DownloadManager& m = launch();
+    const auto it = addBig(m);
+    ASSERT_TRUE(waitForStatus(it, S::error));
+    ASSERT_TRUE(it->cacheURL.has_value());
+    EXPECT_EQ(partialOf(it).second, 700000);
+    EXPECT_EQ(m.runningCount(), 0);
+
+    files->setFailAfter(-1);
+    m.resumeDownload(0);
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+    // The network library may send a cut-short request once more by itself; what counts is
+    // that the resume asked for the rest only.
+    const auto served = files->requests();
+    ASSERT_GE(served.size(), 2);
+    EXPECT_EQ(served.back().status, 206);
+    EXPECT_EQ(served.back().firstByte, 700000);
+    EXPECT_EQ(contents(destination()), contents(big));
+}
+
+TEST_F(TransferTest, PauseAndImmediateResumeGiveOneCleanTransfer) {
+    DownloadManager& m = launch();
+    const auto it = addBig(m);
+    ASSERT_TRUE(receivedAtLeast(200000));
+    files->setSpeedLimit(0);
+    it->pauseDownload();
+    m.resumeDownload(0);  // before the pause's answer arrived
+    EXPECT_EQ(it->status, S::downloading);
+    EXPECT_EQ(m.runningCount(), 1);
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+    const auto served = files->requests();
+    ASSERT_EQ(served.size(), 2);
+    EXPECT_EQ(served[1].status, 206);
+    EXPECT_EQ(m.runningCount(), 0);
+    EXPECT_EQ(contents(destination()), contents(big));
+    EXPECT_TRUE(cacheFiles().isEmpty());
+}
