@@ -351,7 +351,7 @@ TEST_F(ServiceTest, VideoDetailFromAWorkerThreadCompletesOnTheMainThread) {
     bool called = false;
     QThread* worker = QThread::create([&] {
         model->requestVideoDetail(QStringLiteral("abc"), [&](const auto& d) {
-            onMain = QThread::currentThread() == qApp->thread();
+            onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
             got = d;
             called = true;
         });

@@ -20,8 +20,8 @@ int main(int argc, char* argv[]) {
     }
     WebModel model(false);
     QTimer poll;
+    const qint64 before = model.ct();
     if (verb == QLatin1String("install")) {
-        const qint64 before = model.ct();
         model.reportInstall(WebModel::InstallWay::Reinstall, QStringLiteral("1000"));
         QObject::connect(&poll, &QTimer::timeout, &app, [&] {
             if (model.ct() != before)
