@@ -1,0 +1,143 @@
+// The built programs as processes on this test's own session bus.
+#include "platform/AppLauncher.h"
+#include "platform/BusName.h"
+#include "platform/DistributedNotificationCenter.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTcpServer>
+
+#include <csignal>
+
+namespace {
+const QString kHelperName = QStringLiteral("com.zembo.TavvelHelper");
+const QString kMainName = QStringLiteral("com.zembo.tavvel.macOS");
+const QString kQuitNotice = QStringLiteral("com.zembo.tavvel.mac.ter");
+
+template <typename Pred>
+bool waitUntil(Pred pred, int ms) {
+    const QDeadlineTimer deadline(ms);
+    while (!pred() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return pred();
+}
+
+// An address where nothing listens, so the programs' update checks fail at once.
+QString refusedServiceUrl() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QStringLiteral("http://127.0.0.1:%1").arg(port);
+}
+
+void startProgram(QProcess& process, const QString& program) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TAVVEL_SERVICE_URL"), refusedServiceUrl());
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, {});
+}
+
+QString builtBin(const QString& name) {
+    return name == QLatin1String("Tavvel") ? QStringLiteral(TAVVEL_MAIN_PROGRAM) : QStringLiteral(TAVVEL_HELPER_PROGRAM);
+}
+
+qint64 busNameOwnerPid(const QString& name) {
+    const QDBusReply<uint> reply = QDBusConnection::sessionBus().interface()->servicePid(name);
+    return reply.isValid() ? qint64(reply.value()) : -1;
+}
+
+// Counts the quit notices seen on the bus.
+struct NoticeListener {
+    NoticeListener()
+        : token(platform::DistributedNotificationCenter::defaultCenter().addObserver(kQuitNotice, nullptr,
+                                                                                    [this] { ++count; })) {}
+    int count = 0;
+    DisposablePtr token;
+};
+
+void expectNoticeAfterSignal(int signalNumber) {
+    NoticeListener listener;
+    QProcess helper;
+    startProgram(helper, builtBin(QStringLiteral("TavvelHelper")));
+    ASSERT_TRUE(helper.waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([] { return platform::isBusNameOwned(kHelperName); }, 15000));
+    // The player is up: the name is taken while its start-up runs.
+    waitUntil([] { return false; }, 500);
+    EXPECT_EQ(listener.count, 0);
+    ::kill(pid_t(helper.processId()), signalNumber);
+    ASSERT_TRUE(helper.waitForFinished(10000));
+    EXPECT_EQ(helper.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(helper.exitCode(), 0);
+    EXPECT_TRUE(waitUntil([&] { return listener.count == 1; }, 3000)) << helper.readAll().toStdString();
+}
+}
+
+TEST(Processes, QuitNoticeAfterSigterm) {
+    expectNoticeAfterSignal(SIGTERM);
+}
+
+TEST(Processes, QuitNoticeAfterSigint) {
+    expectNoticeAfterSignal(SIGINT);
+}
+
+TEST(Processes, QuitNoticeAfterQuitFromTheMenu) {
+    NoticeListener listener;
+    QProcess child;
+    startProgram(child, QStringLiteral(HELPER_QUIT_CHILD));
+    ASSERT_TRUE(child.waitForFinished(20000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_TRUE(waitUntil([&] { return listener.count == 1; }, 3000)) << child.readAll().toStdString();
+}
+
+TEST(Processes, SecondHelperExitsAtOnce) {
+    QProcess first;
+    startProgram(first, builtBin(QStringLiteral("TavvelHelper")));
+    ASSERT_TRUE(waitUntil([] { return platform::isBusNameOwned(kHelperName); }, 15000))
+        << first.readAll().toStdString() << first.errorString().toStdString();
+    const qint64 owner = busNameOwnerPid(kHelperName);
+    EXPECT_EQ(owner, first.processId());
+
+    QProcess second;
+    startProgram(second, builtBin(QStringLiteral("TavvelHelper")));
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAll().contains("TavvelHelper is already running"));
+
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_EQ(busNameOwnerPid(kHelperName), owner);
+    first.terminate();
+    EXPECT_TRUE(first.waitForFinished(10000));
+}
+
+TEST(Processes, MainProgramStartsTheHelperAndQuitsWithIt) {
+    QProcess main;
+    startProgram(main, builtBin(QStringLiteral("Tavvel")));
+    ASSERT_TRUE(waitUntil([] { return platform::isBusNameOwned(kMainName); }, 15000));
+    // It finds no player running and starts the one beside it.
+    ASSERT_TRUE(waitUntil([] { return platform::isBusNameOwned(kHelperName); }, 15000));
+    const qint64 helperPid = busNameOwnerPid(kHelperName);
+    ASSERT_GT(helperPid, 0);
+
+    // A second start hands over to the running one and exits.
+    QProcess again;
+    startProgram(again, builtBin(QStringLiteral("Tavvel")));
+    ASSERT_TRUE(again.waitForFinished(10000));
+    EXPECT_EQ(again.exitCode(), 0);
+    EXPECT_EQ(main.state(), QProcess::Running);
+
+    // The player's exit ends the main program.
+    ::kill(pid_t(helperPid), SIGTERM);
+    EXPECT_TRUE(main.waitForFinished(10000)) << main.readAll().toStdString();
+    EXPECT_EQ(main.exitCode(), 0);
+    EXPECT_TRUE(waitUntil([] { return !platform::isBusNameOwned(kHelperName); }, 10000));
+}

@@ -1,0 +1,87 @@
+// The desktop player started as a user would, on a virtual X display, with a video in the
+// library: the screen shows the video, and the update check reaches the service stand-in.
+#include "platform/Bundle.h"
+#include "shared/LocalVideoDBManager.h"
+#include "support/ServiceStandIn.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+
+TEST(OnXDisplay, PlayerShowsTheLibraryVideo) {
+    for (const char* tool : {"xvfb-run", "ffmpeg", "import"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+
+    QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("clip.mp4"));
+    const int made = QProcess::execute(
+        QStringLiteral("ffmpeg"),
+        {"-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc2=s=640x360:r=25:d=20",
+         "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", clip});
+    ASSERT_EQ(made, 0);
+
+    {
+        // The library is filled the way the main program fills it.
+        platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QStringLiteral("com.zembo.tavvel.macOS")});
+        LocalVideoDBManager db(LocalVideoDBManager::defaultPath());
+        VideoDetail video;
+        video.sign = QStringLiteral("0123456789abcdef0123456789abcdef");
+        video.title = QStringLiteral("pattern");
+        video.url = QUrl::fromLocalFile(clip).toString(QUrl::FullyEncoded);
+        db.insertVideo(video);
+        ASSERT_EQ(db.allVideos().size(), 1u);
+    }
+
+    testsupport::ServiceStandIn standIn;
+    ASSERT_TRUE(standIn.start());
+    standIn.setReply(24, testsupport::ScriptedReply::encrypted(R"({"data":""})"));
+
+    const QString shot = dir.filePath(QStringLiteral("screen.png"));
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("TAVVEL_SERVICE_URL"), standIn.baseUrl());
+    env.insert(QStringLiteral("HELPER"), QStringLiteral(TAVVEL_HELPER_PROGRAM));
+    env.insert(QStringLiteral("SHOT"), shot);
+    run.setProcessEnvironment(env);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QStringLiteral("xvfb-run"),
+              {"-a", "-s", "-screen 0 800x600x24", "sh", "-c",
+               R"("$HELPER" & pid=$!; sleep 6; import -window root "$SHOT"; kill -TERM $pid; wait $pid; echo "helper exit $?")"});
+    ASSERT_TRUE(run.waitForFinished(90000));
+    const QByteArray output = run.readAll();
+    ASSERT_EQ(run.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("helper exit 0")) << output.toStdString();
+
+    // TAVVEL_SCREENSHOT_DIR keeps the picture for a look by eye.
+    if (const QString keep = qEnvironmentVariable("TAVVEL_SCREENSHOT_DIR"); !keep.isEmpty())
+        QFile::copy(shot, keep + QStringLiteral("/player_on_x.png"));
+    QImage image(shot);
+    ASSERT_FALSE(image.isNull()) << output.toStdString();
+    // The test pattern is colourful all over: many colours, little black.
+    QSet<QRgb> colours;
+    int dark = 0, samples = 0;
+    for (int y = 10; y < image.height(); y += 20) {
+        for (int x = 10; x < image.width(); x += 20) {
+            const QRgb p = image.pixel(x, y);
+            colours.insert(p & 0xF0F0F0);
+            if (qRed(p) + qGreen(p) + qBlue(p) < 40)
+                ++dark;
+            ++samples;
+        }
+    }
+    EXPECT_GT(colours.size(), 8) << output.toStdString();
+    EXPECT_LT(dark, samples / 2) << output.toStdString();
+
+    bool checked = false;
+    for (const auto& r : standIn.requests())
+        checked = checked || r.code == 24;
+    EXPECT_TRUE(checked);
+}
