@@ -1,0 +1,318 @@
+#include "service/LocalLibraryModel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSaveFile>
+#include <QThreadPool>
+
+#include <cmath>
+#include <memory>
+#include <numeric>
+
+#include "platform/Log.h"
+#include "platform/MainThread.h"
+#include "service/DownloadPaths.h"
+#include "service/VideoProbe.h"
+#include "service/VideoSign.h"
+#include "service/WebModel.h"
+#include "shared/AppInfo.h"
+#include "shared/LocalVideoDBManager.h"
+#include "shared/TextHelpers.h"
+
+namespace {
+
+constexpr int kRandomNameLength = 10;
+
+QString fileUrlText(const QString& path) {
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+}
+
+// A name in `directory` that nothing uses yet: 10 random letters and digits plus the suffix.
+QString unusedRandomPath(const QString& directory, const QString& suffix) {
+    const QDir dir(directory);
+    QString path;
+    do {
+        path = dir.filePath(randomAlphanumericString(kRandomNameLength) + suffix);
+    } while (QFileInfo(path).exists() || QFileInfo(path).isSymLink());
+    return path;
+}
+
+// What the worker reads from the source file when the service has no record of it.
+struct LocalReading {
+    VideoProbe probe;
+    QString thumbnailPath;  // empty when no frame was taken
+    qint64 sourceSize = 0;
+};
+
+LocalReading readLocalFile(const QString& sourcePath) {
+    LocalReading reading;
+    reading.probe = probeVideo(sourcePath);
+    if (reading.probe.duration <= 0)
+        return reading;  // refused later; no thumbnail for it
+
+    QString error;
+    const QImage frame = videoFrame(sourcePath, static_cast<qint64>(reading.probe.duration / 2), &error);
+    if (!frame.isNull()) {
+        const QString path = unusedRandomPath(AppInfo::applicationSupport(), QStringLiteral(".png"));
+        QSaveFile file(path);
+        if (file.open(QIODevice::WriteOnly) && frame.save(&file, "PNG") && file.commit())
+            reading.thumbnailPath = path;
+        else
+            error = file.errorString();
+    }
+    if (reading.thumbnailPath.isEmpty())
+        platform::logLine(QStringLiteral("Image generation failed with error ") + error);
+
+    reading.sourceSize = QFileInfo(sourcePath).size();
+    return reading;
+}
+
+// One import call. Its fields are used on the main thread only; workers get copies of what they
+// need and hand results back through the main thread. Whatever path the import takes, the
+// completion runs exactly once: when nothing reported by the time the last reference goes away
+// (a lost callback, a model that went away), the destructor reports `failure`.
+class ImportJob {
+public:
+    using Ptr = std::shared_ptr<ImportJob>;
+
+    ImportJob(LocalLibraryModel::ImportCompletion completion, QThreadPool* workers)
+        : completion_(std::move(completion)), workers_(workers) {}
+    ~ImportJob() { report(ImportVideoStatus::failure); }
+    ImportJob(const ImportJob&) = delete;
+    ImportJob& operator=(const ImportJob&) = delete;
+
+    // The only way out. A failure removes what this import made, so nothing is left behind.
+    void report(ImportVideoStatus status) {
+        if (reported_)
+            return;
+        reported_ = true;
+        if (status != ImportVideoStatus::complete) {
+            if (!destinationPath.isEmpty())
+                QFile::remove(destinationPath);
+            if (local && !local->thumbnailPath.isEmpty())
+                QFile::remove(local->thumbnailPath);
+        }
+        platform::runOnMainThread([completion = std::move(completion_), sign = sign, status] {
+            if (completion)
+                completion(sign, status);
+        });
+    }
+
+    // Runs `work` on a worker; false when the model (and its workers) is gone.
+    bool startWork(std::function<void()> work) {
+        if (!workers_)
+            return false;
+        workers_->start(std::move(work));
+        return true;
+    }
+
+    QString sourcePath;
+    QString name;
+    QString title;
+    QString extension;
+    bool checkOnline = false;
+    QString sign;
+
+    bool copyEnded = false;
+    QString destinationPath;  // set once the copy succeeded
+    std::optional<VideoDetail> serviceRecord;
+    std::optional<LocalReading> local;
+
+private:
+    LocalLibraryModel::ImportCompletion completion_;
+    QPointer<QThreadPool> workers_;
+    bool reported_ = false;
+};
+
+void storeRecord(const ImportJob::Ptr& job, const VideoDetail& record) {
+    job->startWork([job, record] {
+        LocalVideoDBManager& db = LocalVideoDBManager::shared();
+        // Another import or a download may have stored this video while we copied.
+        if (db.videoWithSign(record.sign)) {
+            platform::runOnMainThread([job] { job->report(ImportVideoStatus::isExist); });
+            return;
+        }
+        db.insertVideo(record);
+        // The insert reports failure only in the log: the row itself is the proof.
+        const bool stored = db.videoWithSign(record.sign).has_value();
+        platform::runOnMainThread(
+            [job, stored] { job->report(stored ? ImportVideoStatus::complete : ImportVideoStatus::failure); });
+    });
+}
+
+// Joins the copy with the record step once both have ended.
+void finishWhenReady(const ImportJob::Ptr& job) {
+    if (!job->copyEnded || (!job->serviceRecord && !job->local))
+        return;
+    if (job->destinationPath.isEmpty()) {
+        job->report(ImportVideoStatus::failure);  // a row would point at a missing file
+        return;
+    }
+    const QString copyUrl = fileUrlText(job->destinationPath);
+    if (job->serviceRecord) {
+        VideoDetail record = *job->serviceRecord;
+        record.url = copyUrl;
+        record.sign = job->sign;  // the file's own identity, whatever the service says
+        storeRecord(job, record);
+        return;
+    }
+    const LocalReading& reading = *job->local;
+    if (reading.probe.duration <= 0 || !reading.probe.hasVideoTrack || reading.probe.width <= 0 ||
+        reading.probe.height <= 0) {
+        job->report(ImportVideoStatus::failure);
+        return;
+    }
+    const QString imageUrl = reading.thumbnailPath.isEmpty() ? QString() : fileUrlText(reading.thumbnailPath);
+    storeRecord(job, LocalLibraryModel::generateLocalDetail(job->sign, job->title, copyUrl, reading.probe,
+                                                            reading.sourceSize, imageUrl));
+}
+
+void readLocalRecord(const ImportJob::Ptr& job) {
+    job->startWork([job, source = job->sourcePath] {
+        LocalReading reading = readLocalFile(source);
+        platform::runOnMainThread([job, reading = std::move(reading)] {
+            job->local = reading;
+            finishWhenReady(job);
+        });
+    });
+}
+
+void startCopy(const ImportJob::Ptr& job) {
+    job->startWork([job, source = job->sourcePath, name = job->name, extension = job->extension] {
+        const QString directory = downloadVideoDirectoryPath();
+        const QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
+        const auto taken = [](const QString& path) { return QFileInfo(path).exists() || QFileInfo(path).isSymLink(); };
+        QString destination = QDir(directory).filePath(name);
+        if (taken(destination))
+            destination = unusedRandomPath(directory, suffix);
+        QFile file(source);
+        bool copied = file.copy(destination);
+        // Another import may have taken the name in the meantime: a random one is free.
+        if (!copied && taken(destination)) {
+            destination = unusedRandomPath(directory, suffix);
+            copied = file.copy(destination);
+        }
+        if (!copied)
+            platform::logLine(QStringLiteral("copy error ") + file.errorString());
+        platform::runOnMainThread([job, destination = copied ? destination : QString()] {
+            job->copyEnded = true;
+            job->destinationPath = destination;
+            finishWhenReady(job);
+        });
+    });
+}
+
+// Main thread: the sign is known and no row has it.
+void importSigned(const ImportJob::Ptr& job) {
+    startCopy(job);
+    if (!job->checkOnline) {
+        readLocalRecord(job);
+        return;
+    }
+    WebModel::shared().requestVideoDetail(job->sign, [job](const std::optional<VideoDetail>& detail) {
+        if (!detail) {
+            readLocalRecord(job);
+            return;
+        }
+        job->serviceRecord = detail;
+        finishWhenReady(job);
+    });
+}
+
+}  // namespace
+
+LocalLibraryModel& LocalLibraryModel::shared() {
+    // Never destroyed: work may still be running while the process ends.
+    static LocalLibraryModel* const instance = new LocalLibraryModel;
+    return *instance;
+}
+
+LocalLibraryModel::LocalLibraryModel(QObject* parent) : QObject(parent), workers_(new QThreadPool(this)) {
+    workers_->setMaxThreadCount(4);
+}
+
+LocalLibraryModel::~LocalLibraryModel() {
+    workers_->waitForDone();
+}
+
+QUrl LocalLibraryModel::downloadVideoDirectory() {
+    return QUrl::fromLocalFile(downloadVideoDirectoryPath());
+}
+
+void LocalLibraryModel::importVideo(const QUrl& url, bool checkOnline, ImportCompletion completion) {
+    auto job = std::make_shared<ImportJob>(std::move(completion), workers_);
+    if (!url.isLocalFile())
+        return;  // the job reports `failure` as it goes
+    job->sourcePath = url.toLocalFile();
+    job->name = QFileInfo(job->sourcePath).fileName();
+    if (job->name.isEmpty())
+        return;
+    job->title = titleOfFileName(job->name);
+    job->extension = extensionOfFileName(job->name);
+    job->checkOnline = checkOnline;
+
+    workers_->start([job, source = job->sourcePath] {
+        const std::optional<QString> sign = videoSign(source);
+        const bool exists = sign && LocalVideoDBManager::shared().videoWithSign(*sign).has_value();
+        platform::runOnMainThread([job, sign, exists] {
+            if (!sign) {
+                job->report(ImportVideoStatus::failure);
+                return;
+            }
+            job->sign = *sign;
+            if (exists) {
+                job->report(ImportVideoStatus::isExist);
+                return;
+            }
+            importSigned(job);
+        });
+    });
+}
+
+namespace {
+// The position of the dot that starts the extension, or -1: a leading dot starts a hidden
+// name, and a trailing dot starts no extension.
+qsizetype extensionDot(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 && dot < name.size() - 1 ? dot : -1;
+}
+}  // namespace
+
+QString LocalLibraryModel::titleOfFileName(const QString& name) {
+    const qsizetype dot = extensionDot(name);
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString LocalLibraryModel::extensionOfFileName(const QString& name) {
+    const qsizetype dot = extensionDot(name);
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+QString LocalLibraryModel::ratioText(qint64 width, qint64 height) {
+    const qint64 divisor = std::gcd(width, height);
+    if (divisor == 0)
+        return QStringLiteral("0:0");
+    return QString::number(width / divisor) + QLatin1Char(':') + QString::number(height / divisor);
+}
+
+VideoDetail LocalLibraryModel::generateLocalDetail(const QString& sign, const QString& title, const QString& copyUrl,
+                                                   const VideoProbe& probe, qint64 sourceSize,
+                                                   const QString& imageUrl) {
+    VideoDetail detail;
+    detail.id = 0;
+    detail.sign = sign;
+    detail.title = title;
+    detail.url = copyUrl;
+    detail.time = static_cast<qint64>(std::trunc(probe.duration)) * 1000;
+    detail.size = sourceSize;
+    detail.imgurl = imageUrl;
+    detail.ratio = ratioText(probe.width, probe.height);
+    detail.width = probe.width;
+    detail.height = probe.height;
+    detail.frame = static_cast<qint64>(std::trunc(probe.frameRate));
+    detail.rate = probe.bitRate;
+    detail.audio = probe.hasAudio ? 1 : 0;
+    return detail;
+}

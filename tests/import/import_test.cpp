@@ -1,0 +1,387 @@
+// Importing local files into the library, against the loopback stand-in for the service, the
+// real database file and real FFmpeg-made clips.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "ImportFixture.h"
+#include "service/LocalLibraryModel.h"
+#include "service/VideoSign.h"
+#include "service/WebModel.h"
+#include "shared/AppInfo.h"
+#include "shared/LocalVideoDBManager.h"
+#include "support/ServiceStandIn.h"
+
+using importtest::testVideo;
+using testsupport::ScriptedReply;
+
+namespace {
+
+struct Outcome {
+    int calls = 0;
+    QString sign;
+    ImportVideoStatus status = ImportVideoStatus::failure;
+    bool onMainThread = true;
+    bool afterReturn = true;
+};
+
+QStringList entries(const QString& directory, const QStringList& filters = {}) {
+    return QDir(directory).entryList(filters, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QString downloadDirectory() {
+    return LocalLibraryModel::downloadVideoDirectory().toLocalFile();
+}
+
+QStringList thumbnails() {
+    return entries(AppInfo::applicationSupport(), {QStringLiteral("*.png")});
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class ImportTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(service.start());
+        qputenv("TAVVEL_SERVICE_URL", service.baseUrl().toUtf8());
+        ASSERT_TRUE(sources.isValid());
+    }
+
+    // A copy of a test clip under `name` in a folder of this test.
+    QString source(const QString& clip, const QString& name = {}) {
+        const QString path = sources.filePath(name.isEmpty() ? clip : name);
+        QFile::remove(path);
+        EXPECT_TRUE(QFile::copy(testVideo(clip), path));
+        return path;
+    }
+
+    // Imports and runs the event loop until the completion came, then a little longer so a
+    // second completion would show.
+    Outcome import(const QUrl& url, bool checkOnline = true) {
+        auto outcome = std::make_shared<Outcome>();
+        auto returned = std::make_shared<bool>(false);
+        outcome->calls = 0;
+        LocalLibraryModel::shared().importVideo(
+            url, checkOnline, [outcome, returned](const QString& sign, ImportVideoStatus status) {
+                ++outcome->calls;
+                outcome->sign = sign;
+                outcome->status = status;
+                outcome->onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+                outcome->afterReturn = *returned;
+            });
+        *returned = true;
+        QElapsedTimer timer;
+        timer.start();
+        while (outcome->calls == 0 && timer.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        const qint64 settle = timer.elapsed() + 300;
+        while (timer.elapsed() < settle)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(outcome->calls, 1);
+        EXPECT_TRUE(outcome->onMainThread);
+        EXPECT_TRUE(outcome->afterReturn);
+        return *outcome;
+    }
+    Outcome import(const QString& path, bool checkOnline = true) {
+        return import(QUrl::fromLocalFile(path), checkOnline);
+    }
+
+    // The stand-in's record for 504: a full record that differs from the file in every field.
+    static QByteArray serviceRecordReply(const QString& sign) {
+        VideoDetail detail;
+        detail.id = 4711;
+        detail.sign = sign;
+        detail.title = QStringLiteral("Harbour at dusk");
+        detail.url = QStringLiteral("https://cdn.tavvel.invalid/v/4711.mp4");
+        detail.imgurl = QStringLiteral("https://cdn.tavvel.invalid/i/4711.jpg");
+        detail.time = 31000;
+        detail.size = 123456;
+        detail.ratio = QStringLiteral("16:9");
+        detail.width = 3840;
+        detail.height = 2160;
+        detail.frame = 30;
+        detail.author = QStringLiteral("someone");
+        QJsonObject reply{{"status", 0}, {"info", ""}, {"data", detail.toJsonObject()}};
+        return QJsonDocument(reply).toJson(QJsonDocument::Compact);
+    }
+
+    testsupport::ServiceStandIn service;
+    QTemporaryDir sources;
+};
+
+TEST_F(ImportTest, ServiceRecordIsStoredWithTheCopyAndTheFilesOwnSign) {
+    const QString path = source(QStringLiteral("clip_320x180.mp4"));
+    const QString sign = *videoSign(path);
+    service.setReply(504, ScriptedReply::encrypted(serviceRecordReply(QStringLiteral("0123456789abcdef0123456789abcdef"))));
+
+    const Outcome outcome = import(path);
+    EXPECT_EQ(outcome.status, ImportVideoStatus::complete);
+    EXPECT_EQ(outcome.sign, sign);
+
+    // The service was asked once, by the file's sign.
+    QList<testsupport::RecordedRequest> asked;
+    for (const auto& request : service.requests())
+        if (request.code == 504)
+            asked.append(request);
+    ASSERT_EQ(asked.size(), 1);
+    ASSERT_TRUE(asked[0].json);
+    EXPECT_EQ(asked[0].json->value("sign").toString(), sign);
+
+    const auto row = LocalVideoDBManager::shared().videoWithSign(sign);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->sign, sign);  // not the service's
+    EXPECT_EQ(row->id, 4711);
+    EXPECT_EQ(row->title, QStringLiteral("Harbour at dusk"));
+    EXPECT_EQ(row->imgurl, QStringLiteral("https://cdn.tavvel.invalid/i/4711.jpg"));
+    EXPECT_EQ(row->width, 3840);
+
+    // The url is the file-URL text of the copy and leads back to it.
+    const QString copy = QDir(downloadDirectory()).filePath(QStringLiteral("clip_320x180.mp4"));
+    EXPECT_EQ(row->url, QUrl::fromLocalFile(copy).toString(QUrl::FullyEncoded));
+    EXPECT_TRUE(row->url.contains(QStringLiteral("Application%20Support")));
+    EXPECT_EQ(QUrl(row->url).toLocalFile(), copy);
+    EXPECT_EQ(fileBytes(copy), fileBytes(path));
+    EXPECT_TRUE(thumbnails().isEmpty());
+}
+
+TEST_F(ImportTest, FailingServiceGivesTheRecordReadFromTheFile) {
+    service.setReply(504, ScriptedReply::drop());
+    const QString path = source(QStringLiteral("clip_1280x720.mp4"), QStringLiteral("harbour.clip.mp4"));
+    const Outcome outcome = import(path);
+    ASSERT_EQ(outcome.status, ImportVideoStatus::complete);
+    EXPECT_GE(service.requestCount(), 1);
+
+    const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->id, 0);
+    EXPECT_EQ(row->title, QStringLiteral("harbour.clip"));
+    EXPECT_EQ(row->time, 2000);
+    EXPECT_EQ(row->size, QFileInfo(path).size());
+    EXPECT_EQ(row->ratio, QStringLiteral("16:9"));
+    EXPECT_EQ(row->width, 1280);
+    EXPECT_EQ(row->height, 720);
+    EXPECT_EQ(row->frame, 10);
+    EXPECT_GT(row->rate, 0);
+    EXPECT_EQ(row->audio, 1);
+    EXPECT_TRUE(row->preurl.isEmpty() && row->description.isEmpty() && row->tags.isEmpty() && row->author.isEmpty());
+
+    const QString copy = QUrl(row->url).toLocalFile();
+    EXPECT_EQ(QFileInfo(copy).dir().absolutePath(), QDir(downloadDirectory()).absolutePath());
+    EXPECT_EQ(QFileInfo(copy).fileName(), QStringLiteral("harbour.clip.mp4"));
+    EXPECT_EQ(fileBytes(copy), fileBytes(path));
+
+    // The thumbnail is a PNG of the video's size in Application Support.
+    ASSERT_EQ(thumbnails().size(), 1);
+    const QString png = QUrl(row->imgurl).toLocalFile();
+    EXPECT_EQ(row->imgurl, QUrl::fromLocalFile(png).toString(QUrl::FullyEncoded));
+    EXPECT_EQ(QFileInfo(png).dir().absolutePath(), QDir(AppInfo::applicationSupport()).absolutePath());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}\\.png$")).match(QFileInfo(png).fileName()).hasMatch());
+    EXPECT_EQ(QImage(png).size(), QSize(1280, 720));
+}
+
+TEST_F(ImportTest, WithoutCheckOnlineTheServiceIsNotAsked) {
+    service.setReply(504, ScriptedReply::encrypted(serviceRecordReply(QStringLiteral("x"))));
+    const Outcome outcome = import(source(QStringLiteral("clip_320x180.mp4")), false);
+    EXPECT_EQ(outcome.status, ImportVideoStatus::complete);
+    for (const auto& request : service.requests())
+        EXPECT_NE(request.code, 504);
+    const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->title, QStringLiteral("clip_320x180"));
+}
+
+TEST_F(ImportTest, SecondImportOfTheSameVideoIsExistAndCopiesNothing) {
+    const QString path = source(QStringLiteral("clip_320x180.mp4"));
+    const Outcome first = import(path, false);
+    ASSERT_EQ(first.status, ImportVideoStatus::complete);
+    const QStringList copies = entries(downloadDirectory());
+    const QStringList pngs = thumbnails();
+    ASSERT_EQ(copies.size(), 1);
+
+    const Outcome again = import(path);
+    EXPECT_EQ(again.status, ImportVideoStatus::isExist);
+    EXPECT_EQ(again.sign, first.sign);
+    // The same bytes under another name are the same video.
+    const Outcome renamed = import(source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("other name.mp4")));
+    EXPECT_EQ(renamed.status, ImportVideoStatus::isExist);
+
+    EXPECT_EQ(entries(downloadDirectory()), copies);
+    EXPECT_EQ(thumbnails(), pngs);
+    EXPECT_EQ(LocalVideoDBManager::shared().allVideos().size(), 1u);
+    for (const auto& request : service.requests())
+        EXPECT_NE(request.code, 504);  // the duplicate test comes before anything else
+}
+
+TEST_F(ImportTest, TakenNameGetsTenRandomLettersAndDigits) {
+    const QString taken = QDir(downloadDirectory()).filePath(QStringLiteral("clip.mp4"));
+    ASSERT_TRUE(QFile::copy(testVideo(QStringLiteral("clip_12_7s.mp4")), taken));
+    const QByteArray before = fileBytes(taken);
+
+    const Outcome outcome = import(source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("clip.mp4")), false);
+    ASSERT_EQ(outcome.status, ImportVideoStatus::complete);
+    const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
+    ASSERT_TRUE(row);
+    const QString copyName = QFileInfo(QUrl(row->url).toLocalFile()).fileName();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}\\.mp4$")).match(copyName).hasMatch()) << copyName.toStdString();
+    EXPECT_EQ(row->title, QStringLiteral("clip"));
+    EXPECT_EQ(fileBytes(taken), before);
+    EXPECT_EQ(entries(downloadDirectory()).size(), 2);
+
+    // A name without an extension gets none.
+    const QString bare = QDir(downloadDirectory()).filePath(QStringLiteral("bare"));
+    ASSERT_TRUE(QFile::copy(testVideo(QStringLiteral("clip_12_7s.mp4")), bare));
+    const Outcome second = import(source(QStringLiteral("clip_640x360.webm"), QStringLiteral("bare")), false);
+    ASSERT_EQ(second.status, ImportVideoStatus::complete);
+    const auto secondRow = LocalVideoDBManager::shared().videoWithSign(second.sign);
+    ASSERT_TRUE(secondRow);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}$"))
+                    .match(QFileInfo(QUrl(secondRow->url).toLocalFile()).fileName())
+                    .hasMatch());
+}
+
+TEST_F(ImportTest, RecordValuesOfEachShapeAndLength) {
+    struct Case {
+        const char* clip;
+        const char* name;
+        const char* ratio;
+        qint64 time;
+        qint64 audio;
+        const char* title;
+    };
+    const Case cases[] = {
+        {"clip_12_7s.mp4", "clip_12_7s.mp4", "16:9", 12000, 0, "clip_12_7s"},
+        {"clip_1280x720.mp4", "mp4clip.mp4", "16:9", 2000, 1, "mp4clip"},
+        {"clip_1366x768.mov", "my.video.mov", "683:384", 1000, 0, "my.video"},
+        {"clip_1080x1920.mkv", "portrait.mkv", "9:16", 1000, 0, "portrait"},
+        {"clip_640x360.webm", ".hidden", "16:9", 1000, 1, ".hidden"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome outcome = import(source(QString::fromLatin1(c.clip), QString::fromLatin1(c.name)), false);
+        ASSERT_EQ(outcome.status, ImportVideoStatus::complete);
+        const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->ratio, QString::fromLatin1(c.ratio));
+        EXPECT_EQ(row->time, c.time);
+        EXPECT_EQ(row->audio, c.audio);
+        EXPECT_EQ(row->title, QString::fromLatin1(c.title));
+        EXPECT_EQ(QFileInfo(QUrl(row->url).toLocalFile()).fileName(), QString::fromLatin1(c.name));
+    }
+    EXPECT_EQ(thumbnails().size(), 5);
+}
+
+TEST_F(ImportTest, FilesThatCannotBeImportedFailOnceAndLeaveNothing) {
+    service.setReply(504, ScriptedReply::drop());
+    const QString vanished = source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("vanished.mp4"));
+    ASSERT_TRUE(QFile::remove(vanished));
+    const QStringList refused = {source(QStringLiteral("audio_only.mp4")), source(QStringLiteral("truncated.mp4")),
+                                 vanished};
+    for (const QString& path : refused) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(import(path).status, ImportVideoStatus::failure);
+        EXPECT_EQ(import(path, false).status, ImportVideoStatus::failure);
+    }
+    EXPECT_EQ(import(QUrl(QStringLiteral("http://127.0.0.1:9/clip.mp4"))).status, ImportVideoStatus::failure);
+    EXPECT_EQ(import(QUrl::fromLocalFile(sources.path() + QLatin1Char('/'))).status, ImportVideoStatus::failure);
+    EXPECT_EQ(import(QUrl()).status, ImportVideoStatus::failure);
+
+    EXPECT_TRUE(entries(downloadDirectory()).isEmpty());
+    EXPECT_TRUE(thumbnails().isEmpty());
+    EXPECT_TRUE(LocalVideoDBManager::shared().allVideos().empty());
+}
+
+TEST_F(ImportTest, FailedCopyGivesFailureAndNoRow) {
+    // "DownloadVideo" cannot be a directory: every copy into it fails.
+    const QString directory = QDir(AppInfo::applicationSupport()).filePath(QStringLiteral("DownloadVideo"));
+    QDir(directory).removeRecursively();
+    {
+        QFile blocker(directory);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    service.setReply(504, ScriptedReply::encrypted(serviceRecordReply(QStringLiteral("x"))));
+    testing::internal::CaptureStdout();
+    const Outcome online = import(source(QStringLiteral("clip_320x180.mp4")));
+    const Outcome local = import(source(QStringLiteral("clip_1280x720.mp4")), false);
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(online.status, ImportVideoStatus::failure);
+    EXPECT_EQ(local.status, ImportVideoStatus::failure);
+    EXPECT_NE(log.find("copy error "), std::string::npos) << log;
+    EXPECT_TRUE(LocalVideoDBManager::shared().allVideos().empty());
+    EXPECT_TRUE(thumbnails().isEmpty());  // the local record's thumbnail went with it
+}
+
+TEST_F(ImportTest, RotatedClipGetsAnUprightThumbnail) {
+    const QString path = source(QStringLiteral("rotated_90.mp4"));
+    const Outcome outcome = import(path, false);
+    ASSERT_EQ(outcome.status, ImportVideoStatus::complete);
+    const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->width, 320);  // the track's natural size
+    EXPECT_EQ(row->height, 180);
+    const QImage png(QUrl(row->imgurl).toLocalFile());
+    const QImage upright = importtest::ffmpegFrame(path, 0);
+    ASSERT_EQ(png.size(), QSize(180, 320));
+    EXPECT_EQ(importtest::dominantColour(png, 90, 20), importtest::dominantColour(upright, 90, 20));
+    EXPECT_EQ(importtest::dominantColour(png, 90, 300), importtest::dominantColour(upright, 90, 300));
+}
+
+TEST_F(ImportTest, EveryCallOfABatchReportsOnce) {
+    // Started together, as a batch that does not wait would: each file still reports once.
+    service.setReply(504, ScriptedReply::drop().delayed(200));
+    const QStringList files = {source(QStringLiteral("clip_320x180.mp4")), source(QStringLiteral("audio_only.mp4")),
+                               source(QStringLiteral("clip_12_7s.mp4")), sources.filePath(QStringLiteral("none.mp4")),
+                               source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("same.mp4"))};
+    QMap<QString, QList<ImportVideoStatus>> results;
+    for (const QString& file : files)
+        LocalLibraryModel::shared().importVideo(QUrl::fromLocalFile(file), true,
+                                                [&results, file](const QString&, ImportVideoStatus status) {
+                                                    results[file].append(status);
+                                                });
+    QElapsedTimer timer;
+    timer.start();
+    while (results.size() < files.size() && timer.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (timer.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(results.size(), files.size());
+    for (const QString& file : files)
+        EXPECT_EQ(results[file].size(), 1) << file.toStdString();
+    EXPECT_EQ(results[files[1]].first(), ImportVideoStatus::failure);
+    EXPECT_EQ(results[files[2]].first(), ImportVideoStatus::complete);
+    EXPECT_EQ(results[files[3]].first(), ImportVideoStatus::failure);
+    // The same video twice at once: one is stored, the other finds it there; one copy stays.
+    QList<ImportVideoStatus> twins = {results[files[0]].first(), results[files[4]].first()};
+    std::sort(twins.begin(), twins.end());
+    EXPECT_EQ(twins, (QList<ImportVideoStatus>{ImportVideoStatus::complete, ImportVideoStatus::isExist}));
+    EXPECT_EQ(entries(downloadDirectory()).size(), 2);
+    EXPECT_EQ(thumbnails().size(), 2);
+    EXPECT_EQ(LocalVideoDBManager::shared().allVideos().size(), 2u);
+}
+
+TEST(ImportNames, TitleAndExtensionOfFileNames) {
+    EXPECT_EQ(LocalLibraryModel::titleOfFileName("clip.mp4"), "clip");
+    EXPECT_EQ(LocalLibraryModel::titleOfFileName("mp4clip.mp4"), "mp4clip");
+    EXPECT_EQ(LocalLibraryModel::titleOfFileName("my.video.mov"), "my.video");
+    EXPECT_EQ(LocalLibraryModel::extensionOfFileName("my.video.mov"), "mov");
+    EXPECT_EQ(LocalLibraryModel::titleOfFileName("noext"), "noext");
+    EXPECT_EQ(LocalLibraryModel::extensionOfFileName("noext"), "");
+    EXPECT_EQ(LocalLibraryModel::titleOfFileName(".hidden"), ".hidden");
+    EXPECT_EQ(LocalLibraryModel::extensionOfFileName(".hidden"), "");
+    EXPECT_EQ(LocalLibraryModel::titleOfFileName("trailing."), "trailing.");
+    EXPECT_EQ(LocalLibraryModel::ratioText(1920, 1080), "16:9");
+    EXPECT_EQ(LocalLibraryModel::ratioText(1366, 768), "683:384");
+    EXPECT_EQ(LocalLibraryModel::ratioText(1080, 1920), "9:16");
+}
+
+}  // namespace
