@@ -369,19 +369,4 @@ TEST_F(ImportTest, EveryCallOfABatchReportsOnce) {
     EXPECT_EQ(LocalVideoDBManager::shared().allVideos().size(), 2u);
 }
 
-TEST(ImportNames, TitleAndExtensionOfFileNames) {
-    EXPECT_EQ(LocalLibraryModel::titleOfFileName("clip.mp4"), "clip");
-    EXPECT_EQ(LocalLibraryModel::titleOfFileName("mp4clip.mp4"), "mp4clip");
-    EXPECT_EQ(LocalLibraryModel::titleOfFileName("my.video.mov"), "my.video");
-    EXPECT_EQ(LocalLibraryModel::extensionOfFileName("my.video.mov"), "mov");
-    EXPECT_EQ(LocalLibraryModel::titleOfFileName("noext"), "noext");
-    EXPECT_EQ(LocalLibraryModel::extensionOfFileName("noext"), "");
-    EXPECT_EQ(LocalLibraryModel::titleOfFileName(".hidden"), ".hidden");
-    EXPECT_EQ(LocalLibraryModel::extensionOfFileName(".hidden"), "");
-    EXPECT_EQ(LocalLibraryModel::titleOfFileName("trailing."), "trailing.");
-    EXPECT_EQ(LocalLibraryModel::ratioText(1920, 1080), "16:9");
-    EXPECT_EQ(LocalLibraryModel::ratioText(1366, 768), "683:384");
-    EXPECT_EQ(LocalLibraryModel::ratioText(1080, 1920), "9:16");
-}
-
 }  // namespace
