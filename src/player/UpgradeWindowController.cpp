@@ -7,6 +7,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTextCursor>
+#include <QTextList>
 #include <QVBoxLayout>
 
 QVariant UpgradeNotesView::loadResource(int, const QUrl&) {
@@ -100,9 +101,16 @@ void UpgradeWindowController::windowDidLoad() {
     // The version line follows the notes, in a paragraph of its own.
     QTextCursor cursor(notes->document());
     cursor.movePosition(QTextCursor::End);
-    if (!notes->document()->isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(tr("Version: %1").arg(upgradeInfo ? upgradeInfo->ver : QStringLiteral("1.0")));
+    // A plain paragraph of its own: not part of a list or a style the notes end with.
+    QTextBlockFormat paragraph;
+    if (!notes->document()->isEmpty()) {
+        paragraph.setTopMargin(12);
+        cursor.insertBlock(paragraph, QTextCharFormat());
+        if (QTextList* list = cursor.currentList())
+            list->remove(cursor.block());
+        cursor.setBlockFormat(paragraph);
+    }
+    cursor.insertText(tr("Version: %1").arg(upgradeInfo ? upgradeInfo->ver : QStringLiteral("1.0")), QTextCharFormat());
 }
 
 void UpgradeWindowController::showWindow() {

@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QTextBlock>
+#include <QTextList>
 #include <QUrl>
 
 namespace {
@@ -171,6 +173,19 @@ TEST(UpgradeWindowNotes, NotesNeverLoadResources) {
     auto* notes = static_cast<UpgradeNotesView*>(controller.infoLabel());
     EXPECT_FALSE(notes->loadResource(QTextDocument::ImageResource, QUrl("file:///etc/hostname")).isValid());
     EXPECT_TRUE(notes->toPlainText().startsWith("See"));
+}
+
+TEST(UpgradeWindowNotes, VersionLineStandsApartFromTheNotes) {
+    UpgradeWindowController controller;
+    controller.upgradeInfo = offer(QStringLiteral("2.0"), QStringLiteral("https://x.test"),
+                                   QStringLiteral("<ul><li>One</li><li><b>Two</b></li></ul>"))
+                                 .info;
+    controller.window();
+    const QTextBlock last = controller.infoLabel()->document()->lastBlock();
+    EXPECT_EQ(last.text(), "Version: 2.0");
+    EXPECT_EQ(last.textList(), nullptr);
+    EXPECT_NE(last.charFormat().fontWeight(), QFont::Bold);
+    EXPECT_EQ(last.previous().text(), "Two");
 }
 
 TEST(CustomAlert, KeepsOnlyTheCloseButton) {
