@@ -266,10 +266,17 @@ void DownloadItem::onReadyRead() {
     }
     if (transfer_.writeFailed)
         return;
-    const QByteArray data = reply->readAll();
-    if (transfer_.partial.write(data) != data.size()) {
-        transfer_.writeFailed = true;
-        reply->abort();
+    // Straight from the reply's buffer to the file through one reused block.
+    char block[64 * 1024];
+    while (reply->bytesAvailable() > 0) {
+        const qint64 got = reply->read(block, sizeof block);
+        if (got <= 0)
+            break;
+        if (transfer_.partial.write(block, got) != got) {
+            transfer_.writeFailed = true;
+            reply->abort();
+            return;
+        }
     }
 }
 
