@@ -160,6 +160,22 @@ TEST_F(RealPlayer, ListModeAdvancesAtTheEndOfEachClipAndWraps) {
     EXPECT_EQ(seen.mid(0, 3), (QStringList{"a", "b", "a"}));
 }
 
+TEST_F(RealPlayer, SingleModeStartsTheSameClipAgainAtItsEnd) {
+    addClip(QStringLiteral("a"), QStringLiteral("160x120"), 0.5);
+    addClip(QStringLiteral("b"), QStringLiteral("160x120"), 0.5);
+    make();
+    MediaPlayer& player = manager->player();
+    QSignalSpy ends(&player, &MediaPlayer::itemEnded);
+    manager->setupWindows();
+    const quint64 item = player.currentItem();
+    ASSERT_TRUE(playertest::waitFor([&] { return ends.count() >= 3; }, 15000));
+    EXPECT_EQ(player.currentItem(), item);
+    EXPECT_EQ(prefs->playingVideoSign(), QStringLiteral("a"));
+    const quint64 frames = renderer().renderedFrames();
+    playertest::spin(300);
+    EXPECT_GT(renderer().renderedFrames(), frames);
+}
+
 TEST_F(RealPlayer, UndecodableFilesFailOncePerPassAndThenThePlayerRests) {
     for (const char* sign : {"x", "y"}) {
         const QString path = library.videoPath(QString::fromLatin1(sign) + QStringLiteral(".mp4"));
