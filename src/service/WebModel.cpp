@@ -140,23 +140,19 @@ bool WebModel::postForm(Endpoint endpoint, int code, const QString& payload, Rep
     const std::optional<QString> value = service::encryptPayload(payload);
     if (!value)
         return false;
-    if (!platform::isMainThread()) {
-        // The session belongs to the main thread.
-        QPointer<WebModel> self(this);
-        platform::runOnMainThread([self, endpoint, code, value = *value, handler = std::move(handler)] {
-            if (!self)
-                return;
-            QNetworkRequest request = self->makeRequest(self->endpointUrl(endpoint));
-            request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded; charset=utf-8"));
-            QNetworkReply* reply = self->sessionManager()->post(request, service::formBody(code, value));
-            self->finishReply(reply, handler);
-        });
-        return true;
-    }
-    QNetworkRequest request = makeRequest(endpointUrl(endpoint));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded; charset=utf-8"));
-    QNetworkReply* reply = sessionManager()->post(request, service::formBody(code, *value));
-    finishReply(reply, handler);
+    QPointer<WebModel> self(this);
+    auto send = [self, endpoint, body = service::formBody(code, *value), handler = std::move(handler)] {
+        if (!self)
+            return;
+        QNetworkRequest request = self->makeRequest(self->endpointUrl(endpoint));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded; charset=utf-8"));
+        self->finishReply(self->sessionManager()->post(request, body), handler);
+    };
+    // The session belongs to the main thread.
+    if (platform::isMainThread())
+        send();
+    else
+        platform::runOnMainThread(std::move(send));
     return true;
 }
 

@@ -116,6 +116,7 @@ public:
     // Requests whose path starts with `pathPrefix` go to `handler`, on the stand-in's thread.
     // The handler owns the rest of the connection: it answers (e.g. with `writeResponse`)
     // and closes it, or calls `continueConnection` to let the stand-in read the next request.
+    // Give timers the socket as their context: sockets are deleted when the stand-in stops.
     using RouteHandler = std::function<void(const HttpRequest& request, QTcpSocket* socket)>;
     void addRoute(const QString& pathPrefix, RouteHandler handler);
     void continueConnection(QTcpSocket* socket);
