@@ -93,8 +93,18 @@ TEST_F(DownloadTest, RestoredItemsStartAsWaitInFileOrderTwoAtATime) {
     ASSERT_TRUE(waitUntil([&] { return files->requests().size() == 2; }));
     for (const auto& request : files->requests())
         EXPECT_TRUE(request.range.isEmpty());
+
+    // Pausing a waiting item cancels nothing, and its queued start is then skipped.
+    item(2)->pauseDownload();
+    EXPECT_EQ(item(2)->status, S::pause);
+    EXPECT_EQ(item(2)->lastStatus, S::wait);
     item(1)->pauseDownload();
+    EXPECT_EQ(m.runningCount(), 1);
+    spin(200);
+    EXPECT_EQ(files->requests().size(), 2);
+    m.resumeDownload(2);
     EXPECT_EQ(item(2)->status, S::downloading);
+    ASSERT_TRUE(waitUntil([&] { return files->requests().size() == 3; }));
 }
 
 TEST_F(DownloadTest, MissingEmptyOrGarbageListReadsAsEmpty) {
