@@ -50,6 +50,7 @@ TEST(OnXDisplay, PlayerShowsTheLibraryVideo) {
     env.insert(QStringLiteral("TAVVEL_SERVICE_URL"), standIn.baseUrl());
     env.insert(QStringLiteral("HELPER"), QStringLiteral(TAVVEL_HELPER_PROGRAM));
     env.insert(QStringLiteral("SHOT"), shot);
+    env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" LSAN_SUPPRESSIONS));
     run.setProcessEnvironment(env);
     run.setProcessChannelMode(QProcess::MergedChannels);
     run.start(QStringLiteral("xvfb-run"),
