@@ -6,7 +6,6 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6opengl6-dev qt6-svg-dev
-  qt6-webengine-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libgl-dev libxkbcommon-dev
   libmpv-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libsqlite3-dev sqlite3 libssl-dev openssl

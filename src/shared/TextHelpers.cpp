@@ -8,9 +8,9 @@
 namespace {
 // The conversions of a printf format, in order ("%%" excluded).
 QStringList conversions(const QString& format) {
-    static const QRegularExpression spec(QStringLiteral("%[-+ #0]*[0-9]*(?:\\.[0-9]*)?[a-zA-Z%]"));
+    static const QRegularExpression conversion(QStringLiteral("%[-+ #0]*[0-9]*(?:\\.[0-9]*)?[a-zA-Z%]"));
     QStringList out;
-    auto it = spec.globalMatch(format);
+    auto it = conversion.globalMatch(format);
     while (it.hasNext()) {
         const QString m = it.next().captured(0);
         if (m != QStringLiteral("%%"))

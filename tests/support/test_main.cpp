@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
             qputenv(name, dir.toLocal8Bit());
         }
     }
+    // Test helpers find the built programs through it (tests/support/ProcessHelpers.h).
+    if (!qEnvironmentVariableIsSet("TAVVEL_BUILD_DIR"))
+        qputenv("TAVVEL_BUILD_DIR", TAVVEL_BUILD_DIR);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
