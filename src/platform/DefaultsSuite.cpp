@@ -141,9 +141,12 @@ DefaultsSuite::FileStamp DefaultsSuite::stampLocked() const {
 }
 
 bool DefaultsSuite::synchronizeLocked() {
+    // The stamp is taken before the read: a write by the other process that lands after the
+    // read then differs from it and is read on the next call. Taken after, such a write would
+    // match the stamp and stay unseen until the file changed again.
+    lastStamp_ = stampLocked();
     settings_->sync();
     dirty_ = false;
-    lastStamp_ = stampLocked();
     return settings_->status() == QSettings::NoError;
 }
 

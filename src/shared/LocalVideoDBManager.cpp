@@ -144,8 +144,10 @@ void placeTemplate(const QString& path) {
 }  // namespace
 
 LocalVideoDBManager& LocalVideoDBManager::shared() {
-    static LocalVideoDBManager manager(defaultPath());
-    return manager;
+    // Kept open until the process ends and never destroyed: a worker thread still inside a
+    // call while main() returns must not meet a closed connection or a destroyed mutex.
+    static LocalVideoDBManager* manager = new LocalVideoDBManager(defaultPath());
+    return *manager;
 }
 
 QString LocalVideoDBManager::defaultPath() {
