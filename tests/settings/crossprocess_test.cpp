@@ -4,6 +4,7 @@
 #include "shared/Preferences.h"
 #include "support/ProcessHelpers.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
@@ -29,7 +30,7 @@ TEST(CrossProcess, ChildChangeReachesParentObserverWithinOneAndAHalfSeconds) {
     ASSERT_TRUE(p.isOpenPlayer());
     bool seen = false;
     QElapsedTimer elapsed;
-    auto dispose = observe(&p, &Preferences::isOpenPlayerChanged, qApp, [&](bool v) { seen = !v; });
+    auto dispose = observe(&p, &Preferences::isOpenPlayerChanged, QCoreApplication::instance(), [&](bool v) { seen = !v; });
     QProcess child;
     testsupport::startChild(child, SETTINGS_CHILD, {"set", "IsOpenPlayer", "false"});
     ASSERT_TRUE(child.waitForFinished(5000));
@@ -66,7 +67,7 @@ TEST(CrossProcess, DistributedNotificationReachesAnotherProcess) {
         GTEST_SKIP() << "no session bus";
     // Child to parent.
     bool got = false;
-    auto dispose = center.addObserver(QStringLiteral("UpdateVideoList"), qApp, [&] { got = true; });
+    auto dispose = center.addObserver(QStringLiteral("UpdateVideoList"), QCoreApplication::instance(), [&] { got = true; });
     QProcess poster;
     testsupport::startChild(poster, SETTINGS_CHILD, {"post", "UpdateVideoList"});
     ASSERT_TRUE(poster.waitForFinished(5000));
