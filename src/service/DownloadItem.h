@@ -7,7 +7,9 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -88,6 +90,11 @@ public:
     std::optional<DownloadResponse> cancelNow();
     // Ends the running transfer now and deletes its partial file; the handlers hear nothing.
     void discardTransfer();
+    // Set (on the main thread) when the item leaves the download list. A finish already under
+    // way on a worker holds the flag and checks it, so a removed item never enters the library.
+    using RemovedFlag = std::shared_ptr<std::atomic<bool>>;
+    RemovedFlag removedFlag() const { return removed_; }
+    void markRemoved() { removed_->store(true); }
 
     static bool isValidSign(const QString& sign);
     // The address of `text` when it is a usable http(s) URL, trying a percent-encoded form once.
@@ -132,4 +139,5 @@ private:
     Transfer transfer_;
     std::optional<DownloadResponse> pending_;  // a response waiting for its queued delivery
     QNetworkAccessManager* session_ = nullptr;
+    RemovedFlag removed_ = std::make_shared<std::atomic<bool>>(false);
 };

@@ -210,6 +210,7 @@ void DownloadManager::removeDownload(const DownloadItem* item) {
         return;
     const ItemPtr removed = *it;
     progressArray_.erase(it);
+    removed->markRemoved();
     removed->discardTransfer();
     deleteResumeFiles(removed->cacheURL);
     removed->cacheURL.reset();
@@ -376,32 +377,70 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
     record.url = QUrl::fromLocalFile(destination).toString(QUrl::FullyEncoded);
     const quint64 transfer = item->currentTransfer();
     const std::weak_ptr<DownloadItem> weak = item;
+    const DownloadItem::RemovedFlag removed = item->removedFlag();
     const QPointer<DownloadManager> self(this);
     // The database may wait for the other program's lock: never on the main thread.
-    verifyQueue_.start([self, weak, transfer, partialPath, destination, record] {
-        FinishOutcome outcome = FinishOutcome::inserted;
-        if (!moveReplacing(partialPath, destination)) {
+    verifyQueue_.start([self, weak, transfer, partialPath, destination, record, removed] {
+        FinishResult result;
+        if (removed->load()) {
             QFile::remove(partialPath);
-            outcome = FinishOutcome::moveFailed;
+            result.outcome = FinishResult::withdrawn;
         } else {
-            LocalVideoDBManager& database = LocalVideoDBManager::shared();
-            database.insertVideo(record);
-            if (!database.videoWithSign(record.sign))
-                outcome = FinishOutcome::insertFailed;
+            result.fileIsNew = !QFileInfo::exists(destination);
+            if (!moveReplacing(partialPath, destination)) {
+                QFile::remove(partialPath);
+                result.outcome = FinishResult::moveFailed;
+            } else {
+                LocalVideoDBManager& database = LocalVideoDBManager::shared();
+                result.rowIsNew = !database.videoWithSign(record.sign);
+                database.insertVideo(record);
+                if (!database.videoWithSign(record.sign)) {
+                    result.outcome = FinishResult::insertFailed;
+                } else if (removed->load()) {
+                    // Removed while the row went in (the insert may wait seconds for the lock).
+                    undoFinish(destination, record.sign, result);
+                    result.outcome = FinishResult::withdrawn;
+                }
+            }
         }
-        platform::runOnMainThread([self, weak, transfer, destination, record, outcome] {
+        platform::runOnMainThread([self, weak, transfer, destination, record, removed, result] {
             if (self)
-                self->finishDone(weak, transfer, destination, record, outcome);
+                self->finishDone(weak, transfer, destination, record, removed, result);
         });
     });
 }
 
+void DownloadManager::undoFinish(const QString& destination, const QString& sign, const FinishResult& result) {
+    if (result.rowIsNew) {
+        // The delete, too, may meet the other program's lock: try a few times.
+        LocalVideoDBManager& database = LocalVideoDBManager::shared();
+        database.deleteVideoWithSign(sign);
+        for (int attempt = 0; attempt < 4 && database.videoWithSign(sign); ++attempt)
+            database.deleteVideoWithSign(sign);
+    }
+    // Without a row of its own before, nothing in the library named the file at the destination.
+    if (result.fileIsNew || result.rowIsNew)
+        QFile::remove(destination);
+}
+
 void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& destination,
-                                 const VideoDetail& record, FinishOutcome outcome) {
+                                 const VideoDetail& record, const DownloadItem::RemovedFlag& removed,
+                                 FinishResult result) {
+    if (result.outcome == FinishResult::withdrawn)
+        return;  // removed before its row went in: nothing was added, nothing is told
+    if (removed->load()) {
+        // Removed after the worker's last look. Removal and this step both run on the main
+        // thread, so this is the last word: take the row and the file back, tell nobody.
+        if (result.outcome == FinishResult::insertFailed)
+            result.rowIsNew = false;  // no row of ours went in
+        if (result.outcome != FinishResult::moveFailed)
+            verifyQueue_.start([destination, sign = record.sign, result] { undoFinish(destination, sign, result); });
+        return;
+    }
     const ItemPtr item = weak.lock();
     const bool listed = item && isListed(item.get()) && item->currentTransfer() == transfer;
-    if (outcome != FinishOutcome::inserted) {
-        if (outcome == FinishOutcome::moveFailed)
+    if (result.outcome != FinishResult::inserted) {
+        if (result.outcome == FinishResult::moveFailed)
             platform::logLine(QStringLiteral("move error ") + destination);
         // A busy or broken database keeps the item, as `error`, with its file in the library
         // folder, and nothing is announced.

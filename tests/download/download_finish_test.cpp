@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QThread>
 #include <sqlite3.h>
 
 using namespace dltest;
@@ -201,6 +202,63 @@ TEST_F(FinishTest, FailedInsertKeepsTheItemAsErrorWithItsFileAndAnnouncesNothing
     m.resumeDownload(0);
     ASSERT_TRUE(waitUntil([&] { return updateCount == 1; }));
     EXPECT_TRUE(rowPresentAtUpdate);
+}
+
+// Removal racing the finish: the verified file is already in the library folder and the worker
+// waits for the database lock (held here, as the other program might) when the user deletes the
+// item. `rowInBeforeRemoval` lets the worker insert the row before the main thread hears of it.
+class RemovalDuringFinishTest : public FinishTest {
+protected:
+    void run(bool rowInBeforeRemoval) {
+        LocalVideoDBManager& database = LocalVideoDBManager::shared();
+        ASSERT_TRUE(database.isOpen());
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(database.databasePath().toUtf8().constData(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+
+        const QString sign = signOf(small);
+        const QString destination = QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4");
+        DownloadManager& m = launch();
+        m.addDownload(video(sign, files->url(QStringLiteral("small.mp4"))));
+        const auto it = item(0);
+        // The move comes just before the insert, which now waits for the lock.
+        const bool moved = waitUntil([&] { return QFile::exists(destination); });
+        if (rowInBeforeRemoval) {
+            // From here no event is handled until the removal, so the worker's answer waits.
+            sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+            QElapsedTimer clock;
+            clock.start();
+            while (!database.videoWithSign(sign) && clock.elapsed() < 15000)
+                QThread::msleep(5);
+            QThread::msleep(100);
+        }
+        ASSERT_TRUE(moved);
+        ASSERT_EQ(m.progressArray().size(), 1u);
+        it->pauseDownload();
+        m.removeDownload(it.get());
+        if (!rowInBeforeRemoval)
+            sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+
+        m.waitForVerifications();
+        m.waitForVerifications();  // an undo the main thread asked for
+        spin(300);
+        EXPECT_FALSE(database.videoWithSign(sign));
+        EXPECT_TRUE(libraryFiles().isEmpty()) << libraryFiles().join(u' ').toStdString();
+        EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+        EXPECT_TRUE(m.progressArray().empty());
+        EXPECT_EQ(m.runningCount(), 0);
+        EXPECT_EQ(updateCount, 0);
+        EXPECT_TRUE(reports().isEmpty());
+    }
+};
+
+TEST_F(RemovalDuringFinishTest, RemovedWhileTheInsertWaitsNeverEntersTheLibrary) {
+    run(false);
+}
+
+TEST_F(RemovalDuringFinishTest, RemovedAfterTheRowWentInIsTakenBackAndNotAnnounced) {
+    run(true);
 }
 
 TEST_F(DownloadTest, KillingTheProcessWhileItSavesLeavesAWholeList) {
