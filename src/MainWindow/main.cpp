@@ -4,6 +4,7 @@
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
 #include "platform/SystemEvents.h"
+#include "service/DownloadManager.h"
 #include "shared/Preferences.h"
 
 #include <QApplication>
@@ -46,6 +47,12 @@ int main(int argc, char* argv[]) {
     const QString helper = QString::fromLatin1(platform::kHelperIdentifier);
     if (!platform::isApplicationRunning(helper))
         platform::launchApplication(helper);
+
+    // Running transfers keep their resume data and the list is on disk before the process ends.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] {
+        if (DownloadManager* downloads = DownloadManager::existing())
+            downloads->cancelAllDownloads();
+    });
 
     return app.exec();
 }

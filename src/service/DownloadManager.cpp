@@ -73,9 +73,18 @@ bool moveReplacing(const QString& from, const QString& to) {
 }
 }  // namespace
 
+namespace {
+DownloadManager* sharedInstance = nullptr;  // main thread only
+}
+
 DownloadManager& DownloadManager::shared() {
-    static auto* instance = new DownloadManager;  // lives for the whole process
-    return *instance;
+    if (!sharedInstance)
+        sharedInstance = new DownloadManager;  // lives for the whole process
+    return *sharedInstance;
+}
+
+DownloadManager* DownloadManager::existing() {
+    return sharedInstance;
 }
 
 DownloadManager::DownloadManager(QObject* parent) : QObject(parent) {

@@ -21,6 +21,8 @@ class DownloadManager : public QObject {
 public:
     // The instance, created and restored on first use (on the main thread).
     static DownloadManager& shared();
+    // The instance when `shared()` has made it, else null (quitting must not make one).
+    static DownloadManager* existing();
 
     // Restores the persisted list and queues every item (tests make several in turn, as
     // successive launches would).
