@@ -4,7 +4,7 @@
 #include <QStringList>
 
 namespace testsupport {
-// Path of a program built in this tree's bin/ or tests/ folders (TAVVEL_BUILD_DIR is set by CTest).
+// Path of a program built in this tree's bin/ or tests/ folders (the test main sets TAVVEL_BUILD_DIR).
 QString builtProgram(const QString& relativePath);
 
 // Starts a child test program that shares this process's XDG folders.
