@@ -457,7 +457,9 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
             failReceivedFile(*item);
         return;
     }
-    if (listed) {
+    // The video is in the library even when the item was paused and started again meanwhile:
+    // that newer transfer has nothing left to do.
+    if (item && isListed(item.get())) {
         if (item->status == ItemStatus::downloading)
             setStatus(*item, ItemStatus::finish);
         deleteResumeFiles(item->cacheURL);

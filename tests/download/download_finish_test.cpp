@@ -261,6 +261,31 @@ TEST_F(RemovalDuringFinishTest, RemovedAfterTheRowWentInIsTakenBackAndNotAnnounc
     run(true);
 }
 
+TEST_F(FinishTest, PausedAndResumedWhileTheRowGoesInFinishesOnce) {
+    LocalVideoDBManager& database = LocalVideoDBManager::shared();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(database.databasePath().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    const QString sign = signOf(small);
+    DownloadManager& m = launch();
+    m.addDownload(video(sign, files->url(QStringLiteral("small.mp4"))));
+    const auto it = item(0);
+    const bool moved = waitUntil([&] { return QFile::exists(QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4")); });
+    it->pauseDownload();
+    m.resumeDownload(0);  // a second transfer starts while the first one's row waits for the lock
+    sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    ASSERT_TRUE(moved);
+
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+    spin(300);
+    EXPECT_EQ(updateCount, 1);
+    EXPECT_TRUE(rowPresentAtUpdate);
+    EXPECT_EQ(m.runningCount(), 0);
+    EXPECT_EQ(libraryFiles(), QStringList{sign + ".mp4"});
+    EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+}
+
 TEST_F(DownloadTest, KillingTheProcessWhileItSavesLeavesAWholeList) {
     // Many items with long records make each write large; the child keeps rewriting the list.
     std::vector<DownloadStore> list;
