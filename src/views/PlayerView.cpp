@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <cmath>
 
 PlayerView::PlayerView(QWidget* parent) : QWidget(parent) {
     // Every pixel is painted: no background fill before each frame.
@@ -51,7 +52,12 @@ void PlayerView::paintEvent(QPaintEvent* event) {
     const QRectF exposedF(exposed);
     const QRectF source((exposedF.x() - target.x()) / scale, (exposedF.y() - target.y()) / scale,
                         exposedF.width() / scale, exposedF.height() / scale);
-    if (qAbs(scale - 1.0) > 1e-6)
+    // An exact whole-number enlargement (the usual case of the picture spread over two equal
+    // screens) repeats each source pixel as a block: about a third of the cost of filtering,
+    // paid per window and frame, with no uneven pixel widths. Other scales are filtered.
+    const double wholeScale = std::round(scale);
+    const bool blockScale = wholeScale >= 2.0 && qAbs(scale - wholeScale) < 1e-6;
+    if (qAbs(scale - 1.0) > 1e-6 && !blockScale)
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(exposedF, *frame, source);
 }

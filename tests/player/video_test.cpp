@@ -125,6 +125,23 @@ TEST_F(RealPlayer, IntegrationShowsOneHalfOfTheFrameOnEachScreen) {
     EXPECT_GT(meanDifference(left, right), 10.0);  // two different halves, not one picture twice
 }
 
+TEST_F(RealPlayer, IntegrationEnlargesEachQuarterOfASmallFrameTwice) {
+    // 320x240 over the 640x240 box: twice as large, the middle half of the height shown, each
+    // window one quarter of the picture repeated pixel by pixel.
+    addClip(QStringLiteral("a"), QStringLiteral("320x240"), 3);
+    library.suite.setInteger(PreferencesKey::monitorArrange, 0);
+    make();
+    manager->setupWindows();
+    ASSERT_EQ(manager->windowList().size(), 2u);
+    playAFewFramesThenPause();
+    const QImage frame = renderer().currentFrame().copy();
+    ASSERT_EQ(frame.size(), QSize(320, 240));
+    for (int i = 0; i < 2; ++i) {
+        const QImage expected = frame.copy(160 * i, 60, 160, 120).scaled(320, 240);
+        EXPECT_LT(meanDifference(widget(size_t(i))->grab().toImage(), expected), 2.0) << "window " << i;
+    }
+}
+
 TEST_F(RealPlayer, SingleScreenShowsTheVideoOnlyOnTheChosenScreen) {
     addClip(QStringLiteral("a"), QStringLiteral("640x240"), 3);
     library.suite.setInteger(PreferencesKey::monitorArrange, 2);
