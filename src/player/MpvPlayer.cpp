@@ -38,8 +38,16 @@ MpvPlayer::MpvPlayer(std::unique_ptr<VideoRenderer> renderer, QObject* parent)
     setOption(mpv_, "osc", "no");
     setOption(mpv_, "osd-level", "0");
     setOption(mpv_, "audio-display", "no");
+    // Nothing of mpv's own interface: no scripts (the built-in ones run a Lua interpreter each),
+    // no subtitles, no on-screen text, so no font machinery is loaded either.
     setOption(mpv_, "load-scripts", "no");
     setOption(mpv_, "ytdl", "no");
+    setOption(mpv_, "load-stats-overlay", "no");
+    setOption(mpv_, "load-osd-console", "no");
+    setOption(mpv_, "load-auto-profiles", "no");
+    setOption(mpv_, "osd-bar", "no");
+    setOption(mpv_, "sub-auto", "no");
+    setOption(mpv_, "sid", "no");
     if (mpv_initialize(mpv_) < 0) {
         platform::logLine(QStringLiteral("mpv core could not be initialized"));
         mpv_terminate_destroy(mpv_);
