@@ -1,6 +1,9 @@
 // The status menu: its items with one and with two screens, its actions and its reactions to
 // settings written elsewhere, and its rebuild after a screen change.
 #include "PlayerFakes.h"
+#include "VideoClips.h"
+#include "platform/AppLauncher.h"
+#include "platform/BusName.h"
 #include "platform/Bundle.h"
 #include "player/AppDelegate.h"
 #include "player/StatusBarManager.h"
@@ -360,4 +363,22 @@ TEST(StatusMenu, ScreenChangeRebuildsWithFiveObservations) {
     EXPECT_TRUE(menu.desktopIconIsHiden());
     EXPECT_EQ(menu.barItem()->contextMenu(), menu.statusMenu());
     VideoPlayerManager::installShared(nullptr);
+}
+
+TEST(StatusMenu, MainWindowAsksTheRunningMainProgramToShowItself) {
+    // This process stands in for a running main program: it owns the main program's bus name
+    // and serves its reopen request, as the main program does.
+    const QString mainProgram = QString::fromLatin1(platform::kMainAppIdentifier);
+    ASSERT_TRUE(platform::claimBusName(mainProgram));
+    int reopened = 0;
+    platform::setReopenHandler([&reopened] { ++reopened; });
+    MenuRig m;
+    m.menu->buildStatusMenu();
+    QAction* mainWindow = m.item(QStringLiteral("Main Window"));
+    ASSERT_NE(mainWindow, nullptr);
+    mainWindow->trigger();
+    EXPECT_TRUE(playertest::waitFor([&] { return reopened == 1; }, 10000));
+    mainWindow->trigger();
+    EXPECT_TRUE(playertest::waitFor([&] { return reopened == 2; }, 10000));
+    platform::setReopenHandler(nullptr);
 }
