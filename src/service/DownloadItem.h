@@ -90,11 +90,16 @@ public:
     std::optional<DownloadResponse> cancelNow();
     // Ends the running transfer now and deletes its partial file; the handlers hear nothing.
     void discardTransfer();
-    // Set (on the main thread) when the item leaves the download list. A finish already under
-    // way on a worker holds the flag and checks it, so a removed item never enters the library.
-    using RemovedFlag = std::shared_ptr<std::atomic<bool>>;
-    RemovedFlag removedFlag() const { return removed_; }
-    void markRemoved() { removed_->store(true); }
+    // How the item left the download list, shared with the finishes running on workers.
+    // `withdrawn`: deleted by the user before its video entered the library; a finish under
+    // way checks it, so a removed item never enters the library. `entered`: a finish put the
+    // video in; any other finish of the same item still running then changes nothing.
+    struct Fate {
+        std::atomic<bool> withdrawn{false};
+        std::atomic<bool> entered{false};
+    };
+    using FatePtr = std::shared_ptr<Fate>;
+    const FatePtr& fate() const { return fate_; }
 
     static bool isValidSign(const QString& sign);
     // The address of `text` when it is a usable http(s) URL, trying a percent-encoded form once.
@@ -139,5 +144,5 @@ private:
     Transfer transfer_;
     std::optional<DownloadResponse> pending_;  // a response waiting for its queued delivery
     QNetworkAccessManager* session_ = nullptr;
-    RemovedFlag removed_ = std::make_shared<std::atomic<bool>>(false);
+    FatePtr fate_ = std::make_shared<Fate>();
 };

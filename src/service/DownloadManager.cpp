@@ -219,7 +219,8 @@ void DownloadManager::removeDownload(const DownloadItem* item) {
         return;
     const ItemPtr removed = *it;
     progressArray_.erase(it);
-    removed->markRemoved();
+    if (!removed->fate()->entered)
+        removed->fate()->withdrawn = true;
     removed->discardTransfer();
     deleteResumeFiles(removed->cacheURL);
     removed->cacheURL.reset();
@@ -386,14 +387,14 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
     record.url = QUrl::fromLocalFile(destination).toString(QUrl::FullyEncoded);
     const quint64 transfer = item->currentTransfer();
     const std::weak_ptr<DownloadItem> weak = item;
-    const DownloadItem::RemovedFlag removed = item->removedFlag();
+    const DownloadItem::FatePtr fate = item->fate();
     const QPointer<DownloadManager> self(this);
     // The database may wait for the other program's lock: never on the main thread.
-    verifyQueue_.start([self, weak, transfer, partialPath, destination, record, removed] {
+    verifyQueue_.start([self, weak, transfer, partialPath, destination, record, fate] {
         FinishResult result;
-        if (removed->load()) {
+        if (fate->withdrawn || fate->entered) {
             QFile::remove(partialPath);
-            result.outcome = FinishResult::withdrawn;
+            result.outcome = fate->withdrawn ? FinishResult::withdrawn : FinishResult::settled;
         } else {
             result.fileIsNew = !QFileInfo::exists(destination);
             if (!moveReplacing(partialPath, destination)) {
@@ -405,16 +406,16 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
                 database.insertVideo(record);
                 if (!database.videoWithSign(record.sign)) {
                     result.outcome = FinishResult::insertFailed;
-                } else if (removed->load()) {
+                } else if (fate->withdrawn) {
                     // Removed while the row went in (the insert may wait seconds for the lock).
                     undoFinish(destination, record.sign, result);
                     result.outcome = FinishResult::withdrawn;
                 }
             }
         }
-        platform::runOnMainThread([self, weak, transfer, destination, record, removed, result] {
+        platform::runOnMainThread([self, weak, transfer, destination, record, fate, result] {
             if (self)
-                self->finishDone(weak, transfer, destination, record, removed, result);
+                self->finishDone(weak, transfer, destination, record, fate, result);
         });
     });
 }
@@ -433,11 +434,11 @@ void DownloadManager::undoFinish(const QString& destination, const QString& sign
 }
 
 void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& destination,
-                                 const VideoDetail& record, const DownloadItem::RemovedFlag& removed,
+                                 const VideoDetail& record, const DownloadItem::FatePtr& fate,
                                  FinishResult result) {
-    if (result.outcome == FinishResult::withdrawn)
-        return;  // removed before its row went in: nothing was added, nothing is told
-    if (removed->load()) {
+    if (result.outcome == FinishResult::withdrawn || result.outcome == FinishResult::settled)
+        return;  // nothing was added by this finish, nothing is told
+    if (fate->withdrawn) {
         // Removed after the worker's last look. Removal and this step both run on the main
         // thread, so this is the last word: take the row and the file back, tell nobody.
         if (result.outcome == FinishResult::insertFailed)
@@ -446,6 +447,8 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
             verifyQueue_.start([destination, sign = record.sign, result] { undoFinish(destination, sign, result); });
         return;
     }
+    if (fate->entered)
+        return;  // an earlier transfer of this item already put the video in and told everyone
     const ItemPtr item = weak.lock();
     const bool listed = item && isListed(item.get()) && item->currentTransfer() == transfer;
     if (result.outcome != FinishResult::inserted) {
@@ -459,6 +462,7 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
     }
     // The video is in the library even when the item was paused and started again meanwhile:
     // that newer transfer has nothing left to do.
+    fate->entered = true;
     if (item && isListed(item.get())) {
         if (item->status == ItemStatus::downloading)
             setStatus(*item, ItemStatus::finish);

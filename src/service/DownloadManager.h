@@ -81,13 +81,13 @@ private:
     void failReceivedFile(DownloadItem& item);
     // What a finish added to the library, so that a removal that overtook it can take it back.
     struct FinishResult {
-        enum Outcome { inserted, moveFailed, insertFailed, withdrawn } outcome = inserted;
+        enum Outcome { inserted, moveFailed, insertFailed, withdrawn, settled } outcome = inserted;
         bool fileIsNew = false;  // nothing was at the destination before the move
         bool rowIsNew = false;   // no row of that sign was in the database before the insert
     };
     void finishDownload(const ItemPtr& item, const QString& partialPath);
     void finishDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& destination,
-                    const VideoDetail& record, const DownloadItem::RemovedFlag& removed, FinishResult result);
+                    const VideoDetail& record, const DownloadItem::FatePtr& fate, FinishResult result);
     // Deletes what a withdrawn finish added: its row and its file, only when it made them.
     static void undoFinish(const QString& destination, const QString& sign, const FinishResult& result);
     void setStatus(DownloadItem& item, ItemStatus status);

@@ -273,11 +273,16 @@ TEST_F(FinishTest, PausedAndResumedWhileTheRowGoesInFinishesOnce) {
     const bool moved = waitUntil([&] { return QFile::exists(QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4")); });
     it->pauseDownload();
     m.resumeDownload(0);  // a second transfer starts while the first one's row waits for the lock
+    // The second transfer ends too, and its own finish waits for the lock beside the first.
+    const bool second = waitUntil([&] { return files->requests().size() == 2 && !it->isTransferring(); });
+    spin(200);
     sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     ASSERT_TRUE(moved);
+    ASSERT_TRUE(second);
 
     ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+    m.waitForVerifications();
     spin(300);
     EXPECT_EQ(updateCount, 1);
     EXPECT_TRUE(rowPresentAtUpdate);
