@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
 #include <QProcess>
 #include <QSslCertificate>
 #include <QTcpServer>
@@ -429,10 +430,12 @@ TEST_F(ServiceTest, InstallReplyDataBecomesCtOfLaterHeartbeats) {
     standIn.queueReply(13, ScriptedReply::encrypted(R"({"status":0,"info":"","data":"8"})"));  // text: ignored
     standIn.queueReply(13, ScriptedReply::encrypted(R"({"status":0,"info":"","data":7.5})"));  // fraction: ignored
     standIn.queueReply(13, ScriptedReply::encrypted(R"({"status":0,"info":"","data":7})"));
+    // The session's `finished` comes after the reply's own handler has run.
+    int handled = 0;
+    QObject::connect(model->sessionManager(), &QNetworkAccessManager::finished, [&handled] { ++handled; });
     for (int i = 1; i <= 3; ++i) {
         model->reportInstall(WebModel::InstallWay::Reinstall, QStringLiteral("1000"));
-        ASSERT_TRUE(standIn.waitForRequests(i));
-        QTest::qWait(100);
+        ASSERT_TRUE(waitFor([&] { return handled == i; }, 15000));
         EXPECT_EQ(model->ct(), i < 3 ? 0 : 7);
     }
     EXPECT_EQ(standIn.requests()[0].json->value("type").toInteger(), 2);

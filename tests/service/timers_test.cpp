@@ -90,8 +90,8 @@ TEST_F(ServiceTest, NewClientAsksForTheGuideTwoSecondsLater) {
     elapsed.start();
     WebModel timed(true);
     EXPECT_TRUE(timed.midnightFireDate());
-    ASSERT_TRUE(standIn.waitForRequests(1, 4000));
+    ASSERT_TRUE(standIn.waitForRequests(1, 15000));
     EXPECT_GE(elapsed.elapsed(), 1900);
-    EXPECT_LT(elapsed.elapsed(), 3000);
+    EXPECT_LT(elapsed.elapsed(), 6000);  // a loaded machine may run late, never early
     EXPECT_EQ(only().code, 214);
 }
