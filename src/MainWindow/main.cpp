@@ -30,12 +30,13 @@ int main(int argc, char* argv[]) {
     app.setApplicationName(QStringLiteral("Tavvel"));
     app.setQuitOnLastWindowClosed(false);
 
+    // Answer "show your window" before the name is ours, so no request meets a gap.
+    platform::setReopenHandler(showMainWindows);
     const QString identifier = QString::fromLatin1(platform::kMainAppIdentifier);
     if (platform::hasSessionBus() && !platform::claimBusName(identifier)) {
         platform::reopenRunningApplication(identifier);
         return 0;
     }
-    platform::setReopenHandler(showMainWindows);
     platform::SystemEvents::quitOnTerminationSignals();
 
     // The desktop player's exit ends this program too.
