@@ -13,15 +13,26 @@
 
 namespace dltest {
 
+namespace {
+testsupport::ServiceStandIn* sharedStandIn = nullptr;
+
+// Its thread may still be pacing an answer when the tests end: it stops with the application
+// object, before the program's statics go, which it would otherwise still be using.
+void stopStandIn() {
+    delete sharedStandIn;
+    sharedStandIn = nullptr;
+}
+}  // namespace
+
 testsupport::ServiceStandIn& standIn() {
-    static testsupport::ServiceStandIn* server = [] {
-        auto* s = new testsupport::ServiceStandIn;  // kept for the whole process
-        if (!s->start())
+    if (!sharedStandIn) {
+        sharedStandIn = new testsupport::ServiceStandIn;
+        if (!sharedStandIn->start())
             ADD_FAILURE() << "the stand-in did not start";
-        qputenv("TAVVEL_SERVICE_URL", s->baseUrl().toUtf8());
-        return s;
-    }();
-    return *server;
+        qputenv("TAVVEL_SERVICE_URL", sharedStandIn->baseUrl().toUtf8());
+        qAddPostRoutine(stopStandIn);
+    }
+    return *sharedStandIn;
 }
 
 QString media(const QString& name) {
