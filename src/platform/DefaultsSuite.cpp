@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <cmath>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -140,11 +141,36 @@ DefaultsSuite::FileStamp DefaultsSuite::stampLocked() const {
     return {quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
+void DefaultsSuite::nudgeModificationTime(const QString& path) {
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &st) != 0)
+        return;
+    timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1] = st.st_mtim;
+    times[1].tv_nsec += 1000000;  // one millisecond: QSettings compares milliseconds
+    if (times[1].tv_nsec >= 1000000000) {
+        times[1].tv_nsec -= 1000000000;
+        ++times[1].tv_sec;
+    }
+    ::utimensat(AT_FDCWD, native.constData(), times, 0);
+}
+
 bool DefaultsSuite::synchronizeLocked() {
     // The stamp is taken before the read: a write by the other process that lands after the
     // read then differs from it and is read on the next call. Taken after, such a write would
     // match the stamp and stay unseen until the file changed again.
     lastStamp_ = stampLocked();
+    // A QSettings whose first read overlapped the other program creating the file can keep an
+    // empty view stamped with the new file's size and time, never read it again, and on its next
+    // write replace the other program's keys. An empty view over a non-empty file is that case:
+    // moving the file's time on makes this sync really read it.
+    if (lastStamp_.size > 0 && settings_->allKeys().isEmpty()) {
+        nudgeModificationTime(settings_->fileName());
+        lastStamp_ = stampLocked();
+    }
     settings_->sync();
     dirty_ = false;
     return settings_->status() == QSettings::NoError;

@@ -45,6 +45,10 @@ public:
     // (same inode, size and modification time: QSettings replaces the file on every write).
     bool synchronizeIfChanged();
 
+    // Moves the file's modification time on by one millisecond (content unchanged), so that every
+    // QSettings over it reads it again at its next sync.
+    static void nudgeModificationTime(const QString& path);
+
 private:
     struct FileStamp {
         quint64 inode = 0;

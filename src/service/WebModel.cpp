@@ -56,23 +56,6 @@ bool exchangeFailed(const QNetworkReply* reply) {
     return error >= 1 && error <= 199;
 }
 
-void nudgeModificationTime(const QString& path) {
-    struct stat st {};
-    const QByteArray native = QFile::encodeName(path);
-    if (::stat(native.constData(), &st) != 0)
-        return;
-    timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1] = st.st_mtim;
-    times[1].tv_nsec += 1000000;  // one millisecond: the settings object compares milliseconds
-    if (times[1].tv_nsec >= 1000000000) {
-        times[1].tv_nsec -= 1000000000;
-        ++times[1].tv_sec;
-    }
-    ::utimensat(AT_FDCWD, native.constData(), times, 0);
-}
-
 QString text(const char* latin1) {
     return QString::fromLatin1(latin1);
 }
@@ -108,7 +91,7 @@ QString WebModel::clientId() {
         // an empty view whose size and time match the file, and then never reads it again.
         // Moving the file's time on (the content is unchanged, and we hold the lock) makes the
         // next synchronize read what is really there.
-        nudgeModificationTime(suite.filePath());
+        platform::DefaultsSuite::nudgeModificationTime(suite.filePath());
         suite.synchronize();
         std::optional<QString> stored = suite.string(QStringLiteral("uuid"));
         if (stored && !stored->isEmpty())
