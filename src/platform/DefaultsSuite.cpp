@@ -15,6 +15,8 @@ namespace platform {
 DefaultsSuite::DefaultsSuite(const QString& filePath)
     : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {
     QDir().mkpath(QFileInfo(filePath).absolutePath());
+    std::lock_guard lock(mutex_);
+    rereadIfEmptyViewLocked();
 }
 
 DefaultsSuite::~DefaultsSuite() = default;
@@ -163,17 +165,25 @@ bool DefaultsSuite::synchronizeLocked() {
     // read then differs from it and is read on the next call. Taken after, such a write would
     // match the stamp and stay unseen until the file changed again.
     lastStamp_ = stampLocked();
-    // A QSettings whose first read overlapped the other program creating the file can keep an
-    // empty view stamped with the new file's size and time, never read it again, and on its next
-    // write replace the other program's keys. An empty view over a non-empty file is that case:
-    // moving the file's time on makes this sync really read it.
-    if (lastStamp_.size > 0 && settings_->allKeys().isEmpty()) {
-        nudgeModificationTime(settings_->fileName());
-        lastStamp_ = stampLocked();
-    }
     settings_->sync();
     dirty_ = false;
+    rereadIfEmptyViewLocked();
     return settings_->status() == QSettings::NoError;
+}
+
+void DefaultsSuite::rereadIfEmptyViewLocked() {
+    // A QSettings whose read overlapped the other program creating the file can keep an empty
+    // view stamped with the new file's size and time, never read it again, and on its next write
+    // replace the other program's keys. Right after a read nothing is pending, so an empty view
+    // over a non-empty file is that case: moving the file's time on makes a sync really read it.
+    if (!settings_->allKeys().isEmpty())
+        return;
+    const FileStamp stamp = stampLocked();
+    if (stamp.size <= 0)
+        return;
+    nudgeModificationTime(settings_->fileName());
+    lastStamp_ = stampLocked();
+    settings_->sync();
 }
 
 bool DefaultsSuite::synchronize() {

@@ -57,6 +57,7 @@ private:
         bool operator==(const FileStamp&) const = default;
     };
     FileStamp stampLocked() const;
+    void rereadIfEmptyViewLocked();
     bool synchronizeLocked();
 
     mutable std::mutex mutex_;
