@@ -15,14 +15,13 @@ void fail(DecodingError* error, const QString& type, const QStringList& path, co
         *error = DecodingError{type, path, description};
 }
 
-std::optional<JSONValue> readValue(const QJsonValue& json, const QStringList& path, DecodingError* error,
-                                   bool nested);
+std::optional<JSONValue> readValue(const QJsonValue& json, const QStringList& path, DecodingError* error);
 
 std::optional<JSONValue> readArray(const QJsonArray& array, const QStringList& path, DecodingError* error) {
     JSONValue::List list;
     list.reserve(static_cast<size_t>(array.size()));
     for (qsizetype i = 0; i < array.size(); ++i) {
-        auto value = readValue(array.at(i), path + QStringList{QStringLiteral("Index %1").arg(i)}, error, true);
+        auto value = readValue(array.at(i), path + QStringList{QStringLiteral("Index %1").arg(i)}, error);
         if (!value)
             return std::nullopt;
         list.push_back(std::move(*value));
@@ -35,7 +34,7 @@ std::optional<JSONValue> readObject(const QJsonObject& object, const QStringList
     for (auto it = object.begin(); it != object.end(); ++it) {
         QStringList memberPath = path;
         memberPath.append(it.key());
-        auto value = readValue(it.value(), memberPath, error, true);
+        auto value = readValue(it.value(), memberPath, error);
         if (!value)
             return std::nullopt;
         map.emplace(it.key(), std::move(*value));
@@ -43,9 +42,8 @@ std::optional<JSONValue> readObject(const QJsonObject& object, const QStringList
     return JSONValue{std::move(map)};
 }
 
-// Boolean, integer, double, text, null; arrays and objects only inside a container.
-std::optional<JSONValue> readValue(const QJsonValue& json, const QStringList& path, DecodingError* error,
-                                   bool nested) {
+// Boolean, integer, double, text, null, array or object.
+std::optional<JSONValue> readValue(const QJsonValue& json, const QStringList& path, DecodingError* error) {
     if (json.isBool())
         return JSONValue{json.toBool()};
     if (const auto integer = jsonread::toInt64(json))
@@ -56,9 +54,9 @@ std::optional<JSONValue> readValue(const QJsonValue& json, const QStringList& pa
         return JSONValue{json.toString()};
     if (json.isNull())
         return JSONValue{JSONNull{}};
-    if (nested && json.isArray())
+    if (json.isArray())
         return readArray(json.toArray(), path, error);
-    if (nested && json.isObject())
+    if (json.isObject())
         return readObject(json.toObject(), path, error);
     fail(error, QStringLiteral("JSONAny"), path, kDecodeAny);
     return std::nullopt;
@@ -103,13 +101,7 @@ QJsonValue encodeJSONNull(const JSONNull&) {
 }
 
 std::optional<JSONAny> JSONAny::fromJson(const QJsonValue& json, DecodingError* error) {
-    std::optional<JSONValue> value;
-    if (json.isArray())
-        value = readArray(json.toArray(), {}, error);
-    else if (json.isObject())
-        value = readObject(json.toObject(), {}, error);
-    else
-        value = readValue(json, {}, error, false);
+    std::optional<JSONValue> value = readValue(json, {}, error);
     if (!value)
         return std::nullopt;
     return JSONAny{std::move(*value)};
