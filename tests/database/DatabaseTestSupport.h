@@ -7,43 +7,31 @@
 #include <QByteArray>
 #include <QFile>
 #include <QStringList>
-#include <QTemporaryFile>
-#include <cstdio>
+#include <gtest/gtest.h>
 #include <functional>
 #include <sqlite3.h>
-#include <unistd.h>
 
 namespace dbtest {
 
-// Sends standard output to a file while alive; lines() gives what was written.
+// Captures standard output (through GoogleTest's capture) while alive; lines() gives what was
+// written and ends the capture.
 class StdoutCapture {
 public:
-    StdoutCapture() {
-        file_.open();
-        std::fflush(stdout);
-        saved_ = ::dup(STDOUT_FILENO);
-        ::dup2(file_.handle(), STDOUT_FILENO);
-    }
-    ~StdoutCapture() { restore(); }
+    StdoutCapture() { testing::internal::CaptureStdout(); }
+    ~StdoutCapture() { lines(); }
 
     QStringList lines() {
-        restore();
-        QFile in(file_.fileName());
-        in.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (!capturing_)
+            return collected_;
+        capturing_ = false;
+        collected_ = QString::fromStdString(testing::internal::GetCapturedStdout())
+                         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return collected_;
     }
 
 private:
-    void restore() {
-        if (saved_ < 0)
-            return;
-        std::fflush(stdout);
-        ::dup2(saved_, STDOUT_FILENO);
-        ::close(saved_);
-        saved_ = -1;
-    }
-    QTemporaryFile file_;
-    int saved_ = -1;
+    bool capturing_ = true;
+    QStringList collected_;
 };
 
 // Runs SQL on its own connection; `row` sees each result row.
