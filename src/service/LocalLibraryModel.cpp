@@ -126,19 +126,25 @@ private:
     bool reported_ = false;
 };
 
+ImportVideoStatus importStatus(LocalVideoDBManager::InsertResult result) {
+    switch (result) {
+    case LocalVideoDBManager::InsertResult::inserted:
+        return ImportVideoStatus::complete;
+    case LocalVideoDBManager::InsertResult::alreadyThere:
+        return ImportVideoStatus::isExist;
+    case LocalVideoDBManager::InsertResult::failed:
+    case LocalVideoDBManager::InsertResult::refused:
+        break;
+    }
+    return ImportVideoStatus::failure;
+}
+
 void storeRecord(const ImportJob::Ptr& job, const VideoDetail& record) {
     job->startWork([job, record] {
-        LocalVideoDBManager& db = LocalVideoDBManager::shared();
-        // Another import or a download may have stored this video while we copied.
-        if (db.videoWithSign(record.sign)) {
-            platform::runOnMainThread([job] { job->report(ImportVideoStatus::isExist); });
-            return;
-        }
-        db.insertVideo(record);
-        // The insert reports failure only in the log: the row itself is the proof.
-        const bool stored = db.videoWithSign(record.sign).has_value();
-        platform::runOnMainThread(
-            [job, stored] { job->report(stored ? ImportVideoStatus::complete : ImportVideoStatus::failure); });
+        // Another import or a download may have stored this video while we copied: the insert
+        // looks for the sign and adds the row under one lock, and says which happened.
+        const ImportVideoStatus status = importStatus(LocalVideoDBManager::shared().insertVideo(record));
+        platform::runOnMainThread([job, status] { job->report(status); });
     });
 }
 

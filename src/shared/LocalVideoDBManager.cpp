@@ -175,14 +175,14 @@ LocalVideoDBManager::~LocalVideoDBManager() {
     sqlite3_close(db_);
 }
 
-void LocalVideoDBManager::insertVideo(const VideoDetail& video) {
+LocalVideoDBManager::InsertResult LocalVideoDBManager::insertVideo(const VideoDetail& video) {
     if (isDesktopPlayer()) {
         platform::logLine(QStringLiteral("insert refused in the desktop player"));
-        return;
+        return InsertResult::refused;
     }
     std::lock_guard lock(mutex_);
     if (videoWithSignLocked(video.sign))
-        return;
+        return InsertResult::alreadyThere;
     Stmt stmt(db_, kInsert);
     bool ok = false;
     if (stmt.valid()) {
@@ -216,6 +216,7 @@ void LocalVideoDBManager::insertVideo(const VideoDetail& video) {
         ok = stmt.run();
     }
     platform::logLine(QStringLiteral("insert ") + (ok ? QStringLiteral("true") : QStringLiteral("false")));
+    return ok ? InsertResult::inserted : InsertResult::failed;
 }
 
 std::vector<VideoDetail> LocalVideoDBManager::allVideos() {

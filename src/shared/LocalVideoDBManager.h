@@ -29,8 +29,17 @@ public:
     LocalVideoDBManager(const LocalVideoDBManager&) = delete;
     LocalVideoDBManager& operator=(const LocalVideoDBManager&) = delete;
 
+    // What insertVideo did. The lookup and the insert happen under one lock, so `alreadyThere`
+    // and `inserted` can be trusted without looking again.
+    enum class InsertResult {
+        inserted,      // the row was added
+        alreadyThere,  // a row with the sign existed; nothing was written
+        failed,        // the insert was tried and failed (or no database is open)
+        refused,       // the desktop player never inserts
+    };
+
     // Adds the video unless a row with its sign exists; logs "insert true|false" when it tries.
-    void insertVideo(const VideoDetail& video);
+    InsertResult insertVideo(const VideoDetail& video);
     // Every row, in the database's order.
     std::vector<VideoDetail> allVideos();
     // The last row with this sign, if any.
