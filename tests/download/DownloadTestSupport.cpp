@@ -6,10 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QThread>
+#include <QTest>
 
 namespace dltest {
 
@@ -36,32 +34,9 @@ testsupport::ServiceStandIn& standIn() {
 }
 
 QString media(const QString& name) {
-    static const QString dir = [] {
-        const QString out = QDir(qEnvironmentVariable("TAVVEL_BUILD_DIR", QDir::tempPath()))
-                                .filePath(QStringLiteral("tests/download/media"));
-        QProcess script;
-        script.start(QStringLiteral(TEST_VIDEO_SCRIPT), {out});
-        script.waitForFinished(120000);
-        if (script.exitCode() != 0)
-            ADD_FAILURE() << "make_test_videos.sh failed: " << script.readAllStandardError().toStdString();
-        // A clip large enough to pause mid-way (lossless, about 3 MB); made under a temporary
-        // name, so a parallel test never sees half of it.
-        const QString big = QDir(out).filePath(QStringLiteral("big.mp4"));
-        if (!QFile::exists(big)) {
-            const QString temporary = big + QStringLiteral(".%1.tmp").arg(QCoreApplication::applicationPid());
-            QProcess ffmpeg;
-            ffmpeg.start(QStringLiteral("ffmpeg"),
-                         {"-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                          "testsrc2=s=640x360:r=25:d=6", "-c:v", "libx264", "-preset", "ultrafast", "-qp", "0",
-                          "-pix_fmt", "yuv420p", "-f", "mp4", temporary});
-            ffmpeg.waitForFinished(120000);
-            if (ffmpeg.exitCode() != 0 || !QFile::rename(temporary, big))
-                QFile::remove(temporary);
-        }
-        return out;
-    }();
-    // "small.mp4" is the general-purpose clip of the shared script.
-    return QDir(dir).filePath(name == QLatin1String("small.mp4") ? QStringLiteral("clip_320x180.mp4") : name);
+    // "small.mp4" is the general-purpose clip of the shared videos.
+    const QString file = name == QLatin1String("small.mp4") ? QStringLiteral("clip_320x180.mp4") : name;
+    return QDir(QStringLiteral(TAVVEL_TEST_VIDEOS_DIR)).filePath(file);
 }
 
 QByteArray contents(const QString& path) {
@@ -93,24 +68,11 @@ VideoDetail video(const QString& sign, const QString& url, qint64 id) {
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
+    return QTest::qWaitFor(done, timeoutMs);
 }
 
 void spin(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
+    QTest::qWait(ms);
 }
 
 QStringList cacheFiles() {

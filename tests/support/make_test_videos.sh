@@ -13,6 +13,8 @@
 #                         display matrix that turns it upright to 180x320
 #   audio_only.mp4        AAC only, 1 s: no video track
 #   truncated.mp4         the first 40% of an H.264 MP4 whose index is at the end: unreadable
+#   big.mp4               H.264 lossless, 6 s, 640x360, 25 fps, about 3 MB (large enough to pause
+#                         a transfer mid-way)
 set -euo pipefail
 
 if [[ $# -ne 1 ]]; then
@@ -51,6 +53,8 @@ mk_rot() {
     ff -i "$plain" -c copy -metadata:s:v:0 rotate=90 -f mp4 "$1"
     rm -f "$plain"
 }
+mk_big() { ff -f lavfi -i "testsrc2=s=640x360:r=25:d=6" -c:v libx264 -preset ultrafast -qp 0 -pix_fmt yuv420p \
+    -f mp4 "$1"; }
 mk_audio() { ff -f lavfi -i "sine=frequency=440:sample_rate=22050:duration=1" -c:a aac -b:a 32k -f mp4 "$1"; }
 mk_trunc() {
     local whole="$1.whole.mp4"
@@ -70,3 +74,4 @@ produce clip_12_7s.mp4 mk_127
 produce rotated_90.mp4 mk_rot
 produce audio_only.mp4 mk_audio
 produce truncated.mp4 mk_trunc
+produce big.mp4 mk_big
