@@ -1,7 +1,6 @@
 #include "service/DownloadItem.h"
 
 #include "service/DownloadPaths.h"
-#include "shared/TextHelpers.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,12 +13,6 @@
 namespace {
 // Bounds what a reply may hold before we write it out.
 constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
-
-bool isHttp(const QUrl& url) {
-    const QString scheme = url.scheme();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
 
 // "bytes START-END/TOTAL" -> (START, TOTAL or -1 for "*").
 std::optional<std::pair<qint64, qint64>> parseContentRange(const QByteArray& header) {
@@ -116,16 +109,10 @@ void DownloadItem::startDownload(StatusHandler handler) {
     if (!isValidSign(videoInfo.sign)) {
         reason = QStringLiteral("the sign cannot name a file");
     } else {
-        if (cacheURL && cacheURL->isLocalFile()) {
-            const QString descriptor = cacheURL->toLocalFile();
-            if (const auto bytes = readSmallFile(descriptor, 64 * 1024)) {
-                if (const auto data = decodeResumeData(*bytes)) {
-                    const QString partial = QFileInfo(descriptor).dir().filePath(data->partial);
-                    const QFileInfo info(partial);
-                    if (info.isFile() && info.size() > 0)
-                        started = beginResumed(*data, partial);
-                }
-            }
+        if (const auto resume = readResumeFile(cacheURL)) {
+            const QFileInfo info(resume->partialPath);
+            if (info.isFile() && info.size() > 0)
+                started = beginResumed(resume->data, resume->partialPath);
         }
         if (!started)
             started = beginFresh();
@@ -133,15 +120,19 @@ void DownloadItem::startDownload(StatusHandler handler) {
     lastStatus = status;
     status = ItemStatus::downloading;
     statusChanged = std::move(handler);
-    if (!started)
-        failLater(reason);
+    if (!started) {
+        DownloadResponse response;
+        response.transfer = transferNumber_;
+        response.errorString = reason;
+        deliverLater(response);
+    }
 }
 
 bool DownloadItem::beginFresh() {
     const auto address = downloadAddress(videoInfo.url);
     if (!address)
         return false;
-    const QString path = QDir(downloadCachesDirectoryPath()).filePath(randomAlphanumericString(10) + QStringLiteral(".part"));
+    const QString path = unusedRandomFilePath(downloadCachesDirectoryPath(), QStringLiteral(".part"));
     transfer_.partial.setFileName(path);
     if (!transfer_.partial.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
@@ -149,7 +140,7 @@ bool DownloadItem::beginFresh() {
     transfer_.etag.clear();
     transfer_.lastModified.clear();
     transfer_.total = -1;
-    return beginRequest(*address, false, nullptr);
+    return beginRequest(*address, nullptr);
 }
 
 bool DownloadItem::beginResumed(const ResumeData& data, const QString& partialPath) {
@@ -160,13 +151,14 @@ bool DownloadItem::beginResumed(const ResumeData& data, const QString& partialPa
     transfer_.etag = data.etag;
     transfer_.lastModified = data.lastModified;
     transfer_.total = data.total;
-    return beginRequest(data.url, true, &data);
+    return beginRequest(data.url, &data);
 }
 
-bool DownloadItem::beginRequest(const QUrl& url, bool resumed, const ResumeData* resume) {
+bool DownloadItem::beginRequest(const QUrl& url, const ResumeData* resume) {
+    const bool resumed = resume != nullptr;
     QNetworkRequest networkRequest(url);
     networkRequest.setTransferTimeout(resumed ? kResumedTimeoutMs : kFreshTimeoutMs);
-    if (resumed && resume) {
+    if (resumed) {
         networkRequest.setRawHeader("Range", "bytes=" + QByteArray::number(transfer_.offset) + '-');
         // Only a strong tag or a date proves the bytes we hold are still the same file's.
         const QString validator = !resume->etag.isEmpty() ? resume->etag : resume->lastModified;
@@ -301,10 +293,6 @@ void DownloadItem::onFinished() {
     }
     bool success = reply->error() == QNetworkReply::NoError && !transfer_.writeFailed;
     QString errorString = transfer_.writeFailed ? QStringLiteral("cannot write the partial file") : reply->errorString();
-    if (success && !transfer_.partial.flush()) {
-        success = false;
-        errorString = QStringLiteral("cannot write the partial file");
-    }
     if (success && transfer_.total >= 0 && transfer_.partial.size() != transfer_.total) {
         success = false;
         errorString = QStringLiteral("the transfer ended early");
@@ -320,13 +308,20 @@ DownloadResponse DownloadItem::finishTransfer(bool success, const QString& error
     response.errorString = errorString;
 
     const QString path = transfer_.partial.fileName();
-    if (transfer_.partial.isOpen() && !transfer_.partial.flush())
+    // The one flush of the partial file: a received file that did not reach the disk whole is
+    // no success, and bytes that may be missing are no base for a resume.
+    if (transfer_.partial.isOpen() && !transfer_.partial.flush()) {
         transfer_.writeFailed = true;
+        if (response.success) {
+            response.success = false;
+            response.errorString = QStringLiteral("cannot write the partial file");
+        }
+    }
     const qint64 size = transfer_.partial.isOpen() ? transfer_.partial.size() : 0;
     transfer_.partial.close();
     detachReply();
 
-    if (success) {
+    if (response.success) {
         response.fileURL = QUrl::fromLocalFile(path);
         response.partialPath = path;
     } else if (!transfer_.writeFailed && size > 0 && (!transfer_.etag.isEmpty() || !transfer_.lastModified.isEmpty())) {
@@ -338,12 +333,6 @@ DownloadResponse DownloadItem::finishTransfer(bool success, const QString& error
     }
     transfer_.active = false;
     transfer_.partial.setFileName(QString());
-    transfer_.offset = 0;
-    transfer_.total = -1;
-    transfer_.etag.clear();
-    transfer_.lastModified.clear();
-    transfer_.headersSeen = false;
-    transfer_.writeFailed = false;
     return response;
 }
 
@@ -358,28 +347,23 @@ void DownloadItem::detachReply() {
     reply->deleteLater();
 }
 
-void DownloadItem::pauseDownload() {
+void DownloadItem::setStatus(ItemStatus now) {
     const ItemStatus old = status;
-    lastStatus = status;
-    status = ItemStatus::pause;
+    lastStatus = old;
+    status = now;
     if (statusChanged)
-        statusChanged(old, ItemStatus::pause);
-    if (transfer_.active) {
-        pending_ = finishTransfer(false, QStringLiteral("cancelled"));
-        const quint64 number = pending_->transfer;
-        QTimer::singleShot(0, this, [this, number] {
-            if (pending_ && pending_->transfer == number)
-                deliverPending();
-        });
-    }
+        statusChanged(old, now);
 }
 
-void DownloadItem::failLater(const QString& errorString) {
-    DownloadResponse response;
-    response.transfer = transferNumber_;
-    response.errorString = errorString;
+void DownloadItem::pauseDownload() {
+    setStatus(ItemStatus::pause);
+    if (transfer_.active)
+        deliverLater(finishTransfer(false, QStringLiteral("cancelled")));
+}
+
+void DownloadItem::deliverLater(const DownloadResponse& response) {
     pending_ = response;
-    const quint64 number = transferNumber_;
+    const quint64 number = response.transfer;
     QTimer::singleShot(0, this, [this, number] {
         if (pending_ && pending_->transfer == number)
             deliverPending();

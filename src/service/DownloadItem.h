@@ -76,6 +76,8 @@ public:
     // `pause` (told to `statusChanged`), then cancels the transfer; its failure response, with
     // the resume data, follows on the main thread.
     void pauseDownload();
+    // Sets the status, keeps the one before in `lastStatus` and tells `statusChanged`.
+    void setStatus(ItemStatus now);
     // "DownloadVideo/<sign>.<mp4|mov>": where a verified file goes.
     QString downloadDestination() const;
     QNetworkAccessManager* sessionManager();
@@ -128,7 +130,8 @@ private:
 
     bool beginFresh();
     bool beginResumed(const ResumeData& data, const QString& partialPath);
-    bool beginRequest(const QUrl& url, bool resumed, const ResumeData* resume);
+    // A range request when `resume` is given, else a fresh one.
+    bool beginRequest(const QUrl& url, const ResumeData* resume);
     void checkHeaders();
     void restartFresh();
     void onReadyRead();
@@ -136,8 +139,9 @@ private:
     void onFinished();
     DownloadResponse finishTransfer(bool success, const QString& errorString);
     void detachReply();
-    void failLater(const QString& errorString);
     void deliver(const DownloadResponse& response);
+    // Keeps the response and delivers it from the event loop, unless a start delivered it first.
+    void deliverLater(const DownloadResponse& response);
     void deliverPending();
 
     quint64 transferNumber_ = 0;

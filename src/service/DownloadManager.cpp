@@ -8,46 +8,18 @@
 #include "service/VideoSign.h"
 #include "service/WebModel.h"
 #include "shared/LocalVideoDBManager.h"
-#include "shared/TextHelpers.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 namespace {
-QString cachesPath(const QString& name) {
-    return QDir(downloadCachesDirectoryPath()).filePath(name);
-}
-
-// The path of a resume descriptor the queue itself made, or nothing: a list entry that points
-// anywhere else is never read as ours or deleted.
-std::optional<QString> ownResumeFile(const std::optional<QUrl>& cacheURL) {
-    if (!cacheURL || !cacheURL->isLocalFile())
-        return std::nullopt;
-    const QFileInfo info(cacheURL->toLocalFile());
-    if (!isResumeFileName(info.fileName()))
-        return std::nullopt;
-    if (QDir(info.absolutePath()).canonicalPath() != QDir(downloadCachesDirectoryPath()).canonicalPath())
-        return std::nullopt;
-    return info.absoluteFilePath();
-}
-
-// The partial file a descriptor names, when the descriptor is one of ours and readable.
-std::optional<QString> partialOfResumeFile(const QString& descriptor) {
-    const auto bytes = readSmallFile(descriptor, 64 * 1024);
-    if (!bytes)
-        return std::nullopt;
-    const auto data = decodeResumeData(*bytes);
-    if (!data)
-        return std::nullopt;
-    return QFileInfo(descriptor).dir().filePath(data->partial);
-}
-
 // Renames within one file system; across file systems copies beside the target and renames,
 // so the library never holds half a file under the final name.
 bool moveReplacing(const QString& from, const QString& to) {
@@ -119,10 +91,8 @@ void DownloadManager::loadDownloadItems() {
 void DownloadManager::sweepUnreferencedPartials() {
     QStringList referenced;
     for (const ItemPtr& item : progressArray_) {
-        if (const auto descriptor = ownResumeFile(item->cacheURL)) {
-            if (const auto partial = partialOfResumeFile(*descriptor))
-                referenced.append(QFileInfo(*partial).fileName());
-        }
+        if (const auto resume = readResumeFile(item->cacheURL))
+            referenced.append(QFileInfo(resume->partialPath).fileName());
     }
     const QDir caches(downloadCachesDirectoryPath());
     const QStringList partials = caches.entryList({QStringLiteral("*.part")}, QDir::Files);
@@ -182,15 +152,12 @@ void DownloadManager::releaseSlot(const DownloadItem* item) {
 }
 
 bool DownloadManager::isListed(const DownloadItem* item) const {
-    return findItem(item) != nullptr;
+    return findListed(item) != progressArray_.end();
 }
 
-DownloadManager::ItemPtr DownloadManager::findItem(const DownloadItem* item) const {
-    for (const ItemPtr& candidate : progressArray_) {
-        if (candidate.get() == item)
-            return candidate;
-    }
-    return nullptr;
+std::vector<DownloadManager::ItemPtr>::const_iterator DownloadManager::findListed(const DownloadItem* item) const {
+    return std::find_if(progressArray_.begin(), progressArray_.end(),
+                        [item](const ItemPtr& candidate) { return candidate.get() == item; });
 }
 
 // ---- operations of the list ----
@@ -213,8 +180,7 @@ void DownloadManager::cancelAllDownloads() {
 }
 
 void DownloadManager::removeDownload(const DownloadItem* item) {
-    const auto it = std::find_if(progressArray_.begin(), progressArray_.end(),
-                                 [item](const ItemPtr& candidate) { return candidate.get() == item; });
+    const auto it = findListed(item);
     if (it == progressArray_.end())
         return;
     const ItemPtr removed = *it;
@@ -222,8 +188,7 @@ void DownloadManager::removeDownload(const DownloadItem* item) {
     if (!removed->fate()->entered)
         removed->fate()->withdrawn = true;
     removed->discardTransfer();
-    deleteResumeFiles(removed->cacheURL);
-    removed->cacheURL.reset();
+    dropResumeFiles(*removed);
     storeDownloadItemsAsync();
     releaseSlot(removed.get());
     // The caller may be one of the item's own handlers: release it once they have returned.
@@ -234,21 +199,13 @@ void DownloadManager::resumeDownload(qsizetype at) {
     if (at < 0 || at >= static_cast<qsizetype>(progressArray_.size()))
         return;
     const ItemPtr item = progressArray_[static_cast<size_t>(at)];
-    setStatus(*item, ItemStatus::wait);
+    item->setStatus(ItemStatus::wait);
     enqueue(item);
 }
 
 bool DownloadManager::isDownloading(const QString& sign) const {
     return std::any_of(progressArray_.begin(), progressArray_.end(),
                        [&sign](const ItemPtr& item) { return item->videoInfo.sign == sign; });
-}
-
-void DownloadManager::setStatus(DownloadItem& item, ItemStatus status) {
-    const ItemStatus old = item.status;
-    item.lastStatus = old;
-    item.status = status;
-    if (item.statusChanged)
-        item.statusChanged(old, status);
 }
 
 void DownloadManager::postReload(const std::optional<QString>& sign) {
@@ -284,27 +241,31 @@ void DownloadManager::deleteResumeFiles(const std::optional<QUrl>& cacheURL, con
     const auto descriptor = ownResumeFile(cacheURL);
     if (!descriptor)
         return;
-    if (const auto partial = partialOfResumeFile(*descriptor)) {
-        if (keepPartial.isEmpty() || QFileInfo(*partial).absoluteFilePath() != QFileInfo(keepPartial).absoluteFilePath())
-            QFile::remove(*partial);
+    if (const auto resume = readResumeFile(cacheURL)) {
+        const QString partial = QFileInfo(resume->partialPath).absoluteFilePath();
+        if (keepPartial.isEmpty() || partial != QFileInfo(keepPartial).absoluteFilePath())
+            QFile::remove(partial);
     }
     QFile::remove(*descriptor);
 }
 
-bool DownloadManager::saveResumeData(const ItemPtr& item, const DownloadResponse& response) {
-    const QString descriptor = cachesPath(randomAlphanumericString(10));
+void DownloadManager::dropResumeFiles(DownloadItem& item) {
+    deleteResumeFiles(item.cacheURL);
+    item.cacheURL.reset();
+}
+
+void DownloadManager::saveResumeData(const ItemPtr& item, const DownloadResponse& response) {
+    const QString descriptor = unusedRandomFilePath(downloadCachesDirectoryPath());
     if (response.resumeData && !writeFileAtomically(descriptor, encodeResumeData(*response.resumeData))) {
         // Without a descriptor the partial data can never be used again.
         if (!response.partialPath.isEmpty())
             QFile::remove(response.partialPath);
-        deleteResumeFiles(item->cacheURL);
-        item->cacheURL.reset();
-        return false;
+        dropResumeFiles(*item);
+        return;
     }
     deleteResumeFiles(item->cacheURL, response.resumeData ? response.partialPath : QString());
     // Also without data: the next start then finds nothing to read and begins afresh.
     item->cacheURL = QUrl::fromLocalFile(descriptor);
-    return true;
 }
 
 // ---- the end of a transfer ----
@@ -332,7 +293,7 @@ void DownloadManager::handleFailure(const ItemPtr& item, const DownloadResponse&
     saveResumeData(item, response);
     storeDownloadItemsAsync();
     if (item->status == ItemStatus::downloading)
-        setStatus(*item, ItemStatus::error);
+        item->setStatus(ItemStatus::error);
     postReload(std::nullopt);
 }
 
@@ -374,9 +335,8 @@ void DownloadManager::verificationDone(const std::weak_ptr<DownloadItem>& weak, 
 
 void DownloadManager::failReceivedFile(DownloadItem& item) {
     // The received bytes are no use for a resume: the next start is a fresh transfer.
-    deleteResumeFiles(item.cacheURL);
-    item.cacheURL.reset();
-    setStatus(item, ItemStatus::error);
+    dropResumeFiles(item);
+    item.setStatus(ItemStatus::error);
     storeDownloadItemsAsync();
     postReload(std::nullopt);
 }
@@ -465,9 +425,7 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
     fate->entered = true;
     if (item && isListed(item.get())) {
         if (item->status == ItemStatus::downloading)
-            setStatus(*item, ItemStatus::finish);
-        deleteResumeFiles(item->cacheURL);
-        item->cacheURL.reset();
+            item->setStatus(ItemStatus::finish);
         removeDownload(item.get());
     }
     // The row is in: the library and the desktop player hear of it only now.

@@ -3,7 +3,6 @@
 #include "shared/VideoDetail.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QThreadPool>
 #include <memory>
@@ -69,12 +68,12 @@ private:
     void pump();
     void releaseSlot(const DownloadItem* item);
     bool isListed(const DownloadItem* item) const;
-    ItemPtr findItem(const DownloadItem* item) const;
+    std::vector<ItemPtr>::const_iterator findListed(const DownloadItem* item) const;
 
     void downloadCompleted(const std::weak_ptr<DownloadItem>& weak, const DownloadResponse& response);
     void handleFailure(const ItemPtr& item, const DownloadResponse& response);
     // Writes the resume descriptor and points `cacheURL` at it (deleting the one it replaces).
-    bool saveResumeData(const ItemPtr& item, const DownloadResponse& response);
+    void saveResumeData(const ItemPtr& item, const DownloadResponse& response);
     void verifyDownloadedFile(const ItemPtr& item, const DownloadResponse& response);
     void verificationDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& partialPath,
                           bool matched);
@@ -90,8 +89,9 @@ private:
                     const VideoDetail& record, const DownloadItem::FatePtr& fate, FinishResult result);
     // Deletes what a withdrawn finish added: its row and its file, only when it made them.
     static void undoFinish(const QString& destination, const QString& sign, const FinishResult& result);
-    void setStatus(DownloadItem& item, ItemStatus status);
     void deleteResumeFiles(const std::optional<QUrl>& cacheURL, const QString& keepPartial = QString());
+    // Deletes the item's resume files and forgets them.
+    void dropResumeFiles(DownloadItem& item);
     void postReload(const std::optional<QString>& sign);
     void reportFinishedDownload(qint64 videoId);
     void writeListNow();

@@ -1,8 +1,10 @@
 #include "service/DownloadPaths.h"
 
 #include "shared/AppInfo.h"
+#include "shared/TextHelpers.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 QString downloadCachesDirectoryPath() {
     const QString path = AppInfo::caches();
@@ -18,4 +20,13 @@ QString downloadVideoDirectoryPath() {
 
 QString downloadListPath() {
     return QDir(downloadCachesDirectoryPath()).filePath(QStringLiteral("downloadInfo.bat"));
+}
+
+QString unusedRandomFilePath(const QString& directory, const QString& suffix) {
+    const QDir dir(directory);
+    QString path;
+    do {
+        path = dir.filePath(randomAlphanumericString(10) + suffix);
+    } while (QFileInfo(path).exists() || QFileInfo(path).isSymLink());
+    return path;
 }

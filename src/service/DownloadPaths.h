@@ -7,3 +7,5 @@ QString downloadCachesDirectoryPath();
 QString downloadVideoDirectoryPath();
 // "<caches>/downloadInfo.bat"
 QString downloadListPath();
+// A path in `directory` that nothing uses yet: 10 random letters and digits plus `suffix`.
+QString unusedRandomFilePath(const QString& directory, const QString& suffix = QString());

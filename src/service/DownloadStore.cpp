@@ -1,8 +1,11 @@
 #include "service/DownloadStore.h"
 
+#include "service/DownloadPaths.h"
 #include "shared/JsonRead.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -109,8 +112,7 @@ std::optional<ResumeData> decodeResumeData(const QByteArray& bytes) {
     if (!url || !partial || !etag || !lastModified || !total)
         return std::nullopt;
     ResumeData data{QUrl(*url, QUrl::StrictMode), *partial, *etag, *lastModified, *total};
-    const QString scheme = data.url.scheme();
-    if (!data.url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!isHttp(data.url))
         return std::nullopt;
     if (!isPartialFileName(data.partial))
         return std::nullopt;
@@ -118,6 +120,37 @@ std::optional<ResumeData> decodeResumeData(const QByteArray& bytes) {
     if (data.etag.isEmpty() && data.lastModified.isEmpty())
         return std::nullopt;
     return data;
+}
+
+bool isHttp(const QUrl& url) {
+    const QString scheme = url.scheme();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+std::optional<QString> ownResumeFile(const std::optional<QUrl>& cacheURL) {
+    if (!cacheURL || !cacheURL->isLocalFile())
+        return std::nullopt;
+    const QFileInfo info(cacheURL->toLocalFile());
+    if (!isResumeFileName(info.fileName()))
+        return std::nullopt;
+    if (QDir(info.absolutePath()).canonicalPath() != QDir(downloadCachesDirectoryPath()).canonicalPath())
+        return std::nullopt;
+    return info.absoluteFilePath();
+}
+
+std::optional<ResumeFile> readResumeFile(const std::optional<QUrl>& cacheURL) {
+    const auto descriptor = ownResumeFile(cacheURL);
+    if (!descriptor)
+        return std::nullopt;
+    const auto bytes = readSmallFile(*descriptor, 64 * 1024);
+    if (!bytes)
+        return std::nullopt;
+    auto data = decodeResumeData(*bytes);
+    if (!data)
+        return std::nullopt;
+    const QString partialPath = QFileInfo(*descriptor).dir().filePath(data->partial);
+    return ResumeFile{std::move(*data), partialPath};
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& data) {

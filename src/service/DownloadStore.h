@@ -41,6 +41,19 @@ QByteArray encodeResumeData(const ResumeData& data);
 // name of our own form and at least one validator.
 std::optional<ResumeData> decodeResumeData(const QByteArray& data);
 
+// A valid http or https address with a host.
+bool isHttp(const QUrl& url);
+
+// The path of a resume descriptor the queue itself made, or nothing: a list entry that points
+// anywhere else is never read as ours or deleted.
+std::optional<QString> ownResumeFile(const std::optional<QUrl>& cacheURL);
+// One of our descriptors, read, with the path of the partial data it names (beside it).
+struct ResumeFile {
+    ResumeData data;
+    QString partialPath;
+};
+std::optional<ResumeFile> readResumeFile(const std::optional<QUrl>& cacheURL);
+
 // Names of the files the queue creates in the caches directory. Only files of these forms are
 // ever deleted there, so a tampered list cannot make the queue delete anything else.
 bool isResumeFileName(const QString& name);   // 10 letters and digits
