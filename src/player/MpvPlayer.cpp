@@ -103,12 +103,9 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         emit itemStarted(streamEntry_);
         break;
     case MPV_EVENT_VIDEO_RECONFIG:
-        if (renderer_) {
-            int64_t w = 0, h = 0;
-            mpv_get_property(mpv_, "dwidth", MPV_FORMAT_INT64, &w);
-            mpv_get_property(mpv_, "dheight", MPV_FORMAT_INT64, &h);
-            renderer_->setVideoSize(QSize(int(w), int(h)));
-        }
+        // The renderer reads the new size from the core at its next frame.
+        if (renderer_)
+            renderer_->setVideoSize(QSize());
         break;
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<mpv_event_end_file*>(event.data);

@@ -326,16 +326,10 @@ void StatusBarManager::toggleVideoDesktop(QAction*) {
 }
 
 void StatusBarManager::playPauseAction(QAction* sender) {
-    if (preferences_.isPlaying()) {
-        sender->setText(tr("Play", "play/pause"));
-        player_.player().pause();
-    } else {
-        sender->setText(tr("Pause", "pause play"));
-        player_.placeAllWindows();
-        player_.player().play();
-        player_.syncPlayingSign();
-    }
-    preferences_.setIsPlaying(!preferences_.isPlaying());
+    const bool play = !preferences_.isPlaying();
+    sender->setText(play ? pauseTitle_ : playTitle_);
+    player_.setPlaying(play);
+    preferences_.setIsPlaying(play);
 }
 
 void StatusBarManager::hideDesktopIconAction() {

@@ -97,10 +97,7 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
                                        LocalVideoDBManager& database, QObject* parent)
     : QObject(parent), platform_(platform), preferences_(preferences), database_(database) {
     // At start an unknown arrangement falls back to mirroring every screen.
-    const qint64 arrange = preferences_.monitorArrange();
-    screenType_ = arrange == 0   ? VideoPlayerScreenType::combo
-                  : arrange == 2 ? VideoPlayerScreenType::lonely
-                                 : VideoPlayerScreenType::dynamic;
+    screenType_ = screenTypeFromInteger(preferences_.monitorArrange()).value_or(VideoPlayerScreenType::dynamic);
     screenIndex_ = preferences_.screenIndex();
     playModel_ = playModelFromInteger(preferences_.playModel()).value_or(VideoPlayerPlayModel::single);
 
@@ -383,9 +380,7 @@ void VideoPlayerManager::setupWindows() {
         placeWindow(*windowList_.back());
     }
     if (preferences_.isOpenPlayer()) {
-        placeAllWindows();
-        player().play();
-        syncPlayingSign();
+        setPlaying(true);
         if (!preferences_.isPlaying())
             preferences_.setIsPlaying(true);
     } else {
@@ -420,9 +415,7 @@ void VideoPlayerManager::openPlayer() {
     MediaPlayer& p = player();
     p.replaceItem(findPlayableEntry().value_or(QUrl()));
     addStatusObserver();
-    placeAllWindows();
-    p.play();
-    syncPlayingSign();
+    setPlaying(true);
 }
 
 void VideoPlayerManager::closePlayer() {
@@ -451,13 +444,7 @@ void VideoPlayerManager::hideDesktopIcon(bool hide) {
     isHideDesktopIcon_ = hide;
     if (!preferences_.isOpenPlayer())
         return;
-    for (auto& window : windowList_) {
-        window->setDesktopLevel();
-        if (hide)
-            window->orderFront();
-        else
-            window->orderBack();
-    }
+    placeAllWindows();
 }
 
 void VideoPlayerManager::activeSpaceDidChange() {

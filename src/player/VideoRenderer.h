@@ -18,7 +18,8 @@ public:
     virtual bool attach(mpv_handle* mpv) = 0;
     // Lets go of the core; before it is destroyed.
     virtual void detach() = 0;
-    // The size of the decoded picture changed (mpv's display size; empty for none).
+    // The size of the decoded picture changed (mpv's display size); empty: unknown, read it from
+    // the core at the next frame.
     virtual void setVideoSize(const QSize& size) = 0;
     virtual quint64 renderedFrames() const = 0;
 };
