@@ -2,7 +2,6 @@
 #include "platform/Bundle.h"
 #include "platform/BusName.h"
 #include "platform/DistributedNotificationCenter.h"
-#include "platform/Log.h"
 #include "platform/SystemEvents.h"
 #include "service/DownloadManager.h"
 #include "shared/Preferences.h"
@@ -41,7 +40,7 @@ int main(int argc, char* argv[]) {
 
     // The desktop player's exit ends this program too.
     const DisposablePtr terminal = platform::DistributedNotificationCenter::defaultCenter().addObserver(
-        QStringLiteral("com.zembo.tavvel.mac.ter"), &app, [] { QCoreApplication::quit(); });
+        QString::fromLatin1(platform::kHelperDidTerminateNotification), &app, [] { QCoreApplication::quit(); });
 
     Preferences::shared();
 

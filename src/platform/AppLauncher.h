@@ -5,6 +5,8 @@
 namespace platform {
 inline constexpr const char* kMainAppIdentifier = "com.zembo.tavvel.macOS";
 inline constexpr const char* kHelperIdentifier = "com.zembo.TavvelHelper";
+// Posted on the session bus by the desktop player as it quits; the main program quits with it.
+inline constexpr const char* kHelperDidTerminateNotification = "com.zembo.tavvel.mac.ter";
 
 // The executable, beside the running one, of the program with this bundle identifier; empty
 // for an identifier of no program of ours.

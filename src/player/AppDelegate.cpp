@@ -1,5 +1,6 @@
 #include "player/AppDelegate.h"
 
+#include "platform/AppLauncher.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/SystemEvents.h"
 #include "platform/gui/ScreenParametersWatcher.h"
@@ -35,7 +36,7 @@ AppDelegate* AppDelegate::current() {
 }
 
 QString AppDelegate::helperDidTerminateNotification() {
-    static const QString name = QStringLiteral("com.zembo.tavvel.mac.ter");
+    static const QString name = QString::fromLatin1(platform::kHelperDidTerminateNotification);
     return name;
 }
 
@@ -84,10 +85,7 @@ void AppDelegate::resumeAfterWake() {
     Preferences& preferences = Preferences::shared();
     if (!preferences.isOpenPlayer() || !preferences.isPlaying())
         return;
-    VideoPlayerManager& manager = VideoPlayerManager::shared();
-    manager.placeAllWindows();
-    manager.player().play();
-    manager.syncPlayingSign();
+    VideoPlayerManager::shared().setPlaying(true);
 }
 
 void AppDelegate::resumeAfterOcclusion() {
