@@ -35,11 +35,9 @@ QRectF PlayerView::aspectFillRect(const QSize& frameSize, const QSize& viewSize)
 
 void PlayerView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    // Only what the window shows of this view: in the arrangement spanning all screens the view
-    // is far larger than its window.
-    QRect exposed = event->rect() & rect();
-    if (isVisible())
-        exposed &= visibleRegion().boundingRect();
+    // Only what the window shows of this view (the event's rect is clipped to it already): in the
+    // arrangement spanning all screens the view is far larger than its window.
+    const QRect exposed = event->rect();
     const QImage* frame = source_ ? &source_->currentFrame() : nullptr;
     if (exposed.isEmpty())
         return;

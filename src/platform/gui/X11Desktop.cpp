@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+#include <array>
 #include <cstdlib>
 #include <xcb/xcb.h>
 
@@ -14,14 +15,23 @@ xcb_connection_t* connection() {
     return x11 ? x11->connection() : nullptr;
 }
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(qstrlen(name)), name), nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const xcb_atom_t result = reply->atom;
-    std::free(reply);
+// Every request goes out before the first reply is read: one round trip for all the names.
+template <size_t N>
+std::array<xcb_atom_t, N> atoms(xcb_connection_t* c, const char* const (&names)[N]) {
+    std::array<xcb_intern_atom_cookie_t, N> cookies;
+    for (size_t i = 0; i < N; ++i)
+        cookies[i] = xcb_intern_atom(c, 0, quint16(qstrlen(names[i])), names[i]);
+    std::array<xcb_atom_t, N> result;
+    for (size_t i = 0; i < N; ++i) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookies[i], nullptr);
+        result[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+    }
     return result;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    return atoms(c, {name})[0];
 }
 }
 
@@ -34,12 +44,11 @@ bool setDesktopWindowType(QWidget* window) {
     if (!c || !window)
         return false;
     const xcb_window_t id = xcb_window_t(window->winId());
-    const xcb_atom_t type = atom(c, "_NET_WM_WINDOW_TYPE");
-    const xcb_atom_t desktop = atom(c, "_NET_WM_WINDOW_TYPE_DESKTOP");
-    const xcb_atom_t wmDesktop = atom(c, "_NET_WM_DESKTOP");
-    const xcb_atom_t state = atom(c, "_NET_WM_STATE");
-    const xcb_atom_t states[] = {atom(c, "_NET_WM_STATE_STICKY"), atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                 atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const auto a = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_DESKTOP",
+                             "_NET_WM_STATE", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR",
+                             "_NET_WM_STATE_SKIP_PAGER"});
+    const xcb_atom_t type = a[0], desktop = a[1], wmDesktop = a[2], state = a[3];
+    const xcb_atom_t states[] = {a[4], a[5], a[6]};
     const quint32 allDesktops = 0xFFFFFFFFu;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type, XCB_ATOM_ATOM, 32, 1, &desktop);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, wmDesktop, XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
