@@ -361,10 +361,11 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
                 QFile::remove(partialPath);
                 result.outcome = FinishResult::moveFailed;
             } else {
-                LocalVideoDBManager& database = LocalVideoDBManager::shared();
-                result.rowIsNew = !database.videoWithSign(record.sign);
-                database.insertVideo(record);
-                if (!database.videoWithSign(record.sign)) {
+                using Insert = LocalVideoDBManager::InsertResult;
+                const Insert inserted = LocalVideoDBManager::shared().insertVideo(record);
+                // A row of that sign already there counts as in; the desktop player never inserts.
+                result.rowIsNew = inserted == Insert::inserted;
+                if (inserted != Insert::inserted && inserted != Insert::alreadyThere) {
                     result.outcome = FinishResult::insertFailed;
                 } else if (fate->withdrawn) {
                     // Removed while the row went in (the insert may wait seconds for the lock).
@@ -401,8 +402,6 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
     if (fate->withdrawn) {
         // Removed after the worker's last look. Removal and this step both run on the main
         // thread, so this is the last word: take the row and the file back, tell nobody.
-        if (result.outcome == FinishResult::insertFailed)
-            result.rowIsNew = false;  // no row of ours went in
         if (result.outcome != FinishResult::moveFailed)
             verifyQueue_.start([destination, sign = record.sign, result] { undoFinish(destination, sign, result); });
         return;

@@ -82,7 +82,7 @@ private:
     struct FinishResult {
         enum Outcome { inserted, moveFailed, insertFailed, withdrawn, settled } outcome = inserted;
         bool fileIsNew = false;  // nothing was at the destination before the move
-        bool rowIsNew = false;   // no row of that sign was in the database before the insert
+        bool rowIsNew = false;   // this finish's insert added the row (none of that sign was there)
     };
     void finishDownload(const ItemPtr& item, const QString& partialPath);
     void finishDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& destination,
