@@ -1,18 +1,13 @@
 // Plays one clip as the wallpaper for a while and reports what it cost this process.
 // Usage: player_bench CLIP SECONDS ARRANGEMENT(0 integration, 1 mirror) [paused]
 // Prints: first_frame_ms, cpu_s (from the first frame on), rss_kb (peak), frames.
-#include "platform/DefaultsSuite.h"
+#include "PlayerFakes.h"
 #include "player/DesktopWallpaperPlatform.h"
-#include "player/VideoPlayerManager.h"
 #include "player/VideoRenderer.h"
-#include "shared/LocalVideoDBManager.h"
-#include "shared/Preferences.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTimer>
-#include <QUrl>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -42,17 +37,11 @@ int main(int argc, char** argv) {
     const int seconds = QByteArray(argv[2]).toInt();
     const bool paused = argc > 4 && QByteArray(argv[4]) == "paused";
 
-    QTemporaryDir dir;
-    platform::DefaultsSuite suite(dir.filePath(QStringLiteral("settings.ini")));
-    Preferences::registerSharedDefaults(suite);
-    suite.setInteger(PreferencesKey::monitorArrange, QByteArray(argv[3]).toInt());
-    LocalVideoDBManager db(dir.filePath(QStringLiteral("Tavvel.db")));
-    VideoDetail video;
-    video.sign = QStringLiteral("clip");
-    video.url = QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])).toString(QUrl::FullyEncoded);
-    db.insertVideo(video);
-    Preferences prefs(suite);
-    VideoPlayerManager manager(desktopWallpaperPlatform(), prefs, db);
+    TestLibrary library;
+    library.suite.setInteger(PreferencesKey::monitorArrange, QByteArray(argv[3]).toInt());
+    library.addRow(QStringLiteral("clip"), TestLibrary::fileUrl(QString::fromLocal8Bit(argv[1])));
+    Preferences prefs(library.suite);
+    VideoPlayerManager manager(desktopWallpaperPlatform(), prefs, library.db);
     manager.setupWindows();
 
     VideoRenderer* renderer = manager.player().renderer();

@@ -1,19 +1,14 @@
 // Shows one clip as the wallpaper on the X server of $DISPLAY, then prints
 // "ready <window id>" once frames are on screen, and runs until stdin closes or 30 s pass.
 // Usage: wallpaper_x11_child CLIP
-#include "platform/DefaultsSuite.h"
+#include "PlayerFakes.h"
 #include "player/DesktopWallpaperPlatform.h"
 #include "player/DesktopWallpaperWindow.h"
-#include "player/VideoPlayerManager.h"
 #include "player/VideoRenderer.h"
-#include "shared/LocalVideoDBManager.h"
-#include "shared/Preferences.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <QTemporaryDir>
 #include <QTimer>
-#include <QUrl>
 #include <cstdio>
 #include <unistd.h>
 
@@ -22,16 +17,10 @@ int main(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);
     if (argc < 2)
         return 2;
-    QTemporaryDir dir;
-    platform::DefaultsSuite suite(dir.filePath(QStringLiteral("settings.ini")));
-    Preferences::registerSharedDefaults(suite);
-    LocalVideoDBManager db(dir.filePath(QStringLiteral("Tavvel.db")));
-    VideoDetail video;
-    video.sign = QStringLiteral("clip");
-    video.url = QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])).toString(QUrl::FullyEncoded);
-    db.insertVideo(video);
-    Preferences prefs(suite);
-    VideoPlayerManager manager(desktopWallpaperPlatform(), prefs, db);
+    TestLibrary library;
+    library.addRow(QStringLiteral("clip"), TestLibrary::fileUrl(QString::fromLocal8Bit(argv[1])));
+    Preferences prefs(library.suite);
+    VideoPlayerManager manager(desktopWallpaperPlatform(), prefs, library.db);
     manager.setupWindows();
     if (manager.windowList().empty())
         return 3;
