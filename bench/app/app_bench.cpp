@@ -4,16 +4,14 @@
 //   app_bench first-frame             runs the desktop player's start-up as TavvelHelper does and
 //                                     prints the milliseconds from TAVVEL_LAUNCH_NS (the launch
 //                                     time, CLOCK_REALTIME nanoseconds) to the first decoded frame
-#include "platform/Bundle.h"
+#include "MainLibrary.h"
 #include "platform/DefaultsSuite.h"
 #include "player/AppDelegate.h"
 #include "player/VideoPlayerManager.h"
-#include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 
 #include <QApplication>
 #include <QTimer>
-#include <QUrl>
 
 #include <cstdio>
 #include <ctime>
@@ -26,17 +24,12 @@ qint64 nowNs() {
 }
 
 int prepare(const QString& clip, bool closed) {
-    platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QStringLiteral("com.zembo.tavvel.macOS")});
-    LocalVideoDBManager db(LocalVideoDBManager::defaultPath());
-    VideoDetail video;
-    video.sign = QStringLiteral("bench0000000000000000000000000000");
-    video.title = QStringLiteral("bench");
-    video.url = QUrl::fromLocalFile(clip).toString(QUrl::FullyEncoded);
-    db.insertVideo(video);
+    const size_t videos =
+        apptest::addToMainLibrary(clip, QStringLiteral("bench0000000000000000000000000000"), QStringLiteral("bench"));
     platform::DefaultsSuite& suite = Preferences::sharedDefaults();
     suite.setBool(PreferencesKey::isOpenPlayer, !closed);
     suite.synchronize();
-    return db.allVideos().empty() ? 1 : 0;
+    return videos == 0 ? 1 : 0;
 }
 }
 

@@ -2,44 +2,28 @@
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
 #include "platform/DistributedNotificationCenter.h"
+#include "support/ProcessHelpers.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDeadlineTimer>
 #include <QProcess>
-#include <QTcpServer>
+#include <QTest>
 
 #include <csignal>
 
 namespace {
-const QString kHelperName = QStringLiteral("com.zembo.TavvelHelper");
-const QString kMainName = QStringLiteral("com.zembo.tavvel.macOS");
-const QString kQuitNotice = QStringLiteral("com.zembo.tavvel.mac.ter");
-
-template <typename Pred>
-bool waitUntil(Pred pred, int ms) {
-    const QDeadlineTimer deadline(ms);
-    while (!pred() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return pred();
-}
-
-// An address where nothing listens, so the programs' update checks fail at once.
-QString refusedServiceUrl() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return QStringLiteral("http://127.0.0.1:%1").arg(port);
-}
+const QString kHelperName = QString::fromLatin1(platform::kHelperIdentifier);
+const QString kMainName = QString::fromLatin1(platform::kMainAppIdentifier);
+const QString kQuitNotice = QString::fromLatin1(platform::kHelperDidTerminateNotification);
 
 void startProgram(QProcess& process, const QString& program) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("TAVVEL_SERVICE_URL"), refusedServiceUrl());
+    // Nothing listens there, so the programs' update checks fail at once.
+    env.insert(QStringLiteral("TAVVEL_SERVICE_URL"), testsupport::refusedServiceUrl());
     // In a sanitizer build, libmpv's own allocations at exit must not turn the exit code.
     env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" LSAN_SUPPRESSIONS));
     process.setProcessEnvironment(env);
@@ -70,15 +54,15 @@ void expectNoticeAfterSignal(int signalNumber) {
     QProcess helper;
     startProgram(helper, builtBin(QStringLiteral("TavvelHelper")));
     ASSERT_TRUE(helper.waitForStarted(5000));
-    ASSERT_TRUE(waitUntil([] { return platform::isBusNameOwned(kHelperName); }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelperName); }, 15000));
     // The player is up: the name is taken while its start-up runs.
-    waitUntil([] { return false; }, 500);
+    QTest::qWait(500);
     EXPECT_EQ(listener.count, 0);
     ::kill(pid_t(helper.processId()), signalNumber);
     ASSERT_TRUE(helper.waitForFinished(10000));
     EXPECT_EQ(helper.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(helper.exitCode(), 0);
-    EXPECT_TRUE(waitUntil([&] { return listener.count == 1; }, 3000)) << helper.readAll().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listener.count == 1; }, 3000)) << helper.readAll().toStdString();
 }
 }
 
@@ -97,13 +81,13 @@ TEST(Processes, QuitNoticeAfterQuitFromTheMenu) {
     ASSERT_TRUE(child.waitForFinished(20000));
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0);
-    EXPECT_TRUE(waitUntil([&] { return listener.count == 1; }, 3000)) << child.readAll().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listener.count == 1; }, 3000)) << child.readAll().toStdString();
 }
 
 TEST(Processes, SecondHelperExitsAtOnce) {
     QProcess first;
     startProgram(first, builtBin(QStringLiteral("TavvelHelper")));
-    ASSERT_TRUE(waitUntil([] { return platform::isBusNameOwned(kHelperName); }, 15000))
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelperName); }, 15000))
         << first.readAll().toStdString() << first.errorString().toStdString();
     const qint64 owner = busNameOwnerPid(kHelperName);
     EXPECT_EQ(owner, first.processId());
@@ -114,7 +98,7 @@ TEST(Processes, SecondHelperExitsAtOnce) {
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAll().contains("TavvelHelper is already running"));
 
-    waitUntil([] { return false; }, 300);
+    QTest::qWait(300);
     EXPECT_EQ(first.state(), QProcess::Running);
     EXPECT_EQ(busNameOwnerPid(kHelperName), owner);
     first.terminate();
@@ -124,9 +108,9 @@ TEST(Processes, SecondHelperExitsAtOnce) {
 TEST(Processes, MainProgramStartsTheHelperAndQuitsWithIt) {
     QProcess main;
     startProgram(main, builtBin(QStringLiteral("Tavvel")));
-    ASSERT_TRUE(waitUntil([] { return platform::isBusNameOwned(kMainName); }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kMainName); }, 15000));
     // It finds no player running and starts the one beside it.
-    ASSERT_TRUE(waitUntil([] { return platform::isBusNameOwned(kHelperName); }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelperName); }, 15000));
     const qint64 helperPid = busNameOwnerPid(kHelperName);
     ASSERT_GT(helperPid, 0);
 
@@ -141,5 +125,5 @@ TEST(Processes, MainProgramStartsTheHelperAndQuitsWithIt) {
     ::kill(pid_t(helperPid), SIGTERM);
     EXPECT_TRUE(main.waitForFinished(10000)) << main.readAll().toStdString();
     EXPECT_EQ(main.exitCode(), 0);
-    EXPECT_TRUE(waitUntil([] { return !platform::isBusNameOwned(kHelperName); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelperName); }, 10000));
 }

@@ -14,8 +14,8 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QMenu>
+#include <QTest>
 
 using testsupport::ScriptedReply;
 using testsupport::ServiceStandIn;
@@ -25,14 +25,6 @@ const bool bundleSet = [] {
     platform::setMainBundle({QStringLiteral("1.2.3"), QStringLiteral("45"), QStringLiteral("com.zembo.TavvelHelper")});
     return true;
 }();
-
-template <typename Pred>
-bool waitUntil(Pred pred, int ms = 5000) {
-    const QDeadlineTimer deadline(ms);
-    while (!pred() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return pred();
-}
 
 int countCode(const ServiceStandIn& s, int code) {
     int n = 0;
@@ -73,8 +65,8 @@ TEST(StartUp, PlaysThenMenuThenSilentCheck) {
     EXPECT_TRUE(rig.manager.windowList().size() == 1 && static_cast<FakeWindow&>(*rig.manager.windowList()[0]).visible);
     EXPECT_EQ(StatusBarManager::shared().observationCount(), 5);
     // The check goes out; an equal version shows nothing at start-up.
-    ASSERT_TRUE(waitUntil([&] { return countCode(rig.standIn, 24) == 1; }));
-    waitUntil([] { return false; }, 300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return countCode(rig.standIn, 24) == 1; }));
+    QTest::qWait(300);
     EXPECT_FALSE(delegate.upgradeWC());
     EXPECT_FALSE(delegate.hasUpToDateWindowController());
 }
@@ -85,7 +77,7 @@ TEST(StartUp, MenuCheckAndWake) {
     rig.standIn.setReply(24, ScriptedReply::encrypted(R"({"data":""})"));
     AppDelegate delegate;
     delegate.startHelper();
-    ASSERT_TRUE(waitUntil([&] { return countCode(rig.standIn, 24) == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return countCode(rig.standIn, 24) == 1; }));
 
     // "Check for Updates..." reports that the version is current.
     QAction* check = nullptr;
@@ -94,7 +86,7 @@ TEST(StartUp, MenuCheckAndWake) {
             check = a;
     ASSERT_TRUE(check);
     check->trigger();
-    ASSERT_TRUE(waitUntil([&] { return delegate.hasUpToDateWindowController(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.hasUpToDateWindowController(); }));
     EXPECT_EQ(delegate.upToDateWindowController().titleLabel()->text(), "You're up to date");
     EXPECT_EQ(delegate.upToDateWindowController().infoLabel()->text(), "1.2.3(45) is currently the newest version");
 
@@ -124,7 +116,7 @@ TEST(StartUp, NewerOfferAtStartOpensTheWindow) {
                                  R"({"data":{"url":"https://dl.test","ver":"1.2.10.0","exp":"<p>Notes</p>"}})"));
     AppDelegate delegate;
     delegate.startHelper();
-    ASSERT_TRUE(waitUntil([&] { return delegate.upgradeWC() != nullptr; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.upgradeWC() != nullptr; }));
     EXPECT_TRUE(delegate.upgradeWC()->window()->isVisible());
     EXPECT_FALSE(delegate.hasUpToDateWindowController());
 }
@@ -136,5 +128,5 @@ TEST(StartUp, QuitNoticeGoesOnTheBus) {
     EXPECT_EQ(AppDelegate::helperDidTerminateNotification(), "com.zembo.tavvel.mac.ter");
     AppDelegate delegate;
     delegate.applicationWillTerminate();
-    EXPECT_TRUE(waitUntil([&] { return received == 1; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received == 1; }, 3000));
 }

@@ -1,7 +1,7 @@
 // The desktop player started as a user would, on a virtual X display, with a video in the
 // library: the screen shows the video, and the update check reaches the service stand-in.
-#include "platform/Bundle.h"
-#include "shared/LocalVideoDBManager.h"
+#include "MainLibrary.h"
+#include "VideoClips.h"
 #include "support/ServiceStandIn.h"
 
 #include <gtest/gtest.h>
@@ -12,32 +12,19 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QUrl>
 
 TEST(OnXDisplay, PlayerShowsTheLibraryVideo) {
-    for (const char* tool : {"xvfb-run", "ffmpeg", "import"})
+    for (const char* tool : {"xvfb-run", "import"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             GTEST_SKIP() << tool << " is not installed";
+    if (!playertest::haveFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed";
 
     QTemporaryDir dir;
     const QString clip = dir.filePath(QStringLiteral("clip.mp4"));
-    const int made = QProcess::execute(
-        QStringLiteral("ffmpeg"),
-        {"-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc2=s=640x360:r=25:d=20",
-         "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", clip});
-    ASSERT_EQ(made, 0);
-
-    {
-        // The library is filled the way the main program fills it.
-        platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QStringLiteral("com.zembo.tavvel.macOS")});
-        LocalVideoDBManager db(LocalVideoDBManager::defaultPath());
-        VideoDetail video;
-        video.sign = QStringLiteral("0123456789abcdef0123456789abcdef");
-        video.title = QStringLiteral("pattern");
-        video.url = QUrl::fromLocalFile(clip).toString(QUrl::FullyEncoded);
-        db.insertVideo(video);
-        ASSERT_EQ(db.allVideos().size(), 1u);
-    }
+    ASSERT_TRUE(playertest::makeClip(clip, QStringLiteral("640x360"), 20, 25));
+    const QString sign = QStringLiteral("0123456789abcdef0123456789abcdef");
+    ASSERT_EQ(apptest::addToMainLibrary(clip, sign, QStringLiteral("pattern")), 1u);
 
     testsupport::ServiceStandIn standIn;
     ASSERT_TRUE(standIn.start());

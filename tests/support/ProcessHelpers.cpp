@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcessEnvironment>
+#include <QTcpServer>
 
 namespace testsupport {
 QString builtProgram(const QString& relativePath) {
@@ -18,5 +19,14 @@ void startChild(QProcess& process, const QString& program, const QStringList& ar
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(program, arguments);
+}
+
+QString refusedServiceUrl() {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost))
+        return QString();
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QStringLiteral("http://127.0.0.1:%1").arg(port);
 }
 }

@@ -9,4 +9,8 @@ QString builtProgram(const QString& relativePath);
 
 // Starts a child test program that shares this process's XDG folders.
 void startChild(QProcess& process, const QString& program, const QStringList& arguments);
+
+// "http://127.0.0.1:<port>" on a loopback port that was free a moment ago, so a connection there
+// is refused; empty when no port could be had.
+QString refusedServiceUrl();
 }

@@ -2,13 +2,13 @@
 #include "service/UpgradeInfo.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
+#include "support/ProcessHelpers.h"
 #include "support/ServiceStandIn.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QTcpServer>
 
 using testsupport::ScriptedReply;
 using testsupport::ServiceStandIn;
@@ -97,11 +97,9 @@ TEST_F(UpgradeCheck, UnreadableAnswersAreFailures) {
 }
 
 TEST(UpgradeCheckOffline, RefusedConnectionIsAFailure) {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    const auto result = runCheck(QStringLiteral("http://127.0.0.1:%1").arg(port));
+    const QString refused = testsupport::refusedServiceUrl();
+    ASSERT_FALSE(refused.isEmpty());
+    const auto result = runCheck(refused);
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->failed);
     EXPECT_FALSE(result->info);
