@@ -1,7 +1,6 @@
 #pragma once
 #include <QJsonObject>
 #include <QString>
-#include <QVariantMap>
 #include <optional>
 
 // An offer of the update check: the download page, the checksum of the download, the offered

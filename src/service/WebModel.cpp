@@ -26,8 +26,6 @@
 #include <QUuid>
 #include <QVariant>
 #include <algorithm>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #ifndef TAVVEL_SERVICE_URL
 #define TAVVEL_SERVICE_URL "https://api.tavvel.invalid"
@@ -58,6 +56,14 @@ bool exchangeFailed(const QNetworkReply* reply) {
 
 QString text(const char* latin1) {
     return QString::fromLatin1(latin1);
+}
+
+// The reply's text decoded as `T`; absent when there is no text or it does not decode.
+template <typename T>
+std::optional<T> decodeReply(const WebModel::Reply& reply) {
+    if (!reply.text)
+        return std::nullopt;
+    return T::fromJsonText(reply.text->toUtf8());
 }
 }
 
@@ -120,10 +126,8 @@ void WebModel::setLatestRequest(const std::optional<VideoListRequest>& request) 
 }
 
 QNetworkAccessManager* WebModel::sessionManager() {
-    if (!sessionManager_) {
-        sessionManager_ = new QNetworkAccessManager(this);
-        sessionManager_->setTransferTimeout(kTimeoutMs);
-    }
+    if (!sessionManager_)
+        sessionManager_ = new QNetworkAccessManager(this);  // each request sets its own time-out
     return sessionManager_;
 }
 
@@ -143,11 +147,17 @@ QNetworkRequest WebModel::makeRequest(const QUrl& url) const {
 
 // ---- The frame ----
 
-bool WebModel::postForm(Endpoint endpoint, int code, const QString& payload, ReplyHandler handler) {
+void WebModel::postForm(Endpoint endpoint, int code, const QString& payload, ReplyHandler handler) {
     const std::optional<QString> value = service::encryptPayload(payload);
-    if (!value)
-        return false;
     QPointer<WebModel> self(this);
+    if (!value) {
+        // Nothing to send: answer as a failed exchange would, later and on the main thread.
+        platform::runOnMainThread([self, handler = std::move(handler)] {
+            if (self && handler)
+                handler(Reply{});
+        });
+        return;
+    }
     auto send = [self, endpoint, body = service::formBody(code, *value), handler = std::move(handler)] {
         if (!self)
             return;
@@ -160,7 +170,6 @@ bool WebModel::postForm(Endpoint endpoint, int code, const QString& payload, Rep
         send();
     else
         platform::runOnMainThread(std::move(send));
-    return true;
 }
 
 void WebModel::finishReply(QNetworkReply* reply, const ReplyHandler& handler) {
@@ -232,7 +241,7 @@ void WebModel::requestBaseInfo(BaseInfoCompletion completion) {
                 completion(std::nullopt);
             return;
         }
-        std::optional<BaseInfoResponse> decoded = BaseInfoResponse::fromJsonText(reply.text->toUtf8());
+        std::optional<BaseInfoResponse> decoded = decodeReply<BaseInfoResponse>(reply);
         if (self)
             self->baseInfo_ = decoded;
         if (completion)
@@ -243,16 +252,10 @@ void WebModel::requestBaseInfo(BaseInfoCompletion completion) {
 void WebModel::requestVideoList(const VideoListRequest& request, VideoListCompletion completion) {
     setLatestRequest(request);
     const QString payload = QString::fromUtf8(request.toJson());
-    const bool sent = postForm(Endpoint::Content, 502, payload, [completion](const Reply& reply) {
-        if (!completion)
-            return;
-        std::optional<VideoListResponse> decoded;
-        if (reply.text)
-            decoded = VideoListResponse::fromJsonText(reply.text->toUtf8());
-        completion(decoded, reply.httpStatus);
+    postForm(Endpoint::Content, 502, payload, [completion](const Reply& reply) {
+        if (completion)
+            completion(decodeReply<VideoListResponse>(reply), reply.httpStatus);
     });
-    if (!sent && completion)
-        completion(std::nullopt, std::nullopt);
 }
 
 void WebModel::requestNextVideoPage(const VideoListRequest& request, NextPageCompletion completion) {
@@ -265,10 +268,8 @@ void WebModel::requestNextVideoPage(const VideoListRequest& request, NextPageCom
             --self->latestRequest_->page;
     };
     const QString payload = QString::fromUtf8(request.toJson());
-    const bool sent = postForm(Endpoint::Content, 502, payload, [rollBack, completion](const Reply& reply) {
-        std::optional<VideoListResponse> decoded;
-        if (reply.text)
-            decoded = VideoListResponse::fromJsonText(reply.text->toUtf8());
+    postForm(Endpoint::Content, 502, payload, [rollBack, completion](const Reply& reply) {
+        const std::optional<VideoListResponse> decoded = decodeReply<VideoListResponse>(reply);
         if (!decoded) {
             rollBack();
             if (completion)
@@ -278,11 +279,6 @@ void WebModel::requestNextVideoPage(const VideoListRequest& request, NextPageCom
         if (completion)
             completion(decoded->data);
     });
-    if (!sent) {
-        rollBack();
-        if (completion)
-            completion(std::nullopt);
-    }
 }
 
 void WebModel::reportDownloadStatus(qint64 vid, qint64 status, TextCompletion completion) {
@@ -293,25 +289,19 @@ void WebModel::reportDownloadStatus(qint64 vid, qint64 status, TextCompletion co
 }
 
 void WebModel::requestVideoDetail(const QString& sign, VideoDetailCompletion completion) {
-    auto handler = [completion](const Reply& reply) {
+    postForm(Endpoint::Content, 504, videoDetailPayload(clientId(), sign), [completion](const Reply& reply) {
         if (!completion)
             return;
-        std::optional<VideoDetailResponse> decoded;
-        if (reply.text)
-            decoded = VideoDetailResponse::fromJsonText(reply.text->toUtf8());
+        const std::optional<VideoDetailResponse> decoded = decodeReply<VideoDetailResponse>(reply);
         completion(decoded ? std::optional<VideoDetail>(decoded->data) : std::nullopt);
-    };
-    if (!postForm(Endpoint::Content, 504, videoDetailPayload(clientId(), sign), handler) && completion)
-        completion(std::nullopt);
+    });
 }
 
 void WebModel::requestKeywords(const QString& keywords, KeywordsCompletion completion) {
     postForm(Endpoint::Content, 505, keywordsPayload(clientId(), keywords), [completion](const Reply& reply) {
         if (!completion)
             return;
-        std::optional<KeywordResponse> decoded;
-        if (reply.text)
-            decoded = KeywordResponse::fromJsonText(reply.text->toUtf8());
+        const std::optional<KeywordResponse> decoded = decodeReply<KeywordResponse>(reply);
         completion(decoded ? std::optional<std::vector<QString>>(decoded->data) : std::nullopt);
     });
 }
@@ -319,21 +309,19 @@ void WebModel::requestKeywords(const QString& keywords, KeywordsCompletion compl
 void WebModel::sendHeartbeat(HeartBeatType type, const QString& n, HeartbeatCompletion completion) {
     QPointer<WebModel> self(this);
     const QString payload = heartbeatPayload(n, clientId(), ct_, AppInfo::version(), type);
-    const bool sent = postForm(Endpoint::Statistics, 21, payload, [self, completion](const Reply& reply) {
+    postForm(Endpoint::Statistics, 21, payload, [self, completion](const Reply& reply) {
         if (!reply.text) {
             if (completion)
                 completion(std::nullopt);
             return;
         }
-        std::optional<HeartbeatResponse> decoded = HeartbeatResponse::fromJsonText(reply.text->toUtf8());
+        std::optional<HeartbeatResponse> decoded = decodeReply<HeartbeatResponse>(reply);
         if (self)
             self->heartbeatResponse_ = decoded;
         if (completion)
             completion(decoded);
         platform::NotificationCenter::defaultCenter().post(heartbeatUpdatedNotification);
     });
-    if (!sent && completion)
-        completion(std::nullopt);
 }
 
 void WebModel::reportInstall(InstallWay way, const QString& n) {
@@ -425,12 +413,10 @@ void WebModel::requestGuide() {
         if (!self)
             return;
         self->guideModel_.reset();
-        if (reply.text) {
-            if (std::optional<GuideResponse> decoded = GuideResponse::fromJsonText(reply.text->toUtf8())) {
-                auto model = std::make_shared<GuideModel>(std::move(*decoded));
-                model->decodeGuideImages();
-                self->guideModel_ = std::move(model);
-            }
+        if (std::optional<GuideResponse> decoded = decodeReply<GuideResponse>(reply)) {
+            auto model = std::make_shared<GuideModel>(std::move(*decoded));
+            model->decodeGuideImages();
+            self->guideModel_ = std::move(model);
         }
         platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter();
         center.post(newFeatureUpdatedNotification);
@@ -443,13 +429,10 @@ void WebModel::requestGuide() {
 }
 
 void WebModel::sendFeedback(qint64 type, const QString& content, const QString& contact, TextCompletion completion) {
-    const bool sent = postForm(Endpoint::Statistics, 26, feedbackPayload(clientId(), type, content, contact),
-                               [completion](const Reply& reply) {
-                                   if (completion)
-                                       completion(reply.text);
-                               });
-    if (!sent && completion)
-        completion(std::nullopt);
+    postForm(Endpoint::Statistics, 26, feedbackPayload(clientId(), type, content, contact), [completion](const Reply& reply) {
+        if (completion)
+            completion(reply.text);
+    });
 }
 
 // ---- Timers ----

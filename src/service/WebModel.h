@@ -118,9 +118,9 @@ public:
     };
     using ReplyHandler = std::function<void(const Reply&)>;
     // Encrypts `payload`, posts it with code `code` and hands the reply to `handler` on the
-    // main thread. Returns false, sending nothing and calling nothing, when the payload could
-    // not be encrypted.
-    bool postForm(Endpoint endpoint, int code, const QString& payload, ReplyHandler handler);
+    // main thread, never before this returns. A payload that cannot be encrypted sends nothing
+    // and is answered like a failed exchange (no text, no status).
+    void postForm(Endpoint endpoint, int code, const QString& payload, ReplyHandler handler);
 
     // Exact payload texts, before the quote step.
     static QString baseInfoPayload(const QString& ui);

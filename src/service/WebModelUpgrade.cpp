@@ -23,11 +23,9 @@ UpgradeCheckResult upgradeResultFromReply(const WebModel::Reply& reply) {
 
 void WebModel::checkUpgrade(std::function<void(const UpgradeCheckResult&)> completion) {
     const QString payload = versionPayload(clientId(), AppInfo::version());
-    const bool sent = postForm(Endpoint::Statistics, 24, payload, [completion](const Reply& reply) {
+    postForm(Endpoint::Statistics, 24, payload, [completion](const Reply& reply) {
         const UpgradeCheckResult result = upgradeResultFromReply(reply);
         if (completion)
             completion(result);
     });
-    if (!sent && completion)
-        completion(UpgradeCheckResult{std::nullopt, true});
 }
