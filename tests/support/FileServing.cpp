@@ -5,8 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMutex>
 #include <QTcpSocket>
 #include <QTimer>
+#include <atomic>
+#include <map>
+#include <optional>
 
 namespace testsupport {
 

@@ -7,10 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
 #include <QString>
-#include <atomic>
-#include <map>
 #include <memory>
 
 namespace testsupport {
