@@ -29,13 +29,19 @@ QString fileUrlText(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
 }
 
+// Something is at `path`; a dangling link counts too, as a copy would not replace it.
+bool pathTaken(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 // A name in `directory` that nothing uses yet: 10 random letters and digits plus the suffix.
 QString unusedRandomPath(const QString& directory, const QString& suffix) {
     const QDir dir(directory);
     QString path;
     do {
         path = dir.filePath(randomAlphanumericString(kRandomNameLength) + suffix);
-    } while (QFileInfo(path).exists() || QFileInfo(path).isSymLink());
+    } while (pathTaken(path));
     return path;
 }
 
@@ -48,12 +54,12 @@ struct LocalReading {
 
 LocalReading readLocalFile(const QString& sourcePath) {
     LocalReading reading;
-    reading.probe = probeVideo(sourcePath);
+    QImage frame;
+    QString error;
+    reading.probe = probeVideo(sourcePath, &frame, &error);
     if (reading.probe.duration <= 0)
         return reading;  // refused later; no thumbnail for it
 
-    QString error;
-    const QImage frame = videoFrame(sourcePath, static_cast<qint64>(reading.probe.duration / 2), &error);
     if (!frame.isNull()) {
         const QString path = unusedRandomPath(AppInfo::applicationSupport(), QStringLiteral(".png"));
         QSaveFile file(path);
@@ -100,12 +106,10 @@ public:
         });
     }
 
-    // Runs `work` on a worker; false when the model (and its workers) is gone.
-    bool startWork(std::function<void()> work) {
-        if (!workers_)
-            return false;
-        workers_->start(std::move(work));
-        return true;
+    // Runs `work` on a worker; nothing when the model (and its workers) is gone.
+    void startWork(std::function<void()> work) {
+        if (workers_)
+            workers_->start(std::move(work));
     }
 
     QString sourcePath;
@@ -189,14 +193,12 @@ void startCopy(const ImportJob::Ptr& job) {
     job->startWork([job, source = job->sourcePath, name = job->name, extension = job->extension] {
         const QString directory = downloadVideoDirectoryPath();
         const QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
-        const auto taken = [](const QString& path) { return QFileInfo(path).exists() || QFileInfo(path).isSymLink(); };
         QString destination = QDir(directory).filePath(name);
-        if (taken(destination))
-            destination = unusedRandomPath(directory, suffix);
         QFile file(source);
+        // Copying never replaces what is there: a name taken (already, or by another import in
+        // the meantime) gets a random one instead.
         bool copied = file.copy(destination);
-        // Another import may have taken the name in the meantime: a random one is free.
-        if (!copied && taken(destination)) {
+        if (!copied && pathTaken(destination)) {
             destination = unusedRandomPath(directory, suffix);
             copied = file.copy(destination);
         }
@@ -259,7 +261,7 @@ void LocalLibraryModel::importVideo(const QUrl& url, bool checkOnline, ImportCom
     job->extension = extensionOfFileName(job->name);
     job->checkOnline = checkOnline;
 
-    workers_->start([job, source = job->sourcePath] {
+    job->startWork([job, source = job->sourcePath] {
         const std::optional<QString> sign = videoSign(source);
         const bool exists = sign && LocalVideoDBManager::shared().videoWithSign(*sign).has_value();
         platform::runOnMainThread([job, sign, exists] {

@@ -10,7 +10,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
 #include <libavutil/error.h>
-#include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
 
@@ -114,14 +113,14 @@ int uprightRotation(double displayMatrixDegrees) {
     return static_cast<int>(((theta + 45) / 90 % 4) * 90);
 }
 
-VideoProbe probeVideo(const QString& path) {
+namespace {
+
+// What an opened file tells without decoding.
+VideoProbe probeContext(AVFormatContext* context) {
     VideoProbe probe;
-    FormatPtr context = openMedia(path, &probe.error);
-    if (!context)
-        return probe;
     probe.opened = true;
 
-    const int videoIndex = firstVideoStream(context.get());
+    const int videoIndex = firstVideoStream(context);
     if (context->duration != AV_NOPTS_VALUE && context->duration > 0)
         probe.duration = static_cast<double>(context->duration) / AV_TIME_BASE;
     else if (videoIndex >= 0)
@@ -148,14 +147,9 @@ VideoProbe probeVideo(const QString& path) {
     return probe;
 }
 
-QImage videoFrame(const QString& path, qint64 atSecond, QString* error) {
-    QString ignored;
-    if (!error)
-        error = &ignored;
-    FormatPtr context = openMedia(path, error);
-    if (!context)
-        return {};
-    const int videoIndex = firstVideoStream(context.get());
+// The frame of an opened file; `error` must not be null.
+QImage frameOfContext(AVFormatContext* context, qint64 atSecond, QString* error) {
+    const int videoIndex = firstVideoStream(context);
     if (videoIndex < 0) {
         *error = QStringLiteral("no video track");
         return {};
@@ -192,14 +186,14 @@ QImage videoFrame(const QString& path, qint64 atSecond, QString* error) {
     const int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
     const int64_t target = start + av_rescale_q(std::max<qint64>(atSecond, 0), AVRational{1, 1}, stream->time_base);
     if (target > start)
-        av_seek_frame(context.get(), videoIndex, target, AVSEEK_FLAG_BACKWARD);  // a failed seek decodes from the start
+        av_seek_frame(context, videoIndex, target, AVSEEK_FLAG_BACKWARD);  // a failed seek decodes from the start
 
     bool haveFrame = false;
     bool draining = false;
     int lastError = 0;
     while (true) {
         if (!draining) {
-            rc = av_read_frame(context.get(), packet.get());
+            rc = av_read_frame(context, packet.get());
             if (rc < 0) {
                 draining = true;
                 avcodec_send_packet(decoder.get(), nullptr);
@@ -240,4 +234,39 @@ QImage videoFrame(const QString& path, qint64 atSecond, QString* error) {
     if (rotation != 0)
         image = image.transformed(QTransform().rotate(rotation));
     return image;
+}
+
+}  // namespace
+
+VideoProbe probeVideo(const QString& path) {
+    return probeVideo(path, nullptr);
+}
+
+VideoProbe probeVideo(const QString& path, QImage* middleFrame, QString* frameError) {
+    QString error;
+    FormatPtr context = openMedia(path, &error);
+    if (!context) {
+        VideoProbe probe;
+        probe.error = error;
+        if (frameError)
+            *frameError = error;
+        return probe;
+    }
+    VideoProbe probe = probeContext(context.get());
+    if (middleFrame && probe.duration > 0) {
+        *middleFrame = frameOfContext(context.get(), static_cast<qint64>(probe.duration / 2), &error);
+        if (frameError)
+            *frameError = error;
+    }
+    return probe;
+}
+
+QImage videoFrame(const QString& path, qint64 atSecond, QString* error) {
+    QString ignored;
+    if (!error)
+        error = &ignored;
+    FormatPtr context = openMedia(path, error);
+    if (!context)
+        return {};
+    return frameOfContext(context.get(), atSecond, error);
 }

@@ -18,6 +18,11 @@ struct VideoProbe {
 };
 
 VideoProbe probeVideo(const QString& path);
+// The same, plus the frame that videoFrame gives at the middle second, from one opening of the
+// file. `middleFrame` stays untouched when the file does not open or its duration is unknown;
+// otherwise a null image means
+// no frame, with FFmpeg's description in `frameError`.
+VideoProbe probeVideo(const QString& path, QImage* middleFrame, QString* frameError = nullptr);
 
 // The first frame of the first video track at or after `atSecond` (the last frame when the file
 // ends before it), turned upright by the track's display matrix. A null image and `error` set

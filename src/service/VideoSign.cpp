@@ -16,10 +16,11 @@ std::optional<QString> videoSign(const QString& path) {
     const std::filesystem::path fsPath(QFile::encodeName(path).toStdString());
 
     std::error_code ec;
-    // A missing file (or a dangling link) is an ordinary case for the callers: no log line.
-    if (!std::filesystem::exists(fsPath, ec))
-        return std::nullopt;
+    // Links are followed. A missing file (or a dangling link) is an ordinary case for the
+    // callers: no log line.
     const std::filesystem::file_status status = std::filesystem::status(fsPath, ec);
+    if (status.type() == std::filesystem::file_type::not_found)
+        return std::nullopt;
     if (ec) {
         platform::logLine(QString::fromStdString(ec.message()));
         return std::nullopt;
@@ -27,16 +28,11 @@ std::optional<QString> videoSign(const QString& path) {
     // A directory or a device has no bytes that could identify a video.
     if (!std::filesystem::is_regular_file(status))
         return std::nullopt;
-    const std::uintmax_t size = std::filesystem::file_size(fsPath, ec);
-    if (ec) {
-        platform::logLine(QString::fromStdString(ec.message()));
-        return std::nullopt;
-    }
-    const qint64 wanted = static_cast<qint64>(std::min<std::uintmax_t>(size, kVideoSignPrefixBytes));
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
+    const qint64 wanted = std::min<qint64>(file.size(), kVideoSignPrefixBytes);
 
     // Chunked reading keeps memory small; the digest is the same as over one buffer.
     QCryptographicHash hash(QCryptographicHash::Md5);

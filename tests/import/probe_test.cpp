@@ -85,6 +85,25 @@ TEST(VideoProbe, FrameIsTheOneAtTheAskedSecond) {
     EXPECT_FALSE(videoFrame(path, 60).isNull());
 }
 
+TEST(VideoProbe, OneOpeningGivesTheProbeAndTheMiddleFrame) {
+    const QString path = testVideo("clip_12_7s.mp4");
+    QImage middle;
+    QString error;
+    const VideoProbe probe = probeVideo(path, &middle, &error);
+    EXPECT_EQ(probe.width, probeVideo(path).width);
+    EXPECT_NEAR(probe.duration, 12.7, 0.05);
+    ASSERT_EQ(middle.size(), QSize(160, 90)) << error.toStdString();
+    EXPECT_EQ(middle, videoFrame(path, 6));
+
+    QImage none;
+    EXPECT_FALSE(probeVideo(testVideo("audio_only.mp4"), &none, &error).hasVideoTrack);
+    EXPECT_TRUE(none.isNull());
+    EXPECT_FALSE(error.isEmpty());
+    error.clear();
+    EXPECT_FALSE(probeVideo(testVideo("truncated.mp4"), &none, &error).opened);
+    EXPECT_FALSE(error.isEmpty());
+}
+
 TEST(VideoProbe, DisplayMatrixAnglesBecomeQuarterTurns) {
     EXPECT_EQ(uprightRotation(0), 0);
     EXPECT_EQ(uprightRotation(90), 270);
