@@ -17,6 +17,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <openssl/evp.h>
@@ -56,6 +57,18 @@ QByteArray headerValue(const HeaderList& headers, const QByteArray& name) {
     return {};
 }
 
+// "Name: value" lines, each trimmed; lines without a name are skipped.
+HeaderList parseHeaderLines(const QList<QByteArray>& lines, qsizetype first) {
+    HeaderList headers;
+    for (qsizetype i = first; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0)
+            headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    }
+    return headers;
+}
+
 // A parameter of a header value such as `form-data; name="f"; filename="x.dmp"`.
 std::optional<QByteArray> headerParameter(const QByteArray& value, const QByteArray& parameter) {
     const QList<QByteArray> pieces = value.split(';');
@@ -90,7 +103,8 @@ public:
     mutable QMutex mutex;
     std::map<int, ScriptedReply> scripts;
     std::map<int, std::deque<ScriptedReply>> queued;
-    ScriptedReply defaultReply = ScriptedReply::encrypted(R"({"status":0,"info":"","data":""})");
+    // For codes without a script.
+    const ScriptedReply defaultReply = ScriptedReply::encrypted(R"({"status":0,"info":"","data":""})");
     QList<RecordedRequest> recorded;
     QList<QPair<QString, RouteHandler>> routes;
 
@@ -132,15 +146,6 @@ public:
         }
     }
 
-    void resume(QTcpSocket* socket) {
-        auto it = connections_.find(socket);
-        if (it == connections_.end())
-            return;
-        it->takenOver = false;
-        it->busy = false;
-        processBuffer(socket);
-    }
-
 protected:
     void incomingConnection(qintptr descriptor) override {
         if (!tls) {
@@ -165,13 +170,7 @@ private:
     void acceptPending() {
         while (QTcpSocket* socket = nextPendingConnection()) {
             connections_.insert(socket, Connection{});
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-                auto it = connections_.find(socket);
-                if (it == connections_.end() || it->takenOver)
-                    return;
-                it->buffer += socket->readAll();
-                processBuffer(socket);
-            });
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { processBuffer(socket); });
             connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
                 connections_.remove(socket);
                 socket->deleteLater();
@@ -198,12 +197,7 @@ private:
         }
         request.method = requestLine[0];
         request.target = requestLine[1];
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const QByteArray line = lines[i].trimmed();
-            const qsizetype colon = line.indexOf(':');
-            if (colon > 0)
-                request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
-        }
+        request.headers = parseHeaderLines(lines, 1);
         const qsizetype length = request.header("Content-Length").toLongLong();
         if (buffer.size() < headEnd + 4 + length)
             return;
@@ -324,20 +318,6 @@ QByteArray HttpRequest::header(const QByteArray& name) const {
     return headerValue(headers, name);
 }
 
-bool HttpRequest::hasHeader(const QByteArray& name) const {
-    for (const auto& [key, value] : headers)
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
-const RecordedPart* RecordedRequest::part(const QByteArray& name) const {
-    for (const RecordedPart& p : parts)
-        if (p.name == name)
-            return &p;
-    return nullptr;
-}
-
 // ---- ScriptedReply ----
 
 ScriptedReply ScriptedReply::encrypted(const QByteArray& json, int status) {
@@ -448,11 +428,6 @@ void ServiceStandIn::queueReply(int code, const ScriptedReply& reply) {
     server_->queued[code].push_back(reply);
 }
 
-void ServiceStandIn::setDefaultReply(const ScriptedReply& reply) {
-    QMutexLocker lock(&server_->mutex);
-    server_->defaultReply = reply;
-}
-
 QList<RecordedRequest> ServiceStandIn::requests() const {
     QMutexLocker lock(&server_->mutex);
     return server_->recorded;
@@ -484,11 +459,6 @@ void ServiceStandIn::addRoute(const QString& pathPrefix, RouteHandler handler) {
     server_->routes.append({pathPrefix, std::move(handler)});
 }
 
-void ServiceStandIn::continueConnection(QTcpSocket* socket) {
-    Server* server = server_;
-    QMetaObject::invokeMethod(server, [server, socket] { server->resume(socket); }, Qt::AutoConnection);
-}
-
 QByteArray ServiceStandIn::reasonPhrase(int status) {
     switch (status) {
     case 200: return "OK";
@@ -505,18 +475,23 @@ QByteArray ServiceStandIn::reasonPhrase(int status) {
     }
 }
 
+QByteArray ServiceStandIn::responseHead(int status, const HeaderList& headers, bool close) {
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    for (const auto& [name, value] : headers)
+        head += name + ": " + value + "\r\n";
+    head += close ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
+    return head;
+}
+
 void ServiceStandIn::writeResponse(QTcpSocket* socket, int status, const HeaderList& headers, const QByteArray& body,
                                    bool close) {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
-    bool hasLength = false;
-    for (const auto& [name, value] : headers) {
-        head += name + ": " + value + "\r\n";
-        hasLength = hasLength || name.compare("Content-Length", Qt::CaseInsensitive) == 0;
-    }
+    HeaderList all = headers;
+    const bool hasLength = std::any_of(headers.begin(), headers.end(), [](const auto& header) {
+        return header.first.compare("Content-Length", Qt::CaseInsensitive) == 0;
+    });
     if (!hasLength)
-        head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-    head += close ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
-    socket->write(head);
+        all.append({"Content-Length", QByteArray::number(body.size())});
+    socket->write(responseHead(status, all, close));
     socket->write(body);
     if (close)
         socket->disconnectFromHost();
@@ -585,12 +560,7 @@ QList<RecordedPart> ServiceStandIn::parseMultipart(const QByteArray& contentType
         const qsizetype headEnd = chunk.indexOf("\r\n\r\n");
         if (headEnd >= 0) {
             RecordedPart part;
-            for (const QByteArray& rawLine : chunk.left(headEnd).split('\n')) {
-                const QByteArray line = rawLine.trimmed();
-                const qsizetype colon = line.indexOf(':');
-                if (colon > 0)
-                    part.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
-            }
+            part.headers = parseHeaderLines(chunk.left(headEnd).split('\n'), 0);
             const QByteArray disposition = headerValue(part.headers, "Content-Disposition");
             part.name = headerParameter(disposition, "name").value_or(QByteArray());
             part.fileName = headerParameter(disposition, "filename");

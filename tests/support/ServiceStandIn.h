@@ -30,7 +30,6 @@ struct HttpRequest {
 
     // Value of the first header of that name (case-insensitive); empty when missing.
     QByteArray header(const QByteArray& name) const;
-    bool hasHeader(const QByteArray& name) const;
 };
 
 // One part of a multipart/form-data body.
@@ -50,8 +49,6 @@ struct RecordedRequest {
     std::optional<QString> plaintext; // decrypted, with the quote step undone
     std::optional<QJsonObject> json;  // plaintext parsed as a JSON object
     QList<RecordedPart> parts;        // multipart requests only
-
-    const RecordedPart* part(const QByteArray& name) const;
 };
 
 // What the stand-in answers to one request.
@@ -104,8 +101,6 @@ public:
     void setReply(int code, const ScriptedReply& reply);
     // The next request with this code gets `reply`; later ones fall back to `setReply`.
     void queueReply(int code, const ScriptedReply& reply);
-    // For codes without a script; by default an encrypted `{"status":0,"info":"","data":""}`.
-    void setDefaultReply(const ScriptedReply& reply);
 
     QList<RecordedRequest> requests() const;
     int requestCount() const;
@@ -115,13 +110,15 @@ public:
 
     // Requests whose path starts with `pathPrefix` go to `handler`, on the stand-in's thread.
     // The handler owns the rest of the connection: it answers (e.g. with `writeResponse`)
-    // and closes it, or calls `continueConnection` to let the stand-in read the next request.
+    // and closes it.
     // Give timers the socket as their context: sockets are deleted when the stand-in stops.
     using RouteHandler = std::function<void(const HttpRequest& request, QTcpSocket* socket)>;
     void addRoute(const QString& pathPrefix, RouteHandler handler);
-    void continueConnection(QTcpSocket* socket);
 
-    // Writes a whole response; closes the connection afterwards when `close` is set.
+    // The status line, the headers as given and the "Connection" header, up to the empty line.
+    static QByteArray responseHead(int status, const HeaderList& headers, bool close);
+    // Writes a whole response (with a "Content-Length" of the body unless `headers` has one);
+    // closes the connection afterwards when `close` is set.
     static void writeResponse(QTcpSocket* socket, int status, const HeaderList& headers, const QByteArray& body,
                               bool close = false);
     static QByteArray reasonPhrase(int status);
