@@ -206,11 +206,7 @@ FileServing::FileServing(ServiceStandIn& standIn, const QString& prefix)
                                                  QByteArray::number(first + count - 1) + '/' +
                                                  QByteArray::number(size)});
         headers.append({"Content-Length", QByteArray::number(count)});
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + ServiceStandIn::reasonPhrase(status) + "\r\n";
-        for (const auto& [name, value] : headers)
-            head += name + ": " + value + "\r\n";
-        head += "Connection: close\r\n\r\n";
-        socket->write(head);
+        socket->write(ServiceStandIn::responseHead(status, headers, true));
         new BodyStreamer(socket, state, entry.path, first, count, bytesPerSecond, failAfter);
     });
 }
