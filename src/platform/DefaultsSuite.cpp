@@ -12,11 +12,13 @@
 #include <sys/stat.h>
 
 namespace platform {
-DefaultsSuite::DefaultsSuite(const QString& filePath)
-    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {
+DefaultsSuite::DefaultsSuite(const QString& filePath) : path_(filePath) {
     QDir().mkpath(QFileInfo(filePath).absolutePath());
     std::lock_guard lock(mutex_);
-    rereadIfEmptyViewLocked();
+    const FileStamp before = stampLocked();
+    settings_ = std::make_unique<QSettings>(filePath, QSettings::IniFormat);  // reads the file
+    lastStamp_ = before;
+    rereadIfWrittenDuringReadLocked(before);
 }
 
 DefaultsSuite::~DefaultsSuite() = default;
@@ -138,7 +140,7 @@ void DefaultsSuite::remove(const QString& key) {
 
 DefaultsSuite::FileStamp DefaultsSuite::stampLocked() const {
     struct stat st {};
-    if (::stat(QFile::encodeName(settings_->fileName()).constData(), &st) != 0)
+    if (::stat(QFile::encodeName(path_).constData(), &st) != 0)
         return {};
     return {quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
@@ -164,24 +166,24 @@ bool DefaultsSuite::synchronizeLocked() {
     // The stamp is taken before the read: a write by the other process that lands after the
     // read then differs from it and is read on the next call. Taken after, such a write would
     // match the stamp and stay unseen until the file changed again.
+    const bool wrote = dirty_;
     lastStamp_ = stampLocked();
     settings_->sync();
     dirty_ = false;
-    rereadIfEmptyViewLocked();
+    // A sync that writes holds the file's lock, so no other write can land inside it.
+    if (!wrote)
+        rereadIfWrittenDuringReadLocked(lastStamp_);
     return settings_->status() == QSettings::NoError;
 }
 
-void DefaultsSuite::rereadIfEmptyViewLocked() {
-    // A QSettings whose read overlapped the other program creating the file can keep an empty
-    // view stamped with the new file's size and time, never read it again, and on its next write
-    // replace the other program's keys. Right after a read nothing is pending, so an empty view
-    // over a non-empty file is that case: moving the file's time on makes a sync really read it.
-    if (!settings_->allKeys().isEmpty())
+void DefaultsSuite::rereadIfWrittenDuringReadLocked(const FileStamp& before) {
+    // QSettings reads the file, then notes its size and time. A write by the other program in
+    // between leaves the old view stamped as the new file: it is never read again, and our next
+    // write puts the old keys back over the other program's. So a file that changed during the
+    // read gets its time moved on (its content unchanged) and is read once more.
+    if (stampLocked() == before)
         return;
-    const FileStamp stamp = stampLocked();
-    if (stamp.size <= 0)
-        return;
-    nudgeModificationTime(settings_->fileName());
+    nudgeModificationTime(path_);
     lastStamp_ = stampLocked();
     settings_->sync();
 }

@@ -45,10 +45,6 @@ public:
     // (same inode, size and modification time: QSettings replaces the file on every write).
     bool synchronizeIfChanged();
 
-    // Moves the file's modification time on by one millisecond (content unchanged), so that every
-    // QSettings over it reads it again at its next sync.
-    static void nudgeModificationTime(const QString& path);
-
 private:
     struct FileStamp {
         quint64 inode = 0;
@@ -57,9 +53,13 @@ private:
         bool operator==(const FileStamp&) const = default;
     };
     FileStamp stampLocked() const;
-    void rereadIfEmptyViewLocked();
+    // Moves the file's modification time on by one millisecond (content unchanged), so that every
+    // QSettings over it reads it again at its next sync.
+    static void nudgeModificationTime(const QString& path);
+    void rereadIfWrittenDuringReadLocked(const FileStamp& before);
     bool synchronizeLocked();
 
+    const QString path_;
     mutable std::mutex mutex_;
     std::unique_ptr<QSettings> settings_;
     bool dirty_ = true;

@@ -93,11 +93,6 @@ QString WebModel::clientId() {
         QLockFile lock(suite.filePath() + QStringLiteral(".uuid.lock"));
         lock.setStaleLockTime(10000);
         const bool locked = lock.tryLock(10000);
-        // A settings object that was reading while the other program created the file can keep
-        // an empty view whose size and time match the file, and then never reads it again.
-        // Moving the file's time on (the content is unchanged, and we hold the lock) makes the
-        // next synchronize read what is really there.
-        platform::DefaultsSuite::nudgeModificationTime(suite.filePath());
         suite.synchronize();
         std::optional<QString> stored = suite.string(QStringLiteral("uuid"));
         if (stored && !stored->isEmpty())
