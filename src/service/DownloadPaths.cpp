@@ -22,11 +22,16 @@ QString downloadListPath() {
     return QDir(downloadCachesDirectoryPath()).filePath(QStringLiteral("downloadInfo.bat"));
 }
 
+bool pathTaken(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 QString unusedRandomFilePath(const QString& directory, const QString& suffix) {
     const QDir dir(directory);
     QString path;
     do {
         path = dir.filePath(randomAlphanumericString(10) + suffix);
-    } while (QFileInfo(path).exists() || QFileInfo(path).isSymLink());
+    } while (pathTaken(path));
     return path;
 }

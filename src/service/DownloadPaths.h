@@ -7,5 +7,7 @@ QString downloadCachesDirectoryPath();
 QString downloadVideoDirectoryPath();
 // "<caches>/downloadInfo.bat"
 QString downloadListPath();
+// Something is at `path`; a dangling link counts too, as a copy or rename would not replace it.
+bool pathTaken(const QString& path);
 // A path in `directory` that nothing uses yet: 10 random letters and digits plus `suffix`.
 QString unusedRandomFilePath(const QString& directory, const QString& suffix = QString());

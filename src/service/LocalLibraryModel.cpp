@@ -23,26 +23,9 @@
 
 namespace {
 
-constexpr int kRandomNameLength = 10;
 
 QString fileUrlText(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
-}
-
-// Something is at `path`; a dangling link counts too, as a copy would not replace it.
-bool pathTaken(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-// A name in `directory` that nothing uses yet: 10 random letters and digits plus the suffix.
-QString unusedRandomPath(const QString& directory, const QString& suffix) {
-    const QDir dir(directory);
-    QString path;
-    do {
-        path = dir.filePath(randomAlphanumericString(kRandomNameLength) + suffix);
-    } while (pathTaken(path));
-    return path;
 }
 
 // What the worker reads from the source file when the service has no record of it.
@@ -61,7 +44,7 @@ LocalReading readLocalFile(const QString& sourcePath) {
         return reading;  // refused later; no thumbnail for it
 
     if (!frame.isNull()) {
-        const QString path = unusedRandomPath(AppInfo::applicationSupport(), QStringLiteral(".png"));
+        const QString path = unusedRandomFilePath(AppInfo::applicationSupport(), QStringLiteral(".png"));
         QSaveFile file(path);
         if (file.open(QIODevice::WriteOnly) && frame.save(&file, "PNG") && file.commit())
             reading.thumbnailPath = path;
@@ -199,7 +182,7 @@ void startCopy(const ImportJob::Ptr& job) {
         // the meantime) gets a random one instead.
         bool copied = file.copy(destination);
         if (!copied && pathTaken(destination)) {
-            destination = unusedRandomPath(directory, suffix);
+            destination = unusedRandomFilePath(directory, suffix);
             copied = file.copy(destination);
         }
         if (!copied)

@@ -1,5 +1,6 @@
 #include "shared/LocalVideoDBManager.h"
 
+#include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/Log.h"
 #include "shared/AppInfo.h"
@@ -22,7 +23,7 @@ constexpr const char* kDeleteAll = "delete from LocalVideos";
 constexpr int kBusyTimeoutMs = 3000;
 
 bool isDesktopPlayer() {
-    return platform::mainBundle().identifier == QStringLiteral("com.zembo.TavvelHelper");
+    return platform::mainBundle().identifier == QLatin1String(platform::kHelperIdentifier);
 }
 
 // One prepared statement, finalized when it goes out of scope.
@@ -159,7 +160,7 @@ LocalVideoDBManager::LocalVideoDBManager(const QString& path) : path_(path) {
     platform::logLine(path_);
     // Without a file the copy failed: opening with CREATE would leave an empty database without
     // the table that every later start would keep using. Without it, the next start retries.
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(path_).constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
