@@ -259,9 +259,10 @@ QList<ServedFileRequest> FileServing::requests() const {
 }
 
 void FileServing::resetCounters() {
-    QMutexLocker lock(&state_->mutex);
-    state_->served.clear();
-    state_->bytesSent = 0;
+    State& state = *state_;
+    QMutexLocker lock(&state.mutex);
+    state.served.clear();
+    state.bytesSent.store(0);
 }
 
 }  // namespace testsupport
