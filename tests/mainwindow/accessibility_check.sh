@@ -15,7 +15,8 @@ export XDG_DATA_HOME=$tmp/data XDG_CONFIG_HOME=$tmp/config XDG_CACHE_HOME=$tmp/c
 # The registry runs before the program starts, so the program registers with it.
 /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0).childCount'
 # Nothing listens on port 9: every request fails at once.
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 TAVVEL_SERVICE_URL=http://127.0.0.1:9 "$program" >"$tmp/out.log" 2>&1 &
+# On the virtual display: the offscreen platform of the other tests shows nothing on the bus.
+QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 TAVVEL_SERVICE_URL=http://127.0.0.1:9 "$program" >"$tmp/out.log" 2>&1 &
 tavvel=$!
 /usr/bin/python3 "$here/accessibility_check.py"
 for _ in $(seq 100); do
