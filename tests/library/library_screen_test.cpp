@@ -6,6 +6,7 @@
 #include "MainWindow/Controller/LocalLibraryViewModel.h"
 #include "MainWindow/Controller/VideoLibraryViewController.h"
 #include "MainWindow/Controller/WebLibraryViewModel.h"
+#include "MainWindow/View/VideoItemCell.h"
 #include "MainWindow/View/WQCollectionView.h"
 #include "shared/LocalVideoDBManager.h"
 #include "views/TabTitleView.h"
@@ -153,6 +154,7 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
     layout.columnCount = 4;
     layout.itemHeight = 110;
     view.setCollectionViewLayout(&layout);
+    view.registerCell(QStringLiteral("VideoItemCell"), new VideoItemCell);
     view.resize(700, 300);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -175,6 +177,10 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
 
     view.setContentOffset(0);
     drain();
+    // Four columns over the whole width, 110 pixels high.
+    EXPECT_EQ(view.visualRect(model.index(3)).top(), view.visualRect(model.index(0)).top());
+    EXPECT_EQ(view.visualRect(model.index(4)).top(), view.visualRect(model.index(0)).top() + 110);
+    EXPECT_GE(view.visualRect(model.index(3)).right(), view.viewport()->width() - 4);
     const QPoint second = view.visualRect(model.index(1)).center();
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, second);
     EXPECT_EQ(view.selectedRows(), std::vector<int>{1});
