@@ -98,6 +98,7 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
 VideoLibraryViewController::~VideoLibraryViewController() {
     observeDispose_.clear();
     amountObservation_.reset();
+    delete view_.data();  // the list first: the models (children of this object) go after it
 }
 
 TabTitleView* VideoLibraryViewController::makeTab(const QString& objectName, const QString& title,
