@@ -68,9 +68,13 @@ ImageLoader::ImageLoader(const QString& diskCacheDirectory, ImageCache* memory, 
 ImageLoader::~ImageLoader() {
     decoders_.clear();
     decoders_.waitForDone();
-    for (auto& [key, job] : jobs_)
-        if (job->reply)
+    // No completion runs while the loader goes.
+    for (auto& [key, job] : jobs_) {
+        if (job->reply) {
+            job->reply->disconnect(this);
             job->reply->abort();
+        }
+    }
 }
 
 std::optional<QUrl> ImageLoader::looseUrl(const QString& text) {

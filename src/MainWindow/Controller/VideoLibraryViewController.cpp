@@ -81,6 +81,9 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
     nowPlayingSlot_ = makeSlot(QStringLiteral("nowPlayingSlot"), view_);
     root->addWidget(nowPlayingSlot_);
     bottomArea_ = makeSlot(QStringLiteral("bottomArea"), view_, true);
+    // The player bar stands apart from the list in the window colour of the theme.
+    bottomArea_->setBackgroundRole(QPalette::Window);
+    bottomArea_->setAutoFillBackground(true);
     root->addWidget(bottomArea_);
 
     // The counter follows every list refresh.
