@@ -153,12 +153,12 @@ void thumbnailFigures() {
     double network = 0, disk = 0;
     {
         ImageLoader first(cache);
-        first.setMemoryLimit(1);  // as start-up sets it: nothing kept in the loader's memory
+        first.memory().setMaxMemoryCost(1);  // as start-up sets it: nothing kept in the loader's memory
         network = loadAll(first, urls, nullptr);
     }
     {
         ImageLoader second(cache);
-        second.setMemoryLimit(1);
+        second.memory().setMaxMemoryCost(1);
         files.resetCounters();
         disk = loadAll(second, urls, nullptr);
         if (!files.requests().isEmpty())
@@ -175,7 +175,7 @@ void thumbnailFigures() {
     const double before = residentMegabytes();
     {
         ImageLoader third(cache);
-        third.setMemoryLimit(1);
+        third.memory().setMaxMemoryCost(1);
         std::vector<QImage> images;
         loadAll(third, urls, &images);
         for (size_t i = 0; i < images.size(); ++i)

@@ -6,7 +6,9 @@
 #include "MainWindow/Controller/LocalLibraryViewModel.h"
 #include "MainWindow/Controller/VideoLibraryViewController.h"
 #include "MainWindow/Controller/WebLibraryViewModel.h"
+#include "MainWindow/View/VideoItemCell.h"
 #include "MainWindow/View/WQCollectionView.h"
+#include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
 #include "views/TabTitleView.h"
 
@@ -29,6 +31,7 @@ TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
     WQCollectionView* list = screen.collectionView();
     EXPECT_EQ(list->boundModel(), screen.localLibraryViewModel());
     EXPECT_TRUE(screen.localTab()->highlight);
+    EXPECT_EQ(list->containerImage(), QStringLiteral("empty_video_list"));  // the library is empty
 
     struct Case {
         const char* name;
@@ -55,6 +58,9 @@ TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
         EXPECT_EQ(screen.pageStatus()->isVisible(), c.counterShown);
         EXPECT_EQ(list->boundModel(), c.bound);
         EXPECT_EQ(list->model(), c.bound);
+        if (c.tab == screen.downloadTab()) {
+            EXPECT_EQ(list->containerImage(), QString());
+        }
         for (LibraryViewModel* other : {static_cast<LibraryViewModel*>(screen.localLibraryViewModel()),
                                         static_cast<LibraryViewModel*>(screen.webLibraryViewModel()),
                                         static_cast<LibraryViewModel*>(screen.downloadViewModel())})
@@ -153,6 +159,7 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
     layout.columnCount = 4;
     layout.itemHeight = 110;
     view.setCollectionViewLayout(&layout);
+    view.registerCell(QStringLiteral("VideoItemCell"), new VideoItemCell);
     view.resize(700, 300);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -175,6 +182,10 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
 
     view.setContentOffset(0);
     drain();
+    // Four columns over the whole width, 110 pixels high.
+    EXPECT_EQ(view.visualRect(model.index(3)).top(), view.visualRect(model.index(0)).top());
+    EXPECT_EQ(view.visualRect(model.index(4)).top(), view.visualRect(model.index(0)).top() + 110);
+    EXPECT_GE(view.visualRect(model.index(3)).right(), view.viewport()->width() - 4);
     const QPoint second = view.visualRect(model.index(1)).center();
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, second);
     EXPECT_EQ(view.selectedRows(), std::vector<int>{1});
@@ -192,4 +203,27 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
     QTest::keyClick(&view, Qt::Key_Return);
     EXPECT_EQ(model.rightClicks, (std::vector<std::optional<int>>{1}));
     EXPECT_EQ(model.doubleClicks, (std::vector<std::optional<int>>{1, 2}));
+}
+
+TEST_F(LibraryScreen, DownloadFromTheDetailPaneQueuesItAndReloadsTheShownList) {
+    VideoLibraryViewController screen;
+    screen.view()->resize(900, 600);
+    screen.view()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(screen.view()));
+    screen.showDownloadList();
+    drain();
+    ASSERT_EQ(screen.collectionView()->boundModel(), screen.downloadViewModel());
+    const int before = screen.downloadViewModel()->rowCount();
+    VideoDetail wanted = video(QStringLiteral("queued"));
+    wanted.url = QStringLiteral("http://127.0.0.1:9/queued.mp4");
+    screen.downloadVideo(wanted);
+    EXPECT_TRUE(DownloadManager::shared().isDownloading(QStringLiteral("queued")));
+    drain();
+    // The list knows the new row without a model signal: it was read again.
+    EXPECT_TRUE(screen.collectionView()->visualRect(screen.downloadViewModel()->index(before)).isValid());
+    for (const auto& item : DownloadManager::shared().progressArray())
+        if (item->videoInfo.sign == QStringLiteral("queued")) {
+            DownloadManager::shared().removeDownload(item.get());
+            break;
+        }
 }

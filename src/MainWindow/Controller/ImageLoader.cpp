@@ -47,31 +47,34 @@ ImageLoader& ImageLoader::shared() {
     static auto* loader = [] {
         const QString identifier =
             platform::mainBundle().identifier.value_or(QString::fromLatin1(platform::kMainAppIdentifier));
-        return new ImageLoader(QDir(platform::ownCachesDirectory(identifier)).filePath(QStringLiteral("images")));
+        return new ImageLoader(QDir(platform::ownCachesDirectory(identifier)).filePath(QStringLiteral("images")),
+                               &ImageCache::defaultCache());
     }();  // lives for the whole process
     return *loader;
 }
 
-ImageLoader::ImageLoader(const QString& diskCacheDirectory, QObject* parent)
-    : QObject(parent), network_(new QNetworkAccessManager(this)) {
+ImageLoader::ImageLoader(const QString& diskCacheDirectory, ImageCache* memory, QObject* parent)
+    : QObject(parent),
+      network_(new QNetworkAccessManager(this)),
+      ownMemory_(memory ? nullptr : std::make_unique<ImageCache>()),
+      memory_(memory ? memory : ownMemory_.get()) {
     auto* cache = new QNetworkDiskCache(network_);
     cache->setCacheDirectory(diskCacheDirectory);
     cache->setMaximumCacheSize(200LL * 1024 * 1024);
     network_->setCache(cache);
     decoders_.setMaxThreadCount(2);
-    memory_.setMaxCost(64LL * 1024 * 1024);
 }
 
 ImageLoader::~ImageLoader() {
     decoders_.clear();
     decoders_.waitForDone();
-    for (auto& [key, job] : jobs_)
-        if (job->reply)
+    // No completion runs while the loader goes.
+    for (auto& [key, job] : jobs_) {
+        if (job->reply) {
+            job->reply->disconnect(this);
             job->reply->abort();
-}
-
-void ImageLoader::setMemoryLimit(qint64 bytes) {
-    memory_.setMaxCost(bytes);
+        }
+    }
 }
 
 std::optional<QUrl> ImageLoader::looseUrl(const QString& text) {
@@ -101,7 +104,7 @@ ImageLoader::Ticket ImageLoader::load(const QUrl& url, QSize fillSize, Completio
     const Ticket ticket = nextTicket_++;
     const QSize pixelSize = fillSize.isEmpty() ? QSize() : fillSize * 2;
     const QString key = keyOf(url, pixelSize);
-    if (const QImage* hit = memory_.object(key)) {
+    if (const std::optional<QImage> hit = memory_->find(key)) {
         tickets_[ticket] = QString();
         hits_[ticket] = std::move(done);
         deliverLater(ticket, *hit);
@@ -216,11 +219,8 @@ void ImageLoader::decodeLater(const std::shared_ptr<Job>& job, QByteArray data, 
 }
 
 void ImageLoader::finish(const std::shared_ptr<Job>& job, const QImage& image) {
-    if (!image.isNull()) {
-        const qint64 cost = image.sizeInBytes();
-        if (cost <= memory_.maxCost())
-            memory_.insert(job->key, new QImage(image), cost);
-    }
+    if (!image.isNull())
+        memory_->insert(job->key, image);
     auto jobIt = jobs_.find(job->key);
     if (jobIt == jobs_.end() || jobIt->second != job)
         return;  // every waiter cancelled

@@ -1,5 +1,6 @@
 #pragma once
-#include <QCache>
+#include "MainWindow/View/ImageCache.h"
+
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -18,15 +19,18 @@ class QNetworkReply;
 // Loads pictures for the main window: http(s) addresses through a QNetworkAccessManager with a
 // disk cache in Tavvel's own cache folder, file addresses straight from the disk (a local PNG
 // never goes through the network stack or the disk cache). Decoding and scaling run on worker
-// threads; results come back on the main thread. Decoded pictures are also kept in memory up to
-// a limit that start-up sets. Requests for the same address and size share one transfer.
+// threads; results come back on the main thread. Decoded pictures are also kept in an
+// ImageCache, whose limit start-up sets. Requests for the same address and size share one
+// transfer.
 class ImageLoader : public QObject {
     Q_OBJECT
 public:
-    // The process's loader, its disk cache in "<cache folder>/images".
+    // The process's loader: its disk cache in "<cache folder>/images", its memory the default
+    // ImageCache.
     static ImageLoader& shared();
 
-    explicit ImageLoader(const QString& diskCacheDirectory, QObject* parent = nullptr);
+    // Without `memory` the loader keeps a cache of its own.
+    explicit ImageLoader(const QString& diskCacheDirectory, ImageCache* memory = nullptr, QObject* parent = nullptr);
     ~ImageLoader() override;
 
     using Ticket = quint64;
@@ -40,11 +44,7 @@ public:
     void cancel(Ticket ticket);
     bool isPending(Ticket ticket) const { return tickets_.count(ticket) != 0; }
 
-    // Upper bound of the memory cache in bytes of decoded pixels (a picture bigger than the
-    // bound is never kept).
-    void setMemoryLimit(qint64 bytes);
-    qint64 memoryLimit() const { return memory_.maxCost(); }
-    qint64 memoryUsed() const { return memory_.totalCost(); }
+    ImageCache& memory() const { return *memory_; }
 
     QNetworkAccessManager& network() { return *network_; }
 
@@ -67,7 +67,8 @@ private:
 
     QNetworkAccessManager* network_;
     QThreadPool decoders_;
-    QCache<QString, QImage> memory_;
+    std::unique_ptr<ImageCache> ownMemory_;
+    ImageCache* memory_;
     std::unordered_map<QString, std::shared_ptr<Job>> jobs_;  // by address and size
     std::unordered_map<Ticket, QString> tickets_;             // pending ticket -> job key ("" for a memory hit)
     std::unordered_map<Ticket, Completion> hits_;             // memory hits waiting for delivery

@@ -1,6 +1,7 @@
 #include "MainWindow/Controller/MainWindowController.h"
 
 #include "MainWindow/Controller/QRCodeController.h"
+#include "MainWindow/Controller/VideoLibraryViewController.h"
 #include "MainWindow/View/MainWindowSplitView.h"
 #include "MainWindow/View/PreviewVideoWindow.h"
 #include "service/DownloadManager.h"
@@ -46,7 +47,7 @@ MainWindowController::MainWindowController(QObject* parent)
     titleRow_->layout()->addWidget(searchField_);
 
     // The content views, in menu order: 0 the library screen, 1 the about page.
-    contentViews_.push_back(named(new QWidget(rightSplitContentView_), "videoLibraryView"));
+    contentViews_.push_back((videoLibraryViewController_ = new VideoLibraryViewController(rightSplitContentView_))->view());
     contentViews_.push_back(named(new QWidget(rightSplitContentView_), "aboutView"));
 
     // The left pane's menu bar; its selection chooses the content view.

@@ -12,6 +12,7 @@ class QMainWindow;
 class QWidget;
 class PreviewVideoWindow;
 class QRCodeController;
+class VideoLibraryViewController;
 
 // The main window of Tavvel: a title row (web site, mobile app, help, settings, search field),
 // the left pane with the menu bar and the right pane whose one cell shows one content view at a
@@ -36,6 +37,8 @@ public:
     QAbstractButton* help() const { return help_; }
     QAbstractButton* setting() const { return setting_; }
     const std::vector<QWidget*>& contentViews() const { return contentViews_; }
+    // The library screen, content view 0 ("videoLibraryView").
+    VideoLibraryViewController* videoLibraryViewController() const { return videoLibraryViewController_; }
 
     // Shows content view `index` and hides the others; an index outside the list hides all.
     void showContent(int index);
@@ -73,6 +76,7 @@ private:
     QAbstractButton* help_ = nullptr;
     QAbstractButton* setting_ = nullptr;
     std::vector<QWidget*> contentViews_;
+    VideoLibraryViewController* videoLibraryViewController_ = nullptr;
     std::unique_ptr<QRCodeController> qrC_;
     std::unique_ptr<PreviewVideoWindow> webViewWindow_;
 };

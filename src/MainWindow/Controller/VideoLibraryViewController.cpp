@@ -81,6 +81,9 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
     nowPlayingSlot_ = makeSlot(QStringLiteral("nowPlayingSlot"), view_);
     root->addWidget(nowPlayingSlot_);
     bottomArea_ = makeSlot(QStringLiteral("bottomArea"), view_, true);
+    // The player bar stands apart from the list in the window colour of the theme.
+    bottomArea_->setBackgroundRole(QPalette::Window);
+    bottomArea_->setAutoFillBackground(true);
     root->addWidget(bottomArea_);
 
     // The counter follows every list refresh.
@@ -98,6 +101,7 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
 VideoLibraryViewController::~VideoLibraryViewController() {
     observeDispose_.clear();
     amountObservation_.reset();
+    delete view_.data();  // the list first: the models (children of this object) go after it
 }
 
 TabTitleView* VideoLibraryViewController::makeTab(const QString& objectName, const QString& title,

@@ -30,7 +30,7 @@ public:
     explicit VideoLibraryViewController(QWidget* parent = nullptr);
     ~VideoLibraryViewController() override;
 
-    // The screen ("videoLibraryView"); the main window places it.
+    // The screen ("videoLibraryView"); the main window places it. It goes with the controller.
     QWidget* view() const { return view_; }
 
     // Lazily made members, kept for the controller's life.
@@ -93,7 +93,7 @@ private:
     void setHighlights(Tab tab);
     TabTitleView* makeTab(const QString& objectName, const QString& title, QToolButton** titleButton);
 
-    QWidget* view_;
+    QPointer<QWidget> view_;
     TabTitleView* localTab_ = nullptr;
     TabTitleView* onlineTab_ = nullptr;
     TabTitleView* downloadTab_ = nullptr;

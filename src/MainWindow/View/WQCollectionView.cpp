@@ -60,7 +60,12 @@ void WQCollectionView::applyLayout() {
 int WQCollectionView::columnWidth() const {
     const auto* column = dynamic_cast<const ColumnLayout*>(layout_);
     const int columns = column ? std::max(1, column->columnCount) : 1;
-    return std::max(1, viewport()->width() / columns);
+    // QListView wraps within the widest viewport less the room of a scroll bar that may appear,
+    // so the columns share that width (and do not jump when the scroll bar comes or goes).
+    int width = maximumViewportSize().width() - 1;
+    if (verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded)
+        width -= verticalScrollBar()->sizeHint().width();
+    return std::max(1, width / columns);
 }
 
 void WQCollectionView::registerCell(const QString& identifier, QAbstractItemDelegate* delegate) {

@@ -1,0 +1,61 @@
+// The library screen on a virtual X display with eight imported test clips: the grid shows a
+// thumbnail and a title for each.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QColor>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+TEST(LibraryOnXDisplay, GridShowsEightClipsWithThumbnails) {
+    for (const char* tool : {"xvfb-run", "import"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    const QString videos = QStringLiteral(TAVVEL_TEST_VIDEOS_DIR);
+    QStringList clips;
+    for (const char* name : {"clip_1280x720.mp4", "clip_1366x768.mov", "clip_1080x1920.mkv", "clip_640x360.webm",
+                             "clip_320x180.mp4", "clip_12_7s.mp4", "rotated_90.mp4", "big.mp4"})
+        clips << videos + QLatin1Char('/') + QString::fromLatin1(name);
+
+    QTemporaryDir dir;
+    const QString shot = dir.filePath(QStringLiteral("library.png"));
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("WINDOW"), QStringLiteral(LIBRARY_WINDOW));
+    env.insert(QStringLiteral("SHOT"), shot);
+    env.insert(QStringLiteral("CLIPS"), clips.join(QLatin1Char(' ')));
+    run.setProcessEnvironment(env);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    // The window appears once the imports are in; the shot is taken two seconds later.
+    run.start(QStringLiteral("xvfb-run"),
+              {"-a", "-s", "-screen 0 1024x700x24", "sh", "-c",
+               R"("$WINDOW" $CLIPS > "$SHOT.log" 2>&1 & pid=$!
+                  for i in $(seq 150); do grep -q shown "$SHOT.log" && break; sleep 0.2; done
+                  sleep 2; import -window root "$SHOT"; kill -TERM $pid; wait $pid; cat "$SHOT.log")"});
+    ASSERT_TRUE(run.waitForFinished(90000));
+    const QByteArray output = run.readAll();
+    EXPECT_EQ(output.count("imported 0"), 8) << output.toStdString();
+
+    if (const QString keep = qEnvironmentVariable("TAVVEL_SCREENSHOT_DIR"); !keep.isEmpty()) {
+        QFile::remove(keep + QStringLiteral("/library_grid.png"));
+        QFile::copy(shot, keep + QStringLiteral("/library_grid.png"));
+    }
+    QImage image(shot);
+    ASSERT_FALSE(image.isNull()) << output.toStdString();
+    // Two rows of four colourful test-pattern thumbnails below the tab headers: sample the middle
+    // of each cell's picture (cells share the window's width less a scroll bar's, 110 high).
+    int colourful = 0;
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            // The placeholder is grey; a test pattern has saturated colours.
+            bool saturated = false;
+            for (int dx = 20; dx < 230; dx += 15)
+                saturated |= QColor(image.pixel(column * 246 + dx, 40 + row * 110 + 30)).hsvSaturation() > 150;
+            colourful += saturated;
+        }
+    }
+    EXPECT_EQ(colourful, 8);
+}
