@@ -42,19 +42,17 @@ void SwitchButton::clickGestureRecognizerAction() {
 void SwitchButton::mousePressEvent(QMouseEvent* event) {
     // Taken, so that a click on the switch never reaches the view behind it.
     event->accept();
-    pressed_ = event->button() == Qt::LeftButton;
+    click_.press(event);
 }
 
 void SwitchButton::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    pressed_ = false;
-    if (click)
+    if (click_.release(event, this))
         clickGestureRecognizerAction();
 }
 
 void SwitchButton::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (isActivationKey(event->key())) {
         clickGestureRecognizerAction();
         return;
     }

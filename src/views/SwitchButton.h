@@ -1,4 +1,6 @@
 #pragma once
+#include "views/Activation.h"
+
 #include <QLabel>
 #include <functional>
 #include <optional>
@@ -41,6 +43,6 @@ protected:
 private:
     SwitchButtonState state_ = SwitchButtonState::close_normal;
     bool isOpen_ = false;
-    bool pressed_ = false;
+    ClickTracker click_;
     std::function<void(bool)> clickClosure_;
 };

@@ -5,10 +5,10 @@
 #include "pages/PagesSupport.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
-#include "support/ServiceStandIn.h"
+#include "service/ServiceFixture.h"
+#include "support/TestPictures.h"
 #include "views/ButtonWithLinkTitle.h"
 
-#include <QBuffer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -21,29 +21,10 @@
 using testsupport::ScriptedReply;
 
 namespace {
-class ServicePages : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(standIn.start());
-        qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
-        service = std::make_unique<WebModel>(false);
-    }
-    void TearDown() override {
-        service.reset();
-        qunsetenv("TAVVEL_SERVICE_URL");
-    }
-    testsupport::ServiceStandIn standIn;
-    std::unique_ptr<WebModel> service;
-};
+using ServicePages = ServiceTest;
 
 QByteArray pngDataUrl(QColor colour) {
-    QImage image(8, 5, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return "data:image/png;base64," + bytes.toBase64();
+    return "data:image/png;base64," + testsupport::pngBase64(colour);
 }
 
 // A guide reply whose new-feature pages have these colours, each leading to /<index>.
@@ -60,7 +41,7 @@ QByteArray guideReply(const QList<QColor>& colours) {
 }
 
 TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
-    AboutViewController about(service.get());
+    AboutViewController about(model.get());
     EXPECT_EQ(about.versionLabel->text(), "Version: " + AppInfo::versionWithBuild());
     about.feedbackButtonAction();
     FeedbackWindowController* form = about.feedback();
@@ -108,7 +89,7 @@ TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
 
 TEST_F(ServicePages, AboutLinksOpenTheWebSiteAndTerms) {
     UrlRecorder recorder;
-    AboutViewController about(service.get());
+    AboutViewController about(model.get());
     EXPECT_EQ(about.view()->objectName(), "aboutView");
     EXPECT_TRUE(about.view()->isHidden());
     EXPECT_EQ(about.websiteButton->text(), AppInfo::website().toString());
@@ -120,7 +101,7 @@ TEST_F(ServicePages, AboutLinksOpenTheWebSiteAndTerms) {
 
 TEST_F(ServicePages, GuideBuiltInPagesThenReplyPagesInReplyOrder) {
     UrlRecorder recorder;
-    NewFeaturesViewControlller guide(service.get());
+    NewFeaturesViewControlller guide(model.get());
     NewFeaturePageList* pages = guide.pages();
     ASSERT_EQ(pages->rowCount(), 7);
     for (const NewFeatureModel& page : pages->newFeatureModelArray()) {
@@ -131,7 +112,7 @@ TEST_F(ServicePages, GuideBuiltInPagesThenReplyPagesInReplyOrder) {
     // Five colours: a hash of the pictures would not keep this order.
     const QList<QColor> colours = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::black};
     standIn.queueReply(214, ScriptedReply::encrypted(guideReply(colours)));
-    service->requestGuide();
+    model->requestGuide();
     ASSERT_TRUE(QTest::qWaitFor([&] { return pages->rowCount() == 5; }, 5000));
     for (int i = 0; i < colours.size(); ++i) {
         const NewFeatureModel& page = pages->newFeatureModelArray()[size_t(i)];
@@ -148,12 +129,12 @@ TEST_F(ServicePages, GuideBuiltInPagesThenReplyPagesInReplyOrder) {
 
     // A reply that cannot be read leaves the pages; an empty guide empties them.
     standIn.queueReply(214, ScriptedReply::raw("<html/>", 502));
-    service->requestGuide();
+    model->requestGuide();
     ASSERT_TRUE(standIn.waitForRequests(2));
     QTest::qWait(200);
     EXPECT_EQ(pages->rowCount(), 5);
     standIn.queueReply(214, ScriptedReply::encrypted(guideReply({})));
-    service->requestGuide();
+    model->requestGuide();
     EXPECT_TRUE(QTest::qWaitFor([&] { return pages->rowCount() == 0; }, 5000));
     EXPECT_TRUE(unnamedControls(guide.window()).isEmpty());
 }

@@ -1,6 +1,7 @@
 #include "MainWindow/Controller/ConfigWindowController.h"
 
 #include "shared/Preferences.h"
+#include "views/Activation.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,10 +15,7 @@
 #include <QVBoxLayout>
 
 ConfigWindowController::ConfigWindowController(QObject* parent) : QObject(parent) {
-    // A window with a close button only: no minimise, no maximise.
-    window_ = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    window_->setObjectName(nibName);
-    window_->setWindowTitle(tr("Preferences"));
+    window_ = makeCloseOnlyWindow(nibName, tr("Preferences"));
 
     multipleRadioButton = new QRadioButton(tr("Span all screens with one video"), window_);
     multipleRadioButton->setObjectName(QStringLiteral("multipleRadioButton"));
@@ -100,9 +98,7 @@ void ConfigWindowController::showWindow(QWidget* over) {
         const QRect frame = window_->frameGeometry();
         window_->move(over->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
     }
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    bringToFront(window_);
 }
 
 QList<QVariantMap> ConfigWindowController::monitorArray() {

@@ -1,6 +1,7 @@
 #include "MainWindow/Controller/FeedbackWindowController.h"
 
 #include "service/WebModel.h"
+#include "views/Activation.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -13,9 +14,7 @@
 
 FeedbackWindowController::FeedbackWindowController(WebModel* service, QObject* parent)
     : QObject(parent), service_(service ? service : &WebModel::shared()) {
-    window_ = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    window_->setObjectName(nibName);
-    window_->setWindowTitle(tr("Feedback"));
+    window_ = makeCloseOnlyWindow(nibName, tr("Feedback"));
 
     suggestionButton = new QRadioButton(tr("Suggestion"), window_);
     suggestionButton->setObjectName(QStringLiteral("suggestionButton"));
@@ -66,9 +65,7 @@ FeedbackWindowController::~FeedbackWindowController() {
 }
 
 void FeedbackWindowController::showWindow() {
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    bringToFront(window_);
 }
 
 void FeedbackWindowController::typeButtonAction(int tag) {

@@ -4,6 +4,7 @@
 #include "platform/gui/OpenUrl.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
+#include "views/Activation.h"
 
 #include <QKeyEvent>
 #include <QListView>
@@ -92,9 +93,7 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override {
         if (event && event->type() == QEvent::KeyPress) {
             const int key = static_cast<const QKeyEvent*>(event)->key();
-            if (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Select)
-                return QItemSelectionModel::NoUpdate;
-            return QItemSelectionModel::ClearAndSelect;
+            return isActivationKey(key) ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
         }
         return QListView::selectionCommand(index, event);
     }
@@ -109,9 +108,7 @@ protected:
 }
 
 NewFeaturesViewControlller::NewFeaturesViewControlller(WebModel* service, QObject* parent) : QObject(parent) {
-    window_ = new QWidget(nullptr, Qt::Window);
-    window_->setObjectName(QStringLiteral("NewFeaturesWindow"));
-    window_->setWindowTitle(tr("What's New in Tavvel"));
+    window_ = makeCloseOnlyWindow(QStringLiteral("NewFeaturesWindow"), tr("What's New in Tavvel"));
 
     pages_ = new NewFeaturePageList(service, this);
     collectionView_ = new PageListView(window_);
@@ -139,9 +136,7 @@ NewFeaturesViewControlller::~NewFeaturesViewControlller() {
 }
 
 void NewFeaturesViewControlller::showWindow() {
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    bringToFront(window_);
 }
 
 void NewFeaturesViewControlller::selectionChanged() {

@@ -5,6 +5,7 @@
 #include "platform/gui/OpenUrl.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
+#include "views/Activation.h"
 #include "views/Assets.h"
 #include "views/ClickableImageView.h"
 #include "views/SwitchButton.h"
@@ -131,9 +132,8 @@ void LeftMenuBar::resizeEvent(QResizeEvent* event) {
 
 bool LeftMenuBar::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
         auto* view = qobject_cast<ClickableImageView*>(watched);
-        if (view && view->clickAction && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (view && view->clickAction && isActivationKey(static_cast<QKeyEvent*>(event)->key())) {
             view->clickAction();
             return true;
         }

@@ -95,19 +95,17 @@ void LeftMenuCell::paintEvent(QPaintEvent* event) {
 
 void LeftMenuCell::mousePressEvent(QMouseEvent* event) {
     event->accept();
-    pressed_ = event->button() == Qt::LeftButton;
+    click_.press(event);
 }
 
 void LeftMenuCell::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    pressed_ = false;
-    if (click)
+    if (click_.release(event, this))
         clickCellAction();
 }
 
 void LeftMenuCell::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (isActivationKey(event->key())) {
         clickCellAction();
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include "shared/Disposable.h"
+#include "views/Activation.h"
 
 #include <QColor>
 #include <QPixmap>
@@ -49,5 +50,5 @@ private:
     void applyAppearance();
 
     bool isSelected_ = false;
-    bool pressed_ = false;
+    ClickTracker click_;
 };
