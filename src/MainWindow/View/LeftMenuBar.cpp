@@ -24,6 +24,8 @@ constexpr int kFirstCellTop = kLineTop + 1 + 12;
 constexpr int kCellHeight = 36;
 constexpr QSize kPromotionSize{140, 260};
 constexpr int kPromotionMargin = 10;
+// Logo, line and picture are laid out for a bar this wide and centred in a wider one.
+constexpr int kColumnWidth = 160;
 }
 
 LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, QWidget* parent)
@@ -75,6 +77,7 @@ LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, Q
 
     promotion_ = new ClickableImageView(QRect(QPoint(kPromotionMargin, height() - kPromotionMargin - kPromotionSize.height()),
                                               kPromotionSize), this);
+    layoutColumn();
     promotion_->setObjectName(QStringLiteral("promotion"));
     promotion_->setChangeCurser(true);
     promotion_->setScaledContents(true);
@@ -125,9 +128,16 @@ void LeftMenuBar::paintEvent(QPaintEvent* event) {
 
 void LeftMenuBar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    promotion_->move(kPromotionMargin, height() - kPromotionMargin - kPromotionSize.height());
+    layoutColumn();
     for (LeftMenuCell* cell : std::as_const(cellList))
         cell->resize(width(), kCellHeight);
+}
+
+void LeftMenuBar::layoutColumn() {
+    const int left = std::max(0, (width() - kColumnWidth) / 2);
+    logo_->move(left + 56, kLogoTop);
+    line_->move(left + 10, kLineTop);
+    promotion_->move(left + kPromotionMargin, height() - kPromotionMargin - kPromotionSize.height());
 }
 
 bool LeftMenuBar::eventFilter(QObject* watched, QEvent* event) {

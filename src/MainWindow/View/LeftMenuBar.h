@@ -41,6 +41,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void layoutColumn();
+
     ClickableImageView* logo_ = nullptr;
     QWidget* line_ = nullptr;
     ClickableImageView* promotion_ = nullptr;
