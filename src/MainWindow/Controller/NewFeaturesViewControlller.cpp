@@ -6,7 +6,9 @@
 #include "shared/AppInfo.h"
 #include "views/Activation.h"
 
+#include <QIcon>
 #include <QKeyEvent>
+#include <QPixmap>
 #include <QListView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -72,7 +74,8 @@ QVariant NewFeaturePageList::data(const QModelIndex& index, int role) const {
     const NewFeatureModel& page = (*pages_)[size_t(index.row())];
     switch (role) {
     case Qt::DecorationRole:
-        return page.imageData;
+        // An icon, so that the view draws it at its icon size.
+        return QIcon(QPixmap::fromImage(page.imageData));
     case Qt::ToolTipRole:
         return page.url.toString();
     case Qt::AccessibleTextRole:
@@ -120,7 +123,7 @@ NewFeaturesViewControlller::NewFeaturesViewControlller(WebModel* service, QObjec
     collectionView_->setResizeMode(QListView::Adjust);
     collectionView_->setMovement(QListView::Static);
     collectionView_->setIconSize(QSize(240, 150));
-    collectionView_->setSpacing(8);
+    collectionView_->setGridSize(QSize(252, 162));
     collectionView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     collectionView_->setModel(pages_);
     connect(collectionView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
