@@ -203,6 +203,8 @@ void AppDelegate::installMainMenu(QMenuBar* menuBar) {
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QAction* help = menu->addAction(tr("Help"), this, &AppDelegate::showHelp);
     help->setObjectName(QStringLiteral("helpAction"));
+    QAction* newFeatures = menu->addAction(tr("What's New..."), this, [this] { mainWindowController().showNewFeatures(); });
+    newFeatures->setObjectName(QStringLiteral("newFeaturesAction"));
     menu->addSeparator();
     QAction* quit = menu->addAction(tr("Quit"), qApp, &QCoreApplication::quit);
     quit->setObjectName(QStringLiteral("quitAction"));

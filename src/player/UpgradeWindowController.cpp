@@ -1,5 +1,6 @@
 #include "player/UpgradeWindowController.h"
 
+#include "platform/gui/OpenUrl.h"
 #include "views/ButtonWithHoverBackGround.h"
 
 #include <QDesktopServices>
@@ -50,8 +51,7 @@ UpgradeWindowController::~UpgradeWindowController() {
 }
 
 bool UpgradeWindowController::isOpenableAddress(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+    return platform::isWebAddress(url);
 }
 
 UpgradeWindow* UpgradeWindowController::window() {

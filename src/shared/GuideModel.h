@@ -27,8 +27,9 @@ struct PurpleData {
 
 using GuideResponse = Envelope<PurpleData>;
 
-// Pairs of decoded picture and the address it opens. Each decoded picture is its own entry, so
-// equal pictures never replace each other; readers must not rely on the order.
+// Pairs of decoded picture and the address it opens, in the order of the reply (the guide
+// shows its pages in that order). Each decoded picture is its own entry, so equal pictures
+// never replace each other.
 using ImageUrlMap = std::vector<std::pair<QImage, QUrl>>;
 
 // The current guide: the reply it was built from and its two picture-to-address maps.

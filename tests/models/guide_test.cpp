@@ -1,6 +1,7 @@
 // The guide reply and the decoding of its pictures into picture-to-address pairs.
 #include "ModelSamples.h"
 #include "shared/GuideModel.h"
+#include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,7 @@
 
 namespace {
 QString pngBase64(const QColor& color) {
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return QString::fromLatin1(bytes.toBase64());
+    return QString::fromLatin1(testsupport::pngBase64(color, QSize(4, 3)));
 }
 
 QJsonArray texts(const QStringList& list) {

@@ -6,6 +6,7 @@
 #include "service/ServiceCrypto.h"
 #include "shared/Preferences.h"
 #include "support/ProcessHelpers.h"
+#include "support/TestPictures.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -43,13 +44,7 @@ const QByteArray kHeartbeat = envelope(
     R"("upgrade":[],"speedlimit":0})");
 
 QByteArray pngBase64() {
-    QImage image(4, 4, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toBase64();
+    return testsupport::pngBase64(Qt::red);
 }
 
 // Counts the in-process notifications while it lives.

@@ -37,6 +37,8 @@ int main(int argc, char* argv[]) {
         else if (key == QLatin1String("isPlaying")) p.setIsPlaying(v == QLatin1String("true"));
         else if (key == QLatin1String("Mute")) p.setMute(v == QLatin1String("true"));
         else if (key == QLatin1String("PlayModel")) p.setPlayModel(v.toLongLong());
+        else if (key == QLatin1String("MonitorArrange")) p.setMonitorArrange(v.toLongLong());
+        else if (key == QLatin1String("ScreenIndex")) p.setScreenIndex(v.toLongLong());
         else if (key == QLatin1String("Volume")) p.setVolume(v.toFloat());
         else if (key == QLatin1String("CurrentVideoSign")) p.setPlayingVideoSign(v == QLatin1String("-") ? std::optional<QString>() : v);
         else return 2;

@@ -1,7 +1,11 @@
 #include "MainWindow/Controller/MainWindowController.h"
 
+#include "MainWindow/Controller/AboutViewController.h"
+#include "MainWindow/Controller/ConfigWindowController.h"
+#include "MainWindow/Controller/NewFeaturesViewControlller.h"
 #include "MainWindow/Controller/QRCodeController.h"
 #include "MainWindow/Controller/VideoLibraryViewController.h"
+#include "MainWindow/View/LeftMenuBar.h"
 #include "MainWindow/View/MainWindowSplitView.h"
 #include "MainWindow/View/PreviewVideoWindow.h"
 #include "service/DownloadManager.h"
@@ -13,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPointer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -48,10 +53,10 @@ MainWindowController::MainWindowController(QObject* parent)
 
     // The content views, in menu order: 0 the library screen, 1 the about page.
     contentViews_.push_back((videoLibraryViewController_ = new VideoLibraryViewController(rightSplitContentView_))->view());
-    contentViews_.push_back(named(new QWidget(rightSplitContentView_), "aboutView"));
+    contentViews_.push_back((aboutViewController_ = std::make_unique<AboutViewController>())->view());
 
     // The left pane's menu bar; its selection chooses the content view.
-    leftMenuBar_ = named(new QWidget(leftSideBar_), "leftMenuBar");
+    leftMenuBar_ = new LeftMenuBar(leftSideBar_->rect(), [self = QPointer(this)](int index) { if (self) self->showContent(index); }, leftSideBar_);
 
     // The queue restores its list and restarts unfinished downloads when the window loads.
     DownloadManager::shared();
@@ -155,9 +160,15 @@ void MainWindowController::showContent(int index) {
 }
 
 void MainWindowController::showPreferences() {
+    if (!configWindowController_)
+        configWindowController_ = std::make_unique<ConfigWindowController>();
+    configWindowController_->showWindow(window_);
 }
 
 void MainWindowController::showNewFeatures() {
+    if (!newFeatures_)
+        newFeatures_ = std::make_unique<NewFeaturesViewControlller>();
+    newFeatures_->showWindow();
 }
 
 void MainWindowController::showWebSite(QObject* sender) {

@@ -6,6 +6,9 @@
 #include <memory>
 #include <vector>
 
+class AboutViewController;
+class ConfigWindowController;
+class NewFeaturesViewControlller;
 class QAbstractButton;
 class QLineEdit;
 class QMainWindow;
@@ -57,6 +60,10 @@ public:
     PreviewVideoWindow& webViewWindow();
     bool hasPreviewWindow() const { return webViewWindow_ != nullptr; }
     QRCodeController& qrC() const { return *qrC_; }
+    AboutViewController& aboutViewController() const { return *aboutViewController_; }
+    // Made by the first showPreferences() / showNewFeatures(); null before.
+    ConfigWindowController* configWindowController() const { return configWindowController_.get(); }
+    NewFeaturesViewControlller* newFeaturesViewController() const { return newFeatures_.get(); }
 
 private:
     void buildWindow();
@@ -79,4 +86,7 @@ private:
     VideoLibraryViewController* videoLibraryViewController_ = nullptr;
     std::unique_ptr<QRCodeController> qrC_;
     std::unique_ptr<PreviewVideoWindow> webViewWindow_;
+    std::unique_ptr<AboutViewController> aboutViewController_;
+    std::unique_ptr<ConfigWindowController> configWindowController_;
+    std::unique_ptr<NewFeaturesViewControlller> newFeatures_;
 };

@@ -1,0 +1,92 @@
+// The settings window on two headless screens, against a second process sharing the settings.
+#include "MainWindow/Controller/ConfigWindowController.h"
+#include "pages/PagesSupport.h"
+#include "shared/Preferences.h"
+#include "support/ProcessHelpers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+// Runs before main() makes the application object, so the platform sees the screen file.
+const bool kTwoScreens = [] {
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + TWO_SCREENS_JSON);
+    return true;
+}();
+
+void setFromChild(const QString& key, const QString& value) {
+    QProcess child;
+    testsupport::startChild(child, SETTINGS_CHILD, {"set", key, value});
+    ASSERT_TRUE(child.waitForFinished(5000));
+    ASSERT_EQ(child.exitCode(), 0);
+}
+
+QRadioButton* checkedRadio(ConfigWindowController& c) {
+    for (QRadioButton* r : {c.multipleRadioButton, c.mirrorRadioButton, c.singleRadioButton})
+        if (r->isChecked())
+            return r;
+    return nullptr;
+}
+}
+
+TEST(SettingsWindow, TwoScreensOpenWithTheStoredChoice) {
+    ASSERT_EQ(QGuiApplication::screens().size(), 2);
+    const auto monitors = ConfigWindowController::monitorArray();
+    ASSERT_EQ(monitors.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(monitors[i].value("name").toString(), QStringLiteral("Monitor %1").arg(i + 1));
+        EXPECT_EQ(monitors[i].value("tag").toInt(), i);
+    }
+    Preferences& preferences = Preferences::shared();
+    preferences.setMonitorArrange(2);
+    preferences.setScreenIndex(1);
+    ConfigWindowController controller;
+    controller.showWindow();
+    EXPECT_EQ(checkedRadio(controller), controller.singleRadioButton);
+    ASSERT_EQ(controller.monitorList->count(), 2);
+    EXPECT_EQ(controller.monitorList->itemText(0), "Monitor 1");
+    EXPECT_EQ(controller.monitorList->currentText(), "Monitor 2");
+    const Qt::WindowFlags flags = controller.window()->windowFlags();
+    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(unnamedControls(controller.window()).isEmpty()) << unnamedControls(controller.window()).join(", ").toStdString();
+}
+
+TEST(SettingsWindow, ChoicesWriteAndTheOtherProcessIsFollowed) {
+    Preferences& preferences = Preferences::shared();
+    preferences.setMonitorArrange(7);  // unknown: shown as spanning
+    preferences.setScreenIndex(0);
+    ConfigWindowController controller;
+    controller.showWindow();
+    EXPECT_EQ(checkedRadio(controller), controller.multipleRadioButton);
+
+    QTest::mouseClick(controller.mirrorRadioButton, Qt::LeftButton);
+    EXPECT_EQ(preferences.monitorArrange(), 1);
+    controller.monitorList->setCurrentIndex(1);
+    emit controller.monitorList->activated(1);
+    EXPECT_EQ(preferences.screenIndex(), 1);
+    EXPECT_EQ(preferences.monitorArrange(), 1);  // the screen choice leaves the arrangement
+
+    // The desktop player's menu, in another process.
+    setFromChild("MonitorArrange", "2");
+    setFromChild("ScreenIndex", "0");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return controller.singleRadioButton->isChecked(); }, 1500));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return controller.monitorList->currentIndex() == 0; }, 1500));
+    setFromChild("MonitorArrange", "9");  // unknown later: radios stay
+    setFromChild("ScreenIndex", "4");     // no such screen: the list stays
+    QTest::qWait(1300);
+    EXPECT_EQ(checkedRadio(controller), controller.singleRadioButton);
+    EXPECT_EQ(controller.monitorList->currentIndex(), 0);
+
+    // The check box writes the setting and follows it.
+    const bool before = preferences.autolaunch();
+    QTest::mouseClick(controller.autoStartCheckBox, Qt::LeftButton, {}, QPoint(8, controller.autoStartCheckBox->height() / 2));
+    EXPECT_EQ(preferences.autolaunch(), !before);
+    preferences.setAutolaunch(before);
+    EXPECT_EQ(controller.autoStartCheckBox->isChecked(), before);
+}

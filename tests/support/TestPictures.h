@@ -1,0 +1,20 @@
+#pragma once
+// Small pictures for the guide's image texts, made in the test.
+#include <QBuffer>
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QSize>
+
+namespace testsupport {
+// A PNG of one colour, as Base64.
+inline QByteArray pngBase64(const QColor& colour, QSize size = QSize(4, 4)) {
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toBase64();
+}
+}
