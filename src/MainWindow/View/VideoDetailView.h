@@ -1,0 +1,96 @@
+#pragma once
+#include "shared/Disposable.h"
+#include "shared/VideoDetail.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class ButtonWithHoverBackGround;
+class DownloadManager;
+
+// What the detail pane asks of the library screen. The pane queues, stores and plays nothing
+// itself.
+class VideoDetailViewDelegate {
+public:
+    using DetailChanged = std::function<void(const std::optional<VideoDetail>&)>;
+    virtual ~VideoDetailViewDelegate() = default;
+    // The pane installs its refresh here; the screen calls it whenever the selection changes.
+    virtual DetailChanged videoDetailDidChanged() const = 0;
+    virtual void setVideoDetailDidChanged(DetailChanged closure) = 0;
+    virtual void authorClicked(const QString& author) = 0;
+    virtual void downloadVideo(const VideoDetail& video) = 0;
+    virtual void setAsWallpaper(const QString& sign) = 0;
+    virtual void showDownloadList() = 0;
+};
+
+// The detail pane beside the library list: cover, title, author, counts, file facts and one
+// action button whose meaning is kept as a value (never read back from its localized title).
+class VideoDetailView : public QWidget {
+    Q_OBJECT
+public:
+    enum class Action { download, downloading, setAsWallpaper };
+
+    // `queue` is the download queue to consult (the process's own when null).
+    explicit VideoDetailView(QWidget* parent = nullptr, DownloadManager* queue = nullptr);
+    ~VideoDetailView() override;
+
+    QLabel* previewView = nullptr;
+    QPushButton* userAvatar = nullptr;
+    QPushButton* userName = nullptr;
+    QLabel* userVideCount = nullptr;
+    QPushButton* previewPlayerButton = nullptr;
+    ButtonWithHoverBackGround* downloadButton = nullptr;
+    QLabel* titleLabel = nullptr;
+    QLabel* downloadLabel = nullptr;
+    QLabel* sizeLabel = nullptr;
+    QLabel* durationLabel = nullptr;
+    QLabel* dimensionsLabel = nullptr;
+    QLabel* audioLabel = nullptr;
+    QLabel* requirementLabel = nullptr;
+
+    const std::optional<VideoDetail>& videoDetail() const { return videoDetail_; }
+    void setVideoDetail(const std::optional<VideoDetail>& video);
+    VideoDetailViewDelegate* delegate() const { return delegate_; }
+    // Not owned; the delegate clears itself (sets null) before it goes.
+    void setDelegate(VideoDetailViewDelegate* delegate);
+
+    void reloadDetail();
+    Action action() const { return action_; }
+    void setAction(Action action);
+    static QString actionTitle(Action action);
+
+    // Where the cover and the avatar come from: only http(s) or local file addresses.
+    std::optional<QUrl> coverUrl() const;
+    std::optional<QUrl> avatarUrl() const;
+    // How the pane gets pictures: given the address and a setter for the loaded picture.
+    using ImageRequest = std::function<void(const QUrl& url, QObject* target, std::function<void(const QPixmap&)> done)>;
+    void setImageRequest(ImageRequest request) { imageRequest_ = std::move(request); }
+
+    // The preview window the pane opens, with the preview address and a zero frame.
+    std::function<void(const QUrl& url)> showPreview;
+
+    // The controls' actions.
+    void clickUserAvatar();
+    void clickPreviewButton();
+    void downloadOrSetBackGround();
+    // "rightClickNotification": the online list's context menu asks to download `video`.
+    void rightClickToDownload(const VideoDetail& video);
+
+private:
+    DownloadManager& queue() const;
+    // The action the shown video deserves now: stored first, then queued.
+    Action currentAction() const;
+    void refreshAction();
+
+    std::optional<VideoDetail> videoDetail_;
+    VideoDetailViewDelegate* delegate_ = nullptr;
+    Action action_ = Action::setAsWallpaper;
+    DownloadManager* queue_ = nullptr;
+    ImageRequest imageRequest_;
+    DisposablePtr rightClickObservation_;
+};
