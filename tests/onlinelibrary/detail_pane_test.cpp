@@ -15,10 +15,9 @@
 
 namespace {
 struct Calls : VideoDetailViewDelegate {
-    DetailChanged closure;
+    DetailClosure closure;
     QStringList log;
-    DetailChanged videoDetailDidChanged() const override { return closure; }
-    void setVideoDetailDidChanged(DetailChanged c) override { closure = std::move(c); }
+    DetailClosure& videoDetailDidChanged() override { return closure; }
     void authorClicked(const QString& author) override { log << "author " + author; }
     void downloadVideo(const VideoDetail& video) override { log << "download " + video.sign; }
     void setAsWallpaper(const QString& sign) override { log << "wallpaper " + sign; }

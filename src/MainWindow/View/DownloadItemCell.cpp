@@ -1,5 +1,8 @@
 #include "MainWindow/View/DownloadItemCell.h"
 
+#include "MainWindow/Controller/WebAddress.h"
+#include "MainWindow/Controller/ImageLoader.h"
+#include "MainWindow/View/ImageAspectFillView.h"
 #include "MainWindow/View/LibraryImages.h"
 #include "service/DownloadManager.h"
 #include "shared/TextHelpers.h"
@@ -9,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +21,10 @@
 namespace {
 QString text(const char* key) {
     return localizedString(key, "download state");
+}
+
+QPixmap iconNamed(const QString& name) {
+    return QPixmap::fromImage(libraryImage(name, QSize(48, 48))).scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 }  // namespace
 
@@ -63,11 +71,17 @@ DownloadItemCell::Presentation DownloadItemCell::present(const DownloadItem& ite
 DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, DownloadManager& queue, QWidget* parent)
     : QWidget(parent), item_(item), queue_(queue) {
     setObjectName(QStringLiteral("downloadItemCell"));
-    imageView = new QLabel(this);
+    imageView = new ImageAspectFillView(this);
     imageView->setObjectName(QStringLiteral("downloadThumbnail"));
     imageView->setFixedSize(96, 54);
-    imageView->setScaledContents(true);
-    imageView->setPixmap(libraryImage(QStringLiteral("default_thumbnail_tavvel")));
+    // Only a web address of the service is fetched; a failed load leaves the placeholder.
+    if (const auto url = webAddress(item->videoInfo.imgurl)) {
+        const QPointer<ImageAspectFillView> target(imageView);
+        ImageLoader::shared().load(*url, imageView->size(), [target](const QImage& image) {
+            if (target && !image.isNull())
+                target->setImage(image);
+        });
+    }
     title = new QLabel(this);
     title->setObjectName(QStringLiteral("downloadTitle"));
     status = new QLabel(this);
@@ -90,8 +104,8 @@ DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, Do
         icon->setFocusPolicy(Qt::StrongFocus);  // Space or Enter clicks it
         icon->installEventFilter(this);
     }
-    deleteImageView->normalImage = libraryImage(QStringLiteral("download_delete_normal"));
-    deleteImageView->hoverImage = libraryImage(QStringLiteral("download_delete_hover"));
+    deleteImageView->normalImage = iconNamed(QStringLiteral("download_delete_normal"));
+    deleteImageView->hoverImage = iconNamed(QStringLiteral("download_delete_hover"));
     deleteImageView->setPixmap(*deleteImageView->normalImage);
     downloadImageView->clickAction = [this] { toggleDownload(); };
     deleteImageView->clickAction = [this] { deleteDownload(); };
@@ -122,8 +136,8 @@ void DownloadItemCell::showIcon(Presentation::Icon icon) {
     if (icon == Presentation::Icon::asBuilt)
         return;
     const bool pause = icon == Presentation::Icon::pause;
-    downloadImageView->normalImage = libraryImage(pause ? QStringLiteral("download_pause_normal") : QStringLiteral("download_download_normal"));
-    downloadImageView->hoverImage = libraryImage(pause ? QStringLiteral("download_pause_hover") : QStringLiteral("download_download_hover"));
+    downloadImageView->normalImage = iconNamed(pause ? QStringLiteral("download_pause_normal") : QStringLiteral("download_download_normal"));
+    downloadImageView->hoverImage = iconNamed(pause ? QStringLiteral("download_pause_hover") : QStringLiteral("download_download_hover"));
     downloadImageView->setPixmap(*downloadImageView->normalImage);
     downloadImageView->setAccessibleName(pause ? localizedString("Pause", "pause a download")
                                                : localizedString("Resume", "resume a download"));

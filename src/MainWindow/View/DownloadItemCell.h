@@ -9,6 +9,7 @@
 class QLabel;
 class QProgressBar;
 class ClickableImageView;
+class ImageAspectFillView;
 class DownloadManager;
 
 // One row of the download tab: thumbnail, title, state text, progress bar, sizes, a state icon
@@ -34,7 +35,7 @@ public:
 
     DownloadItemCell(const std::shared_ptr<DownloadItem>& item, DownloadManager& queue, QWidget* parent = nullptr);
 
-    QLabel* imageView = nullptr;
+    ImageAspectFillView* imageView = nullptr;
     QLabel* title = nullptr;
     QLabel* status = nullptr;
     QProgressBar* progressIndicator = nullptr;

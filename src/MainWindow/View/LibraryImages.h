@@ -1,8 +1,9 @@
 #pragma once
-#include <QPixmap>
+#include <QImage>
+#include <QSize>
 #include <QString>
 
-// The library screen's pictures by their asset names ("download_pause_normal",
-// "online_video_list_downloaded_tavvel.png", ...), drawn in code once and kept. An unknown name
-// gives a null pixmap.
-QPixmap libraryImage(const QString& name);
+// The library screen's named pictures ("default_thumbnail_tavvel", "empty_video_list",
+// "network_connecting", "network_error"), rendered at the size asked for and kept.
+// An unknown name gives a null image.
+QImage libraryImage(const QString& name, QSize size);

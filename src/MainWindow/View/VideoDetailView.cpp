@@ -1,13 +1,14 @@
 #include "MainWindow/View/VideoDetailView.h"
 
+#include "MainWindow/Controller/WebAddress.h"
 #include "MainWindow/Controller/LibraryNotices.h"
+#include "MainWindow/View/ImageAspectFillView.h"
 #include "MainWindow/View/LibraryImages.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/StyledText.h"
 #include "shared/TextHelpers.h"
-#include "shared/WebAddress.h"
 #include "views/ButtonWithHoverBackGround.h"
 
 #include <QFormLayout>
@@ -46,7 +47,8 @@ void showStyled(QLabel* label, const StyledText& styled) {
     label->setText(styled.text);
 }
 
-QPixmap rounded(const QPixmap& source, qreal radius, bool circle) {
+// The avatar is round.
+QPixmap circular(const QPixmap& source) {
     if (source.isNull())
         return source;
     QPixmap out(source.size());
@@ -54,10 +56,7 @@ QPixmap rounded(const QPixmap& source, qreal radius, bool circle) {
     QPainter p(&out);
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath clip;
-    if (circle)
-        clip.addEllipse(out.rect());
-    else
-        clip.addRoundedRect(out.rect(), radius, radius);
+    clip.addEllipse(out.rect());
     p.setClipPath(clip);
     p.drawPixmap(0, 0, source);
     return out;
@@ -76,10 +75,9 @@ constexpr int kAvatarSize = 40;
 
 VideoDetailView::VideoDetailView(QWidget* parent, DownloadManager* queue) : QWidget(parent), queue_(queue) {
     setObjectName(QStringLiteral("videoDetailView"));
-    previewView = new QLabel(this);
+    previewView = new ImageAspectFillView(this);
     previewView->setObjectName(QStringLiteral("previewView"));
     previewView->setFixedSize(kCoverSize);
-    previewView->setScaledContents(true);
     previewView->setAccessibleName(localizedString("Cover", "detail pane cover"));
 
     userAvatar = new QPushButton(this);
@@ -194,7 +192,7 @@ void VideoDetailView::setDelegate(VideoDetailViewDelegate* delegate) {
     if (!delegate)
         return;
     const QPointer<VideoDetailView> self(this);
-    delegate->setVideoDetailDidChanged([self](const std::optional<VideoDetail>& video) {
+    delegate->videoDetailDidChanged() = ([self](const std::optional<VideoDetail>& video) {
         if (self)
             self->setVideoDetail(video);
     });
@@ -245,7 +243,7 @@ void VideoDetailView::refreshAction() {
 std::optional<QUrl> VideoDetailView::coverUrl() const {
     if (!videoDetail_)
         return std::nullopt;
-    std::optional<QUrl> url = looseUrl(videoDetail_->imgurl);
+    std::optional<QUrl> url = ImageLoader::looseUrl(videoDetail_->imgurl);
     if (!url)
         return std::nullopt;
     // A local cover belongs only to a stored video, whose own address is a local file.
@@ -259,8 +257,10 @@ std::optional<QUrl> VideoDetailView::avatarUrl() const {
 }
 
 void VideoDetailView::reloadDetail() {
-    previewView->setPixmap(rounded(libraryImage(QStringLiteral("default_thumbnail_tavvel")), 5.0, false));
-    userAvatar->setIcon(QIcon(rounded(libraryImage(QStringLiteral("default_avatar")), 0, true)));
+    previewView->setImage(QImage());  // the placeholder
+    userAvatar->setIcon(QIcon(QPixmap::fromImage(libraryImage(QStringLiteral("default_avatar"), userAvatar->iconSize() * 2))));
+    images().cancel(coverTicket_);
+    images().cancel(avatarTicket_);
     if (!videoDetail_) {
         userAvatar->setEnabled(false);
         userName->setText(QString());
@@ -279,27 +279,7 @@ void VideoDetailView::reloadDetail() {
     downloadButton->setEnabled(true);
     setAction(currentAction());
 
-    if (imageRequest_) {
-        const QString sign = video.sign;
-        const QPointer<VideoDetailView> self(this);
-        // A picture that arrives after the pane moved on to another video is dropped.
-        auto stillShown = [self, sign] { return self && self->videoDetail_ && self->videoDetail_->sign == sign; };
-        if (const auto url = coverUrl())
-            imageRequest_(*url, previewView, [self, stillShown](const QPixmap& pixmap) {
-                if (stillShown() && !pixmap.isNull())
-                    self->previewView->setPixmap(rounded(pixmap.scaled(kCoverSize, Qt::KeepAspectRatioByExpanding,
-                                                                       Qt::SmoothTransformation)
-                                                             .copy(QRect(QPoint(0, 0), kCoverSize)),
-                                                         5.0, false));
-            });
-        if (const auto url = avatarUrl())
-            imageRequest_(*url, userAvatar, [self, stillShown](const QPixmap& pixmap) {
-                if (stillShown() && !pixmap.isNull())
-                    self->userAvatar->setIcon(QIcon(rounded(
-                        pixmap.scaled(kAvatarSize, kAvatarSize, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation),
-                        0, true)));
-            });
-    }
+    loadPictures();
 
     userName->setText(video.author);
     userName->setAccessibleName(localizedString("Videos by %1", "search by author").arg(video.author));
@@ -312,6 +292,21 @@ void VideoDetailView::reloadDetail() {
                              QLatin1Char('(') + video.ratio + QLatin1Char(')'));
     audioLabel->setText(video.audio == 1 ? localizedString("YES", "has audio") : localizedString("NO", "has no audio"));
     showStyled(requirementLabel, video.performanceDescription());
+}
+
+void VideoDetailView::loadPictures() {
+    // A cancelled ticket never answers, so a picture of a video shown before never arrives.
+    const QPointer<VideoDetailView> self(this);
+    if (const auto url = coverUrl())
+        coverTicket_ = images().load(*url, kCoverSize, [self](const QImage& image) {
+            if (self && !image.isNull())
+                self->previewView->setImage(image);
+        });
+    if (const auto url = avatarUrl())
+        avatarTicket_ = images().load(*url, QSize(kAvatarSize, kAvatarSize), [self](const QImage& image) {
+            if (self && !image.isNull())
+                self->userAvatar->setIcon(QIcon(circular(QPixmap::fromImage(image))));
+        });
 }
 
 void VideoDetailView::clickUserAvatar() {

@@ -1,4 +1,6 @@
 #pragma once
+#include "MainWindow/Controller/ImageLoader.h"
+#include "MainWindow/Controller/VideoDetailViewDelegate.h"
 #include "shared/Disposable.h"
 #include "shared/VideoDetail.h"
 
@@ -12,21 +14,7 @@ class QLabel;
 class QPushButton;
 class ButtonWithHoverBackGround;
 class DownloadManager;
-
-// What the detail pane asks of the library screen. The pane queues, stores and plays nothing
-// itself.
-class VideoDetailViewDelegate {
-public:
-    using DetailChanged = std::function<void(const std::optional<VideoDetail>&)>;
-    virtual ~VideoDetailViewDelegate() = default;
-    // The pane installs its refresh here; the screen calls it whenever the selection changes.
-    virtual DetailChanged videoDetailDidChanged() const = 0;
-    virtual void setVideoDetailDidChanged(DetailChanged closure) = 0;
-    virtual void authorClicked(const QString& author) = 0;
-    virtual void downloadVideo(const VideoDetail& video) = 0;
-    virtual void setAsWallpaper(const QString& sign) = 0;
-    virtual void showDownloadList() = 0;
-};
+class ImageAspectFillView;
 
 // The detail pane beside the library list: cover, title, author, counts, file facts and one
 // action button whose meaning is kept as a value (never read back from its localized title).
@@ -39,7 +27,7 @@ public:
     explicit VideoDetailView(QWidget* parent = nullptr, DownloadManager* queue = nullptr);
     ~VideoDetailView() override;
 
-    QLabel* previewView = nullptr;
+    ImageAspectFillView* previewView = nullptr;
     QPushButton* userAvatar = nullptr;
     QPushButton* userName = nullptr;
     QLabel* userVideCount = nullptr;
@@ -67,9 +55,8 @@ public:
     // Where the cover and the avatar come from: only http(s) or local file addresses.
     std::optional<QUrl> coverUrl() const;
     std::optional<QUrl> avatarUrl() const;
-    // How the pane gets pictures: given the address and a setter for the loaded picture.
-    using ImageRequest = std::function<void(const QUrl& url, QObject* target, std::function<void(const QPixmap&)> done)>;
-    void setImageRequest(ImageRequest request) { imageRequest_ = std::move(request); }
+    // The loader of the cover and the avatar (the shared one unless a test gives its own).
+    void setImageLoader(ImageLoader* loader) { loader_ = loader; }
 
     // The preview window the pane opens, with the preview address and a zero frame.
     std::function<void(const QUrl& url)> showPreview;
@@ -91,6 +78,11 @@ private:
     VideoDetailViewDelegate* delegate_ = nullptr;
     Action action_ = Action::setAsWallpaper;
     DownloadManager* queue_ = nullptr;
-    ImageRequest imageRequest_;
+    ImageLoader& images() const { return loader_ ? *loader_ : ImageLoader::shared(); }
+    void loadPictures();
+
+    ImageLoader* loader_ = nullptr;
+    ImageLoader::Ticket coverTicket_ = 0;
+    ImageLoader::Ticket avatarTicket_ = 0;
     DisposablePtr rightClickObservation_;
 };
