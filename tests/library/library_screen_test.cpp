@@ -10,7 +10,9 @@
 #include "shared/LocalVideoDBManager.h"
 #include "views/TabTitleView.h"
 
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QWheelEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -71,6 +73,10 @@ TEST_F(LibraryScreen, CounterReadsCountOverTheLargerTotal) {
     screen.switchTab(screen.onlineTab());
     drain();
     WebLibraryViewModel* online = screen.webLibraryViewModel();
+    // The tab asks the (unreachable) service for its first page; its failure must not land
+    // on the lists set below.
+    ASSERT_TRUE(waitUntil([&] { return online->loadStatus() != WebLibraryViewModel::LoadStatus::loading; }));
+    drain();
     struct Case {
         int loaded;
         qint64 total;
@@ -132,4 +138,62 @@ TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
     screen.switchTab(screen.downloadTab());
     drain();
     EXPECT_EQ(shown.back(), std::nullopt);  // an empty download list shows no video
+}
+
+namespace {
+// Records the list's reports that the base ignores.
+struct RecordingModel : LibraryViewModel {
+    int ends = 0;
+    std::vector<std::optional<int>> rightClicks, doubleClicks;
+    void didEndScrolling() override { ++ends; }
+    void didRightClickItem(std::optional<int> row, QPoint) override { rightClicks.push_back(row); }
+    void didDoubleClickItem(std::optional<int> row) override { doubleClicks.push_back(row); }
+};
+}
+
+TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
+    WQCollectionView view;
+    ColumnLayout layout;
+    layout.columnCount = 4;
+    layout.itemHeight = 110;
+    view.setCollectionViewLayout(&layout);
+    view.resize(700, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    RecordingModel model;
+    model.bind(&view);
+    model.setVideoList(videos(30));
+    drain();
+
+    // Trackpad phases and momentum report nothing; a classic wheel step reports once.
+    const std::pair<Qt::ScrollPhase, int> phases[] = {{Qt::ScrollBegin, 0},    {Qt::ScrollUpdate, 0},
+                                                      {Qt::ScrollMomentum, 0}, {Qt::ScrollEnd, 0},
+                                                      {Qt::NoScrollPhase, 1}};
+    for (const auto& [phase, reports] : phases) {
+        const int before = model.ends;
+        QWheelEvent wheel(QPointF(50, 50), view.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(0, -20),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, phase, false);
+        QCoreApplication::sendEvent(view.viewport(), &wheel);
+        EXPECT_EQ(model.ends - before, reports) << phase;
+    }
+
+    view.setContentOffset(0);
+    drain();
+    const QPoint second = view.visualRect(model.index(1)).center();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, second);
+    EXPECT_EQ(view.selectedRows(), std::vector<int>{1});
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, second);
+    EXPECT_EQ(model.doubleClicks, (std::vector<std::optional<int>>{1}));
+    // Ctrl+click on the chosen item does not empty the selection.
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier, second);
+    EXPECT_EQ(view.selectedRows(), std::vector<int>{1});
+
+    // The menu key asks for the current item's menu, Enter acts like a double click.
+    view.setFocus();
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), view.mapToGlobal(QPoint()));
+    QCoreApplication::sendEvent(view.viewport(), &menuKey);
+    QTest::keyClick(&view, Qt::Key_Right);
+    QTest::keyClick(&view, Qt::Key_Return);
+    EXPECT_EQ(model.rightClicks, (std::vector<std::optional<int>>{1}));
+    EXPECT_EQ(model.doubleClicks, (std::vector<std::optional<int>>{1, 2}));
 }

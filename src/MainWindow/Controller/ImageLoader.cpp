@@ -126,7 +126,7 @@ ImageLoader::Ticket ImageLoader::load(const QUrl& url, QSize fillSize, Completio
     if (url.isLocalFile())
         decodeLater(job, QByteArray(), url.toLocalFile());
     else if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
-        startNetwork(job);
+        startNetwork(job, network_->cache()->metaData(url).isValid());
     else
         QMetaObject::invokeMethod(this, [this, job] { finish(job, QImage()); }, Qt::QueuedConnection);
     return ticket;
@@ -161,9 +161,12 @@ void ImageLoader::cancel(Ticket ticket) {
     }
 }
 
-void ImageLoader::startNetwork(const std::shared_ptr<Job>& job) {
+void ImageLoader::startNetwork(const std::shared_ptr<Job>& job, bool fromDisk) {
     QNetworkRequest request(job->url);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+    // A picture's address names one picture: a copy on disk is used as it is, without asking the
+    // server again (Qt's own freshness rules would send a fresh request for most of them).
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         fromDisk ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferNetwork);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(30000);
     QNetworkReply* reply = network_->get(request);
@@ -172,11 +175,15 @@ void ImageLoader::startNetwork(const std::shared_ptr<Job>& job) {
         if (received > kMaxBodyBytes)
             reply->abort();
     });
-    connect(reply, &QNetworkReply::finished, this, [this, job, reply] {
+    connect(reply, &QNetworkReply::finished, this, [this, job, reply, fromDisk] {
         reply->deleteLater();
         if (job->reply != reply)
             return;
         job->reply.clear();
+        if (fromDisk && reply->error() != QNetworkReply::NoError) {
+            startNetwork(job, false);  // the copy went meanwhile
+            return;
+        }
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (reply->error() != QNetworkReply::NoError || (status != 0 && (status < 200 || status >= 300))) {
             finish(job, QImage());

@@ -60,7 +60,7 @@ public:
 
 private:
     struct Job;
-    void startNetwork(const std::shared_ptr<Job>& job);
+    void startNetwork(const std::shared_ptr<Job>& job, bool fromDisk);
     void decodeLater(const std::shared_ptr<Job>& job, QByteArray data, QString path);
     void finish(const std::shared_ptr<Job>& job, const QImage& image);
     void deliverLater(Ticket ticket, const QImage& image);
