@@ -2,7 +2,7 @@
 # The kill loop with 200 kills (CI runs 20): a download killed with SIGKILL at random moments and
 # started again until it is in the library; prints the bytes fetched per byte of finished file.
 set -euo pipefail
-BUILD=${1:?usage: run.sh BUILD_DIR}
+BUILD=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 TMP=$(mktemp -d)
 trap 'rm -rf "$TMP"' EXIT
 for d in data config cache runtime; do mkdir -p "$TMP/$d"; done

@@ -2,7 +2,7 @@
 # The two programs changing random settings at once for 60 s (CI runs the same case for 4 s):
 # prints how many final values were lost, which must be 0.
 set -euo pipefail
-BUILD=${1:?usage: run.sh BUILD_DIR}
+BUILD=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 TMP=$(mktemp -d)
 trap 'rm -rf "$TMP"' EXIT
 for d in data config cache runtime; do mkdir -p "$TMP/$d"; done
