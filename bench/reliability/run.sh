@@ -3,13 +3,9 @@
 # started again until it is in the library; prints the bytes fetched per byte of finished file.
 set -euo pipefail
 BUILD=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
-TMP=$(mktemp -d)
-trap 'rm -rf "$TMP"' EXIT
-for d in data config cache runtime; do mkdir -p "$TMP/$d"; done
-chmod 700 "$TMP/runtime"
-export XDG_DATA_HOME=$TMP/data XDG_CONFIG_HOME=$TMP/config XDG_CACHE_HOME=$TMP/cache XDG_RUNTIME_DIR=$TMP/runtime
+XDG=$(cd "$(dirname "$0")/.." && pwd)/with_temp_xdg.sh
 export TAVVEL_KILL_ROUNDS=${TAVVEL_KILL_ROUNDS:-200}
-out=$(cd "$BUILD" && dbus-run-session -- "$BUILD/tests/reliability/reliability_tests" 2>&1) || { echo "$out" | tail -20; exit 1; }
+out=$(cd "$BUILD" && "$XDG" "$BUILD/tests/reliability/reliability_tests" 2>&1) || { echo "$out" | tail -20; exit 1; }
 line=$(grep -m1 'kill loop:' <<<"$out")
 # "kill loop: K kills, D downloads finished, F bytes fetched for N bytes of files (ratio R)"
 read -r kills downloads ratio < <(sed -E 's/.*: ([0-9]+) kills, ([0-9]+) downloads.*ratio ([0-9.]+).*/\1 \2 \3/' <<<"$line")
