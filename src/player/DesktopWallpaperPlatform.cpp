@@ -17,21 +17,39 @@ public:
                     this, &WallpaperPlatform::activeSpaceDidChange);
     }
 
-    QList<QRect> screens() const override {
-        QList<QRect> result;
+    // The primary screen first.
+    static QList<QScreen*> orderedScreens() {
+        QList<QScreen*> result;
         QScreen* primary = QGuiApplication::primaryScreen();
         if (primary)
-            result.append(primary->geometry());
+            result.append(primary);
         for (QScreen* screen : QGuiApplication::screens()) {
             if (screen != primary)
-                result.append(screen->geometry());
+                result.append(screen);
         }
+        return result;
+    }
+
+    QList<QRect> screens() const override {
+        QList<QRect> result;
+        for (QScreen* screen : orderedScreens())
+            result.append(screen->geometry());
         return result;
     }
 
     std::unique_ptr<WallpaperWindow> makeWindow(const QRect& screen, const QRect& playerViewFrame,
                                                 MediaPlayer& player, QObject* clickTarget) override {
         return std::make_unique<DesktopWallpaperWindow>(screen, playerViewFrame, player.renderer(), clickTarget);
+    }
+
+    std::unique_ptr<WallpaperWindow> makeWindowOnScreen(int screenIndex, const QRect& screen,
+                                                        const QRect& playerViewFrame, MediaPlayer& player,
+                                                        QObject* clickTarget) override {
+        const QList<QScreen*> all = orderedScreens();
+        QScreen* target = screenIndex >= 0 && screenIndex < all.size() ? all.at(screenIndex) : nullptr;
+        if (!target || target->geometry() != screen)
+            return makeWindow(screen, playerViewFrame, player, clickTarget);
+        return std::make_unique<DesktopWallpaperWindow>(screen, playerViewFrame, player.renderer(), clickTarget, target);
     }
 
     std::unique_ptr<MediaPlayer> makePlayer() override {

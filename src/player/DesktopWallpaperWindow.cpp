@@ -9,7 +9,7 @@
 #include <QWindow>
 
 WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& playerViewFrame,
-                                             VideoFrameSource* source, QObject* clickTarget)
+                                             VideoFrameSource* source, QObject* clickTarget, QScreen* target)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
       clickTarget_(clickTarget) {
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -18,7 +18,9 @@ WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& p
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
     setAutoFillBackground(true);
-    if (QScreen* target = QGuiApplication::screenAt(screen.center())) {
+    if (!target)
+        target = QGuiApplication::screenAt(screen.center());
+    if (target) {
         winId();
         windowHandle()->setScreen(target);
     }
@@ -40,8 +42,8 @@ void WallpaperWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 DesktopWallpaperWindow::DesktopWallpaperWindow(const QRect& screen, const QRect& playerViewFrame,
-                                               VideoFrameSource* source, QObject* clickTarget)
-    : widget_(new WallpaperWindowWidget(screen, playerViewFrame, source, clickTarget)) {}
+                                               VideoFrameSource* source, QObject* clickTarget, QScreen* target)
+    : widget_(new WallpaperWindowWidget(screen, playerViewFrame, source, clickTarget, target)) {}
 
 DesktopWallpaperWindow::~DesktopWallpaperWindow() {
     if (widget_) {
@@ -63,7 +65,10 @@ void DesktopWallpaperWindow::orderFront() {
     if (!widget_)
         return;
     widget_->show();
-    widget_->raise();
+    // A window manager keeps a desktop window in the desktop layer however it is raised; without
+    // one, a raise would put it above every window, panels and tray included.
+    if (!platform::raiseWithinDesktopLayer(widget_))
+        widget_->raise();
 }
 
 void DesktopWallpaperWindow::orderBack() {

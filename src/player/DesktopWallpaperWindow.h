@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class PlayerView;
+class QScreen;
 class VideoFrameSource;
 
 // The top-level widget of one wallpaper window: it covers its screen, holds one player view
@@ -12,8 +13,9 @@ class VideoFrameSource;
 class WallpaperWindowWidget final : public QWidget {
     Q_OBJECT
 public:
+    // `target` is the screen the window belongs to (null: the one at the rectangle's centre).
     WallpaperWindowWidget(const QRect& screen, const QRect& playerViewFrame, VideoFrameSource* source,
-                          QObject* clickTarget);
+                          QObject* clickTarget, QScreen* target = nullptr);
     PlayerView* playerView() const { return playerView_; }
 
 protected:
@@ -31,7 +33,7 @@ private:
 class DesktopWallpaperWindow final : public WallpaperWindow {
 public:
     DesktopWallpaperWindow(const QRect& screen, const QRect& playerViewFrame, VideoFrameSource* source,
-                           QObject* clickTarget);
+                           QObject* clickTarget, QScreen* target = nullptr);
     ~DesktopWallpaperWindow() override;
 
     void setDesktopLevel() override;

@@ -58,6 +58,14 @@ public:
     // coordinates; may reach beyond the window, which clips it) and shows `player`.
     virtual std::unique_ptr<WallpaperWindow> makeWindow(const QRect& screen, const QRect& playerViewFrame,
                                                         MediaPlayer& player, QObject* clickTarget) = 0;
+    // The same on screen number `screenIndex` of screens(): screens may share a rectangle
+    // (cloned outputs, separate X screens), so a platform that can tell them apart does it here.
+    virtual std::unique_ptr<WallpaperWindow> makeWindowOnScreen(int screenIndex, const QRect& screen,
+                                                                const QRect& playerViewFrame, MediaPlayer& player,
+                                                                QObject* clickTarget) {
+        Q_UNUSED(screenIndex);
+        return makeWindow(screen, playerViewFrame, player, clickTarget);
+    }
     virtual std::unique_ptr<MediaPlayer> makePlayer() = 0;
 
 signals:

@@ -17,6 +17,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace {
 // The status icon: a screen with a play mark, drawn as a mask so the desktop can colour it.
@@ -262,15 +263,10 @@ void StatusBarManager::buildStatusMenu() {
     delete statusMenu_.data();
     statusMenu_ = menu;
     item->setContextMenu(menu);
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (QSystemTrayIcon::isSystemTrayAvailable())
         item->show();
-    } else {
-        static bool told = false;
-        if (!told) {
-            told = true;
-            platform::logLine(QStringLiteral("no system tray available: the status menu is not shown"));
-        }
-    }
+    else
+        showWhenTrayAppears();
 
     observersDispose_.push_back(observe(&preferences_, &Preferences::muteChanged, this, [this](bool mute) {
         muteItem()->setChecked(mute);
@@ -297,6 +293,24 @@ void StatusBarManager::buildStatusMenu() {
             hideDesktopIconItem()->setChecked(false);
         }
     }));
+}
+
+void StatusBarManager::showWhenTrayAppears() {
+    if (trayWait_)
+        return;
+    platform::logLine(QStringLiteral("no system tray available: the status icon appears with one"));
+    trayWait_ = new QTimer(this);
+    connect(trayWait_, &QTimer::timeout, this, [this] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            return;
+        trayWait_->deleteLater();
+        trayWait_ = nullptr;
+        platform::logLine(QStringLiteral("system tray available: the status icon is shown"));
+        // Shown again: an icon shown while there was no tray never docked.
+        barItem()->hide();
+        barItem()->show();
+    });
+    trayWait_->start(1000);
 }
 
 void StatusBarManager::removeStatusMenu() {

@@ -11,6 +11,7 @@
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
 class Preferences;
 class VideoPlayerManager;
 
@@ -86,6 +87,10 @@ private:
     QAction* lonelyItem_ = nullptr;
     std::unique_ptr<QMenu> lonelyMenu_;
 
+    // Shows the status icon once a tray is there: at login the panel often starts after us.
+    void showWhenTrayAppears();
+
     QPointer<QMenu> statusMenu_;
+    QTimer* trayWait_ = nullptr;
     bool screenChangesObserved_ = false;
 };

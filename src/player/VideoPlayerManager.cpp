@@ -117,7 +117,11 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
                                                    playVideoWithSign(*sign);
                                            }));
     observerDisposables_.push_back(
-        observe(prefs, &Preferences::isPlayingChanged, this, [this](bool playing) { setPlaying(playing); }));
+        observe(prefs, &Preferences::isPlayingChanged, this, [this](bool playing) {
+            // A closed wallpaper stays closed: playing shows the windows.
+            if (!playing || preferences_.isOpenPlayer())
+                setPlaying(playing);
+        }));
     observerDisposables_.push_back(observe(prefs, &Preferences::playModelChanged, this, [this](qint64 value) {
         playModel_ = playModelFromInteger(value).value_or(VideoPlayerPlayModel::single);
         resetFailureCount();
@@ -364,11 +368,13 @@ QList<QRect> VideoPlayerManager::playerViewFrames() const {
 
 void VideoPlayerManager::setupWindows() {
     const QList<QRect> screens = platform_.screens();
+    qsizetype firstScreen = 0;  // the platform's number of currentScreenList_'s first screen
     if (screenType_ == VideoPlayerScreenType::lonely) {
         currentScreenList_.clear();
         if (!screens.isEmpty()) {
             const bool inRange = screenIndex_ >= 0 && screenIndex_ < screens.size();
-            currentScreenList_.append(screens.at(inRange ? qsizetype(screenIndex_) : 0));
+            firstScreen = inRange ? qsizetype(screenIndex_) : 0;
+            currentScreenList_.append(screens.at(firstScreen));
         }
     } else {
         currentScreenList_ = screens;
@@ -376,7 +382,8 @@ void VideoPlayerManager::setupWindows() {
     const QList<QRect> frames = playerViewFrames();
     windowList_.clear();
     for (qsizetype i = 0; i < currentScreenList_.size(); ++i) {
-        windowList_.push_back(platform_.makeWindow(currentScreenList_.at(i), frames.at(i), player(), this));
+        windowList_.push_back(
+            platform_.makeWindowOnScreen(int(firstScreen + i), currentScreenList_.at(i), frames.at(i), player(), this));
         placeWindow(*windowList_.back());
     }
     if (preferences_.isOpenPlayer()) {

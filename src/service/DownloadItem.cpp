@@ -257,6 +257,14 @@ void DownloadItem::checkHeaders() {
     transfer_.etag = etag;
     transfer_.lastModified = lastModified;
     transfer_.total = length >= 0 ? transfer_.offset + length : -1;
+    tellResumable();
+}
+
+void DownloadItem::tellResumable() {
+    if (resumable && (!transfer_.etag.isEmpty() || !transfer_.lastModified.isEmpty()))
+        resumable(ResumeData{transfer_.url, QFileInfo(transfer_.partial.fileName()).fileName(), transfer_.etag,
+                             transfer_.lastModified, transfer_.total},
+                  transfer_.partial.fileName());
 }
 
 void DownloadItem::restartFresh() {
@@ -310,6 +318,7 @@ void DownloadItem::takeWholeFileInstead() {
     transfer_.etag = transfer_.replacement.etag;
     transfer_.lastModified = transfer_.replacement.lastModified;
     transfer_.total = transfer_.replacement.total;
+    tellResumable();
 }
 
 void DownloadItem::onProgress(qint64 received, qint64 total) {

@@ -67,6 +67,9 @@ public:
     ResponseHandler completionHandlerForUI;  // kept for the list's use; nothing here calls it
     std::vector<ResponseHandler> completionHandlerList;
     StatusHandler statusChanged;
+    // Told as soon as a transfer's answer makes its partial file resumable (validators known), so
+    // that a kill of the program at any later moment leaves a partial that can be continued.
+    std::function<void(const ResumeData&, const QString& partialPath)> resumable;
 
     // Every handler of the list hears every later transfer's end, in list order.
     void addCompletionHandler(ResponseHandler handler);
@@ -153,6 +156,7 @@ private:
     void onReadyRead();
     // A resumed 200 empties the partial file before its first byte is written.
     void takeWholeFileInstead();
+    void tellResumable();
     void onProgress(qint64 received, qint64 total);
     void onFinished();
     DownloadResponse finishTransfer(bool success, const QString& errorString);

@@ -123,6 +123,11 @@ DownloadManager::ItemPtr DownloadManager::makeItem(const VideoDetail& videoInfo,
             [this, raw](ItemStatus old, ItemStatus now) { emit downloadStatusChanged(raw, old, now); });
     connect(raw, &DownloadItem::progressDidChange, this,
             [this, raw](const DownloadProgress& progress) { emit downloadProgressed(raw, progress); });
+    item->resumable = [self, weak](const ResumeData& data, const QString& partialPath) {
+        const ItemPtr listed = weak.lock();
+        if (self && listed && self->isListed(listed.get()))
+            self->saveRunningTransfer(listed, data, partialPath);
+    };
     return item;
 }
 
@@ -294,6 +299,15 @@ void DownloadManager::saveResumeData(const ItemPtr& item, const DownloadResponse
     deleteResumeFiles(item->cacheURL, response.resumeData ? response.partialPath : QString());
     // Also without data: the next start then finds nothing to read and begins afresh.
     item->cacheURL = QUrl::fromLocalFile(descriptor);
+}
+
+void DownloadManager::saveRunningTransfer(const ItemPtr& item, const ResumeData& data, const QString& partialPath) {
+    const QString descriptor = unusedRandomFilePath(downloadCachesDirectoryPath());
+    if (!writeFileAtomically(descriptor, encodeResumeData(data)))
+        return;
+    deleteResumeFiles(item->cacheURL, partialPath);
+    item->cacheURL = QUrl::fromLocalFile(descriptor);
+    storeDownloadItemsAsync();
 }
 
 void DownloadManager::saveReceivedFile(const ItemPtr& item, const DownloadResponse& response) {

@@ -85,6 +85,8 @@ private:
     void handleFailure(const ItemPtr& item, const DownloadResponse& response);
     // Writes the resume descriptor and points `cacheURL` at it (deleting the one it replaces).
     void saveResumeData(const ItemPtr& item, const DownloadResponse& response);
+    // A descriptor for the partial a running transfer writes (replacing the item's earlier one).
+    void saveRunningTransfer(const ItemPtr& item, const ResumeData& data, const QString& partialPath);
     // Before the verification: a descriptor of the whole received file, so that a quit while
     // it runs verifies that file again at the next start instead of fetching it again.
     void saveReceivedFile(const ItemPtr& item, const DownloadResponse& response);

@@ -186,3 +186,22 @@ TEST(Windows, ScreenChangesRebuildOnlyWhileOpenAndOnlyWhenSomethingChanged) {
     rig.manager->checkScreensChanged();
     EXPECT_EQ(rig.platform.windowsMade, before + 1);
 }
+
+TEST(Windows, PlayingWhileClosedKeepsTheWallpaperClosed) {
+    // The other program writes "isPlaying" true while the wallpaper is switched off.
+    PlayerRig rig;
+    rig.library.addVideo(QStringLiteral("a"));
+    rig.library.suite.setBool(PreferencesKey::isOpenPlayer, false);
+    rig.library.suite.setBool(PreferencesKey::isPlaying, false);
+    rig.make();
+    rig.manager->setupWindows();
+    rig.log.take();
+    rig.prefs->setIsPlaying(true);
+    EXPECT_TRUE(rig.log.take().isEmpty());
+    EXPECT_FALSE(rig.window(0).visible);
+    EXPECT_FALSE(rig.platform.player->isPlaying());
+    // Switched on, it plays.
+    rig.prefs->setIsOpenPlayer(true);
+    EXPECT_TRUE(rig.window(0).visible);
+    EXPECT_TRUE(rig.platform.player->isPlaying());
+}

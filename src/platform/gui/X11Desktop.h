@@ -14,6 +14,12 @@ bool isX11();
 // off X11. Returns whether the properties were set.
 bool setDesktopWindowType(QWidget* window);
 
+// Stacks a desktop window above the other desktop windows (those that draw the desktop icons)
+// and below every other window, when no window manager does it: without one a raise would
+// put it above all windows. Returns false when the caller should raise it plainly (a window
+// manager keeps desktop windows in their layer, or this is not X11).
+bool raiseWithinDesktopLayer(QWidget* window);
+
 // Emits currentDesktopChanged when the X server's current workspace (_NET_CURRENT_DESKTOP of
 // the root window) changes. Silent off X11.
 class X11CurrentDesktopWatcher : public QObject, public QAbstractNativeEventFilter {
