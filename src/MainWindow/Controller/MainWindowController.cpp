@@ -1,4 +1,5 @@
 #include "MainWindow/Controller/MainWindowController.h"
+#include "MainWindow/Controller/VideoLibraryViewController.h"
 
 #include "MainWindow/Controller/QRCodeController.h"
 #include "MainWindow/View/MainWindowSplitView.h"
@@ -46,7 +47,9 @@ MainWindowController::MainWindowController(QObject* parent)
     titleRow_->layout()->addWidget(searchField_);
 
     // The content views, in menu order: 0 the library screen, 1 the about page.
-    contentViews_.push_back(named(new QWidget(rightSplitContentView_), "videoLibraryView"));
+    auto* library = new VideoLibraryViewController(rightSplitContentView_);
+    library->showPreviewWindow = [this](const QUrl& url) { showPreviewWindow(url); };
+    contentViews_.push_back(named(library->view(), "videoLibraryView"));
     contentViews_.push_back(named(new QWidget(rightSplitContentView_), "aboutView"));
 
     // The left pane's menu bar; its selection chooses the content view.
