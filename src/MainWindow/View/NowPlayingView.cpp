@@ -42,7 +42,8 @@ NowPlayingView::NowPlayingView(Preferences& preferences, LocalVideoDBManager& da
     layout->setSpacing(6);
     layout->addWidget(statusIcon_);
     layout->addWidget(statusLabel_);
-    layout->addWidget(playingFileNameLabel_, 1);
+    layout->addWidget(playingFileNameLabel_);
+    layout->addStretch(1);
 
     observeDispose_ = observe(&preferences_, &Preferences::playingVideoSignChanged, this,
                               [this](const std::optional<QString>& sign) { playingSignChanged(sign); });
