@@ -53,6 +53,9 @@ MainWindowController::MainWindowController(QObject* parent)
 
     // The content views, in menu order: 0 the library screen, 1 the about page.
     contentViews_.push_back((videoLibraryViewController_ = new VideoLibraryViewController(rightSplitContentView_))->view());
+    videoLibraryViewController_->showPreviewWindow = [this](const QUrl& url) { showPreviewWindow(url); };
+    connect(videoLibraryViewController_, &VideoLibraryViewController::previewRequested, this,
+            [this](const QUrl& url) { showPreviewWindow(url); });
     contentViews_.push_back((aboutViewController_ = std::make_unique<AboutViewController>())->view());
 
     // The left pane's menu bar; its selection chooses the content view.
