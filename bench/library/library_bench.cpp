@@ -1,0 +1,205 @@
+// Library list figures, each against a baseline measured in the same run:
+// - setting 10,000 videos and painting the first screen, against a QStringListModel of 10,000
+//   titles in the same list view with the same cell painter;
+// - memory of 500 cached thumbnails, against the same program with an empty model;
+// - a second pass over 500 thumbnails (disk cache), against the first (loopback network).
+#include "MainWindow/Controller/ImageLoader.h"
+#include "MainWindow/Controller/LibraryViewModel.h"
+#include "MainWindow/View/VideoItemCell.h"
+#include "MainWindow/View/WQCollectionView.h"
+#include "support/FileServing.h"
+#include "support/ServiceStandIn.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+struct Exposed : LibraryViewModel {
+    using LibraryViewModel::cacheThumbnail;
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double residentMegabytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
+
+std::vector<VideoDetail> makeVideos(int count) {
+    std::vector<VideoDetail> list;
+    list.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        VideoDetail v;
+        v.sign = QStringLiteral("%1").arg(i, 32, 16, QLatin1Char('0'));
+        v.title = QStringLiteral("Video number %1").arg(i);
+        list.push_back(v);
+    }
+    return list;
+}
+
+void drain() {
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+// Milliseconds to set 10,000 rows and paint the first screen, median of several runs.
+void listFigures() {
+    WQCollectionView view;
+    ColumnLayout layout;
+    layout.columnCount = 4;
+    layout.itemHeight = 110;
+    view.setCollectionViewLayout(&layout);
+    view.setItemDelegate(new VideoItemCell(&view));
+    view.resize(900, 600);
+    view.show();
+    if (!QTest::qWaitForWindowExposed(&view))
+        std::fprintf(stderr, "the list was not shown\n");
+    const std::vector<VideoDetail> videos = makeVideos(10000);
+    QStringList titles;
+    for (const VideoDetail& v : videos)
+        titles << v.title;
+
+    std::vector<double> ours, baseline;
+    for (int run = 0; run < 15; ++run) {
+        {
+            QStringListModel strings;
+            QElapsedTimer clock;
+            clock.start();
+            strings.setStringList(titles);
+            view.setModel(&strings);
+            drain();
+            view.viewport()->repaint();
+            baseline.push_back(clock.nsecsElapsed() / 1e6);
+            view.setModel(nullptr);
+        }
+        {
+            LibraryViewModel model;
+            model.setImageLoader(nullptr);
+            QElapsedTimer clock;
+            clock.start();
+            model.bind(&view);
+            model.setVideoList(videos);
+            drain();
+            view.viewport()->repaint();
+            ours.push_back(clock.nsecsElapsed() / 1e6);
+            model.unbind();
+        }
+    }
+    const double o = median(ours), b = median(baseline);
+    std::printf("library set 10,000 videos and paint the first screen: %.2f ms (%.2f x QStringListModel %.2f ms)\n", o,
+                o / b, b);
+}
+
+QByteArray pngOf(int i) {
+    QImage image(QSize(320, 180), QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(i % 360, 200, 200));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Loads every address once with `loader` and returns the milliseconds until the last arrived.
+double loadAll(ImageLoader& loader, const QStringList& urls, std::vector<QImage>* keep) {
+    int left = static_cast<int>(urls.size());
+    QElapsedTimer clock;
+    clock.start();
+    for (const QString& url : urls)
+        loader.load(QUrl(url), QSize(213, 76), [&, keep](const QImage& image) {
+            if (keep)
+                keep->push_back(image);
+            --left;
+        });
+    if (!QTest::qWaitFor([&] { return left == 0; }, 120000))
+        std::fprintf(stderr, "%d thumbnails did not arrive\n", left);
+    return clock.nsecsElapsed() / 1e6;
+}
+
+void thumbnailFigures() {
+    QTemporaryDir dir;
+    testsupport::ServiceStandIn standIn;
+    if (!standIn.start()) {
+        std::fprintf(stderr, "cannot start the loopback server\n");
+        return;
+    }
+    testsupport::FileServing files(standIn);
+    QStringList urls;
+    for (int i = 0; i < 500; ++i) {
+        const QString path = dir.filePath(QStringLiteral("t%1.png").arg(i));
+        QFile out(path);
+        out.open(QIODevice::WriteOnly);
+        out.write(pngOf(i));
+        out.close();
+        files.addFile(QStringLiteral("t%1.png").arg(i), path);
+        urls << files.url(QStringLiteral("t%1.png").arg(i));
+    }
+    const QString cache = dir.filePath(QStringLiteral("cache"));
+    double network = 0, disk = 0;
+    {
+        ImageLoader first(cache);
+        first.setMemoryLimit(1);  // as start-up sets it: nothing kept in the loader's memory
+        network = loadAll(first, urls, nullptr);
+    }
+    {
+        ImageLoader second(cache);
+        second.setMemoryLimit(1);
+        files.resetCounters();
+        disk = loadAll(second, urls, nullptr);
+        if (!files.requests().isEmpty())
+            std::fprintf(stderr, "the second pass asked the server %lld times\n",
+                         static_cast<long long>(files.requests().size()));
+    }
+    std::printf("library 500 thumbnails second pass (disk cache): %.1f ms (%.2f x first pass over the network %.1f ms)\n",
+                disk, disk / network, network);
+
+    // Memory: the same program with an empty model, then with the 500 thumbnails (of a
+    // 900-pixel-wide window's cells) in its cache.
+    drain();
+    Exposed model;
+    const double before = residentMegabytes();
+    {
+        ImageLoader third(cache);
+        third.setMemoryLimit(1);
+        std::vector<QImage> images;
+        loadAll(third, urls, &images);
+        for (size_t i = 0; i < images.size(); ++i)
+            model.cacheThumbnail(QString::number(i), images[i]);
+    }
+    drain();
+    const double after = residentMegabytes();
+    qint64 pixels = 0;
+    for (const QImage& image : model.imageCache())
+        pixels += image.sizeInBytes();
+    std::printf("library memory with 500 thumbnails cached: %.1f MB (%.2f x empty model %.1f MB; pixels %.1f MB)\n",
+                after, after / before, before, pixels / (1024.0 * 1024.0));
+}
+}
+
+int main(int argc, char** argv) {
+    QTemporaryDir xdg;
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+        const QString path = xdg.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        qputenv(name, path.toLocal8Bit());
+    }
+    QApplication app(argc, argv);
+    listFigures();
+    thumbnailFigures();
+    return 0;
+}

@@ -1,0 +1,119 @@
+#pragma once
+#include "MainWindow/Controller/VideoDetailViewDelegate.h"
+#include "MainWindow/View/WQCollectionView.h"
+#include "shared/Disposable.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <vector>
+
+class DownloadViewModel;
+class LibraryViewModel;
+class LocalLibraryViewModel;
+class QLabel;
+class QToolButton;
+class QVBoxLayout;
+class TabTitleView;
+class WebLibraryViewModel;
+
+// The library screen, the main window's first content: three tab headers (local, online,
+// downloads), the page counter, one list that shows one of three view models, and the places
+// of the detail pane, the now-playing strip, the player bar and the online controls.
+//
+// Widgets are built in code; each carries an object name ("localTab", "onlineTab",
+// "downloadTab", "pageStatus", "collectionView", "collectionViewContainer", "detailPaneSlot",
+// "nowPlayingSlot", "bottomArea", "onlineControlsSlot", ...).
+class VideoLibraryViewController : public QObject, public VideoDetailViewDelegate {
+    Q_OBJECT
+public:
+    explicit VideoLibraryViewController(QWidget* parent = nullptr);
+    ~VideoLibraryViewController() override;
+
+    // The screen ("videoLibraryView"); the main window places it.
+    QWidget* view() const { return view_; }
+
+    // Lazily made members, kept for the controller's life.
+    WQCollectionView* collectionView();
+    LocalLibraryViewModel* localLibraryViewModel();
+    WebLibraryViewModel* webLibraryViewModel();
+    DownloadViewModel* downloadViewModel();
+    ColumnLayout* columnLayout();
+    ListLayout* listLayout();
+
+    TabTitleView* localTab() const { return localTab_; }
+    TabTitleView* onlineTab() const { return onlineTab_; }
+    TabTitleView* downloadTab() const { return downloadTab_; }
+    // The online header's title (the chosen category) and its category control.
+    QToolButton* onlineTabTitle() const { return onlineTabTitle_; }
+    QToolButton* categoryButton() const { return categoryButton_; }
+    QLabel* pageStatus() const { return pageStatus_; }
+    QWidget* collectionViewContainer() const { return collectionViewContainer_; }
+
+    // Places for the pieces that other parts of the screen bring; each has a QVBoxLayout
+    // (QHBoxLayout for the online controls) with no margins, empty until filled.
+    QWidget* detailPaneSlot() const { return detailPaneSlot_; }
+    QWidget* nowPlayingSlot() const { return nowPlayingSlot_; }
+    QWidget* bottomArea() const { return bottomArea_; }
+    QWidget* onlineControlsSlot() const { return onlineControlsSlot_; }
+
+    // Shows the tab of a header (local, online or download; anything else does nothing).
+    void switchTab(QWidget* tab);
+    // The same without touching the counter's visibility and without the after-binding loads:
+    // searches, category choices and the import's end switch tabs this way.
+    void switchTabKeepingCounter(QWidget* tab);
+    // A click on a header at `position` (header coordinates).
+    void tabClicked(QWidget* tab, QPoint position);
+    // Rewrites the page counter from the bound model: "count/total".
+    void updatePageStatus();
+    // Called by every view model when its selected video changes.
+    void forwardVideoDetail(const std::optional<VideoDetail>& detail);
+
+    // VideoDetailViewDelegate
+    DetailClosure& videoDetailDidChanged() override { return videoDetailDidChanged_; }
+    void authorClicked(const QString& author) override;
+    void downloadVideo(const VideoDetail& detail) override;
+    void setAsWallpaper(const QString& sign) override;
+    void showDownloadList() override;
+
+    // Makes `sign` the wallpaper (the player controls refine it).
+    virtual void playVideo(const QString& sign);
+
+signals:
+    // A click on the online header's category control.
+    void categoryMenuRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class Tab { local, online, download };
+    std::optional<Tab> tabOf(QWidget* header) const;
+    void showTab(Tab tab, bool touchCounter, bool load);
+    void setHighlights(Tab tab);
+    TabTitleView* makeTab(const QString& objectName, const QString& title, QToolButton** titleButton);
+
+    QWidget* view_;
+    TabTitleView* localTab_ = nullptr;
+    TabTitleView* onlineTab_ = nullptr;
+    TabTitleView* downloadTab_ = nullptr;
+    QToolButton* onlineTabTitle_ = nullptr;
+    QToolButton* categoryButton_ = nullptr;
+    QLabel* pageStatus_ = nullptr;
+    QWidget* collectionViewContainer_ = nullptr;
+    QWidget* detailPaneSlot_ = nullptr;
+    QWidget* nowPlayingSlot_ = nullptr;
+    QWidget* bottomArea_ = nullptr;
+    QWidget* onlineControlsSlot_ = nullptr;
+
+    WQCollectionView* collectionView_ = nullptr;
+    LocalLibraryViewModel* localLibraryViewModel_ = nullptr;
+    WebLibraryViewModel* webLibraryViewModel_ = nullptr;
+    DownloadViewModel* downloadViewModel_ = nullptr;
+    std::unique_ptr<ColumnLayout> columnLayout_;
+    std::unique_ptr<ListLayout> listLayout_;
+
+    std::vector<DisposablePtr> observeDispose_;
+    DisposablePtr amountObservation_;
+    DetailClosure videoDetailDidChanged_;
+};

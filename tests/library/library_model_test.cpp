@@ -1,0 +1,195 @@
+// The view models' common base on a real list widget: refresh reports, the download queue's
+// notice, rebinding, and the selection that never scrolls.
+#include "LibraryTestSupport.h"
+
+#include "MainWindow/Controller/LibraryViewModel.h"
+#include "MainWindow/Controller/LocalLibraryViewModel.h"
+#include "MainWindow/View/WQCollectionView.h"
+#include "platform/NotificationCenter.h"
+#include "shared/LocalVideoDBManager.h"
+
+#include <QPointer>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace librarytest;
+
+namespace {
+struct Reports {
+    std::vector<std::optional<QString>> signs;  // none: "no video"
+    void attach(LibraryViewModel& model) {
+        model.videoDetailDidChanged = [this](const std::optional<VideoDetail>& d) {
+            signs.push_back(d ? std::optional<QString>(d->sign) : std::nullopt);
+        };
+    }
+};
+
+void postReload(const QVariantMap& info) {
+    platform::NotificationCenter::defaultCenter().post(LibraryViewModel::reloadCollectionViewName(), info);
+}
+}
+
+using BaseModel = LibraryTest;
+
+TEST_F(BaseModel, EveryAssignmentPostsOnceAndReportsItemZeroOrNone) {
+    struct Case {
+        const char* name;
+        bool bound;
+        std::optional<int> count;  // none: no list
+        std::vector<std::optional<QString>> reports;
+    };
+    const Case cases[] = {
+        {"three videos", true, 3, {QStringLiteral("v0")}},
+        {"empty list", true, 0, {std::nullopt}},
+        {"no list", true, std::nullopt, {std::nullopt}},
+        {"unbound, three videos", false, 3, {}},
+        {"unbound, no list", false, std::nullopt, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WQCollectionView view;
+        LibraryViewModel model;
+        Reports reports;
+        reports.attach(model);
+        if (c.bound)
+            model.bind(&view);
+        AmountPosts posts;
+        model.setVideoList(c.count ? std::optional(videos(*c.count)) : std::nullopt);
+        drain();
+        EXPECT_EQ(posts.count, 1);
+        EXPECT_EQ(reports.signs, c.reports);
+        EXPECT_EQ(view.selectedRows(), (c.bound && c.count.value_or(0) > 0) ? std::vector<int>{0} : std::vector<int>{});
+    }
+}
+
+TEST_F(BaseModel, ReloadDataReportsTheKeptSelection) {
+    WQCollectionView view;
+    LibraryViewModel model;
+    model.bind(&view);
+    model.setVideoList(videos(5));
+    drain();
+    view.selectRow(3);
+    Reports reports;
+    reports.attach(model);
+    AmountPosts posts;
+    model.reloadData();
+    drain();
+    EXPECT_EQ(reports.signs, (std::vector<std::optional<QString>>{QStringLiteral("v3")}));
+    EXPECT_EQ(view.selectedRows(), std::vector<int>{3});
+    EXPECT_EQ(posts.count, 0);
+
+    model.setVideoList(std::vector<VideoDetail>{});
+    drain();
+    reports.signs.clear();
+    model.reloadData();
+    drain();
+    EXPECT_EQ(reports.signs, (std::vector<std::optional<QString>>{std::nullopt}));
+}
+
+TEST_F(BaseModel, TheReloadNoticeRefreshesOneRowNothingOrTheWholeList) {
+    LocalVideoDBManager& db = LocalVideoDBManager::shared();
+    for (const VideoDetail& v : videos(4))
+        ASSERT_EQ(db.insertVideo(v), LocalVideoDBManager::InsertResult::inserted);
+    WQCollectionView view;
+    LocalLibraryViewModel model;
+    model.bind(&view);
+    model.reloadVideos(true);
+    drain();
+    ASSERT_EQ(model.videoCount(), 4);
+    // A fifth row only a full reload can show.
+    ASSERT_EQ(db.insertVideo(video(QStringLiteral("late"))), LocalVideoDBManager::InsertResult::inserted);
+
+    struct Case {
+        const char* name;
+        QVariantMap info;
+        std::vector<int> refreshedRows;
+        int videosAfter;
+    };
+    const Case cases[] = {
+        {"listed sign", {{QStringLiteral("sign"), QStringLiteral("v2")}}, {2}, 4},
+        {"unknown sign", {{QStringLiteral("sign"), QStringLiteral("nope")}}, {}, 4},
+        {"sign that is no text", {{QStringLiteral("sign"), 2}}, {}, 5},
+        {"no user information", {}, {}, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
+        postReload(c.info);
+        drain();
+        EXPECT_EQ(model.videoCount(), c.videosAfter);
+        if (c.videosAfter == 4) {
+            EXPECT_EQ(resets.count() + inserts.count(), 0);
+            std::vector<int> rows;
+            for (const QList<QVariant>& args : changed)
+                rows.push_back(args.at(0).toModelIndex().row());
+            EXPECT_EQ(rows, c.refreshedRows);
+        } else {
+            EXPECT_GE(resets.count() + inserts.count(), 1);  // the database was read again
+        }
+    }
+}
+
+TEST_F(BaseModel, RebindingReleasesThePreviousModelCompletely) {
+    WQCollectionView view;
+    LibraryViewModel first, second;
+    first.bind(&view);
+    first.setVideoList(videos(3, QStringLiteral("a")));
+    drain();
+    QPointer<QItemSelectionModel> firstSelection = view.selectionModel();
+    second.bind(&view);
+    second.setVideoList(videos(2, QStringLiteral("b")));
+    drain();
+
+    EXPECT_EQ(first.collectionView(), nullptr);
+    EXPECT_EQ(second.collectionView(), &view);
+    EXPECT_TRUE(firstSelection.isNull());
+    EXPECT_EQ(view.model(), &second);
+
+    QSignalSpy firstChanged(&first, &QAbstractItemModel::dataChanged);
+    QSignalSpy secondChanged(&second, &QAbstractItemModel::dataChanged);
+    postReload({{QStringLiteral("sign"), QStringLiteral("a1")}});
+    postReload({{QStringLiteral("sign"), QStringLiteral("b1")}});
+    drain();
+    EXPECT_EQ(firstChanged.count(), 0);
+    EXPECT_EQ(secondChanged.count(), 1);
+
+    // The released model's refreshes only post; the list keeps the second model's selection.
+    Reports reports;
+    reports.attach(first);
+    AmountPosts posts;
+    view.selectRow(1);
+    first.setVideoList(videos(4, QStringLiteral("a")));
+    drain();
+    EXPECT_TRUE(reports.signs.empty());
+    EXPECT_EQ(posts.count, 1);
+    EXPECT_EQ(view.selectedRows(), std::vector<int>{1});
+    EXPECT_EQ(view.model()->rowCount(), 2);
+}
+
+TEST_F(BaseModel, SelectingItemZeroNeverScrollsAndAnAppendedPageKeepsItsPlace) {
+    WQCollectionView view;
+    ColumnLayout layout;
+    layout.columnCount = 4;
+    layout.itemHeight = 110;
+    view.setCollectionViewLayout(&layout);
+    view.resize(700, 400);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    LibraryViewModel model;
+    model.bind(&view);
+    model.setVideoList(videos(40));
+    drain();
+    view.setContentOffset(600);
+    ASSERT_EQ(view.contentOffset(), 600);
+
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    model.setVideoList(videos(80));  // the next page: the first 40 again plus 40 more
+    drain();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(model.rowCount(), 80);
+    EXPECT_EQ(view.contentOffset(), 600);
+    EXPECT_EQ(view.selectedRows(), std::vector<int>{0});
+}

@@ -1,0 +1,195 @@
+// The library screen: the tab switch table, the page counter, header clicks and the selection
+// forwarding, on the real widgets.
+#include "LibraryTestSupport.h"
+
+#include "MainWindow/Controller/DownloadViewModel.h"
+#include "MainWindow/Controller/LocalLibraryViewModel.h"
+#include "MainWindow/Controller/VideoLibraryViewController.h"
+#include "MainWindow/Controller/WebLibraryViewModel.h"
+#include "MainWindow/View/WQCollectionView.h"
+#include "shared/LocalVideoDBManager.h"
+#include "views/TabTitleView.h"
+
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QWheelEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+using namespace librarytest;
+
+using LibraryScreen = LibraryTest;
+
+TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
+    VideoLibraryViewController screen;
+    screen.view()->resize(900, 600);
+    screen.view()->show();
+    drain();
+    WQCollectionView* list = screen.collectionView();
+    EXPECT_EQ(list->boundModel(), screen.localLibraryViewModel());
+    EXPECT_TRUE(screen.localTab()->highlight);
+
+    struct Case {
+        const char* name;
+        TabTitleView* tab;
+        CollectionLayout* layout;
+        bool local, online, download;  // highlights
+        bool counterShown;
+        LibraryViewModel* bound;
+    };
+    const Case cases[] = {
+        {"online", screen.onlineTab(), screen.columnLayout(), false, true, false, true, screen.webLibraryViewModel()},
+        {"download", screen.downloadTab(), screen.listLayout(), false, false, true, false, screen.downloadViewModel()},
+        {"local", screen.localTab(), screen.columnLayout(), true, false, false, true, screen.localLibraryViewModel()},
+        {"online again", screen.onlineTab(), screen.columnLayout(), false, true, false, true, screen.webLibraryViewModel()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        screen.switchTab(c.tab);
+        drain();
+        EXPECT_EQ(list->collectionViewLayout(), c.layout);
+        EXPECT_EQ(screen.localTab()->highlight, c.local);
+        EXPECT_EQ(screen.onlineTab()->highlight, c.online);
+        EXPECT_EQ(screen.downloadTab()->highlight, c.download);
+        EXPECT_EQ(screen.pageStatus()->isVisible(), c.counterShown);
+        EXPECT_EQ(list->boundModel(), c.bound);
+        EXPECT_EQ(list->model(), c.bound);
+        for (LibraryViewModel* other : {static_cast<LibraryViewModel*>(screen.localLibraryViewModel()),
+                                        static_cast<LibraryViewModel*>(screen.webLibraryViewModel()),
+                                        static_cast<LibraryViewModel*>(screen.downloadViewModel())})
+            EXPECT_EQ(other->collectionView() != nullptr, other == c.bound);
+    }
+    // The footer room that the online list needs stays for the local tab, which shares the layout.
+    screen.switchTab(screen.localTab());
+    drain();
+    EXPECT_DOUBLE_EQ(screen.columnLayout()->footerHeight, 30.0);
+    EXPECT_DOUBLE_EQ(screen.listLayout()->itemHeight, 63.5);
+    EXPECT_EQ(screen.columnLayout()->columnCount, 4);
+}
+
+TEST_F(LibraryScreen, CounterReadsCountOverTheLargerTotal) {
+    VideoLibraryViewController screen;
+    screen.switchTab(screen.onlineTab());
+    drain();
+    WebLibraryViewModel* online = screen.webLibraryViewModel();
+    struct Case {
+        int loaded;
+        qint64 total;
+        const char* text;
+    };
+    for (const Case& c : {Case{24, 120, "24/120"}, Case{30, 0, "30/30"}, Case{0, 0, "0/0"}}) {
+        SCOPED_TRACE(c.text);
+        online->setTotalVideoCount(c.total);
+        online->setVideoList(videos(c.loaded));
+        drain();
+        EXPECT_EQ(screen.pageStatus()->text(), QString::fromLatin1(c.text));
+    }
+}
+
+TEST_F(LibraryScreen, CounterStaysHiddenWhenASearchLeavesTheDownloadTab) {
+    VideoLibraryViewController screen;
+    screen.view()->show();
+    screen.switchTab(screen.downloadTab());
+    screen.switchTabKeepingCounter(screen.onlineTab());
+    drain();
+    EXPECT_EQ(screen.collectionView()->boundModel(), screen.webLibraryViewModel());
+    EXPECT_FALSE(screen.pageStatus()->isVisible());
+    screen.switchTab(screen.localTab());
+    EXPECT_TRUE(screen.pageStatus()->isVisible());
+}
+
+TEST_F(LibraryScreen, HeaderClickOnTheCategoryControlOpensTheMenuInstead) {
+    VideoLibraryViewController screen;
+    screen.view()->resize(900, 600);
+    screen.view()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(screen.view()));
+    QSignalSpy menu(&screen, &VideoLibraryViewController::categoryMenuRequested);
+    screen.tabClicked(screen.onlineTab(), screen.categoryButton()->geometry().center());
+    EXPECT_EQ(menu.count(), 1);
+    EXPECT_TRUE(screen.localTab()->highlight);
+    // A real click on the header beside its controls shows the tab.
+    QTest::mouseClick(screen.onlineTab(), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_TRUE(screen.onlineTab()->highlight);
+    EXPECT_EQ(menu.count(), 1);
+    QTest::mouseClick(screen.categoryButton(), Qt::LeftButton);
+    EXPECT_EQ(menu.count(), 2);
+}
+
+TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
+    for (const VideoDetail& v : videos(3))
+        LocalVideoDBManager::shared().insertVideo(v);
+    VideoLibraryViewController screen;
+    std::vector<std::optional<QString>> shown;
+    screen.videoDetailDidChanged() = [&](const std::optional<VideoDetail>& d) {
+        shown.push_back(d ? std::optional(d->sign) : std::nullopt);
+    };
+    drain();
+    ASSERT_EQ(shown, (std::vector<std::optional<QString>>{QStringLiteral("v0")}));
+    screen.collectionView()->selectionModel()->select(screen.localLibraryViewModel()->index(2),
+                                                      QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(shown.size(), 1u);  // queued, not yet
+    drain();
+    EXPECT_EQ(shown.back(), std::optional(QStringLiteral("v2")));
+    screen.switchTab(screen.downloadTab());
+    drain();
+    EXPECT_EQ(shown.back(), std::nullopt);  // an empty download list shows no video
+}
+
+namespace {
+// Records the list's reports that the base ignores.
+struct RecordingModel : LibraryViewModel {
+    int ends = 0;
+    std::vector<std::optional<int>> rightClicks, doubleClicks;
+    void didEndScrolling() override { ++ends; }
+    void didRightClickItem(std::optional<int> row, QPoint) override { rightClicks.push_back(row); }
+    void didDoubleClickItem(std::optional<int> row) override { doubleClicks.push_back(row); }
+};
+}
+
+TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
+    WQCollectionView view;
+    ColumnLayout layout;
+    layout.columnCount = 4;
+    layout.itemHeight = 110;
+    view.setCollectionViewLayout(&layout);
+    view.resize(700, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    RecordingModel model;
+    model.bind(&view);
+    model.setVideoList(videos(30));
+    drain();
+
+    // Trackpad phases and momentum report nothing; a classic wheel step reports once.
+    const std::pair<Qt::ScrollPhase, int> phases[] = {{Qt::ScrollBegin, 0},    {Qt::ScrollUpdate, 0},
+                                                      {Qt::ScrollMomentum, 0}, {Qt::ScrollEnd, 0},
+                                                      {Qt::NoScrollPhase, 1}};
+    for (const auto& [phase, reports] : phases) {
+        const int before = model.ends;
+        QWheelEvent wheel(QPointF(50, 50), view.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(0, -20),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, phase, false);
+        QCoreApplication::sendEvent(view.viewport(), &wheel);
+        EXPECT_EQ(model.ends - before, reports) << phase;
+    }
+
+    view.setContentOffset(0);
+    drain();
+    const QPoint second = view.visualRect(model.index(1)).center();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, second);
+    EXPECT_EQ(view.selectedRows(), std::vector<int>{1});
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, second);
+    EXPECT_EQ(model.doubleClicks, (std::vector<std::optional<int>>{1}));
+    // Ctrl+click on the chosen item does not empty the selection.
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier, second);
+    EXPECT_EQ(view.selectedRows(), std::vector<int>{1});
+
+    // The menu key asks for the current item's menu, Enter acts like a double click.
+    view.setFocus();
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), view.mapToGlobal(QPoint()));
+    QCoreApplication::sendEvent(view.viewport(), &menuKey);
+    QTest::keyClick(&view, Qt::Key_Right);
+    QTest::keyClick(&view, Qt::Key_Return);
+    EXPECT_EQ(model.rightClicks, (std::vector<std::optional<int>>{1}));
+    EXPECT_EQ(model.doubleClicks, (std::vector<std::optional<int>>{1, 2}));
+}

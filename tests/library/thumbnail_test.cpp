@@ -1,0 +1,235 @@
+// Grid thumbnails against a loopback server: one load per sign, late pictures, cancellation,
+// the cache bound, addresses that need encoding, local files and the disk cache.
+#include "LibraryTestSupport.h"
+
+#include "MainWindow/Controller/ImageLoader.h"
+#include "MainWindow/Controller/LibraryViewModel.h"
+#include "MainWindow/View/WQCollectionView.h"
+#include "support/FileServing.h"
+#include "support/ServiceStandIn.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QDirIterator>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace librarytest;
+using testsupport::FileServing;
+using testsupport::ServiceStandIn;
+
+namespace {
+QString writePng(const QString& path, QColor colour, QSize size = QSize(64, 36)) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    EXPECT_TRUE(image.save(path, "PNG"));
+    return path;
+}
+
+class Thumbnails : public LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        ASSERT_TRUE(standIn.start());
+        loader = std::make_unique<ImageLoader>(dir.filePath(QStringLiteral("cache")));
+        model.setImageLoader(loader.get());
+        layout.columnCount = 4;
+        layout.itemHeight = 110;
+        view.setCollectionViewLayout(&layout);
+        view.resize(700, 400);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        model.bind(&view);
+    }
+    // Serves a coloured PNG under `name` and returns its address.
+    QString serve(const QString& name, QColor colour) {
+        files.addFile(name, writePng(dir.filePath(QString::number(qHash(name)) + QStringLiteral(".png")), colour));
+        return files.url(name);
+    }
+    int requestsFor(const QString& name) const {
+        int count = 0;
+        for (const auto& r : files.requests())
+            count += r.name == name;
+        return count;
+    }
+    QImage thumbnailOf(int row) const { return model.index(row).data(LibraryViewModel::ThumbnailRole).value<QImage>(); }
+
+    QTemporaryDir dir;
+    ServiceStandIn standIn;
+    FileServing files{standIn};
+    std::unique_ptr<ImageLoader> loader;
+    ColumnLayout layout;
+    WQCollectionView view;
+    LibraryViewModel model;
+};
+
+// Answers "/slow/<name>" after `delayMs` with the PNG, or never when the delay is negative.
+void addSlowRoute(ServiceStandIn& standIn, const QByteArray& png, int delayMs) {
+    standIn.addRoute(QStringLiteral("/slow/"), [png, delayMs](const testsupport::HttpRequest&, QTcpSocket* socket) {
+        if (delayMs < 0)
+            return;
+        QTimer::singleShot(delayMs, socket, [socket, png] {
+            ServiceStandIn::writeResponse(socket, 200, {{"Content-Type", "image/png"}}, png, true);
+        });
+    });
+}
+
+QByteArray pngBytes(QColor colour) {
+    QImage image(QSize(32, 18), QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+}
+
+TEST_F(Thumbnails, RowsOfOneSignShareOneLoadAndAllGetThePicture) {
+    const QString red = serve(QStringLiteral("red.png"), Qt::red);
+    const QString blue = serve(QStringLiteral("blue.png"), Qt::blue);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.setVideoList(std::vector<VideoDetail>{video(QStringLiteral("r"), {}, red), video(QStringLiteral("b"), {}, blue),
+                                                video(QStringLiteral("r"), {}, red)});
+    ASSERT_TRUE(waitUntil([&] { return model.imageCache().size() == 2; }));
+    drain();
+    EXPECT_EQ(requestsFor(QStringLiteral("red.png")), 1);
+    EXPECT_EQ(requestsFor(QStringLiteral("blue.png")), 1);
+    std::set<int> rows;
+    for (const QList<QVariant>& args : changed)
+        rows.insert(args.at(0).toModelIndex().row());
+    EXPECT_EQ(rows, (std::set<int>{0, 1, 2}));
+    // Filled to twice the cell's thumbnail area.
+    EXPECT_EQ(thumbnailOf(2).size(), view.thumbnailSize() * 2);
+    EXPECT_EQ(thumbnailOf(2).pixelColor(4, 4), QColor(Qt::red));
+    EXPECT_EQ(model.runningThumbnailCount(), 0);
+
+    // Painting the rows again loads nothing more.
+    view.viewport()->repaint();
+    drain();
+    EXPECT_EQ(files.requests().size(), 2);
+}
+
+TEST_F(Thumbnails, ALatePictureLandsOnTheRowsOfItsSignOnly) {
+    addSlowRoute(standIn, pngBytes(Qt::green), 400);
+    const QString slow = standIn.baseUrl() + QStringLiteral("/slow/x.png");
+    model.setVideoList(std::vector<VideoDetail>{video(QStringLiteral("x"), {}, slow), video(QStringLiteral("y"))});
+    ASSERT_TRUE(waitUntil([&] { return model.isLoadingThumbnail(QStringLiteral("x")); }));
+    // The list changes while the picture is on its way: another video now sits in row 0.
+    model.setVideoList(std::vector<VideoDetail>{video(QStringLiteral("z")), video(QStringLiteral("w")),
+                                                video(QStringLiteral("x"), {}, slow)});
+    ASSERT_TRUE(waitUntil([&] { return model.imageCache().contains(QStringLiteral("x")); }));
+    drain();
+    EXPECT_TRUE(thumbnailOf(0).isNull());  // no address: the placeholder, not another video's picture
+    EXPECT_TRUE(thumbnailOf(1).isNull());
+    EXPECT_EQ(thumbnailOf(2).pixelColor(2, 2), QColor(Qt::green));
+}
+
+TEST_F(Thumbnails, LeavingTheDisplayOrTheTabCancelsTheLoad) {
+    addSlowRoute(standIn, QByteArray(), -1);  // never answers
+    std::vector<VideoDetail> list = videos(60);
+    list[0].imgurl = standIn.baseUrl() + QStringLiteral("/slow/first.png");
+    list[59].imgurl = standIn.baseUrl() + QStringLiteral("/slow/last.png");
+    model.setVideoList(list);
+    ASSERT_TRUE(waitUntil([&] { return model.isLoadingThumbnail(QStringLiteral("v0")); }));
+    EXPECT_FALSE(model.isLoadingThumbnail(QStringLiteral("v59")));  // never on screen
+
+    view.setContentOffset(view.verticalScrollBar()->maximum());
+    ASSERT_TRUE(waitUntil([&] { return model.isLoadingThumbnail(QStringLiteral("v59")); }));
+    EXPECT_FALSE(model.isLoadingThumbnail(QStringLiteral("v0")));
+    EXPECT_EQ(model.runningThumbnailCount(), 1);
+
+    model.cancelThumbnailDownloads();
+    EXPECT_EQ(model.runningThumbnailCount(), 0);
+    QTest::qWait(100);
+    EXPECT_TRUE(model.imageCache().isEmpty());
+}
+
+TEST_F(Thumbnails, AddressesWithSpacesOrNonAsciiLettersLoadEncoded) {
+    struct Case {
+        QString name;
+        QColor colour;
+    };
+    const Case cases[] = {{QStringLiteral("with space.png"), Qt::yellow}, {QStringLiteral("grün bild.png"), Qt::cyan}};
+    std::vector<VideoDetail> list;
+    for (const Case& c : cases) {
+        serve(c.name, c.colour);
+        list.push_back(video(c.name, {}, files.url(c.name)));  // the raw text, as the service sends it
+    }
+    model.setVideoList(list);
+    ASSERT_TRUE(waitUntil([&] { return model.imageCache().size() == 2; }));
+    for (int row = 0; row < 2; ++row)
+        EXPECT_EQ(thumbnailOf(row).pixelColor(2, 2), cases[row].colour) << cases[row].name.toStdString();
+
+    struct UrlCase {
+        QString text;
+        std::optional<QString> encoded;
+    };
+    const UrlCase urls[] = {
+        {QStringLiteral("http://h/a b.png"), QStringLiteral("http://h/a%20b.png")},
+        {QStringLiteral("http://h/ü.png?x=1"), QStringLiteral("http://h/%C3%BC.png?x=1")},
+        {QStringLiteral("file:///tmp/t.png"), QStringLiteral("file:///tmp/t.png")},
+        {QStringLiteral("no scheme"), std::nullopt},
+        {QString(), std::nullopt},
+    };
+    for (const UrlCase& u : urls) {
+        const std::optional<QUrl> url = ImageLoader::looseUrl(u.text);
+        EXPECT_EQ(url ? std::optional(url->toString(QUrl::FullyEncoded)) : std::nullopt, u.encoded) << u.text.toStdString();
+    }
+}
+
+TEST_F(Thumbnails, TheCacheKeepsFiveHundredAndAlwaysTheNewest) {
+    struct Exposed : LibraryViewModel {
+        using LibraryViewModel::cacheThumbnail;
+    } cache;
+    QImage image(4, 4, QImage::Format_RGB32);
+    for (int i = 0; i < 501; ++i)
+        cache.cacheThumbnail(QStringLiteral("s%1").arg(i), image);
+    EXPECT_EQ(cache.imageCache().size(), 500);
+    EXPECT_TRUE(cache.imageCache().contains(QStringLiteral("s500")));
+    EXPECT_FALSE(cache.imageCache().contains(QStringLiteral("s0")));
+    // Replacing a kept picture evicts nothing.
+    cache.cacheThumbnail(QStringLiteral("s500"), image);
+    EXPECT_EQ(cache.imageCache().size(), 500);
+    EXPECT_TRUE(cache.imageCache().contains(QStringLiteral("s1")));
+}
+
+TEST_F(Thumbnails, LocalFilesSkipTheNetworkAndTheDiskCacheServesASecondPass) {
+    const QString local = writePng(dir.filePath(QStringLiteral("local thumb.png")), Qt::magenta);
+    const QString remote = serve(QStringLiteral("remote.png"), Qt::darkGreen);
+    model.setVideoList(std::vector<VideoDetail>{
+        video(QStringLiteral("l"), {}, QUrl::fromLocalFile(local).toString(QUrl::FullyEncoded)),
+        video(QStringLiteral("n"), {}, remote)});
+    ASSERT_TRUE(waitUntil([&] { return model.imageCache().size() == 2; }));
+    EXPECT_EQ(thumbnailOf(0).pixelColor(2, 2), QColor(Qt::magenta));
+    EXPECT_EQ(files.requests().size(), 1);
+
+    // A new loader on the same disk cache (as at the next launch) answers from the disk.
+    ImageLoader next(dir.filePath(QStringLiteral("cache")));
+    QImage second;
+    next.load(QUrl(remote), QSize(20, 10), [&](const QImage& image) { second = image; });
+    ASSERT_TRUE(waitUntil([&] { return !second.isNull(); }));
+    EXPECT_EQ(files.requests().size(), 1);
+    EXPECT_EQ(second.size(), QSize(40, 20));
+    // Only the remote picture is on disk.
+    int cached = 0;
+    QDirIterator it(dir.filePath(QStringLiteral("cache")), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++cached;
+    }
+    EXPECT_EQ(cached, 1);
+
+    // Cancelled tickets never call back; a failed address calls back with nothing.
+    bool called = false;
+    const ImageLoader::Ticket ticket = next.load(QUrl(remote), QSize(20, 10), [&](const QImage&) { called = true; });
+    next.cancel(ticket);
+    QImage failed(1, 1, QImage::Format_RGB32);
+    next.load(QUrl(files.url(QStringLiteral("missing.png"))), QSize(), [&](const QImage& image) { failed = image; });
+    ASSERT_TRUE(waitUntil([&] { return failed.isNull(); }));
+    EXPECT_FALSE(called);
+}
