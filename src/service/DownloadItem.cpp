@@ -120,6 +120,7 @@ void DownloadItem::startDownload(StatusHandler handler) {
     lastStatus = status;
     status = ItemStatus::downloading;
     statusChanged = std::move(handler);
+    emit statusDidChange(lastStatus, status);
     if (!started) {
         DownloadResponse response;
         response.transfer = transferNumber_;
@@ -148,6 +149,7 @@ bool DownloadItem::beginResumed(const ResumeData& data, const QString& partialPa
     if (!transfer_.partial.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     transfer_.offset = transfer_.partial.size();
+    downloadedSize = transfer_.offset;
     transfer_.etag = data.etag;
     transfer_.lastModified = data.lastModified;
     transfer_.total = data.total;
@@ -273,12 +275,18 @@ void DownloadItem::onReadyRead() {
 }
 
 void DownloadItem::onProgress(qint64 received, qint64 total) {
-    if (!downloadProgressHandler)
+    // The answer decides whether the kept bytes count (a 200 to a range request starts over).
+    QNetworkReply* reply = transfer_.reply;
+    checkHeaders();
+    if (reply != transfer_.reply || !transfer_.active)
         return;
     DownloadProgress progress;
     progress.completedUnitCount = transfer_.offset + received;
     progress.totalUnitCount = total >= 0 ? transfer_.offset + total : transfer_.total;
-    downloadProgressHandler(progress);
+    downloadedSize = progress.completedUnitCount;
+    if (downloadProgressHandler)
+        downloadProgressHandler(progress);
+    emit progressDidChange(progress);
 }
 
 void DownloadItem::onFinished() {
@@ -353,6 +361,7 @@ void DownloadItem::setStatus(ItemStatus now) {
     status = now;
     if (statusChanged)
         statusChanged(old, now);
+    emit statusDidChange(old, now);
 }
 
 void DownloadItem::pauseDownload() {

@@ -112,6 +112,13 @@ public:
     static constexpr int kFreshTimeoutMs = 10000;
     static constexpr int kResumedTimeoutMs = 60000;
 
+signals:
+    // Every status change, also the start of a transfer, which `statusChanged` does not hear.
+    void statusDidChange(ItemStatus old, ItemStatus now);
+    // Each progress step of a transfer, counting the bytes kept from before an interruption;
+    // `downloadedSize` already holds the new count.
+    void progressDidChange(const DownloadProgress& progress);
+
 private:
     struct Transfer {
         bool active = false;

@@ -111,6 +111,11 @@ DownloadManager::ItemPtr DownloadManager::makeItem(const VideoDetail& videoInfo,
         if (self)
             self->downloadCompleted(weak, response);
     });
+    DownloadItem* raw = item.get();
+    connect(raw, &DownloadItem::statusDidChange, this,
+            [this, raw](ItemStatus old, ItemStatus now) { emit downloadStatusChanged(raw, old, now); });
+    connect(raw, &DownloadItem::progressDidChange, this,
+            [this, raw](const DownloadProgress& progress) { emit downloadProgressed(raw, progress); });
     return item;
 }
 
@@ -166,6 +171,7 @@ void DownloadManager::addDownload(const VideoDetail& videoInfo) {
     const ItemPtr item = makeItem(videoInfo, std::nullopt);
     progressArray_.push_back(item);
     storeDownloadItemsAsync();
+    emit downloadAdded(item.get());
     enqueue(item);
     postReload(videoInfo.sign);
 }
@@ -190,6 +196,7 @@ void DownloadManager::removeDownload(const DownloadItem* item) {
     removed->discardTransfer();
     dropResumeFiles(*removed);
     storeDownloadItemsAsync();
+    emit downloadRemoved(removed.get());
     releaseSlot(removed.get());
     // The caller may be one of the item's own handlers: release it once they have returned.
     QMetaObject::invokeMethod(this, [removed] {}, Qt::QueuedConnection);
@@ -201,6 +208,12 @@ void DownloadManager::resumeDownload(qsizetype at) {
     const ItemPtr item = progressArray_[static_cast<size_t>(at)];
     item->setStatus(ItemStatus::wait);
     enqueue(item);
+}
+
+void DownloadManager::resumeItem(const DownloadItem* item) {
+    const auto it = findListed(item);
+    if (it != progressArray_.end())
+        resumeDownload(it - progressArray_.begin());
 }
 
 bool DownloadManager::isDownloading(const QString& sign) const {

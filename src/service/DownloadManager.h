@@ -43,6 +43,8 @@ public:
     // `wait` (told to the item's status closure) and queued again; an index outside the list
     // does nothing.
     void resumeDownload(qsizetype at);
+    // The same for that very item, wherever it stands in the list now; one not listed does nothing.
+    void resumeItem(const DownloadItem* item);
     // True when an item of the list, in any status, has this sign.
     bool isDownloading(const QString& sign) const;
 
@@ -59,6 +61,14 @@ public:
 
     static QString reloadNotificationName() { return QStringLiteral("reloadCollectionView.Notification"); }
     static QString updateVideoListName() { return QStringLiteral("UpdateVideoList"); }
+
+signals:
+    // A view follows the list through these, without polling. `downloadAdded` comes once the
+    // item is in `progressArray`, `downloadRemoved` once it has left it.
+    void downloadAdded(DownloadItem* item);
+    void downloadRemoved(const DownloadItem* item);
+    void downloadStatusChanged(DownloadItem* item, ItemStatus old, ItemStatus now);
+    void downloadProgressed(DownloadItem* item, const DownloadProgress& progress);
 
 private:
     void loadDownloadItems();

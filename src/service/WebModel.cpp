@@ -244,29 +244,34 @@ void WebModel::requestBaseInfo(BaseInfoCompletion completion) {
     });
 }
 
-void WebModel::requestVideoList(const VideoListRequest& request, VideoListCompletion completion) {
+void WebModel::requestVideoList(const VideoListRequest& request, VideoListCompletion completion, StaleReply stale) {
     setLatestRequest(request);
+    const quint64 generation = latestRequestGeneration_;
+    QPointer<WebModel> self(this);
     const QString payload = QString::fromUtf8(request.toJson());
-    postForm(Endpoint::Content, 502, payload, [completion](const Reply& reply) {
+    postForm(Endpoint::Content, 502, payload, [self, generation, stale, completion](const Reply& reply) {
+        if (stale == StaleReply::drop && (!self || self->latestRequestGeneration_ != generation))
+            return;
         if (completion)
             completion(decodeReply<VideoListResponse>(reply), reply.httpStatus);
     });
 }
 
-void WebModel::requestNextVideoPage(const VideoListRequest& request, NextPageCompletion completion) {
+void WebModel::requestNextVideoPage(const VideoListRequest& request, NextPageCompletion completion, StaleReply stale) {
     setLatestRequest(request);
     const quint64 generation = latestRequestGeneration_;
     QPointer<WebModel> self(this);
-    // Lower the raised page again, unless a newer request has replaced this one since.
-    auto rollBack = [self, generation] {
-        if (self && self->latestRequest_ && self->latestRequestGeneration_ == generation && self->latestRequest_->page > 1)
-            --self->latestRequest_->page;
-    };
+    auto isLatest = [self, generation] { return self && self->latestRequestGeneration_ == generation; };
     const QString payload = QString::fromUtf8(request.toJson());
-    postForm(Endpoint::Content, 502, payload, [rollBack, completion](const Reply& reply) {
+    postForm(Endpoint::Content, 502, payload, [self, isLatest, stale, completion](const Reply& reply) {
+        const bool latest = isLatest();
+        if (stale == StaleReply::drop && !latest)
+            return;
         const std::optional<VideoListResponse> decoded = decodeReply<VideoListResponse>(reply);
         if (!decoded) {
-            rollBack();
+            // Lower the raised page again, unless a newer request has replaced this one since.
+            if (latest && self->latestRequest_ && self->latestRequest_->page > 1)
+                --self->latestRequest_->page;
             if (completion)
                 completion(std::nullopt);
             return;

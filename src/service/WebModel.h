@@ -84,11 +84,17 @@ public:
 
     // 501. With a cached value the completion runs before this returns and nothing is sent.
     void requestBaseInfo(BaseInfoCompletion completion);
+    // Whether a video-list reply still reaches its completion after a newer video-list request
+    // was sent. A list on screen asks for `drop`, so a slow old reply never replaces the
+    // results of a newer search, category or refresh.
+    enum class StaleReply { deliver, drop };
     // 502, first page. Sets `latestRequest` first.
-    void requestVideoList(const VideoListRequest& request, VideoListCompletion completion);
+    void requestVideoList(const VideoListRequest& request, VideoListCompletion completion,
+                          StaleReply stale = StaleReply::deliver);
     // 502, further page (the caller has raised `latestRequest.page`). On failure the raised page
     // is lowered again, but only while `latestRequest` is still this request and above page 1.
-    void requestNextVideoPage(const VideoListRequest& request, NextPageCompletion completion);
+    void requestNextVideoPage(const VideoListRequest& request, NextPageCompletion completion,
+                              StaleReply stale = StaleReply::deliver);
     // 503.
     void reportDownloadStatus(qint64 vid, qint64 status, TextCompletion completion = {});
     // 504. May be called from any thread; the completion still runs on the main thread.

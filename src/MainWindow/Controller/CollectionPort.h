@@ -34,6 +34,9 @@ public:
     // Vertical scroll position in pixels.
     virtual int contentOffset() const = 0;
     virtual void setContentOffset(int offset) = 0;
+    // Height of everything that scrolls (the items and the footer) and of the part on screen.
+    virtual double contentHeight() const = 0;
+    virtual double visibleHeight() const = 0;
 
     // The picture painted behind the items ("empty_video_list", ...); empty for none.
     virtual void setContainerImage(const QString& name) = 0;

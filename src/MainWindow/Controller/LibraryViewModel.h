@@ -29,6 +29,7 @@ public:
         SignRole = Qt::UserRole + 1,  // QString
         ThumbnailRole,                // QImage, absent while none is loaded (the cell shows the placeholder)
         VideoRole,                    // VideoDetail as QVariant
+        BadgeRole,                    // QString: name of the picture over the thumbnail's corner, empty for none
     };
 
     // Posted (no user information) after every list refresh; the screen redraws its counter.

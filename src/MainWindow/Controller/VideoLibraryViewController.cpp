@@ -3,9 +3,13 @@
 #include "MainWindow/Controller/DownloadViewModel.h"
 #include "MainWindow/Controller/LocalLibraryViewModel.h"
 #include "MainWindow/Controller/WebLibraryViewModel.h"
+#include "MainWindow/View/DownloadItemCell.h"
+#include "MainWindow/View/VideoDetailView.h"
 #include "MainWindow/View/VideoItemCell.h"
+#include "MainWindow/View/WebLibraryRefreshSubView.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
+#include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "views/TabTitleView.h"
 
@@ -76,6 +80,11 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
     middle->addWidget(collectionViewContainer_, 1);
     detailPaneSlot_ = makeSlot(QStringLiteral("detailPaneSlot"), view_);
     middle->addWidget(detailPaneSlot_);
+    detailView_ = new VideoDetailView(detailPaneSlot_);
+    detailPaneSlot_->layout()->addWidget(detailView_);
+    detailView_->showPreview = [this](const QUrl& url) { emit previewRequested(url); };
+    detailView_->setDelegate(this);
+    collectionViewContainer_->installEventFilter(this);  // the overlay follows its size
     root->addLayout(middle, 1);
 
     nowPlayingSlot_ = makeSlot(QStringLiteral("nowPlayingSlot"), view_);
@@ -96,6 +105,8 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
 }
 
 VideoLibraryViewController::~VideoLibraryViewController() {
+    if (detailView_)
+        detailView_->setDelegate(nullptr);
     observeDispose_.clear();
     amountObservation_.reset();
 }
@@ -123,6 +134,11 @@ TabTitleView* VideoLibraryViewController::makeTab(const QString& objectName, con
 }
 
 bool VideoLibraryViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == collectionViewContainer_) {
+        if (event->type() == QEvent::Resize)
+            placeOverlay();
+        return QObject::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         auto* tab = qobject_cast<QWidget*>(watched);
@@ -171,6 +187,8 @@ WebLibraryViewModel* VideoLibraryViewController::webLibraryViewModel() {
     if (!webLibraryViewModel_) {
         webLibraryViewModel_ = new WebLibraryViewModel(this);
         webLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
+        webLibraryViewModel_->showPreview = [this](const QUrl& url) { emit previewRequested(url); };
+        connect(webLibraryViewModel_, &WebLibraryViewModel::overlayChanged, this, &VideoLibraryViewController::updateOverlay);
     }
     return webLibraryViewModel_;
 }
@@ -179,6 +197,9 @@ DownloadViewModel* VideoLibraryViewController::downloadViewModel() {
     if (!downloadViewModel_) {
         downloadViewModel_ = new DownloadViewModel(this);
         downloadViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
+        // Queued: the list drops its row widgets on the same reset first.
+        connect(downloadViewModel_, &QAbstractItemModel::modelReset, this, &VideoLibraryViewController::buildDownloadCells,
+                Qt::QueuedConnection);
     }
     return downloadViewModel_;
 }
@@ -243,6 +264,7 @@ void VideoLibraryViewController::showTab(Tab tab, bool touchCounter, bool load) 
         break;
     case Tab::download:
         downloadViewModel()->bind(list);
+        QMetaObject::invokeMethod(this, &VideoLibraryViewController::buildDownloadCells, Qt::QueuedConnection);
         if (load) {
             QPointer<DownloadViewModel> model(downloadViewModel());
             QMetaObject::invokeMethod(this, [model] {
@@ -284,8 +306,64 @@ void VideoLibraryViewController::authorClicked(const QString& author) {
 }
 
 void VideoLibraryViewController::downloadVideo(const VideoDetail& detail) {
-    DownloadManager::shared().addDownload(detail);
+    // No video is queued twice, and one in the library is not downloaded again.
+    if (DownloadManager::shared().isDownloading(detail.sign)) {
+        showDownloadList();
+        return;
+    }
+    if (!LocalVideoDBManager::shared().videoWithSign(detail.sign))
+        DownloadManager::shared().addDownload(detail);
     collectionView()->reloadData();
+}
+
+VideoDetailView* VideoLibraryViewController::detailView() const {
+    return detailView_.data();
+}
+
+void VideoLibraryViewController::updateOverlay() {
+    const auto& overlay = webLibraryViewModel()->overlay();
+    if (!overlay) {
+        if (refreshSubView_)
+            refreshSubView_->hide();
+        return;
+    }
+    if (!refreshSubView_) {
+        refreshSubView_ = new WebLibraryRefreshSubView(collectionViewContainer_);
+        const QPointer<WebLibraryViewModel> model(webLibraryViewModel());
+        refreshSubView_->refreshClosure = [model] {
+            if (model)
+                model->refreshLatestRequest();
+        };
+    }
+    refreshSubView_->setShowRefreshButton(overlay->showRefreshButton);
+    refreshSubView_->setTitle(overlay->title);
+    placeOverlay();
+    refreshSubView_->raise();
+    refreshSubView_->show();
+}
+
+void VideoLibraryViewController::placeOverlay() {
+    if (!refreshSubView_)
+        return;
+    // Centred across the list, its bottom edge 120 points above the list's bottom.
+    const QSize size = refreshSubView_->sizeHint().expandedTo(QSize(320, 0));
+    const QRect box = collectionViewContainer_->rect();
+    refreshSubView_->setGeometry(box.center().x() - size.width() / 2, box.bottom() + 1 - 120 - size.height(),
+                                 size.width(), size.height());
+}
+
+void VideoLibraryViewController::buildDownloadCells() {
+    WQCollectionView* list = collectionView();
+    if (!downloadViewModel_ || list->boundModel() != downloadViewModel_)
+        return;
+    for (int row = 0; row < downloadViewModel_->rowCount(); ++row) {
+        const QModelIndex index = downloadViewModel_->index(row);
+        if (list->indexWidget(index))
+            continue;
+        auto* cell = new DownloadItemCell(downloadViewModel_->itemAt(row), downloadViewModel_->queue());
+        cell->setAutoFillBackground(true);
+        list->setIndexWidget(index, cell);
+    }
 }
 
 void VideoLibraryViewController::setAsWallpaper(const QString& sign) {

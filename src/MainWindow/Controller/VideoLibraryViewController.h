@@ -15,6 +15,8 @@ class QLabel;
 class QToolButton;
 class QVBoxLayout;
 class TabTitleView;
+class VideoDetailView;
+class WebLibraryRefreshSubView;
 class WebLibraryViewModel;
 
 // The library screen, the main window's first content: three tab headers (local, online,
@@ -56,6 +58,9 @@ public:
     QWidget* nowPlayingSlot() const { return nowPlayingSlot_; }
     QWidget* bottomArea() const { return bottomArea_; }
     QWidget* onlineControlsSlot() const { return onlineControlsSlot_; }
+    // The detail pane in its slot, and the online list's overlay (none until first shown).
+    VideoDetailView* detailView() const;
+    WebLibraryRefreshSubView* refreshSubView() const { return refreshSubView_; }
 
     // Shows the tab of a header (local, online or download; anything else does nothing).
     void switchTab(QWidget* tab);
@@ -82,6 +87,9 @@ public:
 signals:
     // A click on the online header's category control.
     void categoryMenuRequested();
+    // The online list or the detail pane asks for a video's preview page (a web address); the
+    // main window shows it in its preview window, keeping that window's frame.
+    void previewRequested(const QUrl& url);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,6 +99,11 @@ private:
     std::optional<Tab> tabOf(QWidget* header) const;
     void showTab(Tab tab, bool touchCounter, bool load);
     void setHighlights(Tab tab);
+    // Shows, places or removes the overlay as the online model asks.
+    void updateOverlay();
+    void placeOverlay();
+    // One DownloadItemCell per row of the download tab, while it is shown.
+    void buildDownloadCells();
     TabTitleView* makeTab(const QString& objectName, const QString& title, QToolButton** titleButton);
 
     QWidget* view_;
@@ -105,6 +118,8 @@ private:
     QWidget* nowPlayingSlot_ = nullptr;
     QWidget* bottomArea_ = nullptr;
     QWidget* onlineControlsSlot_ = nullptr;
+    QPointer<VideoDetailView> detailView_;
+    WebLibraryRefreshSubView* refreshSubView_ = nullptr;
 
     WQCollectionView* collectionView_ = nullptr;
     LocalLibraryViewModel* localLibraryViewModel_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace VideoItemCellGeometry {
 namespace {
@@ -70,6 +71,13 @@ void VideoItemCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
     clip.addRoundedRect(QRectF(thumb), 4, 4);
     painter->setClipPath(clip);
     drawFilling(painter, thumb, image);
+    // The online list marks downloaded and downloading videos in the cover's top-right corner.
+    const QString badge = index.data(LibraryViewModel::BadgeRole).toString();
+    if (!badge.isEmpty()) {
+        const int side = std::min(28, thumb.height() / 2);
+        const QRect corner(thumb.right() + 1 - side, thumb.top(), side, side);
+        painter->drawImage(corner, libraryImage(badge, corner.size() * 2));
+    }
     painter->setClipping(false);
 
     const QRect titleArea = VideoItemCellGeometry::titleRect(option.rect);

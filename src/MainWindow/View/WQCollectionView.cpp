@@ -140,6 +140,15 @@ void WQCollectionView::setContentOffset(int offset) {
     verticalScrollBar()->setValue(offset);
 }
 
+double WQCollectionView::contentHeight() const {
+    // The scroll range already holds the footer's room (updateGeometries).
+    return verticalScrollBar()->maximum() + viewport()->height();
+}
+
+double WQCollectionView::visibleHeight() const {
+    return viewport()->height();
+}
+
 void WQCollectionView::setContainerImage(const QString& name) {
     if (containerImage_ == name)
         return;

@@ -55,6 +55,8 @@ public:
     void scrollToTop() override;
     int contentOffset() const override;
     void setContentOffset(int offset) override;
+    double contentHeight() const override;
+    double visibleHeight() const override;
     void setContainerImage(const QString& name) override;
     QString containerImage() const override { return containerImage_; }
     void footerChanged() override;
