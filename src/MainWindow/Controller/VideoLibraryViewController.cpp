@@ -102,6 +102,7 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
     localLibraryViewModel()->bind(collectionView());
     localLibraryViewModel()->reloadVideos(true);
     setHighlights(Tab::local);
+    setUpCatalogueControls();
 }
 
 VideoLibraryViewController::~VideoLibraryViewController() {
