@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   dbus dbus-x11 xvfb xauth x11-utils imagemagick curl
   fonts-dejavu-core
+  qt6-webengine-dev python3-pyatspi at-spi2-core
 )
 
 missing=()

@@ -7,21 +7,48 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <cerrno>
 #include <cmath>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
+namespace {
+// Holds the suite's sync lock for one scope. The kernel drops it when a process dies.
+class SyncLock {
+public:
+    explicit SyncLock(int fd) : fd_(fd) {
+        if (fd_ >= 0)
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {}
+    }
+    ~SyncLock() {
+        if (fd_ >= 0)
+            ::flock(fd_, LOCK_UN);
+    }
+    SyncLock(const SyncLock&) = delete;
+    SyncLock& operator=(const SyncLock&) = delete;
+
+private:
+    int fd_;
+};
+}  // namespace
+
 DefaultsSuite::DefaultsSuite(const QString& filePath) : path_(filePath) {
     QDir().mkpath(QFileInfo(filePath).absolutePath());
+    syncLockFd_ = ::open(QFile::encodeName(filePath + QStringLiteral(".sync")).constData(),
+                         O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     std::lock_guard lock(mutex_);
-    const FileStamp before = stampLocked();
+    const SyncLock syncLock(syncLockFd_);
     settings_ = std::make_unique<QSettings>(filePath, QSettings::IniFormat);  // reads the file
-    lastStamp_ = before;
-    rereadIfWrittenDuringReadLocked(before);
+    lastStamp_ = stampLocked();
 }
 
-DefaultsSuite::~DefaultsSuite() = default;
+DefaultsSuite::~DefaultsSuite() {
+    if (syncLockFd_ >= 0)
+        ::close(syncLockFd_);
+}
 
 DefaultsSuite& DefaultsSuite::standard() {
     static DefaultsSuite suite([] {
@@ -163,29 +190,19 @@ void DefaultsSuite::nudgeModificationTime(const QString& path) {
 }
 
 bool DefaultsSuite::synchronizeLocked() {
-    // The stamp is taken before the read: a write by the other process that lands after the
-    // read then differs from it and is read on the next call. Taken after, such a write would
-    // match the stamp and stay unseen until the file changed again.
-    const bool wrote = dirty_;
-    lastStamp_ = stampLocked();
+    const SyncLock syncLock(syncLockFd_);
+    // QSettings notices a change by size and millisecond time alone: a file rewritten within the
+    // same millisecond at the same size would keep our old view for good, and our next write
+    // would put the old keys back over the other program's. The nanosecond stamp sees it; moving
+    // the time on makes QSettings read the file for real.
+    const FileStamp now = stampLocked();
+    if (now != lastStamp_ && now.size == lastStamp_.size && now.mtimeNs / 1000000 == lastStamp_.mtimeNs / 1000000)
+        nudgeModificationTime(path_);
     settings_->sync();
     dirty_ = false;
-    // A sync that writes holds the file's lock, so no other write can land inside it.
-    if (!wrote)
-        rereadIfWrittenDuringReadLocked(lastStamp_);
-    return settings_->status() == QSettings::NoError;
-}
-
-void DefaultsSuite::rereadIfWrittenDuringReadLocked(const FileStamp& before) {
-    // QSettings reads the file, then notes its size and time. A write by the other program in
-    // between leaves the old view stamped as the new file: it is never read again, and our next
-    // write puts the old keys back over the other program's. So a file that changed during the
-    // read gets its time moved on (its content unchanged) and is read once more.
-    if (stampLocked() == before)
-        return;
-    nudgeModificationTime(path_);
+    // Under the lock nobody else writes: this is the file QSettings just read or wrote.
     lastStamp_ = stampLocked();
-    settings_->sync();
+    return settings_->status() == QSettings::NoError;
 }
 
 bool DefaultsSuite::synchronize() {

@@ -39,7 +39,8 @@ public:
     void setObject(const QString& key, const QVariant& value);
     void remove(const QString& key);
 
-    // Writes pending changes and re-reads the file, under the file's lock.
+    // Writes pending changes and re-reads the file. Every sync of every suite over the file
+    // holds one lock, so no other program's write lands between a read and its stamp.
     bool synchronize();
     // synchronize(), skipped when nothing is pending here and the file is the one last read
     // (same inode, size and modification time: QSettings replaces the file on every write).
@@ -56,10 +57,10 @@ private:
     // Moves the file's modification time on by one millisecond (content unchanged), so that every
     // QSettings over it reads it again at its next sync.
     static void nudgeModificationTime(const QString& path);
-    void rereadIfWrittenDuringReadLocked(const FileStamp& before);
     bool synchronizeLocked();
 
     const QString path_;
+    int syncLockFd_ = -1;  // "<file>.sync": flock'ed around every sync, by every process
     mutable std::mutex mutex_;
     std::unique_ptr<QSettings> settings_;
     bool dirty_ = true;

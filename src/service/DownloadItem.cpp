@@ -2,6 +2,7 @@
 
 #include "service/DownloadPaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -54,9 +55,10 @@ void DownloadItem::addCompletionHandler(ResponseHandler handler) {
 }
 
 QNetworkAccessManager* DownloadItem::sessionManager() {
-    if (!session_)
-        session_ = new QNetworkAccessManager(this);
-    return session_;
+    static QPointer<QNetworkAccessManager> session;
+    if (!session)
+        session = new QNetworkAccessManager(QCoreApplication::instance());
+    return session;
 }
 
 bool DownloadItem::isValidSign(const QString& sign) {
@@ -105,23 +107,31 @@ void DownloadItem::startDownload(StatusHandler handler) {
     request = nullptr;
     ++transferNumber_;
     bool started = false;
+    std::optional<DownloadResponse> complete;
     QString reason = QStringLiteral("no usable address");
     if (!isValidSign(videoInfo.sign)) {
         reason = QStringLiteral("the sign cannot name a file");
     } else {
         if (const auto resume = readResumeFile(cacheURL)) {
             const QFileInfo info(resume->partialPath);
-            if (info.isFile() && info.size() > 0)
+            if (info.isFile() && info.size() > 0 && info.size() == resume->data.total) {
+                // Received whole before (the verification did not end): verify it again.
+                complete = DownloadResponse{transferNumber_, true, QUrl::fromLocalFile(resume->partialPath),
+                                            resume->data, resume->partialPath, 0, QString()};
+            } else if (info.isFile() && info.size() > 0) {
                 started = beginResumed(resume->data, resume->partialPath);
+            }
         }
-        if (!started)
+        if (!started && !complete)
             started = beginFresh();
     }
     lastStatus = status;
     status = ItemStatus::downloading;
     statusChanged = std::move(handler);
     emit statusDidChange(lastStatus, status);
-    if (!started) {
+    if (complete) {
+        deliverLater(*complete);
+    } else if (!started) {
         DownloadResponse response;
         response.transfer = transferNumber_;
         response.errorString = reason;
@@ -175,6 +185,8 @@ bool DownloadItem::beginRequest(const QUrl& url, const ResumeData* resume) {
     transfer_.headersSeen = false;
     transfer_.httpStatus = 0;
     transfer_.writeFailed = false;
+    transfer_.rejected = false;
+    transfer_.replaceOnFirstByte = false;
     request = reply;
 
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
@@ -228,10 +240,19 @@ void DownloadItem::checkHeaders() {
             restartFresh();
             return;
         }
-        // Any other answer carries the whole body: what we held is worthless.
-        transfer_.partial.resize(0);
-        transfer_.offset = 0;
-        transfer_.resumed = false;
+        if (transfer_.httpStatus != 200) {
+            // An error (404, 5xx...) says nothing about the file: the kept bytes and their
+            // validators stay for a later resume.
+            transfer_.rejected = true;
+            return;
+        }
+        // The whole file instead of the rest: it replaces what we held once its body arrives.
+        transfer_.replaceOnFirstByte = true;
+        transfer_.replacement = {etag, lastModified, length};
+        return;
+    } else if (transfer_.httpStatus < 200 || transfer_.httpStatus >= 300) {
+        transfer_.rejected = true;  // an error page is no video
+        return;
     }
     transfer_.etag = etag;
     transfer_.lastModified = lastModified;
@@ -258,8 +279,13 @@ void DownloadItem::onReadyRead() {
         if (reply != transfer_.reply || !transfer_.active)
             return;  // the transfer was replaced by a fresh one
     }
+    if (transfer_.rejected) {
+        reply->skip(reply->bytesAvailable());
+        return;
+    }
     if (transfer_.writeFailed)
         return;
+    takeWholeFileInstead();
     // Straight from the reply's buffer to the file through one reused block.
     char block[64 * 1024];
     while (reply->bytesAvailable() > 0) {
@@ -272,6 +298,18 @@ void DownloadItem::onReadyRead() {
             return;
         }
     }
+}
+
+void DownloadItem::takeWholeFileInstead() {
+    if (!transfer_.replaceOnFirstByte || transfer_.reply->bytesAvailable() <= 0)
+        return;
+    transfer_.replaceOnFirstByte = false;
+    transfer_.partial.resize(0);
+    transfer_.offset = 0;
+    transfer_.resumed = false;
+    transfer_.etag = transfer_.replacement.etag;
+    transfer_.lastModified = transfer_.replacement.lastModified;
+    transfer_.total = transfer_.replacement.total;
 }
 
 void DownloadItem::onProgress(qint64 received, qint64 total) {
@@ -294,13 +332,17 @@ void DownloadItem::onFinished() {
     checkHeaders();
     if (reply != transfer_.reply || !transfer_.active)
         return;
-    if (!transfer_.writeFailed && reply->bytesAvailable() > 0) {
+    if (!transfer_.writeFailed && !transfer_.rejected && reply->bytesAvailable() > 0) {
+        takeWholeFileInstead();
         const QByteArray rest = reply->readAll();
         if (transfer_.partial.write(rest) != rest.size())
             transfer_.writeFailed = true;
     }
-    bool success = reply->error() == QNetworkReply::NoError && !transfer_.writeFailed;
+    bool success = reply->error() == QNetworkReply::NoError && !transfer_.writeFailed && !transfer_.rejected &&
+                   !transfer_.replaceOnFirstByte;
     QString errorString = transfer_.writeFailed ? QStringLiteral("cannot write the partial file") : reply->errorString();
+    if (transfer_.rejected || transfer_.replaceOnFirstByte)
+        errorString = QStringLiteral("HTTP status %1 without the file").arg(transfer_.httpStatus);
     if (success && transfer_.total >= 0 && transfer_.partial.size() != transfer_.total) {
         success = false;
         errorString = QStringLiteral("the transfer ended early");
@@ -329,12 +371,13 @@ DownloadResponse DownloadItem::finishTransfer(bool success, const QString& error
     transfer_.partial.close();
     detachReply();
 
-    if (response.success) {
-        response.fileURL = QUrl::fromLocalFile(path);
-        response.partialPath = path;
-    } else if (!transfer_.writeFailed && size > 0 && (!transfer_.etag.isEmpty() || !transfer_.lastModified.isEmpty())) {
-        response.resumeData = ResumeData{transfer_.url, QFileInfo(path).fileName(), transfer_.etag,
-                                         transfer_.lastModified, transfer_.total};
+    const bool validated = !transfer_.etag.isEmpty() || !transfer_.lastModified.isEmpty();
+    if (response.success || (!transfer_.writeFailed && size > 0 && validated)) {
+        if (validated)
+            response.resumeData = ResumeData{transfer_.url, QFileInfo(path).fileName(), transfer_.etag,
+                                             transfer_.lastModified, response.success ? size : transfer_.total};
+        if (response.success)
+            response.fileURL = QUrl::fromLocalFile(path);
         response.partialPath = path;
     } else if (!path.isEmpty()) {
         QFile::remove(path);  // nothing worth keeping

@@ -35,7 +35,9 @@ struct DownloadResponse {
     quint64 transfer = 0;               // number of the transfer that answers
     bool success = false;
     std::optional<QUrl> fileURL;        // success: the received file (a partial file, not yet verified)
-    std::optional<ResumeData> resumeData;  // failure: how to continue, when the bytes are worth keeping
+    // How to continue, when the bytes are worth keeping; after a success it names the whole file,
+    // so a quit during the verification resumes from it instead of fetching it again.
+    std::optional<ResumeData> resumeData;
     QString partialPath;                // the transfer's partial file, kept only while it is worth something
     int httpStatus = 0;                 // 0 when no reply arrived
     QString errorString;
@@ -80,7 +82,8 @@ public:
     void setStatus(ItemStatus now);
     // "DownloadVideo/<sign>.<mp4|mov>": where a verified file goes.
     QString downloadDestination() const;
-    QNetworkAccessManager* sessionManager();
+    // One network access manager for every item of the main thread (each costs a thread).
+    static QNetworkAccessManager* sessionManager();
 
     // Number of the transfer last started (0 before the first).
     quint64 currentTransfer() const { return transferNumber_; }
@@ -133,6 +136,12 @@ private:
         qint64 total = -1;
         int httpStatus = 0;
         bool writeFailed = false;
+        bool rejected = false;         // an error answer: its body is not the file
+        bool replaceOnFirstByte = false;  // a whole file answered a range: it replaces the kept bytes
+        struct {
+            QString etag, lastModified;
+            qint64 total = -1;
+        } replacement;  // that file's validators and size, taken with its first byte
     };
 
     bool beginFresh();
@@ -142,6 +151,8 @@ private:
     void checkHeaders();
     void restartFresh();
     void onReadyRead();
+    // A resumed 200 empties the partial file before its first byte is written.
+    void takeWholeFileInstead();
     void onProgress(qint64 received, qint64 total);
     void onFinished();
     DownloadResponse finishTransfer(bool success, const QString& errorString);
@@ -154,6 +165,5 @@ private:
     quint64 transferNumber_ = 0;
     Transfer transfer_;
     std::optional<DownloadResponse> pending_;  // a response waiting for its queued delivery
-    QNetworkAccessManager* session_ = nullptr;
     FatePtr fate_ = std::make_shared<Fate>();
 };

@@ -85,19 +85,26 @@ void DownloadManager::loadDownloadItems() {
         stored = decodeDownloadList(*bytes);
     for (const DownloadStore& record : stored)
         progressArray_.push_back(makeItem(record.videoInfo, record.cacheURL));
-    sweepUnreferencedPartials();
+    sweepUnreferencedResumeFiles();
 }
 
-void DownloadManager::sweepUnreferencedPartials() {
+void DownloadManager::sweepUnreferencedResumeFiles() {
+    // A kill between writing a descriptor and the list that names it leaves a stray one.
     QStringList referenced;
     for (const ItemPtr& item : progressArray_) {
+        if (const auto descriptor = ownResumeFile(item->cacheURL))
+            referenced.append(QFileInfo(*descriptor).fileName());
         if (const auto resume = readResumeFile(item->cacheURL))
             referenced.append(QFileInfo(resume->partialPath).fileName());
     }
     const QDir caches(downloadCachesDirectoryPath());
-    const QStringList partials = caches.entryList({QStringLiteral("*.part")}, QDir::Files);
-    for (const QString& name : partials) {
-        if (isPartialFileName(name) && !referenced.contains(name))
+    // The directory is shared: a descriptor is known by its name and by what it holds.
+    const auto isDescriptor = [&caches](const QString& name) {
+        const auto bytes = isResumeFileName(name) ? readSmallFile(caches.filePath(name), 64 * 1024) : std::nullopt;
+        return bytes && decodeResumeData(*bytes).has_value();
+    };
+    for (const QString& name : caches.entryList(QDir::Files)) {
+        if (!referenced.contains(name) && (isPartialFileName(name) || isDescriptor(name)))
             QFile::remove(caches.filePath(name));
     }
 }
@@ -127,7 +134,7 @@ void DownloadManager::enqueue(const ItemPtr& item) {
 }
 
 void DownloadManager::pump() {
-    if (pumping_)
+    if (pumping_ || cancelling_)
         return;  // the outer call goes on with the loop
     pumping_ = true;
     while (static_cast<int>(running_.size()) < kMaxConcurrentDownloads && !waiting_.empty()) {
@@ -177,11 +184,19 @@ void DownloadManager::addDownload(const VideoDetail& videoInfo) {
 }
 
 void DownloadManager::cancelAllDownloads() {
+    cancelling_ = true;
     const std::vector<ItemPtr> items = progressArray_;
     for (const ItemPtr& item : items) {
         if (const auto response = item->cancelNow())
             saveResumeData(item, *response);
+        if (item->status == ItemStatus::downloading)
+            item->setStatus(ItemStatus::error);  // frees its slot
+        else if (item->status == ItemStatus::wait)
+            item->setStatus(ItemStatus::pause);
     }
+    waiting_.clear();
+    running_.clear();  // also an item whose received file is still being verified
+    cancelling_ = false;
     writeListNow();
 }
 
@@ -281,6 +296,17 @@ void DownloadManager::saveResumeData(const ItemPtr& item, const DownloadResponse
     item->cacheURL = QUrl::fromLocalFile(descriptor);
 }
 
+void DownloadManager::saveReceivedFile(const ItemPtr& item, const DownloadResponse& response) {
+    if (!response.resumeData)
+        return;
+    const QString descriptor = unusedRandomFilePath(downloadCachesDirectoryPath());
+    if (!writeFileAtomically(descriptor, encodeResumeData(*response.resumeData)))
+        return;  // the verification goes on; only a quit during it costs a new transfer
+    deleteResumeFiles(item->cacheURL, response.partialPath);
+    item->cacheURL = QUrl::fromLocalFile(descriptor);
+    storeDownloadItemsAsync();
+}
+
 // ---- the end of a transfer ----
 
 void DownloadManager::downloadCompleted(const std::weak_ptr<DownloadItem>& weak, const DownloadResponse& response) {
@@ -294,6 +320,7 @@ void DownloadManager::downloadCompleted(const std::weak_ptr<DownloadItem>& weak,
         return;
     }
     if (response.success && response.fileURL && QFileInfo(response.fileURL->toLocalFile()).isFile()) {
+        saveReceivedFile(item, response);
         verifyDownloadedFile(item, response);
         return;
     }
@@ -368,11 +395,25 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
         if (fate->withdrawn || fate->entered) {
             QFile::remove(partialPath);
             result.outcome = fate->withdrawn ? FinishResult::withdrawn : FinishResult::settled;
+        } else if (const auto row = LocalVideoDBManager::shared().videoWithSign(record.sign);
+                   row && QFileInfo(QUrl(row->url).toLocalFile()).isFile()) {
+            // One file per sign: the library has this video already.
+            QFile::remove(partialPath);
+            result.outcome = FinishResult::alreadyInLibrary;
         } else {
             result.fileIsNew = !QFileInfo::exists(destination);
             if (!moveReplacing(partialPath, destination)) {
                 QFile::remove(partialPath);
                 result.outcome = FinishResult::moveFailed;
+            } else if (row) {
+                // The row's file is gone: the row names the new one.
+                result.outcome = LocalVideoDBManager::shared().updateVideoURL(record.sign, record.url)
+                                     ? FinishResult::repaired
+                                     : FinishResult::insertFailed;
+                if (result.outcome == FinishResult::repaired && fate->withdrawn) {
+                    undoFinish(destination, record.sign, result);
+                    result.outcome = FinishResult::withdrawn;
+                }
             } else {
                 using Insert = LocalVideoDBManager::InsertResult;
                 const Insert inserted = LocalVideoDBManager::shared().insertVideo(record);
@@ -423,7 +464,8 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
         return;  // an earlier transfer of this item already put the video in and told everyone
     const ItemPtr item = weak.lock();
     const bool listed = item && isListed(item.get()) && item->currentTransfer() == transfer;
-    if (result.outcome != FinishResult::inserted) {
+    const bool entered = result.outcome == FinishResult::inserted || result.outcome == FinishResult::repaired;
+    if (!entered && result.outcome != FinishResult::alreadyInLibrary) {
         if (result.outcome == FinishResult::moveFailed)
             platform::logLine(QStringLiteral("move error ") + destination);
         // A busy or broken database keeps the item, as `error`, with its file in the library
@@ -440,9 +482,11 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
             item->setStatus(ItemStatus::finish);
         removeDownload(item.get());
     }
+    postReload(std::nullopt);
+    if (!entered)
+        return;  // the library did not change
     // The row is in: the library and the desktop player hear of it only now.
     reportFinishedDownload(record.id);
-    postReload(std::nullopt);
     platform::DistributedNotificationCenter::defaultCenter().post(updateVideoListName());
 }
 

@@ -33,9 +33,9 @@ public:
 
     // Appends a new item, persists the list, queues it and posts the reload notice with its sign.
     void addDownload(const VideoDetail& videoInfo);
-    // Ends every running transfer now, saves its resume data and writes the list before
-    // returning, so a quit right after loses nothing. Statuses are left as they are.
-    // The programs call it when they are about to quit.
+    // Ends every running transfer now as failed (`error`, its slot freed), saves its resume data
+    // and writes the list before returning, so a quit right after loses nothing. Items still
+    // waiting are paused rather than started. The programs call it when they are about to quit.
     void cancelAllDownloads();
     // Removes that very item (identity), ends its transfer, deletes its resume and partial
     // files and persists the list. An item not in the list changes nothing.
@@ -72,7 +72,8 @@ signals:
 
 private:
     void loadDownloadItems();
-    void sweepUnreferencedPartials();
+    // Deletes partial files and resume descriptors that no listed item refers to.
+    void sweepUnreferencedResumeFiles();
     ItemPtr makeItem(const VideoDetail& videoInfo, const std::optional<QUrl>& cacheURL);
     void enqueue(const ItemPtr& item);
     void pump();
@@ -84,13 +85,19 @@ private:
     void handleFailure(const ItemPtr& item, const DownloadResponse& response);
     // Writes the resume descriptor and points `cacheURL` at it (deleting the one it replaces).
     void saveResumeData(const ItemPtr& item, const DownloadResponse& response);
+    // Before the verification: a descriptor of the whole received file, so that a quit while
+    // it runs verifies that file again at the next start instead of fetching it again.
+    void saveReceivedFile(const ItemPtr& item, const DownloadResponse& response);
     void verifyDownloadedFile(const ItemPtr& item, const DownloadResponse& response);
     void verificationDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& partialPath,
                           bool matched);
     void failReceivedFile(DownloadItem& item);
     // What a finish added to the library, so that a removal that overtook it can take it back.
     struct FinishResult {
-        enum Outcome { inserted, moveFailed, insertFailed, withdrawn, settled } outcome = inserted;
+        // `repaired`: a row of the sign named a file that was gone and now names this one;
+        // `alreadyInLibrary`: the row's own file is there, the new copy was deleted.
+        enum Outcome { inserted, repaired, alreadyInLibrary, moveFailed, insertFailed, withdrawn, settled } outcome =
+            inserted;
         bool fileIsNew = false;  // nothing was at the destination before the move
         bool rowIsNew = false;   // this finish's insert added the row (none of that sign was there)
     };
@@ -112,4 +119,5 @@ private:
     QThreadPool storeDownloadQueue_;                    // "StoreDownloadItem": one thread, in order
     QThreadPool verifyQueue_;                           // "successed": signs, moves, inserts
     bool pumping_ = false;
+    bool cancelling_ = false;  // no transfer starts while every transfer is being ended
 };

@@ -7,8 +7,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 constexpr const char* kInsert =
@@ -19,6 +23,7 @@ constexpr const char* kSelectAll = "select * from LocalVideos";
 constexpr const char* kSelectSign = "select * from LocalVideos where sign = ?";
 constexpr const char* kDeleteSign = "delete from LocalVideos where sign = ?";
 constexpr const char* kDeleteAll = "delete from LocalVideos";
+constexpr const char* kUpdateURL = "update LocalVideos set url = ? where sign = ?";
 
 constexpr int kBusyTimeoutMs = 3000;
 
@@ -125,9 +130,11 @@ private:
     std::array<int, 25> index_{};
 };
 
-// Copies the template when no file is at `path`. Qt copies through a temporary file and a
-// rename, so a failed copy leaves nothing behind; the copy of a resource is read-only and
-// has to be made writable.
+// Copies the template when no file is at `path`. The copy is written under another name with
+// its final mode and only then linked into place: the other program, opening the path at any
+// moment, finds nothing or the whole writable file (a read-only one would stay read-only for
+// that program's whole run). A link, unlike a rename, never replaces a file that the other
+// program placed first.
 void placeTemplate(const QString& path) {
     if (QFileInfo::exists(path))
         return;
@@ -135,12 +142,17 @@ void placeTemplate(const QString& path) {
     if (!QFile::exists(resource))
         qFatal("the database template is missing from the program");
     QFile source(resource);
-    if (!source.copy(path)) {
-        platform::logLine(QStringLiteral("copy error ") + source.errorString());
+    QTemporaryFile copy(path + QStringLiteral(".XXXXXX"));
+    const bool written = source.open(QIODevice::ReadOnly) && copy.open() && copy.write(source.readAll()) == source.size() &&
+                         copy.flush() && copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (!written) {
+        platform::logLine(QStringLiteral("copy error ") + (source.isOpen() ? copy.errorString() : source.errorString()));
         return;
     }
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                    QFileDevice::ReadOther);
+    ::fsync(copy.handle());
+    if (::link(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(path).constData()) != 0 && errno != EEXIST)
+        platform::logLine(QStringLiteral("copy error ") + QString::fromLocal8Bit(std::strerror(errno)));
 }
 }  // namespace
 
@@ -249,14 +261,21 @@ std::optional<VideoDetail> LocalVideoDBManager::videoWithSignLocked(const QStrin
     return last;
 }
 
-bool LocalVideoDBManager::execute(const char* sql, const QString* sign) {
+bool LocalVideoDBManager::execute(const char* sql, const QString* sign, const QString* url) {
     std::lock_guard lock(mutex_);
     Stmt stmt(db_, sql);
     if (!stmt.valid())
         return false;
+    int i = 1;
+    if (url)
+        stmt.bind(i++, *url);
     if (sign)
-        stmt.bind(1, *sign);
+        stmt.bind(i++, *sign);
     return stmt.run();
+}
+
+bool LocalVideoDBManager::updateVideoURL(const QString& sign, const QString& url) {
+    return execute(kUpdateURL, &sign, &url);
 }
 
 void LocalVideoDBManager::deleteVideoWithSign(const QString& sign) {

@@ -44,6 +44,8 @@ public:
     std::vector<VideoDetail> allVideos();
     // The last row with this sign, if any.
     std::optional<VideoDetail> videoWithSign(const QString& sign);
+    // Points the rows of this sign at another file (their own file is gone); true on success.
+    bool updateVideoURL(const QString& sign, const QString& url);
     // Logs "delete <sign> true|false".
     void deleteVideoWithSign(const QString& sign);
     // Logs "delete all true|false".
@@ -59,7 +61,7 @@ public:
 
 private:
     std::optional<VideoDetail> videoWithSignLocked(const QString& sign);
-    bool execute(const char* sql, const QString* sign);
+    bool execute(const char* sql, const QString* sign, const QString* url = nullptr);
 
     QString path_;
     sqlite3* db_ = nullptr;

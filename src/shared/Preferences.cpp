@@ -177,15 +177,19 @@ void Preferences::updateUserDefaultFromDisk() {
     suite_.synchronizeIfChanged();
 
     if (const qint64 v = suite_.integer(K::monitorArrange); v != monitorArrange_)
-        setMonitorArrange(v);
+        adopt(monitorArrange_, v, &Preferences::monitorArrangeChanged);
     if (const qint64 v = suite_.integer(K::screenIndex); v != screenIndex_)
-        setScreenIndex(v);
+        adopt(screenIndex_, v, &Preferences::screenIndexChanged);
     if (const qint64 v = suite_.integer(K::playModel); v != playModel_)
-        setPlayModel(v);
+        adopt(playModel_, v, &Preferences::playModelChanged);
 
     if (const std::optional<QString> stored = suite_.string(K::currentVideoSign); stored != playingVideoSign_) {
         // A removed key becomes the empty text here, and that text is written back.
-        setPlayingVideoSign(stored.value_or(QString()));
+        if (stored)
+            adopt(playingVideoSign_, stored, &Preferences::playingVideoSignChanged);
+        else
+            setPlayingVideoSign(QString());
+        // Choosing a video switches the player on and unpauses it: these are our own writes.
         if (!isOpenPlayer_)
             setIsOpenPlayer(true);
         if (!isPlaying_)
@@ -193,18 +197,18 @@ void Preferences::updateUserDefaultFromDisk() {
     }
 
     if (const float v = readVolume(); v != volume_)
-        setVolume(v);
+        adopt(volume_, v, &Preferences::volumeChanged);
     if (const bool v = suite_.boolean(K::mute); v != mute_)
-        setMute(v);
+        adopt(mute_, v, &Preferences::muteChanged);
     if (const bool v = suite_.boolean(K::alreadyImportVideo); v != alreadyImportVideo_)
-        setAlreadyImportVideo(v);
+        adopt(alreadyImportVideo_, v, &Preferences::alreadyImportVideoChanged);
     if (const bool v = suite_.boolean(K::isOpenPlayer); v != isOpenPlayer_) {
-        setIsOpenPlayer(v);
+        adopt(isOpenPlayer_, v, &Preferences::isOpenPlayerChanged);
         if (isOpenPlayer_)
             setIsPlaying(true);
     }
     if (const bool v = suite_.boolean(K::isPlaying); v != isPlaying_)
-        setIsPlaying(v);
+        adopt(isPlaying_, v, &Preferences::isPlayingChanged);
     if (const bool v = suite_.boolean(K::autolaunch); v != autolaunch_)
-        setAutolaunch(v);
+        adopt(autolaunch_, v, &Preferences::autolaunchChanged);
 }

@@ -74,6 +74,13 @@ signals:
 private:
     void assertMainThread() const;
     float readVolume() const;
+    // A value the re-read found in the suite: kept and told, not written back. Writing it back
+    // could put it over a newer value the other program wrote in the meantime.
+    template <typename T, typename Signal>
+    void adopt(T& field, const T& value, Signal changed) {
+        field = value;
+        emit(this->*changed)(value);
+    }
 
     platform::DefaultsSuite& suite_;
     QTimer* timer_ = nullptr;

@@ -1,7 +1,9 @@
 // The built programs as processes on this test's own session bus.
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
+#include "platform/DefaultsSuite.h"
 #include "platform/DistributedNotificationCenter.h"
+#include "shared/Preferences.h"
 #include "support/ProcessHelpers.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +108,9 @@ TEST(Processes, SecondHelperExitsAtOnce) {
 }
 
 TEST(Processes, MainProgramStartsTheHelperAndQuitsWithIt) {
+    // The first import is done, so the start-up starts the player at once.
+    Preferences::sharedDefaults().setBool(PreferencesKey::alreadyImportVideo, true);
+    Preferences::sharedDefaults().synchronize();
     QProcess main;
     startProgram(main, builtBin(QStringLiteral("Tavvel")));
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kMainName); }, 15000));

@@ -115,6 +115,38 @@ TEST_F(FinishTest, SignMismatchGivesErrorLeavesNoFileAndKeepsTheLibraryFile) {
     EXPECT_TRUE(reloads.back().isEmpty());  // the list shows the error
 }
 
+TEST_F(FinishTest, ASignAlreadyInTheLibraryKeepsOneFile) {
+    // The library has the video already (imported elsewhere); its file is there or was lost.
+    const QString sign = signOf(small);
+    const QString destination = QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4");
+    const QString imported = QDir(AppInfo::applicationSupport()).filePath(QStringLiteral("imported.mp4"));
+    for (const bool fileThere : {true, false}) {
+        SCOPED_TRACE(fileThere);
+        LocalVideoDBManager& database = LocalVideoDBManager::shared();
+        database.deleteVideoWithSign(sign);
+        VideoDetail row = video(sign, QUrl::fromLocalFile(imported).toString(QUrl::FullyEncoded), 77);
+        ASSERT_EQ(database.insertVideo(row), LocalVideoDBManager::InsertResult::inserted);
+        QFile::remove(imported);
+        if (fileThere)
+            writeFile(imported, "the imported copy");
+        updateCount = 0;
+
+        DownloadManager& m = launch();
+        m.addDownload(video(sign, files->url(QStringLiteral("small.mp4"))));
+        ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+        m.waitForVerifications();
+        spin(100);
+        const auto now = database.videoWithSign(sign);
+        ASSERT_TRUE(now);
+        EXPECT_EQ(database.allVideos().size(), 1u);
+        EXPECT_EQ(QUrl(now->url).toLocalFile(), fileThere ? imported : destination);
+        EXPECT_EQ(libraryFiles(), fileThere ? QStringList() : QStringList{sign + ".mp4"});
+        EXPECT_EQ(updateCount, fileThere ? 0 : 1);
+        EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+        QFile::remove(destination);
+    }
+}
+
 TEST_F(FinishTest, HostileSignNeverLeavesDownloadVideo) {
     const QString container = QDir(AppInfo::applicationSupport()).filePath(QStringLiteral(".."));
     DownloadManager& m = launch();

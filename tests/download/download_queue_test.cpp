@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 
 using namespace dltest;
 
@@ -139,6 +141,9 @@ TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     const ResumeData resume{QUrl(QStringLiteral("http://127.0.0.1:1/v.mp4")), QStringLiteral("Kept567890.part"),
                             QStringLiteral("\"tag\""), QString(), 100};
     touch(QStringLiteral("Desc123456"), encodeResumeData(resume));
+    // A descriptor written just before a kill, whose list never named it.
+    touch(QStringLiteral("Stray12345"), encodeResumeData(resume));
+    touch(QStringLiteral("Notes12345"), "a name like ours, not a descriptor");
     writeList(encodeDownloadList({DownloadStore{video(QStringLiteral("0123456789abcdef0123456789abcdef"),
                                                       QStringLiteral("http://127.0.0.1:1/v.mp4")),
                                                 QUrl::fromLocalFile(caches.filePath(QStringLiteral("Desc123456")))}}));
@@ -149,6 +154,45 @@ TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     EXPECT_TRUE(caches.exists(QStringLiteral("Kept567890.part")));
     EXPECT_TRUE(caches.exists(QStringLiteral("other-file.part")));
     EXPECT_TRUE(caches.exists(QStringLiteral("searchHistory")));
+    EXPECT_TRUE(caches.exists(QStringLiteral("Desc123456")));
+    EXPECT_FALSE(caches.exists(QStringLiteral("Stray12345")));
+    EXPECT_TRUE(caches.exists(QStringLiteral("Notes12345")));
+}
+
+TEST_F(DownloadTest, AFileReceivedWholeBeforeAQuitIsVerifiedWithoutFetchingItAgain) {
+    // The state a quit leaves while a received file is being verified.
+    const QString small = media(QStringLiteral("small.mp4"));
+    files->addFile(QStringLiteral("small.mp4"), small);
+    const QDir caches(downloadCachesDirectoryPath());
+    QFile::copy(small, caches.filePath(QStringLiteral("Whole12345.part")));
+    const ResumeData resume{QUrl(files->url(QStringLiteral("small.mp4"))), QStringLiteral("Whole12345.part"),
+                            QString::fromLatin1(files->etag(QStringLiteral("small.mp4"))), QString(),
+                            QFileInfo(small).size()};
+    QFile descriptor(caches.filePath(QStringLiteral("Desc123456")));
+    ASSERT_TRUE(descriptor.open(QIODevice::WriteOnly));
+    descriptor.write(encodeResumeData(resume));
+    descriptor.close();
+    writeList(encodeDownloadList({DownloadStore{video(signOf(small), files->url(QStringLiteral("small.mp4"))),
+                                                QUrl::fromLocalFile(descriptor.fileName())}}));
+
+    DownloadManager& m = launch();
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+    EXPECT_TRUE(files->requests().isEmpty());
+    EXPECT_EQ(libraryFiles(), QStringList{signOf(small) + ".mp4"});
+    EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+}
+
+TEST_F(DownloadTest, FailedItemsShareOneNetworkThread) {
+    auto threads = [] { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
+    DownloadManager& m = launch();
+    const auto before = threads();
+    for (int i = 0; i < 40; ++i)
+        m.addDownload(video(QStringLiteral("%1").arg(i, 32, 16, QLatin1Char('0')), files->url(QStringLiteral("none.mp4"))));
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(m.progressArray().begin(), m.progressArray().end(),
+                           [](const auto& it) { return it->status == S::error && !it->isTransferring(); });
+    }));
+    EXPECT_LE(threads() - before, 3);
 }
 
 TEST_F(DownloadTest, UnusableAddressOrSignEndsInErrorAndFreesTheSlot) {

@@ -125,8 +125,9 @@ TEST_F(TransferTest, QuittingMidTransferResumesAtTheNextLaunchWithoutRefetching)
     const auto it = addBig(m);
     ASSERT_TRUE(receivedAtLeast(400000));
     m.cancelAllDownloads();
-    // Everything is on disk when the call returns; the status is left as it was.
-    EXPECT_EQ(it->status, S::downloading);
+    // Everything is on disk when the call returns; the item ended as failed and freed its slot.
+    EXPECT_EQ(it->status, S::error);
+    EXPECT_EQ(m.runningCount(), 0);
     ASSERT_TRUE(it->cacheURL.has_value());
     const auto stored = decodeDownloadList(contents(downloadListPath()));
     ASSERT_EQ(stored.size(), 1u);
@@ -188,4 +189,57 @@ TEST_F(TransferTest, PauseAndImmediateResumeGiveOneCleanTransfer) {
     EXPECT_EQ(m.runningCount(), 0);
     EXPECT_EQ(contents(destination()), contents(big));
     EXPECT_TRUE(cacheFiles().isEmpty());
+}
+
+TEST_F(TransferTest, AnErrorAnswerToAResumeKeepsThePartialForTheNextResume) {
+    for (const int status : {404, 500, 503}) {
+        SCOPED_TRACE(status);
+        files->resetCounters();
+        files->setSpeedLimit(512 * 1024);
+        progress.clear();
+        DownloadManager& m = launch();
+        const auto it = addBig(m);
+        ASSERT_TRUE(receivedAtLeast(300000));
+        it->pauseDownload();
+        ASSERT_TRUE(waitUntil([&] { return it->cacheURL.has_value(); }));
+        const auto [partial, kept] = partialOf(it);
+        ASSERT_GT(kept, 0);
+        const QByteArray keptBytes = contents(partial);
+
+        files->setErrorStatus(status);
+        m.resumeDownload(0);
+        ASSERT_TRUE(waitForStatus(it, S::error));
+        EXPECT_EQ(m.runningCount(), 0);
+        ASSERT_TRUE(it->cacheURL.has_value());
+        EXPECT_EQ(partialOf(it), std::make_pair(partial, kept));
+        EXPECT_EQ(contents(partial), keptBytes);
+
+        files->setErrorStatus(0);
+        files->setSpeedLimit(0);
+        m.resumeDownload(0);
+        ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+        EXPECT_EQ(files->requests().back().status, 206);
+        EXPECT_EQ(files->requests().back().firstByte, kept);
+        EXPECT_EQ(files->requests().back().plannedBytes, QFileInfo(big).size() - kept);  // only the rest
+        EXPECT_EQ(contents(destination()), contents(big));
+        EXPECT_TRUE(cacheFiles().isEmpty());
+        QFile::remove(destination());
+    }
+}
+
+TEST_F(TransferTest, A206FromTheWrongOffsetIsNotAppended) {
+    DownloadManager& m = launch();
+    const auto it = addBig(m);
+    ASSERT_TRUE(receivedAtLeast(300000));
+    it->pauseDownload();
+    ASSERT_TRUE(waitUntil([&] { return it->cacheURL.has_value(); }));
+    files->setRangeShift(-1000);
+    files->setSpeedLimit(0);
+    m.resumeDownload(0);
+    ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+    const auto served = files->requests();
+    ASSERT_EQ(served.size(), 3);
+    EXPECT_EQ(served[1].status, 206);
+    EXPECT_TRUE(served[2].range.isEmpty());
+    EXPECT_EQ(contents(destination()), contents(big));
 }

@@ -95,3 +95,22 @@ TEST_F(ServiceTest, NewClientAsksForTheGuideTwoSecondsLater) {
     EXPECT_LT(elapsed.elapsed(), 6000);  // a loaded machine may run late, never early
     EXPECT_EQ(only().code, 214);
 }
+
+TEST_F(ServiceTest, MidnightTimerKeepsCheckingTheWallClockByItself) {
+    WebModel timed(true);
+    const auto fire = timed.midnightFireDate();
+    ASSERT_TRUE(fire);
+    QDateTime clock = fire->addMSecs(-300);
+    timed.setClockForTesting([&clock] { return clock; });
+    const auto heartbeats = [this] {
+        int n = 0;
+        for (const auto& request : standIn.requests())
+            n += request.code == 21;
+        return n;
+    };
+    timed.checkMidnightTimer();  // not yet: the timer is armed for the rest
+    QTest::qWait(400);
+    clock = *fire;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heartbeats() == 1; }, 3000));
+    EXPECT_EQ(timed.midnightFireDate(), fire->addDays(1));
+}

@@ -1,13 +1,17 @@
 // Two real processes over one settings file and one session bus.
+#include "platform/DefaultsSuite.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "shared/Disposable.h"
 #include "shared/Preferences.h"
 #include "support/ProcessHelpers.h"
+#include "SettingsChurn.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QFile>
 #include <QTest>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
@@ -81,4 +85,65 @@ TEST(CrossProcess, DistributedNotificationReachesAnotherProcess) {
     EXPECT_TRUE(waitForLine(listener, "got com.zembo.tavvel.mac.ter", 2000));
     listener.kill();
     listener.waitForFinished();
+}
+
+TEST(CrossProcess, RapidWritesOfTheOtherProgramAreNeverPutBack) {
+    // The other program writes a value every 2 ms while this one re-reads as often as it can:
+    // whatever the pass read, its last write must stand, here and in the file.
+    Preferences& p = Preferences::shared();
+    for (int round = 0; round < 5; ++round) {
+        const qint64 from = round * 100 + 1, to = round * 100 + 40;
+        QProcess child;
+        testsupport::startChild(child, SETTINGS_CHILD,
+                                {"count", "ScreenIndex", QString::number(from), QString::number(to), "2"});
+        ASSERT_TRUE(child.waitForStarted());
+        while (child.state() != QProcess::NotRunning) {
+            p.updateUserDefaultFromDisk();
+            child.waitForFinished(1);
+        }
+        p.updateUserDefaultFromDisk();
+        EXPECT_EQ(p.screenIndex(), to) << "round " << round;
+        QFile file(Preferences::sharedDefaults().filePath());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().contains("ScreenIndex=" + QByteArray::number(to))) << "round " << round;
+    }
+}
+
+TEST(CrossProcess, TwoProgramsChangingAtOnceLoseNoFinalValue) {
+    // Both programs change random keys for a while (4 s here; bench/settings runs it for 60 s).
+    const int seconds = qEnvironmentVariableIsSet("TAVVEL_SETTINGS_RUN_SECONDS")
+                            ? qEnvironmentVariableIntValue("TAVVEL_SETTINGS_RUN_SECONDS")
+                            : 4;
+    const qint64 ms = qint64(seconds) * 1000;
+    Preferences& p = Preferences::shared();
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QProcess child;
+    testsupport::startChild(child, SETTINGS_CHILD, {"churn", QString::number(ms), QString::number(seed + 1)});
+    ASSERT_TRUE(child.waitForStarted());
+    std::vector<settingschurn::Write> writes;
+    const settingschurn::Churn churn(p, seed, ms, [&](const settingschurn::Write& w) { writes.push_back(w); }, [] {});
+    // The child prints its finals three seconds after its last write; by then both have passed.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return child.state() == QProcess::NotRunning; }, int(ms) + 15000));
+    std::map<QString, QString> childFinal;
+    for (const QString& line : QString::fromUtf8(child.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith(QLatin1String("final ")))
+            childFinal[line.section(u' ', 1, 1)] = line.section(u' ', 2, 2);
+        else
+            writes.push_back(settingschurn::parseWrite(1, line));
+    }
+    const auto acceptable = settingschurn::acceptableFinals(writes);
+    int lost = 0;
+    for (const auto& key : settingschurn::keys()) {
+        const QString name = QString::fromLatin1(key.name);
+        if (!acceptable.count(name))
+            continue;
+        const QStringList& ok = acceptable.at(name);
+        const bool here = ok.contains(key.value(p)), there = ok.contains(childFinal[name]);
+        lost += !here || !there;
+        EXPECT_TRUE(here && there) << key.name << ": here " << key.value(p).toStdString() << ", there "
+                                   << childFinal[name].toStdString() << ", expected one of "
+                                   << ok.join(u',').toStdString();
+    }
+    std::printf("settings two programs %d s: %zu writes, %d of %zu final values lost\n", seconds, writes.size(), lost,
+                acceptable.size());
 }

@@ -2,11 +2,15 @@
 #include "shared/Preferences.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cmath>
+#include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace K = PreferencesKey;
 
@@ -30,6 +34,31 @@ protected:
         else
             other.remove(key);
         other.sync();
+    }
+    // Notifications of all ten properties while `action` runs.
+    int notificationsDuring(const std::function<void()>& action) {
+        int count = 0;
+        QObject context;
+        for (auto connectTo : {&connectSignal<&Preferences::monitorArrangeChanged>, &connectSignal<&Preferences::screenIndexChanged>,
+                               &connectSignal<&Preferences::playModelChanged>, &connectSignal<&Preferences::playingVideoSignChanged>,
+                               &connectSignal<&Preferences::volumeChanged>, &connectSignal<&Preferences::muteChanged>,
+                               &connectSignal<&Preferences::alreadyImportVideoChanged>, &connectSignal<&Preferences::isOpenPlayerChanged>,
+                               &connectSignal<&Preferences::isPlayingChanged>, &connectSignal<&Preferences::autolaunchChanged>})
+            connectTo(*prefs, context, count);
+        action();
+        return count;
+    }
+    template <auto signal>
+    static void connectSignal(Preferences& p, QObject& context, int& count) {
+        QObject::connect(&p, signal, &context, [&count] { ++count; });
+    }
+    // The file's bytes and its nanosecond modification time: any write changes one of them.
+    std::pair<QByteArray, qint64> fileState() const {
+        QFile f(suite->filePath());
+        f.open(QIODevice::ReadOnly);
+        struct stat st {};
+        ::stat(QFile::encodeName(suite->filePath()).constData(), &st);
+        return {f.readAll(), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
     }
     std::unique_ptr<Preferences> prefs;
 };
@@ -74,6 +103,57 @@ TEST_F(PreferencesTest, IdlePassCallsNoSetter) {
     p.updateUserDefaultFromDisk();
     p.updateUserDefaultFromDisk();
     EXPECT_EQ(sign.count() + open.count() + playing.count() + volume.count() + arrange.count() + autolaunch.count(), 0);
+}
+
+TEST_F(PreferencesTest, IdlePassWritesNothingAndTellsNobody) {
+    Preferences& p = make();
+    p.setPlayingVideoSign(QStringLiteral("abc"));
+    p.setScreenIndex(3);
+    p.setAlreadyImportVideo(true);
+    p.setAutolaunch(false);
+    p.updateUserDefaultFromDisk();  // flushes the two setters that do not synchronize
+    const auto before = fileState();
+    EXPECT_EQ(notificationsDuring([&] {
+                  for (int pass = 0; pass < 3; ++pass)
+                      p.updateUserDefaultFromDisk();
+              }),
+              0);
+    EXPECT_EQ(fileState(), before);
+}
+
+TEST_F(PreferencesTest, OtherProgramsValuesAreTakenInWithoutBeingWrittenBack) {
+    Preferences& p = make();
+    writeFromOutside(K::screenIndex, 4);
+    writeFromOutside(K::volume, 0.25);
+    writeFromOutside(K::autolaunch, false);
+    const auto before = fileState();
+    EXPECT_EQ(notificationsDuring([&] { p.updateUserDefaultFromDisk(); }), 3);
+    EXPECT_EQ(p.screenIndex(), 4);
+    EXPECT_FLOAT_EQ(p.volume(), 0.25f);
+    EXPECT_FALSE(p.autolaunch());
+    // A write here could land over a newer value the other program wrote since the read.
+    EXPECT_EQ(fileState(), before);
+}
+
+TEST_F(PreferencesTest, FileRewrittenAtTheSameSizeWithinTheSameMillisecondIsReadAgain) {
+    Preferences& p = make();
+    p.setScreenIndex(1);
+    p.updateUserDefaultFromDisk();
+    // The other program's write: same size, new file, the very same modification time.
+    struct stat old {};
+    ASSERT_EQ(::stat(QFile::encodeName(suite->filePath()).constData(), &old), 0);
+    QByteArray bytes = fileState().first;
+    ASSERT_TRUE(bytes.contains("ScreenIndex=1"));
+    bytes.replace("ScreenIndex=1", "ScreenIndex=7");
+    QSaveFile rewrite(suite->filePath());
+    ASSERT_TRUE(rewrite.open(QIODevice::WriteOnly));
+    rewrite.write(bytes);
+    ASSERT_TRUE(rewrite.commit());
+    const timespec times[2] = {old.st_atim, old.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(suite->filePath()).constData(), times, 0), 0);
+
+    p.updateUserDefaultFromDisk();
+    EXPECT_EQ(p.screenIndex(), 7);
 }
 
 TEST_F(PreferencesTest, SettingTheSameValueTwiceNotifiesTwice) {

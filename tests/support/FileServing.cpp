@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <optional>
@@ -23,6 +24,8 @@ struct FileServing::State {
     std::map<QString, Entry> files;
     qint64 bytesPerSecond = 0;
     qint64 failAfter = -1;
+    int errorStatus = 0;
+    qint64 rangeShift = 0;
     QList<ServedFileRequest> served;
     std::atomic<qint64> bytesSent{0};
 };
@@ -142,6 +145,8 @@ FileServing::FileServing(ServiceStandIn& standIn, const QString& prefix)
         State::Entry entry;
         qint64 bytesPerSecond = 0;
         qint64 failAfter = -1;
+        int errorStatus = 0;
+        qint64 rangeShift = 0;
         bool known = false;
         {
             QMutexLocker lock(&state->mutex);
@@ -152,15 +157,18 @@ FileServing::FileServing(ServiceStandIn& standIn, const QString& prefix)
             }
             bytesPerSecond = state->bytesPerSecond;
             failAfter = state->failAfter;
+            errorStatus = state->errorStatus;
+            rangeShift = state->rangeShift;
         }
         const QFileInfo info(entry.path);
-        if (request.method != "GET" || !known || !info.isFile()) {
-            record.status = 404;
+        if (request.method != "GET" || !known || !info.isFile() || errorStatus != 0) {
+            record.status = errorStatus != 0 ? errorStatus : 404;
             {
                 QMutexLocker lock(&state->mutex);
                 state->served.append(record);
             }
-            ServiceStandIn::writeResponse(socket, 404, {{"Content-Type", "text/plain"}}, "not found\n", true);
+            ServiceStandIn::writeResponse(socket, record.status, {{"Content-Type", "text/plain"}},
+                                          ServiceStandIn::reasonPhrase(record.status) + '\n', true);
             return;
         }
         const qint64 size = info.size();
@@ -183,7 +191,7 @@ FileServing::FileServing(ServiceStandIn& standIn, const QString& prefix)
                     status = 416;
                 } else {
                     status = 206;
-                    first = range->first;
+                    first = std::clamp(range->first + rangeShift, qint64(0), size - 1);
                     const qint64 last = range->second < 0 ? size - 1 : std::min(range->second, size - 1);
                     count = last - first + 1;
                 }
@@ -247,6 +255,16 @@ void FileServing::setSpeedLimit(qint64 bytesPerSecond) {
 void FileServing::setFailAfter(qint64 bytes) {
     QMutexLocker lock(&state_->mutex);
     state_->failAfter = bytes;
+}
+
+void FileServing::setErrorStatus(int status) {
+    QMutexLocker lock(&state_->mutex);
+    state_->errorStatus = status;
+}
+
+void FileServing::setRangeShift(qint64 bytes) {
+    QMutexLocker lock(&state_->mutex);
+    state_->rangeShift = bytes;
 }
 
 qint64 FileServing::bytesSent() const {

@@ -17,7 +17,7 @@ struct ServedFileRequest {
     QString name;
     QByteArray range;    // the Range header as sent, empty when none
     QByteArray ifRange;  // the If-Range header as sent, empty when none
-    int status = 0;      // 200, 206, 404 or 416
+    int status = 0;      // 200, 206, 416 or an error status
     qint64 firstByte = 0;
     qint64 plannedBytes = 0;  // body bytes the answer announced
 };
@@ -41,6 +41,10 @@ public:
     void setSpeedLimit(qint64 bytesPerSecond);
     // Each later answer closes its connection after this many body bytes (-1: never).
     void setFailAfter(qint64 bytes);
+    // Each later request is answered with this error status and a short text (0: served).
+    void setErrorStatus(int status);
+    // Each later 206 starts this many bytes away from the asked start, and says so.
+    void setRangeShift(qint64 bytes);
 
     // Body bytes handed to connections since the start or the last reset.
     qint64 bytesSent() const;

@@ -1,0 +1,34 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Crash reports of Tavvel: one text file per uncaught exception or fatal signal, in
+// "<own caches folder>/Crash", uploaded and deleted at the next start.
+namespace crash {
+struct Report {
+    QString name;                      // the exception's type, or the signal's name
+    std::optional<QString> userInfo;   // "(null)" when absent
+    std::optional<QString> shortVersion;
+    std::optional<QString> build;
+    QString reason;                    // what() of the exception
+    QStringList symbols;               // the call stack, innermost first
+};
+
+// The four blocks, each followed by a blank line, then the symbols joined by line feeds.
+QString formatReport(const Report& report);
+// Seconds since 1970 rounded to whole seconds, "<n>.txt".
+QString fileName(double secondsSince1970);
+// The crash folder; empty when there is no caches folder.
+QString directory();
+// Writes the report atomically into `dir` (made when missing), named after `secondsSince1970`.
+// False on failure, which nothing reports further.
+bool writeReport(const QString& dir, const Report& report, double secondsSince1970);
+
+// Writes a report for the exception being handled now (or a bare terminate), then ends the
+// process as the runtime would. Installed with std::set_terminate.
+[[noreturn]] void handler();
+// Installs `handler` and the fatal-signal writer. The folder, the version and the file's head
+// are prepared here, so the signal path only opens, writes and renames.
+void installHandler();
+}
