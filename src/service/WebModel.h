@@ -82,7 +82,8 @@ public:
     using HeartbeatCompletion = std::function<void(const std::optional<HeartbeatResponse>&)>;
     using CrashUploadCompletion = std::function<void(const std::optional<QString>& reply, bool finished)>;
 
-    // 501. With a cached value the completion runs before this returns and nothing is sent.
+    // 501. With a cached value the completion runs before this returns and nothing is sent; a
+    // call while a request is on its way waits for that one's answer instead of sending another.
     void requestBaseInfo(BaseInfoCompletion completion);
     // Whether a video-list reply still reaches its completion after a newer video-list request
     // was sent. A list on screen asks for `drop`, so a slow old reply never replaces the
@@ -170,6 +171,7 @@ private:
     std::optional<HeartbeatResponse> heartbeatResponse_;
     qint64 ct_ = 0;
     std::optional<BaseInfoResponse> baseInfo_;
+    std::vector<BaseInfoCompletion> baseInfoWaiting_;  // non-empty while a 501 is on its way
     QNetworkAccessManager* sessionManager_ = nullptr;
     GuideModelPtr guideModel_;
 

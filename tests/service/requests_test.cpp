@@ -287,6 +287,16 @@ TEST_F(ServiceTest, CachedBaseInfoCompletesAtOnceAndSendsNothing) {
     EXPECT_EQ(standIn.requestCount(), 1);
 }
 
+TEST_F(ServiceTest, BaseInfoAskedTwiceAtOnceSendsOneRequest) {
+    standIn.setReply(501, ScriptedReply::encrypted(envelope(R"({"cate":[],"hottags":["a"],"hotkey":[]})")).delayed(100));
+    int answered = 0;
+    for (int i = 0; i < 2; ++i)
+        model->requestBaseInfo([&](const auto& info) { answered += info && info->data.hottags.size() == 1; });
+    ASSERT_TRUE(waitFor([&] { return answered == 2; }));
+    QTest::qWait(100);
+    EXPECT_EQ(standIn.requestCount(), 1);
+}
+
 TEST_F(ServiceTest, UndecodableBaseInfoClearsTheCacheSoTheNextCallAsksAgain) {
     standIn.setReply(501, ScriptedReply::encrypted(R"({"status":0,"info":"","data":{"cate":[]}})"));
     int calls = 0;

@@ -8,6 +8,7 @@
 #include "MainWindow/View/LeftMenuBar.h"
 #include "MainWindow/View/MainWindowSplitView.h"
 #include "MainWindow/View/PreviewVideoWindow.h"
+#include "MainWindow/View/SearchField.h"
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
@@ -46,7 +47,7 @@ MainWindowController::MainWindowController(QObject* parent)
     buildWindow();
 
     // The title row's search field.
-    searchField_ = named(new QLineEdit(titleRow_), "searchField");
+    searchField_ = named(new SearchField(titleRow_), "searchField");
     searchField_->setPlaceholderText(tr("Search"));
     searchField_->setAccessibleName(tr("Search"));
     titleRow_->layout()->addWidget(searchField_);
@@ -56,6 +57,8 @@ MainWindowController::MainWindowController(QObject* parent)
     videoLibraryViewController_->showPreviewWindow = [this](const QUrl& url) { showPreviewWindow(url); };
     connect(videoLibraryViewController_, &VideoLibraryViewController::previewRequested, this,
             [this](const QUrl& url) { showPreviewWindow(url); });
+    // Searches and suggestions from the title row go to the library screen.
+    static_cast<SearchField*>(searchField_)->setMyDelegate(videoLibraryViewController_);
     contentViews_.push_back((aboutViewController_ = std::make_unique<AboutViewController>())->view());
 
     // The left pane's menu bar; its selection chooses the content view.

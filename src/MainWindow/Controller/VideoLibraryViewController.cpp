@@ -107,6 +107,7 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
     localLibraryViewModel()->reloadVideos(true);
     setHighlights(Tab::local);
     installLocalParts();
+    setUpCatalogueControls();
 }
 
 VideoLibraryViewController::~VideoLibraryViewController() {

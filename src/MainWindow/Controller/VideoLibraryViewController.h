@@ -1,5 +1,6 @@
 #pragma once
 #include "MainWindow/Controller/VideoDetailViewDelegate.h"
+#include "MainWindow/View/SearchField.h"
 #include "MainWindow/View/WQCollectionView.h"
 #include "shared/Disposable.h"
 
@@ -19,6 +20,10 @@ class PlayerBarView;
 class QPushButton;
 class SampleVideoImport;
 class ViewWithDrag;
+class ButtonWithColorfulLink;
+class QAction;
+class QComboBox;
+class QMenu;
 class LibraryViewModel;
 class LocalLibraryViewModel;
 class QLabel;
@@ -36,7 +41,7 @@ class WebLibraryViewModel;
 // Widgets are built in code; each carries an object name ("localTab", "onlineTab",
 // "downloadTab", "pageStatus", "collectionView", "collectionViewContainer", "detailPaneSlot",
 // "nowPlayingSlot", "bottomArea", "onlineControlsSlot", ...).
-class VideoLibraryViewController : public QObject, public VideoDetailViewDelegate {
+class VideoLibraryViewController : public QObject, public VideoDetailViewDelegate, public SearchFieldDelegate {
     Q_OBJECT
 public:
     explicit VideoLibraryViewController(QWidget* parent = nullptr);
@@ -91,6 +96,26 @@ public:
     void setAsWallpaper(const QString& sign) override;
     void showDownloadList() override;
 
+    // ---- Online catalogue controls (VideoLibraryCatalogue.cpp) ----
+    // "sortPopUp", "hottagsView" and "newsLinkButton" sit in the online controls' slot.
+    QComboBox* sortPopUp() const { return sortPopUp_; }
+    QWidget* hottagsView() const { return hottagsView_; }
+    ButtonWithColorfulLink* newsLinkButton() const { return newsLinkButton_; }
+    // A new menu of the base info's categories on every call; it deletes itself once closed.
+    QMenu* categoryMenu();
+    void showCategoryMenu();
+    void menuDidClose();
+    void switchCategory(QAction* item);
+    void refreshVideoListOnSort();
+    void showHotTags(const std::optional<BaseInfoResponse>& reply);
+    void hottagClickAction(ButtonWithColorfulLink* tag);
+    void updateNewsLink();
+    void openNewsURL();
+
+    // SearchFieldDelegate
+    void searchSuggestions(const QString& text, SuggestionsCompletion completion) override;
+    void searchVideos(const QString& text) override;
+
     // Makes `sign` the wallpaper, switching the wallpaper on when it was off.
     virtual void playVideo(const QString& sign);
 
@@ -136,6 +161,7 @@ private:
     void placeOverlay();
     // One DownloadItemCell per row of the download tab, while it is shown.
     void buildDownloadCells();
+    void setUpCatalogueControls();
     TabTitleView* makeTab(const QString& objectName, const QString& title, QToolButton** titleButton);
     void installLocalParts();
 
@@ -152,6 +178,10 @@ private:
     QWidget* bottomArea_ = nullptr;
     QWidget* onlineControlsSlot_ = nullptr;
     QPointer<VideoDetailView> detailView_;
+    QComboBox* sortPopUp_ = nullptr;
+    QWidget* hottagsView_ = nullptr;
+    ButtonWithColorfulLink* newsLinkButton_ = nullptr;
+    DisposablePtr heartbeatObservation_;
     WebLibraryRefreshSubView* refreshSubView_ = nullptr;
 
     PlayerBarView* playerBar_ = nullptr;
