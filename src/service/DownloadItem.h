@@ -60,9 +60,7 @@ public:
     ItemStatus status = ItemStatus::wait;
     ItemStatus lastStatus = ItemStatus::wait;
     QPointer<QNetworkReply> request;
-    qint64 downloadedSize = 0;
     ProgressHandler downloadProgressHandler;
-    ResponseHandler completionHandlerForUI;  // kept for the list's use; nothing here calls it
     std::vector<ResponseHandler> completionHandlerList;
     StatusHandler statusChanged;
 
