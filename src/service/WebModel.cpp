@@ -70,13 +70,19 @@ std::optional<T> decodeReply(const WebModel::Reply& reply) {
 // ---- Instance, identifier, endpoints ----
 
 WebModel& WebModel::shared() {
-    static WebModel* instance = new WebModel(true);
+    static WebModel* instance = new WebModel(configuredBaseUrl(), true);
     return *instance;
 }
 
-WebModel::WebModel(bool startTimersNow, QObject* parent) : QObject(parent) {
-    const QString fromEnvironment = qEnvironmentVariable("TAVVEL_SERVICE_URL");
-    baseUrl_ = fromEnvironment.isEmpty() ? QStringLiteral(TAVVEL_SERVICE_URL) : fromEnvironment;
+QString WebModel::configuredBaseUrl() {
+    static const QString url = [] {
+        const QString fromEnvironment = qEnvironmentVariable("TAVVEL_SERVICE_URL");
+        return fromEnvironment.isEmpty() ? QStringLiteral(TAVVEL_SERVICE_URL) : fromEnvironment;
+    }();
+    return url;
+}
+
+WebModel::WebModel(const QString& baseUrl, bool startTimersNow, QObject* parent) : QObject(parent), baseUrl_(baseUrl) {
     while (baseUrl_.endsWith(QLatin1Char('/')))
         baseUrl_.chop(1);
     ct_ = platform::DefaultsSuite::standard().integer(kCtKey);
