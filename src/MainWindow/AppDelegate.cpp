@@ -2,7 +2,7 @@
 
 #include "MainWindow/Controller/MainWindowController.h"
 #include "MainWindow/CrashReport.h"
-#include "MainWindow/Controller/ImageLoader.h"
+#include "MainWindow/View/ImageCache.h"
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
 #include "platform/DefaultsSuite.h"
@@ -71,7 +71,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     web.sendHeartbeat(WebModel::HeartBeatType::Boot, launchN());
     web.requestBaseInfo([](const std::optional<BaseInfoResponse>&) {});
     // 7. Pictures come from the disk cache, not memory.
-    ImageLoader::shared().setMemoryLimit(1);
+    ImageCache::defaultCache().setMaxMemoryCost(1);
     // 8.
     uploadCrashFiles();
 
