@@ -2,7 +2,7 @@
 
 #include "MainWindow/Controller/MainWindowController.h"
 #include "MainWindow/CrashReport.h"
-#include "MainWindow/Controller/ImageLoader.h"
+#include "MainWindow/View/ImageCache.h"
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
 #include "platform/DefaultsSuite.h"
