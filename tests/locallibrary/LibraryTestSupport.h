@@ -43,7 +43,8 @@ enum class Delivery {
 // from the database alone ("already there" for a known file, else "unsupported").
 class RelayingImporter : public LocalLibraryModel {
 public:
-    explicit RelayingImporter(Delivery delivery) : delivery_(delivery) {}
+    explicit RelayingImporter(Delivery delivery)
+        : LocalLibraryModel(WebModel::shared(), LocalVideoDBManager::shared()), delivery_(delivery) {}
     void importVideo(const QUrl& url, bool checkOnline, ImportCompletion completion) override;
 
     std::atomic<int> calls{0};
