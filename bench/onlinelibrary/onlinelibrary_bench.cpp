@@ -68,7 +68,7 @@ double decodeOnlyMs(const std::vector<QByteArray>& bodies) {
 double pagingMs(const std::vector<QByteArray>& bodies, testsupport::ServiceStandIn& standIn) {
     for (const QByteArray& body : bodies)
         standIn.queueReply(502, testsupport::ScriptedReply::encrypted(body));
-    WebModel client(false);
+    WebModel client(standIn.baseUrl(), false);
     WebLibraryViewModel model(nullptr, &client);
     WQCollectionView view;
     ColumnLayout layout;

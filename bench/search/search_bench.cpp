@@ -99,7 +99,7 @@ int main(int argc, char* argv[]) {
                               R"({"status":0,"info":"","data":{"cate":[],"hottags":[],"hotkey":["ocean","forest","city night"]}})"));
     standIn.setReply(505, testsupport::ScriptedReply::encrypted(
                               R"({"status":0,"info":"","data":["cat","cats playing","catalina island","cathedral"]})"));
-    WebModel web(false);
+    WebModel web(standIn.baseUrl(), false);
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("Tavvel"));

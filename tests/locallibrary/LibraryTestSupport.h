@@ -10,6 +10,8 @@
 #include <atomic>
 
 #include "service/LocalLibraryModel.h"
+#include "service/WebModel.h"
+#include "shared/LocalVideoDBManager.h"
 
 namespace librarytest {
 

@@ -1,5 +1,6 @@
 // The detail pane: the fields and their formats, the action button's three states and what a
 // click or the context menu's download asks of the library screen.
+#include "service/WebModel.h"
 #include "MainWindow/Controller/LibraryNotices.h"
 #include "MainWindow/View/VideoDetailView.h"
 #include "platform/NotificationCenter.h"
@@ -45,7 +46,7 @@ protected:
     void TearDown() override { pane.setDelegate(nullptr); }
     QString title() const { return pane.downloadButton->text(); }
 
-    DownloadManager queue;
+    DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
     VideoDetailView pane{nullptr, &queue};
     Calls calls;
 };

@@ -1,5 +1,7 @@
 // The download tab's rows: state texts, the percentage of unknown and odd sizes, and the
 // state icon acting on its own item after the queue changed.
+#include "shared/LocalVideoDBManager.h"
+#include "service/WebModel.h"
 #include "MainWindow/View/DownloadItemCell.h"
 #include "service/DownloadManager.h"
 #include "views/ClickableImageView.h"
@@ -33,7 +35,7 @@ TEST(DownloadCell, PercentStaysWithinBoundsAndUnknownSizesShowZero) {
 }
 
 TEST(DownloadCell, StateTextsAndIconActOnTheirOwnItem) {
-    DownloadManager queue;
+    DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
     for (const char* sign : {"one", "two", "three"})
         queue.addDownload(video(QString::fromLatin1(sign), 0));
     // Refused addresses end as failed.

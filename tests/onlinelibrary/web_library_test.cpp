@@ -29,7 +29,7 @@ protected:
         ASSERT_TRUE(standIn.start());
         qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
         LocalVideoDBManager::shared().deleteAllVideos();
-        client = std::make_unique<WebModel>(false);
+        client = std::make_unique<WebModel>(standIn.baseUrl(), false);
         model = std::make_unique<WebLibraryViewModel>(nullptr, client.get(), &queue);
         layout.columnCount = 4;
         layout.itemHeight = 110;
@@ -53,7 +53,7 @@ protected:
     bool waitForRows(int count) { return QTest::qWaitFor([&] { return model->videoCount() == count; }, 5000); }
 
     testsupport::ServiceStandIn standIn;
-    DownloadManager queue;
+    DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
     ColumnLayout layout;
     WQCollectionView view;
     std::unique_ptr<WebModel> client;

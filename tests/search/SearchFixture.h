@@ -44,7 +44,7 @@ public:
         qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
         standIn.setReply(501, testsupport::ScriptedReply::encrypted(
                                   envelope(R"({"cate":[{"id":3,"title":"Nature"}],"hottags":["A"],"hotkey":["sea","sky"]})")));
-        web = std::make_unique<WebModel>(false);
+        web = std::make_unique<WebModel>(standIn.baseUrl(), false);
         host = std::make_unique<QWidget>();
         host->resize(480, 360);
         auto* layout = new QVBoxLayout(host.get());
