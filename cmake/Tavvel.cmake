@@ -1,10 +1,11 @@
 # Shared CMake helpers.
 
-# tavvel_library(NAME <target> [SUBDIRS dir...] LIBS <libs...>)
+# tavvel_library(NAME <target> [SUBDIRS dir...] LIBS <libs...> [PRIVATE_LIBS <libs...>])
 # Every .cpp/.h in the current folder (and the named subfolders) belongs to the library,
-# so adding a file needs no edit here.
+# so adding a file needs no edit here. LIBS are what its headers expose to users; PRIVATE_LIBS
+# only its sources use.
 function(tavvel_library)
-  cmake_parse_arguments(ARG "" "NAME" "SUBDIRS;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "SUBDIRS;LIBS;PRIVATE_LIBS" ${ARGN})
   set(globs ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   foreach(d IN LISTS ARG_SUBDIRS)
     list(APPEND globs ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.h)
@@ -14,13 +15,17 @@ function(tavvel_library)
   add_library(${ARG_NAME} STATIC ${srcs})
   target_include_directories(${ARG_NAME} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${ARG_NAME} PUBLIC ${ARG_LIBS})
+  if(ARG_PRIVATE_LIBS)
+    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_PRIVATE_LIBS})
+  endif()
 endfunction()
 
-# tavvel_test(NAME <exe> LABEL <area> SOURCES ... [LIBS ...] [GUI])
+# tavvel_test(NAME <exe> LABEL <area> SOURCES ... [LIBS ...] [GUI] [ALONE])
+# ALONE: the program's tests only pass each in a process of its own (no whole-program run).
 # One GoogleTest executable; each test case becomes a CTest test with the area's label.
 # The test main gives every process its own XDG folders, so nothing touches the user's files.
 function(tavvel_test)
-  cmake_parse_arguments(ARG "GUI" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;ALONE" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   if(ARG_GUI)
     target_link_libraries(${ARG_NAME} PRIVATE tavvel_test_main_gui)
@@ -28,6 +33,8 @@ function(tavvel_test)
     target_link_libraries(${ARG_NAME} PRIVATE tavvel_test_main_core)
   endif()
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS})
+  # Failures print Qt texts as text in every test.
+  target_compile_options(${ARG_NAME} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/support/QtPrinters.h)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -37,4 +44,11 @@ function(tavvel_test)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT})
+  # The whole program in one process, its tests in a random order: a test that leans on what
+  # another left behind (or on running alone) fails here.
+  if(TAVVEL_TEST_WHOLE_PROGRAMS AND NOT ARG_ALONE)
+    add_test(NAME ${ARG_NAME}.whole_shuffled
+      COMMAND dbus-run-session -- $<TARGET_FILE:${ARG_NAME}> --gtest_shuffle --gtest_random_seed=0)
+    set_tests_properties(${ARG_NAME}.whole_shuffled PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 900)
+  endif()
 endfunction()

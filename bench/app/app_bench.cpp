@@ -47,7 +47,7 @@ int main(int argc, char* argv[]) {
     platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QStringLiteral("com.zembo.TavvelHelper")});
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    AppDelegate delegate;
+    AppDelegate delegate(HelperParts::shared());
     delegate.attachToApplication();
     // Runs right after the delegate's start-up, which is queued first.
     QTimer::singleShot(0, [launched] {

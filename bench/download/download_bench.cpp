@@ -2,6 +2,8 @@
 // process, from the add to the library's "UpdateVideoList") and with curl writing the same
 // address to a file. Prints throughput and peak memory with their ratio to curl.
 #include "service/DownloadManager.h"
+#include "service/WebModel.h"
+#include "shared/LocalVideoDBManager.h"
 #include "service/VideoSign.h"
 #include "support/FileServing.h"
 #include "support/ServiceStandIn.h"
@@ -66,7 +68,8 @@ Run timed(const QStringList& command, const QProcessEnvironment& env) {
 }
 
 int child(const QString& url, const QString& sign) {
-    DownloadManager manager;
+    WebModel web(WebModel::configuredBaseUrl(), /*startTimers=*/false);
+    DownloadManager manager(web, LocalVideoDBManager::shared());
     VideoDetail video;
     video.id = 1;
     video.sign = sign;

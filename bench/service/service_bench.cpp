@@ -102,8 +102,7 @@ int main(int argc, char* argv[]) {
     testsupport::ServiceStandIn standIn;
     if (!standIn.start())
         return 1;
-    qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
-    WebModel model(false);
+    WebModel model(standIn.baseUrl(), false);
     const int count = 2000;
     const double viaClient = run(count, 6, [&](std::function<void()> done) {
         model.reportDownloadStatus(1, 1, [done](const std::optional<QString>&) { done(); });

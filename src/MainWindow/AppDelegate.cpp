@@ -71,7 +71,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     web.sendHeartbeat(WebModel::HeartBeatType::Boot, launchN());
     web.requestBaseInfo([](const std::optional<BaseInfoResponse>&) {});
     // 7. Pictures come from the disk cache, not memory.
-    ImageLoader::shared().setMemoryLimit(1);
+    ImageCache::defaultCache().setMaxMemoryCost(1);
     // 8.
     uploadCrashFiles();
 

@@ -1,11 +1,15 @@
 #pragma once
-#include "shared/Disposable.h"
+#include "platform/Disposable.h"
 
 #include <QObject>
 #include <QString>
 #include <functional>
 
 namespace platform {
+
+// Posted on the session bus when the library's videos changed (an import, a finished download,
+// a removal); the desktop player rebuilds its play list.
+inline constexpr const char* kUpdateVideoListNotification = "UpdateVideoList";
 // Notifications between processes: a D-Bus signal on the session bus carrying the name.
 // Observers run on the main thread. Without a session bus, posting and observing do nothing.
 class DistributedNotificationCenter : public QObject {

@@ -1,5 +1,5 @@
 #pragma once
-#include "shared/Disposable.h"
+#include "platform/Disposable.h"
 
 #include <QObject>
 #include <QString>

@@ -18,22 +18,16 @@
 #include <QPointer>
 #include <QTimer>
 
-namespace {
-AppDelegate* currentDelegate = nullptr;
+HelperParts HelperParts::shared() {
+    return {Preferences::shared(), VideoPlayerManager::shared(), StatusBarManager::shared(), WebModel::shared()};
 }
 
-AppDelegate::AppDelegate() {
-    currentDelegate = this;
+AppDelegate::AppDelegate(const HelperParts& parts) : parts_(parts) {
+    connect(&parts_.statusBar, &StatusBarManager::updateCheckRequested, this,
+            [this] { checkForUpdates(/*showUpToDate=*/true); });
 }
 
-AppDelegate::~AppDelegate() {
-    if (currentDelegate == this)
-        currentDelegate = nullptr;
-}
-
-AppDelegate* AppDelegate::current() {
-    return currentDelegate;
-}
+AppDelegate::~AppDelegate() = default;
 
 QString AppDelegate::helperDidTerminateNotification() {
     static const QString name = QString::fromLatin1(platform::kHelperDidTerminateNotification);
@@ -57,8 +51,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::startHelper() {
-    VideoPlayerManager::shared().setupWindows();
-    StatusBarManager::shared().buildStatusMenu();
+    parts_.player.setupWindows();
+    parts_.statusBar.buildStatusMenu();
     platform::SystemEvents& events = platform::SystemEvents::shared();
     connect(&events, &platform::SystemEvents::didWake, this, &AppDelegate::didWakeNotification, Qt::UniqueConnection);
     events.observeWake();
@@ -66,9 +60,9 @@ void AppDelegate::startHelper() {
 }
 
 void AppDelegate::applicationDidChangeScreenParameters() {
-    VideoPlayerManager::shared().checkScreensChanged();
-    StatusBarManager::shared().removeStatusMenu();
-    StatusBarManager::shared().buildStatusMenu();
+    parts_.player.checkScreensChanged();
+    parts_.statusBar.removeStatusMenu();
+    parts_.statusBar.buildStatusMenu();
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -82,21 +76,21 @@ void AppDelegate::didWakeNotification() {
 }
 
 void AppDelegate::resumeAfterWake() {
-    Preferences& preferences = Preferences::shared();
+    const Preferences& preferences = parts_.preferences;
     if (!preferences.isOpenPlayer() || !preferences.isPlaying())
         return;
-    VideoPlayerManager::shared().setPlaying(true);
+    parts_.player.setPlaying(true);
 }
 
 void AppDelegate::resumeAfterOcclusion() {
-    Preferences& preferences = Preferences::shared();
+    const Preferences& preferences = parts_.preferences;
     if (preferences.isOpenPlayer() && preferences.isPlaying())
-        VideoPlayerManager::shared().openPlayer();
+        parts_.player.openPlayer();
 }
 
 void AppDelegate::checkForUpdates(bool showUpToDate) {
     QPointer<AppDelegate> self(this);
-    WebModel::shared().checkUpgrade([self, showUpToDate](const UpgradeCheckResult& result) {
+    parts_.web.checkUpgrade([self, showUpToDate](const UpgradeCheckResult& result) {
         if (self)
             self->postUpgradeResult(result, showUpToDate);
     });

@@ -6,7 +6,22 @@
 #include <memory>
 
 class CustomAlertWindowController;
+class Preferences;
+class StatusBarManager;
 class UpgradeWindowController;
+class VideoPlayerManager;
+class WebModel;
+
+// The parts the desktop player's delegate drives. The program hands it its one instance of
+// each (`shared()`, start-up code only); tests hand it theirs.
+struct HelperParts {
+    Preferences& preferences;
+    VideoPlayerManager& player;
+    StatusBarManager& statusBar;
+    WebModel& web;
+
+    static HelperParts shared();
+};
 
 // The desktop player's application delegate: starts the player's parts in order, passes the
 // system's events on to them, runs the update check's result and tells a running main program
@@ -14,11 +29,11 @@ class UpgradeWindowController;
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
-    AppDelegate();
+    // The parts must outlive the delegate. The status menu's "Check for Updates..." reaches it
+    // through the menu's signal.
+    explicit AppDelegate(const HelperParts& parts);
     ~AppDelegate() override;
 
-    // The application's delegate, when one exists.
-    static AppDelegate* current();
     // The name of the quit notice posted when the player ends.
     static QString helperDidTerminateNotification();
 
@@ -50,6 +65,7 @@ public:
 private:
     void showAlert(const QString& title, const QString& info);
 
+    HelperParts parts_;
     std::unique_ptr<CustomAlertWindowController> upToDateWindowController_;
     std::unique_ptr<UpgradeWindowController> upgradeWC_;
     bool attached_ = false;

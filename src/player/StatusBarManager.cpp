@@ -3,7 +3,6 @@
 #include "platform/AppLauncher.h"
 #include "platform/Log.h"
 #include "platform/gui/ScreenParametersWatcher.h"
-#include "player/AppDelegate.h"
 #include "player/VideoPlayerManager.h"
 #include "shared/AppInfo.h"
 #include "shared/Preferences.h"
@@ -327,8 +326,7 @@ void StatusBarManager::showMainWindowMenuItemAction() {
 }
 
 void StatusBarManager::checkUpdates() {
-    if (AppDelegate* delegate = AppDelegate::current())
-        delegate->checkForUpdates(/*showUpToDate=*/true);
+    emit updateCheckRequested();
 }
 
 void StatusBarManager::toggleVideoDesktop(QAction*) {

@@ -64,6 +64,10 @@ public:
     void changeScreenIndex(QAction* sender);
     void quitMenuItemAction();
 
+signals:
+    // "Check for Updates..." was chosen; the application's delegate runs the check.
+    void updateCheckRequested();
+
 private:
     QAction* makeItem(const QString& title, void (StatusBarManager::*action)(QAction*));
     void markScreenItem(QMenu* menu, qint64 index);

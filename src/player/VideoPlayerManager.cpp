@@ -7,11 +7,9 @@
 #include "shared/LocalVideoDBManager.h"
 
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QUrl>
 
 namespace {
-const QString kUpdateVideoList = QStringLiteral("UpdateVideoList");
 
 // A stored file URL whose file exists. A plain path is no URL and so never playable.
 bool isPlayableUrl(const QString& text) {
@@ -89,10 +87,6 @@ VideoPlayerManager& VideoPlayerManager::shared() {
     return *sharedInstance;
 }
 
-void VideoPlayerManager::installShared(VideoPlayerManager* manager) {
-    sharedInstance = manager;
-}
-
 VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences& preferences,
                                        LocalVideoDBManager& database, QObject* parent)
     : QObject(parent), platform_(platform), preferences_(preferences), database_(database) {
@@ -106,7 +100,7 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
 
     connect(&platform_, &WallpaperPlatform::activeSpaceDidChange, this, &VideoPlayerManager::activeSpaceDidChange);
     updateVideoListDispose_ = platform::DistributedNotificationCenter::defaultCenter().addObserver(
-        kUpdateVideoList, this, [this] { updateVideoList(); });
+        QString::fromLatin1(platform::kUpdateVideoListNotification), this, [this] { updateVideoList(); });
 
     Preferences* prefs = &preferences_;
     observerDisposables_.push_back(observe(prefs, &Preferences::playingVideoSignChanged, this,
@@ -192,7 +186,6 @@ void VideoPlayerManager::setVolume(float volume) {
 // --- play list -------------------------------------------------------------------------------
 
 void VideoPlayerManager::rebuildVideoList() {
-    QMutexLocker lock(&videoListLocker_);
     videoList_.removeAll();
     std::vector<VideoDetail> rows = database_.allVideos();
     if (playModel_ == VideoPlayerPlayModel::random)

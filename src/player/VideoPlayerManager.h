@@ -7,7 +7,6 @@
 class LocalVideoDBManager;
 
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QRect>
 #include <QString>
@@ -51,10 +50,9 @@ private:
 class VideoPlayerManager : public QObject {
     Q_OBJECT
 public:
-    // The process-wide instance on the real screens and the real player, made on first use.
+    // The process-wide instance on the real screens and the real player, made on first use
+    // (start-up code only; tests build theirs on fakes).
     static VideoPlayerManager& shared();
-    // Makes `manager` the one `shared()` returns (tests build theirs on fakes).
-    static void installShared(VideoPlayerManager* manager);
 
     // Reads the settings and starts observing them, the library notice and space changes.
     // Makes no window and no player yet.
@@ -132,7 +130,6 @@ private:
     QList<QRect> currentScreenList_;
     std::vector<std::unique_ptr<WallpaperWindow>> windowList_;
     VideoInfoList videoList_;
-    QMutex videoListLocker_;
     bool isHideDesktopIcon_ = false;
     std::vector<DisposablePtr> observerDisposables_;
     DisposablePtr updateVideoListDispose_;

@@ -24,7 +24,7 @@ int main(int argc, char* argv[]) {
     }
     platform::SystemEvents::quitOnTerminationSignals();
 
-    AppDelegate delegate;
+    AppDelegate delegate(HelperParts::shared());
     delegate.attachToApplication();
     return app.exec();
 }

@@ -62,9 +62,9 @@ public:
     ItemStatus status = ItemStatus::wait;
     ItemStatus lastStatus = ItemStatus::wait;
     QPointer<QNetworkReply> request;
+    // Bytes received so far, counting those kept from before an interruption.
     qint64 downloadedSize = 0;
     ProgressHandler downloadProgressHandler;
-    ResponseHandler completionHandlerForUI;  // kept for the list's use; nothing here calls it
     std::vector<ResponseHandler> completionHandlerList;
     StatusHandler statusChanged;
     // Told as soon as a transfer's answer makes its partial file resumable (validators known), so

@@ -51,7 +51,7 @@ DownloadManager* sharedInstance = nullptr;  // main thread only
 
 DownloadManager& DownloadManager::shared() {
     if (!sharedInstance)
-        sharedInstance = new DownloadManager;  // lives for the whole process
+        sharedInstance = new DownloadManager(WebModel::shared(), LocalVideoDBManager::shared());  // lives for the whole process
     return *sharedInstance;
 }
 
@@ -59,7 +59,8 @@ DownloadManager* DownloadManager::existing() {
     return sharedInstance;
 }
 
-DownloadManager::DownloadManager(QObject* parent) : QObject(parent) {
+DownloadManager::DownloadManager(WebModel& web, LocalVideoDBManager& database, QObject* parent)
+    : QObject(parent), web_(web), database_(database) {
     storeDownloadQueue_.setObjectName(QStringLiteral("StoreDownloadItem"));
     storeDownloadQueue_.setMaxThreadCount(1);
     verifyQueue_.setObjectName(QStringLiteral("successed"));
@@ -404,12 +405,13 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
     const DownloadItem::FatePtr fate = item->fate();
     const QPointer<DownloadManager> self(this);
     // The database may wait for the other program's lock: never on the main thread.
-    verifyQueue_.start([self, weak, transfer, partialPath, destination, record, fate] {
+    LocalVideoDBManager* database = &database_;
+    verifyQueue_.start([self, database, weak, transfer, partialPath, destination, record, fate] {
         FinishResult result;
         if (fate->withdrawn || fate->entered) {
             QFile::remove(partialPath);
             result.outcome = fate->withdrawn ? FinishResult::withdrawn : FinishResult::settled;
-        } else if (const auto row = LocalVideoDBManager::shared().videoWithSign(record.sign);
+        } else if (const auto row = database->videoWithSign(record.sign);
                    row && QFileInfo(QUrl(row->url).toLocalFile()).isFile()) {
             // One file per sign: the library has this video already.
             QFile::remove(partialPath);
@@ -421,23 +423,23 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
                 result.outcome = FinishResult::moveFailed;
             } else if (row) {
                 // The row's file is gone: the row names the new one.
-                result.outcome = LocalVideoDBManager::shared().updateVideoURL(record.sign, record.url)
+                result.outcome = database->updateVideoURL(record.sign, record.url)
                                      ? FinishResult::repaired
                                      : FinishResult::insertFailed;
                 if (result.outcome == FinishResult::repaired && fate->withdrawn) {
-                    undoFinish(destination, record.sign, result);
+                    undoFinish(*database, destination, record.sign, result);
                     result.outcome = FinishResult::withdrawn;
                 }
             } else {
                 using Insert = LocalVideoDBManager::InsertResult;
-                const Insert inserted = LocalVideoDBManager::shared().insertVideo(record);
+                const Insert inserted = database->insertVideo(record);
                 // A row of that sign already there counts as in; the desktop player never inserts.
                 result.rowIsNew = inserted == Insert::inserted;
                 if (inserted != Insert::inserted && inserted != Insert::alreadyThere) {
                     result.outcome = FinishResult::insertFailed;
                 } else if (fate->withdrawn) {
                     // Removed while the row went in (the insert may wait seconds for the lock).
-                    undoFinish(destination, record.sign, result);
+                    undoFinish(*database, destination, record.sign, result);
                     result.outcome = FinishResult::withdrawn;
                 }
             }
@@ -449,10 +451,10 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
     });
 }
 
-void DownloadManager::undoFinish(const QString& destination, const QString& sign, const FinishResult& result) {
+void DownloadManager::undoFinish(LocalVideoDBManager& database, const QString& destination, const QString& sign,
+                                 const FinishResult& result) {
     if (result.rowIsNew) {
         // The delete, too, may meet the other program's lock: try a few times.
-        LocalVideoDBManager& database = LocalVideoDBManager::shared();
         database.deleteVideoWithSign(sign);
         for (int attempt = 0; attempt < 4 && database.videoWithSign(sign); ++attempt)
             database.deleteVideoWithSign(sign);
@@ -471,7 +473,9 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
         // Removed after the worker's last look. Removal and this step both run on the main
         // thread, so this is the last word: take the row and the file back, tell nobody.
         if (result.outcome != FinishResult::moveFailed)
-            verifyQueue_.start([destination, sign = record.sign, result] { undoFinish(destination, sign, result); });
+            verifyQueue_.start([database = &database_, destination, sign = record.sign, result] {
+                undoFinish(*database, destination, sign, result);
+            });
         return;
     }
     if (fate->entered)
@@ -505,5 +509,5 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
 }
 
 void DownloadManager::reportFinishedDownload(qint64 videoId) {
-    WebModel::shared().reportDownloadStatus(videoId, 1);
+    web_.reportDownloadStatus(videoId, 1);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/DistributedNotificationCenter.h"
 #include "service/DownloadItem.h"
 #include "shared/VideoDetail.h"
 
@@ -7,6 +8,9 @@
 #include <QThreadPool>
 #include <memory>
 #include <vector>
+
+class LocalVideoDBManager;
+class WebModel;
 
 // The main program's download queue: the pending downloads in order, at most two transfers at
 // a time, the list persisted in "downloadInfo.bat", verification by sign and the finish step
@@ -24,8 +28,9 @@ public:
     static DownloadManager* existing();
 
     // Restores the persisted list and queues every item (tests make several in turn, as
-    // successive launches would).
-    explicit DownloadManager(QObject* parent = nullptr);
+    // successive launches would). Finished downloads are reported through `web` and stored in
+    // `database`; both must outlive the manager.
+    DownloadManager(WebModel& web, LocalVideoDBManager& database, QObject* parent = nullptr);
     ~DownloadManager() override;
 
     using ItemPtr = std::shared_ptr<DownloadItem>;
@@ -60,7 +65,7 @@ public:
     static constexpr int kMaxConcurrentDownloads = 2;
 
     static QString reloadNotificationName() { return QStringLiteral("reloadCollectionView.Notification"); }
-    static QString updateVideoListName() { return QStringLiteral("UpdateVideoList"); }
+    static QString updateVideoListName() { return QString::fromLatin1(platform::kUpdateVideoListNotification); }
 
 signals:
     // A view follows the list through these, without polling. `downloadAdded` comes once the
@@ -107,7 +112,7 @@ private:
     void finishDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& destination,
                     const VideoDetail& record, const DownloadItem::FatePtr& fate, FinishResult result);
     // Deletes what a withdrawn finish added: its row and its file, only when it made them.
-    static void undoFinish(const QString& destination, const QString& sign, const FinishResult& result);
+    static void undoFinish(LocalVideoDBManager& database, const QString& destination, const QString& sign, const FinishResult& result);
     void deleteResumeFiles(const std::optional<QUrl>& cacheURL, const QString& keepPartial = QString());
     // Deletes the item's resume files and forgets them.
     void dropResumeFiles(DownloadItem& item);
@@ -115,6 +120,8 @@ private:
     void reportFinishedDownload(qint64 videoId);
     void writeListNow();
 
+    WebModel& web_;
+    LocalVideoDBManager& database_;
     std::vector<ItemPtr> progressArray_;
     std::vector<std::weak_ptr<DownloadItem>> waiting_;  // queued operations, in order
     std::vector<const DownloadItem*> running_;          // items holding a slot

@@ -66,8 +66,9 @@ class ImportJob {
 public:
     using Ptr = std::shared_ptr<ImportJob>;
 
-    ImportJob(LocalLibraryModel::ImportCompletion completion, QThreadPool* workers)
-        : completion_(std::move(completion)), workers_(workers) {}
+    ImportJob(LocalLibraryModel::ImportCompletion completion, QThreadPool* workers, WebModel& web,
+              LocalVideoDBManager& database)
+        : web(&web), database(database), completion_(std::move(completion)), workers_(workers) {}
     ~ImportJob() { report(ImportVideoStatus::failure); }
     ImportJob(const ImportJob&) = delete;
     ImportJob& operator=(const ImportJob&) = delete;
@@ -95,6 +96,8 @@ public:
             workers_->start(std::move(work));
     }
 
+    QPointer<WebModel> web;  // a step queued before the client went away finds it gone
+    LocalVideoDBManager& database;  // used by the workers only, which the model outlives
     QString sourcePath;
     QString name;
     QString title;
@@ -130,7 +133,7 @@ void storeRecord(const ImportJob::Ptr& job, const VideoDetail& record) {
     job->startWork([job, record] {
         // Another import or a download may have stored this video while we copied: the insert
         // looks for the sign and adds the row under one lock, and says which happened.
-        const ImportVideoStatus status = importStatus(LocalVideoDBManager::shared().insertVideo(record));
+        const ImportVideoStatus status = importStatus(job->database.insertVideo(record));
         platform::runOnMainThread([job, status] { job->report(status); });
     });
 }
@@ -198,11 +201,11 @@ void startCopy(const ImportJob::Ptr& job) {
 // Main thread: the sign is known and no row has it.
 void importSigned(const ImportJob::Ptr& job) {
     startCopy(job);
-    if (!job->checkOnline) {
+    if (!job->checkOnline || !job->web) {
         readLocalRecord(job);
         return;
     }
-    WebModel::shared().requestVideoDetail(job->sign, [job](const std::optional<VideoDetail>& detail) {
+    job->web->requestVideoDetail(job->sign, [job](const std::optional<VideoDetail>& detail) {
         if (!detail) {
             readLocalRecord(job);
             return;
@@ -216,11 +219,12 @@ void importSigned(const ImportJob::Ptr& job) {
 
 LocalLibraryModel& LocalLibraryModel::shared() {
     // Never destroyed: work may still be running while the process ends.
-    static LocalLibraryModel* const instance = new LocalLibraryModel;
+    static LocalLibraryModel* const instance = new LocalLibraryModel(WebModel::shared(), LocalVideoDBManager::shared());
     return *instance;
 }
 
-LocalLibraryModel::LocalLibraryModel(QObject* parent) : QObject(parent), workers_(new QThreadPool(this)) {
+LocalLibraryModel::LocalLibraryModel(WebModel& web, LocalVideoDBManager& database, QObject* parent)
+    : QObject(parent), web_(web), database_(database), workers_(new QThreadPool(this)) {
     workers_->setMaxThreadCount(4);
 }
 
@@ -233,7 +237,7 @@ QUrl LocalLibraryModel::downloadVideoDirectory() {
 }
 
 void LocalLibraryModel::importVideo(const QUrl& url, bool checkOnline, ImportCompletion completion) {
-    auto job = std::make_shared<ImportJob>(std::move(completion), workers_);
+    auto job = std::make_shared<ImportJob>(std::move(completion), workers_, web_, database_);
     if (!url.isLocalFile())
         return;  // the job reports `failure` as it goes
     job->sourcePath = url.toLocalFile();
@@ -246,7 +250,7 @@ void LocalLibraryModel::importVideo(const QUrl& url, bool checkOnline, ImportCom
 
     job->startWork([job, source = job->sourcePath] {
         const std::optional<QString> sign = videoSign(source);
-        const bool exists = sign && LocalVideoDBManager::shared().videoWithSign(*sign).has_value();
+        const bool exists = sign && job->database.videoWithSign(*sign).has_value();
         platform::runOnMainThread([job, sign, exists] {
             if (!sign) {
                 job->report(ImportVideoStatus::failure);

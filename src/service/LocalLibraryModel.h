@@ -7,7 +7,9 @@
 
 #include "shared/VideoDetail.h"
 
+class LocalVideoDBManager;
 class QThreadPool;
+class WebModel;
 struct VideoProbe;
 
 // The result of importing one file.
@@ -31,7 +33,9 @@ public:
     // The process's instance, created on first use and kept for the life of the process.
     static LocalLibraryModel& shared();
 
-    explicit LocalLibraryModel(QObject* parent = nullptr);
+    // Asks `web` for the service's records and stores rows in `database`; both must outlive the
+    // model and any import it started.
+    LocalLibraryModel(WebModel& web, LocalVideoDBManager& database, QObject* parent = nullptr);
     ~LocalLibraryModel() override;  // waits for running work of this instance
 
     // Imports the file at `url` (a file URL). With `checkOnline` the service is asked for the
@@ -53,5 +57,7 @@ public:
                                            const VideoProbe& probe, qint64 sourceSize, const QString& imageUrl);
 
 private:
+    WebModel& web_;
+    LocalVideoDBManager& database_;
     QThreadPool* workers_;
 };

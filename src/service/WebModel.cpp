@@ -70,13 +70,19 @@ std::optional<T> decodeReply(const WebModel::Reply& reply) {
 // ---- Instance, identifier, endpoints ----
 
 WebModel& WebModel::shared() {
-    static WebModel* instance = new WebModel(true);
+    static WebModel* instance = new WebModel(configuredBaseUrl(), true);
     return *instance;
 }
 
-WebModel::WebModel(bool startTimersNow, QObject* parent) : QObject(parent) {
-    const QString fromEnvironment = qEnvironmentVariable("TAVVEL_SERVICE_URL");
-    baseUrl_ = fromEnvironment.isEmpty() ? QStringLiteral(TAVVEL_SERVICE_URL) : fromEnvironment;
+QString WebModel::configuredBaseUrl() {
+    static const QString url = [] {
+        const QString fromEnvironment = qEnvironmentVariable("TAVVEL_SERVICE_URL");
+        return fromEnvironment.isEmpty() ? QStringLiteral(TAVVEL_SERVICE_URL) : fromEnvironment;
+    }();
+    return url;
+}
+
+WebModel::WebModel(const QString& baseUrl, bool startTimersNow, QObject* parent) : QObject(parent), baseUrl_(baseUrl) {
     while (baseUrl_.endsWith(QLatin1Char('/')))
         baseUrl_.chop(1);
     ct_ = platform::DefaultsSuite::standard().integer(kCtKey);
@@ -229,18 +235,24 @@ void WebModel::requestBaseInfo(BaseInfoCompletion completion) {
             completion(baseInfo_);
         return;
     }
+    // The screens that need the base info at start all ask at once: one request answers them.
+    const bool sent = !baseInfoWaiting_.empty();
+    baseInfoWaiting_.push_back(completion ? std::move(completion) : BaseInfoCompletion([](const auto&) {}));
+    if (sent)
+        return;
     QPointer<WebModel> self(this);
-    postForm(Endpoint::Content, 501, baseInfoPayload(clientId()), [self, completion](const Reply& reply) {
-        if (!reply.text) {
-            if (completion)
-                completion(std::nullopt);
+    postForm(Endpoint::Content, 501, baseInfoPayload(clientId()), [self](const Reply& reply) {
+        if (!self)
             return;
-        }
-        std::optional<BaseInfoResponse> decoded = decodeReply<BaseInfoResponse>(reply);
-        if (self)
+        std::optional<BaseInfoResponse> decoded;
+        if (reply.text) {
+            decoded = decodeReply<BaseInfoResponse>(reply);
             self->baseInfo_ = decoded;
-        if (completion)
-            completion(decoded);
+        }
+        const std::vector<BaseInfoCompletion> waiting = std::move(self->baseInfoWaiting_);
+        self->baseInfoWaiting_.clear();
+        for (const BaseInfoCompletion& waiter : waiting)
+            waiter(decoded);
     });
 }
 

@@ -38,20 +38,24 @@ public:
     // (QVariant::fromValue); without a guide its user info is empty.
     static inline const QString leftPanelUserInfoKey = QStringLiteral("leftPanel");
 
-    // The process's instance, created on first use (on the main thread) and never released.
+    // The programs' instance over `configuredBaseUrl()`, created on first use (on the main
+    // thread) and never released. Only start-up code asks for it; everything else is handed the
+    // client it uses.
     static WebModel& shared();
+    // The base address the programs use: TAVVEL_SERVICE_URL from the environment, read once
+    // per process, else the address the build was configured with.
+    static QString configuredBaseUrl();
 
-    // A separate client; `startTimers` false skips the delayed guide request and the midnight
-    // heartbeat (tests use it to keep their recordings clean).
-    explicit WebModel(bool startTimers = true, QObject* parent = nullptr);
+    // A client of the service at `baseUrl` (trailing slashes are dropped); `startTimers` false
+    // skips the delayed guide request and the midnight heartbeat (tests use it to keep their
+    // recordings clean).
+    explicit WebModel(const QString& baseUrl, bool startTimers = true, QObject* parent = nullptr);
     ~WebModel() override;
 
     // The client identifier: "uuid" of the shared suite, made once under a file lock so the
     // two programs cannot each make a different one. Computed once per process.
     static QString clientId();
 
-    // Base address: the build's TAVVEL_SERVICE_URL, replaced by the environment variable of
-    // the same name when set. Read when the client is made.
     QString baseUrl() const { return baseUrl_; }
     QUrl endpointUrl(Endpoint endpoint) const;
 
@@ -82,7 +86,8 @@ public:
     using HeartbeatCompletion = std::function<void(const std::optional<HeartbeatResponse>&)>;
     using CrashUploadCompletion = std::function<void(const std::optional<QString>& reply, bool finished)>;
 
-    // 501. With a cached value the completion runs before this returns and nothing is sent.
+    // 501. With a cached value the completion runs before this returns and nothing is sent; a
+    // call while a request is on its way waits for that one's answer instead of sending another.
     void requestBaseInfo(BaseInfoCompletion completion);
     // Whether a video-list reply still reaches its completion after a newer video-list request
     // was sent. A list on screen asks for `drop`, so a slow old reply never replaces the
@@ -170,6 +175,7 @@ private:
     std::optional<HeartbeatResponse> heartbeatResponse_;
     qint64 ct_ = 0;
     std::optional<BaseInfoResponse> baseInfo_;
+    std::vector<BaseInfoCompletion> baseInfoWaiting_;  // non-empty while a 501 is on its way
     QNetworkAccessManager* sessionManager_ = nullptr;
     GuideModelPtr guideModel_;
 

@@ -51,8 +51,6 @@ void Preferences::registerSharedDefaults(platform::DefaultsSuite& suite) {
     suite.synchronize();
 }
 
-Preferences::Preferences() : Preferences(sharedDefaults()) {}
-
 Preferences::Preferences(platform::DefaultsSuite& suite) : suite_(suite) {
     monitorArrange_ = suite_.integer(K::monitorArrange);
     screenIndex_ = suite_.integer(K::screenIndex);

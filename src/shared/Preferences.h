@@ -15,9 +15,21 @@ enum class VideoPlayerPlayModel : qint64 { single = 0, list = 1, random = 2 };
 
 // The settings object of a process, over the application group's shared suite.
 // Setters write the suite and notify observers synchronously; a one-second re-read feeds
-// changes made by the other program back through the same setters.
+// changes made by the other program back through the same setters. Every setting is also a
+// property by its name, with its change signal, so controls can be bound to it by name.
 class Preferences : public QObject {
     Q_OBJECT
+    Q_PROPERTY(qint64 monitorArrange READ monitorArrange WRITE setMonitorArrange NOTIFY monitorArrangeChanged)
+    Q_PROPERTY(qint64 screenIndex READ screenIndex WRITE setScreenIndex NOTIFY screenIndexChanged)
+    Q_PROPERTY(qint64 playModel READ playModel WRITE setPlayModel NOTIFY playModelChanged)
+    Q_PROPERTY(std::optional<QString> playingVideoSign READ playingVideoSign WRITE setPlayingVideoSign
+                   NOTIFY playingVideoSignChanged)
+    Q_PROPERTY(float volume READ volume WRITE setVolume NOTIFY volumeChanged)
+    Q_PROPERTY(bool mute READ mute WRITE setMute NOTIFY muteChanged)
+    Q_PROPERTY(bool alreadyImportVideo READ alreadyImportVideo WRITE setAlreadyImportVideo NOTIFY alreadyImportVideoChanged)
+    Q_PROPERTY(bool isOpenPlayer READ isOpenPlayer WRITE setIsOpenPlayer NOTIFY isOpenPlayerChanged)
+    Q_PROPERTY(bool isPlaying READ isPlaying WRITE setIsPlaying NOTIFY isPlayingChanged)
+    Q_PROPERTY(bool autolaunch READ autolaunch WRITE setAutolaunch NOTIFY autolaunchChanged)
 public:
     // The suite of the application group, opened once; registration runs at its creation.
     static platform::DefaultsSuite& sharedDefaults();
@@ -27,8 +39,7 @@ public:
     // Writes the five registered defaults where the suite holds nothing, then synchronizes.
     static void registerSharedDefaults(platform::DefaultsSuite& suite);
 
-    // Reads all ten keys without setters; starts no timer.
-    Preferences();
+    // Reads all ten keys of `suite` without setters; starts no timer.
     explicit Preferences(platform::DefaultsSuite& suite);
 
     qint64 monitorArrange() const { return monitorArrange_; }

@@ -78,6 +78,11 @@ void ButtonWithHoverBackGround::leaveEvent(QEvent* event) {
 }
 
 void ButtonWithHoverBackGround::mousePressEvent(QMouseEvent* event) {
+    // Only the left button presses it; the others reach the parent (its context menu, say).
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     if (isEnabled() && pressedColor_.isValid()) {
         background_ = pressedColor_;
         update();
@@ -87,6 +92,10 @@ void ButtonWithHoverBackGround::mousePressEvent(QMouseEvent* event) {
 }
 
 void ButtonWithHoverBackGround::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     // The click handler may close or delete the window that holds the button.
     QPointer<ButtonWithHoverBackGround> self(this);
     const bool wasPressing = pressing_;

@@ -1,11 +1,21 @@
 #include "views/ButtonWithLinkTitle.h"
 
+#include "views/StyledTextView.h"
+
 #include <QFontMetricsF>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <cmath>
 
 ButtonWithLinkTitle::ButtonWithLinkTitle(const QString& text, QWidget* parent) : ButtonWithPointCursor(text, parent) {}
+
+void ButtonWithLinkTitle::setStyledTitle(const StyledText& styled) {
+    styled_ = styled;
+    setFont(styledFont(styled, font()));
+    setText(styled.text);
+    updateGeometry();
+    update();
+}
 
 void ButtonWithLinkTitle::setVerticalMargin(qreal value) {
     verticalMargin_ = value;
@@ -33,6 +43,23 @@ QSize ButtonWithLinkTitle::minimumSizeHint() const {
 
 void ButtonWithLinkTitle::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
+    if (styled_) {
+        // A link: only its title, no bevel.
+        const QColor colour = styled_->color ? systemColor(*styled_->color, palette()) : palette().color(QPalette::ButtonText);
+        painter.setPen(colour);
+        painter.setFont(font());
+        Qt::Alignment alignment = styled_->alignment.value_or(Qt::AlignCenter);
+        if (!(alignment & Qt::AlignVertical_Mask))
+            alignment |= Qt::AlignVCenter;
+        const QString shown = styled_->elideTail ? fontMetrics().elidedText(text(), Qt::ElideRight, width()) : text();
+        painter.drawText(rect(), int(alignment) | Qt::TextSingleLine, shown);
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+        return;
+    }
     QStyleOptionButton option;
     initStyleOption(&option);
     option.text = fontMetrics().elidedText(text(), Qt::ElideRight, width());

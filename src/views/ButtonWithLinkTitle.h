@@ -1,16 +1,23 @@
 #pragma once
+#include "shared/StyledText.h"
 #include "views/ButtonWithPointCursor.h"
 
 #include <QSizeF>
+#include <optional>
 
 // A link-like button that sizes itself from its title; a title too long for the button is
-// truncated at its tail.
+// truncated at its tail. A styled title (a link's blue underlined text, say) is drawn by the
+// button itself: colour role from its palette, font size, underline, alignment, elision.
 class ButtonWithLinkTitle : public ButtonWithPointCursor {
     Q_OBJECT
     Q_PROPERTY(qreal horizontalMargin READ horizontalMargin WRITE setHorizontalMargin)
     Q_PROPERTY(qreal verticalMargin READ verticalMargin WRITE setVerticalMargin)
 public:
     explicit ButtonWithLinkTitle(const QString& text = QString(), QWidget* parent = nullptr);
+
+    // Makes `styled` the title; the size follows its font. A plain setText keeps the style.
+    void setStyledTitle(const StyledText& styled);
+    const std::optional<StyledText>& styledTitle() const { return styled_; }
 
     qreal horizontalMargin() const { return horizontalMargin_; }
     void setHorizontalMargin(qreal value) { horizontalMargin_ = value; }
@@ -30,6 +37,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    std::optional<StyledText> styled_;
     qreal horizontalMargin_ = 3.0;
     qreal verticalMargin_ = 0.0;
 };

@@ -1,6 +1,7 @@
 #include "views/ClickableImageView.h"
 
 #include <QMouseEvent>
+#include <utility>
 
 ClickableImageView::ClickableImageView(QWidget* parent) : QLabel(parent) {
     resetCursorRects();
@@ -8,7 +9,6 @@ ClickableImageView::ClickableImageView(QWidget* parent) : QLabel(parent) {
 
 ClickableImageView::ClickableImageView(const QRect& frame, QWidget* parent) : QLabel(parent) {
     setGeometry(frame);
-    trackingAreas_ = 1;
     resetCursorRects();
 }
 
@@ -24,10 +24,6 @@ void ClickableImageView::resetCursorRects() {
         unsetCursor();
 }
 
-void ClickableImageView::awakeFromNib() {
-    ++trackingAreas_;
-}
-
 void ClickableImageView::enterEvent(QEnterEvent*) {
     if (trackingAreas_ > 0 && hoverImage)
         setPixmap(*hoverImage);
@@ -39,13 +35,23 @@ void ClickableImageView::leaveEvent(QEvent*) {
 }
 
 void ClickableImageView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     // Taken, so that the release comes here.
+    leftPressed_ = true;
     event->accept();
 }
 
 void ClickableImageView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
-    if (clickAction)
+    const bool clicked = std::exchange(leftPressed_, false) && rect().contains(event->position().toPoint());
+    if (clicked && clickAction)
         clickAction();
 }
 

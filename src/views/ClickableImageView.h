@@ -5,14 +5,14 @@
 #include <optional>
 
 // An image that acts as a button: it swaps its image while the mouse is over it, shows the
-// pointing hand and runs `clickAction` on mouse-up.
+// pointing hand and runs `clickAction` when a left-button press inside it is released inside
+// it. Other buttons pass through to the parent (its context menu, say).
 class ClickableImageView : public QLabel {
     Q_OBJECT
     Q_PROPERTY(bool changeCurser READ changeCurser WRITE setChangeCurser)
 public:
-    // Made by a form: no hover tracking until awakeFromNib.
+    // Either way it tracks the mouse from construction.
     explicit ClickableImageView(QWidget* parent = nullptr);
-    // Made in code from a frame: tracks the mouse over that frame at once.
     ClickableImageView(const QRect& frame, QWidget* parent);
 
     bool changeCurser() const { return changeCurser_; }
@@ -22,7 +22,6 @@ public:
     std::optional<QPixmap> normalImage;
     std::optional<QPixmap> hoverImage;
 
-    void awakeFromNib();
     // Hover tracking areas; each showing after a hiding adds one, a hiding removes all.
     int trackingAreaCount() const { return trackingAreas_; }
 
@@ -38,6 +37,7 @@ private:
     void resetCursorRects();
 
     bool changeCurser_ = true;
-    int trackingAreas_ = 0;
+    int trackingAreas_ = 1;
     bool hiddenSinceShown_ = false;
+    bool leftPressed_ = false;
 };

@@ -9,6 +9,8 @@
 namespace apptest {
 // Returns how many videos the library holds afterwards.
 inline size_t addToMainLibrary(const QString& clip, const QString& sign, const QString& title) {
+    // Only the main program inserts; the process is that program for the insert alone.
+    const platform::BundleInfo before = platform::mainBundle();
     platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
     LocalVideoDBManager db(LocalVideoDBManager::defaultPath());
     VideoDetail video;
@@ -16,6 +18,7 @@ inline size_t addToMainLibrary(const QString& clip, const QString& sign, const Q
     video.title = title;
     video.url = QUrl::fromLocalFile(clip).toString(QUrl::FullyEncoded);
     db.insertVideo(video);
+    platform::setMainBundle(before);
     return db.allVideos().size();
 }
 }

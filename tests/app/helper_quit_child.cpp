@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
     platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QStringLiteral("com.zembo.TavvelHelper")});
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    AppDelegate delegate;
+    AppDelegate delegate(HelperParts::shared());
     delegate.attachToApplication();
     QTimer::singleShot(1500, [] { StatusBarManager::shared().quitMenuItemAction(); });
     return app.exec();

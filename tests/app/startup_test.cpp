@@ -1,6 +1,6 @@
 // Start-up of the desktop player with its parts on fakes and the service stand-in: the order,
 // the silent check, the menu's check, wake.
-#include "PlayerFakes.h"
+#include "HelperRig.h"
 #include "platform/Bundle.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/SystemEvents.h"
@@ -8,6 +8,7 @@
 #include "player/CustomAlertWindowController.h"
 #include "player/StatusBarManager.h"
 #include "player/UpgradeWindowController.h"
+#include "support/ProcessHelpers.h"
 #include "support/ServiceStandIn.h"
 
 #include <gtest/gtest.h>
@@ -34,21 +35,15 @@ int countCode(const ServiceStandIn& s, int code) {
     return n;
 }
 
-// The shared instances on fakes: the player's manager over a fake platform and the shared
-// settings, the shared web client against the stand-in.
+// The delegate's parts on fakes, its web client against the stand-in.
 struct StartRig {
-    StartRig() : platform(log), manager(platform, Preferences::shared(), library.db) {
-        EXPECT_TRUE(standIn.start());
-        qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
-        VideoPlayerManager::installShared(&manager);
-    }
-    ~StartRig() { VideoPlayerManager::installShared(nullptr); }
-
     ServiceStandIn standIn;
-    CallLog log;
-    FakePlatform platform;
-    TestLibrary library;
-    VideoPlayerManager manager;
+    const bool started = standIn.start();
+    HelperRig helper{standIn.baseUrl()};
+    CallLog& log = helper.log;
+    TestLibrary& library = helper.library;
+    VideoPlayerManager& manager = helper.manager;
+    AppDelegate& delegate = helper.delegate;
 };
 }
 
@@ -57,13 +52,14 @@ TEST(StartUp, PlaysThenMenuThenSilentCheck) {
     StartRig rig;
     rig.library.addVideo(QStringLiteral("a"));
     rig.standIn.setReply(24, ScriptedReply::encrypted(R"({"data":{"url":"https://dl.test","ver":"1.2.3.45"}})"));
-    AppDelegate delegate;
+    ASSERT_TRUE(rig.started);
+    AppDelegate& delegate = rig.delegate;
     delegate.startHelper();
 
     // Playing started, windows placed, the menu built with its five observations.
     EXPECT_TRUE(rig.log.lines.contains("play"));
     EXPECT_TRUE(rig.manager.windowList().size() == 1 && static_cast<FakeWindow&>(*rig.manager.windowList()[0]).visible);
-    EXPECT_EQ(StatusBarManager::shared().observationCount(), 5);
+    EXPECT_EQ(rig.helper.menu.observationCount(), 5);
     // The check goes out; an equal version shows nothing at start-up.
     ASSERT_TRUE(QTest::qWaitFor([&] { return countCode(rig.standIn, 24) == 1; }));
     QTest::qWait(300);
@@ -75,13 +71,14 @@ TEST(StartUp, MenuCheckAndWake) {
     StartRig rig;
     rig.library.addVideo(QStringLiteral("a"));
     rig.standIn.setReply(24, ScriptedReply::encrypted(R"({"data":""})"));
-    AppDelegate delegate;
+    ASSERT_TRUE(rig.started);
+    AppDelegate& delegate = rig.delegate;
     delegate.startHelper();
     ASSERT_TRUE(QTest::qWaitFor([&] { return countCode(rig.standIn, 24) == 1; }));
 
     // "Check for Updates..." reports that the version is current.
     QAction* check = nullptr;
-    for (QAction* a : StatusBarManager::shared().statusMenu()->actions())
+    for (QAction* a : rig.helper.menu.statusMenu()->actions())
         if (a->text() == "Check for Updates...")
             check = a;
     ASSERT_TRUE(check);
@@ -99,12 +96,12 @@ TEST(StartUp, MenuCheckAndWake) {
     EXPECT_FALSE(calls.filter("replace").size());
 
     // Paused, or closed: waking does nothing.
-    Preferences::shared().setIsPlaying(false);
+    rig.helper.prefs.setIsPlaying(false);
     rig.log.take();
     emit platform::SystemEvents::shared().didWake();
     EXPECT_TRUE(rig.log.take().isEmpty());
-    Preferences::shared().setIsPlaying(true);
-    Preferences::shared().setIsOpenPlayer(false);
+    rig.helper.prefs.setIsPlaying(true);
+    rig.helper.prefs.setIsOpenPlayer(false);
     rig.log.take();
     emit platform::SystemEvents::shared().didWake();
     EXPECT_TRUE(rig.log.take().isEmpty());
@@ -114,7 +111,8 @@ TEST(StartUp, NewerOfferAtStartOpensTheWindow) {
     StartRig rig;
     rig.standIn.setReply(24, ScriptedReply::encrypted(
                                  R"({"data":{"url":"https://dl.test","ver":"1.2.10.0","exp":"<p>Notes</p>"}})"));
-    AppDelegate delegate;
+    ASSERT_TRUE(rig.started);
+    AppDelegate& delegate = rig.delegate;
     delegate.startHelper();
     ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.upgradeWC() != nullptr; }));
     EXPECT_TRUE(delegate.upgradeWC()->window()->isVisible());
@@ -126,7 +124,7 @@ TEST(StartUp, QuitNoticeGoesOnTheBus) {
     const DisposablePtr token = platform::DistributedNotificationCenter::defaultCenter().addObserver(
         AppDelegate::helperDidTerminateNotification(), nullptr, [&] { ++received; });
     EXPECT_EQ(AppDelegate::helperDidTerminateNotification(), "com.zembo.tavvel.mac.ter");
-    AppDelegate delegate;
-    delegate.applicationWillTerminate();
+    HelperRig rig(testsupport::refusedServiceUrl());
+    rig.delegate.applicationWillTerminate();
     EXPECT_TRUE(QTest::qWaitFor([&] { return received == 1; }, 3000));
 }

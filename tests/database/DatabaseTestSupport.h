@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the database tests: capturing the log lines on standard output, and raw access to
 // the file beside the manager's connection.
-#include "models/QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "shared/VideoDetail.h"
 
 #include <QByteArray>

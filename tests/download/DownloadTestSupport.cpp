@@ -3,6 +3,7 @@
 #include "platform/NotificationCenter.h"
 #include "service/DownloadPaths.h"
 #include "service/VideoSign.h"
+#include "shared/LocalVideoDBManager.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -87,8 +88,9 @@ QStringList libraryFiles() {
 
 void DownloadTest::SetUp() {
     static int routeNumber = 0;
-    standIn();
-    // Tests in one process must not see each other's files.
+    web_ = std::make_unique<WebModel>(standIn().baseUrl(), /*startTimers=*/false);
+    // Tests in one process must not see each other's files or rows.
+    LocalVideoDBManager::shared().deleteAllVideos();
     QDir(downloadCachesDirectoryPath()).removeRecursively();
     QDir(downloadVideoDirectoryPath()).removeRecursively();
     files = std::make_unique<testsupport::FileServing>(standIn(),
@@ -100,13 +102,14 @@ void DownloadTest::SetUp() {
 
 void DownloadTest::TearDown() {
     destroyManager();
+    web_.reset();
     reloadObserver_.reset();
     files.reset();
 }
 
 DownloadManager& DownloadTest::launch() {
     destroyManager();
-    manager_ = std::make_unique<DownloadManager>();
+    manager_ = std::make_unique<DownloadManager>(*web_, LocalVideoDBManager::shared());
     return *manager_;
 }
 

@@ -2,6 +2,7 @@
 // Shared pieces of the download tests: one service stand-in per process (the web client's
 // base address points at it), a file route per test, the served videos and small waits.
 #include "service/DownloadManager.h"
+#include "service/WebModel.h"
 #include "support/FileServing.h"
 #include "support/ServiceStandIn.h"
 #include "shared/Disposable.h"
@@ -56,6 +57,7 @@ protected:
     QList<QVariantMap> reloads;
 
 private:
+    std::unique_ptr<WebModel> web_;
     std::unique_ptr<DownloadManager> manager_;
     DisposablePtr reloadObserver_;
 };

@@ -1,6 +1,8 @@
 // A child for the kill test: restores the parent's download list and keeps the queue failing
 // and resuming its items, so the list is rewritten again and again until the process is killed.
 #include "service/DownloadManager.h"
+#include "service/WebModel.h"
+#include "shared/LocalVideoDBManager.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -9,7 +11,8 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    DownloadManager manager;
+    WebModel web(WebModel::configuredBaseUrl(), /*startTimers=*/false);
+    DownloadManager manager(web, LocalVideoDBManager::shared());
     QTimer churn;
     QObject::connect(&churn, &QTimer::timeout, [&manager] {
         const auto& items = manager.progressArray();

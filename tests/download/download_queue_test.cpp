@@ -53,7 +53,9 @@ TEST_F(DownloadTest, ThirdDownloadWaitsForASlotAndAPauseFreesOne) {
     EXPECT_EQ(statuses(m), (std::vector<S>{S::pause, S::downloading, S::downloading}));
     EXPECT_EQ(m.runningCount(), 2);
     ASSERT_TRUE(waitUntil([&] { return files->requests().size() == 3; }));
-    ASSERT_TRUE(waitUntil([&] { return first->cacheURL.has_value(); }));
+    // The running transfer had a descriptor from its start; the pause's answer replaces it.
+    ASSERT_TRUE(waitUntil([&] { return reloads.size() == 4; }));
+    ASSERT_TRUE(first->cacheURL.has_value());
     EXPECT_EQ(first->status, S::pause);
     EXPECT_EQ(first->lastStatus, S::downloading);
     EXPECT_TRUE(QFile::exists(first->cacheURL->toLocalFile()));

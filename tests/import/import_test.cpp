@@ -54,8 +54,21 @@ class ImportTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(service.start());
-        qputenv("TAVVEL_SERVICE_URL", service.baseUrl().toUtf8());
         ASSERT_TRUE(sources.isValid());
+        // Every test starts from an empty library, whatever ran before it in this process.
+        LocalVideoDBManager::shared().deleteAllVideos();
+        const QString folder = downloadDirectory();
+        QDir(folder).removeRecursively();
+        QFile::remove(folder);  // a test may have put a file in its place
+        QDir().mkpath(folder);
+        for (const QString& name : thumbnails())
+            QFile::remove(QDir(AppInfo::applicationSupport()).filePath(name));
+        web = std::make_unique<WebModel>(service.baseUrl(), /*startTimers=*/false);
+        library = std::make_unique<LocalLibraryModel>(*web, LocalVideoDBManager::shared());
+    }
+    void TearDown() override {
+        library.reset();
+        web.reset();
     }
 
     // A copy of a test clip under `name` in a folder of this test.
@@ -72,7 +85,7 @@ protected:
         auto outcome = std::make_shared<Outcome>();
         auto returned = std::make_shared<bool>(false);
         outcome->calls = 0;
-        LocalLibraryModel::shared().importVideo(
+        library->importVideo(
             url, checkOnline, [outcome, returned](const QString& sign, ImportVideoStatus status) {
                 ++outcome->calls;
                 outcome->sign = sign;
@@ -118,6 +131,8 @@ protected:
 
     testsupport::ServiceStandIn service;
     QTemporaryDir sources;
+    std::unique_ptr<WebModel> web;
+    std::unique_ptr<LocalLibraryModel> library;
 };
 
 TEST_F(ImportTest, ServiceRecordIsStoredWithTheCopyAndTheFilesOwnSign) {
@@ -344,10 +359,9 @@ TEST_F(ImportTest, EveryCallOfABatchReportsOnce) {
                                source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("same.mp4"))};
     QMap<QString, QList<ImportVideoStatus>> results;
     for (const QString& file : files)
-        LocalLibraryModel::shared().importVideo(QUrl::fromLocalFile(file), true,
-                                                [&results, file](const QString&, ImportVideoStatus status) {
-                                                    results[file].append(status);
-                                                });
+        library->importVideo(QUrl::fromLocalFile(file), true, [&results, file](const QString&, ImportVideoStatus status) {
+            results[file].append(status);
+        });
     QElapsedTimer timer;
     timer.start();
     while (results.size() < files.size() && timer.elapsed() < 20000)

@@ -1,6 +1,9 @@
-// The hand-cursor, link-title and hover-background buttons.
+// The hand-cursor, link-title and hover-background buttons, the clickable image, and styled
+// texts shown in labels and link titles.
 #include "views/ButtonWithHoverBackGround.h"
 #include "views/ButtonWithLinkTitle.h"
+#include "views/ClickableImageView.h"
+#include "views/StyledTextView.h"
 
 #include <gtest/gtest.h>
 
@@ -120,4 +123,103 @@ TEST(Buttons, BorderAndTitleStyling) {
     b.render(&image);
     b.setText(QStringLiteral("Plain"));
     b.render(&image);
+}
+
+TEST(Buttons, OnlyALeftClickInsideActs) {
+    struct Case {
+        const char* name;
+        Qt::MouseButton button;
+        QPoint release;
+        int expected;
+    };
+    const QPoint inside(5, 5), outside(80, 80);
+    const Case cases[] = {
+        {"left inside", Qt::LeftButton, inside, 1},
+        {"left released outside", Qt::LeftButton, outside, 0},
+        {"right", Qt::RightButton, inside, 0},
+        {"middle", Qt::MiddleButton, inside, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClickableImageView image(QRect(0, 0, 20, 20), nullptr);
+        int actions = 0;
+        image.clickAction = [&] { ++actions; };
+        ButtonWithHoverBackGround button(QStringLiteral("Go"));
+        button.resize(20, 20);
+        const QColor normal(1, 1, 1), pressed(2, 2, 2);
+        button.setNormalColor(normal);
+        button.setPressedColor(pressed);
+        QSignalSpy clicked(&button, &QPushButton::clicked);
+
+        QTest::mousePress(&image, c.button, {}, inside);
+        QTest::mouseRelease(&image, c.button, {}, c.release);
+        QTest::mousePress(&button, c.button, {}, inside);
+        EXPECT_EQ(button.backgroundColor() == pressed, c.button == Qt::LeftButton);
+        QTest::mouseRelease(&button, c.button, {}, c.release);
+        EXPECT_EQ(actions, c.expected);
+        EXPECT_EQ(clicked.count(), c.expected);
+    }
+    // A release without a press of its own (the press went elsewhere) does nothing either.
+    ClickableImageView image(QRect(0, 0, 20, 20), nullptr);
+    int actions = 0;
+    image.clickAction = [&] { ++actions; };
+    QTest::mouseRelease(&image, Qt::LeftButton, {}, inside);
+    EXPECT_EQ(actions, 0);
+}
+
+TEST(StyledTitles, LabelsAndLinkTitlesShowEveryAttribute) {
+    QWidget window;
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Link, QColor(0, 0, 200));
+    palette.setColor(QPalette::WindowText, QColor(20, 20, 20));
+    window.setPalette(palette);
+    struct Case {
+        const char* name;
+        StyledText styled;
+        QColor colour;
+    };
+    StyledText label;
+    label.text = QStringLiteral("Normal Performance");
+    label.color = SystemColor::Label;
+    label.alignment = Qt::AlignRight;
+    const Case cases[] = {
+        {"link", linkAttributedString(QStringLiteral("Refresh the whole list of videos")), QColor(0, 0, 200)},
+        {"red", redAttributedString(QStringLiteral("Download failed, try again later")), systemColor(SystemColor::Red, palette)},
+        {"label", label, QColor(20, 20, 20)},
+    };
+    window.show();  // a hidden label hears of its size only once it shows
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* shown = new StyledTextLabel(c.styled, &window);
+        shown->show();
+        EXPECT_EQ(shown->palette().color(QPalette::WindowText), c.colour);
+        EXPECT_EQ(shown->font().underline(), c.styled.underline);
+        EXPECT_EQ(shown->font().pointSizeF(), c.styled.pointSize.value_or(window.font().pointSizeF()));
+        EXPECT_EQ(shown->alignment() & Qt::AlignHorizontal_Mask,
+                  c.styled.alignment.value_or(Qt::AlignLeft) & Qt::AlignHorizontal_Mask);
+        // Wide enough, the whole text; narrow, its head and an ellipsis when it elides.
+        shown->resize(shown->sizeHint());
+        EXPECT_EQ(shown->text(), c.styled.text);
+        shown->resize(shown->sizeHint().width() / 2, shown->height());
+        EXPECT_EQ(shown->text().endsWith(QStringLiteral("…")), c.styled.elideTail);
+        EXPECT_EQ(shown->toolTip().isEmpty(), !c.styled.elideTail);
+    }
+    // The colour follows a change of the palette the label inherits.
+    auto* link = new StyledTextLabel(linkAttributedString(QStringLiteral("Help")), &window);
+    palette.setColor(QPalette::Link, QColor(0, 150, 0));
+    window.setPalette(palette);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 150, 0));
+
+    // A link title sizes its button from the styled font: a bigger size, a bigger button.
+    ButtonWithLinkTitle small, big;
+    StyledText title = linkAttributedString(QStringLiteral("Refresh"));
+    small.setStyledTitle(title);
+    title.pointSize = 26.0;
+    big.setStyledTitle(title);
+    EXPECT_TRUE(small.font().underline());
+    EXPECT_GT(big.sizeHint().width(), small.sizeHint().width() * 3 / 2);
+    EXPECT_GT(big.sizeHint().height(), small.sizeHint().height());
+    QImage image(big.sizeHint(), QImage::Format_ARGB32);
+    big.resize(big.sizeHint());
+    big.render(&image);
 }

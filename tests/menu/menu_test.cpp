@@ -1,6 +1,6 @@
 // The status menu: its items with one and with two screens, its actions and its reactions to
 // settings written elsewhere, and its rebuild after a screen change.
-#include "PlayerFakes.h"
+#include "HelperRig.h"
 #include "VideoClips.h"
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
@@ -343,26 +343,20 @@ TEST(StatusMenu, RemovedMenuFollowsNothingAndRebuildKeepsStates) {
 }
 
 TEST(StatusMenu, ScreenChangeRebuildsWithFiveObservations) {
-    // The delegate works on the shared instances: a manager over fakes and the shared settings.
-    CallLog log;
-    FakePlatform platform(log);
-    TestLibrary library;
-    VideoPlayerManager manager(platform, Preferences::shared(), library.db);
-    VideoPlayerManager::installShared(&manager);
-    manager.setupWindows();
-    StatusBarManager& menu = StatusBarManager::shared();
+    // The delegate drives its own menu over a manager on fakes.
+    HelperRig rig(QStringLiteral("http://127.0.0.1:9"));
+    rig.manager.setupWindows();
+    StatusBarManager& menu = rig.menu;
     menu.buildStatusMenu();
     menu.hideDesktopIconItem()->trigger();
     ASSERT_TRUE(menu.hideDesktopIconItem()->isChecked());
 
-    AppDelegate delegate;
     for (int i = 0; i < 3; ++i)
-        delegate.applicationDidChangeScreenParameters();
+        rig.delegate.applicationDidChangeScreenParameters();
     EXPECT_EQ(menu.observationCount(), 5);
     EXPECT_TRUE(menu.hideDesktopIconItem()->isChecked());
     EXPECT_TRUE(menu.desktopIconIsHiden());
     EXPECT_EQ(menu.barItem()->contextMenu(), menu.statusMenu());
-    VideoPlayerManager::installShared(nullptr);
 }
 
 TEST(StatusMenu, MainWindowAsksTheRunningMainProgramToShowItself) {

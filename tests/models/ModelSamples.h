@@ -5,7 +5,7 @@
 #include <QJsonObject>
 #include <QString>
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 namespace samples {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

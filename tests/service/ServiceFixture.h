@@ -1,5 +1,6 @@
 #pragma once
 // A stand-in service on loopback and a client pointed at it (without its timers).
+#include "platform/DefaultsSuite.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
 #include "support/ServiceStandIn.h"
@@ -12,13 +13,12 @@ class ServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(standIn.start());
-        qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
-        model = std::make_unique<WebModel>(false);
+        // Every test starts without a stored "ct", whatever ran before it in this process.
+        platform::DefaultsSuite::standard().remove(QStringLiteral("ct"));
+        platform::DefaultsSuite::standard().synchronize();
+        model = std::make_unique<WebModel>(standIn.baseUrl(), false);
     }
-    void TearDown() override {
-        model.reset();
-        qunsetenv("TAVVEL_SERVICE_URL");
-    }
+    void TearDown() override { model.reset(); }
 
     // The only recorded request (fails the test otherwise).
     testsupport::RecordedRequest only() {

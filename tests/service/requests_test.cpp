@@ -234,8 +234,7 @@ TEST_F(ServiceTest, RefusedConnectionGivesNoResultAtOnce) {
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     const quint16 port = probe.serverPort();
     probe.close();
-    qputenv("TAVVEL_SERVICE_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(port));
-    WebModel offline(false);
+    WebModel offline(QStringLiteral("http://127.0.0.1:%1").arg(port), false);
     bool called = false;
     std::optional<int> status = 0;
     QElapsedTimer clock;
@@ -283,6 +282,16 @@ TEST_F(ServiceTest, CachedBaseInfoCompletesAtOnceAndSendsNothing) {
         EXPECT_TRUE(info);
     });
     EXPECT_TRUE(second);  // before returning
+    QTest::qWait(100);
+    EXPECT_EQ(standIn.requestCount(), 1);
+}
+
+TEST_F(ServiceTest, BaseInfoAskedTwiceAtOnceSendsOneRequest) {
+    standIn.setReply(501, ScriptedReply::encrypted(envelope(R"({"cate":[],"hottags":["a"],"hotkey":[]})")).delayed(100));
+    int answered = 0;
+    for (int i = 0; i < 2; ++i)
+        model->requestBaseInfo([&](const auto& info) { answered += info && info->data.hottags.size() == 1; });
+    ASSERT_TRUE(waitFor([&] { return answered == 2; }));
     QTest::qWait(100);
     EXPECT_EQ(standIn.requestCount(), 1);
 }
@@ -441,23 +450,24 @@ TEST_F(ServiceTest, InstallReplyDataBecomesCtOfLaterHeartbeats) {
     ASSERT_TRUE(waitFor([&] { return called; }));
     EXPECT_EQ(standIn.requests().last().json->value("ct").toString(), "7");
     // A new client in this process starts from the stored value.
-    EXPECT_EQ(WebModel(false).ct(), 7);
+    EXPECT_EQ(WebModel(standIn.baseUrl(), false).ct(), 7);
 }
 
 TEST_F(ServiceTest, CtSurvivesARestartOfTheProgram) {
-    standIn.setReply(13, ScriptedReply::encrypted(R"({"status":0,"info":"","data":7})"));
+    // Another value than an earlier test of this process may have stored, so the child sees it change.
+    standIn.setReply(13, ScriptedReply::encrypted(R"({"status":0,"info":"","data":77})"));
     QProcess install;
-    testsupport::startChild(install, SERVICE_CHILD, {"install"});
+    testsupport::startChild(install, SERVICE_CHILD, {"install", standIn.baseUrl()});
     ASSERT_TRUE(install.waitForFinished(10000));
     ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().constData();
     QProcess heartbeat;
-    testsupport::startChild(heartbeat, SERVICE_CHILD, {"heartbeat"});
+    testsupport::startChild(heartbeat, SERVICE_CHILD, {"heartbeat", standIn.baseUrl()});
     ASSERT_TRUE(heartbeat.waitForFinished(10000));
     ASSERT_EQ(heartbeat.exitCode(), 0);
     const auto all = standIn.requests();
     ASSERT_EQ(all.size(), 2);
     EXPECT_EQ(all[1].code, 21);
-    EXPECT_EQ(all[1].json->value("ct").toString(), "7");
+    EXPECT_EQ(all[1].json->value("ct").toString(), "77");
 }
 
 TEST_F(ServiceTest, CrashUploadSendsThreePartsAndReportsOnlyADeliveredUpload) {
@@ -557,7 +567,6 @@ TEST(ServiceTls, RequestSucceedsOnlyWithTheTestCertificateTrusted) {
     ASSERT_TRUE(standIn.startTls(*identity));
     ASSERT_TRUE(standIn.baseUrl().startsWith("https://"));
     standIn.setReply(505, ScriptedReply::encrypted(envelope(R"(["tls"])")));
-    qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
 
     auto ask = [](WebModel& model) {
         std::optional<std::vector<QString>> words;
@@ -567,14 +576,13 @@ TEST(ServiceTls, RequestSucceedsOnlyWithTheTestCertificateTrusted) {
         return words;
     };
     {
-        WebModel untrusting(false);
+        WebModel untrusting(standIn.baseUrl(), false);
         EXPECT_FALSE(ask(untrusting));
         EXPECT_EQ(standIn.requestCount(), 0);
     }
     WebModel::addTrustedCertificatesForTesting(QSslCertificate::fromPath(identity->certificatePath));
-    WebModel trusting(false);
+    WebModel trusting(standIn.baseUrl(), false);
     const auto words = ask(trusting);
     ASSERT_TRUE(words);
     EXPECT_EQ(*words, std::vector<QString>{"tls"});
-    qunsetenv("TAVVEL_SERVICE_URL");
 }

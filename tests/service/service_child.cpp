@@ -1,7 +1,7 @@
-// Child process of the service tests; shares the parent's XDG folders and service address.
-//   service_child uuid        print "uuid <identifier>"
-//   service_child install     send the install report and wait for its reply
-//   service_child heartbeat   send a boot heartbeat and wait for its reply
+// Child process of the service tests; shares the parent's XDG folders.
+//   service_child uuid             print "uuid <identifier>"
+//   service_child install URL      send the install report to URL and wait for its reply
+//   service_child heartbeat URL    send a boot heartbeat to URL and wait for its reply
 #include "service/WebModel.h"
 
 #include <QCoreApplication>
@@ -18,7 +18,9 @@ int main(int argc, char* argv[]) {
         std::printf("uuid %s\n", qPrintable(WebModel::clientId()));
         return 0;
     }
-    WebModel model(false);
+    if (args.size() < 3)
+        return 2;
+    WebModel model(args[2], false);  // the parent's stand-in
     QTimer poll;
     const qint64 before = model.ct();
     if (verb == QLatin1String("install")) {

@@ -88,7 +88,7 @@ TEST_F(ServiceTest, MidnightCheckAgainstTheWallClockSendsOneHeartbeatAfterSleep)
 TEST_F(ServiceTest, NewClientAsksForTheGuideTwoSecondsLater) {
     QElapsedTimer elapsed;
     elapsed.start();
-    WebModel timed(true);
+    WebModel timed(standIn.baseUrl(), true);
     EXPECT_TRUE(timed.midnightFireDate());
     ASSERT_TRUE(standIn.waitForRequests(1, 15000));
     EXPECT_GE(elapsed.elapsed(), 1900);
@@ -97,7 +97,7 @@ TEST_F(ServiceTest, NewClientAsksForTheGuideTwoSecondsLater) {
 }
 
 TEST_F(ServiceTest, MidnightTimerKeepsCheckingTheWallClockByItself) {
-    WebModel timed(true);
+    WebModel timed(standIn.baseUrl(), true);
     const auto fire = timed.midnightFireDate();
     ASSERT_TRUE(fire);
     QDateTime clock = fire->addMSecs(-300);

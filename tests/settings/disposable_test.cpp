@@ -26,6 +26,25 @@ TEST(Disposable, RunsItsClosureOnceWhenReleased) {
     EXPECT_EQ(runs, 1);
 }
 
+TEST(Disposable, DisposedByItsOwnerRunsOnceEvenWhenTheClosureReleasesIt) {
+    int runs = 0;
+    auto token = std::make_shared<Disposable>([&] { ++runs; });
+    token->dispose();
+    token->dispose();
+    token.reset();
+    EXPECT_EQ(runs, 1);
+
+    // An owner whose closure drops the owner's own reference to the token.
+    DisposablePtr held;
+    held = std::make_shared<Disposable>([&] {
+        ++runs;
+        held.reset();
+    });
+    held->dispose();
+    EXPECT_EQ(runs, 2);
+    EXPECT_FALSE(held);
+}
+
 TEST(Disposable, ReleasedOrReplacedObservationStopsDelivery) {
     QTemporaryDir dir;
     platform::DefaultsSuite suite(dir.filePath("s.ini"));

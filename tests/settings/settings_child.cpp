@@ -8,6 +8,7 @@
 //                                      of passes print "final <key> <value>" for each key
 #include "platform/DistributedNotificationCenter.h"
 #include "shared/Disposable.h"
+#include "platform/DefaultsSuite.h"
 #include "shared/Preferences.h"
 #include "SettingsChurn.h"
 
@@ -36,12 +37,14 @@ int main(int argc, char* argv[]) {
         if (key == QLatin1String("IsOpenPlayer")) p.setIsOpenPlayer(v == QLatin1String("true"));
         else if (key == QLatin1String("isPlaying")) p.setIsPlaying(v == QLatin1String("true"));
         else if (key == QLatin1String("Mute")) p.setMute(v == QLatin1String("true"));
+        else if (key == QLatin1String("autolaunch")) p.setAutolaunch(v == QLatin1String("true"));
         else if (key == QLatin1String("PlayModel")) p.setPlayModel(v.toLongLong());
         else if (key == QLatin1String("MonitorArrange")) p.setMonitorArrange(v.toLongLong());
         else if (key == QLatin1String("ScreenIndex")) p.setScreenIndex(v.toLongLong());
         else if (key == QLatin1String("Volume")) p.setVolume(v.toFloat());
         else if (key == QLatin1String("CurrentVideoSign")) p.setPlayingVideoSign(v == QLatin1String("-") ? std::optional<QString>() : v);
         else return 2;
+        Preferences::sharedDefaults().synchronize();  // some setters leave writing to later
         say(QStringLiteral("done"));
         return 0;
     }

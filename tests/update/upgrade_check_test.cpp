@@ -17,8 +17,7 @@ namespace {
 constexpr int kUpgradeCode = 24;
 
 std::optional<UpgradeCheckResult> runCheck(const QString& baseUrl) {
-    qputenv("TAVVEL_SERVICE_URL", baseUrl.toUtf8());
-    WebModel client(/*startTimers=*/false);
+    WebModel client(baseUrl, /*startTimers=*/false);
     std::optional<UpgradeCheckResult> got;
     int calls = 0;
     client.checkUpgrade([&](const UpgradeCheckResult& result) {

@@ -1,6 +1,6 @@
 // What the update check's result shows: the upgrade window and the alert.
 #include "platform/Bundle.h"
-#include "player/AppDelegate.h"
+#include "HelperRig.h"
 #include "player/CustomAlertWindowController.h"
 #include "player/UpgradeWindowController.h"
 #include "shared/AppInfo.h"
@@ -14,6 +14,9 @@
 #include <QUrl>
 
 namespace {
+// Nothing listens there; these tests hand the delegate results without asking the service.
+const QString kNoService = QStringLiteral("http://127.0.0.1:9");
+
 // The running version of these tests: 1.0.9.0, shown as 1.0.9(0).
 const bool bundleSet = [] {
     platform::setMainBundle({QStringLiteral("1.0.9"), QStringLiteral("0"), QStringLiteral("com.zembo.TavvelHelper")});
@@ -54,7 +57,8 @@ int visibleUpgradeWindows() {
 TEST(UpgradeResult, NewerOfferOpensTheUpgradeWindow) {
     ASSERT_TRUE(bundleSet);
     ASSERT_EQ(AppInfo::version(), "1.0.9.0");
-    AppDelegate delegate;
+    HelperRig rig(kNoService);
+    AppDelegate& delegate = rig.delegate;
     delegate.handleUpgradeResult(offer(QStringLiteral("1.0.9.1")), /*showUpToDate=*/false);
     ASSERT_TRUE(delegate.upgradeWC());
     UpgradeWindow* window = delegate.upgradeWC()->window();
@@ -66,7 +70,8 @@ TEST(UpgradeResult, NewerOfferOpensTheUpgradeWindow) {
 }
 
 TEST(UpgradeResult, VersionsAreComparedByNumber) {
-    AppDelegate delegate;
+    HelperRig rig(kNoService);
+    AppDelegate& delegate = rig.delegate;
     // "1.0.10.0" sorts before "1.0.9.0" as text, yet it is the later version.
     delegate.handleUpgradeResult(offer(QStringLiteral("1.0.10.0")), true);
     ASSERT_TRUE(delegate.upgradeWC());
@@ -75,7 +80,8 @@ TEST(UpgradeResult, VersionsAreComparedByNumber) {
 }
 
 TEST(UpgradeResult, EqualOrMissingVersionFromTheMenuSaysUpToDate) {
-    AppDelegate delegate;
+    HelperRig rig(kNoService);
+    AppDelegate& delegate = rig.delegate;
     delegate.handleUpgradeResult(offer(QStringLiteral("1.0.9.0")), /*showUpToDate=*/false);
     delegate.handleUpgradeResult(offer(QString()), false);
     EXPECT_FALSE(delegate.upgradeWC());
@@ -98,7 +104,8 @@ TEST(UpgradeResult, EqualOrMissingVersionFromTheMenuSaysUpToDate) {
 }
 
 TEST(UpgradeResult, FailedCheckFromTheMenuSaysSo) {
-    AppDelegate delegate;
+    HelperRig rig(kNoService);
+    AppDelegate& delegate = rig.delegate;
     delegate.handleUpgradeResult(UpgradeCheckResult{std::nullopt, true}, /*showUpToDate=*/false);
     EXPECT_FALSE(delegate.hasUpToDateWindowController());
 
@@ -110,7 +117,8 @@ TEST(UpgradeResult, FailedCheckFromTheMenuSaysSo) {
 }
 
 TEST(UpgradeResult, ResultIsHandledOnALaterTurn) {
-    AppDelegate delegate;
+    HelperRig rig(kNoService);
+    AppDelegate& delegate = rig.delegate;
     delegate.postUpgradeResult(offer(QStringLiteral("2.0")), false);
     EXPECT_FALSE(delegate.upgradeWC());
     QCoreApplication::processEvents();
@@ -118,7 +126,8 @@ TEST(UpgradeResult, ResultIsHandledOnALaterTurn) {
 }
 
 TEST(UpgradeResult, TwoOffersLeaveOneWindow) {
-    AppDelegate delegate;
+    HelperRig rig(kNoService);
+    AppDelegate& delegate = rig.delegate;
     delegate.handleUpgradeResult(offer(QStringLiteral("2.0")), false);
     QPointer<UpgradeWindow> first = delegate.upgradeWC()->window();
     delegate.handleUpgradeResult(offer(QStringLiteral("2.1")), false);

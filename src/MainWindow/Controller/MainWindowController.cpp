@@ -8,6 +8,7 @@
 #include "MainWindow/View/LeftMenuBar.h"
 #include "MainWindow/View/MainWindowSplitView.h"
 #include "MainWindow/View/PreviewVideoWindow.h"
+#include "MainWindow/View/SearchField.h"
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
@@ -46,13 +47,18 @@ MainWindowController::MainWindowController(QObject* parent)
     buildWindow();
 
     // The title row's search field.
-    searchField_ = named(new QLineEdit(titleRow_), "searchField");
+    searchField_ = named(new SearchField(titleRow_), "searchField");
     searchField_->setPlaceholderText(tr("Search"));
     searchField_->setAccessibleName(tr("Search"));
     titleRow_->layout()->addWidget(searchField_);
 
     // The content views, in menu order: 0 the library screen, 1 the about page.
     contentViews_.push_back((videoLibraryViewController_ = new VideoLibraryViewController(rightSplitContentView_))->view());
+    videoLibraryViewController_->showPreviewWindow = [this](const QUrl& url) { showPreviewWindow(url); };
+    connect(videoLibraryViewController_, &VideoLibraryViewController::previewRequested, this,
+            [this](const QUrl& url) { showPreviewWindow(url); });
+    // Searches and suggestions from the title row go to the library screen.
+    static_cast<SearchField*>(searchField_)->setMyDelegate(videoLibraryViewController_);
     contentViews_.push_back((aboutViewController_ = std::make_unique<AboutViewController>())->view());
 
     // The left pane's menu bar; its selection chooses the content view.

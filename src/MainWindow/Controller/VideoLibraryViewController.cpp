@@ -5,6 +5,7 @@
 #include "MainWindow/Controller/WebLibraryViewModel.h"
 #include "MainWindow/View/DownloadItemCell.h"
 #include "MainWindow/View/VideoDetailView.h"
+#include "MainWindow/View/PlayerBarView.h"
 #include "MainWindow/View/VideoItemCell.h"
 #include "MainWindow/View/WebLibraryRefreshSubView.h"
 #include "platform/NotificationCenter.h"
@@ -105,6 +106,8 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
     localLibraryViewModel()->bind(collectionView());
     localLibraryViewModel()->reloadVideos(true);
     setHighlights(Tab::local);
+    installLocalParts();
+    setUpCatalogueControls();
 }
 
 VideoLibraryViewController::~VideoLibraryViewController() {
@@ -143,6 +146,8 @@ bool VideoLibraryViewController::eventFilter(QObject* watched, QEvent* event) {
             placeOverlay();
         return QObject::eventFilter(watched, event);
     }
+    if (watched == view_ && event->type() == QEvent::Show)
+        importSampleVideosIfNeeded();
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         auto* tab = qobject_cast<QWidget*>(watched);
@@ -379,8 +384,5 @@ void VideoLibraryViewController::showDownloadList() {
 }
 
 void VideoLibraryViewController::playVideo(const QString& sign) {
-    Preferences& preferences = Preferences::shared();
-    preferences.setPlayingVideoSign(sign);
-    if (!preferences.isOpenPlayer())
-        preferences.setIsOpenPlayer(true);
+    PlayerBarView::playVideo(Preferences::shared(), sign);
 }

@@ -1,14 +1,29 @@
 #pragma once
 #include "MainWindow/Controller/VideoDetailViewDelegate.h"
+#include "MainWindow/View/SearchField.h"
 #include "MainWindow/View/WQCollectionView.h"
 #include "shared/Disposable.h"
 
 #include <QObject>
+#include <QList>
 #include <QPointer>
+#include <QUrl>
+#include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
+class ButtonWithLinkTitle;
 class DownloadViewModel;
+class NowPlayingView;
+class PlayerBarView;
+class QPushButton;
+class SampleVideoImport;
+class ViewWithDrag;
+class ButtonWithColorfulLink;
+class QAction;
+class QComboBox;
+class QMenu;
 class LibraryViewModel;
 class LocalLibraryViewModel;
 class QLabel;
@@ -26,7 +41,7 @@ class WebLibraryViewModel;
 // Widgets are built in code; each carries an object name ("localTab", "onlineTab",
 // "downloadTab", "pageStatus", "collectionView", "collectionViewContainer", "detailPaneSlot",
 // "nowPlayingSlot", "bottomArea", "onlineControlsSlot", ...).
-class VideoLibraryViewController : public QObject, public VideoDetailViewDelegate {
+class VideoLibraryViewController : public QObject, public VideoDetailViewDelegate, public SearchFieldDelegate {
     Q_OBJECT
 public:
     explicit VideoLibraryViewController(QWidget* parent = nullptr);
@@ -81,8 +96,50 @@ public:
     void setAsWallpaper(const QString& sign) override;
     void showDownloadList() override;
 
-    // Makes `sign` the wallpaper (the player controls refine it).
+    // ---- Online catalogue controls (VideoLibraryCatalogue.cpp) ----
+    // "sortPopUp", "hottagsView" and "newsLinkButton" sit in the online controls' slot.
+    QComboBox* sortPopUp() const { return sortPopUp_; }
+    QWidget* hottagsView() const { return hottagsView_; }
+    ButtonWithColorfulLink* newsLinkButton() const { return newsLinkButton_; }
+    // A new menu of the base info's categories on every call; it deletes itself once closed.
+    QMenu* categoryMenu();
+    void showCategoryMenu();
+    void menuDidClose();
+    void switchCategory(QAction* item);
+    void refreshVideoListOnSort();
+    void showHotTags(const std::optional<BaseInfoResponse>& reply);
+    void hottagClickAction(ButtonWithColorfulLink* tag);
+    void updateNewsLink();
+    void openNewsURL();
+
+    // SearchFieldDelegate
+    void searchSuggestions(const QString& text, SuggestionsCompletion completion) override;
+    void searchVideos(const QString& text) override;
+
+    // Makes `sign` the wallpaper, switching the wallpaper on when it was off.
     virtual void playVideo(const QString& sign);
+
+    // Opens the preview window with a page (the main window installs it).
+    std::function<void(const QUrl&)> showPreviewWindow;
+
+    // The local tab's parts: the player bar, the now-playing strip, the import button, the upload
+    // link, the drop zone over the list and the first-run import.
+    PlayerBarView* playerBar() const { return playerBar_; }
+    NowPlayingView* nowPlayingView() const { return nowPlayingView_; }
+    QPushButton* importVideoButton() const { return importVideoButton_; }
+    ButtonWithLinkTitle* uploadLink() const { return uploadLink_; }
+    ViewWithDrag* dragView() const { return dragView_; }
+    SampleVideoImport* sampleImport() const { return sampleImport_; }
+    // The first-run import, on every showing of the screen until it has run once.
+    void importSampleVideosIfNeeded();
+    // The import button: a non-modal file dialog; chosen files show the local tab and are imported.
+    void importLocalVideo();
+    // Opens the upload page of the web site.
+    void uploadVideo();
+    // The now-playing title's click: the local tab with the playing video selected.
+    void showPlayingVideo(const std::optional<QString>& sign);
+    // A non-modal dialog for ".mp4" and ".mov" files; `chosen` gets the files that fit.
+    void chooseVideoFiles(std::function<void(const QList<QUrl>&)> chosen);
 
 signals:
     // A click on the online header's category control.
@@ -104,7 +161,9 @@ private:
     void placeOverlay();
     // One DownloadItemCell per row of the download tab, while it is shown.
     void buildDownloadCells();
+    void setUpCatalogueControls();
     TabTitleView* makeTab(const QString& objectName, const QString& title, QToolButton** titleButton);
+    void installLocalParts();
 
     QPointer<QWidget> view_;
     TabTitleView* localTab_ = nullptr;
@@ -119,7 +178,18 @@ private:
     QWidget* bottomArea_ = nullptr;
     QWidget* onlineControlsSlot_ = nullptr;
     QPointer<VideoDetailView> detailView_;
+    QComboBox* sortPopUp_ = nullptr;
+    QWidget* hottagsView_ = nullptr;
+    ButtonWithColorfulLink* newsLinkButton_ = nullptr;
+    DisposablePtr heartbeatObservation_;
     WebLibraryRefreshSubView* refreshSubView_ = nullptr;
+
+    PlayerBarView* playerBar_ = nullptr;
+    NowPlayingView* nowPlayingView_ = nullptr;
+    QPushButton* importVideoButton_ = nullptr;
+    ButtonWithLinkTitle* uploadLink_ = nullptr;
+    ViewWithDrag* dragView_ = nullptr;
+    SampleVideoImport* sampleImport_ = nullptr;
 
     WQCollectionView* collectionView_ = nullptr;
     LocalLibraryViewModel* localLibraryViewModel_ = nullptr;

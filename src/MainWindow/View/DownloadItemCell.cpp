@@ -99,7 +99,6 @@ DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, Do
     deleteImageView->setObjectName(QStringLiteral("downloadDelete"));
     deleteImageView->setAccessibleName(localizedString("Delete", "delete a download"));
     for (ClickableImageView* icon : {downloadImageView, deleteImageView}) {
-        icon->awakeFromNib();  // follows the mouse from the start
         icon->setFixedSize(24, 24);
         icon->setFocusPolicy(Qt::StrongFocus);  // Space or Enter clicks it
         icon->installEventFilter(this);

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Local library figures: the first-run import of the four samples by the built program (start to
+# "alreadyImportVideo") against cp plus one ffmpeg thumbnail per sample; a dropped batch of 20
+# clips through the library screen against 20 through the import service alone.
+set -euo pipefail
+BUILD=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+fresh() {  # fresh XDG folders under $WORK/$1
+    for d in data config cache runtime; do mkdir -p "$WORK/$1/$d"; done
+    chmod 700 "$WORK/$1/runtime"
+    export XDG_DATA_HOME=$WORK/$1/data XDG_CONFIG_HOME=$WORK/$1/config XDG_CACHE_HOME=$WORK/$1/cache XDG_RUNTIME_DIR=$WORK/$1/runtime
+}
+now() { date +%s%N; }
+SAMPLES=$BUILD/share/tavvel/samples
+
+# Baseline: copy each sample and take one frame of it.
+mkdir -p "$WORK/copy"
+t0=$(now)
+for f in "$SAMPLES"/*.mp4; do
+    cp "$f" "$WORK/copy/"
+    ffmpeg -hide_banner -nostdin -loglevel error -y -ss 5 -i "$f" -frames:v 1 "$WORK/copy/$(basename "$f").png"
+done
+base=$(( ($(now) - t0) / 1000000 ))
+
+fresh first
+export TAVVEL_SERVICE_URL=http://127.0.0.1:9
+cat > "$WORK/first.sh" <<INNER
+"$BUILD/bin/Tavvel" >/dev/null 2>&1 &
+t0=\$(date +%s%N)
+until grep -qs "alreadyImportVideo=true" "$XDG_DATA_HOME"/*/Preferences/*.ini; do sleep 0.05; done
+echo \$(( (\$(date +%s%N) - t0) / 1000000 ))
+kill %1; pkill -f "$BUILD/bin/TavvelHelper" || true
+INNER
+first=$(timeout 120 dbus-run-session -- bash "$WORK/first.sh" 2>/dev/null | tail -1)
+echo "cp + ffmpeg thumbnail of 4 samples: $base ms (1.00)"
+awk -v a="$first" -v b="$base" 'BEGIN { printf "first-run import of 4 samples (start to alreadyImportVideo): %d ms (%.2f)\n", a, a / b }'
+
+# Two folders of 21 distinct clips each (the first of each is a warm-up) (the hue differs, so does every sign).
+shift=0
+for set in a b; do
+    mkdir -p "$WORK/$set"
+    for i in $(seq 1 21); do
+        ffmpeg -hide_banner -nostdin -loglevel error -y -f lavfi -i "testsrc2=s=320x180:r=10:d=1" \
+            -vf "hue=h=$((i * 17 + shift))" -c:v libx264 -preset ultrafast -pix_fmt yuv420p "$WORK/$set/clip$(printf %02d $i).mp4"
+    done
+    shift=8
+done
+fresh drop
+dbus-run-session -- "$BUILD/bench/locallibrary/locallibrary_bench" "$WORK/a" "$WORK/b" 2>/dev/null | grep ": "

@@ -1,0 +1,65 @@
+// The first start of the real programs on empty folders, on this test's own session bus: the
+// library screen imports the samples, the wallpaper goes on and the desktop player starts.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+#include "platform/AppLauncher.h"
+#include "platform/BusName.h"
+#include "platform/DefaultsSuite.h"
+#include "shared/LocalVideoDBManager.h"
+#include "shared/Preferences.h"
+#include "support/ProcessHelpers.h"
+
+namespace {
+platform::DefaultsSuite& suite() {
+    Preferences::sharedDefaults().synchronize();  // what the programs wrote
+    return Preferences::sharedDefaults();
+}
+
+void startTavvel(QProcess& process) {
+    qputenv("TAVVEL_SERVICE_URL", testsupport::refusedServiceUrl().toUtf8());
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
+    testsupport::startChild(process, QStringLiteral(TAVVEL_MAIN_PROGRAM), {});
+}
+
+void stop(QProcess& process) {
+    process.terminate();
+    process.waitForFinished(15000);
+}
+}  // namespace
+
+TEST(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
+    const QString helper = QString::fromLatin1(platform::kHelperIdentifier);
+    QProcess tavvel;
+    startTavvel(tavvel);
+    ASSERT_TRUE(QTest::qWaitFor([] { return suite().boolean(PreferencesKey::alreadyImportVideo); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform::isBusNameOwned(helper); }, 15000));
+
+    const std::vector<VideoDetail> rows = LocalVideoDBManager::shared().allVideos();
+    QStringList titles;
+    for (const VideoDetail& row : rows)
+        titles << row.title;
+    EXPECT_EQ(titles, QStringList({"Aurora", "Deep Ocean", "Lavender Mist", "Sunset Glow"}));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(suite().string(PreferencesKey::currentVideoSign), rows.back().sign);
+    EXPECT_TRUE(suite().boolean(PreferencesKey::isOpenPlayer));
+
+    // A second start imports nothing.
+    stop(tavvel);
+    QProcess again;
+    startTavvel(again);
+    QTest::qWait(4000);
+    EXPECT_EQ(LocalVideoDBManager::shared().allVideos().size(), 4u);
+    const QByteArray out = again.readAllStandardOutput();
+    EXPECT_FALSE(out.contains("insert ")) << out.toStdString();
+    stop(again);
+    const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(helper);
+    if (player.isValid())
+        ::kill(pid_t(player.value()), SIGTERM);
+}

@@ -1,0 +1,232 @@
+// The local tab's model on the real list widget, database and files: reload order, the playing
+// video, the menus, remove and clear all, where they may and may not touch files.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "MainWindow/Controller/LocalLibraryViewModel.h"
+#include "MainWindow/View/WQCollectionView.h"
+#include "platform/DistributedNotificationCenter.h"
+#include "service/LocalLibraryModel.h"
+#include "shared/LocalVideoDBManager.h"
+#include "shared/Preferences.h"
+
+namespace {
+
+QString videoFolder() {
+    return LocalLibraryModel::downloadVideoDirectory().toLocalFile();
+}
+
+QString writeFile(const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("not really a video");
+    return path;
+}
+
+void addRow(const QString& sign, const QString& urlText, const QString& preurl = {}) {
+    VideoDetail video;
+    video.sign = sign;
+    video.title = sign;
+    video.url = urlText;
+    video.preurl = preurl;
+    LocalVideoDBManager::shared().insertVideo(video);
+}
+
+QString fileUrl(const QString& path) {
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+}
+
+QStringList rowSigns() {
+    QStringList signs;
+    for (const VideoDetail& video : LocalVideoDBManager::shared().allVideos())
+        signs << video.sign;
+    return signs;
+}
+
+// Without the power to override file permissions (root has it), a read-only folder really
+// refuses to give up its files.
+void dropFileOverrides() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    syscall(SYS_capget, &header, data);
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_FOWNER})
+        data[cap / 32].effective &= ~(1u << (cap % 32));
+    syscall(SYS_capset, &header, data);
+}
+
+class LocalModelTest : public testing::Test {
+protected:
+    void SetUp() override {
+        list.resize(600, 400);
+        model.bind(&list);
+        updates = platform::DistributedNotificationCenter::defaultCenter().addObserver(
+            QStringLiteral("UpdateVideoList"), nullptr, [this] { ++updateCount; });
+        connect();
+    }
+    void connect() {
+        QObject::connect(&list, &WQCollectionView::menuShown, &list, [this](QMenu* menu) { lastMenu = menu; });
+    }
+    void settle() { QTest::qWait(50); }
+
+    // The titles of the menu a right click on `row` (none: the empty area) brings up.
+    QStringList rightClick(std::optional<int> row) {
+        lastMenu = nullptr;
+        model.didRightClickItem(row, QPoint(10, 10));
+        QStringList titles;
+        if (lastMenu)
+            for (QAction* action : lastMenu->actions())
+                titles << action->text();
+        return titles;
+    }
+    void choose(const QString& title) {
+        ASSERT_TRUE(lastMenu);
+        for (QAction* action : lastMenu->actions())
+            if (action->text() == title)
+                action->trigger();
+        lastMenu->close();
+    }
+    int rowOf(const QString& sign) { return int(rowSigns().indexOf(sign)); }
+
+    WQCollectionView list;
+    LocalLibraryViewModel model;
+    QMenu* lastMenu = nullptr;
+    int updateCount = 0;
+    DisposablePtr updates;
+    QTemporaryDir elsewhere;
+};
+
+}  // namespace
+
+TEST_F(LocalModelTest, ReloadMarksThePlayingVideoAndTheEmptyList) {
+    Preferences& settings = Preferences::shared();
+    model.reloadVideos(true);
+    settle();
+    EXPECT_EQ(list.containerImage(), QStringLiteral("empty_video_list"));
+
+    for (const char* sign : {"a", "b", "c"})
+        addRow(QString::fromLatin1(sign), fileUrl(writeFile(videoFolder() + "/" + sign + ".mp4")));
+    settings.setPlayingVideoSign(QStringLiteral("c"));
+    struct Case {
+        bool open;
+        std::vector<int> selected;
+    };
+    for (const Case& c : {Case{true, {2}}, Case{false, {0}}}) {
+        settings.setIsOpenPlayer(c.open);
+        model.reloadVideos(true);
+        settle();
+        EXPECT_TRUE(list.containerImage().isEmpty());
+        EXPECT_EQ(list.selectedRows(), c.selected);
+    }
+
+    // Menus are built at each click; "Preview Video" only with a preview page.
+    const QString manager = QStringLiteral("Show in File Manager");
+    EXPECT_EQ(rightClick(0), QStringList({"Set as Wallpaper", "Remove", manager}));
+    EXPECT_EQ(rightClick(std::nullopt), QStringList({"Import Video", "Open Resource Path", "Clear All"}));
+    addRow(QStringLiteral("d"), fileUrl(elsewhere.filePath("d.mp4")), QStringLiteral("https://example.invalid/p d"));
+    model.reloadVideos(true);
+    settle();
+    EXPECT_EQ(rightClick(3), QStringList({"Preview Video", "Set as Wallpaper", "Remove", manager}));
+    EXPECT_EQ(rightClick(7), QStringList());
+
+    // Set as wallpaper from the menu, and by double click.
+    rightClick(3);
+    choose(QStringLiteral("Set as Wallpaper"));
+    EXPECT_EQ(settings.playingVideoSign(), QStringLiteral("d"));
+    EXPECT_TRUE(settings.isOpenPlayer());
+    model.didDoubleClickItem(1);
+    EXPECT_EQ(settings.playingVideoSign(), QStringLiteral("b"));
+}
+
+TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
+    const QString inside = writeFile(videoFolder() + "/inside.mp4");
+    const QString outside = writeFile(elsewhere.filePath("outside.mp4"));
+    const QString sneaky = writeFile(elsewhere.filePath("sneaky.mp4"));
+    addRow(QStringLiteral("inside"), fileUrl(inside));
+    addRow(QStringLiteral("outside"), fileUrl(outside));
+    // A path that starts in the folder but leads out of it.
+    addRow(QStringLiteral("sneaky"), fileUrl(videoFolder() + QStringLiteral("/../../../../../../..") + sneaky));
+    addRow(QStringLiteral("broken"), QStringLiteral("http://[not a url"));
+    model.reloadVideos(true);
+    settle();
+
+    struct Case {
+        const char* sign;
+        QString file;  // empty: none
+        bool fileGone;
+        bool rowGone;
+    };
+    const Case cases[] = {
+        {"outside", outside, false, true},
+        {"sneaky", sneaky, false, true},
+        {"inside", inside, true, true},
+        {"broken", {}, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sign);
+        const int before = updateCount;
+        ASSERT_FALSE(rightClick(rowOf(QString::fromLatin1(c.sign))).isEmpty());
+        choose(QStringLiteral("Remove"));
+        if (!c.file.isEmpty()) {
+            EXPECT_EQ(QFile::exists(c.file), !c.fileGone);
+        }
+        EXPECT_EQ(!rowSigns().contains(QString::fromLatin1(c.sign)), c.rowGone);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == before + (c.rowGone ? 1 : 0); }, 3000));
+        QTest::qWait(c.rowGone ? 0 : 300);
+        EXPECT_EQ(updateCount, before + (c.rowGone ? 1 : 0));
+    }
+    settle();
+    EXPECT_EQ(model.videoCount(), 1);
+}
+
+TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTellsThePlayer) {
+    const QString first = writeFile(videoFolder() + "/first.mp4");
+    const QString stuck = writeFile(videoFolder() + "/locked/stuck.mp4");
+    const QString last = writeFile(videoFolder() + "/last.mp4");
+    const QString outside = writeFile(elsewhere.filePath("mine.mp4"));
+    addRow(QStringLiteral("first"), fileUrl(first));
+    addRow(QStringLiteral("stuck"), fileUrl(stuck));
+    addRow(QStringLiteral("last"), fileUrl(last));
+    addRow(QStringLiteral("mine"), fileUrl(outside));
+    const QString locked = videoFolder() + "/locked";
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    dropFileOverrides();
+    model.reloadVideos(true);
+    settle();
+
+    std::vector<bool> answers{false, true};
+    model.shell.confirmClearAll = [&](std::function<void(bool)> answer) {
+        const bool ok = answers.front();
+        answers.erase(answers.begin());
+        answer(ok);
+    };
+    // "Cancel" changes nothing.
+    rightClick(std::nullopt);
+    choose(QStringLiteral("Clear All"));
+    EXPECT_EQ(rowSigns(), QStringList({"first", "stuck", "last", "mine"}));
+    EXPECT_TRUE(QFile::exists(first));
+
+    // "OK": the locked file stays with its row; the files after it are removed too; the user's
+    // own file outside the folder stays, its row goes.
+    rightClick(std::nullopt);
+    choose(QStringLiteral("Clear All"));
+    EXPECT_FALSE(QFile::exists(first));
+    EXPECT_FALSE(QFile::exists(last));
+    EXPECT_TRUE(QFile::exists(stuck));
+    EXPECT_TRUE(QFile::exists(outside));
+    EXPECT_EQ(rowSigns(), QStringList({"stuck"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == 1; }, 3000));
+    settle();
+    EXPECT_EQ(model.videoCount(), 1);
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}

@@ -1,0 +1,75 @@
+// The first-run import over the real batch, import and database, with the samples this build made.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "LibraryTestSupport.h"
+#include "MainWindow/Controller/ImportBatch.h"
+#include "MainWindow/Controller/SampleVideoImport.h"
+#include "shared/LocalVideoDBManager.h"
+#include "shared/Preferences.h"
+
+using namespace librarytest;
+
+namespace {
+struct Calls {
+    int batches = 0;
+    int tabSwitches = 0;
+};
+
+std::unique_ptr<SampleVideoImport> sampleImport(Calls& run, const QString& directory) {
+    auto import = std::make_unique<SampleVideoImport>(
+        [&run](const QList<QUrl>& urls, std::function<void()> done) {
+            ++run.batches;
+            ImportBatch::start(urls, {}, std::move(done));
+        },
+        [&run] { ++run.tabSwitches; });
+    import->sampleDirectory = directory;
+    return import;
+}
+}  // namespace
+
+TEST(FirstRun, ImportsTheFourSamplesOnceAndPlaysTheLast) {
+    useUnreachableService();
+    Preferences& settings = Preferences::shared();
+    ASSERT_FALSE(settings.alreadyImportVideo());
+    ASSERT_EQ(SampleVideoImport::sampleVideoUrls(QStringLiteral(TAVVEL_SAMPLES_DIR)).size(), 4);
+    Calls run;
+    auto import = sampleImport(run, QStringLiteral(TAVVEL_SAMPLES_DIR));
+    import->importSampleVideosIfNeeded();
+    // The screen shown again while the batch runs starts nothing more.
+    import->importSampleVideosIfNeeded();
+    EXPECT_TRUE(import->isRunning());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settings.alreadyImportVideo(); }, 60000));
+
+    EXPECT_EQ(run.batches, 1);
+    EXPECT_EQ(run.tabSwitches, 1);
+    const std::vector<VideoDetail> rows = LocalVideoDBManager::shared().allVideos();
+    QStringList titles;
+    for (const VideoDetail& row : rows)
+        titles << row.title;
+    EXPECT_EQ(titles, SampleVideoImport::sampleTitles());
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(settings.playingVideoSign(), rows.back().sign);
+    EXPECT_TRUE(settings.isOpenPlayer());
+
+    import->importSampleVideosIfNeeded();
+    EXPECT_EQ(run.batches, 1);
+}
+
+TEST(FirstRun, WithoutSamplesTheFlagsAreSetAndTheTabStays) {
+    useUnreachableService();
+    Preferences& settings = Preferences::shared();
+    settings.setIsOpenPlayer(false);
+    QTemporaryDir empty;
+    Calls run;
+    auto import = sampleImport(run, empty.path());
+    import->importSampleVideosIfNeeded();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settings.alreadyImportVideo(); }, 10000));
+    EXPECT_EQ(run.batches, 1);
+    EXPECT_EQ(run.tabSwitches, 0);
+    EXPECT_EQ(settings.playingVideoSign(), QString());
+    EXPECT_TRUE(settings.isOpenPlayer());
+    EXPECT_FALSE(import->isRunning());
+}

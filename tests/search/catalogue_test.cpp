@@ -1,0 +1,259 @@
+// The online catalogue's controls on the real library screen, against the service stand-in.
+#include "MainWindow/Controller/CatalogueControls.h"
+#include "MainWindow/Controller/SearchHistoryManager.h"
+#include "MainWindow/Controller/VideoLibraryViewController.h"
+#include "MainWindow/View/ButtonWithColorfulLink.h"
+#include "MainWindow/View/SearchField.h"
+#include "platform/AppLauncher.h"
+#include "platform/Bundle.h"
+#include "platform/NotificationCenter.h"
+#include "service/WebModel.h"
+#include "support/ServiceStandIn.h"
+#include "views/TabTitleView.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QTest>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+using testsupport::ScriptedReply;
+
+namespace {
+QByteArray envelope(const QByteArray& data) { return R"({"status":0,"info":"ok","data":)" + data + "}"; }
+
+// The process's client is made once, so one stand-in serves every case of the process.
+testsupport::ServiceStandIn& standIn() {
+    static testsupport::ServiceStandIn* service = [] {
+        auto* s = new testsupport::ServiceStandIn;
+        EXPECT_TRUE(s->start());
+        qputenv("TAVVEL_SERVICE_URL", s->baseUrl().toUtf8());
+        s->setReply(501, ScriptedReply::encrypted(envelope(
+                             R"({"cate":[{"id":3,"title":"Nature"},{"id":5,"title":"City"}],"hottags":["A","B","C"],"hotkey":["sea"]})")));
+        s->setReply(502, ScriptedReply::encrypted(envelope(R"({"pages":3,"page":1,"total":0,"count":0,"vlist":[]})")));
+        s->setReply(505, ScriptedReply::encrypted(envelope(R"(["cat","cats"])")));
+        return s;
+    }();
+    return *service;
+}
+
+// The last video-list request the service received.
+QJsonObject lastListRequest() {
+    const auto all = standIn().requests();
+    for (auto it = all.crbegin(); it != all.crend(); ++it)
+        if (it->code == 502 && it->json)
+            return *it->json;
+    return {};
+}
+QString base64(const char* text) { return QString::fromLatin1(QByteArray(text).toBase64()); }
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+
+public:
+    QList<QUrl> opened;
+};
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"),
+                                 QString::fromLatin1(platform::kMainAppIdentifier)});
+        standIn();
+        WebModel::shared().setLatestRequest(std::nullopt);
+        screen = std::make_unique<VideoLibraryViewController>();
+        screen->view()->resize(1000, 600);
+        screen->view()->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(screen->view()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == 3; }));
+        QTest::qWait(20);
+        standIn().clearRequests();
+    }
+    void TearDown() override {
+        screen.reset();
+        QTest::qWait(10);
+    }
+    QList<ButtonWithColorfulLink*> hotTags() const {
+        return screen->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
+    }
+    // Waits for a video-list request after the ones already counted.
+    bool waitForListRequest(int& seen) {
+        const bool ok = QTest::qWaitFor([&] {
+            int count = 0;
+            for (const auto& r : standIn().requests())
+                count += r.code == 502;
+            if (count > seen) {
+                seen = count;
+                return true;
+            }
+            return false;
+        });
+        QTest::qWait(20);  // a second request of the same action would be in by now
+        return ok;
+    }
+
+    std::unique_ptr<VideoLibraryViewController> screen;
+};
+}
+
+TEST(CatalogueLogic, NewsColourAndAddresses) {
+    struct Colour {
+        QString text;
+        std::optional<QColor> expected;
+    };
+    const Colour colours[] = {
+        {QStringLiteral("#FF8000"), QColor::fromRgbF(1.0f, 128 / 255.0f, 0.0f)},
+        {QStringLiteral("FF8000"), QColor::fromRgbF(1.0f, 128 / 255.0f, 0.0f)},  // the hash is dropped only when there
+        {QStringLiteral("#00ff00 and more"), QColor(0, 255, 0)},
+        {QStringLiteral("#zz"), QColor(0, 0, 0)},
+        {QStringLiteral("#"), QColor(0, 0, 0)},
+        {QString(), std::nullopt},
+    };
+    for (const Colour& c : colours) {
+        const std::optional<QColor> got = catalogue::newsColor(c.text);
+        ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.text.toStdString();
+        if (got) {
+            EXPECT_EQ(got->rgb(), c.expected->rgb()) << c.text.toStdString();
+        }
+    }
+    struct Address {
+        const char* text;
+        bool opened;
+    };
+    const Address addresses[] = {
+        {"https://example.invalid/news", true}, {"HTTP://example.invalid", true}, {"file:///etc/passwd", false},
+        {"javascript:alert(1)", false},          {"smb://host/share", false},     {"no address", false},
+    };
+    for (const Address& a : addresses) {
+        const std::optional<QUrl> url = catalogue::newsUrl(QString::fromLatin1(a.text));
+        EXPECT_EQ(url && catalogue::isWebAddress(*url), a.opened) << a.text;
+    }
+}
+
+TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
+    // A, B and C stand from right to left, A at the right edge.
+    const auto tags = hotTags();
+    auto tag = [&](const char* text) {
+        for (auto* t : tags)
+            if (t->text() == QLatin1String(text))
+                return t;
+        return static_cast<ButtonWithColorfulLink*>(nullptr);
+    };
+    ASSERT_TRUE(tag("A") && tag("B") && tag("C"));
+    EXPECT_EQ(tag("A")->geometry().right(), screen->hottagsView()->width() - 1);
+    EXPECT_EQ(tag("B")->geometry().right() + 1, tag("A")->x());
+    EXPECT_EQ(tag("C")->geometry().right() + 1, tag("B")->x());
+
+    int seen = 0;
+    // A sort change with no earlier request: category 0, page 1, the chosen sort.
+    screen->sortPopUp()->setCurrentIndex(1);
+    screen->refreshVideoListOnSort();
+    ASSERT_TRUE(waitForListRequest(seen));
+    QJsonObject r = lastListRequest();
+    EXPECT_EQ(r[QStringLiteral("cate")].toInt(), 0);
+    EXPECT_EQ(r[QStringLiteral("page")].toInt(), 1);
+    EXPECT_EQ(r[QStringLiteral("sort")].toInt(), 2);
+    EXPECT_EQ(r[QStringLiteral("ui")].toString(), WebModel::clientId());
+
+    // A category after paging a keyword search: page 1 of the category, no keywords, same sort.
+    WebModel::shared().latestRequest()->page = 3;
+    WebModel::shared().latestRequest()->keywords = base64("x");
+    screen->showCategoryMenu();
+    EXPECT_TRUE(screen->categoryButton()->isChecked());
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (menu = screen->view()->findChild<QMenu*>(QStringLiteral("categoryMenu"))); }));
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("City"));
+    menu->actions().at(1)->trigger();
+    menu->close();
+    ASSERT_TRUE(waitForListRequest(seen));
+    r = lastListRequest();
+    EXPECT_EQ(r[QStringLiteral("cate")].toInt(), 5);
+    EXPECT_EQ(r[QStringLiteral("page")].toInt(), 1);
+    EXPECT_EQ(r[QStringLiteral("keywords")].toString(), QString());
+    EXPECT_EQ(r[QStringLiteral("author")].toString(), QString());
+    EXPECT_EQ(r[QStringLiteral("sort")].toInt(), 2);
+    EXPECT_EQ(screen->onlineTabTitle()->text(), QStringLiteral("City"));
+    EXPECT_TRUE(screen->onlineTab()->highlight);
+    EXPECT_FALSE(screen->categoryButton()->isChecked());
+
+    // A sort change after paging starts again at page 1, keeping the category.
+    WebModel::shared().latestRequest()->page = 2;
+    screen->sortPopUp()->setCurrentIndex(0);
+    screen->refreshVideoListOnSort();
+    ASSERT_TRUE(waitForListRequest(seen));
+    r = lastListRequest();
+    EXPECT_EQ(r[QStringLiteral("cate")].toInt(), 5);
+    EXPECT_EQ(r[QStringLiteral("page")].toInt(), 1);
+    EXPECT_EQ(r[QStringLiteral("sort")].toInt(), 1);
+
+    // A hot tag searches its text.
+    QTest::mouseClick(tag("B"), Qt::LeftButton);
+    ASSERT_TRUE(waitForListRequest(seen));
+    EXPECT_EQ(lastListRequest()[QStringLiteral("keywords")].toString(), base64("B"));
+}
+
+TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
+    SearchField field;  // on the process's client, as in the main window
+    field.historyManager().setStoreHistory({});
+    field.setMyDelegate(screen.get());
+    field.show();
+    field.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&field));
+    field.setFocus(Qt::MouseFocusReason);
+    field.setText(QStringLiteral("ca"));
+    QTest::keyClick(&field, Qt::Key_T);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (const auto& r : standIn().requests())
+            if (r.code == 505 && r.json && (*r.json)[QStringLiteral("keywords")].toString() == base64("cat"))
+                return true;
+        return false;
+    }));
+    QTest::keyClick(&field, Qt::Key_Return);
+    int seen = 0;
+    ASSERT_TRUE(waitForListRequest(seen));
+    EXPECT_EQ(lastListRequest()[QStringLiteral("keywords")].toString(), base64("cat"));
+    EXPECT_TRUE(screen->onlineTab()->highlight);
+    EXPECT_EQ(field.historyManager().storeHistory().value(0), QStringLiteral("cat"));
+}
+
+TEST_F(CatalogueTest, TheNewsLinkFollowsTheHeartbeat) {
+    UrlCatcher catcher;
+    for (const char* scheme : {"http", "https", "file", "javascript"})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+    ButtonWithColorfulLink* news = screen->newsLinkButton();
+    EXPECT_FALSE(news->isVisible());
+
+    auto beat = [&](const char* color, const char* url) {
+        HeartbeatResponse reply;
+        reply.data.msg.msgBottom.msg = QStringLiteral("Summer collection");
+        reply.data.msg.msgBottom.color = QString::fromLatin1(color);
+        reply.data.msg.msgBottom.url = QString::fromLatin1(url);
+        WebModel::shared().setHeartbeatResponse(reply);
+        platform::NotificationCenter::defaultCenter().post(WebModel::heartbeatUpdatedNotification);
+        QTest::qWait(20);
+    };
+    beat("#FF8000", "https://example.invalid/summer");
+    EXPECT_TRUE(news->isVisible());
+    EXPECT_EQ(news->text(), QStringLiteral("Summer collection"));
+    EXPECT_EQ(news->titleColor().rgb(), QColor::fromRgbF(1.0f, 128 / 255.0f, 0.0f).rgb());
+    EXPECT_EQ(news->fontSize(), 10);
+    QTest::mouseClick(news, Qt::LeftButton);
+    EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.invalid/summer"))});
+
+    // An empty colour keeps the colour; an address that is no web page is not opened.
+    beat("", "file:///etc/passwd");
+    EXPECT_EQ(news->titleColor().rgb(), QColor::fromRgbF(1.0f, 128 / 255.0f, 0.0f).rgb());
+    QTest::mouseClick(news, Qt::LeftButton);
+    EXPECT_EQ(catcher.opened.size(), 1);
+    for (const char* scheme : {"http", "https", "file", "javascript"})
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    WebModel::shared().setHeartbeatResponse(std::nullopt);
+}
+
+#include "catalogue_test.moc"

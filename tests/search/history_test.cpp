@@ -1,0 +1,99 @@
+#include "MainWindow/Controller/SearchHistoryManager.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+QStringList split(const char* text) { return QString::fromUtf8(text).split(QLatin1Char(','), Qt::SkipEmptyParts); }
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+}
+
+TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
+    struct Case {
+        const char* before;
+        QString term;
+        const char* after;
+    };
+    const QString composed = QString::fromUtf8("caf\u00e9");
+    const QString decomposed = QString::fromUtf8("cafe\u0301");
+    const Case cases[] = {
+        {"b,a,c", QStringLiteral("a"), "a,b,c"},
+        {"a,b,c,d,e", QStringLiteral("f"), "f,a,b,c,d"},
+        {"a,b,c,d,e", QStringLiteral("c"), "c,a,b,d,e"},
+        {"cat", QStringLiteral("Cat"), "Cat,cat"},
+        {"a,b,c,d,e,f,g", QStringLiteral("h"), "h,a,b,c,d"},  // a longer file is read whole
+        {"", QStringLiteral("ca\u0007t\u0000\n"), "cat"},      // control characters never reach the file
+        {"a", QStringLiteral("\u0001\u001f"), "a"},              // nothing left: nothing recorded
+        {"a", QString(), "a"},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before);
+        SCOPED_TRACE(c.term.toStdString());
+        const QString path = dir.filePath(QStringLiteral("h.info"));
+        ASSERT_TRUE(writeFile(path, SearchHistoryManager::encode(split(c.before))));
+        SearchHistoryManager history(path);
+        history.addSearchHistory(c.term);
+        EXPECT_EQ(history.storeHistory(), split(c.after));
+        EXPECT_EQ(SearchHistoryManager::loadSearchHistory(path), split(c.after));
+    }
+
+    // Canonically equal texts are one term; the newer form is kept.
+    const QString path = dir.filePath(QStringLiteral("n.info"));
+    SearchHistoryManager history(path);
+    history.addSearchHistory(composed);
+    history.addSearchHistory(QStringLiteral("x"));
+    history.addSearchHistory(decomposed);
+    EXPECT_EQ(history.storeHistory(), (QStringList{decomposed, QStringLiteral("x")}));
+}
+
+TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
+    const QByteArray head = R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)";
+    const QByteArray files[] = {
+        "not a property list",
+        head + "<array><string>a</string><integer>3</integer></array></plist>",
+        head + "<dict><key>a</key><string>b</string></dict></plist>",
+        head + "<array><string>a</string></array><array/></plist>",
+        head + "<array><string>a<b/></string></array></plist>",
+        head + "<array><string>a</string>",  // cut short by a crash of some other writer
+        "<?xml version=\"1.0\"?><html><body>a</body></html>",
+        head + "<array><string>a\x01</string></array></plist>",  // what a pasted control character made of it
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("searchHistory.info"));
+    for (const QByteArray& bytes : files) {
+        SCOPED_TRACE(bytes.toStdString());
+        ASSERT_TRUE(writeFile(path, bytes));
+        SearchHistoryManager history(path);
+        EXPECT_TRUE(history.storeHistory().isEmpty());
+        history.addSearchHistory(QStringLiteral("cat"));
+        EXPECT_EQ(SearchHistoryManager::loadSearchHistory(path), QStringList{QStringLiteral("cat")});
+    }
+    // A missing file is an empty history too.
+    EXPECT_TRUE(SearchHistoryManager::loadSearchHistory(dir.filePath(QStringLiteral("none"))).isEmpty());
+}
+
+TEST(SearchHistory, SurvivesRestartsAndClearing) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("searchHistory.info"));
+    const QString awkward = QStringLiteral("<a & \"b\"> \U0001F600 \u00e9");
+    {
+        SearchHistoryManager first(path);
+        first.addSearchHistory(QStringLiteral("cat"));
+        first.addSearchHistory(awkward);
+    }
+    {
+        SearchHistoryManager second(path);
+        EXPECT_EQ(second.storeHistory(), (QStringList{awkward, QStringLiteral("cat")}));
+        second.setStoreHistory({});
+    }
+    EXPECT_TRUE(SearchHistoryManager(path).storeHistory().isEmpty());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("<array/>"));
+}

@@ -1,0 +1,170 @@
+#include "SearchFixture.h"
+
+#include <QAccessible>
+#include <QImage>
+#include <QTemporaryDir>
+
+namespace {
+SuggestionRow header(const char* title) {
+    SuggestionRow row;
+    row.label = QString::fromUtf8(title);
+    row.header = true;
+    return row;
+}
+SuggestionRow separator(bool alsoHeader = false) {
+    SuggestionRow row;
+    row.separator = true;
+    row.header = alsoHeader;
+    return row;
+}
+QString selectedLabel(SuggestionsWindowController* popup) {
+    const auto row = popup->selectedRow();
+    return row ? row->label.value_or(QStringLiteral("?")) : QStringLiteral("none");
+}
+}
+
+TEST_F(SearchTest, PopupLayoutSelectionAndKeyboardMoves) {
+    SuggestionsWindowController* c = popup();
+    c->setSuggestions({});
+    c->showPopup(field);
+    EXPECT_EQ(c->window()->height(), 10);
+    EXPECT_EQ(c->window()->width(), field->width());
+    EXPECT_EQ(c->window()->mapTo(host.get(), QPoint(0, 0)), field->mapTo(host.get(), QPoint(0, field->height() + 2)));
+    EXPECT_EQ(c->selectedRow(), std::nullopt);
+    c->moveDown();  // no normal rows: nothing happens
+    EXPECT_EQ(c->selectedRow(), std::nullopt);
+    c->hidePopup();
+
+    // Rows set while hidden wait for the next showing.
+    c->setSuggestions({header("H"), separator(true), SuggestionRow::normal(QStringLiteral("a")),
+                       SuggestionRow::normal(QStringLiteral("b")), separator(), header("I"),
+                       SuggestionRow::normal(QStringLiteral("c"))});
+    EXPECT_TRUE(c->window()->contentView()->findChildren<SuggestionRowView*>().isEmpty());
+    c->showPopup(field);
+    EXPECT_EQ(shownRows(), (QStringList{"[H|]", "--", "a", "b", "--", "[I|]", "c"}));
+    EXPECT_EQ(c->window()->height(), 10 + 3 * SuggestionRowView::rowHeight + 2 * SuggestionHeaderViewController::rowHeight +
+                                          2 * SuggestionSeparator::rowHeight);
+
+    int actions = 0;
+    c->action = [&] { ++actions; };
+    struct Step {
+        void (SuggestionsWindowController::*move)();
+        const char* expected;
+        bool sendsAction;  // a move that changes nothing sends nothing
+    };
+    using C = SuggestionsWindowController;
+    const Step steps[] = {
+        {&C::moveUp, "a", false},      {&C::moveDown, "b", true},     {&C::moveDown, "c", true},
+        {&C::moveDown, "c", false},    {&C::mouseExited, "none", true}, {&C::moveDown, "a", true},
+        {&C::mouseExited, "none", true}, {&C::moveUp, "c", true},       {&C::moveUp, "b", true},
+    };
+    EXPECT_EQ(selectedLabel(c), QStringLiteral("a"));  // the first normal row, silently
+    for (const Step& step : steps) {
+        const int before = actions;
+        (c->*step.move)();
+        EXPECT_EQ(selectedLabel(c), QString::fromUtf8(step.expected));
+        EXPECT_EQ(actions - before, step.sendsAction ? 1 : 0) << step.expected;
+    }
+    // Only the selected row is highlighted, and a new layout starts again at the first.
+    int highlighted = 0;
+    for (auto* row : c->window()->contentView()->findChildren<SuggestionRowView*>())
+        highlighted += row->isVisible() && row->isHighlighted();
+    EXPECT_EQ(highlighted, 1);
+    c->layoutRows();
+    EXPECT_EQ(selectedLabel(c), QStringLiteral("a"));
+    c->hidePopup();
+    EXPECT_EQ(c->selectedRow(), std::nullopt);
+}
+
+TEST_F(SearchTest, PopupClicksFocusAndAccessibility) {
+    focusField();
+    SuggestionsWindowController* c = popup();
+    ASSERT_TRUE(c->isVisible());  // the focus opened it with the history rows
+
+    // A click on the field keeps it; one elsewhere in the window only closes it.
+    QSignalSpy otherClicked(other, &QPushButton::clicked);
+    click(field);
+    EXPECT_TRUE(c->isVisible());
+    click(other);
+    EXPECT_FALSE(c->isVisible());
+    EXPECT_EQ(otherClicked.count(), 0);
+    EXPECT_TRUE(field->hasFocus());
+
+    // Escape closes it and opens it again; the field keeps the focus.
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(c->isVisible());
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(c->isVisible());
+    QTest::keyClick(field, Qt::Key_Escape);
+    ASSERT_TRUE(c->isVisible());
+
+    // Accessibility: a list of list items, the highlighted one selected.
+    c->setSuggestions({SuggestionRow::normal(QStringLiteral("a")), SuggestionRow::normal(QStringLiteral("b"))});
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(c->window()->contentView());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    int items = 0;
+    int selected = 0;
+    for (int i = 0; i < list->childCount(); ++i) {
+        QAccessibleInterface* item = list->child(i);
+        if (item->role() != QAccessible::ListItem || item->state().invisible)
+            continue;
+        ++items;
+        if (item->state().selected) {
+            ++selected;
+            EXPECT_EQ(item->text(QAccessible::Name), QStringLiteral("a"));
+        }
+    }
+    EXPECT_EQ(items, 2);
+    EXPECT_EQ(selected, 1);
+
+    // A click on a row puts its label into the field and searches it.
+    auto rows = c->window()->contentView()->findChildren<SuggestionRowView*>();
+    SuggestionRowView* b = nullptr;
+    for (auto* row : rows)
+        if (row->isVisible() && row->textField()->text() == QStringLiteral("b"))
+            b = row;
+    ASSERT_NE(b, nullptr);
+    c->mouseEntered(b);
+    click(b);
+    EXPECT_FALSE(c->isVisible());
+    EXPECT_EQ(field->text(), QStringLiteral("b"));
+    EXPECT_EQ(delegate->searches, QStringList{QStringLiteral("b")});
+    EXPECT_TRUE(field->hasFocus());
+
+    // A click in another window closes the popup and reaches that window.
+    field->clear();
+    QTest::keyClick(field, Qt::Key_Escape);
+    ASSERT_TRUE(c->isVisible());
+    QWidget second;
+    second.resize(200, 100);
+    auto* button = new QPushButton(QStringLiteral("Elsewhere"), &second);
+    second.move(600, 0);
+    second.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
+    QSignalSpy elsewhere(button, &QPushButton::clicked);
+    click(button);
+    EXPECT_FALSE(c->isVisible());
+    EXPECT_EQ(elsewhere.count(), 1);
+}
+
+TEST_F(SearchTest, ThumbnailsKeepTheirProportions) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("wide.png"));
+    QImage source(200, 100, QImage::Format_RGB32);
+    source.fill(Qt::red);
+    ASSERT_TRUE(source.save(path));
+    const auto image = thumbnailImage(QUrl::fromLocalFile(path), 24.0);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSize(24, 12));
+    EXPECT_EQ(image->text(QStringLiteral("Description")), QStringLiteral("wide"));
+    EXPECT_FALSE(thumbnailImage(QUrl::fromLocalFile(dir.filePath(QStringLiteral("none.png"))), 24.0));
+    EXPECT_FALSE(thumbnailImage(std::nullopt, 24.0));
+
+    // A row with an address gets its picture in the background.
+    SuggestionRow row = SuggestionRow::normal(QStringLiteral("pic"));
+    row.imageUrl = QUrl::fromLocalFile(path);
+    popup()->setSuggestions({row});
+    popup()->showPopup(field);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return popup()->suggestions().first().image.has_value(); }));
+}
