@@ -1,15 +1,20 @@
 // Plays one clip as the wallpaper for a while and reports what it cost this process.
 // Usage: player_bench CLIP SECONDS ARRANGEMENT(0 integration, 1 mirror) [paused]
-// Prints: first_frame_ms, cpu_s (from the first frame on), rss_kb (peak), frames.
+// Prints: first_frame_ms, cpu_s (from the first frame on), cpu_total_s (the whole process),
+// x_cpu_s (the whole life of an Xvfb started beside it by xvfb-run, where there is one), rss_kb
+// (peak), frames.
 #include "PlayerFakes.h"
 #include "player/DesktopWallpaperPlatform.h"
 #include "player/VideoRenderer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDir>
+#include <QFile>
 #include <QTimer>
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 double cpuSeconds() {
@@ -17,6 +22,25 @@ double cpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+// CPU seconds of the Xvfb that shares our parent (xvfb-run starts both), or -1 if there is none.
+double siblingXServerCpu() {
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
+    for (const QString& pid : pids) {
+        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray stat = file.readAll();
+        // "pid (comm) state ppid ... utime stime ...": comm may hold spaces, so split after it.
+        const qsizetype open = stat.indexOf('('), close = stat.lastIndexOf(')');
+        if (open < 0 || close < open || stat.mid(open + 1, close - open - 1) != "Xvfb")
+            continue;
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (fields.size() < 13 || fields.at(1).toLongLong() != getppid())
+            continue;
+        return double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    }
+    return -1;
 }
 long peakRssKb() {
     rusage usage{};
@@ -68,7 +92,10 @@ int main(int argc, char** argv) {
     app.exec();
     if (!seen)
         return 4;
-    std::printf("cpu_s %.3f\nrss_kb %ld\nframes %llu\n", cpuSeconds() - cpuAtFirstFrame, peakRssKb(),
-                static_cast<unsigned long long>(renderer->renderedFrames() - framesAtFirstFrame));
+    const double cpuTotal = cpuSeconds();
+    std::printf("cpu_s %.3f\ncpu_total_s %.3f\nrss_kb %ld\nframes %llu\n", cpuTotal - cpuAtFirstFrame, cpuTotal,
+                peakRssKb(), static_cast<unsigned long long>(renderer->renderedFrames() - framesAtFirstFrame));
+    if (const double x = siblingXServerCpu(); x >= 0)
+        std::printf("x_cpu_s %.3f\n", x);
     return 0;
 }

@@ -31,6 +31,9 @@ public:
     void setVolume(float volume) override;
     float volume() const override { return volume_; }
     VideoRenderer* renderer() override { return renderer_.get(); }
+    // Where the item is (seconds), and whether a sound track is being decoded.
+    double position() const;
+    bool decodesSound() const;
 
 private:
     static void onWakeup(void* context);

@@ -13,17 +13,21 @@ inline bool haveFfmpeg() {
     return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty();
 }
 
-// An H.264 clip of `size` ("640x240") and `seconds`, the moving colour pattern testsrc2.
-inline bool makeClip(const QString& path, const QString& size, double seconds, int fps = 30) {
+// An H.264 clip of `size` ("640x240") and `seconds`, the moving colour pattern testsrc2; with a
+// sine tone as its AAC sound track when `withSound`.
+inline bool makeClip(const QString& path, const QString& size, double seconds, int fps = 30, bool withSound = false) {
     if (QFile::exists(path))
         return true;
-    const int rc = QProcess::execute(
-        QStringLiteral("ffmpeg"),
-        {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-         QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-         QStringLiteral("testsrc2=s=%1:r=%2:d=%3").arg(size).arg(fps).arg(seconds), QStringLiteral("-c:v"),
-         QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-pix_fmt"),
-         QStringLiteral("yuv420p"), path});
+    QStringList args{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
+                     QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                     QStringLiteral("-i"), QStringLiteral("testsrc2=s=%1:r=%2:d=%3").arg(size).arg(fps).arg(seconds)};
+    if (withSound)
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("sine=frequency=440:duration=%1").arg(seconds) << QStringLiteral("-c:a")
+             << QStringLiteral("aac");
+    args << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset") << QStringLiteral("ultrafast")
+         << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << path;
+    const int rc = QProcess::execute(QStringLiteral("ffmpeg"), args);
     return rc == 0 && QFile::exists(path);
 }
 

@@ -60,9 +60,9 @@ protected:
             GTEST_SKIP() << "ffmpeg is missing";
     }
 
-    void addClip(const QString& sign, const QString& size, double seconds) {
+    void addClip(const QString& sign, const QString& size, double seconds, bool withSound = false) {
         const QString path = library.videoPath(sign + QStringLiteral(".mp4"));
-        ASSERT_TRUE(playertest::makeClip(path, size, seconds));
+        ASSERT_TRUE(playertest::makeClip(path, size, seconds, 30, withSound));
         library.addRow(sign, TestLibrary::fileUrl(path));
     }
     void make() {
@@ -242,4 +242,44 @@ TEST_F(RealPlayer, ReplacedWindowsGoAway) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(old.isNull());
     EXPECT_EQ(manager->windowList().size(), 2u);
+}
+
+TEST_F(RealPlayer, FramesAreOpaqueInEveryPixel) {
+    // Format_RGB32 requires 0xff in the fourth byte; anything else breaks drawing that reads it.
+    addClip(QStringLiteral("a"), QStringLiteral("320x240"), 2);
+    make();
+    manager->setupWindows();
+    playAFewFramesThenPause();
+    const QImage& frame = renderer().currentFrame();
+    ASSERT_EQ(frame.size(), QSize(320, 240));
+    int wrong = 0;
+    for (int y = 0; y < frame.height(); ++y) {
+        const uchar* line = frame.constScanLine(y);
+        for (int x = 0; x < frame.width(); ++x)
+            wrong += line[4 * x + 3] != 0xff;
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(RealPlayer, MuteThenUnmuteGoesOnPlayingWithSoundFromTheSamePlace) {
+    addClip(QStringLiteral("s"), QStringLiteral("160x120"), 6, true);
+    make();
+    manager->setupWindows();
+    auto* player = dynamic_cast<MpvPlayer*>(&manager->player());
+    ASSERT_NE(player, nullptr);
+    ASSERT_TRUE(playertest::waitFor([&] { return player->decodesSound() && player->position() > 0.3; }, 15000));
+
+    prefs->setMute(true);
+    ASSERT_TRUE(playertest::waitFor([&] { return !player->decodesSound(); }, 3000));
+    const double mutedAt = player->position();
+    ASSERT_TRUE(playertest::waitFor([&] { return player->position() > mutedAt + 0.5; }, 5000));
+
+    const double unmutedAt = player->position();
+    prefs->setMute(false);
+    ASSERT_TRUE(playertest::waitFor([&] { return player->decodesSound(); }, 3000));
+    // No jump back to the start, and the clock goes on.
+    EXPECT_GE(player->position(), unmutedAt - 0.2);
+    const double soundAt = player->position();
+    EXPECT_TRUE(playertest::waitFor([&] { return player->position() > soundAt + 0.5; }, 5000));
+    EXPECT_TRUE(player->decodesSound());
 }
