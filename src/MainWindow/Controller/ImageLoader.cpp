@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QImageReader>
 #include <QNetworkAccessManager>
@@ -47,8 +48,13 @@ ImageLoader& ImageLoader::shared() {
     static auto* loader = [] {
         const QString identifier =
             platform::mainBundle().identifier.value_or(QString::fromLatin1(platform::kMainAppIdentifier));
-        return new ImageLoader(QDir(platform::ownCachesDirectory(identifier)).filePath(QStringLiteral("images")),
-                               &ImageCache::defaultCache());
+        auto* made = new ImageLoader(QDir(platform::ownCachesDirectory(identifier)).filePath(QStringLiteral("images")),
+                                     &ImageCache::defaultCache());
+        // The shared loader outlives the application object, but its decoders must not: image
+        // readers need the application's plugins, which go with it.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, made, [made] { made->stopDecoding(); });
+        return made;
     }();  // lives for the whole process
     return *loader;
 }
@@ -196,7 +202,15 @@ void ImageLoader::startNetwork(const std::shared_ptr<Job>& job, bool fromDisk) {
     });
 }
 
+void ImageLoader::stopDecoding() {
+    decodingStopped_ = true;
+    decoders_.clear();
+    decoders_.waitForDone();
+}
+
 void ImageLoader::decodeLater(const std::shared_ptr<Job>& job, QByteArray data, QString path) {
+    if (decodingStopped_)
+        return;
     const QSize pixelSize = job->pixelSize;
     QPointer<ImageLoader> self(this);
     decoders_.start([self, job, data = std::move(data), path = std::move(path), pixelSize]() mutable {

@@ -45,6 +45,8 @@ public:
     bool isPending(Ticket ticket) const { return tickets_.count(ticket) != 0; }
 
     ImageCache& memory() const { return *memory_; }
+    // Waits for the running decodes and starts no more (the program is ending).
+    void stopDecoding();
 
     QNetworkAccessManager& network() { return *network_; }
 
@@ -67,6 +69,7 @@ private:
 
     QNetworkAccessManager* network_;
     QThreadPool decoders_;
+    bool decodingStopped_ = false;
     std::unique_ptr<ImageCache> ownMemory_;
     ImageCache* memory_;
     std::unordered_map<QString, std::shared_ptr<Job>> jobs_;  // by address and size
