@@ -24,14 +24,14 @@ qint64 nowNs() {
 }
 
 int prepare(const QString& clip, bool closed) {
-    const size_t videos =
-        apptest::addToMainLibrary(clip, QStringLiteral("bench0000000000000000000000000000"), QStringLiteral("bench"));
+    const size_t videos = apptest::addToMainLibrary(clip, QStringLiteral("bench0000000000000000000000000000"),
+                                                    QStringLiteral("bench"));
     platform::DefaultsSuite& suite = Preferences::sharedDefaults();
     suite.setBool(PreferencesKey::isOpenPlayer, !closed);
     suite.synchronize();
     return videos == 0 ? 1 : 0;
 }
-}
+}  // namespace
 
 int main(int argc, char* argv[]) {
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();

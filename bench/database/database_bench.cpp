@@ -23,14 +23,15 @@ void fill(const QString& path) {
     sqlite3_open(QFile::encodeName(path).constData(), &db);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO LocalVideos (vid, sign, preurl, title, url, description, time, size, imgurl, "
-                       "imgsize, tags, ratio, width, height, frame, rate, audio, uptime, down, view, author, avatar, "
-                       "avatarsize, hp, upcount, state) VALUES (?1, printf('%032x', ?1), 'https://example.invalid/p', "
-                       "'A title of some length', 'file:///home/user/videos/a%20video.mp4', 'A description of the video', "
-                       "15000, 31457280, 'file:///thumb.png', 2048, 'tag,tag', '16:9', 1920, 1080, 30, 4000000, 1, "
-                       "'2021-05-01', 3, 4, 'Author', 'https://example.invalid/a.png', 100, 'hp', 5, 1)",
-                       -1, &stmt, nullptr);
+    sqlite3_prepare_v2(
+        db,
+        "INSERT INTO LocalVideos (vid, sign, preurl, title, url, description, time, size, imgurl, "
+        "imgsize, tags, ratio, width, height, frame, rate, audio, uptime, down, view, author, avatar, "
+        "avatarsize, hp, upcount, state) VALUES (?1, printf('%032x', ?1), 'https://example.invalid/p', "
+        "'A title of some length', 'file:///home/user/videos/a%20video.mp4', 'A description of the video', "
+        "15000, 31457280, 'file:///thumb.png', 2048, 'tag,tag', '16:9', 1920, 1080, 30, 4000000, 1, "
+        "'2021-05-01', 3, 4, 'Author', 'https://example.invalid/a.png', 100, 'hp', 5, 1)",
+        -1, &stmt, nullptr);
     for (int i = 0; i < kRows; ++i) {
         sqlite3_bind_int(stmt, 1, i);
         sqlite3_step(stmt);
@@ -74,7 +75,8 @@ int main(int argc, char** argv) {
         QProcess cli;
         cli.setStandardOutputFile(QProcess::nullDevice());
         t.restart();
-        cli.start(QStringLiteral(SQLITE3_CLI), {QStringLiteral("-batch"), path, QStringLiteral("select * from LocalVideos")});
+        cli.start(QStringLiteral(SQLITE3_CLI),
+                  {QStringLiteral("-batch"), path, QStringLiteral("select * from LocalVideos")});
         cli.waitForFinished(-1);
         tool.push_back(t.nsecsElapsed() / 1e6);
     }

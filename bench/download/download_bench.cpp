@@ -160,8 +160,9 @@ int main(int argc, char** argv) {
     const double mb = double(kSize) / (1024.0 * 1024.0);
     const double curlRate = mb / median(curlSeconds);
     const double oursRate = mb / median(oursSeconds);
-    std::printf("download 200 MB throughput (add to library, incl. sign and insert): %.1f MB/s (%.2f x curl %.1f MB/s)\n",
-                oursRate, oursRate / curlRate, curlRate);
+    std::printf(
+        "download 200 MB throughput (add to library, incl. sign and insert): %.1f MB/s (%.2f x curl %.1f MB/s)\n",
+        oursRate, oursRate / curlRate, curlRate);
     std::printf("download 200 MB peak memory: %.1f MB (%.2f x curl %.1f MB)\n", oursPeak / 1024.0,
                 double(oursPeak) / double(curlPeak), curlPeak / 1024.0);
     std::printf("download peak memory above the idle program: %.1f MB (%.2f x idle %.1f MB)\n",

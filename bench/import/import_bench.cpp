@@ -52,7 +52,8 @@ bool run(const QString& program, const QStringList& arguments) {
 }
 
 bool ffmpeg(const QStringList& arguments) {
-    return run(QStringLiteral("ffmpeg"), QStringList{"-hide_banner", "-nostdin", "-loglevel", "error", "-y"} + arguments);
+    return run(QStringLiteral("ffmpeg"),
+               QStringList{"-hide_banner", "-nostdin", "-loglevel", "error", "-y"} + arguments);
 }
 
 void line(const char* name, double value, const char* unit, double baseline) {
@@ -113,7 +114,8 @@ int main(int argc, char** argv) {
     timer.start();
     for (int i = 0; i < kClips; ++i) {
         run(QStringLiteral("cp"), {files[i], plainDir});
-        ffmpeg({"-ss", "1", "-i", files[i], "-frames:v", "1", QDir(plainDir).filePath(QStringLiteral("t%1.png").arg(i))});
+        ffmpeg(
+            {"-ss", "1", "-i", files[i], "-frames:v", "1", QDir(plainDir).filePath(QStringLiteral("t%1.png").arg(i))});
     }
     const double plainMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
 

@@ -165,8 +165,9 @@ void thumbnailFigures() {
             std::fprintf(stderr, "the second pass asked the server %lld times\n",
                          static_cast<long long>(files.requests().size()));
     }
-    std::printf("library 500 thumbnails second pass (disk cache): %.1f ms (%.2f x first pass over the network %.1f ms)\n",
-                disk, disk / network, network);
+    std::printf(
+        "library 500 thumbnails second pass (disk cache): %.1f ms (%.2f x first pass over the network %.1f ms)\n", disk,
+        disk / network, network);
 
     // Memory: the same program with an empty model, then with the 500 thumbnails (of a
     // 900-pixel-wide window's cells) in its cache.
@@ -189,7 +190,7 @@ void thumbnailFigures() {
     std::printf("library memory with 500 thumbnails cached: %.1f MB (%.2f x empty model %.1f MB; pixels %.1f MB)\n",
                 after, after / before, before, pixels / (1024.0 * 1024.0));
 }
-}
+}  // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir xdg;

@@ -22,7 +22,7 @@ QList<QUrl> clips(const QString& dir) {
         urls << QUrl::fromLocalFile(file.absoluteFilePath());
     return urls;
 }
-}
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     if (alone.size() < 2 || dropped.size() < 2)
         return 2;
     bool warm = false;
-    LocalLibraryModel::shared().importVideo(alone.takeFirst(), true, [&](const QString&, ImportVideoStatus) { warm = true; });
+    LocalLibraryModel::shared().importVideo(alone.takeFirst(), true,
+                                            [&](const QString&, ImportVideoStatus) { warm = true; });
     if (!QTest::qWaitFor([&] { return warm; }, 60000))
         return 1;
     dropped.removeFirst();

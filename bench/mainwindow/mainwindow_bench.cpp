@@ -24,11 +24,12 @@ void say(const char* line) {
     std::printf("%s\n", line);
     std::fflush(stdout);
 }
-}
+}  // namespace
 
 int main(int argc, char* argv[]) {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
+    platform::setMainBundle(
+        {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
     FirstPaint paint;

@@ -70,7 +70,7 @@ void report(const char* name, std::vector<double> values, double baseMedian, dou
     std::printf("%s, max: %.0f ms (%.2fx the settings object's own delay, %.0f ms)\n", name, values.back(),
                 baseMax > 0 ? values.back() / baseMax : 0.0, baseMax);
 }
-}
+}  // namespace
 
 int main(int argc, char* argv[]) {
     if (argc >= 2 && QByteArray(argv[1]) == "writer") {
@@ -139,11 +139,13 @@ int main(int argc, char* argv[]) {
     child.waitForFinished(3000);
 
     if (switchDelays.size() < size_t(kChanges)) {
-        std::printf("switch redraw after a change in another process: only %zu of %d changes seen\n", switchDelays.size(), kChanges);
+        std::printf("switch redraw after a change in another process: only %zu of %d changes seen\n",
+                    switchDelays.size(), kChanges);
         return 1;
     }
     std::vector<double> sorted = settingsDelays;
     std::sort(sorted.begin(), sorted.end());
-    report("switch redrawn after IsOpenPlayer changed in another process", switchDelays, sorted[sorted.size() / 2], sorted.back());
+    report("switch redrawn after IsOpenPlayer changed in another process", switchDelays, sorted[sorted.size() / 2],
+           sorted.back());
     return 0;
 }

@@ -47,7 +47,7 @@ long peakRssKb() {
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
-}
+}  // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;

@@ -74,12 +74,13 @@ QString firstShownRow(SearchField* field) {
     SuggestionsWindowController* popup = field->suggestionWindowController();
     if (!popup->isVisible())
         return {};
-    for (auto* row : popup->window()->contentView()->findChildren<SuggestionRowView*>(QString(), Qt::FindDirectChildrenOnly))
+    for (auto* row :
+         popup->window()->contentView()->findChildren<SuggestionRowView*>(QString(), Qt::FindDirectChildrenOnly))
         if (row->isVisible() && row->y() <= 5)
             return row->textField()->text();
     return {};
 }
-}
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QTemporaryDir xdg;
@@ -95,8 +96,9 @@ int main(int argc, char* argv[]) {
     if (!standIn.start())
         return 1;
     qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
-    standIn.setReply(501, testsupport::ScriptedReply::encrypted(
-                              R"({"status":0,"info":"","data":{"cate":[],"hottags":[],"hotkey":["ocean","forest","city night"]}})"));
+    standIn.setReply(
+        501, testsupport::ScriptedReply::encrypted(
+                 R"({"status":0,"info":"","data":{"cate":[],"hottags":[],"hotkey":["ocean","forest","city night"]}})"));
     standIn.setReply(505, testsupport::ScriptedReply::encrypted(
                               R"({"status":0,"info":"","data":["cat","cats playing","catalina island","cathedral"]})"));
     WebModel web(standIn.baseUrl(), false);

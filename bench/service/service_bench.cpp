@@ -62,7 +62,7 @@ double run(int count, int parallel, const std::function<void(std::function<void(
     loop.exec();
     return count / (t.nsecsElapsed() / 1e9);
 }
-}
+}  // namespace
 
 int main(int argc, char* argv[]) {
     // Keep the client identifier and settings out of the user's folders.
@@ -82,8 +82,9 @@ int main(int argc, char* argv[]) {
     line("frame_encrypt_64MiB", ours, "MiB/s", opensslEncryptMBps(big));
 
     // 2. Small payload round trip against the bare cipher calls.
-    const QString payload = WebModel::heartbeatPayload(QStringLiteral("1000"), QStringLiteral("00000000-0000-4000-8000-000000000000"),
-                                                       0, QStringLiteral("1.0.0.1"), WebModel::HeartBeatType::Boot);
+    const QString payload = WebModel::heartbeatPayload(QStringLiteral("1000"),
+                                                       QStringLiteral("00000000-0000-4000-8000-000000000000"), 0,
+                                                       QStringLiteral("1.0.0.1"), WebModel::HeartBeatType::Boot);
     const QByteArray reply = testsupport::ServiceStandIn::encryptReplyBody(payload.toUtf8());
     const int rounds = 100000;
     t.restart();
@@ -108,7 +109,8 @@ int main(int argc, char* argv[]) {
         model.reportDownloadStatus(1, 1, [done](const std::optional<QString>&) { done(); });
     });
     QNetworkAccessManager nam;
-    const QByteArray body = service::formBody(503, *service::encryptPayload(WebModel::downloadStatusPayload(WebModel::clientId(), 1, 1)));
+    const QByteArray body = service::formBody(
+        503, *service::encryptPayload(WebModel::downloadStatusPayload(WebModel::clientId(), 1, 1)));
     const QUrl url(standIn.baseUrl() + QStringLiteral("/src.html"));
     const double viaRaw = run(count, 6, [&](std::function<void()> done) {
         QNetworkRequest request(url);

@@ -66,7 +66,8 @@ int main(int argc, char* argv[]) {
         qputenv(name, QDir(tmp.path()).filePath(QString::fromLatin1(name)).toLocal8Bit());
 
     const int seconds = qEnvironmentVariableIntValue("BENCH_IDLE_SECONDS") > 0
-                            ? qEnvironmentVariableIntValue("BENCH_IDLE_SECONDS") : 60;
+                            ? qEnvironmentVariableIntValue("BENCH_IDLE_SECONDS")
+                            : 60;
     const QString self = QCoreApplication::applicationFilePath();
     QProcess prefsIdle, bareIdle, watcher;
     // The idle runs get a container of their own: the delay figure's changes must not wake them.
@@ -103,8 +104,10 @@ int main(int argc, char* argv[]) {
     const double period = 1000.0;
     if (!delays.empty()) {
         const double median = delays[delays.size() / 2];
-        std::printf("settings change seen by other process, median: %.0f ms (%.2fx timer period)\n", median, median / period);
-        std::printf("settings change seen by other process, max: %.0f ms (%.2fx timer period)\n", delays.back(), delays.back() / period);
+        std::printf("settings change seen by other process, median: %.0f ms (%.2fx timer period)\n", median,
+                    median / period);
+        std::printf("settings change seen by other process, max: %.0f ms (%.2fx timer period)\n", delays.back(),
+                    delays.back() / period);
     }
 
     prefsIdle.waitForFinished(-1);

@@ -29,7 +29,7 @@
 
 namespace {
 const QString appVersionKey = QStringLiteral("appVersion");
-}
+}  // namespace
 
 AppDelegate::AppDelegate() = default;
 AppDelegate::~AppDelegate() = default;
@@ -176,10 +176,11 @@ void AppDelegate::uploadCrashFiles() {
         const QString path = entries.next();
         platform::logLine(QDir(dir).relativeFilePath(path));
         // Only a file the service answered for goes; offline, it waits for the next start.
-        WebModel::shared().uploadCrashDump(QUrl::fromLocalFile(path), [path](const std::optional<QString>&, bool finished) {
-            if (finished && !QFile::remove(path))
-                platform::logLine(QStringLiteral("delete crash file failure"));
-        });
+        WebModel::shared().uploadCrashDump(QUrl::fromLocalFile(path),
+                                           [path](const std::optional<QString>&, bool finished) {
+                                               if (finished && !QFile::remove(path))
+                                                   platform::logLine(QStringLiteral("delete crash file failure"));
+                                           });
     }
 }
 
@@ -203,7 +204,8 @@ void AppDelegate::installMainMenu(QMenuBar* menuBar) {
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QAction* help = menu->addAction(tr("Help"), this, &AppDelegate::showHelp);
     help->setObjectName(QStringLiteral("helpAction"));
-    QAction* newFeatures = menu->addAction(tr("What's New..."), this, [this] { mainWindowController().showNewFeatures(); });
+    QAction* newFeatures = menu->addAction(tr("What's New..."), this,
+                                           [this] { mainWindowController().showNewFeatures(); });
     newFeatures->setObjectName(QStringLiteral("newFeaturesAction"));
     menu->addSeparator();
     QAction* quit = menu->addAction(tr("Quit"), qApp, &QCoreApplication::quit);

@@ -39,7 +39,8 @@ QStringList currentSymbols() {
 
 QString demangle(const char* name) {
     int status = 0;
-    std::unique_ptr<char, decltype(&std::free)> readable(abi::__cxa_demangle(name, nullptr, nullptr, &status), &std::free);
+    std::unique_ptr<char, decltype(&std::free)> readable(abi::__cxa_demangle(name, nullptr, nullptr, &status),
+                                                         &std::free);
     return QString::fromLatin1(status == 0 && readable ? readable.get() : name);
 }
 
@@ -126,11 +127,11 @@ void onFatalSignal(int sig) {
     signal(sig, SIG_DFL);
     raise(sig);
 }
-}
+}  // namespace
 
 QString formatReport(const Report& report) {
-    const QString versionLine =
-        QStringLiteral("version: %1.%2").arg(nullable(report.shortVersion), nullable(report.build));
+    const QString versionLine = QStringLiteral("version: %1.%2")
+                                    .arg(nullable(report.shortVersion), nullable(report.build));
     return report.name + QStringLiteral("\n\n") + nullable(report.userInfo) + QStringLiteral("\n\n") + versionLine +
            QStringLiteral("\n\n") + report.reason + QStringLiteral("\n\n") + report.symbols.join(u'\n');
 }
@@ -207,4 +208,4 @@ void installHandler() {
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
         sigaction(sig, &action, nullptr);
 }
-}
+}  // namespace crash

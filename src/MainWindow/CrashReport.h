@@ -7,12 +7,12 @@
 // "<own caches folder>/Crash", uploaded and deleted at the next start.
 namespace crash {
 struct Report {
-    QString name;                      // the exception's type, or the signal's name
-    std::optional<QString> userInfo;   // "(null)" when absent
+    QString name;                     // the exception's type, or the signal's name
+    std::optional<QString> userInfo;  // "(null)" when absent
     std::optional<QString> shortVersion;
     std::optional<QString> build;
-    QString reason;                    // what() of the exception
-    QStringList symbols;               // the call stack, innermost first
+    QString reason;       // what() of the exception
+    QStringList symbols;  // the call stack, innermost first
 };
 
 // The four blocks, each followed by a blank line, then the symbols joined by line feeds.
@@ -31,4 +31,4 @@ bool writeReport(const QString& dir, const Report& report, double secondsSince19
 // Installs `handler` and the fatal-signal writer. The folder, the version and the file's head
 // are prepared here, so the signal path only opens, writes and renames.
 void installHandler();
-}
+}  // namespace crash

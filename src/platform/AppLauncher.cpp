@@ -27,7 +27,7 @@ public slots:
             handler();
     }
 };
-}
+}  // namespace
 
 QDBusMessage reopenCall(const QString& identifier) {
     return QDBusMessage::createMethodCall(identifier, QString::fromLatin1(kReopenPath),
@@ -76,6 +76,6 @@ void setReopenHandler(std::function<void()> handler) {
     }();
     service->handler = std::move(handler);
 }
-}
+}  // namespace platform
 
 #include "AppLauncher.moc"

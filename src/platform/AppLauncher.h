@@ -27,4 +27,4 @@ bool reopenRunningApplication(const QString& identifier);
 // Serves reopen requests sent to this process by launchApplication. The handler runs on the
 // main thread. Call once, after claiming the bus name.
 void setReopenHandler(std::function<void()> handler);
-}
+}  // namespace platform

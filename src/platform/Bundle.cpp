@@ -11,7 +11,7 @@ BundleInfo& bundle() {
     static BundleInfo info;
     return info;
 }
-}
+}  // namespace
 
 void setMainBundle(const BundleInfo& info) {
     std::lock_guard lock(bundleMutex);
@@ -28,4 +28,4 @@ QString executableDirectory() {
         return QCoreApplication::applicationDirPath();
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
 }
-}
+}  // namespace platform

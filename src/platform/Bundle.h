@@ -16,4 +16,4 @@ BundleInfo mainBundle();
 
 // Folder of the running executable; sibling programs and installed data are found from it.
 QString executableDirectory();
-}
+}  // namespace platform

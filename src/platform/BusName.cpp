@@ -24,4 +24,4 @@ bool isBusNameOwned(const QString& name) {
     const QDBusReply<bool> reply = bus.interface()->isServiceRegistered(name);
     return reply.isValid() && reply.value();
 }
-}
+}  // namespace platform

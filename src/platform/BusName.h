@@ -12,4 +12,4 @@ bool hasSessionBus();
 bool claimBusName(const QString& name);
 // True when some process currently owns `name`.
 bool isBusNameOwned(const QString& name);
-}
+}  // namespace platform

@@ -21,7 +21,8 @@ class SyncLock {
 public:
     explicit SyncLock(int fd) : fd_(fd) {
         if (fd_ >= 0)
-            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {}
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
     }
     ~SyncLock() {
         if (fd_ >= 0)
@@ -216,4 +217,4 @@ bool DefaultsSuite::synchronizeIfChanged() {
         return true;
     return synchronizeLocked();
 }
-}
+}  // namespace platform

@@ -25,12 +25,12 @@ public:
     bool isUsable() const;
 
     bool contains(const QString& key) const;
-    QVariant object(const QString& key) const;             // invalid when missing
-    qint64 integer(const QString& key) const;               // 0 when missing or not a number
-    float floatValue(const QString& key) const;             // 0.0 when missing
-    double doubleValue(const QString& key) const;           // 0.0 when missing
-    bool boolean(const QString& key) const;                 // false when missing
-    std::optional<QString> string(const QString& key) const; // absent when missing
+    QVariant object(const QString& key) const;                // invalid when missing
+    qint64 integer(const QString& key) const;                 // 0 when missing or not a number
+    float floatValue(const QString& key) const;               // 0.0 when missing
+    double doubleValue(const QString& key) const;             // 0.0 when missing
+    bool boolean(const QString& key) const;                   // false when missing
+    std::optional<QString> string(const QString& key) const;  // absent when missing
 
     void setInteger(const QString& key, qint64 value);
     void setFloat(const QString& key, float value);
@@ -66,4 +66,4 @@ private:
     bool dirty_ = true;
     FileStamp lastStamp_;
 };
-}
+}  // namespace platform

@@ -43,8 +43,8 @@ DisposablePtr observe(const Source* source, Signal signal, const QObject* contex
 // The current value is not copied at bind time.
 template <typename Source, typename T, typename Target, typename Setter>
 DisposablePtr bind(const Source* source, void (Source::*signal)(T), Target* target, Setter setter) {
-    return makeDisposable(QObject::connect(source, signal, target,
-                                           [target, setter](T value) { (target->*setter)(value); }));
+    return makeDisposable(
+        QObject::connect(source, signal, target, [target, setter](T value) { (target->*setter)(value); }));
 }
 
 template <typename Source, typename Target, typename Setter>

@@ -39,10 +39,9 @@ void DistributedNotificationCenter::post(const QString& name, bool waitForDelive
     if (waitForDelivery) {
         // Messages on one connection are handled in order: once the bus answers this call,
         // it has routed the signal sent before it.
-        QDBusMessage ping = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                                           QStringLiteral("/org/freedesktop/DBus"),
-                                                           QStringLiteral("org.freedesktop.DBus.Peer"),
-                                                           QStringLiteral("Ping"));
+        QDBusMessage ping = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
         bus.call(ping, QDBus::Block, 2000);
     }
 }
@@ -60,4 +59,4 @@ DisposablePtr DistributedNotificationCenter::addObserver(const QString& name, co
 void DistributedNotificationCenter::onNotify(const QString& name) {
     emit received(name);
 }
-}
+}  // namespace platform

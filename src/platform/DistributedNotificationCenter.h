@@ -36,4 +36,4 @@ private:
 
 inline constexpr const char* kDBusNotificationPath = "/com/zembo/tavvel/notifications";
 inline constexpr const char* kDBusNotificationInterface = "com.zembo.tavvel.Notifications";
-}
+}  // namespace platform

@@ -12,4 +12,4 @@ void logLine(const QString& line) {
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
-}
+}  // namespace platform

@@ -53,16 +53,17 @@ bool setLoginItemEnabled(const QString& identifier, const QString& program, bool
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QString entry = QStringLiteral("[Desktop Entry]\n"
-                                         "Type=Application\n"
-                                         "Name=%1\n"
-                                         "Comment=Plays the video wallpaper\n"
-                                         "Exec=%2\n"
-                                         "Terminal=false\n"
-                                         "NoDisplay=true\n"
-                                         "X-GNOME-Autostart-enabled=true\n")
+    const QString entry = QStringLiteral(
+                              "[Desktop Entry]\n"
+                              "Type=Application\n"
+                              "Name=%1\n"
+                              "Comment=Plays the video wallpaper\n"
+                              "Exec=%2\n"
+                              "Terminal=false\n"
+                              "NoDisplay=true\n"
+                              "X-GNOME-Autostart-enabled=true\n")
                               .arg(QFileInfo(program).fileName(), desktopEntryExec({program}));
     file.write(entry.toUtf8());
     return file.commit();
 }
-}
+}  // namespace platform

@@ -14,4 +14,4 @@ bool setLoginItemEnabled(const QString& identifier, const QString& program, bool
 // The Exec value that runs `arguments`, quoted and escaped by the Desktop Entry rules, so a
 // path with spaces, quotes, dollars, backslashes or percent signs starts the right program.
 QString desktopEntryExec(const QStringList& arguments);
-}
+}  // namespace platform

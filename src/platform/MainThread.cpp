@@ -15,4 +15,4 @@ bool isMainThread() {
     QCoreApplication* app = QCoreApplication::instance();
     return !app || QThread::currentThread() == app->thread();
 }
-}
+}  // namespace platform

@@ -8,15 +8,16 @@ NotificationCenter& NotificationCenter::defaultCenter() {
 
 DisposablePtr NotificationCenter::addObserver(const QString& name, const QObject* context, Handler handler) {
     const QObject* receiver = context ? context : this;
-    return makeDisposable(connect(this, &NotificationCenter::posted, receiver,
-                                  [name, handler = std::move(handler)](const QString& posted, const QVariantMap& info) {
-                                      if (posted == name)
-                                          handler(info);
-                                  },
-                                  Qt::DirectConnection));
+    return makeDisposable(connect(
+        this, &NotificationCenter::posted, receiver,
+        [name, handler = std::move(handler)](const QString& posted, const QVariantMap& info) {
+            if (posted == name)
+                handler(info);
+        },
+        Qt::DirectConnection));
 }
 
 void NotificationCenter::post(const QString& name, const QVariantMap& userInfo) {
     emit posted(name, userInfo);
 }
-}
+}  // namespace platform

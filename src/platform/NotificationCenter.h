@@ -22,4 +22,4 @@ public:
 signals:
     void posted(const QString& name, const QVariantMap& userInfo);
 };
-}
+}  // namespace platform

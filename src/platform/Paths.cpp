@@ -15,8 +15,12 @@ std::optional<QString> userDirectory(DirectoryKind kind) {
     QString path;
     switch (kind) {
     case DirectoryKind::Caches: path = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation); break;
-    case DirectoryKind::ApplicationSupport: path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation); break;
-    case DirectoryKind::Preferences: path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation); break;
+    case DirectoryKind::ApplicationSupport:
+        path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        break;
+    case DirectoryKind::Preferences:
+        path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        break;
     case DirectoryKind::Other: path = QDir::homePath(); break;
     }
     if (path.isEmpty())
@@ -31,4 +35,4 @@ QString configDirectory() {
 QString ownCachesDirectory(const QString& identifier) {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)).filePath(identifier);
 }
-}
+}  // namespace platform

@@ -16,4 +16,4 @@ std::optional<QString> userDirectory(DirectoryKind kind);
 // ($XDG_CACHE_HOME/<identifier>).
 QString configDirectory();
 QString ownCachesDirectory(const QString& identifier);
-}
+}  // namespace platform

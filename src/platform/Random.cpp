@@ -12,4 +12,4 @@ quint32 randomUniform(quint32 upperBound) {
         return 0;
     return QRandomGenerator::system()->bounded(upperBound);
 }
-}
+}  // namespace platform

@@ -6,4 +6,4 @@ namespace platform {
 quint32 random32();
 // Uniform in [0, upperBound); 0 when upperBound is 0.
 quint32 randomUniform(quint32 upperBound);
-}
+}  // namespace platform

@@ -18,7 +18,7 @@ void onTerminationSignal(int) {
     // Only async-signal-safe work here; the event loop picks the byte up.
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
-}
+}  // namespace
 
 SystemEvents& SystemEvents::shared() {
     static auto* events = new SystemEvents;  // lives for the whole process
@@ -61,4 +61,4 @@ void SystemEvents::quitOnTerminationSignals() {
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
 }
-}
+}  // namespace platform

@@ -27,4 +27,4 @@ private:
     SystemEvents() = default;
     bool wakeObserved_ = false;
 };
-}
+}  // namespace platform

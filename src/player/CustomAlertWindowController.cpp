@@ -14,8 +14,8 @@ CustomAlertWindowController::~CustomAlertWindowController() {
 QDialog* CustomAlertWindowController::window() {
     if (!window_) {
         // Only the close button: no minimise, no maximise, no full screen.
-        window_ = new QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                           Qt::WindowCloseButtonHint);
+        window_ = new QDialog(nullptr,
+                              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         window_->setMinimumWidth(320);
 
         titleLabel_ = new QLabel(window_);

@@ -13,8 +13,9 @@ class DesktopPlatform final : public WallpaperPlatform {
 public:
     DesktopPlatform() {
         if (platform::isX11())
-            connect(&platform::X11CurrentDesktopWatcher::shared(), &platform::X11CurrentDesktopWatcher::currentDesktopChanged,
-                    this, &WallpaperPlatform::activeSpaceDidChange);
+            connect(&platform::X11CurrentDesktopWatcher::shared(),
+                    &platform::X11CurrentDesktopWatcher::currentDesktopChanged, this,
+                    &WallpaperPlatform::activeSpaceDidChange);
     }
 
     // The primary screen first.
@@ -37,8 +38,8 @@ public:
         return result;
     }
 
-    std::unique_ptr<WallpaperWindow> makeWindow(const QRect& screen, const QRect& playerViewFrame,
-                                                MediaPlayer& player, QObject* clickTarget) override {
+    std::unique_ptr<WallpaperWindow> makeWindow(const QRect& screen, const QRect& playerViewFrame, MediaPlayer& player,
+                                                QObject* clickTarget) override {
         return std::make_unique<DesktopWallpaperWindow>(screen, playerViewFrame, player.renderer(), clickTarget);
     }
 
@@ -49,14 +50,13 @@ public:
         QScreen* target = screenIndex >= 0 && screenIndex < all.size() ? all.at(screenIndex) : nullptr;
         if (!target || target->geometry() != screen)
             return makeWindow(screen, playerViewFrame, player, clickTarget);
-        return std::make_unique<DesktopWallpaperWindow>(screen, playerViewFrame, player.renderer(), clickTarget, target);
+        return std::make_unique<DesktopWallpaperWindow>(screen, playerViewFrame, player.renderer(), clickTarget,
+                                                        target);
     }
 
-    std::unique_ptr<MediaPlayer> makePlayer() override {
-        return std::make_unique<MpvPlayer>(makeSoftwareRenderer());
-    }
+    std::unique_ptr<MediaPlayer> makePlayer() override { return std::make_unique<MpvPlayer>(makeSoftwareRenderer()); }
 };
-}
+}  // namespace
 
 WallpaperPlatform& desktopWallpaperPlatform() {
     static auto* platform = new DesktopPlatform;

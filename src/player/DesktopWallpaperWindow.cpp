@@ -10,8 +10,7 @@
 
 WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& playerViewFrame,
                                              VideoFrameSource* source, QObject* clickTarget, QScreen* target)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
-      clickTarget_(clickTarget) {
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus), clickTarget_(clickTarget) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Tavvel wallpaper"));
     QPalette p = palette();

@@ -15,7 +15,7 @@ void setOption(mpv_handle* mpv, const char* name, const char* value) {
     if (mpv_set_option_string(mpv, name, value) < 0)
         platform::logLine(QStringLiteral("mpv option refused: %1=%2").arg(QLatin1String(name), QLatin1String(value)));
 }
-}
+}  // namespace
 
 MpvPlayer::MpvPlayer(std::unique_ptr<VideoRenderer> renderer, QObject* parent)
     : MediaPlayer(parent), renderer_(std::move(renderer)) {
@@ -29,8 +29,8 @@ MpvPlayer::MpvPlayer(std::unique_ptr<VideoRenderer> renderer, QObject* parent)
     }
     setOption(mpv_, "vo", "libmpv");
     setOption(mpv_, "hwdec", "auto-safe");
-    setOption(mpv_, "keep-open", "yes");        // stay on the last frame at the end ...
-    setOption(mpv_, "keep-open-pause", "no");   // ... without changing the rate
+    setOption(mpv_, "keep-open", "yes");       // stay on the last frame at the end ...
+    setOption(mpv_, "keep-open-pause", "no");  // ... without changing the rate
     setOption(mpv_, "idle", "yes");
     setOption(mpv_, "pause", "yes");
     setOption(mpv_, "input-default-bindings", "no");
@@ -84,7 +84,8 @@ void MpvPlayer::onWakeup(void* context) {
     // mpv's thread: drain the events on the main thread, once per burst.
     auto* self = static_cast<MpvPlayer*>(context);
     if (!self->wakeupPending_.exchange(true))
-        QMetaObject::invokeMethod(self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
 }
 
 void MpvPlayer::drainEvents() {
@@ -140,13 +141,13 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         platform::logLine(QStringLiteral("mpv: %1").arg(QString::fromUtf8(message->text).trimmed()));
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
 void MpvPlayer::failLater(quint64 item) {
-    QMetaObject::invokeMethod(this, [this, item] { emit itemFailed(item); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, item] { emit itemFailed(item); }, Qt::QueuedConnection);
 }
 
 quint64 MpvPlayer::replaceItem(const QUrl& url) {

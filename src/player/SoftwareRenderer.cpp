@@ -41,7 +41,8 @@ void SoftwareRenderer::onUpdate(void* context) {
     // mpv's thread: hand the work to the main thread, once per burst.
     auto* self = static_cast<SoftwareRenderer*>(context);
     if (!self->pending_.exchange(true))
-        QMetaObject::invokeMethod(self, [self] { self->renderPending(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self, [self] { self->renderPending(); }, Qt::QueuedConnection);
 }
 
 void SoftwareRenderer::setVideoSize(const QSize& size) {

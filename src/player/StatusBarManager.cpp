@@ -57,7 +57,7 @@ bool undoAutomaticToggle(QAction* action) {
 int screenCount() {
     return int(QGuiApplication::screens().size());
 }
-}
+}  // namespace
 
 StatusBarManager& StatusBarManager::shared() {
     static auto* manager = new StatusBarManager(Preferences::shared(), VideoPlayerManager::shared());
@@ -112,7 +112,8 @@ QAction* StatusBarManager::toggleVideoDestopItem() {
 
 QAction* StatusBarManager::playPauseItem() {
     if (!playPauseItem_) {
-        playPauseItem_ = makeItem(preferences_.isPlaying() ? pauseTitle_ : playTitle_, &StatusBarManager::playPauseAction);
+        playPauseItem_ = makeItem(preferences_.isPlaying() ? pauseTitle_ : playTitle_,
+                                  &StatusBarManager::playPauseAction);
         playPauseItem_->setEnabled(preferences_.isOpenPlayer());
     }
     return playPauseItem_;
@@ -208,8 +209,8 @@ void StatusBarManager::buildStatusMenu() {
     if (!screenChangesObserved_) {
         // One connection serves every build: a refill is the same however often it runs.
         screenChangesObserved_ = true;
-        connect(&platform::ScreenParametersWatcher::shared(), &platform::ScreenParametersWatcher::screenParametersChanged,
-                this, &StatusBarManager::screenDidChanged);
+        connect(&platform::ScreenParametersWatcher::shared(),
+                &platform::ScreenParametersWatcher::screenParametersChanged, this, &StatusBarManager::screenDidChanged);
     }
 
     observersDispose_.push_back(observe(&preferences_, &Preferences::isPlayingChanged, this, [this](bool playing) {
@@ -267,9 +268,8 @@ void StatusBarManager::buildStatusMenu() {
     else
         showWhenTrayAppears();
 
-    observersDispose_.push_back(observe(&preferences_, &Preferences::muteChanged, this, [this](bool mute) {
-        muteItem()->setChecked(mute);
-    }));
+    observersDispose_.push_back(
+        observe(&preferences_, &Preferences::muteChanged, this, [this](bool mute) { muteItem()->setChecked(mute); }));
     observersDispose_.push_back(observe(&preferences_, &Preferences::monitorArrangeChanged, this, [this](qint64 v) {
         if (v < 0 || v > 2)
             return;

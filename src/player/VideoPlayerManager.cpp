@@ -20,7 +20,7 @@ bool isPlayableUrl(const QString& text) {
 }
 
 VideoPlayerManager* sharedInstance = nullptr;
-}
+}  // namespace
 
 std::optional<VideoPlayerScreenType> screenTypeFromInteger(qint64 value) {
     switch (quint64(value)) {
@@ -103,19 +103,18 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
         QString::fromLatin1(platform::kUpdateVideoListNotification), this, [this] { updateVideoList(); });
 
     Preferences* prefs = &preferences_;
-    observerDisposables_.push_back(observe(prefs, &Preferences::playingVideoSignChanged, this,
-                                           [this](const std::optional<QString>& sign) {
-                                               // A removed sign comes back from the other process as
-                                               // the empty text: it names no video either.
-                                               if (sign && !sign->isEmpty())
-                                                   playVideoWithSign(*sign);
-                                           }));
     observerDisposables_.push_back(
-        observe(prefs, &Preferences::isPlayingChanged, this, [this](bool playing) {
-            // A closed wallpaper stays closed: playing shows the windows.
-            if (!playing || preferences_.isOpenPlayer())
-                setPlaying(playing);
+        observe(prefs, &Preferences::playingVideoSignChanged, this, [this](const std::optional<QString>& sign) {
+            // A removed sign comes back from the other process as
+            // the empty text: it names no video either.
+            if (sign && !sign->isEmpty())
+                playVideoWithSign(*sign);
         }));
+    observerDisposables_.push_back(observe(prefs, &Preferences::isPlayingChanged, this, [this](bool playing) {
+        // A closed wallpaper stays closed: playing shows the windows.
+        if (!playing || preferences_.isOpenPlayer())
+            setPlaying(playing);
+    }));
     observerDisposables_.push_back(observe(prefs, &Preferences::playModelChanged, this, [this](qint64 value) {
         playModel_ = playModelFromInteger(value).value_or(VideoPlayerPlayModel::single);
         resetFailureCount();

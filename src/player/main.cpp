@@ -8,8 +8,8 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    platform::setMainBundle({QStringLiteral(TAVVEL_SHORT_VERSION), QStringLiteral(TAVVEL_BUILD),
-                             QStringLiteral(TAVVEL_BUNDLE_ID)});
+    platform::setMainBundle(
+        {QStringLiteral(TAVVEL_SHORT_VERSION), QStringLiteral(TAVVEL_BUILD), QStringLiteral(TAVVEL_BUNDLE_ID)});
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("TavvelHelper"));
     // The player has no main window; closing an update window must not end it.

@@ -116,8 +116,13 @@ void DownloadItem::startDownload(StatusHandler handler) {
             const QFileInfo info(resume->partialPath);
             if (info.isFile() && info.size() > 0 && info.size() == resume->data.total) {
                 // Received whole before (the verification did not end): verify it again.
-                complete = DownloadResponse{transferNumber_, true, QUrl::fromLocalFile(resume->partialPath),
-                                            resume->data, resume->partialPath, 0, QString()};
+                complete = DownloadResponse{transferNumber_,
+                                            true,
+                                            QUrl::fromLocalFile(resume->partialPath),
+                                            resume->data,
+                                            resume->partialPath,
+                                            0,
+                                            QString()};
             } else if (info.isFile() && info.size() > 0) {
                 started = beginResumed(resume->data, resume->partialPath);
             }
@@ -231,9 +236,7 @@ void DownloadItem::checkHeaders() {
                 transfer_.etag = etag;
             if (!lastModified.isEmpty())
                 transfer_.lastModified = lastModified;
-            transfer_.total = range->second >= 0 ? range->second
-                              : length >= 0      ? transfer_.offset + length
-                                                 : -1;
+            transfer_.total = range->second >= 0 ? range->second : length >= 0 ? transfer_.offset + length : -1;
             return;
         }
         if (transfer_.httpStatus == 416) {
@@ -350,7 +353,8 @@ void DownloadItem::onFinished() {
     }
     bool success = reply->error() == QNetworkReply::NoError && !transfer_.writeFailed && !transfer_.rejected &&
                    !transfer_.replaceOnFirstByte;
-    QString errorString = transfer_.writeFailed ? QStringLiteral("cannot write the partial file") : reply->errorString();
+    QString errorString = transfer_.writeFailed ? QStringLiteral("cannot write the partial file")
+                                                : reply->errorString();
     if (transfer_.rejected || transfer_.replaceOnFirstByte)
         errorString = QStringLiteral("HTTP status %1 without the file").arg(transfer_.httpStatus);
     if (success && transfer_.total >= 0 && transfer_.partial.size() != transfer_.total) {

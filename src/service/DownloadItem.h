@@ -32,14 +32,14 @@ struct DownloadProgress {
 
 // How a transfer ended, as the completion handlers see it.
 struct DownloadResponse {
-    quint64 transfer = 0;               // number of the transfer that answers
+    quint64 transfer = 0;  // number of the transfer that answers
     bool success = false;
-    std::optional<QUrl> fileURL;        // success: the received file (a partial file, not yet verified)
+    std::optional<QUrl> fileURL;  // success: the received file (a partial file, not yet verified)
     // How to continue, when the bytes are worth keeping; after a success it names the whole file,
     // so a quit during the verification resumes from it instead of fetching it again.
     std::optional<ResumeData> resumeData;
-    QString partialPath;                // the transfer's partial file, kept only while it is worth something
-    int httpStatus = 0;                 // 0 when no reply arrived
+    QString partialPath;  // the transfer's partial file, kept only while it is worth something
+    int httpStatus = 0;   // 0 when no reply arrived
     QString errorString;
 };
 
@@ -131,15 +131,15 @@ private:
         QNetworkReply* reply = nullptr;
         QFile partial;
         QUrl url;
-        qint64 offset = 0;        // bytes kept from before
-        bool resumed = false;     // asked for a range
+        qint64 offset = 0;     // bytes kept from before
+        bool resumed = false;  // asked for a range
         bool headersSeen = false;
         QString etag;
         QString lastModified;
         qint64 total = -1;
         int httpStatus = 0;
         bool writeFailed = false;
-        bool rejected = false;         // an error answer: its body is not the file
+        bool rejected = false;            // an error answer: its body is not the file
         bool replaceOnFirstByte = false;  // a whole file answered a range: it replaces the kept bytes
         struct {
             QString etag, lastModified;

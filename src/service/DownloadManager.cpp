@@ -47,11 +47,12 @@ bool moveReplacing(const QString& from, const QString& to) {
 
 namespace {
 DownloadManager* sharedInstance = nullptr;  // main thread only
-}
+}  // namespace
 
 DownloadManager& DownloadManager::shared() {
     if (!sharedInstance)
-        sharedInstance = new DownloadManager(WebModel::shared(), LocalVideoDBManager::shared());  // lives for the whole process
+        sharedInstance = new DownloadManager(WebModel::shared(),
+                                             LocalVideoDBManager::shared());  // lives for the whole process
     return *sharedInstance;
 }
 
@@ -220,7 +221,8 @@ void DownloadManager::removeDownload(const DownloadItem* item) {
     emit downloadRemoved(removed.get());
     releaseSlot(removed.get());
     // The caller may be one of the item's own handlers: release it once they have returned.
-    QMetaObject::invokeMethod(this, [removed] {}, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [removed] {}, Qt::QueuedConnection);
 }
 
 void DownloadManager::resumeDownload(qsizetype at) {
@@ -423,9 +425,8 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
                 result.outcome = FinishResult::moveFailed;
             } else if (row) {
                 // The row's file is gone: the row names the new one.
-                result.outcome = database->updateVideoURL(record.sign, record.url)
-                                     ? FinishResult::repaired
-                                     : FinishResult::insertFailed;
+                result.outcome = database->updateVideoURL(record.sign, record.url) ? FinishResult::repaired
+                                                                                   : FinishResult::insertFailed;
                 if (result.outcome == FinishResult::repaired && fate->withdrawn) {
                     undoFinish(*database, destination, record.sign, result);
                     result.outcome = FinishResult::withdrawn;
@@ -465,8 +466,7 @@ void DownloadManager::undoFinish(LocalVideoDBManager& database, const QString& d
 }
 
 void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& destination,
-                                 const VideoDetail& record, const DownloadItem::FatePtr& fate,
-                                 FinishResult result) {
+                                 const VideoDetail& record, const DownloadItem::FatePtr& fate, FinishResult result) {
     if (result.outcome == FinishResult::withdrawn || result.outcome == FinishResult::settled)
         return;  // nothing was added by this finish, nothing is told
     if (fate->withdrawn) {

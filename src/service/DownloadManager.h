@@ -103,8 +103,15 @@ private:
     struct FinishResult {
         // `repaired`: a row of the sign named a file that was gone and now names this one;
         // `alreadyInLibrary`: the row's own file is there, the new copy was deleted.
-        enum Outcome { inserted, repaired, alreadyInLibrary, moveFailed, insertFailed, withdrawn, settled } outcome =
-            inserted;
+        enum Outcome {
+            inserted,
+            repaired,
+            alreadyInLibrary,
+            moveFailed,
+            insertFailed,
+            withdrawn,
+            settled
+        } outcome = inserted;
         bool fileIsNew = false;  // nothing was at the destination before the move
         bool rowIsNew = false;   // this finish's insert added the row (none of that sign was there)
     };
@@ -112,7 +119,8 @@ private:
     void finishDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& destination,
                     const VideoDetail& record, const DownloadItem::FatePtr& fate, FinishResult result);
     // Deletes what a withdrawn finish added: its row and its file, only when it made them.
-    static void undoFinish(LocalVideoDBManager& database, const QString& destination, const QString& sign, const FinishResult& result);
+    static void undoFinish(LocalVideoDBManager& database, const QString& destination, const QString& sign,
+                           const FinishResult& result);
     void deleteResumeFiles(const std::optional<QUrl>& cacheURL, const QString& keepPartial = QString());
     // Deletes the item's resume files and forgets them.
     void dropResumeFiles(DownloadItem& item);

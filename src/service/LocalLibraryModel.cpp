@@ -23,7 +23,6 @@
 
 namespace {
 
-
 QString fileUrlText(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
 }
@@ -96,7 +95,7 @@ public:
             workers_->start(std::move(work));
     }
 
-    QPointer<WebModel> web;  // a step queued before the client went away finds it gone
+    QPointer<WebModel> web;         // a step queued before the client went away finds it gone
     LocalVideoDBManager& database;  // used by the workers only, which the model outlives
     QString sourcePath;
     QString name;
@@ -118,13 +117,10 @@ private:
 
 ImportVideoStatus importStatus(LocalVideoDBManager::InsertResult result) {
     switch (result) {
-    case LocalVideoDBManager::InsertResult::inserted:
-        return ImportVideoStatus::complete;
-    case LocalVideoDBManager::InsertResult::alreadyThere:
-        return ImportVideoStatus::isExist;
+    case LocalVideoDBManager::InsertResult::inserted: return ImportVideoStatus::complete;
+    case LocalVideoDBManager::InsertResult::alreadyThere: return ImportVideoStatus::isExist;
     case LocalVideoDBManager::InsertResult::failed:
-    case LocalVideoDBManager::InsertResult::refused:
-        break;
+    case LocalVideoDBManager::InsertResult::refused: break;
     }
     return ImportVideoStatus::failure;
 }

@@ -19,7 +19,8 @@ std::optional<QByteArray> runCipher(const QByteArray& input, bool encrypting) {
         return std::nullopt;
     const QByteArray key = cipherKey();
     const QByteArray iv = cipherIv();
-    if (EVP_CipherInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr, reinterpret_cast<const unsigned char*>(key.constData()),
+    if (EVP_CipherInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr,
+                          reinterpret_cast<const unsigned char*>(key.constData()),
                           reinterpret_cast<const unsigned char*>(iv.constData()), encrypting ? 1 : 0) != 1)
         return std::nullopt;
     if (EVP_CIPHER_CTX_set_padding(ctx.get(), encrypting ? 1 : 0) != 1)
@@ -35,7 +36,7 @@ std::optional<QByteArray> runCipher(const QByteArray& input, bool encrypting) {
     out.truncate(written + tail);
     return out;
 }
-}
+}  // namespace
 
 QByteArray cipherKey() {
     return QByteArrayLiteral("Hq4TzR8wLm2VbN6c");
@@ -102,8 +103,8 @@ std::optional<QString> encryptPayload(const QString& payload) {
 }
 
 std::optional<QString> decryptReply(const QByteArray& body) {
-    const QByteArray::FromBase64Result decoded =
-        QByteArray::fromBase64Encoding(body, QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
+        body, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return std::nullopt;
     const std::optional<QByteArray> plain = decrypt(decoded.decoded);
@@ -121,4 +122,4 @@ QByteArray formBody(int code, const QString& value) {
     return QByteArrayLiteral("f=") + QByteArray::number(code) + QByteArrayLiteral("&i=") +
            QUrl::toPercentEncoding(value);
 }
-}
+}  // namespace service

@@ -37,4 +37,4 @@ std::optional<QString> decryptReply(const QByteArray& body);
 // percent-escaped (so "+", "/" and "=" of Base64 arrive intact).
 QByteArray formBody(int code, const QString& value);
 
-}
+}  // namespace service

@@ -5,13 +5,14 @@ QString textOrEmpty(const QJsonObject& json, const QString& key) {
     const QJsonValue value = json.value(key);
     return value.isString() ? value.toString() : QString();
 }
-}
+}  // namespace
 
 std::optional<UpgradeInfo> UpgradeInfo::fromDictionary(const std::optional<QJsonObject>& dictionary) {
     if (!dictionary || !dictionary->contains(QStringLiteral("url")))
         return std::nullopt;
     return UpgradeInfo{textOrEmpty(*dictionary, QStringLiteral("url")), textOrEmpty(*dictionary, QStringLiteral("md5")),
-                       textOrEmpty(*dictionary, QStringLiteral("ver")), textOrEmpty(*dictionary, QStringLiteral("exp"))};
+                       textOrEmpty(*dictionary, QStringLiteral("ver")),
+                       textOrEmpty(*dictionary, QStringLiteral("exp"))};
 }
 
 QJsonObject UpgradeInfo::toJson() const {

@@ -142,7 +142,8 @@ VideoProbe probeContext(AVFormatContext* context) {
         rate = stream->r_frame_rate;
     if (rate.num > 0 && rate.den > 0)
         probe.frameRate = av_q2d(rate);
-    probe.bitRate = stream->codecpar->bit_rate > 0 ? stream->codecpar->bit_rate : std::max<int64_t>(context->bit_rate, 0);
+    probe.bitRate = stream->codecpar->bit_rate > 0 ? stream->codecpar->bit_rate
+                                                   : std::max<int64_t>(context->bit_rate, 0);
     probe.rotation = streamRotation(stream);
     return probe;
 }

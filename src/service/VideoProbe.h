@@ -5,16 +5,16 @@
 
 // What the import reads from a media file (FFmpeg demuxing only, no decoding).
 struct VideoProbe {
-    bool opened = false;        // false: the file could not be opened or read as media
-    QString error;              // FFmpeg's description when !opened
-    double duration = 0;        // seconds; 0 when unknown
+    bool opened = false;  // false: the file could not be opened or read as media
+    QString error;        // FFmpeg's description when !opened
+    double duration = 0;  // seconds; 0 when unknown
     bool hasVideoTrack = false;
-    qint64 width = 0;           // natural (coded) size of the first video track, not rotated
+    qint64 width = 0;  // natural (coded) size of the first video track, not rotated
     qint64 height = 0;
-    double frameRate = 0;       // nominal frames per second of that track
-    qint64 bitRate = 0;         // bits per second: the track's, else the container's
-    bool hasAudio = false;      // at least one audio track
-    int rotation = 0;           // clockwise degrees (0, 90, 180, 270) that turn a frame upright
+    double frameRate = 0;   // nominal frames per second of that track
+    qint64 bitRate = 0;     // bits per second: the track's, else the container's
+    bool hasAudio = false;  // at least one audio track
+    int rotation = 0;       // clockwise degrees (0, 90, 180, 270) that turn a frame upright
 };
 
 VideoProbe probeVideo(const QString& path);

@@ -65,7 +65,7 @@ std::optional<T> decodeReply(const WebModel::Reply& reply) {
         return std::nullopt;
     return T::fromJsonText(reply.text->toUtf8());
 }
-}
+}  // namespace
 
 // ---- Instance, identifier, endpoints ----
 
@@ -106,14 +106,15 @@ QString WebModel::clientId() {
         const QString made = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         suite.setObject(QStringLiteral("uuid"), made);
         suite.synchronize();
-        Q_UNUSED(locked) // without the lock (a stuck file system) it still works, just unguarded
+        Q_UNUSED(locked)  // without the lock (a stuck file system) it still works, just unguarded
         return made;
     }();
     return id;
 }
 
 QUrl WebModel::endpointUrl(Endpoint endpoint) const {
-    return QUrl(baseUrl_ + (endpoint == Endpoint::Content ? QStringLiteral("/src.html") : QStringLiteral("/inst.html")));
+    return QUrl(baseUrl_ +
+                (endpoint == Endpoint::Content ? QStringLiteral("/src.html") : QStringLiteral("/inst.html")));
 }
 
 void WebModel::addTrustedCertificatesForTesting(const QList<QSslCertificate>& certificates) {
@@ -163,7 +164,8 @@ void WebModel::postForm(Endpoint endpoint, int code, const QString& payload, Rep
         if (!self)
             return;
         QNetworkRequest request = self->makeRequest(self->endpointUrl(endpoint));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded; charset=utf-8"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QStringLiteral("application/x-www-form-urlencoded; charset=utf-8"));
         self->finishReply(self->sessionManager()->post(request, body), handler);
     };
     // The session belongs to the main thread.
@@ -203,10 +205,12 @@ QString WebModel::videoDetailPayload(const QString& ui, const QString& sign) {
 }
 
 QString WebModel::keywordsPayload(const QString& ui, const QString& keywords) {
-    return text(R"({"ui":")") + ui + text(R"(", "keywords":")") + VideoListRequest::base64Utf8(keywords) + text(R"("})");
+    return text(R"({"ui":")") + ui + text(R"(", "keywords":")") + VideoListRequest::base64Utf8(keywords) +
+           text(R"("})");
 }
 
-QString WebModel::heartbeatPayload(const QString& n, const QString& ui, qint64 ct, const QString& version, HeartBeatType type) {
+QString WebModel::heartbeatPayload(const QString& n, const QString& ui, qint64 ct, const QString& version,
+                                   HeartBeatType type) {
     return text(R"({"n":")") + n + text(R"(", "ui":")") + ui + text(R"(","ct":")") + QString::number(ct) +
            text(R"(","v":")") + version + text(R"(","type":")") + QString::number(int(type) + 1) +
            text(R"(","ismac":"1"})");
@@ -338,10 +342,11 @@ void WebModel::sendHeartbeat(HeartBeatType type, const QString& n, HeartbeatComp
 
 void WebModel::reportInstall(InstallWay way, const QString& n) {
     QPointer<WebModel> self(this);
-    postForm(Endpoint::Statistics, 13, installPayload(n, clientId(), AppInfo::version(), way), [self](const Reply& reply) {
-        if (self)
-            self->handleInstallReply(reply);
-    });
+    postForm(Endpoint::Statistics, 13, installPayload(n, clientId(), AppInfo::version(), way),
+             [self](const Reply& reply) {
+                 if (self)
+                     self->handleInstallReply(reply);
+             });
 }
 
 void WebModel::handleInstallReply(const Reply& reply) {
@@ -378,7 +383,8 @@ void WebModel::uploadCrashDump(const QUrl& fileUrl, CrashUploadCompletion comple
     const QString path = fileUrl.toLocalFile();
     auto* file = new QFile(path);
     if (path.isEmpty() || !QFileInfo(path).isFile() || !file->open(QIODevice::ReadOnly)) {
-        const QString error = path.isEmpty() ? QStringLiteral("The file URL is not a local file.") : file->errorString();
+        const QString error = path.isEmpty() ? QStringLiteral("The file URL is not a local file.")
+                                             : file->errorString();
         delete file;
         if (completion)
             completion(error, false);
@@ -441,10 +447,11 @@ void WebModel::requestGuide() {
 }
 
 void WebModel::sendFeedback(qint64 type, const QString& content, const QString& contact, TextCompletion completion) {
-    postForm(Endpoint::Statistics, 26, feedbackPayload(clientId(), type, content, contact), [completion](const Reply& reply) {
-        if (completion)
-            completion(reply.text);
-    });
+    postForm(Endpoint::Statistics, 26, feedbackPayload(clientId(), type, content, contact),
+             [completion](const Reply& reply) {
+                 if (completion)
+                     completion(reply.text);
+             });
 }
 
 // ---- Timers ----
@@ -495,7 +502,7 @@ void WebModel::checkMidnightTimer() {
         if (next.isValid())
             midnightFire_ = next;
         else
-            midnightFire_.reset(); // the calendar gives no date: the timer stops
+            midnightFire_.reset();  // the calendar gives no date: the timer stops
     }
     armMidnightTimer();
 }

@@ -64,7 +64,7 @@ public:
 
     // ---- Fields ----
     const std::optional<VideoListRequest>& latestRequest() const { return latestRequest_; }
-    std::optional<VideoListRequest>& latestRequest() { return latestRequest_; } // callers raise `page`
+    std::optional<VideoListRequest>& latestRequest() { return latestRequest_; }  // callers raise `page`
     void setLatestRequest(const std::optional<VideoListRequest>& request);
     const std::optional<HeartbeatResponse>& heartbeatResponse() const { return heartbeatResponse_; }
     void setHeartbeatResponse(const std::optional<HeartbeatResponse>& response) { heartbeatResponse_ = response; }
@@ -73,12 +73,13 @@ public:
     const std::optional<BaseInfoResponse>& baseInfo() const { return baseInfo_; }
     void setBaseInfo(const std::optional<BaseInfoResponse>& info) { baseInfo_ = info; }
     QNetworkAccessManager* sessionManager();
-    const GuideModelPtr& guideModel() const { return guideModel_; } // null when there is none
+    const GuideModelPtr& guideModel() const { return guideModel_; }  // null when there is none
     void setGuideModel(GuideModelPtr model) { guideModel_ = std::move(model); }
 
     // ---- Requests ----
     using BaseInfoCompletion = std::function<void(const std::optional<BaseInfoResponse>&)>;
-    using VideoListCompletion = std::function<void(const std::optional<VideoListResponse>&, std::optional<int> httpStatus)>;
+    using VideoListCompletion =
+        std::function<void(const std::optional<VideoListResponse>&, std::optional<int> httpStatus)>;
     using NextPageCompletion = std::function<void(const std::optional<TotalVideo>&)>;
     using TextCompletion = std::function<void(const std::optional<QString>&)>;
     using VideoDetailCompletion = std::function<void(const std::optional<VideoDetail>&)>;
@@ -124,8 +125,8 @@ public:
 
     // ---- The generic frame, for every request ----
     struct Reply {
-        std::optional<QString> text;   // decrypted text with NULs removed; absent on failure
-        std::optional<int> httpStatus; // absent when no HTTP reply arrived
+        std::optional<QString> text;    // decrypted text with NULs removed; absent on failure
+        std::optional<int> httpStatus;  // absent when no HTTP reply arrived
     };
     using ReplyHandler = std::function<void(const Reply&)>;
     // Encrypts `payload`, posts it with code `code` and hands the reply to `handler` on the
@@ -138,9 +139,10 @@ public:
     static QString downloadStatusPayload(const QString& ui, qint64 vid, qint64 status);
     static QString videoDetailPayload(const QString& ui, const QString& sign);
     static QString keywordsPayload(const QString& ui, const QString& keywords);
-    static QString heartbeatPayload(const QString& n, const QString& ui, qint64 ct, const QString& version, HeartBeatType type);
+    static QString heartbeatPayload(const QString& n, const QString& ui, qint64 ct, const QString& version,
+                                    HeartBeatType type);
     static QString installPayload(const QString& n, const QString& ui, const QString& version, InstallWay way);
-    static QString versionPayload(const QString& ui, const QString& version); // 25, 214 and 24
+    static QString versionPayload(const QString& ui, const QString& version);  // 25, 214 and 24
     static QString feedbackPayload(const QString& ui, qint64 type, const QString& content, const QString& contact);
 
     // ---- Timers ----

@@ -19,7 +19,7 @@ UpgradeCheckResult upgradeResultFromReply(const WebModel::Reply& reply) {
         return {std::nullopt, false};
     return {UpgradeInfo::fromDictionary(data.toObject()), false};
 }
-}
+}  // namespace
 
 void WebModel::checkUpgrade(std::function<void(const UpgradeCheckResult&)> completion) {
     const QString payload = versionPayload(clientId(), AppInfo::version());

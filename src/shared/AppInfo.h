@@ -17,9 +17,9 @@ public:
     static QString applicationSupport();  // "<container>/Application Support"
     static QString caches();              // "<container>/Caches" (main program only)
     static QUrl website();
-    static QUrl helpPage();               // website + "67.html"
-    static QUrl uploadPage();             // website + "39.html"
-    static QUrl termsPage();              // website + "60.html"
+    static QUrl helpPage();    // website + "67.html"
+    static QUrl uploadPage();  // website + "39.html"
+    static QUrl termsPage();   // website + "60.html"
 
     // The directory of a kind inside the shared container, created when missing.
     static QString directory(platform::DirectoryKind kind);

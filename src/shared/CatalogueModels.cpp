@@ -12,24 +12,31 @@ const auto kTotalVideo = std::make_tuple(field("pages", &TotalVideo::pages), fie
                                          field("vlist", &TotalVideo::vlist));
 }  // namespace
 
-std::optional<Cate> Cate::fromJson(const QJsonValue& value) { return jsonread::readRecord(value, kCate); }
-QJsonObject Cate::toJsonObject() const { return jsonread::writeRecord(*this, kCate); }
+std::optional<Cate> Cate::fromJson(const QJsonValue& value) {
+    return jsonread::readRecord(value, kCate);
+}
+QJsonObject Cate::toJsonObject() const {
+    return jsonread::writeRecord(*this, kCate);
+}
 
-std::optional<BaseInfo> BaseInfo::fromJson(const QJsonValue& value) { return jsonread::readRecord(value, kBaseInfo); }
-QJsonObject BaseInfo::toJsonObject() const { return jsonread::writeRecord(*this, kBaseInfo); }
+std::optional<BaseInfo> BaseInfo::fromJson(const QJsonValue& value) {
+    return jsonread::readRecord(value, kBaseInfo);
+}
+QJsonObject BaseInfo::toJsonObject() const {
+    return jsonread::writeRecord(*this, kBaseInfo);
+}
 
 std::optional<TotalVideo> TotalVideo::fromJson(const QJsonValue& value) {
     return jsonread::readRecord(value, kTotalVideo);
 }
-QJsonObject TotalVideo::toJsonObject() const { return jsonread::writeRecord(*this, kTotalVideo); }
+QJsonObject TotalVideo::toJsonObject() const {
+    return jsonread::writeRecord(*this, kTotalVideo);
+}
 
 QJsonObject VideoListRequest::toJsonObject() const {
-    return QJsonObject{{QStringLiteral("ui"), ui_},
-                       {QStringLiteral("cate"), cate},
-                       {QStringLiteral("page"), page},
-                       {QStringLiteral("keywords"), keywords},
-                       {QStringLiteral("sort"), sort},
-                       {QStringLiteral("author"), author}};
+    return QJsonObject{{QStringLiteral("ui"), ui_},    {QStringLiteral("cate"), cate},
+                       {QStringLiteral("page"), page}, {QStringLiteral("keywords"), keywords},
+                       {QStringLiteral("sort"), sort}, {QStringLiteral("author"), author}};
 }
 
 QByteArray VideoListRequest::toJson() const {

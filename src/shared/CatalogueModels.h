@@ -57,7 +57,7 @@ public:
     qint64 page = 1;
     QString keywords;  // Base64 of the UTF-8 search words, or empty
     qint64 sort = 1;
-    QString author;    // Base64 of the UTF-8 author name, or empty
+    QString author;  // Base64 of the UTF-8 author name, or empty
 
     // The six keys ui, cate, page, keywords, sort, author.
     QJsonObject toJsonObject() const;

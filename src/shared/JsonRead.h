@@ -95,8 +95,12 @@ private:
 };
 
 // Writers for the same types, so records write all their keys the way they read them.
-inline QJsonValue write(qint64 value) { return QJsonValue(value); }
-inline QJsonValue write(const QString& value) { return QJsonValue(value); }
+inline QJsonValue write(qint64 value) {
+    return QJsonValue(value);
+}
+inline QJsonValue write(const QString& value) {
+    return QJsonValue(value);
+}
 template <class T>
 QJsonValue write(const T& value) {
     if constexpr (requires { value.toJsonObject(); })
@@ -129,10 +133,11 @@ template <class R, class... M>
 std::optional<R> readRecord(const QJsonValue& value, const std::tuple<Field<R, M>...>& fields) {
     ObjectReader r(value);
     R out{};
-    std::apply([&](const auto&... f) { ((out.*(f.member) = r.get<std::remove_cvref_t<decltype(out.*(f.member))>>(
-                                             QLatin1StringView(f.key))),
-                                        ...); },
-               fields);
+    std::apply(
+        [&](const auto&... f) {
+            ((out.*(f.member) = r.get<std::remove_cvref_t<decltype(out.*(f.member))>>(QLatin1StringView(f.key))), ...);
+        },
+        fields);
     if (!r.ok)
         return std::nullopt;
     return out;

@@ -63,9 +63,9 @@ class RowReader {
 public:
     explicit RowReader(sqlite3_stmt* stmt) : stmt_(stmt) {
         static constexpr std::array<const char*, 25> names = {
-            "vid",   "sign",  "preurl", "title", "url",   "description", "time",   "size",   "imgurl",
-            "imgsize", "tags", "ratio", "width", "height", "frame",      "rate",   "audio",  "uptime",
-            "down",  "view",  "author", "avatar", "avatarsize", "hp",    "upcount"};
+            "vid",     "sign", "preurl", "title",  "url",        "description", "time",   "size",  "imgurl",
+            "imgsize", "tags", "ratio",  "width",  "height",     "frame",       "rate",   "audio", "uptime",
+            "down",    "view", "author", "avatar", "avatarsize", "hp",          "upcount"};
         const int count = sqlite3_column_count(stmt);
         for (size_t i = 0; i < names.size(); ++i) {
             index_[i] = -1;
@@ -143,15 +143,18 @@ void placeTemplate(const QString& path) {
         qFatal("the database template is missing from the program");
     QFile source(resource);
     QTemporaryFile copy(path + QStringLiteral(".XXXXXX"));
-    const bool written = source.open(QIODevice::ReadOnly) && copy.open() && copy.write(source.readAll()) == source.size() &&
-                         copy.flush() && copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    const bool written = source.open(QIODevice::ReadOnly) && copy.open() &&
+                         copy.write(source.readAll()) == source.size() && copy.flush() &&
+                         copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                             QFileDevice::ReadOther);
     if (!written) {
-        platform::logLine(QStringLiteral("copy error ") + (source.isOpen() ? copy.errorString() : source.errorString()));
+        platform::logLine(QStringLiteral("copy error ") +
+                          (source.isOpen() ? copy.errorString() : source.errorString()));
         return;
     }
     ::fsync(copy.handle());
-    if (::link(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(path).constData()) != 0 && errno != EEXIST)
+    if (::link(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(path).constData()) != 0 &&
+        errno != EEXIST)
         platform::logLine(QStringLiteral("copy error ") + QString::fromLocal8Bit(std::strerror(errno)));
 }
 }  // namespace

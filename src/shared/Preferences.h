@@ -6,7 +6,7 @@
 
 namespace platform {
 class DefaultsSuite;
-}
+}  // namespace platform
 
 // Monitor arrangement stored under "MonitorArrange".
 enum class VideoPlayerScreenType : qint64 { combo = 0, dynamic = 1, lonely = 2 };
@@ -22,11 +22,12 @@ class Preferences : public QObject {
     Q_PROPERTY(qint64 monitorArrange READ monitorArrange WRITE setMonitorArrange NOTIFY monitorArrangeChanged)
     Q_PROPERTY(qint64 screenIndex READ screenIndex WRITE setScreenIndex NOTIFY screenIndexChanged)
     Q_PROPERTY(qint64 playModel READ playModel WRITE setPlayModel NOTIFY playModelChanged)
-    Q_PROPERTY(std::optional<QString> playingVideoSign READ playingVideoSign WRITE setPlayingVideoSign
-                   NOTIFY playingVideoSignChanged)
+    Q_PROPERTY(std::optional<QString> playingVideoSign READ playingVideoSign WRITE setPlayingVideoSign NOTIFY
+                   playingVideoSignChanged)
     Q_PROPERTY(float volume READ volume WRITE setVolume NOTIFY volumeChanged)
     Q_PROPERTY(bool mute READ mute WRITE setMute NOTIFY muteChanged)
-    Q_PROPERTY(bool alreadyImportVideo READ alreadyImportVideo WRITE setAlreadyImportVideo NOTIFY alreadyImportVideoChanged)
+    Q_PROPERTY(
+        bool alreadyImportVideo READ alreadyImportVideo WRITE setAlreadyImportVideo NOTIFY alreadyImportVideoChanged)
     Q_PROPERTY(bool isOpenPlayer READ isOpenPlayer WRITE setIsOpenPlayer NOTIFY isOpenPlayerChanged)
     Q_PROPERTY(bool isPlaying READ isPlaying WRITE setIsPlaying NOTIFY isPlayingChanged)
     Q_PROPERTY(bool autolaunch READ autolaunch WRITE setAutolaunch NOTIFY autolaunchChanged)
@@ -106,7 +107,6 @@ private:
     bool isOpenPlayer_ = false;
     bool isPlaying_ = false;
     bool autolaunch_ = false;
-
 };
 
 namespace PreferencesKey {
@@ -120,4 +120,4 @@ inline const QString alreadyImportVideo = QStringLiteral("alreadyImportVideo");
 inline const QString isOpenPlayer = QStringLiteral("IsOpenPlayer");
 inline const QString isPlaying = QStringLiteral("isPlaying");
 inline const QString autolaunch = QStringLiteral("autolaunch");
-}
+}  // namespace PreferencesKey

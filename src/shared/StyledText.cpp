@@ -1,10 +1,9 @@
 #include "shared/StyledText.h"
 
-
-#define TAVVEL_COLOR(name, r, g, b)            \
-    const QColor& name() {                      \
-        static const QColor color(r, g, b);     \
-        return color;                           \
+#define TAVVEL_COLOR(name, r, g, b)         \
+    const QColor& name() {                  \
+        static const QColor color(r, g, b); \
+        return color;                       \
     }
 
 TAVVEL_COLOR(blueNormalColor, 52, 155, 255)

@@ -11,9 +11,9 @@ enum class SystemColor { Blue, Red, Label };
 // stays free of widgets.
 struct StyledText {
     QString text;
-    std::optional<SystemColor> color;        // foreground
-    std::optional<qreal> pointSize;          // none: the widget's own font applies
-    bool elideTail = false;                  // cut with an ellipsis at the end when too long
+    std::optional<SystemColor> color;  // foreground
+    std::optional<qreal> pointSize;    // none: the widget's own font applies
+    bool elideTail = false;            // cut with an ellipsis at the end when too long
     bool underline = false;
     std::optional<SystemColor> underlineColor;
     std::optional<Qt::Alignment> alignment;  // none: the widget's own alignment applies

@@ -60,8 +60,9 @@ QString formatDuration(qint64 seconds) {
     const qint64 rest = seconds % 60;
     // Passed as long long with a matching %lld: "%02d" with a 64-bit value would be undefined.
     static const QRegularExpression intConversion(QStringLiteral("%([-+ #0]*[0-9]*)d"));
-    const QByteArray format =
-        QString::fromUtf8(checkedFormat("%02d:%02d:%02d", "Duration time")).replace(intConversion, QStringLiteral("%\\1lld")).toUtf8();
+    const QByteArray format = QString::fromUtf8(checkedFormat("%02d:%02d:%02d", "Duration time"))
+                                  .replace(intConversion, QStringLiteral("%\\1lld"))
+                                  .toUtf8();
     return QString::asprintf(format.constData(), static_cast<long long>(hours), static_cast<long long>(minutes),
                              static_cast<long long>(rest));
 }

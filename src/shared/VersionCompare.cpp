@@ -23,7 +23,7 @@ bool isDigits(QStringView s) {
             return false;
     return true;
 }
-}
+}  // namespace
 
 int compareVersions(const QString& a, const QString& b) {
     const QStringList pa = a.trimmed().split(QLatin1Char('.'));

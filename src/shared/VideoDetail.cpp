@@ -7,12 +7,12 @@ using jsonread::field;
 using V = VideoDetail;
 const auto kFields = std::make_tuple(
     field("id", &V::id), field("sign", &V::sign), field("preurl", &V::preurl), field("title", &V::title),
-    field("url", &V::url), field("description", &V::description), field("time", &V::time),
-    field("size", &V::size), field("imgurl", &V::imgurl), field("imgsize", &V::imgsize), field("tags", &V::tags),
-    field("ratio", &V::ratio), field("width", &V::width), field("height", &V::height), field("frame", &V::frame),
-    field("rate", &V::rate), field("audio", &V::audio), field("uptime", &V::uptime), field("down", &V::down),
-    field("view", &V::view), field("author", &V::author), field("avatar", &V::avatar),
-    field("avatarsize", &V::avatarsize), field("hp", &V::hp), field("upcount", &V::upcount));
+    field("url", &V::url), field("description", &V::description), field("time", &V::time), field("size", &V::size),
+    field("imgurl", &V::imgurl), field("imgsize", &V::imgsize), field("tags", &V::tags), field("ratio", &V::ratio),
+    field("width", &V::width), field("height", &V::height), field("frame", &V::frame), field("rate", &V::rate),
+    field("audio", &V::audio), field("uptime", &V::uptime), field("down", &V::down), field("view", &V::view),
+    field("author", &V::author), field("avatar", &V::avatar), field("avatarsize", &V::avatarsize), field("hp", &V::hp),
+    field("upcount", &V::upcount));
 }  // namespace
 
 std::optional<VideoDetail> VideoDetail::fromJson(const QJsonValue& value) {

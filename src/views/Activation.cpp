@@ -11,13 +11,15 @@ void ClickTracker::press(const QMouseEvent* event) {
 }
 
 bool ClickTracker::release(const QMouseEvent* event, const QWidget* widget) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton && widget->rect().contains(event->position().toPoint());
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       widget->rect().contains(event->position().toPoint());
     pressed_ = false;
     return click;
 }
 
 QWidget* makeCloseOnlyWindow(const QString& objectName, const QString& title) {
-    auto* window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    auto* window = new QWidget(nullptr,
+                               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     window->setObjectName(objectName);
     window->setWindowTitle(title);
     return window;

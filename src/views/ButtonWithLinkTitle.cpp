@@ -45,7 +45,8 @@ void ButtonWithLinkTitle::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     if (styled_) {
         // A link: only its title, no bevel.
-        const QColor colour = styled_->color ? systemColor(*styled_->color, palette()) : palette().color(QPalette::ButtonText);
+        const QColor colour = styled_->color ? systemColor(*styled_->color, palette())
+                                             : palette().color(QPalette::ButtonText);
         painter.setPen(colour);
         painter.setFont(font());
         Qt::Alignment alignment = styled_->alignment.value_or(Qt::AlignCenter);

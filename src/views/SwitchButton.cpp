@@ -8,7 +8,7 @@
 namespace {
 const QString kOnImage = QStringLiteral("leftPanel_videoDesktop_checkBox_checked_normal");
 const QString kOffImage = QStringLiteral("leftPanel_videoDesktop_checkBox_unchecked_normal");
-}
+}  // namespace
 
 std::optional<SwitchButtonState> switchButtonStateFromRaw(int raw) {
     if (raw < int(SwitchButtonState::open_normal) || raw > int(SwitchButtonState::disable))

@@ -11,7 +11,8 @@ namespace apptest {
 inline size_t addToMainLibrary(const QString& clip, const QString& sign, const QString& title) {
     // Only the main program inserts; the process is that program for the insert alone.
     const platform::BundleInfo before = platform::mainBundle();
-    platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
+    platform::setMainBundle(
+        {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
     LocalVideoDBManager db(LocalVideoDBManager::defaultPath());
     VideoDetail video;
     video.sign = sign;
@@ -21,4 +22,4 @@ inline size_t addToMainLibrary(const QString& clip, const QString& sign, const Q
     platform::setMainBundle(before);
     return db.allVideos().size();
 }
-}
+}  // namespace apptest

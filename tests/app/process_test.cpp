@@ -34,7 +34,8 @@ void startProgram(QProcess& process, const QString& program) {
 }
 
 QString builtBin(const QString& name) {
-    return name == QLatin1String("Tavvel") ? QStringLiteral(TAVVEL_MAIN_PROGRAM) : QStringLiteral(TAVVEL_HELPER_PROGRAM);
+    return name == QLatin1String("Tavvel") ? QStringLiteral(TAVVEL_MAIN_PROGRAM)
+                                           : QStringLiteral(TAVVEL_HELPER_PROGRAM);
 }
 
 qint64 busNameOwnerPid(const QString& name) {
@@ -46,7 +47,7 @@ qint64 busNameOwnerPid(const QString& name) {
 struct NoticeListener {
     NoticeListener()
         : token(platform::DistributedNotificationCenter::defaultCenter().addObserver(kQuitNotice, nullptr,
-                                                                                    [this] { ++count; })) {}
+                                                                                     [this] { ++count; })) {}
     int count = 0;
     DisposablePtr token;
 };
@@ -66,7 +67,7 @@ void expectNoticeAfterSignal(int signalNumber) {
     EXPECT_EQ(helper.exitCode(), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return listener.count == 1; }, 3000)) << helper.readAll().toStdString();
 }
-}
+}  // namespace
 
 TEST(Processes, QuitNoticeAfterSigterm) {
     expectNoticeAfterSignal(SIGTERM);

@@ -45,7 +45,7 @@ struct StartRig {
     VideoPlayerManager& manager = helper.manager;
     AppDelegate& delegate = helper.delegate;
 };
-}
+}  // namespace
 
 TEST(StartUp, PlaysThenMenuThenSilentCheck) {
     ASSERT_TRUE(bundleSet);
@@ -109,8 +109,8 @@ TEST(StartUp, MenuCheckAndWake) {
 
 TEST(StartUp, NewerOfferAtStartOpensTheWindow) {
     StartRig rig;
-    rig.standIn.setReply(24, ScriptedReply::encrypted(
-                                 R"({"data":{"url":"https://dl.test","ver":"1.2.10.0","exp":"<p>Notes</p>"}})"));
+    rig.standIn.setReply(
+        24, ScriptedReply::encrypted(R"({"data":{"url":"https://dl.test","ver":"1.2.10.0","exp":"<p>Notes</p>"}})"));
     ASSERT_TRUE(rig.started);
     AppDelegate& delegate = rig.delegate;
     delegate.startHelper();

@@ -40,9 +40,10 @@ TEST(OnXDisplay, PlayerShowsTheLibraryVideo) {
     env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" LSAN_SUPPRESSIONS));
     run.setProcessEnvironment(env);
     run.setProcessChannelMode(QProcess::MergedChannels);
-    run.start(QStringLiteral("xvfb-run"),
-              {"-a", "-s", "-screen 0 800x600x24", "sh", "-c",
-               R"("$HELPER" & pid=$!; sleep 6; import -window root "$SHOT"; kill -TERM $pid; wait $pid; echo "helper exit $?")"});
+    run.start(
+        QStringLiteral("xvfb-run"),
+        {"-a", "-s", "-screen 0 800x600x24", "sh", "-c",
+         R"("$HELPER" & pid=$!; sleep 6; import -window root "$SHOT"; kill -TERM $pid; wait $pid; echo "helper exit $?")"});
     ASSERT_TRUE(run.waitForFinished(90000));
     const QByteArray output = run.readAll();
     ASSERT_EQ(run.exitCode(), 0) << output.toStdString();

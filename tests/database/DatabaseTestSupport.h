@@ -35,8 +35,7 @@ private:
 };
 
 // Runs SQL on its own connection; `row` sees each result row.
-inline bool rawExec(const QString& path, const char* sql,
-                    const std::function<void(sqlite3_stmt*)>& row = {}) {
+inline bool rawExec(const QString& path, const char* sql, const std::function<void(sqlite3_stmt*)>& row = {}) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);

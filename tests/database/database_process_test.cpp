@@ -17,11 +17,12 @@ TEST(LocalVideoDBProcess, InsertWaitsForAnotherProcesssWriteLock) {
     QProcess holder;
     holder.start(QStringLiteral(SQLITE3_CLI), {QStringLiteral("-batch"), path});
     ASSERT_TRUE(holder.waitForStarted());
-    holder.write("BEGIN IMMEDIATE;\n"
-                 "INSERT INTO LocalVideos (vid, sign) VALUES (7, 'other');\n"
-                 ".print locked\n"
-                 ".shell sleep 0.5\n"
-                 "COMMIT;\n");
+    holder.write(
+        "BEGIN IMMEDIATE;\n"
+        "INSERT INTO LocalVideos (vid, sign) VALUES (7, 'other');\n"
+        ".print locked\n"
+        ".shell sleep 0.5\n"
+        "COMMIT;\n");
     holder.closeWriteChannel();
     QByteArray seen;
     while (!seen.contains("locked") && holder.waitForReadyRead(5000))

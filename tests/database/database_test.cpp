@@ -151,8 +151,8 @@ TEST(LocalVideoDB, FailedCopyLeavesNoDatabaseAndTheNextStartRetries) {
         const QStringList lines = out.lines();
         ASSERT_EQ(lines.size(), 6);
         EXPECT_TRUE(lines[0].startsWith(QStringLiteral("copy error "))) << lines[0].toStdString();
-        EXPECT_EQ(lines.mid(1), (QStringList{path, "db open failure", "insert false", "delete x false",
-                                             "delete all false"}));
+        EXPECT_EQ(lines.mid(1),
+                  (QStringList{path, "db open failure", "insert false", "delete x false", "delete all false"}));
     }
     EXPECT_FALSE(QFileInfo::exists(path));
 

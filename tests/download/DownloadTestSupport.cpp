@@ -93,8 +93,7 @@ void DownloadTest::SetUp() {
     LocalVideoDBManager::shared().deleteAllVideos();
     QDir(downloadCachesDirectoryPath()).removeRecursively();
     QDir(downloadVideoDirectoryPath()).removeRecursively();
-    files = std::make_unique<testsupport::FileServing>(standIn(),
-                                                       QStringLiteral("/files%1/").arg(++routeNumber));
+    files = std::make_unique<testsupport::FileServing>(standIn(), QStringLiteral("/files%1/").arg(++routeNumber));
     reloadObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
         DownloadManager::reloadNotificationName(), nullptr,
         [this](const QVariantMap& userInfo) { reloads.append(userInfo); });

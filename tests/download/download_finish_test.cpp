@@ -302,7 +302,8 @@ TEST_F(FinishTest, PausedAndResumedWhileTheRowGoesInFinishesOnce) {
     DownloadManager& m = launch();
     m.addDownload(video(sign, files->url(QStringLiteral("small.mp4"))));
     const auto it = item(0);
-    const bool moved = waitUntil([&] { return QFile::exists(QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4")); });
+    const bool moved = waitUntil(
+        [&] { return QFile::exists(QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4")); });
     it->pauseDownload();
     m.resumeDownload(0);  // a second transfer starts while the first one's row waits for the lock
     // The second transfer ends too, and its own finish waits for the lock beside the first.
@@ -327,7 +328,8 @@ TEST_F(DownloadTest, KillingTheProcessWhileItSavesLeavesAWholeList) {
     // Many items with long records make each write large; the child keeps rewriting the list.
     std::vector<DownloadStore> list;
     for (int i = 0; i < 300; ++i) {
-        VideoDetail v = video(QStringLiteral("%1").arg(i, 32, 16, QLatin1Char('0')), QStringLiteral("no address %1").arg(i));
+        VideoDetail v = video(QStringLiteral("%1").arg(i, 32, 16, QLatin1Char('0')),
+                              QStringLiteral("no address %1").arg(i));
         v.description = QString(800, QLatin1Char('d'));
         list.push_back(DownloadStore{v, std::nullopt});
     }

@@ -23,7 +23,8 @@ DownloadStore storeOf(const QString& title, std::optional<QUrl> cache) {
 
 TEST(DownloadFormat, ListRoundTripsAndEveryFaultReadsAsEmpty) {
     const std::vector<DownloadStore> items{
-        storeOf(QStringLiteral("first \"quoted\" ünïcode"), QUrl::fromLocalFile(QStringLiteral("/tmp/Application Support/Ab3dE9xYz1"))),
+        storeOf(QStringLiteral("first \"quoted\" ünïcode"),
+                QUrl::fromLocalFile(QStringLiteral("/tmp/Application Support/Ab3dE9xYz1"))),
         storeOf(QStringLiteral("second"), std::nullopt)};
     const QByteArray encoded = encodeDownloadList(items);
     const auto decoded = decodeDownloadList(encoded);
@@ -39,11 +40,11 @@ TEST(DownloadFormat, ListRoundTripsAndEveryFaultReadsAsEmpty) {
     const QJsonObject root = QJsonDocument::fromJson(encoded).object();
     EXPECT_EQ(root.value(QStringLiteral("version")).toInteger(), 1);
 
-    for (const QByteArray& bad : {QByteArray(), QByteArray("   "), QByteArray("garbage\x01\x02"),
-                                  QByteArray("[]"), QByteArray("{\"version\":2,\"items\":[]}"),
-                                  QByteArray("{\"items\":[]}"), QByteArray("{\"version\":1,\"items\":{}}"),
-                                  QByteArray("{\"version\":1,\"items\":[{\"cacheURL\":\"file:///x\"}]}"),
-                                  QByteArray("bplist00\xd4\x01\x02")}) {
+    for (const QByteArray& bad :
+         {QByteArray(), QByteArray("   "), QByteArray("garbage\x01\x02"), QByteArray("[]"),
+          QByteArray("{\"version\":2,\"items\":[]}"), QByteArray("{\"items\":[]}"),
+          QByteArray("{\"version\":1,\"items\":{}}"),
+          QByteArray("{\"version\":1,\"items\":[{\"cacheURL\":\"file:///x\"}]}"), QByteArray("bplist00\xd4\x01\x02")}) {
         EXPECT_TRUE(decodeDownloadList(bad).empty()) << bad.toStdString();
     }
     // One incomplete record, or a cacheURL that is not text, loses the whole list.
@@ -66,8 +67,9 @@ TEST(DownloadFormat, ListRoundTripsAndEveryFaultReadsAsEmpty) {
 }
 
 TEST(DownloadFormat, ResumeDescriptorRoundTripsAndRefusesForeignPaths) {
-    const ResumeData data{QUrl(QStringLiteral("http://127.0.0.1:8080/files/a%20b.mp4")), QStringLiteral("Ab3dE9xYz1.part"),
-                          QStringLiteral("\"abc\""), QStringLiteral("Tue, 09 Dec 2025 10:00:00 GMT"), 3000000};
+    const ResumeData data{QUrl(QStringLiteral("http://127.0.0.1:8080/files/a%20b.mp4")),
+                          QStringLiteral("Ab3dE9xYz1.part"), QStringLiteral("\"abc\""),
+                          QStringLiteral("Tue, 09 Dec 2025 10:00:00 GMT"), 3000000};
     const auto back = decodeResumeData(encodeResumeData(data));
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(*back, data);

@@ -146,9 +146,9 @@ TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     // A descriptor written just before a kill, whose list never named it.
     touch(QStringLiteral("Stray12345"), encodeResumeData(resume));
     touch(QStringLiteral("Notes12345"), "a name like ours, not a descriptor");
-    writeList(encodeDownloadList({DownloadStore{video(QStringLiteral("0123456789abcdef0123456789abcdef"),
-                                                      QStringLiteral("http://127.0.0.1:1/v.mp4")),
-                                                QUrl::fromLocalFile(caches.filePath(QStringLiteral("Desc123456")))}}));
+    writeList(encodeDownloadList({DownloadStore{
+        video(QStringLiteral("0123456789abcdef0123456789abcdef"), QStringLiteral("http://127.0.0.1:1/v.mp4")),
+        QUrl::fromLocalFile(caches.filePath(QStringLiteral("Desc123456")))}}));
 
     DownloadManager& m = launch();
     ASSERT_EQ(m.progressArray().size(), 1u);
@@ -185,11 +185,14 @@ TEST_F(DownloadTest, AFileReceivedWholeBeforeAQuitIsVerifiedWithoutFetchingItAga
 }
 
 TEST_F(DownloadTest, FailedItemsShareOneNetworkThread) {
-    auto threads = [] { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
+    auto threads = [] {
+        return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    };
     DownloadManager& m = launch();
     const auto before = threads();
     for (int i = 0; i < 40; ++i)
-        m.addDownload(video(QStringLiteral("%1").arg(i, 32, 16, QLatin1Char('0')), files->url(QStringLiteral("none.mp4"))));
+        m.addDownload(
+            video(QStringLiteral("%1").arg(i, 32, 16, QLatin1Char('0')), files->url(QStringLiteral("none.mp4"))));
     ASSERT_TRUE(waitUntil([&] {
         return std::all_of(m.progressArray().begin(), m.progressArray().end(),
                            [](const auto& it) { return it->status == S::error && !it->isTransferring(); });

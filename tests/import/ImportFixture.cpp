@@ -17,9 +17,8 @@ QImage ffmpegFrame(const QString& path, double seconds) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("frame.png"));
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-ss", QString::number(seconds), "-i", path,
-                  "-frames:v", "1", out});
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-ss",
+                                            QString::number(seconds), "-i", path, "-frames:v", "1", out});
     if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0) {
         ADD_FAILURE() << "ffmpeg failed: " << ffmpeg.readAllStandardError().toStdString();
         return {};

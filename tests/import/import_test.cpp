@@ -85,14 +85,13 @@ protected:
         auto outcome = std::make_shared<Outcome>();
         auto returned = std::make_shared<bool>(false);
         outcome->calls = 0;
-        library->importVideo(
-            url, checkOnline, [outcome, returned](const QString& sign, ImportVideoStatus status) {
-                ++outcome->calls;
-                outcome->sign = sign;
-                outcome->status = status;
-                outcome->onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-                outcome->afterReturn = *returned;
-            });
+        library->importVideo(url, checkOnline, [outcome, returned](const QString& sign, ImportVideoStatus status) {
+            ++outcome->calls;
+            outcome->sign = sign;
+            outcome->status = status;
+            outcome->onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+            outcome->afterReturn = *returned;
+        });
         *returned = true;
         QElapsedTimer timer;
         timer.start();
@@ -138,7 +137,8 @@ protected:
 TEST_F(ImportTest, ServiceRecordIsStoredWithTheCopyAndTheFilesOwnSign) {
     const QString path = source(QStringLiteral("clip_320x180.mp4"));
     const QString sign = *videoSign(path);
-    service.setReply(504, ScriptedReply::encrypted(serviceRecordReply(QStringLiteral("0123456789abcdef0123456789abcdef"))));
+    service.setReply(504,
+                     ScriptedReply::encrypted(serviceRecordReply(QStringLiteral("0123456789abcdef0123456789abcdef"))));
 
     const Outcome outcome = import(path);
     EXPECT_EQ(outcome.status, ImportVideoStatus::complete);
@@ -201,7 +201,8 @@ TEST_F(ImportTest, FailingServiceGivesTheRecordReadFromTheFile) {
     const QString png = QUrl(row->imgurl).toLocalFile();
     EXPECT_EQ(row->imgurl, QUrl::fromLocalFile(png).toString(QUrl::FullyEncoded));
     EXPECT_EQ(QFileInfo(png).dir().absolutePath(), QDir(AppInfo::applicationSupport()).absolutePath());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}\\.png$")).match(QFileInfo(png).fileName()).hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}\\.png$")).match(QFileInfo(png).fileName()).hasMatch());
     EXPECT_EQ(QImage(png).size(), QSize(1280, 720));
 }
 
@@ -248,7 +249,8 @@ TEST_F(ImportTest, TakenNameGetsTenRandomLettersAndDigits) {
     const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
     ASSERT_TRUE(row);
     const QString copyName = QFileInfo(QUrl(row->url).toLocalFile()).fileName();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}\\.mp4$")).match(copyName).hasMatch()) << copyName.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}\\.mp4$")).match(copyName).hasMatch())
+        << copyName.toStdString();
     EXPECT_EQ(row->title, QStringLiteral("clip"));
     EXPECT_EQ(fileBytes(taken), before);
     EXPECT_EQ(entries(downloadDirectory()).size(), 2);
@@ -359,9 +361,9 @@ TEST_F(ImportTest, EveryCallOfABatchReportsOnce) {
                                source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("same.mp4"))};
     QMap<QString, QList<ImportVideoStatus>> results;
     for (const QString& file : files)
-        library->importVideo(QUrl::fromLocalFile(file), true, [&results, file](const QString&, ImportVideoStatus status) {
-            results[file].append(status);
-        });
+        library->importVideo(
+            QUrl::fromLocalFile(file), true,
+            [&results, file](const QString&, ImportVideoStatus status) { results[file].append(status); });
     QElapsedTimer timer;
     timer.start();
     while (results.size() < files.size() && timer.elapsed() < 20000)

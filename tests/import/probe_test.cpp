@@ -14,7 +14,7 @@ TEST(VideoProbe, ReadsTheTracksOfEachContainer) {
         double duration;
     };
     const Case cases[] = {
-        {"clip_1280x720.mp4", 1280, 720, true, 2.0},   {"clip_1366x768.mov", 1366, 768, false, 1.0},
+        {"clip_1280x720.mp4", 1280, 720, true, 2.0},    {"clip_1366x768.mov", 1366, 768, false, 1.0},
         {"clip_1080x1920.mkv", 1080, 1920, false, 1.0}, {"clip_640x360.webm", 640, 360, true, 1.0},
         {"clip_12_7s.mp4", 160, 90, false, 12.7},
     };

@@ -40,8 +40,8 @@ AmountPosts::AmountPosts()
           LibraryViewModel::updateVideoAmountName(), nullptr, [this](const QVariantMap&) { ++count; })) {}
 
 void LibraryTest::SetUp() {
-    platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"),
-                             QString::fromLatin1(platform::kMainAppIdentifier)});
+    platform::setMainBundle(
+        {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
     LocalVideoDBManager::shared().deleteAllVideos();
 }
 

@@ -28,7 +28,7 @@ struct Reports {
 void postReload(const QVariantMap& info) {
     platform::NotificationCenter::defaultCenter().post(LibraryViewModel::reloadCollectionViewName(), info);
 }
-}
+}  // namespace
 
 using BaseModel = LibraryTest;
 
@@ -40,10 +40,8 @@ TEST_F(BaseModel, EveryAssignmentPostsOnceAndReportsItemZeroOrNone) {
         std::vector<std::optional<QString>> reports;
     };
     const Case cases[] = {
-        {"three videos", true, 3, {QStringLiteral("v0")}},
-        {"empty list", true, 0, {std::nullopt}},
-        {"no list", true, std::nullopt, {std::nullopt}},
-        {"unbound, three videos", false, 3, {}},
+        {"three videos", true, 3, {QStringLiteral("v0")}}, {"empty list", true, 0, {std::nullopt}},
+        {"no list", true, std::nullopt, {std::nullopt}},   {"unbound, three videos", false, 3, {}},
         {"unbound, no list", false, std::nullopt, {}},
     };
     for (const Case& c : cases) {

@@ -45,7 +45,8 @@ TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
         {"online", screen.onlineTab(), screen.columnLayout(), false, true, false, true, screen.webLibraryViewModel()},
         {"download", screen.downloadTab(), screen.listLayout(), false, false, true, false, screen.downloadViewModel()},
         {"local", screen.localTab(), screen.columnLayout(), true, false, false, true, screen.localLibraryViewModel()},
-        {"online again", screen.onlineTab(), screen.columnLayout(), false, true, false, true, screen.webLibraryViewModel()},
+        {"online again", screen.onlineTab(), screen.columnLayout(), false, true, false, true,
+         screen.webLibraryViewModel()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,7 +156,7 @@ struct RecordingModel : LibraryViewModel {
     void didRightClickItem(std::optional<int> row, QPoint) override { rightClicks.push_back(row); }
     void didDoubleClickItem(std::optional<int> row) override { doubleClicks.push_back(row); }
 };
-}
+}  // namespace
 
 TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
     WQCollectionView view;
@@ -173,8 +174,10 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
     drain();
 
     // Trackpad phases and momentum report nothing; a classic wheel step reports once.
-    const std::pair<Qt::ScrollPhase, int> phases[] = {{Qt::ScrollBegin, 0},    {Qt::ScrollUpdate, 0},
-                                                      {Qt::ScrollMomentum, 0}, {Qt::ScrollEnd, 0},
+    const std::pair<Qt::ScrollPhase, int> phases[] = {{Qt::ScrollBegin, 0},
+                                                      {Qt::ScrollUpdate, 0},
+                                                      {Qt::ScrollMomentum, 0},
+                                                      {Qt::ScrollEnd, 0},
                                                       {Qt::NoScrollPhase, 1}};
     for (const auto& [phase, reports] : phases) {
         const int before = model.ends;

@@ -11,8 +11,8 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"),
-                             QString::fromLatin1(platform::kMainAppIdentifier)});
+    platform::setMainBundle(
+        {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
     QApplication app(argc, argv);
     QMainWindow window;
     window.resize(1000, 640);

@@ -30,9 +30,8 @@ TEST(LibraryOnXDisplay, GridShowsEightClipsWithThumbnails) {
     run.setProcessEnvironment(env);
     run.setProcessChannelMode(QProcess::MergedChannels);
     // The window appears once the imports are in; the shot is taken two seconds later.
-    run.start(QStringLiteral("xvfb-run"),
-              {"-a", "-s", "-screen 0 1024x700x24", "sh", "-c",
-               R"("$WINDOW" $CLIPS > "$SHOT.log" 2>&1 & pid=$!
+    run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1024x700x24", "sh", "-c",
+                                           R"("$WINDOW" $CLIPS > "$SHOT.log" 2>&1 & pid=$!
                   for i in $(seq 150); do grep -q shown "$SHOT.log" && break; sleep 0.2; done
                   sleep 2; import -window root "$SHOT"; kill -TERM $pid; wait $pid; cat "$SHOT.log")"});
     ASSERT_TRUE(run.waitForFinished(90000));

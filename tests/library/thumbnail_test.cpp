@@ -87,13 +87,14 @@ QByteArray pngBytes(QColor colour) {
     image.save(&buffer, "PNG");
     return bytes;
 }
-}
+}  // namespace
 
 TEST_F(Thumbnails, RowsOfOneSignShareOneLoadAndAllGetThePicture) {
     const QString red = serve(QStringLiteral("red.png"), Qt::red);
     const QString blue = serve(QStringLiteral("blue.png"), Qt::blue);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    model.setVideoList(std::vector<VideoDetail>{video(QStringLiteral("r"), {}, red), video(QStringLiteral("b"), {}, blue),
+    model.setVideoList(std::vector<VideoDetail>{video(QStringLiteral("r"), {}, red),
+                                                video(QStringLiteral("b"), {}, blue),
                                                 video(QStringLiteral("r"), {}, red)});
     ASSERT_TRUE(waitUntil([&] { return model.imageCache().size() == 2; }));
     drain();
@@ -178,7 +179,8 @@ TEST_F(Thumbnails, AddressesWithSpacesOrNonAsciiLettersLoadEncoded) {
     };
     for (const UrlCase& u : urls) {
         const std::optional<QUrl> url = ImageLoader::looseUrl(u.text);
-        EXPECT_EQ(url ? std::optional(url->toString(QUrl::FullyEncoded)) : std::nullopt, u.encoded) << u.text.toStdString();
+        EXPECT_EQ(url ? std::optional(url->toString(QUrl::FullyEncoded)) : std::nullopt, u.encoded)
+            << u.text.toStdString();
     }
 }
 

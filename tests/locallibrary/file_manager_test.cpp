@@ -51,8 +51,8 @@ TEST(FileManager, ShowsTheFileOrOpensItsFolder) {
     FileManagerStandIn manager;
     QDBusConnection bus = QDBusConnection::sessionBus();
     ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
-    ASSERT_TRUE(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
-                                   QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(
+        bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager, QDBusConnection::ExportAllSlots));
     platform::showInFileManager(file);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
     EXPECT_EQ(manager.shown, QStringList{"file:///videos/with%20space/Beach.mp4"});

@@ -66,7 +66,8 @@ protected:
             return [this, close] {
                 const qsizetype open = shownProgressWindows(&main);
                 close();
-                log.add(shownProgressWindows(&main) == open - 1 ? QStringLiteral("close") : QStringLiteral("window stays"));
+                log.add(shownProgressWindows(&main) == open - 1 ? QStringLiteral("close")
+                                                                : QStringLiteral("window stays"));
             };
         };
         hooks.showImportResult = [this, real](ImportVideoStatus status) {
@@ -79,10 +80,13 @@ protected:
 
     // Starts a batch whose completion is logged with the thread it ran on.
     void startBatch(const QList<QUrl>& urls, LocalLibraryModel* importer) {
-        ImportBatch::start(urls, loggedHooks(), [this] {
-            const bool onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
-            log.add(onMain ? QStringLiteral("completion on main") : QStringLiteral("completion"));
-        }, importer);
+        ImportBatch::start(
+            urls, loggedHooks(),
+            [this] {
+                const bool onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
+                log.add(onMain ? QStringLiteral("completion on main") : QStringLiteral("completion"));
+            },
+            importer);
     }
 
     bool waitForUpdates(int count) {

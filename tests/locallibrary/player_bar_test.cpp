@@ -54,13 +54,15 @@ TEST(PlayerBar, FollowsTheSettingsTheOtherProgramWrites) {
         std::function<bool()> shown;
     };
     const Change changes[] = {
-        {"IsOpenPlayer", "true", [&] { return bar.playButton()->isEnabled() && bar.nowPlayingView()->statusText() == "Playing"; }},
+        {"IsOpenPlayer", "true",
+         [&] { return bar.playButton()->isEnabled() && bar.nowPlayingView()->statusText() == "Playing"; }},
         {"isPlaying", "true", [&] { return bar.playButton()->accessibleName() == "Pause"; }},
         {"Mute", "true", [&] { return bar.muteButton()->accessibleName() == "Unmute"; }},
         {"Volume", "0.25", [&] { return bar.volumeSlider()->value() == 250; }},
         {"PlayModel", "2", [&] { return bar.playModelButton()->currentIndex() == 2; }},
         {"isPlaying", "false", [&] { return bar.playButton()->accessibleName() == "Play"; }},
-        {"IsOpenPlayer", "false", [&] { return !bar.playButton()->isEnabled() && bar.nowPlayingView()->statusText() == "No Video Played"; }},
+        {"IsOpenPlayer", "false",
+         [&] { return !bar.playButton()->isEnabled() && bar.nowPlayingView()->statusText() == "No Video Played"; }},
     };
     for (const Change& change : changes) {
         SCOPED_TRACE(std::string(change.key) + "=" + change.value);
@@ -141,14 +143,35 @@ TEST(NowPlaying, ShowsTheTitleOfAKnownSignWhileTheWallpaperIsOn) {
     const QString on = QStringLiteral(":/library/playing.svg");
     const QString off = QStringLiteral(":/library/no_playing.svg");
     const Step steps[] = {
-        {"open", [&] { strip.isOpenPlay = true; strip.updatePlayingStatus(); }, "Playing", "Sea at night", on},
-        {"another known sign", [&] { settings.setPlayingVideoSign(QStringLiteral("hill")); }, "Playing", "Green hill", on},
-        {"an unknown sign keeps the title", [&] { settings.setPlayingVideoSign(QStringLiteral("gone")); }, "Playing", "Green hill", on},
+        {"open",
+         [&] {
+             strip.isOpenPlay = true;
+             strip.updatePlayingStatus();
+         },
+         "Playing", "Sea at night", on},
+        {"another known sign", [&] { settings.setPlayingVideoSign(QStringLiteral("hill")); }, "Playing", "Green hill",
+         on},
+        {"an unknown sign keeps the title", [&] { settings.setPlayingVideoSign(QStringLiteral("gone")); }, "Playing",
+         "Green hill", on},
         {"redraw with the unknown sign", [&] { strip.updatePlayingStatus(); }, "Playing", "Green hill", on},
-        {"closed", [&] { strip.isOpenPlay = false; strip.updatePlayingStatus(); }, "No Video Played", "", off},
-        {"a sign while the flag is off", [&] { settings.setIsOpenPlayer(false); settings.setPlayingVideoSign(QStringLiteral("sea")); },
+        {"closed",
+         [&] {
+             strip.isOpenPlay = false;
+             strip.updatePlayingStatus();
+         },
          "No Video Played", "", off},
-        {"open again", [&] { settings.setIsOpenPlayer(true); strip.isOpenPlay = true; strip.updatePlayingStatus(); },
+        {"a sign while the flag is off",
+         [&] {
+             settings.setIsOpenPlayer(false);
+             settings.setPlayingVideoSign(QStringLiteral("sea"));
+         },
+         "No Video Played", "", off},
+        {"open again",
+         [&] {
+             settings.setIsOpenPlayer(true);
+             strip.isOpenPlay = true;
+             strip.updatePlayingStatus();
+         },
          "Playing", "Sea at night", on},
     };
     for (const Step& step : steps) {

@@ -42,16 +42,16 @@ MainWindowController& controller() {
     static MainWindowController* shared = new MainWindowController;  // one per process, like the program's
     return *shared;
 }
-}
+}  // namespace
 
 TEST(MainWindow, PartsCarryNamesAndKeyboardReach) {
     ASSERT_TRUE(kEnvironment);
     QMainWindow* window = controller().window();
-    for (const char* name : {"searchField", "leftMenuBar", "videoLibraryView", "aboutView", "webSite", "mobileApp",
-                             "help", "setting"})
+    for (const char* name :
+         {"searchField", "leftMenuBar", "videoLibraryView", "aboutView", "webSite", "mobileApp", "help", "setting"})
         EXPECT_TRUE(window->findChild<QWidget*>(QString::fromLatin1(name))) << name;
-    for (QAbstractButton* button : {controller().webSite(), controller().mobileApp(), controller().help(),
-                                    controller().setting()}) {
+    for (QAbstractButton* button :
+         {controller().webSite(), controller().mobileApp(), controller().help(), controller().setting()}) {
         EXPECT_FALSE(button->accessibleName().isEmpty());
         EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus) << button->objectName().toStdString();
     }
@@ -72,7 +72,8 @@ TEST(MainWindow, ShowsOneContentViewByIndex) {
     const struct {
         int index;
         bool library, about;
-    } cases[] = {{1, false, true}, {0, true, false}, {1, false, true}, {2, false, false}, {-1, false, false}, {0, true, false}};
+    } cases[] = {{1, false, true},  {0, true, false},   {1, false, true},
+                 {2, false, false}, {-1, false, false}, {0, true, false}};
     for (const auto& c : cases) {
         controller().showContent(c.index);
         EXPECT_EQ(views[0]->isVisible(), c.library) << c.index;

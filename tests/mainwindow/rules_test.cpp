@@ -6,14 +6,13 @@
 
 #include <gtest/gtest.h>
 
-
 TEST(Rules, VersionIsLowerByNumbers) {
     const struct {
         const char* stored;
         const char* current;
         bool lower;
     } cases[] = {{"1.0.9", "1.0.10", true}, {"1.0.10", "1.0.9", false}, {"1.0.0.1", "1.0.0.1", false},
-                 {"1.9.0", "1.10.0", true},  {"1.2", "1.2.0", false},   {"1.0.0.2", "1.0.0.10", true},
+                 {"1.9.0", "1.10.0", true}, {"1.2", "1.2.0", false},    {"1.0.0.2", "1.0.0.10", true},
                  {"2.0", "1.99.99", false}};
     for (const auto& c : cases)
         EXPECT_EQ(AppDelegate::versionIsLower(QString::fromLatin1(c.stored), QString::fromLatin1(c.current)), c.lower)
@@ -37,17 +36,24 @@ TEST(Rules, ExecLineQuotesByDesktopEntryRules) {
 }
 
 TEST(Rules, CrashTextAndName) {
-    crash::Report report{QStringLiteral("std::out_of_range"), std::nullopt, QStringLiteral("1.0"), std::nullopt,
-                         QStringLiteral("vector"), {}};
+    crash::Report report{QStringLiteral("std::out_of_range"),
+                         std::nullopt,
+                         QStringLiteral("1.0"),
+                         std::nullopt,
+                         QStringLiteral("vector"),
+                         {}};
     // No call stack: the four blocks with their blank lines and nothing after.
     EXPECT_EQ(crash::formatReport(report), "std::out_of_range\n\n(null)\n\nversion: 1.0.(null)\n\nvector\n\n");
     report.symbols = {QStringLiteral("a"), QStringLiteral("b")};
     report.userInfo = QStringLiteral("{key = value;}");
-    EXPECT_EQ(crash::formatReport(report), "std::out_of_range\n\n{key = value;}\n\nversion: 1.0.(null)\n\nvector\n\na\nb");
+    EXPECT_EQ(crash::formatReport(report),
+              "std::out_of_range\n\n{key = value;}\n\nversion: 1.0.(null)\n\nvector\n\na\nb");
     const struct {
         double seconds;
         const char* name;
-    } names[] = {{1700000000.4, "1700000000.txt"}, {1700000000.5, "1700000001.txt"}, {1700000000.6, "1700000001.txt"},
+    } names[] = {{1700000000.4, "1700000000.txt"},
+                 {1700000000.5, "1700000001.txt"},
+                 {1700000000.6, "1700000001.txt"},
                  {0.0, "0.txt"}};
     for (const auto& n : names)
         EXPECT_EQ(crash::fileName(n.seconds), n.name) << n.seconds;

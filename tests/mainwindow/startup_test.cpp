@@ -31,7 +31,8 @@ const QString kMain = QString::fromLatin1(platform::kMainAppIdentifier);
 
 const bool kBundle = [] {
     // The crash folder the children use: the main program's own caches folder.
-    platform::setMainBundle({QStringLiteral("1.0"), QStringLiteral("10"), QString::fromLatin1(platform::kMainAppIdentifier)});
+    platform::setMainBundle(
+        {QStringLiteral("1.0"), QStringLiteral("10"), QString::fromLatin1(platform::kMainAppIdentifier)});
     return true;
 }();
 
@@ -82,14 +83,16 @@ QList<int> codes(const ServiceStandIn& standIn) {
             result << *r.code;
     return result;
 }
-}
+}  // namespace
 
 TEST(StartUpProcess, RequestOrderAndInstallReportByVersion) {
     ASSERT_TRUE(kBundle);
     const struct {
         std::optional<QString> stored;
         std::optional<int> reportType;
-    } cases[] = {{std::nullopt, 2}, {QStringLiteral("1.0.9"), 1}, {QStringLiteral("1.0.10"), std::nullopt},
+    } cases[] = {{std::nullopt, 2},
+                 {QStringLiteral("1.0.9"), 1},
+                 {QStringLiteral("1.0.10"), std::nullopt},
                  {QStringLiteral("1.0.11"), std::nullopt}};
     setSuite(PreferencesKey::alreadyImportVideo, false);
     for (const auto& c : cases) {
@@ -98,7 +101,8 @@ TEST(StartUpProcess, RequestOrderAndInstallReportByVersion) {
         ASSERT_TRUE(standIn.start());
         setSuite(QStringLiteral("appVersion"), c.stored ? std::optional<QVariant>(*c.stored) : std::nullopt);
         clearCrashFiles();
-        ASSERT_TRUE(crash::writeReport(crash::directory(), {QStringLiteral("std::logic_error"), {}, {}, {}, {}, {}}, 1000));
+        ASSERT_TRUE(
+            crash::writeReport(crash::directory(), {QStringLiteral("std::logic_error"), {}, {}, {}, {}, {}}, 1000));
 
         QProcess tavvel;
         startTavvel(tavvel, standIn.baseUrl(), {QStringLiteral("1.0"), QStringLiteral("10")});
@@ -213,10 +217,12 @@ TEST(StartUpProcess, DesktopPlayerAfterFirstImportLoginItemReopenAndQuit) {
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_EQ(second.exitCode(), 0);
     QByteArray out;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        out += tavvel.readAllStandardOutput();
-        return out.contains("applicationShouldHandleReopen(_:hasVisibleWindows:)\n");
-    }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            out += tavvel.readAllStandardOutput();
+            return out.contains("applicationShouldHandleReopen(_:hasVisibleWindows:)\n");
+        },
+        5000));
 
     // Quitting Tavvel leaves the player running and the download list on disk.
     QFile::remove(downloadListPath());

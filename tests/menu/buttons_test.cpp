@@ -22,7 +22,7 @@ void leave(QWidget* w) {
     QEvent e(QEvent::Leave);
     QApplication::sendEvent(w, &e);
 }
-}
+}  // namespace
 
 TEST(Buttons, PointingHandOnEveryKind) {
     ButtonWithPointCursor plain;
@@ -184,7 +184,8 @@ TEST(StyledTitles, LabelsAndLinkTitlesShowEveryAttribute) {
     label.alignment = Qt::AlignRight;
     const Case cases[] = {
         {"link", linkAttributedString(QStringLiteral("Refresh the whole list of videos")), QColor(0, 0, 200)},
-        {"red", redAttributedString(QStringLiteral("Download failed, try again later")), systemColor(SystemColor::Red, palette)},
+        {"red", redAttributedString(QStringLiteral("Download failed, try again later")),
+         systemColor(SystemColor::Red, palette)},
         {"label", label, QColor(20, 20, 20)},
     };
     window.show();  // a hidden label hears of its size only once it shows

@@ -47,8 +47,8 @@ void runOnTwoScreens() {
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(info->test_suite_name()),
-                                                            QLatin1String(info->name()))});
+                {QStringLiteral("--gtest_filter=%1.%2")
+                     .arg(QLatin1String(info->test_suite_name()), QLatin1String(info->name()))});
     ASSERT_TRUE(child.waitForFinished(60000));
     const QByteArray output = child.readAll();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
@@ -84,9 +84,9 @@ struct MenuRig {
         return out;
     }
     QString arrangementMarks() const {
-        return QString::fromLatin1("%1%2%3")
-            .arg(menu->comboItem()->isChecked() ? "I" : "-", menu->dynamicItem()->isChecked() ? "M" : "-",
-                 menu->lonelyItem()->isChecked() ? "S" : "-");
+        return QString::fromLatin1("%1%2%3").arg(menu->comboItem()->isChecked() ? "I" : "-",
+                                                 menu->dynamicItem()->isChecked() ? "M" : "-",
+                                                 menu->lonelyItem()->isChecked() ? "S" : "-");
     }
     // Another program's write, as the settings' re-read brings it in.
     void writeElsewhere(const QString& key, const QVariant& value) {
@@ -99,7 +99,7 @@ struct MenuRig {
     PlayerRig rig;
     std::unique_ptr<StatusBarManager> menu;
 };
-}
+}  // namespace
 
 TEST(StatusMenu, OneScreen) {
     ASSERT_TRUE(bundleSet);
@@ -188,8 +188,10 @@ TEST(StatusMenu, ChoosingAScreen) {
     MenuRig m;
     m.menu->buildStatusMenu();
     QStringList writes;
-    QObject::connect(&m.prefs(), &Preferences::monitorArrangeChanged, [&](qint64 v) { writes << QString("arrange %1").arg(v); });
-    QObject::connect(&m.prefs(), &Preferences::screenIndexChanged, [&](qint64 v) { writes << QString("index %1").arg(v); });
+    QObject::connect(&m.prefs(), &Preferences::monitorArrangeChanged,
+                     [&](qint64 v) { writes << QString("arrange %1").arg(v); });
+    QObject::connect(&m.prefs(), &Preferences::screenIndexChanged,
+                     [&](qint64 v) { writes << QString("index %1").arg(v); });
     m.rig.log.take();
     m.menu->lonelyMenu()->actions()[1]->trigger();
     EXPECT_EQ(writes, (QStringList{"arrange 2", "index 1"}));

@@ -9,10 +9,10 @@ using samples::text;
 
 namespace {
 QJsonObject baseInfo() {
-    return QJsonObject{{"cate", QJsonArray{QJsonObject{{"id", 3}, {"title", "Nature"}},
-                                           QJsonObject{{"id", 5}, {"title", "City"}}}},
-                       {"hottags", QJsonArray{"sea", "rain"}},
-                       {"hotkey", QJsonArray{"forest"}}};
+    return QJsonObject{
+        {"cate", QJsonArray{QJsonObject{{"id", 3}, {"title", "Nature"}}, QJsonObject{{"id", 5}, {"title", "City"}}}},
+        {"hottags", QJsonArray{"sea", "rain"}},
+        {"hotkey", QJsonArray{"forest"}}};
 }
 QJsonObject page(QJsonArray vlist) {
     return QJsonObject{{"pages", 4}, {"page", 1}, {"total", 80}, {"count", 20}, {"vlist", vlist}};
@@ -99,8 +99,7 @@ TEST(CatalogueModels, VideoListPage) {
 
     QJsonObject broken = samples::videoDetail("c");
     broken.remove("upcount");
-    EXPECT_FALSE(VideoListResponse::fromJsonText(
-        text(envelope(page(QJsonArray{samples::videoDetail("a"), broken})))));
+    EXPECT_FALSE(VideoListResponse::fromJsonText(text(envelope(page(QJsonArray{samples::videoDetail("a"), broken})))));
     QJsonObject nullList = page({});
     nullList.insert("vlist", QJsonValue::Null);
     EXPECT_FALSE(VideoListResponse::fromJsonText(text(envelope(nullList))));

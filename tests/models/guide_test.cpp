@@ -19,10 +19,10 @@ QJsonArray texts(const QStringList& list) {
 
 QJsonObject purple(const QStringList& left, const QStringList& leftUrl, const QStringList& feature = {},
                    const QStringList& featureUrl = {}) {
-    return QJsonObject{{"leftPanel", texts(left)},       {"leftPanelUrl", texts(leftUrl)},
-                       {"window", QJsonArray{}},         {"windowUrl", QJsonArray{}},
-                       {"browser", QJsonArray{"b"}},     {"browserUrl", QJsonArray{"https://b.invalid"}},
-                       {"newFeature", texts(feature)},   {"newFeatureUrl", texts(featureUrl)}};
+    return QJsonObject{{"leftPanel", texts(left)},     {"leftPanelUrl", texts(leftUrl)},
+                       {"window", QJsonArray{}},       {"windowUrl", QJsonArray{}},
+                       {"browser", QJsonArray{"b"}},   {"browserUrl", QJsonArray{"https://b.invalid"}},
+                       {"newFeature", texts(feature)}, {"newFeatureUrl", texts(featureUrl)}};
 }
 
 GuideModel model(const QJsonObject& data) {
@@ -43,8 +43,8 @@ QStringList urls(const ImageUrlMap& map) {
 }  // namespace
 
 TEST(GuideModel, ReplyNeedsAllEightLists) {
-    for (const char* key : {"leftPanel", "leftPanelUrl", "window", "windowUrl", "browser", "browserUrl",
-                            "newFeature", "newFeatureUrl"}) {
+    for (const char* key :
+         {"leftPanel", "leftPanelUrl", "window", "windowUrl", "browser", "browserUrl", "newFeature", "newFeatureUrl"}) {
         QJsonObject data = purple({}, {});
         data.remove(key);
         EXPECT_FALSE(GuideResponse::fromJsonText(samples::text(samples::envelope(data)))) << key;
@@ -95,13 +95,13 @@ TEST(GuideModel, PairsByIndexAndSkipsBadPairs) {
     EXPECT_EQ(urls(a.leftPanel()), (QStringList{"https://a.invalid/1", "https://a.invalid/2"}));
 
     // An empty or invalid address skips its index only; the next index keeps its own address.
-    const GuideModel b = model(purple({red, blue, red, blue},
-                                      {"", "https://b.invalid/2", "http://[bad", "https://b.invalid/4"}));
+    const GuideModel b = model(
+        purple({red, blue, red, blue}, {"", "https://b.invalid/2", "http://[bad", "https://b.invalid/4"}));
     EXPECT_EQ(urls(b.leftPanel()), (QStringList{"https://b.invalid/2", "https://b.invalid/4"}));
 
     // A bad picture skips its index only.
-    const GuideModel c = model(purple({"", blue, "@@@@"}, {"https://c.invalid/1", "https://c.invalid/2",
-                                                          "https://c.invalid/3"}));
+    const GuideModel c = model(
+        purple({"", blue, "@@@@"}, {"https://c.invalid/1", "https://c.invalid/2", "https://c.invalid/3"}));
     EXPECT_EQ(urls(c.leftPanel()), (QStringList{"https://c.invalid/2"}));
 
     // The same picture twice is two entries; the new-features lists fill their own map.

@@ -6,14 +6,19 @@
 
 namespace {
 QJsonObject msgTop() {
-    return QJsonObject{{"msgid", 9},  {"tittle", "Top"}, {"url", "https://example.invalid/t"},
+    return QJsonObject{{"msgid", 9},
+                       {"tittle", "Top"},
+                       {"url", "https://example.invalid/t"},
                        {"color", QJsonObject{{"show", "#111111"}, {"hover", "#222222"}, {"click", "#333333"}}},
-                       {"point", 1},  {"type", 2},       {"back", 0},
-                       {"width", 300}, {"height", 40}};
+                       {"point", 1},
+                       {"type", 2},
+                       {"back", 0},
+                       {"width", 300},
+                       {"height", 40}};
 }
 QJsonObject msgBottom() {
-    return QJsonObject{{"msgid", 8}, {"msg", "News"}, {"url", "https://example.invalid/n"}, {"color", "#ff8800"},
-                       {"back", 1}};
+    return QJsonObject{
+        {"msgid", 8}, {"msg", "News"}, {"url", "https://example.invalid/n"}, {"color", "#ff8800"}, {"back", 1}};
 }
 QJsonObject dataBody() {
     return QJsonObject{{"ct", 0},
@@ -97,7 +102,10 @@ TEST(HeartbeatModels, StrictCases) {
          },
          false},
         {"top colour lacks click", top,
-         [](QJsonObject& o) { o.insert("color", QJsonObject{{"show", "a"}, {"hover", "b"}}); }, false},
+         [](QJsonObject& o) {
+             o.insert("color", QJsonObject{{"show", "a"}, {"hover", "b"}});
+         },
+         false},
         {"speedlimit fractional", data, [](QJsonObject& o) { o.insert("speedlimit", 0.5); }, false},
     };
     for (const auto& c : cases) {

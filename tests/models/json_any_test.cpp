@@ -62,7 +62,8 @@ TEST(JSONAny, Failures) {
 
     DecodingError nullError;
     EXPECT_TRUE(decodeJSONNull(QJsonValue(QJsonValue::Null)));
-    for (const QJsonValue& notNull : {QJsonValue(0), QJsonValue(false), QJsonValue(QString()), QJsonValue(QJsonArray{})}) {
+    for (const QJsonValue& notNull :
+         {QJsonValue(0), QJsonValue(false), QJsonValue(QString()), QJsonValue(QJsonArray{})}) {
         EXPECT_FALSE(decodeJSONNull(notNull, &nullError));
         EXPECT_EQ(nullError.type, QStringLiteral("JSONNull"));
         EXPECT_EQ(nullError.description, QStringLiteral("Wrong type for JSONNull"));
@@ -72,7 +73,12 @@ TEST(JSONAny, Failures) {
 
 TEST(JSONAny, WritesTheSameStructure) {
     const char* texts[] = {"[1,2.5,\"x\",null,true,[[]],{\"k\":{\"z\":[false]}}]",
-                           "{\"b\":1,\"a\":[null,{}],\"c\":\"s\"}", "7", "-0.5", "\"t\"", "null", "false"};
+                           "{\"b\":1,\"a\":[null,{}],\"c\":\"s\"}",
+                           "7",
+                           "-0.5",
+                           "\"t\"",
+                           "null",
+                           "false"};
     for (const char* text : texts) {
         const auto any = JSONAny::fromJsonText(QByteArray(text));
         ASSERT_TRUE(any) << text;

@@ -26,12 +26,12 @@ TEST(JsonRead, IntegerRule) {
     const IntCase cases[] = {
         {"0", 0},
         {"-7", -7},
-        {"2.0", 2},   // a whole number, however it is written
+        {"2.0", 2},  // a whole number, however it is written
         {"1e3", 1000},
         {"9223372036854775807", std::numeric_limits<qint64>::max()},
         {"-9223372036854775808", std::numeric_limits<qint64>::min()},
-        {"9223372036854775808", std::nullopt},  // 2^63
-        {"18446744073709551616", std::nullopt}, // 2^64
+        {"9223372036854775808", std::nullopt},   // 2^63
+        {"18446744073709551616", std::nullopt},  // 2^64
         {"1e300", std::nullopt},
         {"1.5", std::nullopt},
         {"-0.25", std::nullopt},

@@ -9,14 +9,9 @@
 
 TEST(TextHelpers, ByteSizeBoundaries) {
     const std::pair<qint64, const char*> cases[] = {
-        {0, "0 Byte"},
-        {512, "512 Byte"},
-        {1023, "1023 Byte"},
-        {1024, "1.00 KB"},
-        {1536, "1.50 KB"},
-        {1048575, "1024.00 KB"},  // still kilobytes
-        {1048576, "1.00 MB"},
-        {3000000000, "2861.02 MB"},  // no gigabyte unit
+        {0, "0 Byte"},        {512, "512 Byte"},          {1023, "1023 Byte"},
+        {1024, "1.00 KB"},    {1536, "1.50 KB"},          {1048575, "1024.00 KB"},  // still kilobytes
+        {1048576, "1.00 MB"}, {3000000000, "2861.02 MB"},                           // no gigabyte unit
         {-5, "-5 Byte"},
     };
     for (const auto& [bytes, expected] : cases)
@@ -25,8 +20,9 @@ TEST(TextHelpers, ByteSizeBoundaries) {
 
 TEST(TextHelpers, DurationBoundaries) {
     const std::pair<qint64, const char*> cases[] = {
-        {0, "00:00:00"},       {59, "00:00:59"},      {60, "00:01:00"},
-        {3599, "00:59:59"},    {3600, "01:00:00"},    {3725, "01:02:05"},
+        {0, "00:00:00"},       {59, "00:00:59"},
+        {60, "00:01:00"},      {3599, "00:59:59"},
+        {3600, "01:00:00"},    {3725, "01:02:05"},
         {360000, "100:00:00"}, {8640000000, "2400000:00:00"},  // beyond 32 bits of seconds
     };
     for (const auto& [seconds, expected] : cases)
@@ -46,8 +42,8 @@ TEST(TextHelpers, RandomNames) {
         }
         names.insert(name);
     }
-    EXPECT_EQ(seen.size(), 62);      // every character turns up
-    EXPECT_EQ(names.size(), 2000);   // and names do not repeat
+    EXPECT_EQ(seen.size(), 62);     // every character turns up
+    EXPECT_EQ(names.size(), 2000);  // and names do not repeat
     EXPECT_EQ(randomAlphanumericString(0), QString());
     EXPECT_EQ(randomAlphanumericString(-3), QString());
 }

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-const char* const kIntegerKeys[] = {"id",    "time", "size", "imgsize", "width", "height",    "frame",
-                                    "rate",  "audio", "down", "view",   "avatarsize", "upcount"};
-const char* const kTextKeys[] = {"sign", "preurl", "title", "url",    "description", "imgurl",
+const char* const kIntegerKeys[] = {"id",   "time",  "size", "imgsize", "width",      "height", "frame",
+                                    "rate", "audio", "down", "view",    "avatarsize", "upcount"};
+const char* const kTextKeys[] = {"sign", "preurl", "title",  "url",    "description", "imgurl",
                                  "tags", "ratio",  "uptime", "author", "avatar",      "hp"};
 
 QJsonObject with(QJsonObject o, const char* key, const QJsonValue& value) {

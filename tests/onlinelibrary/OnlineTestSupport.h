@@ -35,7 +35,8 @@ inline QByteArray pageJson(qint64 page, qint64 pages, int count, const QString& 
     return QJsonDocument(QJsonObject{{"status", 0}, {"info", ""}, {"data", data}}).toJson(QJsonDocument::Compact);
 }
 
-inline testsupport::ScriptedReply page(qint64 page, qint64 pages, int count, const QString& prefix, qint64 total = 100) {
+inline testsupport::ScriptedReply page(qint64 page, qint64 pages, int count, const QString& prefix,
+                                       qint64 total = 100) {
     return testsupport::ScriptedReply::encrypted(pageJson(page, pages, count, prefix, total));
 }
 

@@ -105,7 +105,7 @@ TEST_F(DetailPaneTest, OnlyWebAddressesAreOpenedOrFetched) {
     v.preurl = QStringLiteral("javascript:alert(1)");
     pane.setVideoDetail(v);
     EXPECT_FALSE(pane.previewPlayerButton->isHidden());  // any text shows the button ...
-    pane.clickPreviewButton();                            // ... but only a web page opens
+    pane.clickPreviewButton();                           // ... but only a web page opens
     EXPECT_FALSE(pane.avatarUrl());
     EXPECT_FALSE(pane.coverUrl());  // a catalogue video's cover is never a local file
     v.preurl = QStringLiteral("https://example.invalid/a b");

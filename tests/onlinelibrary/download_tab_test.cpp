@@ -27,7 +27,7 @@ TEST(DownloadCell, PercentStaysWithinBoundsAndUnknownSizesShowZero) {
     struct Case {
         qint64 downloaded, total;
         int percent;
-    } cases[] = {{0, 0, 0}, {500, 0, 0}, {500, -1, 0}, {0, 1000, 0}, {999, 1000, 99},
+    } cases[] = {{0, 0, 0},         {500, 0, 0},       {500, -1, 0},   {0, 1000, 0}, {999, 1000, 99},
                  {1000, 1000, 100}, {5000, 1000, 100}, {-20, 1000, 0}, {1, 3, 33}};
     for (const Case& c : cases)
         EXPECT_EQ(DownloadItemCell::percentOf(c.downloaded, c.total), c.percent) << c.downloaded << "/" << c.total;

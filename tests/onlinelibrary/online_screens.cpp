@@ -26,7 +26,8 @@ namespace {
 void shoot(const QString& directory, const QString& name) {
     QTest::qWait(800);
     const QString file = QDir(directory).filePath(name + QStringLiteral(".png"));
-    const int code = QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
+    const int code = QProcess::execute(QStringLiteral("import"),
+                                       {QStringLiteral("-window"), QStringLiteral("root"), file});
     std::printf("%s %s\n", qPrintable(file), code == 0 ? "taken" : "failed");
     std::fflush(stdout);
 }
@@ -62,15 +63,16 @@ int main(int argc, char** argv) {
         qputenv(name, QDir(home.path()).filePath(QString::fromLatin1(name)).toLocal8Bit());
     }
     QApplication app(argc, argv);
-    platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
+    platform::setMainBundle(
+        {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
     testsupport::ServiceStandIn standIn;
     if (!standIn.start())
         return 1;
     qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
     testsupport::FileServing files(standIn);
     std::vector<VideoDetail> page;
-    const QStringList titles{"Aurora over the fjord", "City lights", "Rain on glass", "Desert dunes", "Koi pond",
-                             "Night train", "Northern forest", "Ocean swell", "Lava flow", "Snowfall"};
+    const QStringList titles{"Aurora over the fjord", "City lights",     "Rain on glass", "Desert dunes", "Koi pond",
+                             "Night train",           "Northern forest", "Ocean swell",   "Lava flow",    "Snowfall"};
     for (int i = 0; i < titles.size(); ++i) {
         VideoDetail v = onlinetest::catalogueVideo(QStringLiteral("video%1").arg(i));
         v.title = titles[i];
@@ -100,8 +102,12 @@ int main(int argc, char** argv) {
 
     standIn.setReply(502, testsupport::ScriptedReply::drop());
     screen.webLibraryViewModel()->searchByKeywords(QStringLiteral("rain"));
-    if (!QTest::qWaitFor([&] { return screen.webLibraryViewModel()->overlay() && screen.webLibraryViewModel()->overlay()->showRefreshButton; },
-                         5000))
+    if (!QTest::qWaitFor(
+            [&] {
+                return screen.webLibraryViewModel()->overlay() &&
+                       screen.webLibraryViewModel()->overlay()->showRefreshButton;
+            },
+            5000))
         std::printf("no failure came\n");
     shoot(out, QStringLiteral("online_failure"));
 

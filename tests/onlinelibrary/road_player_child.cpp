@@ -12,7 +12,8 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kHelperIdentifier)});
+    platform::setMainBundle(
+        {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kHelperIdentifier)});
     if (argc < 2)
         return 2;
     const QString wanted = QString::fromLocal8Bit(argv[1]);

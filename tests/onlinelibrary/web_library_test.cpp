@@ -50,7 +50,9 @@ protected:
     }
     QString footer() const { return view.footerView()->titleLabel->text(); }
     QJsonObject lastJson() const { return *standIn.requests().last().json; }
-    bool waitForRows(int count) { return QTest::qWaitFor([&] { return model->videoCount() == count; }, 5000); }
+    bool waitForRows(int count) {
+        return QTest::qWaitFor([&] { return model->videoCount() == count; }, 5000);
+    }
 
     testsupport::ServiceStandIn standIn;
     DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
@@ -150,7 +152,8 @@ TEST_F(OnlineList, FirstPageFailuresShowTheOverlayAndTheRefreshResendsTheSameReq
         EXPECT_EQ(model->loadStatus(), Status::loadedAll);
         EXPECT_EQ(model->totalVideoCount(), c.total);
         const QJsonObject sent = lastJson();
-        EXPECT_EQ(sent.value("keywords").toString(), QString::fromLatin1(QStringLiteral("Wetter über Zürich").toUtf8().toBase64()));
+        EXPECT_EQ(sent.value("keywords").toString(),
+                  QString::fromLatin1(QStringLiteral("Wetter über Zürich").toUtf8().toBase64()));
         EXPECT_EQ(sent.value("cate").toInteger(), 4);
         EXPECT_EQ(sent.value("page").toInteger(), 1);
 

@@ -35,7 +35,7 @@ QImage picture(QColor colour) {
     image.fill(colour);
     return image;
 }
-}
+}  // namespace
 
 TEST(LeftMenuBar, LayoutAt600ClicksAndSelection) {
     std::vector<int> reported;
@@ -145,6 +145,6 @@ TEST(SwitchButton, FollowsTheOtherProcessAndItsClickWritesOnce) {
     EXPECT_FALSE(preferences.isOpenPlayer());
     EXPECT_FALSE(button->isOpen());
     EXPECT_TRUE(bar.cellList[0]->isSelected());  // the switch's click is not the cell's
-    QTest::qWait(1200);  // a re-read of the unchanged file reports nothing
+    QTest::qWait(1200);                          // a re-read of the unchanged file reports nothing
     EXPECT_EQ(writes.count(), 1);
 }

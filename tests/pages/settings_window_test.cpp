@@ -33,7 +33,7 @@ QRadioButton* checkedRadio(ConfigWindowController& c) {
             return r;
     return nullptr;
 }
-}
+}  // namespace
 
 TEST(SettingsWindow, TwoScreensOpenWithTheStoredChoice) {
     ASSERT_EQ(QGuiApplication::screens().size(), 2);
@@ -54,7 +54,8 @@ TEST(SettingsWindow, TwoScreensOpenWithTheStoredChoice) {
     EXPECT_EQ(controller.monitorList->currentText(), "Monitor 2");
     const Qt::WindowFlags flags = controller.window()->windowFlags();
     EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_TRUE(unnamedControls(controller.window()).isEmpty()) << unnamedControls(controller.window()).join(", ").toStdString();
+    EXPECT_TRUE(unnamedControls(controller.window()).isEmpty())
+        << unnamedControls(controller.window()).join(", ").toStdString();
 }
 
 TEST(SettingsWindow, ChoicesWriteAndTheOtherProcessIsFollowed) {
@@ -85,7 +86,8 @@ TEST(SettingsWindow, ChoicesWriteAndTheOtherProcessIsFollowed) {
 
     // The check box writes the setting and follows it.
     const bool before = preferences.autolaunch();
-    QTest::mouseClick(controller.autoStartCheckBox, Qt::LeftButton, {}, QPoint(8, controller.autoStartCheckBox->height() / 2));
+    QTest::mouseClick(controller.autoStartCheckBox, Qt::LeftButton, {},
+                      QPoint(8, controller.autoStartCheckBox->height() / 2));
     EXPECT_EQ(preferences.autolaunch(), !before);
     preferences.setAutolaunch(before);
     EXPECT_EQ(controller.autoStartCheckBox->isChecked(), before);

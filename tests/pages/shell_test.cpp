@@ -32,7 +32,7 @@ const bool kEnvironment = [] {
 void clickBox(QCheckBox* box) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
 }
-}
+}  // namespace
 
 TEST(ShellPages, LeftBarSettingsWindowAndGuideInTheProgram) {
     ASSERT_TRUE(kEnvironment);

@@ -35,10 +35,10 @@ QByteArray guideReply(const QList<QColor>& colours) {
         urls << "\"https://guide.test/" + QByteArray::number(i) + '"';
     }
     return R"({"status":0,"info":"","data":{"leftPanel":[],"leftPanelUrl":[],"window":[],"windowUrl":[],)"
-           R"("browser":[],"browserUrl":[],"newFeature":[)" + images.join(',') + R"(],"newFeatureUrl":[)" +
-           urls.join(',') + "]}}";
+           R"("browser":[],"browserUrl":[],"newFeature":[)" +
+           images.join(',') + R"(],"newFeatureUrl":[)" + urls.join(',') + "]}}";
 }
-}
+}  // namespace
 
 TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
     AboutViewController about(model.get());
@@ -74,7 +74,11 @@ TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
     QTest::qWait(100);
     const auto requests = standIn.requests();
     ASSERT_EQ(requests.size(), 2);
-    struct Expected { const char* type; const char* content; const char* contact; };
+    struct Expected {
+        const char* type;
+        const char* content;
+        const char* contact;
+    };
     const Expected expected[] = {{"1", "  ", "me@example.test"}, {"2", "More videos, please", ""}};
     for (int i = 0; i < 2; ++i) {
         ASSERT_EQ(requests[i].code, 26);

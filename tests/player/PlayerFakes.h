@@ -34,12 +34,19 @@ public:
     quint64 replaceItem(const QUrl& url) override {
         url_ = url;
         current_ = url.isEmpty() ? 0 : ++items_;
-        log_.add(QStringLiteral("replace ") + (url.isEmpty() ? QStringLiteral("-") : QFileInfo(url.toLocalFile()).fileName()));
+        log_.add(QStringLiteral("replace ") +
+                 (url.isEmpty() ? QStringLiteral("-") : QFileInfo(url.toLocalFile()).fileName()));
         return current_;
     }
     quint64 currentItem() const override { return current_; }
-    void play() override { playing_ = true; log_.add(QStringLiteral("play")); }
-    void pause() override { playing_ = false; log_.add(QStringLiteral("pause")); }
+    void play() override {
+        playing_ = true;
+        log_.add(QStringLiteral("play"));
+    }
+    void pause() override {
+        playing_ = false;
+        log_.add(QStringLiteral("pause"));
+    }
     bool isPlaying() const override { return playing_; }
     void seekToZero() override { log_.add(QStringLiteral("seek0")); }
     void setMuted(bool muted) override { muted_ = muted; }
@@ -71,9 +78,18 @@ public:
         : screen(screen), frame(frame), log_(log), name_(QStringLiteral("w%1").arg(number)) {}
     ~FakeWindow() override { log_.add(name_ + QStringLiteral(" gone")); }
     void setDesktopLevel() override { log_.add(name_ + QStringLiteral(" level")); }
-    void orderFront() override { visible = true; log_.add(name_ + QStringLiteral(" front")); }
-    void orderBack() override { visible = true; log_.add(name_ + QStringLiteral(" back")); }
-    void orderOut() override { visible = false; log_.add(name_ + QStringLiteral(" out")); }
+    void orderFront() override {
+        visible = true;
+        log_.add(name_ + QStringLiteral(" front"));
+    }
+    void orderBack() override {
+        visible = true;
+        log_.add(name_ + QStringLiteral(" back"));
+    }
+    void orderOut() override {
+        visible = false;
+        log_.add(name_ + QStringLiteral(" out"));
+    }
 
     QRect screen;
     QRect frame;
@@ -113,9 +129,7 @@ private:
 // matter to the fake player).
 class TestLibrary {
 public:
-    TestLibrary()
-        : suite(dir.filePath(QStringLiteral("settings.ini"))),
-          db(dir.filePath(QStringLiteral("Tavvel.db"))) {
+    TestLibrary() : suite(dir.filePath(QStringLiteral("settings.ini"))), db(dir.filePath(QStringLiteral("Tavvel.db"))) {
         Preferences::registerSharedDefaults(suite);
         QDir(dir.path()).mkpath(QStringLiteral("videos"));
     }

@@ -18,15 +18,21 @@ inline bool haveFfmpeg() {
 inline bool makeClip(const QString& path, const QString& size, double seconds, int fps = 30, bool withSound = false) {
     if (QFile::exists(path))
         return true;
-    QStringList args{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
-                     QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                     QStringLiteral("-i"), QStringLiteral("testsrc2=s=%1:r=%2:d=%3").arg(size).arg(fps).arg(seconds)};
+    QStringList args{QStringLiteral("-hide_banner"),
+                     QStringLiteral("-nostdin"),
+                     QStringLiteral("-loglevel"),
+                     QStringLiteral("error"),
+                     QStringLiteral("-y"),
+                     QStringLiteral("-f"),
+                     QStringLiteral("lavfi"),
+                     QStringLiteral("-i"),
+                     QStringLiteral("testsrc2=s=%1:r=%2:d=%3").arg(size).arg(fps).arg(seconds)};
     if (withSound)
         args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
              << QStringLiteral("sine=frequency=440:duration=%1").arg(seconds) << QStringLiteral("-c:a")
              << QStringLiteral("aac");
-    args << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset") << QStringLiteral("ultrafast")
-         << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << path;
+    args << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
+         << QStringLiteral("ultrafast") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << path;
     const int rc = QProcess::execute(QStringLiteral("ffmpeg"), args);
     return rc == 0 && QFile::exists(path);
 }
@@ -48,4 +54,4 @@ inline void spin(int ms) {
     while (clock.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
-}
+}  // namespace playertest

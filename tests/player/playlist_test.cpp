@@ -23,7 +23,7 @@ QStringList replaces(const QStringList& lines) {
 QString storedSign(PlayerRig& rig) {
     return rig.prefs->playingVideoSign().value_or(QStringLiteral("<none>"));
 }
-}
+}  // namespace
 
 TEST(PlayList, ListModePlaysInTableOrderSkipsMissingFilesAndWraps) {
     PlayerRig rig;
@@ -316,10 +316,10 @@ TEST(PlayList, UpdateVideoListFromAnotherProcessRebuildsWithoutTouchingThePictur
     rig.library.addVideo(QStringLiteral("c"));
     rig.log.take();
 
-    const int rc = QProcess::execute(dbusSend, {QStringLiteral("--session"), QStringLiteral("--type=signal"),
-                                                QStringLiteral("/com/zembo/tavvel/notifications"),
-                                                QStringLiteral("com.zembo.tavvel.Notifications.Notify"),
-                                                QStringLiteral("string:UpdateVideoList")});
+    const int rc = QProcess::execute(
+        dbusSend, {QStringLiteral("--session"), QStringLiteral("--type=signal"),
+                   QStringLiteral("/com/zembo/tavvel/notifications"),
+                   QStringLiteral("com.zembo.tavvel.Notifications.Notify"), QStringLiteral("string:UpdateVideoList")});
     ASSERT_EQ(rc, 0);
     QElapsedTimer clock;
     clock.start();

@@ -84,7 +84,7 @@ protected:
     std::unique_ptr<Preferences> prefs;
     std::unique_ptr<VideoPlayerManager> manager;
 };
-}
+}  // namespace
 
 TEST_F(RealPlayer, TwoScreensSideBySide) {
     ASSERT_EQ(QGuiApplication::screens().size(), 2);

@@ -57,7 +57,7 @@ QString capturedStdout(const std::function<void()>& fn) {
     file.seek(0);
     return QString::fromUtf8(file.readAll());
 }
-}
+}  // namespace
 
 TEST(Views, PlayerViewFillsKeepingTheAspectAndCrops) {
     EXPECT_EQ(PlayerView::aspectFillRect(QSize(640, 240), QSize(320, 240)), QRectF(-160, 0, 640, 240));

@@ -41,8 +41,8 @@ TEST(Windows, DynamicAndLonelyFramesAreEachScreensOwnSize) {
 
 TEST(Windows, LonelyTakesTheChosenScreenOrTheFirstWhenOutOfRange) {
     const Frames two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 2560, 1440)};
-    for (const auto& [index, expected] : std::vector<std::pair<qint64, QRect>>{
-             {1, two[1]}, {0, two[0]}, {5, two[0]}, {2, two[0]}, {-1, two[0]}}) {
+    for (const auto& [index, expected] :
+         std::vector<std::pair<qint64, QRect>>{{1, two[1]}, {0, two[0]}, {5, two[0]}, {2, two[0]}, {-1, two[0]}}) {
         PlayerRig rig;
         rig.platform.screenList = two;
         rig.library.suite.setInteger(PreferencesKey::monitorArrange, 2);

@@ -19,7 +19,8 @@
 
 namespace {
 xcb_atom_t intern(xcb_connection_t* c, const char* name) {
-    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(std::strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(std::strlen(name)), name),
+                                                       nullptr);
     const xcb_atom_t atom = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(r);
     return atom;
@@ -53,8 +54,8 @@ int layer() {
                 return i;
         return -1;
     };
-    std::printf("order icons=%d wallpaper=%d panel=%d\n", position(icons.winId()), position(wallpaper.widget()->winId()),
-                position(panel.winId()));
+    std::printf("order icons=%d wallpaper=%d panel=%d\n", position(icons.winId()),
+                position(wallpaper.widget()->winId()), position(panel.winId()));
     std::free(tree);
     return 0;
 }
@@ -70,8 +71,8 @@ int tray() {
     xcb_connection_t* panel = xcb_connect(nullptr, nullptr);
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(panel)).data;
     const xcb_window_t trayWindow = xcb_generate_id(panel);
-    xcb_create_window(panel, XCB_COPY_FROM_PARENT, trayWindow, screen->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_create_window(panel, XCB_COPY_FROM_PARENT, trayWindow, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
     const xcb_atom_t selection = intern(panel, "_NET_SYSTEM_TRAY_S0");
     const xcb_atom_t opcode = intern(panel, "_NET_SYSTEM_TRAY_OPCODE");
     xcb_set_selection_owner(panel, trayWindow, selection, XCB_CURRENT_TIME);

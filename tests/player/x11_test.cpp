@@ -19,8 +19,9 @@ TEST(X11Wallpaper, DesktopWindowTypeScreenGeometryAndVideoOnTheRootWindow) {
 
     QProcess run;
     run.setProcessChannelMode(QProcess::MergedChannels);
-    run.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 800x600x24"),
-                                           QStringLiteral(X11_CHECK_SCRIPT), QStringLiteral(X11_CHILD), clip, dir.path()});
+    run.start(QStringLiteral("xvfb-run"),
+              {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 800x600x24"),
+               QStringLiteral(X11_CHECK_SCRIPT), QStringLiteral(X11_CHILD), clip, dir.path()});
     ASSERT_TRUE(run.waitForFinished(90000));
     const auto read = [&](const char* name) {
         QFile f(dir.filePath(QString::fromLatin1(name)));
@@ -28,12 +29,15 @@ TEST(X11Wallpaper, DesktopWindowTypeScreenGeometryAndVideoOnTheRootWindow) {
     };
     const QString xprop = read("xprop.txt");
     ASSERT_FALSE(xprop.isEmpty()) << run.readAll().toStdString() << read("child.err").toStdString();
-    EXPECT_TRUE(xprop.contains(QStringLiteral("_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DESKTOP"))) << xprop.toStdString();
+    EXPECT_TRUE(xprop.contains(QStringLiteral("_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DESKTOP")))
+        << xprop.toStdString();
     EXPECT_TRUE(xprop.contains(QStringLiteral("_NET_WM_STATE_STICKY"))) << xprop.toStdString();
 
     const QString info = read("xwininfo.txt");
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Absolute upper-left X:\\s+0\\n")))) << info.toStdString();
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Absolute upper-left Y:\\s+0\\n")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Absolute upper-left X:\\s+0\\n"))))
+        << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Absolute upper-left Y:\\s+0\\n"))))
+        << info.toStdString();
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Width:\\s+800\\n")))) << info.toStdString();
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Height:\\s+600\\n")))) << info.toStdString();
 
@@ -58,8 +62,9 @@ QString runWithoutWindowManager(const char* mode) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     run.setProcessEnvironment(env);
-    run.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 800x600x24"),
-                                           QStringLiteral(X11_LAYER_CHILD), QString::fromLatin1(mode)});
+    run.start(QStringLiteral("xvfb-run"),
+              {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 800x600x24"),
+               QStringLiteral(X11_LAYER_CHILD), QString::fromLatin1(mode)});
     run.waitForFinished(60000);
     return QString::fromUtf8(run.readAll());
 }
@@ -69,7 +74,8 @@ TEST(X11Wallpaper, HiddenDesktopIconsKeepTheWallpaperBelowOtherWindows) {
     if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty())
         GTEST_SKIP() << "xvfb-run is missing";
     const QString out = runWithoutWindowManager("layer");
-    const auto match = QRegularExpression(QStringLiteral("order icons=(-?\\d+) wallpaper=(-?\\d+) panel=(-?\\d+)")).match(out);
+    const auto match = QRegularExpression(QStringLiteral("order icons=(-?\\d+) wallpaper=(-?\\d+) panel=(-?\\d+)"))
+                           .match(out);
     ASSERT_TRUE(match.hasMatch()) << out.toStdString();
     // Above the desktop icons, below the panel.
     EXPECT_LT(match.captured(1).toInt(), match.captured(2).toInt()) << out.toStdString();
@@ -80,5 +86,6 @@ TEST(X11Wallpaper, TheStatusIconDocksInATrayThatAppearsLater) {
     if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty())
         GTEST_SKIP() << "xvfb-run is missing";
     const QString out = runWithoutWindowManager("tray");
-    EXPECT_TRUE(out.contains(QStringLiteral("\ndocked")) || out.startsWith(QStringLiteral("docked"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("\ndocked")) || out.startsWith(QStringLiteral("docked")))
+        << out.toStdString();
 }

@@ -19,7 +19,9 @@
 #include <gtest/gtest.h>
 
 TEST(KillLoop, EveryKilledDownloadEndsInTheLibraryOnceAndWhole) {
-    const int rounds = qEnvironmentVariableIsSet("TAVVEL_KILL_ROUNDS") ? qEnvironmentVariableIntValue("TAVVEL_KILL_ROUNDS") : 20;
+    const int rounds = qEnvironmentVariableIsSet("TAVVEL_KILL_ROUNDS")
+                           ? qEnvironmentVariableIntValue("TAVVEL_KILL_ROUNDS")
+                           : 20;
     testsupport::ServiceStandIn standIn;
     ASSERT_TRUE(standIn.start());
     qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());  // the finish report goes here
@@ -39,7 +41,8 @@ TEST(KillLoop, EveryKilledDownloadEndsInTheLibraryOnceAndWhole) {
     while (kills < rounds || underWay) {
         underWay = true;
         QProcess child;
-        testsupport::startChild(child, QStringLiteral(DOWNLOAD_KILL_CHILD), {sign, files.url(QStringLiteral("big.mp4"))});
+        testsupport::startChild(child, QStringLiteral(DOWNLOAD_KILL_CHILD),
+                                {sign, files.url(QStringLiteral("big.mp4"))});
         ASSERT_TRUE(child.waitForStarted());
         // Anywhere from start-up through the transfer to the verification and the finish.
         // After the last kill the download runs to its end, so every fetched byte is accounted for.
@@ -62,7 +65,8 @@ TEST(KillLoop, EveryKilledDownloadEndsInTheLibraryOnceAndWhole) {
         ASSERT_EQ(QUrl(database.videoWithSign(sign)->url).toLocalFile(), destination);
         ASSERT_EQ(videoSign(destination).value_or(QString()), sign);
         ASSERT_EQ(QFileInfo(destination).size(), size);
-        EXPECT_EQ(QDir(downloadVideoDirectoryPath()).entryList(QDir::Files), QStringList{sign + QStringLiteral(".mp4")});
+        EXPECT_EQ(QDir(downloadVideoDirectoryPath()).entryList(QDir::Files),
+                  QStringList{sign + QStringLiteral(".mp4")});
         QStringList leftovers = QDir(downloadCachesDirectoryPath()).entryList(QDir::Files);
         leftovers.removeAll(QStringLiteral("downloadInfo.bat"));
         EXPECT_TRUE(leftovers.isEmpty()) << leftovers.join(u' ').toStdString();

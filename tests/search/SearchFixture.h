@@ -17,7 +17,9 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-inline QByteArray envelope(const QByteArray& data) { return R"({"status":0,"info":"ok","data":)" + data + "}"; }
+inline QByteArray envelope(const QByteArray& data) {
+    return R"({"status":0,"info":"ok","data":)" + data + "}";
+}
 
 // The library screen's side, reduced to what the field asks of it: keywords from the service.
 class KeywordDelegate : public QObject, public SearchFieldDelegate {
@@ -42,8 +44,8 @@ public:
     void SetUp() override {
         ASSERT_TRUE(standIn.start());
         qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
-        standIn.setReply(501, testsupport::ScriptedReply::encrypted(
-                                  envelope(R"({"cate":[{"id":3,"title":"Nature"}],"hottags":["A"],"hotkey":["sea","sky"]})")));
+        standIn.setReply(501, testsupport::ScriptedReply::encrypted(envelope(
+                                  R"({"cate":[{"id":3,"title":"Nature"}],"hottags":["A"],"hotkey":["sea","sky"]})")));
         web = std::make_unique<WebModel>(standIn.baseUrl(), false);
         host = std::make_unique<QWidget>();
         host->resize(480, 360);
@@ -76,13 +78,15 @@ public:
         if (!popup()->isVisible())
             return out;
         QList<QWidget*> rows;
-        for (QWidget* w : popup()->window()->contentView()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        for (QWidget* w :
+             popup()->window()->contentView()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
             if (w->isVisible())
                 rows.append(w);
         std::sort(rows.begin(), rows.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
         for (QWidget* w : rows) {
             if (auto* header = qobject_cast<SuggestionHeaderViewController*>(w))
-                out.append(QStringLiteral("[%1|%2]").arg(header->findChild<QLabel*>()->text(), header->rightButton()->text()));
+                out.append(
+                    QStringLiteral("[%1|%2]").arg(header->findChild<QLabel*>()->text(), header->rightButton()->text()));
             else if (qobject_cast<SuggestionSeparator*>(w))
                 out.append(QStringLiteral("--"));
             else if (auto* row = qobject_cast<SuggestionRowView*>(w))

@@ -23,7 +23,9 @@
 using testsupport::ScriptedReply;
 
 namespace {
-QByteArray envelope(const QByteArray& data) { return R"({"status":0,"info":"ok","data":)" + data + "}"; }
+QByteArray envelope(const QByteArray& data) {
+    return R"({"status":0,"info":"ok","data":)" + data + "}";
+}
 
 // The process's client is made once, so one stand-in serves every case of the process.
 testsupport::ServiceStandIn& standIn() {
@@ -31,8 +33,10 @@ testsupport::ServiceStandIn& standIn() {
         auto* s = new testsupport::ServiceStandIn;
         EXPECT_TRUE(s->start());
         qputenv("TAVVEL_SERVICE_URL", s->baseUrl().toUtf8());
-        s->setReply(501, ScriptedReply::encrypted(envelope(
-                             R"({"cate":[{"id":3,"title":"Nature"},{"id":5,"title":"City"}],"hottags":["A","B","C"],"hotkey":["sea"]})")));
+        s->setReply(
+            501,
+            ScriptedReply::encrypted(envelope(
+                R"({"cate":[{"id":3,"title":"Nature"},{"id":5,"title":"City"}],"hottags":["A","B","C"],"hotkey":["sea"]})")));
         s->setReply(502, ScriptedReply::encrypted(envelope(R"({"pages":3,"page":1,"total":0,"count":0,"vlist":[]})")));
         s->setReply(505, ScriptedReply::encrypted(envelope(R"(["cat","cats"])")));
         return s;
@@ -48,7 +52,9 @@ QJsonObject lastListRequest() {
             return *it->json;
     return {};
 }
-QString base64(const char* text) { return QString::fromLatin1(QByteArray(text).toBase64()); }
+QString base64(const char* text) {
+    return QString::fromLatin1(QByteArray(text).toBase64());
+}
 
 class UrlCatcher : public QObject {
     Q_OBJECT
@@ -62,8 +68,8 @@ public:
 class CatalogueTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::setMainBundle({QStringLiteral("1.0.0"), QStringLiteral("1"),
-                                 QString::fromLatin1(platform::kMainAppIdentifier)});
+        platform::setMainBundle(
+            {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
         standIn();
         WebModel::shared().setLatestRequest(std::nullopt);
         screen = std::make_unique<VideoLibraryViewController>();
@@ -99,7 +105,7 @@ protected:
 
     std::unique_ptr<VideoLibraryViewController> screen;
 };
-}
+}  // namespace
 
 TEST(CatalogueLogic, NewsColourAndAddresses) {
     struct Colour {
@@ -127,7 +133,7 @@ TEST(CatalogueLogic, NewsColourAndAddresses) {
     };
     const Address addresses[] = {
         {"https://example.invalid/news", true}, {"HTTP://example.invalid", true}, {"file:///etc/passwd", false},
-        {"javascript:alert(1)", false},          {"smb://host/share", false},     {"no address", false},
+        {"javascript:alert(1)", false},         {"smb://host/share", false},      {"no address", false},
     };
     for (const Address& a : addresses) {
         const std::optional<QUrl> url = catalogue::newsUrl(QString::fromLatin1(a.text));
@@ -166,7 +172,8 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     screen->showCategoryMenu();
     EXPECT_TRUE(screen->categoryButton()->isChecked());
     QMenu* menu = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (menu = screen->view()->findChild<QMenu*>(QStringLiteral("categoryMenu"))); }));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (menu = screen->view()->findChild<QMenu*>(QStringLiteral("categoryMenu"))); }));
     ASSERT_EQ(menu->actions().size(), 2);
     EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("City"));
     menu->actions().at(1)->trigger();

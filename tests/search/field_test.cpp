@@ -5,11 +5,10 @@ using testsupport::ScriptedReply;
 
 namespace {
 QString sentKeywords(const testsupport::RecordedRequest& request) {
-    return QString::fromUtf8(QByteArray::fromBase64(request.json.value_or(QJsonObject{})[QStringLiteral("keywords")]
-                                                        .toString()
-                                                        .toLatin1()));
+    return QString::fromUtf8(
+        QByteArray::fromBase64(request.json.value_or(QJsonObject{})[QStringLiteral("keywords")].toString().toLatin1()));
 }
-}
+}  // namespace
 
 TEST_F(SearchTest, FocusShowsHistoryAndHotKeywordsWithoutARequest) {
     field->historyManager().setStoreHistory({QStringLiteral("dog"), QStringLiteral("cat")});
@@ -83,12 +82,18 @@ TEST_F(SearchTest, LateEmptyAndFailedRepliesNeverReopenOrOverwrite) {
     };
     const QStringList fallback = {"[Search History|Clear]", "--", "[Hot Search|]", "sea", "sky"};
     const Case cases[] = {
-        {"focus lost", ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
-         [](SearchTest& t) { t.other->setFocus(); }, {}},
-        {"searched", ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
-         [](SearchTest& t) { QTest::keyClick(t.field, Qt::Key_Return); }, {}},
-        {"closed", ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
-         [](SearchTest& t) { QTest::keyClick(t.field, Qt::Key_Escape); }, {}},
+        {"focus lost",
+         ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
+         [](SearchTest& t) { t.other->setFocus(); },
+         {}},
+        {"searched",
+         ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
+         [](SearchTest& t) { QTest::keyClick(t.field, Qt::Key_Return); },
+         {}},
+        {"closed",
+         ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
+         [](SearchTest& t) { QTest::keyClick(t.field, Qt::Key_Escape); },
+         {}},
         {"emptied", ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
          [](SearchTest& t) { QTest::keyClick(t.field, Qt::Key_Backspace); }, fallback},
         {"empty reply", ScriptedReply::encrypted(envelope("[]")), {}, fallback},

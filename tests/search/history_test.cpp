@@ -5,13 +5,15 @@
 #include <gtest/gtest.h>
 
 namespace {
-QStringList split(const char* text) { return QString::fromUtf8(text).split(QLatin1Char(','), Qt::SkipEmptyParts); }
+QStringList split(const char* text) {
+    return QString::fromUtf8(text).split(QLatin1Char(','), Qt::SkipEmptyParts);
+}
 
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
-}
+}  // namespace
 
 TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
     struct Case {
@@ -27,8 +29,8 @@ TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
         {"a,b,c,d,e", QStringLiteral("c"), "c,a,b,d,e"},
         {"cat", QStringLiteral("Cat"), "Cat,cat"},
         {"a,b,c,d,e,f,g", QStringLiteral("h"), "h,a,b,c,d"},  // a longer file is read whole
-        {"", QStringLiteral("ca\u0007t\u0000\n"), "cat"},      // control characters never reach the file
-        {"a", QStringLiteral("\u0001\u001f"), "a"},              // nothing left: nothing recorded
+        {"", QStringLiteral("ca\u0007t\u0000\n"), "cat"},     // control characters never reach the file
+        {"a", QStringLiteral("\u0001\u001f"), "a"},           // nothing left: nothing recorded
         {"a", QString(), "a"},
     };
     QTemporaryDir dir;

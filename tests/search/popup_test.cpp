@@ -21,7 +21,7 @@ QString selectedLabel(SuggestionsWindowController* popup) {
     const auto row = popup->selectedRow();
     return row ? row->label.value_or(QStringLiteral("?")) : QStringLiteral("none");
 }
-}
+}  // namespace
 
 TEST_F(SearchTest, PopupLayoutSelectionAndKeyboardMoves) {
     SuggestionsWindowController* c = popup();
@@ -42,8 +42,9 @@ TEST_F(SearchTest, PopupLayoutSelectionAndKeyboardMoves) {
     EXPECT_TRUE(c->window()->contentView()->findChildren<SuggestionRowView*>().isEmpty());
     c->showPopup(field);
     EXPECT_EQ(shownRows(), (QStringList{"[H|]", "--", "a", "b", "--", "[I|]", "c"}));
-    EXPECT_EQ(c->window()->height(), 10 + 3 * SuggestionRowView::rowHeight + 2 * SuggestionHeaderViewController::rowHeight +
-                                          2 * SuggestionSeparator::rowHeight);
+    EXPECT_EQ(c->window()->height(), 10 + 3 * SuggestionRowView::rowHeight +
+                                         2 * SuggestionHeaderViewController::rowHeight +
+                                         2 * SuggestionSeparator::rowHeight);
 
     int actions = 0;
     c->action = [&] { ++actions; };
@@ -54,9 +55,9 @@ TEST_F(SearchTest, PopupLayoutSelectionAndKeyboardMoves) {
     };
     using C = SuggestionsWindowController;
     const Step steps[] = {
-        {&C::moveUp, "a", false},      {&C::moveDown, "b", true},     {&C::moveDown, "c", true},
-        {&C::moveDown, "c", false},    {&C::mouseExited, "none", true}, {&C::moveDown, "a", true},
-        {&C::mouseExited, "none", true}, {&C::moveUp, "c", true},       {&C::moveUp, "b", true},
+        {&C::moveUp, "a", false},        {&C::moveDown, "b", true},       {&C::moveDown, "c", true},
+        {&C::moveDown, "c", false},      {&C::mouseExited, "none", true}, {&C::moveDown, "a", true},
+        {&C::mouseExited, "none", true}, {&C::moveUp, "c", true},         {&C::moveUp, "b", true},
     };
     EXPECT_EQ(selectedLabel(c), QStringLiteral("a"));  // the first normal row, silently
     for (const Step& step : steps) {

@@ -14,9 +14,9 @@ const QString kIvHex = QStringLiteral("50643958734b33654a75374779413566");   // 
 // Runs `openssl enc` over `input`; extra arguments pick the direction and padding.
 QByteArray opensslEnc(const QByteArray& input, const QStringList& extra) {
     QProcess p;
-    p.start(QStringLiteral("openssl"),
-            QStringList{QStringLiteral("enc"), QStringLiteral("-aes-128-cbc"), QStringLiteral("-K"), kKeyHex,
-                        QStringLiteral("-iv"), kIvHex} + extra);
+    p.start(QStringLiteral("openssl"), QStringList{QStringLiteral("enc"), QStringLiteral("-aes-128-cbc"),
+                                                   QStringLiteral("-K"), kKeyHex, QStringLiteral("-iv"), kIvHex} +
+                                           extra);
     p.write(input);
     p.closeWriteChannel();
     EXPECT_TRUE(p.waitForFinished(10000));
@@ -29,7 +29,7 @@ QByteArray opensslEncrypt(const QByteArray& plain) {
 QByteArray opensslDecrypt(const QByteArray& base64) {
     return opensslEnc(base64 + "\n", {QStringLiteral("-d"), QStringLiteral("-base64"), QStringLiteral("-A")});
 }
-}
+}  // namespace
 
 TEST(Frame, KeyAndIvAreTheServiceConstants) {
     EXPECT_EQ(service::cipherKey().toHex(), kKeyHex.toLatin1());
@@ -39,7 +39,8 @@ TEST(Frame, KeyAndIvAreTheServiceConstants) {
 TEST(Frame, KnownAnswerOfTheBaseInfoPayload) {
     const auto value = service::encryptPayload(QStringLiteral(R"({"ui":"00000000-0000-4000-8000-000000000000"})"));
     ASSERT_TRUE(value);
-    EXPECT_EQ(*value, QStringLiteral("Qju8A+K3VUroPep05wFmatVMBGiBcpcugBs0r7617lJ0wLOyI2aymMkS33nSHZ5xLI2NGDRlLJXiy8bihbTDwg=="));
+    EXPECT_EQ(*value, QStringLiteral(
+                          "Qju8A+K3VUroPep05wFmatVMBGiBcpcugBs0r7617lJ0wLOyI2aymMkS33nSHZ5xLI2NGDRlLJXiy8bihbTDwg=="));
 }
 
 TEST(Frame, RequestFrameMatchesOpensslBothWays) {
@@ -73,7 +74,8 @@ TEST(Frame, ReplyFrameDecodesOpensslCipherTexts) {
     // Zero padding (no PKCS#7): the NULs are removed after decryption.
     QByteArray padded = json;
     padded.append(16 - padded.size() % 16, '\0');
-    const QByteArray zero = opensslEnc(padded, {QStringLiteral("-nopad"), QStringLiteral("-base64"), QStringLiteral("-A")}).trimmed();
+    const QByteArray zero =
+        opensslEnc(padded, {QStringLiteral("-nopad"), QStringLiteral("-base64"), QStringLiteral("-A")}).trimmed();
     EXPECT_EQ(service::decryptReply(zero), QString::fromUtf8(json));
 
     // NULs inside the text go too.
@@ -88,8 +90,8 @@ TEST(Frame, ReplyFrameDecodesOpensslCipherTexts) {
 TEST(Frame, ReplyFrameRejectsWhatIsNotACipherText) {
     EXPECT_FALSE(service::decryptReply("<html><body>502 Bad Gateway</body></html>"));
     EXPECT_FALSE(service::decryptReply(""));
-    EXPECT_FALSE(service::decryptReply("AAAA"));                     // 3 bytes: not whole blocks
-    EXPECT_FALSE(service::decryptReply("fcLpvcldZwxKUzCm\nEXPb+r2+xldqEGSab49hP4In6vQ=")); // line break
+    EXPECT_FALSE(service::decryptReply("AAAA"));                                            // 3 bytes: not whole blocks
+    EXPECT_FALSE(service::decryptReply("fcLpvcldZwxKUzCm\nEXPb+r2+xldqEGSab49hP4In6vQ="));  // line break
     // Decrypts, but the bytes are not UTF-8.
     const QByteArray notUtf8 = opensslEncrypt(QByteArray("\xff\xfe\xfd", 3));
     EXPECT_FALSE(service::decryptReply(notUtf8));
@@ -116,7 +118,8 @@ TEST(Frame, JsonStringContentEscapesAsJsonRequires) {
     const QString raw = QStringLiteral("q\" b\\ n\n t\t r\r f\f b\b ctl\x01 é ✓");
     const QString escaped = service::jsonStringContent(raw);
     EXPECT_EQ(escaped, QStringLiteral("q\\\" b\\\\ n\\n t\\t r\\r f\\f b\\b ctl\\u0001 é ✓"));
-    const QJsonDocument doc = QJsonDocument::fromJson((QStringLiteral("[\"") + escaped + QStringLiteral("\"]")).toUtf8());
+    const QJsonDocument doc = QJsonDocument::fromJson(
+        (QStringLiteral("[\"") + escaped + QStringLiteral("\"]")).toUtf8());
     ASSERT_TRUE(doc.isArray());
     EXPECT_EQ(doc.array().at(0).toString(), raw);
 }

@@ -55,10 +55,11 @@ struct NotificationLog {
     NotificationLog() {
         auto& center = platform::NotificationCenter::defaultCenter();
         auto add = [this](const QString& name) {
-            return platform::NotificationCenter::defaultCenter().addObserver(name, nullptr, [this, name](const QVariantMap& info) {
-                names << name;
-                infos << info;
-            });
+            return platform::NotificationCenter::defaultCenter().addObserver(name, nullptr,
+                                                                             [this, name](const QVariantMap& info) {
+                                                                                 names << name;
+                                                                                 infos << info;
+                                                                             });
         };
         Q_UNUSED(center);
         a = add(WebModel::heartbeatUpdatedNotification);
@@ -66,7 +67,7 @@ struct NotificationLog {
         c = add(WebModel::leafletUpdatedNotification);
     }
 };
-}
+}  // namespace
 
 // ---- Exact payloads and headers ----
 
@@ -91,11 +92,17 @@ TEST_F(ServiceTest, EveryRequestCarriesItsExactPayloadHeadersAndEndpoint) {
         {501, {"/src.html", QStringLiteral(R"({"ui":"%1"})").arg(U)}},
         {503, {"/src.html", QStringLiteral(R"({"ui":"%1", "vid":42, "status":1})").arg(U)}},
         {504, {"/src.html", QStringLiteral(R"({"ui":"%1", "sign":"0123456789abcdef0123456789abcdef"})").arg(U)}},
-        {505, {"/src.html", QStringLiteral(R"({"ui":"%1", "keywords":"%2"})").arg(U, QString::fromLatin1(QByteArray("sea \"waves\"").toBase64()))}},
-        {21, {"/inst.html", QStringLiteral(R"({"n":"1000", "ui":"%1","ct":"0","v":"%2","type":"1","ismac":"1"})").arg(U, V)}},
+        {505,
+         {"/src.html", QStringLiteral(R"({"ui":"%1", "keywords":"%2"})")
+                           .arg(U, QString::fromLatin1(QByteArray("sea \"waves\"").toBase64()))}},
+        {21,
+         {"/inst.html",
+          QStringLiteral(R"({"n":"1000", "ui":"%1","ct":"0","v":"%2","type":"1","ismac":"1"})").arg(U, V)}},
         {13, {"/inst.html", QStringLiteral(R"({"n":"1000","ui":"%1","v":"%2","type":1})").arg(U, V)}},
         {214, {"/inst.html", QStringLiteral(R"({"ui":"%1","v":"%2"})").arg(U, V)}},
-        {26, {"/inst.html", QStringLiteral(R"({"ui":"%1","type":"3","content":"hi","contact":"me@x", "lng":"en-US"})").arg(U)}},
+        {26,
+         {"/inst.html",
+          QStringLiteral(R"({"ui":"%1","type":"3","content":"hi","contact":"me@x", "lng":"en-US"})").arg(U)}},
     };
     const auto all = standIn.requests();
     ASSERT_EQ(all.size(), expected.size());
@@ -200,7 +207,10 @@ TEST_F(ServiceTest, ReplyPaddedWithNulsDecodes) {
     standIn.setReply(505, ScriptedReply::zeroPadded(envelope(R"(["sea","sun"])")));
     std::optional<std::vector<QString>> words;
     bool called = false;
-    model->requestKeywords(QStringLiteral("s"), [&](const auto& w) { called = true; words = w; });
+    model->requestKeywords(QStringLiteral("s"), [&](const auto& w) {
+        called = true;
+        words = w;
+    });
     ASSERT_TRUE(waitFor([&] { return called; }));
     ASSERT_TRUE(words);
     EXPECT_EQ(*words, (std::vector<QString>{"sea", "sun"}));
@@ -216,7 +226,10 @@ TEST_F(ServiceTest, HtmlBodyOrBrokenExchangeGivesNoResult) {
         standIn.queueReply(504, reply);
         bool called = false;
         std::optional<VideoDetail> got = VideoDetail{};
-        model->requestVideoDetail(QStringLiteral("x"), [&](const auto& d) { called = true; got = d; });
+        model->requestVideoDetail(QStringLiteral("x"), [&](const auto& d) {
+            called = true;
+            got = d;
+        });
         ASSERT_TRUE(waitFor([&] { return called; }));
         EXPECT_FALSE(got);
     }
@@ -225,7 +238,10 @@ TEST_F(ServiceTest, HtmlBodyOrBrokenExchangeGivesNoResult) {
 TEST_F(ServiceTest, DroppedConnectionGivesNoResult) {
     standIn.setReply(504, ScriptedReply::drop());
     bool called = false;
-    model->requestVideoDetail(QStringLiteral("x"), [&](const auto& d) { called = true; EXPECT_FALSE(d); });
+    model->requestVideoDetail(QStringLiteral("x"), [&](const auto& d) {
+        called = true;
+        EXPECT_FALSE(d);
+    });
     ASSERT_TRUE(waitFor([&] { return called; }));
 }
 
@@ -267,7 +283,8 @@ TEST_F(ServiceTest, StalledServerGivesNoResultWithinTheTimeOut) {
 // ---- Request catalogue ----
 
 TEST_F(ServiceTest, CachedBaseInfoCompletesAtOnceAndSendsNothing) {
-    standIn.setReply(501, ScriptedReply::encrypted(envelope(R"({"cate":[{"id":3,"title":"Nature"}],"hottags":["a"],"hotkey":[]})")));
+    standIn.setReply(
+        501, ScriptedReply::encrypted(envelope(R"({"cate":[{"id":3,"title":"Nature"}],"hottags":["a"],"hotkey":[]})")));
     bool first = false;
     model->requestBaseInfo([&](const auto& info) {
         first = true;
@@ -287,7 +304,8 @@ TEST_F(ServiceTest, CachedBaseInfoCompletesAtOnceAndSendsNothing) {
 }
 
 TEST_F(ServiceTest, BaseInfoAskedTwiceAtOnceSendsOneRequest) {
-    standIn.setReply(501, ScriptedReply::encrypted(envelope(R"({"cate":[],"hottags":["a"],"hotkey":[]})")).delayed(100));
+    standIn.setReply(501,
+                     ScriptedReply::encrypted(envelope(R"({"cate":[],"hottags":["a"],"hotkey":[]})")).delayed(100));
     int answered = 0;
     for (int i = 0; i < 2; ++i)
         model->requestBaseInfo([&](const auto& info) { answered += info && info->data.hottags.size() == 1; });
@@ -299,7 +317,10 @@ TEST_F(ServiceTest, BaseInfoAskedTwiceAtOnceSendsOneRequest) {
 TEST_F(ServiceTest, UndecodableBaseInfoClearsTheCacheSoTheNextCallAsksAgain) {
     standIn.setReply(501, ScriptedReply::encrypted(R"({"status":0,"info":"","data":{"cate":[]}})"));
     int calls = 0;
-    model->requestBaseInfo([&](const auto& info) { ++calls; EXPECT_FALSE(info); });
+    model->requestBaseInfo([&](const auto& info) {
+        ++calls;
+        EXPECT_FALSE(info);
+    });
     ASSERT_TRUE(waitFor([&] { return calls == 1; }));
     model->requestBaseInfo([&](const auto&) { ++calls; });
     EXPECT_EQ(calls, 1);
@@ -313,7 +334,10 @@ TEST_F(ServiceTest, FailedNextPageLowersOnlyItsOwnRaisedPage) {
     model->setLatestRequest(request);
     model->latestRequest()->page += 1;  // as the online list does
     bool called = false;
-    model->requestNextVideoPage(*model->latestRequest(), [&](const auto& page) { called = true; EXPECT_FALSE(page); });
+    model->requestNextVideoPage(*model->latestRequest(), [&](const auto& page) {
+        called = true;
+        EXPECT_FALSE(page);
+    });
     ASSERT_TRUE(waitFor([&] { return called; }));
     EXPECT_EQ(model->latestRequest()->page, 1);
 
@@ -337,12 +361,16 @@ TEST_F(ServiceTest, FailedNextPageLowersOnlyItsOwnRaisedPage) {
 }
 
 TEST_F(ServiceTest, SucceededNextPageKeepsTheRaisedPage) {
-    standIn.setReply(502, ScriptedReply::encrypted(envelope(R"({"pages":3,"page":2,"total":1,"count":1,"vlist":[)" + videoJson(1, "s") + "]}")));
+    standIn.setReply(502, ScriptedReply::encrypted(envelope(R"({"pages":3,"page":2,"total":1,"count":1,"vlist":[)" +
+                                                            videoJson(1, "s") + "]}")));
     model->setLatestRequest(VideoListRequest(ui()));
     model->latestRequest()->page = 2;
     std::optional<TotalVideo> got;
     bool called = false;
-    model->requestNextVideoPage(*model->latestRequest(), [&](const auto& page) { called = true; got = page; });
+    model->requestNextVideoPage(*model->latestRequest(), [&](const auto& page) {
+        called = true;
+        got = page;
+    });
     ASSERT_TRUE(waitFor([&] { return called; }));
     ASSERT_TRUE(got);
     EXPECT_EQ(got->page, 2);
@@ -395,7 +423,10 @@ TEST_F(ServiceTest, HeartbeatStoresTheReplyThenNotifiesEvenWhenItDoesNotDecode) 
     // when a kept-alive connection closes.)
     standIn.setReply(21, ScriptedReply::drop());
     called = false;
-    model->sendHeartbeat(WebModel::HeartBeatType::HeartBeat, QStringLiteral("1000"), [&](const auto& r) { called = true; EXPECT_FALSE(r); });
+    model->sendHeartbeat(WebModel::HeartBeatType::HeartBeat, QStringLiteral("1000"), [&](const auto& r) {
+        called = true;
+        EXPECT_FALSE(r);
+    });
     ASSERT_TRUE(waitFor([&] { return called; }));
     QTest::qWait(50);
     EXPECT_EQ(log.names.size(), 2);
@@ -409,8 +440,9 @@ TEST_F(ServiceTest, GuideRepliesAlwaysPostBothNotificationsLeafletWithItsPicture
     NotificationLog log;
     const QByteArray image = "data:image/png;base64," + pngBase64();
     standIn.queueReply(214, ScriptedReply::encrypted(envelope(
-        R"({"leftPanel":[")" + image + R"("],"leftPanelUrl":["https://example.invalid/a"],"window":[],"windowUrl":[],)"
-        R"("browser":[],"browserUrl":[],"newFeature":[],"newFeatureUrl":[]})")));
+                                R"({"leftPanel":[")" + image +
+                                R"("],"leftPanelUrl":["https://example.invalid/a"],"window":[],"windowUrl":[],)"
+                                R"("browser":[],"browserUrl":[],"newFeature":[],"newFeatureUrl":[]})")));
     standIn.queueReply(214, ScriptedReply::raw("<html/>", 502));
 
     model->requestGuide();
@@ -425,7 +457,8 @@ TEST_F(ServiceTest, GuideRepliesAlwaysPostBothNotificationsLeafletWithItsPicture
 
     model->requestGuide();
     ASSERT_TRUE(waitFor([&] { return log.names.size() == 4; }));
-    EXPECT_EQ(log.names.mid(2), (QStringList{WebModel::newFeatureUpdatedNotification, WebModel::leafletUpdatedNotification}));
+    EXPECT_EQ(log.names.mid(2),
+              (QStringList{WebModel::newFeatureUpdatedNotification, WebModel::leafletUpdatedNotification}));
     EXPECT_FALSE(model->guideModel());
     EXPECT_TRUE(log.infos[3].isEmpty());
 }
@@ -490,7 +523,7 @@ TEST_F(ServiceTest, CrashUploadSendsThreePartsAndReportsOnlyADeliveredUpload) {
             finished = f;
         });
         ASSERT_TRUE(waitFor([&] { return called; }));
-        EXPECT_TRUE(finished);  // any HTTP reply counts as delivered
+        EXPECT_TRUE(finished);                                // any HTTP reply counts as delivered
         EXPECT_EQ(reply, QString::fromLatin1(expectedBody));  // not decrypted
     }
     const auto r = standIn.requests().first();
@@ -519,11 +552,12 @@ TEST_F(ServiceTest, CrashUploadSendsThreePartsAndReportsOnlyADeliveredUpload) {
 
     // A missing file: the body cannot be made.
     called = false;
-    model->uploadCrashDump(QUrl::fromLocalFile(dir.filePath(QStringLiteral("gone.dmp"))), [&](const std::optional<QString>& reply, bool finished) {
-        called = true;
-        EXPECT_TRUE(reply && !reply->isEmpty());
-        EXPECT_FALSE(finished);
-    });
+    model->uploadCrashDump(QUrl::fromLocalFile(dir.filePath(QStringLiteral("gone.dmp"))),
+                           [&](const std::optional<QString>& reply, bool finished) {
+                               called = true;
+                               EXPECT_TRUE(reply && !reply->isEmpty());
+                               EXPECT_FALSE(finished);
+                           });
     EXPECT_TRUE(called);
 }
 
@@ -571,7 +605,10 @@ TEST(ServiceTls, RequestSucceedsOnlyWithTheTestCertificateTrusted) {
     auto ask = [](WebModel& model) {
         std::optional<std::vector<QString>> words;
         bool called = false;
-        model.requestKeywords(QStringLiteral("x"), [&](const auto& w) { called = true; words = w; });
+        model.requestKeywords(QStringLiteral("x"), [&](const auto& w) {
+            called = true;
+            words = w;
+        });
         EXPECT_TRUE(QTest::qWaitFor([&] { return called; }, 5000));
         return words;
     };

@@ -9,7 +9,7 @@ namespace {
 QDateTime at(const QTimeZone& zone, int y, int m, int d, int h, int min, int s = 0) {
     return QDateTime(QDate(y, m, d), QTime(h, min, s), zone);
 }
-}
+}  // namespace
 
 TEST(MidnightTimer, FirstFiringIsTheNextLocalMidnightPlusUnderAMinute) {
     const QTimeZone berlin("Europe/Berlin");

@@ -27,14 +27,15 @@ bool waitForLine(QProcess& child, const QByteArray& line, int ms) {
     }
     return false;
 }
-}
+}  // namespace
 
 TEST(CrossProcess, ChildChangeReachesParentObserverWithinOneAndAHalfSeconds) {
     Preferences& p = Preferences::shared();
     ASSERT_TRUE(p.isOpenPlayer());
     bool seen = false;
     QElapsedTimer elapsed;
-    auto dispose = observe(&p, &Preferences::isOpenPlayerChanged, QCoreApplication::instance(), [&](bool v) { seen = !v; });
+    auto dispose = observe(&p, &Preferences::isOpenPlayerChanged, QCoreApplication::instance(),
+                           [&](bool v) { seen = !v; });
     QProcess child;
     testsupport::startChild(child, SETTINGS_CHILD, {"set", "IsOpenPlayer", "false"});
     ASSERT_TRUE(child.waitForFinished(5000));
@@ -71,7 +72,8 @@ TEST(CrossProcess, DistributedNotificationReachesAnotherProcess) {
         GTEST_SKIP() << "no session bus";
     // Child to parent.
     bool got = false;
-    auto dispose = center.addObserver(QStringLiteral("UpdateVideoList"), QCoreApplication::instance(), [&] { got = true; });
+    auto dispose = center.addObserver(QStringLiteral("UpdateVideoList"), QCoreApplication::instance(),
+                                      [&] { got = true; });
     QProcess poster;
     testsupport::startChild(poster, SETTINGS_CHILD, {"post", "UpdateVideoList"});
     ASSERT_TRUE(poster.waitForFinished(5000));
@@ -121,7 +123,8 @@ TEST(CrossProcess, TwoProgramsChangingAtOnceLoseNoFinalValue) {
     testsupport::startChild(child, SETTINGS_CHILD, {"churn", QString::number(ms), QString::number(seed + 1)});
     ASSERT_TRUE(child.waitForStarted());
     std::vector<settingschurn::Write> writes;
-    const settingschurn::Churn churn(p, seed, ms, [&](const settingschurn::Write& w) { writes.push_back(w); }, [] {});
+    const settingschurn::Churn churn(
+        p, seed, ms, [&](const settingschurn::Write& w) { writes.push_back(w); }, [] {});
     // The child prints its finals three seconds after its last write; by then both have passed.
     ASSERT_TRUE(QTest::qWaitFor([&] { return child.state() == QProcess::NotRunning; }, int(ms) + 15000));
     std::map<QString, QString> childFinal;

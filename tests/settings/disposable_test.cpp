@@ -14,7 +14,7 @@ struct Target : QObject {
     void setFlag(bool v) { flag = v; }
     void setLevel(float v) { level = v; }
 };
-}
+}  // namespace
 
 TEST(Disposable, RunsItsClosureOnceWhenReleased) {
     int runs = 0;

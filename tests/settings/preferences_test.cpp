@@ -39,11 +39,13 @@ protected:
     int notificationsDuring(const std::function<void()>& action) {
         int count = 0;
         QObject context;
-        for (auto connectTo : {&connectSignal<&Preferences::monitorArrangeChanged>, &connectSignal<&Preferences::screenIndexChanged>,
-                               &connectSignal<&Preferences::playModelChanged>, &connectSignal<&Preferences::playingVideoSignChanged>,
-                               &connectSignal<&Preferences::volumeChanged>, &connectSignal<&Preferences::muteChanged>,
-                               &connectSignal<&Preferences::alreadyImportVideoChanged>, &connectSignal<&Preferences::isOpenPlayerChanged>,
-                               &connectSignal<&Preferences::isPlayingChanged>, &connectSignal<&Preferences::autolaunchChanged>})
+        for (auto connectTo :
+             {&connectSignal<&Preferences::monitorArrangeChanged>, &connectSignal<&Preferences::screenIndexChanged>,
+              &connectSignal<&Preferences::playModelChanged>, &connectSignal<&Preferences::playingVideoSignChanged>,
+              &connectSignal<&Preferences::volumeChanged>, &connectSignal<&Preferences::muteChanged>,
+              &connectSignal<&Preferences::alreadyImportVideoChanged>,
+              &connectSignal<&Preferences::isOpenPlayerChanged>, &connectSignal<&Preferences::isPlayingChanged>,
+              &connectSignal<&Preferences::autolaunchChanged>})
             connectTo(*prefs, context, count);
         action();
         return count;
@@ -62,7 +64,7 @@ protected:
     }
     std::unique_ptr<Preferences> prefs;
 };
-}
+}  // namespace
 
 TEST_F(PreferencesTest, FreshSuiteRegistersFiveKeysAndDefaultsTheRest) {
     Preferences& p = make();
@@ -71,7 +73,8 @@ TEST_F(PreferencesTest, FreshSuiteRegistersFiveKeysAndDefaultsTheRest) {
     EXPECT_TRUE(suite->contains(K::mute));
     EXPECT_TRUE(suite->contains(K::isOpenPlayer));
     EXPECT_TRUE(suite->contains(K::isPlaying));
-    for (const QString& key : {K::monitorArrange, K::screenIndex, K::playModel, K::alreadyImportVideo, K::currentVideoSign})
+    for (const QString& key :
+         {K::monitorArrange, K::screenIndex, K::playModel, K::alreadyImportVideo, K::currentVideoSign})
         EXPECT_FALSE(suite->contains(key)) << key.toStdString();
     EXPECT_EQ(p.monitorArrange(), 0);
     EXPECT_EQ(p.screenIndex(), 0);
@@ -174,7 +177,8 @@ TEST_F(PreferencesTest, ChangedSignSwitchesPlayerOnInOrder) {
     QStringList order;
     QObject::connect(&p, &Preferences::playingVideoSignChanged, [&] { order << "sign"; });
     QObject::connect(&p, &Preferences::isOpenPlayerChanged, [&](bool v) { order << (v ? "open:true" : "open:false"); });
-    QObject::connect(&p, &Preferences::isPlayingChanged, [&](bool v) { order << (v ? "playing:true" : "playing:false"); });
+    QObject::connect(&p, &Preferences::isPlayingChanged,
+                     [&](bool v) { order << (v ? "playing:true" : "playing:false"); });
     writeFromOutside(K::currentVideoSign, QStringLiteral("0123456789abcdef0123456789abcdef"));
     p.updateUserDefaultFromDisk();
     EXPECT_EQ(order, (QStringList{"sign", "open:true", "playing:true"}));

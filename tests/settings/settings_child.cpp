@@ -34,16 +34,26 @@ int main(int argc, char* argv[]) {
     if (verb == QLatin1String("set") && args.size() >= 4) {
         Preferences& p = Preferences::shared();
         const QString v = args[3];
-        if (key == QLatin1String("IsOpenPlayer")) p.setIsOpenPlayer(v == QLatin1String("true"));
-        else if (key == QLatin1String("isPlaying")) p.setIsPlaying(v == QLatin1String("true"));
-        else if (key == QLatin1String("Mute")) p.setMute(v == QLatin1String("true"));
-        else if (key == QLatin1String("autolaunch")) p.setAutolaunch(v == QLatin1String("true"));
-        else if (key == QLatin1String("PlayModel")) p.setPlayModel(v.toLongLong());
-        else if (key == QLatin1String("MonitorArrange")) p.setMonitorArrange(v.toLongLong());
-        else if (key == QLatin1String("ScreenIndex")) p.setScreenIndex(v.toLongLong());
-        else if (key == QLatin1String("Volume")) p.setVolume(v.toFloat());
-        else if (key == QLatin1String("CurrentVideoSign")) p.setPlayingVideoSign(v == QLatin1String("-") ? std::optional<QString>() : v);
-        else return 2;
+        if (key == QLatin1String("IsOpenPlayer"))
+            p.setIsOpenPlayer(v == QLatin1String("true"));
+        else if (key == QLatin1String("isPlaying"))
+            p.setIsPlaying(v == QLatin1String("true"));
+        else if (key == QLatin1String("Mute"))
+            p.setMute(v == QLatin1String("true"));
+        else if (key == QLatin1String("autolaunch"))
+            p.setAutolaunch(v == QLatin1String("true"));
+        else if (key == QLatin1String("PlayModel"))
+            p.setPlayModel(v.toLongLong());
+        else if (key == QLatin1String("MonitorArrange"))
+            p.setMonitorArrange(v.toLongLong());
+        else if (key == QLatin1String("ScreenIndex"))
+            p.setScreenIndex(v.toLongLong());
+        else if (key == QLatin1String("Volume"))
+            p.setVolume(v.toFloat());
+        else if (key == QLatin1String("CurrentVideoSign"))
+            p.setPlayingVideoSign(v == QLatin1String("-") ? std::optional<QString>() : v);
+        else
+            return 2;
         Preferences::sharedDefaults().synchronize();  // some setters leave writing to later
         say(QStringLiteral("done"));
         return 0;
@@ -51,11 +61,14 @@ int main(int argc, char* argv[]) {
     if (verb == QLatin1String("watch")) {
         Preferences& p = Preferences::shared();
         if (key == QLatin1String("IsOpenPlayer"))
-            dispose = observe(&p, &Preferences::isOpenPlayerChanged, &app, [](bool v) { say(QStringLiteral("changed %1").arg(v ? "true" : "false")); });
+            dispose = observe(&p, &Preferences::isOpenPlayerChanged, &app,
+                              [](bool v) { say(QStringLiteral("changed %1").arg(v ? "true" : "false")); });
         else if (key == QLatin1String("PlayModel"))
-            dispose = observe(&p, &Preferences::playModelChanged, &app, [](qint64 v) { say(QStringLiteral("changed %1").arg(v)); });
+            dispose = observe(&p, &Preferences::playModelChanged, &app,
+                              [](qint64 v) { say(QStringLiteral("changed %1").arg(v)); });
         else if (key == QLatin1String("isPlaying"))
-            dispose = observe(&p, &Preferences::isPlayingChanged, &app, [](bool v) { say(QStringLiteral("changed %1").arg(v ? "true" : "false")); });
+            dispose = observe(&p, &Preferences::isPlayingChanged, &app,
+                              [](bool v) { say(QStringLiteral("changed %1").arg(v ? "true" : "false")); });
         say(QStringLiteral("ready"));
     } else if (verb == QLatin1String("count") && args.size() >= 6) {
         Preferences& p = Preferences::shared();

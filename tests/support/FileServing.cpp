@@ -35,9 +35,7 @@ constexpr qint64 kChunk = 256 * 1024;
 constexpr qint64 kSocketBacklog = 1024 * 1024;
 
 QByteArray httpDate(const QDateTime& time) {
-    return QLocale::c()
-        .toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
-        .toLatin1();
+    return QLocale::c().toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'")).toLatin1();
 }
 
 // Sends one body from a file, paced and possibly cut short, then closes the connection.
@@ -45,8 +43,13 @@ class BodyStreamer : public QObject {
 public:
     BodyStreamer(QTcpSocket* socket, std::shared_ptr<FileServing::State> state, const QString& path, qint64 first,
                  qint64 count, qint64 bytesPerSecond, qint64 failAfter)
-        : QObject(socket), socket_(socket), state_(std::move(state)), file_(path), remaining_(count),
-          bytesPerSecond_(bytesPerSecond), failAfter_(failAfter) {
+        : QObject(socket),
+          socket_(socket),
+          state_(std::move(state)),
+          file_(path),
+          remaining_(count),
+          bytesPerSecond_(bytesPerSecond),
+          failAfter_(failAfter) {
         if (!file_.open(QIODevice::ReadOnly) || !file_.seek(first)) {
             socket_->abort();
             return;

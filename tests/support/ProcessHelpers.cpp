@@ -29,4 +29,4 @@ QString refusedServiceUrl() {
     probe.close();
     return QStringLiteral("http://127.0.0.1:%1").arg(port);
 }
-}
+}  // namespace testsupport

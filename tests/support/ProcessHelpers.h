@@ -13,4 +13,4 @@ void startChild(QProcess& process, const QString& program, const QStringList& ar
 // "http://127.0.0.1:<port>" on a loopback port that was free a moment ago, so a connection there
 // is refused; empty when no port could be had.
 QString refusedServiceUrl();
-}
+}  // namespace testsupport

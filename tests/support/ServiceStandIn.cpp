@@ -87,8 +87,8 @@ std::optional<QByteArray> headerParameter(const QByteArray& value, const QByteAr
 
 struct Connection {
     QByteArray buffer;
-    bool takenOver = false; // a route handler owns it
-    bool busy = false;      // an answer is pending (delay or stall)
+    bool takenOver = false;  // a route handler owns it
+    bool busy = false;       // an answer is pending (delay or stall)
 };
 
 }  // namespace
@@ -159,7 +159,7 @@ protected:
         }
         socket->setLocalCertificate(certificate);
         socket->setPrivateKey(privateKey);
-        socket->setPeerVerifyMode(QSslSocket::VerifyNone); // the client has no certificate
+        socket->setPeerVerifyMode(QSslSocket::VerifyNone);  // the client has no certificate
         addPendingConnection(socket);
         socket->startServerEncryption();
     }
@@ -225,7 +225,8 @@ private:
             route(request, socket);
             return;
         }
-        if (request.method != "POST" || (request.path != QLatin1String("/src.html") && request.path != QLatin1String("/inst.html"))) {
+        if (request.method != "POST" ||
+            (request.path != QLatin1String("/src.html") && request.path != QLatin1String("/inst.html"))) {
             writeResponse(socket, 404, {{"Content-Type", "text/plain"}}, "not found\n", closeAfter);
             processBuffer(socket);
             return;
@@ -286,11 +287,9 @@ private:
                 return;
             it->busy = false;
             switch (reply.kind) {
-            case ScriptedReply::Kind::Drop:
-                socket->abort();
-                return;
+            case ScriptedReply::Kind::Drop: socket->abort(); return;
             case ScriptedReply::Kind::Stall:
-                it->busy = true; // never answered; the client gives up
+                it->busy = true;  // never answered; the client gives up
                 return;
             case ScriptedReply::Kind::Encrypted:
             case ScriptedReply::Kind::ZeroPadded:
@@ -370,10 +369,13 @@ ServiceStandIn::ServiceStandIn() : thread_(std::make_unique<QThread>()), server_
 
 ServiceStandIn::~ServiceStandIn() {
     Server* server = server_;
-    QMetaObject::invokeMethod(server, [server] {
-        server->shutDown();
-        delete server;
-    }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        server,
+        [server] {
+            server->shutDown();
+            delete server;
+        },
+        Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
 }
@@ -383,12 +385,13 @@ std::optional<TlsIdentity> ServiceStandIn::makeTestCertificate(const QString& di
     TlsIdentity identity{QDir(directory).filePath(QStringLiteral("standin-cert.pem")),
                          QDir(directory).filePath(QStringLiteral("standin-key.pem"))};
     QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                   QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                   QStringLiteral("-keyout"), identity.keyPath, QStringLiteral("-out"), identity.certificatePath,
-                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost")});
+    openssl.start(
+        QStringLiteral("openssl"),
+        {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+         QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+         QStringLiteral("-keyout"), identity.keyPath, QStringLiteral("-out"), identity.certificatePath,
+         QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+         QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost")});
     if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0)
         return std::nullopt;
     return identity;
@@ -397,8 +400,8 @@ std::optional<TlsIdentity> ServiceStandIn::makeTestCertificate(const QString& di
 bool ServiceStandIn::start(quint16 port) {
     bool ok = false;
     Server* server = server_;
-    QMetaObject::invokeMethod(server, [server, port, &ok] { server->beginListening(port, &ok); },
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        server, [server, port, &ok] { server->beginListening(port, &ok); }, Qt::BlockingQueuedConnection);
     return ok;
 }
 
@@ -410,12 +413,15 @@ bool ServiceStandIn::startTls(const TlsIdentity& identity, quint16 port) {
 quint16 ServiceStandIn::port() const {
     quint16 p = 0;
     Server* server = server_;
-    QMetaObject::invokeMethod(server, [server, &p] { p = server->serverPort(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        server, [server, &p] { p = server->serverPort(); }, Qt::BlockingQueuedConnection);
     return p;
 }
 
 QString ServiceStandIn::baseUrl() const {
-    return QStringLiteral("%1://127.0.0.1:%2").arg(server_->tls ? QStringLiteral("https") : QStringLiteral("http")).arg(port());
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(server_->tls ? QStringLiteral("https") : QStringLiteral("http"))
+        .arg(port());
 }
 
 void ServiceStandIn::setReply(int code, const ScriptedReply& reply) {
@@ -550,7 +556,7 @@ QList<RecordedPart> ServiceStandIn::parseMultipart(const QByteArray& contentType
     while (pos >= 0) {
         pos += delimiter.size();
         if (body.mid(pos, 2) == "--")
-            break; // closing delimiter
+            break;  // closing delimiter
         if (body.mid(pos, 2) == "\r\n")
             pos += 2;
         const qsizetype next = body.indexOf("\r\n" + delimiter, pos);

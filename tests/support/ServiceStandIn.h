@@ -22,10 +22,10 @@ using HeaderList = QList<QPair<QByteArray, QByteArray>>;
 // One HTTP request as it arrived.
 struct HttpRequest {
     QByteArray method;
-    QByteArray target;  // request target as sent, query included
-    QString path;       // decoded path without the query
-    QByteArray query;   // raw query text after "?"
-    HeaderList headers; // names and values as sent, in order
+    QByteArray target;   // request target as sent, query included
+    QString path;        // decoded path without the query
+    QByteArray query;    // raw query text after "?"
+    HeaderList headers;  // names and values as sent, in order
     QByteArray body;
 
     // Value of the first header of that name (case-insensitive); empty when missing.
@@ -44,21 +44,21 @@ struct RecordedPart {
 // A service request as the service decodes it.
 struct RecordedRequest {
     HttpRequest http;
-    std::optional<int> code;          // form field "f"
-    QByteArray encrypted;             // form field "i" after form decoding (Base64 text)
-    std::optional<QString> plaintext; // decrypted, with the quote step undone
-    std::optional<QJsonObject> json;  // plaintext parsed as a JSON object
-    QList<RecordedPart> parts;        // multipart requests only
+    std::optional<int> code;           // form field "f"
+    QByteArray encrypted;              // form field "i" after form decoding (Base64 text)
+    std::optional<QString> plaintext;  // decrypted, with the quote step undone
+    std::optional<QJsonObject> json;   // plaintext parsed as a JSON object
+    QList<RecordedPart> parts;         // multipart requests only
 };
 
 // What the stand-in answers to one request.
 struct ScriptedReply {
     enum class Kind {
-        Encrypted,  // body is plain JSON text: encrypted with PKCS#7 and sent as Base64
-        ZeroPadded, // the same, but padded with NUL bytes instead of PKCS#7
-        Raw,        // body sent as it is
-        Drop,       // the connection is closed without an answer
-        Stall,      // no answer at all; the connection stays open
+        Encrypted,   // body is plain JSON text: encrypted with PKCS#7 and sent as Base64
+        ZeroPadded,  // the same, but padded with NUL bytes instead of PKCS#7
+        Raw,         // body sent as it is
+        Drop,        // the connection is closed without an answer
+        Stall,       // no answer at all; the connection stays open
     };
     Kind kind = Kind::Encrypted;
     QByteArray body;
@@ -135,7 +135,7 @@ public:
 
 private:
     std::unique_ptr<QThread> thread_;
-    Server* server_; // lives on thread_
+    Server* server_;  // lives on thread_
 };
 
 }  // namespace testsupport

@@ -17,4 +17,4 @@ inline QByteArray pngBase64(const QColor& colour, QSize size = QSize(4, 4)) {
     image.save(&buffer, "PNG");
     return bytes.toBase64();
 }
-}
+}  // namespace testsupport

@@ -43,7 +43,7 @@ protected:
     }
     ServiceStandIn standIn;
 };
-}
+}  // namespace
 
 TEST_F(UpgradeCheck, SendsCode24WithClientAndVersionToStatistics) {
     const auto result = answer(ScriptedReply::encrypted(R"({"status":0,"info":"","data":""})"));
@@ -54,7 +54,8 @@ TEST_F(UpgradeCheck, SendsCode24WithClientAndVersionToStatistics) {
     EXPECT_EQ(request.http.path, "/inst.html");
     EXPECT_EQ(request.code, kUpgradeCode);
     ASSERT_TRUE(request.plaintext);
-    EXPECT_EQ(*request.plaintext, QStringLiteral(R"({"ui":"%1","v":"%2"})").arg(WebModel::clientId(), AppInfo::version()));
+    EXPECT_EQ(*request.plaintext,
+              QStringLiteral(R"({"ui":"%1","v":"%2"})").arg(WebModel::clientId(), AppInfo::version()));
 }
 
 TEST_F(UpgradeCheck, OfferAndAnswersWithoutOffer) {

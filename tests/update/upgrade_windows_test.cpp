@@ -52,7 +52,7 @@ int visibleUpgradeWindows() {
             ++n;
     return n;
 }
-}
+}  // namespace
 
 TEST(UpgradeResult, NewerOfferOpensTheUpgradeWindow) {
     ASSERT_TRUE(bundleSet);
@@ -139,8 +139,11 @@ TEST(UpgradeResult, TwoOffersLeaveOneWindow) {
 
 TEST(UpgradeWindowButton, OpensOnlyWebAddressesAndAlwaysCloses) {
     UrlRecorder recorder;
-    const QStringList refused = {QString(), QStringLiteral("file:///etc/passwd"), QStringLiteral("javascript:alert(1)"),
-                                 QStringLiteral("ftp://dl.test/t"), QStringLiteral("not a url at all"),
+    const QStringList refused = {QString(),
+                                 QStringLiteral("file:///etc/passwd"),
+                                 QStringLiteral("javascript:alert(1)"),
+                                 QStringLiteral("ftp://dl.test/t"),
+                                 QStringLiteral("not a url at all"),
                                  QStringLiteral("https://")};
     for (const QString& url : refused) {
         UpgradeWindowController controller;

@@ -19,10 +19,11 @@ void styleAsLink(ButtonWithLinkTitle* button, const QString& title) {
     QFont font = button->font();
     font.setUnderline(true);
     button->setFont(font);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); border: none; background: transparent; }"
-                                         "QPushButton:focus { outline: 1px dotted palette(link); }"));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { color: palette(link); border: none; background: transparent; }"
+                       "QPushButton:focus { outline: 1px dotted palette(link); }"));
 }
-}
+}  // namespace
 
 AboutViewController::AboutViewController(WebModel* service, QObject* parent) : QObject(parent), service_(service) {
     view_ = new QWidget;
@@ -31,7 +32,8 @@ AboutViewController::AboutViewController(WebModel* service, QObject* parent) : Q
 
     auto* logo = new QLabel(view_);
     logo->setObjectName(QStringLiteral("aboutLogo"));
-    logo->setPixmap(assetImage(QStringLiteral("leftPanel_icon_tavvel")).scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    logo->setPixmap(assetImage(QStringLiteral("leftPanel_icon_tavvel"))
+                        .scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     logo->setAlignment(Qt::AlignCenter);
     auto* name = new QLabel(QStringLiteral("Tavvel"), view_);
     QFont big = name->font();

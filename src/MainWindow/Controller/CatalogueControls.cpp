@@ -40,7 +40,8 @@ std::optional<QColor> newsColor(const QString& text) {
 
 bool isWebAddress(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 std::optional<QUrl> newsUrl(const QString& text) {

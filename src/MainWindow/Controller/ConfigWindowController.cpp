@@ -62,8 +62,9 @@ ConfigWindowController::ConfigWindowController(QObject* parent) : QObject(parent
     fillMonitorList();
     connect(qGuiApp, &QGuiApplication::screenAdded, this, &ConfigWindowController::fillMonitorList);
     // Removal is announced before the screen leaves the list: refill once it is gone.
-    connect(qGuiApp, &QGuiApplication::screenRemoved, this,
-            [this] { QMetaObject::invokeMethod(this, &ConfigWindowController::fillMonitorList, Qt::QueuedConnection); });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] {
+        QMetaObject::invokeMethod(this, &ConfigWindowController::fillMonitorList, Qt::QueuedConnection);
+    });
     awakeFromNib();
 }
 
@@ -81,12 +82,13 @@ void ConfigWindowController::awakeFromNib() {
 
     observeDisposes.push_back(observe(&preferences, &Preferences::monitorArrangeChanged, this,
                                       [this](qint64 value) { showArrangement(value); }));
-    observeDisposes.push_back(observe(&preferences, &Preferences::screenIndexChanged, this,
-                                      [this](qint64 value) { selectScreen(value); }));
+    observeDisposes.push_back(
+        observe(&preferences, &Preferences::screenIndexChanged, this, [this](qint64 value) { selectScreen(value); }));
 
     // The check box shows the setting and writes it when clicked.
     autoStartCheckBox->setChecked(preferences.autolaunch());
-    connect(autoStartCheckBox, &QCheckBox::clicked, this, [](bool checked) { Preferences::shared().setAutolaunch(checked); });
+    connect(autoStartCheckBox, &QCheckBox::clicked, this,
+            [](bool checked) { Preferences::shared().setAutolaunch(checked); });
     observeDisposes.push_back(observe(&preferences, &Preferences::autolaunchChanged, this, [this](bool value) {
         const QSignalBlocker blocker(autoStartCheckBox);
         autoStartCheckBox->setChecked(value);

@@ -2,11 +2,18 @@
 
 #include "service/DownloadManager.h"
 
-DownloadViewModel::DownloadViewModel(QObject* parent, DownloadManager* queue) : LibraryViewModel(parent), queue_(queue) {
+DownloadViewModel::DownloadViewModel(QObject* parent, DownloadManager* queue)
+    : LibraryViewModel(parent), queue_(queue) {
     DownloadManager& q = this->queue();
     // Rows are read from the queue itself, so a change of its length is a reset of ours.
-    connect(&q, &DownloadManager::downloadAdded, this, [this] { beginResetModel(); endResetModel(); });
-    connect(&q, &DownloadManager::downloadRemoved, this, [this] { beginResetModel(); endResetModel(); });
+    connect(&q, &DownloadManager::downloadAdded, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
+    connect(&q, &DownloadManager::downloadRemoved, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
     connect(&q, &DownloadManager::downloadStatusChanged, this, [this](DownloadItem* item) { itemChanged(item); });
 }
 
@@ -49,15 +56,10 @@ QVariant DownloadViewModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
-        return item->videoInfo.title;
-    case SignRole:
-        return item->videoInfo.sign;
-    case VideoRole:
-        return QVariant::fromValue(item->videoInfo);
-    case ItemRole:
-        return QVariant::fromValue(static_cast<void*>(item.get()));
-    default:
-        return {};
+    case Qt::AccessibleTextRole: return item->videoInfo.title;
+    case SignRole: return item->videoInfo.sign;
+    case VideoRole: return QVariant::fromValue(item->videoInfo);
+    case ItemRole: return QVariant::fromValue(static_cast<void*>(item.get()));
+    default: return {};
     }
 }

@@ -14,9 +14,11 @@ FunctionViewController::FunctionViewController(QWidget* parent) : QWidget(parent
 
     videoLabel = new QLabel(tr("Video wallpaper"), this);
     lockLabel = new QLabel(tr("Lock screen"), this);
-    videoButton = new SwitchButton({}, [](bool open) { Preferences::shared().setIsOpenPlayer(open); }, this);
+    videoButton = new SwitchButton(
+        {}, [](bool open) { Preferences::shared().setIsOpenPlayer(open); }, this);
     videoButton->setAccessibleName(videoLabel->text());
-    auto* lockButton = new SwitchButton({}, [](bool) {}, this);
+    auto* lockButton = new SwitchButton(
+        {}, [](bool) {}, this);
     lockButton->setAccessibleName(lockLabel->text());
 
     auto* layout = new QGridLayout(this);
@@ -27,7 +29,8 @@ FunctionViewController::FunctionViewController(QWidget* parent) : QWidget(parent
     layout->addWidget(videoButton, 0, 1, Qt::AlignVCenter);
     layout->addWidget(lockLabel, 1, 0);
     layout->addWidget(lockButton, 1, 1, Qt::AlignVCenter);
-    observeDispose = bindBool(&Preferences::shared(), &Preferences::isOpenPlayerChanged, videoButton, &SwitchButton::setIsOpen);
+    observeDispose = bindBool(&Preferences::shared(), &Preferences::isOpenPlayerChanged, videoButton,
+                              &SwitchButton::setIsOpen);
 }
 
 void FunctionViewController::showEvent(QShowEvent* event) {

@@ -39,15 +39,15 @@ QImage decodeFilling(QIODevice* device, QSize pixelSize) {
 }
 
 QString keyOf(const QUrl& url, QSize pixelSize) {
-    return url.toString(QUrl::FullyEncoded) + QLatin1Char('#') + QString::number(pixelSize.width()) +
-           QLatin1Char('x') + QString::number(pixelSize.height());
+    return url.toString(QUrl::FullyEncoded) + QLatin1Char('#') + QString::number(pixelSize.width()) + QLatin1Char('x') +
+           QString::number(pixelSize.height());
 }
-}
+}  // namespace
 
 ImageLoader& ImageLoader::shared() {
     static auto* loader = [] {
-        const QString identifier =
-            platform::mainBundle().identifier.value_or(QString::fromLatin1(platform::kMainAppIdentifier));
+        const QString identifier = platform::mainBundle().identifier.value_or(
+            QString::fromLatin1(platform::kMainAppIdentifier));
         auto* made = new ImageLoader(QDir(platform::ownCachesDirectory(identifier)).filePath(QStringLiteral("images")),
                                      &ImageCache::defaultCache());
         // The shared loader outlives the application object, but its decoders must not: image
@@ -137,7 +137,8 @@ ImageLoader::Ticket ImageLoader::load(const QUrl& url, QSize fillSize, Completio
     else if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
         startNetwork(job, network_->cache()->metaData(url).isValid());
     else
-        QMetaObject::invokeMethod(this, [this, job] { finish(job, QImage()); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, job] { finish(job, QImage()); }, Qt::QueuedConnection);
     return ticket;
 }
 
@@ -225,10 +226,13 @@ void ImageLoader::decodeLater(const std::shared_ptr<Job>& job, QByteArray data, 
                 image = decodeFilling(&file, pixelSize);
         }
         // The destructor waits for this job, so the loader is alive here.
-        QMetaObject::invokeMethod(self.data(), [self, job, image] {
-            if (self)
-                self->finish(job, image);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, job, image] {
+                if (self)
+                    self->finish(job, image);
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -250,14 +254,17 @@ void ImageLoader::finish(const std::shared_ptr<Job>& job, const QImage& image) {
 }
 
 void ImageLoader::deliverLater(Ticket ticket, const QImage& image) {
-    QMetaObject::invokeMethod(this, [this, ticket, image] {
-        auto found = hits_.find(ticket);
-        if (found == hits_.end())
-            return;
-        Completion done = std::move(found->second);
-        hits_.erase(found);
-        tickets_.erase(ticket);
-        if (done)
-            done(image);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, ticket, image] {
+            auto found = hits_.find(ticket);
+            if (found == hits_.end())
+                return;
+            Completion done = std::move(found->second);
+            hits_.erase(found);
+            tickets_.erase(ticket);
+            if (done)
+                done(image);
+        },
+        Qt::QueuedConnection);
 }

@@ -25,7 +25,7 @@ struct BatchWindow {
     ImportBatchHooks hooks;
     std::function<void()> closeProgressWindow;
 };
-}
+}  // namespace
 
 void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::function<void()> completion,
                         LocalLibraryModel* importer) {

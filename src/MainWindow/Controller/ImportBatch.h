@@ -33,4 +33,4 @@ void start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::function<void()
 
 // The distributed notice that the library changed.
 inline const QString updateVideoListNotification = QStringLiteral("UpdateVideoList");
-}
+}  // namespace ImportBatch

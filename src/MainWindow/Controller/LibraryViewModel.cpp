@@ -74,33 +74,39 @@ void LibraryViewModel::releaseView() {
 void LibraryViewModel::willUnbind() {}
 
 void LibraryViewModel::reloadData() {
-    QMetaObject::invokeMethod(this, [this] {
-        if (collectionView_ && videoCount() > 0)
-            emit dataChanged(index(0), index(videoCount() - 1));
-        if (videoCount() > 0) {
-            if (!collectionView_)
-                return;
-            const std::vector<int> selected = collectionView_->selectedRows();
-            if (!selected.empty())
-                reportSelectedVideo(selected.front());
-        } else if (videoDetailDidChanged) {
-            videoDetailDidChanged(std::nullopt);
-        }
-    }, Qt::QueuedConnection);
-}
-
-void LibraryViewModel::reloadDataAsync() {
-    QMetaObject::invokeMethod(this, [this] {
-        if (collectionView_) {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (collectionView_ && videoCount() > 0)
+                emit dataChanged(index(0), index(videoCount() - 1));
             if (videoCount() > 0) {
-                collectionView_->selectRow(0);
-                reportSelectedVideo(0);
+                if (!collectionView_)
+                    return;
+                const std::vector<int> selected = collectionView_->selectedRows();
+                if (!selected.empty())
+                    reportSelectedVideo(selected.front());
             } else if (videoDetailDidChanged) {
                 videoDetailDidChanged(std::nullopt);
             }
-        }
-        platform::NotificationCenter::defaultCenter().post(updateVideoAmountName());
-    }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void LibraryViewModel::reloadDataAsync() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (collectionView_) {
+                if (videoCount() > 0) {
+                    collectionView_->selectRow(0);
+                    reportSelectedVideo(0);
+                } else if (videoDetailDidChanged) {
+                    videoDetailDidChanged(std::nullopt);
+                }
+            }
+            platform::NotificationCenter::defaultCenter().post(updateVideoAmountName());
+        },
+        Qt::QueuedConnection);
 }
 
 void LibraryViewModel::cancelThumbnailDownloads() {
@@ -127,19 +133,15 @@ QVariant LibraryViewModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-    case Qt::AccessibleTextRole:
-        return video->title;
-    case SignRole:
-        return video->sign;
+    case Qt::AccessibleTextRole: return video->title;
+    case SignRole: return video->sign;
     case ThumbnailRole:
     case Qt::DecorationRole: {
         auto found = imageCache_.constFind(video->sign);
         return found == imageCache_.constEnd() ? QVariant() : QVariant(*found);
     }
-    case VideoRole:
-        return QVariant::fromValue(*video);
-    default:
-        return {};
+    case VideoRole: return QVariant::fromValue(*video);
+    default: return {};
     }
 }
 
@@ -177,9 +179,8 @@ void LibraryViewModel::startThumbnail(const VideoDetail& video) {
         return;  // the placeholder stays
     const QSize size = collectionView_ ? collectionView_->thumbnailSize() : QSize();
     const QString sign = video.sign;
-    downloadTaskCache_.insert(sign, thumbnails().load(*url, size, [this, sign](const QImage& image) {
-        thumbnailArrived(sign, image);
-    }));
+    downloadTaskCache_.insert(
+        sign, thumbnails().load(*url, size, [this, sign](const QImage& image) { thumbnailArrived(sign, image); }));
 }
 
 void LibraryViewModel::thumbnailArrived(const QString& sign, const QImage& image) {
@@ -240,7 +241,8 @@ void LibraryViewModel::downloadVideoCompleteWithNotifi(const QVariantMap& userIn
     if (sign.typeId() == QMetaType::QString && videoCount() > 0 && collectionView_) {
         const QString wanted = sign.toString();
         const auto& list = *videoList_;
-        const auto found = std::find_if(list.begin(), list.end(), [&](const VideoDetail& v) { return v.sign == wanted; });
+        const auto found = std::find_if(list.begin(), list.end(),
+                                        [&](const VideoDetail& v) { return v.sign == wanted; });
         if (found != list.end())
             refreshRow(static_cast<int>(found - list.begin()));
         return;

@@ -26,7 +26,7 @@ std::optional<QString> localPathOf(const QString& urlText) {
 void postUpdateVideoList() {
     platform::DistributedNotificationCenter::defaultCenter().post(ImportBatch::updateVideoListNotification);
 }
-}
+}  // namespace
 
 LocalLibraryViewModel::LocalLibraryViewModel(QObject* parent)
     : LocalLibraryViewModel(Preferences::shared(), LocalVideoDBManager::shared(), parent) {}
@@ -37,22 +37,27 @@ LocalLibraryViewModel::LocalLibraryViewModel(Preferences& preferences, LocalVide
 void LocalLibraryViewModel::reloadVideos(bool scrollToTop) {
     // The queued steps run in this order: the picture cleared, the first row reported (queued by
     // the list assignment), the playing video selected, then the offset and the empty picture.
-    QMetaObject::invokeMethod(this, [this] { clearContainerImage(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { clearContainerImage(); }, Qt::QueuedConnection);
     const bool hadView = collectionView() != nullptr;
     const int offset = hadView ? collectionView()->contentOffset() : 0;
     std::vector<VideoDetail> videos = database_.allVideos();
     const bool empty = videos.empty();
     setVideoList(std::move(videos));
-    QMetaObject::invokeMethod(this, [this] { selectPlayingVideo(); }, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(this, [this, hadView, offset, scrollToTop, empty] {
-        CollectionPort* view = collectionView();
-        if (!view)
-            return;
-        if (hadView && !scrollToTop)
-            view->setContentOffset(offset);
-        if (empty)
-            view->setContainerImage(QStringLiteral("empty_video_list"));
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { selectPlayingVideo(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, hadView, offset, scrollToTop, empty] {
+            CollectionPort* view = collectionView();
+            if (!view)
+                return;
+            if (hadView && !scrollToTop)
+                view->setContentOffset(offset);
+            if (empty)
+                view->setContainerImage(QStringLiteral("empty_video_list"));
+        },
+        Qt::QueuedConnection);
     if (scrollToTop && collectionView())
         collectionView()->scrollToTop();
 }

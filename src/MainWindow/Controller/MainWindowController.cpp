@@ -40,7 +40,7 @@ QToolButton* titleButton(QWidget* parent, const char* name, const QString& text,
     button->setCursor(Qt::PointingHandCursor);
     return button;
 }
-}
+}  // namespace
 
 MainWindowController::MainWindowController(QObject* parent)
     : QObject(parent), qrC_(std::make_unique<QRCodeController>()) {
@@ -53,7 +53,8 @@ MainWindowController::MainWindowController(QObject* parent)
     titleRow_->layout()->addWidget(searchField_);
 
     // The content views, in menu order: 0 the library screen, 1 the about page.
-    contentViews_.push_back((videoLibraryViewController_ = new VideoLibraryViewController(rightSplitContentView_))->view());
+    contentViews_.push_back(
+        (videoLibraryViewController_ = new VideoLibraryViewController(rightSplitContentView_))->view());
     videoLibraryViewController_->showPreviewWindow = [this](const QUrl& url) { showPreviewWindow(url); };
     connect(videoLibraryViewController_, &VideoLibraryViewController::previewRequested, this,
             [this](const QUrl& url) { showPreviewWindow(url); });
@@ -62,7 +63,13 @@ MainWindowController::MainWindowController(QObject* parent)
     contentViews_.push_back((aboutViewController_ = std::make_unique<AboutViewController>())->view());
 
     // The left pane's menu bar; its selection chooses the content view.
-    leftMenuBar_ = new LeftMenuBar(leftSideBar_->rect(), [self = QPointer(this)](int index) { if (self) self->showContent(index); }, leftSideBar_);
+    leftMenuBar_ = new LeftMenuBar(
+        leftSideBar_->rect(),
+        [self = QPointer(this)](int index) {
+            if (self)
+                self->showContent(index);
+        },
+        leftSideBar_);
 
     // The queue restores its list and restarts unfinished downloads when the window loads.
     DownloadManager::shared();

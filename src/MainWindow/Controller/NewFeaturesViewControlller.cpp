@@ -76,12 +76,9 @@ QVariant NewFeaturePageList::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         // An icon, so that the view draws it at its icon size.
         return QIcon(QPixmap::fromImage(page.imageData));
-    case Qt::ToolTipRole:
-        return page.url.toString();
-    case Qt::AccessibleTextRole:
-        return tr("Page %1 of %2").arg(index.row() + 1).arg(pages_->size());
-    default:
-        return {};
+    case Qt::ToolTipRole: return page.url.toString();
+    case Qt::AccessibleTextRole: return tr("Page %1 of %2").arg(index.row() + 1).arg(pages_->size());
+    default: return {};
     }
 }
 
@@ -108,7 +105,7 @@ protected:
         QListView::keyPressEvent(event);
     }
 };
-}
+}  // namespace
 
 NewFeaturesViewControlller::NewFeaturesViewControlller(WebModel* service, QObject* parent) : QObject(parent) {
     window_ = makeCloseOnlyWindow(QStringLiteral("NewFeaturesWindow"), tr("What's New in Tavvel"));

@@ -13,8 +13,8 @@ static void loadResources() {
 QRCodeController::QRCodeController() {
     loadResources();
     // Close button only, on the text background colour.
-    window_ = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                     Qt::WindowCloseButtonHint);
+    window_ = std::make_unique<QWidget>(
+        nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     window_->setObjectName(QStringLiteral("qrCodeWindow"));
     window_->setWindowTitle(tr("Tavvel for Mobile"));
     window_->setBackgroundRole(QPalette::Base);

@@ -13,8 +13,8 @@ SampleVideoImport::SampleVideoImport(ImportVideos importVideos, std::function<vo
     : SampleVideoImport(Preferences::shared(), LocalVideoDBManager::shared(), std::move(importVideos),
                         std::move(showLocalTab), parent) {}
 
-SampleVideoImport::SampleVideoImport(Preferences& preferences, LocalVideoDBManager& database,
-                                     ImportVideos importVideos, std::function<void()> showLocalTab, QObject* parent)
+SampleVideoImport::SampleVideoImport(Preferences& preferences, LocalVideoDBManager& database, ImportVideos importVideos,
+                                     std::function<void()> showLocalTab, QObject* parent)
     : QObject(parent),
       sampleDirectory(installedSampleDirectory()),
       preferences_(preferences),

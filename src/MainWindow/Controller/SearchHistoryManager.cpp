@@ -67,8 +67,9 @@ QByteArray SearchHistoryManager::encode(const QStringList& terms) {
     xml.setAutoFormatting(true);
     xml.setAutoFormattingIndent(-1);  // one tab, as property lists are usually indented
     xml.writeStartDocument();
-    xml.writeDTD(QStringLiteral("<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                                "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"));
+    xml.writeDTD(
+        QStringLiteral("<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                       "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"));
     xml.writeStartElement(QStringLiteral("plist"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
     if (terms.isEmpty()) {
@@ -113,8 +114,7 @@ QStringList SearchHistoryManager::decode(const QByteArray& bytes) {
             if (!xml.isWhitespace())
                 return {};
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (xml.hasError() || where != Where::AfterArray)

@@ -88,15 +88,20 @@ QMenu* VideoLibraryViewController::categoryMenu() {
 void VideoLibraryViewController::showCategoryMenu() {
     categoryButton_->setChecked(true);
     QPointer<VideoLibraryViewController> self(this);
-    QMetaObject::invokeMethod(this, [self] {
-        if (!self)
-            return;
-        QMenu* menu = self->categoryMenu();
-        menu->popup(self->categoryButton_->mapToGlobal(QPoint(0, self->categoryButton_->height())));
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+            if (!self)
+                return;
+            QMenu* menu = self->categoryMenu();
+            menu->popup(self->categoryButton_->mapToGlobal(QPoint(0, self->categoryButton_->height())));
+        },
+        Qt::QueuedConnection);
 }
 
-void VideoLibraryViewController::menuDidClose() { categoryButton_->setChecked(false); }
+void VideoLibraryViewController::menuDidClose() {
+    categoryButton_->setChecked(false);
+}
 
 void VideoLibraryViewController::switchCategory(QAction* item) {
     categoryButton_->setChecked(false);
@@ -120,27 +125,32 @@ void VideoLibraryViewController::showHotTags(const std::optional<BaseInfoRespons
         return;
     const std::vector<QString> tags = reply->data.hottags;
     QPointer<VideoLibraryViewController> self(this);
-    QMetaObject::invokeMethod(this, [self, tags] {
-        if (!self)
-            return;
-        QLayout* layout = self->hottagsView_->layout();
-        for (const QString& text : tags) {
-            auto* tag = new ButtonWithColorfulLink(text, self->hottagsView_);
-            tag->setObjectName(QStringLiteral("hottag"));
-            tag->setAccessibleName(text);
-            tag->setTitleColor(qApp->palette().color(QPalette::WindowText));
-            tag->setTitleHoverColor(blueNormalColor());
-            tag->setFontSize(12);
-            connect(tag, &QPushButton::clicked, self.data(), [self, tag] {
-                if (self)
-                    self->hottagClickAction(tag);
-            });
-            layout->addWidget(tag);
-        }
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [self, tags] {
+            if (!self)
+                return;
+            QLayout* layout = self->hottagsView_->layout();
+            for (const QString& text : tags) {
+                auto* tag = new ButtonWithColorfulLink(text, self->hottagsView_);
+                tag->setObjectName(QStringLiteral("hottag"));
+                tag->setAccessibleName(text);
+                tag->setTitleColor(qApp->palette().color(QPalette::WindowText));
+                tag->setTitleHoverColor(blueNormalColor());
+                tag->setFontSize(12);
+                connect(tag, &QPushButton::clicked, self.data(), [self, tag] {
+                    if (self)
+                        self->hottagClickAction(tag);
+                });
+                layout->addWidget(tag);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
-void VideoLibraryViewController::hottagClickAction(ButtonWithColorfulLink* tag) { searchVideos(tag->text()); }
+void VideoLibraryViewController::hottagClickAction(ButtonWithColorfulLink* tag) {
+    searchVideos(tag->text());
+}
 
 void VideoLibraryViewController::updateNewsLink() {
     const std::optional<HeartbeatResponse>& heartbeat = WebModel::shared().heartbeatResponse();

@@ -55,7 +55,8 @@ void VideoLibraryViewController::installLocalParts() {
     };
     local->shell.confirmClearAll = [this](std::function<void(bool)> answer) {
         auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
-                                      tr("Are you sure to clear all the videos"), QMessageBox::NoButton, view_->window());
+                                      tr("Are you sure to clear all the videos"), QMessageBox::NoButton,
+                                      view_->window());
         alert->setObjectName(QStringLiteral("clearAllAlert"));
         alert->setAttribute(Qt::WA_DeleteOnClose);
         QPushButton* cancel = alert->addButton(tr("Cancel"), QMessageBox::RejectRole);
@@ -118,12 +119,15 @@ void VideoLibraryViewController::showPlayingVideo(const std::optional<QString>& 
         return;
     // Queued behind the reload that the tab switch queued, so it selects in the fresh list.
     QPointer<LocalLibraryViewModel> model(local);
-    QMetaObject::invokeMethod(this, [this, model, sign = *sign] {
-        if (!model || !model->videoList() || collectionView()->boundModel() != model)
-            return;
-        const std::vector<VideoDetail>& list = *model->videoList();
-        for (size_t row = 0; row < list.size(); ++row)
-            if (list[row].sign == sign)
-                collectionView()->selectRow(int(row));
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, model, sign = *sign] {
+            if (!model || !model->videoList() || collectionView()->boundModel() != model)
+                return;
+            const std::vector<VideoDetail>& list = *model->videoList();
+            for (size_t row = 0; row < list.size(); ++row)
+                if (list[row].sign == sign)
+                    collectionView()->selectRow(int(row));
+        },
+        Qt::QueuedConnection);
 }

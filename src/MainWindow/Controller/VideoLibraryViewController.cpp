@@ -30,7 +30,7 @@ QWidget* makeSlot(const QString& name, QWidget* parent, bool horizontal = false)
     layout->setSpacing(0);
     return slot;
 }
-}
+}  // namespace
 
 VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObject(parent), view_(new QWidget(parent)) {
     view_->setObjectName(QStringLiteral("videoLibraryView"));
@@ -151,7 +151,8 @@ bool VideoLibraryViewController::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         auto* tab = qobject_cast<QWidget*>(watched);
-        if (mouse->button() == Qt::LeftButton && tab && tabOf(tab) && tab->rect().contains(mouse->position().toPoint())) {
+        if (mouse->button() == Qt::LeftButton && tab && tabOf(tab) &&
+            tab->rect().contains(mouse->position().toPoint())) {
             tabClicked(tab, mouse->position().toPoint());
             return true;
         }
@@ -197,7 +198,8 @@ WebLibraryViewModel* VideoLibraryViewController::webLibraryViewModel() {
         webLibraryViewModel_ = new WebLibraryViewModel(this);
         webLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
         webLibraryViewModel_->showPreview = [this](const QUrl& url) { emit previewRequested(url); };
-        connect(webLibraryViewModel_, &WebLibraryViewModel::overlayChanged, this, &VideoLibraryViewController::updateOverlay);
+        connect(webLibraryViewModel_, &WebLibraryViewModel::overlayChanged, this,
+                &VideoLibraryViewController::updateOverlay);
     }
     return webLibraryViewModel_;
 }
@@ -207,8 +209,8 @@ DownloadViewModel* VideoLibraryViewController::downloadViewModel() {
         downloadViewModel_ = new DownloadViewModel(this);
         downloadViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
         // Queued: the list drops its row widgets on the same reset first.
-        connect(downloadViewModel_, &QAbstractItemModel::modelReset, this, &VideoLibraryViewController::buildDownloadCells,
-                Qt::QueuedConnection);
+        connect(downloadViewModel_, &QAbstractItemModel::modelReset, this,
+                &VideoLibraryViewController::buildDownloadCells, Qt::QueuedConnection);
     }
     return downloadViewModel_;
 }
@@ -226,8 +228,8 @@ std::optional<VideoLibraryViewController::Tab> VideoLibraryViewController::tabOf
 }
 
 void VideoLibraryViewController::setHighlights(Tab tab) {
-    const std::pair<TabTitleView*, Tab> headers[] = {{localTab_, Tab::local}, {onlineTab_, Tab::online},
-                                                     {downloadTab_, Tab::download}};
+    const std::pair<TabTitleView*, Tab> headers[] = {
+        {localTab_, Tab::local}, {onlineTab_, Tab::online}, {downloadTab_, Tab::download}};
     for (const auto& [header, which] : headers) {
         header->highlight = which == tab;
         header->update(header->rect());
@@ -276,10 +278,13 @@ void VideoLibraryViewController::showTab(Tab tab, bool touchCounter, bool load) 
         QMetaObject::invokeMethod(this, &VideoLibraryViewController::buildDownloadCells, Qt::QueuedConnection);
         if (load) {
             QPointer<DownloadViewModel> model(downloadViewModel());
-            QMetaObject::invokeMethod(this, [model] {
-                if (model)
-                    model->clearContainerImage();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [model] {
+                    if (model)
+                        model->clearContainerImage();
+                },
+                Qt::QueuedConnection);
             downloadViewModel()->reloadDataAsync();
         }
         break;
@@ -304,10 +309,13 @@ void VideoLibraryViewController::updatePageStatus() {
 }
 
 void VideoLibraryViewController::forwardVideoDetail(const std::optional<VideoDetail>& detail) {
-    QMetaObject::invokeMethod(this, [this, detail] {
-        if (videoDetailDidChanged_)
-            videoDetailDidChanged_(detail);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, detail] {
+            if (videoDetailDidChanged_)
+                videoDetailDidChanged_(detail);
+        },
+        Qt::QueuedConnection);
 }
 
 void VideoLibraryViewController::authorClicked(const QString& author) {

@@ -96,7 +96,8 @@ void WebLibraryViewModel::showLoadingOverlay() {
     setOverlay(Overlay{localizedString("Loading...", "Loading..."), false});
 }
 
-void WebLibraryViewModel::firstPageLoaded(const std::optional<VideoListResponse>& reply, std::optional<int> httpStatus) {
+void WebLibraryViewModel::firstPageLoaded(const std::optional<VideoListResponse>& reply,
+                                          std::optional<int> httpStatus) {
     if (!reply) {
         const bool noResponse = !httpStatus.has_value();
         queueOnMain([this, noResponse] { showLoadFailure(noResponse); });
@@ -205,14 +206,10 @@ QString WebLibraryViewModel::footerText() const {
     if (videoCount() == 0)
         return QString();
     switch (loadStatus_) {
-    case LoadStatus::none:
-        return QString();
-    case LoadStatus::loading:
-        return localizedString("Loading more videos ...", "scroll to get more video");
-    case LoadStatus::failed:
-        return localizedString("Try to scroll to reload again", "load failed");
-    case LoadStatus::loadedAll:
-        break;
+    case LoadStatus::none: return QString();
+    case LoadStatus::loading: return localizedString("Loading more videos ...", "scroll to get more video");
+    case LoadStatus::failed: return localizedString("Try to scroll to reload again", "load failed");
+    case LoadStatus::loadedAll: break;
     }
     return localizedString("---- No more videos ----", "All video online is show up");
 }
@@ -254,10 +251,17 @@ void WebLibraryViewModel::didRightClickItem(std::optional<int> row, QPoint globa
         return;
     collectionView()->selectRow(*row);
     const QPointer<WebLibraryViewModel> self(this);
-    collectionView()->popupMenu(
-        {MenuEntry{localizedString("Preview", "Preview Video"), [self] { if (self) self->playMenuItemAction(); }},
-         MenuEntry{menuActionTitle(video.sign), [self] { if (self) self->downloadOrSetBackgroundItemAction(); }}},
-        globalPos);
+    collectionView()->popupMenu({MenuEntry{localizedString("Preview", "Preview Video"),
+                                           [self] {
+                                               if (self)
+                                                   self->playMenuItemAction();
+                                           }},
+                                 MenuEntry{menuActionTitle(video.sign),
+                                           [self] {
+                                               if (self)
+                                                   self->downloadOrSetBackgroundItemAction();
+                                           }}},
+                                globalPos);
 }
 
 void WebLibraryViewModel::preview(const VideoDetail& video) {

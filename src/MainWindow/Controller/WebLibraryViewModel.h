@@ -25,7 +25,8 @@ public:
     static constexpr double kLoadMoreDistance = 100.0;
 
     // `client` and `queue` default to the process's own.
-    explicit WebLibraryViewModel(QObject* parent = nullptr, WebModel* client = nullptr, DownloadManager* queue = nullptr);
+    explicit WebLibraryViewModel(QObject* parent = nullptr, WebModel* client = nullptr,
+                                 DownloadManager* queue = nullptr);
 
     LoadStatus loadStatus() const { return loadStatus_; }
     const std::optional<VideoDetail>& currentItem() const { return currentItem_; }

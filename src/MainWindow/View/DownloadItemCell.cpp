@@ -24,7 +24,8 @@ QString text(const char* key) {
 }
 
 QPixmap iconNamed(const QString& name) {
-    return QPixmap::fromImage(libraryImage(name, QSize(48, 48))).scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return QPixmap::fromImage(libraryImage(name, QSize(48, 48)))
+        .scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 }  // namespace
 
@@ -36,7 +37,8 @@ int DownloadItemCell::percentOf(qint64 downloaded, qint64 total) {
 }
 
 QString DownloadItemCell::sizeText(qint64 downloaded, qint64 total) {
-    return formatByteSize(std::max<qint64>(downloaded, 0)) + QLatin1Char('/') + formatByteSize(std::max<qint64>(total, 0));
+    return formatByteSize(std::max<qint64>(downloaded, 0)) + QLatin1Char('/') +
+           formatByteSize(std::max<qint64>(total, 0));
 }
 
 DownloadItemCell::Presentation DownloadItemCell::present(const DownloadItem& item) {
@@ -60,8 +62,7 @@ DownloadItemCell::Presentation DownloadItemCell::present(const DownloadItem& ite
         p.statusText = text("Network Error");
         p.statusIsError = true;
         break;
-    case ItemStatus::finish:
-        break;
+    case ItemStatus::finish: break;
     }
     p.percent = percentOf(item.downloadedSize, item.videoInfo.size);
     p.sizeText = sizeText(item.downloadedSize, item.videoInfo.size);
@@ -135,8 +136,10 @@ void DownloadItemCell::showIcon(Presentation::Icon icon) {
     if (icon == Presentation::Icon::asBuilt)
         return;
     const bool pause = icon == Presentation::Icon::pause;
-    downloadImageView->normalImage = iconNamed(pause ? QStringLiteral("download_pause_normal") : QStringLiteral("download_download_normal"));
-    downloadImageView->hoverImage = iconNamed(pause ? QStringLiteral("download_pause_hover") : QStringLiteral("download_download_hover"));
+    downloadImageView->normalImage = iconNamed(pause ? QStringLiteral("download_pause_normal")
+                                                     : QStringLiteral("download_download_normal"));
+    downloadImageView->hoverImage = iconNamed(pause ? QStringLiteral("download_pause_hover")
+                                                    : QStringLiteral("download_download_hover"));
     downloadImageView->setPixmap(*downloadImageView->normalImage);
     downloadImageView->setAccessibleName(pause ? localizedString("Pause", "pause a download")
                                                : localizedString("Resume", "resume a download"));
@@ -151,7 +154,8 @@ void DownloadItemCell::showItem() {
     if (p.icon != Presentation::Icon::asBuilt) {
         status->setText(p.statusText);
         QPalette palette = status->palette();
-        palette.setColor(QPalette::WindowText, p.statusIsError ? QColor(255, 59, 48) : this->palette().color(QPalette::WindowText));
+        palette.setColor(QPalette::WindowText,
+                         p.statusIsError ? QColor(255, 59, 48) : this->palette().color(QPalette::WindowText));
         status->setPalette(palette);
     }
     showIcon(p.icon);

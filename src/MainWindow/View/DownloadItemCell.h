@@ -25,8 +25,8 @@ public:
         QString statusText;
         bool statusIsError = false;  // "Network Error", shown in red
         Icon icon = Icon::asBuilt;
-        int percent = 0;             // 0 to 100
-        QString sizeText;            // "downloaded/total"
+        int percent = 0;   // 0 to 100
+        QString sizeText;  // "downloaded/total"
     };
     static Presentation present(const DownloadItem& item);
     // Downloaded share of `total` in whole percent, within 0 to 100; 0 when the total is unknown.

@@ -26,7 +26,7 @@ constexpr QSize kPromotionSize{140, 260};
 constexpr int kPromotionMargin = 10;
 // Logo, line and picture are laid out for a bar this wide and centred in a wider one.
 constexpr int kColumnWidth = 160;
-}
+}  // namespace
 
 LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, QWidget* parent)
     : QWidget(parent), selectedClosure(std::move(closure)) {
@@ -55,13 +55,16 @@ LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, Q
     int top = kFirstCellTop;
     for (int i = 0; i < 2; ++i) {
         QPointer<LeftMenuBar> bar(this);
-        auto* cell = new LeftMenuCell(QRect(0, top, width(), kCellHeight), [bar, i] {
-            if (!bar)
-                return;
-            bar->select(i);
-            if (bar->selectedClosure)
-                bar->selectedClosure(i);
-        }, this);
+        auto* cell = new LeftMenuCell(
+            QRect(0, top, width(), kCellHeight),
+            [bar, i] {
+                if (!bar)
+                    return;
+                bar->select(i);
+                if (bar->selectedClosure)
+                    bar->selectedClosure(i);
+            },
+            this);
         cell->setObjectName(names[i]);
         cell->setTitle(titles[i]);
         cell->normalImage = assetImage(normalImages[i]);
@@ -75,8 +78,8 @@ LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, Q
         top += kCellHeight;
     }
 
-    promotion_ = new ClickableImageView(QRect(QPoint(kPromotionMargin, height() - kPromotionMargin - kPromotionSize.height()),
-                                              kPromotionSize), this);
+    promotion_ = new ClickableImageView(
+        QRect(QPoint(kPromotionMargin, height() - kPromotionMargin - kPromotionSize.height()), kPromotionSize), this);
     layoutColumn();
     promotion_->setObjectName(QStringLiteral("promotion"));
     promotion_->setChangeCurser(true);

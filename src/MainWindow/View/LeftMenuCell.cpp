@@ -15,7 +15,7 @@ QString labelStyle(const QColor& text, const QColor& background) {
     return QStringLiteral("QLabel { color: %1; background-color: %2; }")
         .arg(text.name(QColor::HexArgb), background.name(QColor::HexArgb));
 }
-}
+}  // namespace
 
 QColor LeftMenuCell::sideBarColor() {
     return {68, 88, 107};
@@ -41,10 +41,13 @@ LeftMenuCell::LeftMenuCell(const QRect& frame, std::function<void()> closure, QW
     titleLabel->setStyleSheet(labelStyle(Qt::white, sideBarColor()));
 
     Preferences& preferences = Preferences::shared();
-    rightButton = new SwitchButton(QRect(120, 8, 36, 18), [](bool) {
-        Preferences& p = Preferences::shared();
-        p.setIsOpenPlayer(!p.isOpenPlayer());
-    }, this);
+    rightButton = new SwitchButton(
+        QRect(120, 8, 36, 18),
+        [](bool) {
+            Preferences& p = Preferences::shared();
+            p.setIsOpenPlayer(!p.isOpenPlayer());
+        },
+        this);
     rightButton->setObjectName(QStringLiteral("videoDesktopSwitch"));
     rightButton->setAccessibleName(tr("Video wallpaper"));
     rightButton->setIsOpen(preferences.isOpenPlayer());

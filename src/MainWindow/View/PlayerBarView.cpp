@@ -20,7 +20,7 @@ QToolButton* makeButton(QWidget* parent, const QString& name) {
     button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
-}
+}  // namespace
 
 PlayerBarView::PlayerBarView(QWidget* parent) : PlayerBarView(Preferences::shared(), nullptr, parent) {}
 
@@ -60,8 +60,7 @@ PlayerBarView::PlayerBarView(Preferences& preferences, NowPlayingView* nowPlayin
     connect(playButton_, &QToolButton::clicked, this, [this] { preferences_.setIsPlaying(!preferences_.isPlaying()); });
     connect(muteButton_, &QToolButton::clicked, this, [this] { preferences_.setMute(!preferences_.mute()); });
     connect(volumeSlider_, &QSlider::valueChanged, this, &PlayerBarView::volumeSliderAction);
-    connect(playModelButton_, &QComboBox::activated, this,
-            [this](int index) { preferences_.setPlayModel(index); });
+    connect(playModelButton_, &QComboBox::activated, this, [this](int index) { preferences_.setPlayModel(index); });
     bindSettings();
 }
 
@@ -86,8 +85,8 @@ void PlayerBarView::bindSettings() {
 }
 
 void PlayerBarView::showPlaying(bool playing) {
-    playButton_->setIcon(QIcon(playing ? QStringLiteral(":/library/pause_normal.svg")
-                                       : QStringLiteral(":/library/play_normal.svg")));
+    playButton_->setIcon(
+        QIcon(playing ? QStringLiteral(":/library/pause_normal.svg") : QStringLiteral(":/library/play_normal.svg")));
     playButton_->setAccessibleName(playing ? tr("Pause") : tr("Play"));
     playButton_->setToolTip(playButton_->accessibleName());
 }

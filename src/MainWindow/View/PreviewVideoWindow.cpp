@@ -23,7 +23,8 @@ PreviewVideoWindow::~PreviewVideoWindow() = default;
 
 QPoint PreviewVideoWindow::centeredOrigin(const QRect& available, const QSize& size) {
     // The area's own origin counts: a panel at the top or a second monitor moves the area.
-    return available.topLeft() + QPoint((available.width() - size.width()) / 2, (available.height() - size.height()) / 2);
+    return available.topLeft() +
+           QPoint((available.width() - size.width()) / 2, (available.height() - size.height()) / 2);
 }
 
 void PreviewVideoWindow::center() {

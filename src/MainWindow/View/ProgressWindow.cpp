@@ -54,8 +54,7 @@ ImportBatchHooks importWindowHooks(QWidget* anchor, std::function<void()> reload
     QPointer<QWidget> over(anchor);
     ImportBatchHooks hooks;
     hooks.showProgressWindow = [over]() -> std::function<void()> {
-        QPointer<ProgressWindowController> window =
-            new ProgressWindowController(over ? over->window() : nullptr);
+        QPointer<ProgressWindowController> window = new ProgressWindowController(over ? over->window() : nullptr);
         window->showProgressWindow();
         return [window] {
             if (window)

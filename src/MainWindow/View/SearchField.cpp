@@ -41,9 +41,13 @@ SearchField::SearchField(WebModel& web, QWidget* parent) : QLineEdit(parent) {
 
 SearchField::~SearchField() = default;
 
-void SearchField::setMyDelegate(QObject* delegate) { myDelegate_ = delegate; }
+void SearchField::setMyDelegate(QObject* delegate) {
+    myDelegate_ = delegate;
+}
 
-SearchFieldDelegate* SearchField::myDelegate() const { return dynamic_cast<SearchFieldDelegate*>(myDelegate_.data()); }
+SearchFieldDelegate* SearchField::myDelegate() const {
+    return dynamic_cast<SearchFieldDelegate*>(myDelegate_.data());
+}
 
 SuggestionsWindowController* SearchField::suggestionWindowController() {
     if (!suggestionWindowController_) {
@@ -139,14 +143,17 @@ void SearchField::receiveSuggestions(quint64 generation, const QString& prefix,
     for (const QString& keyword : *keywords)
         rows.append(SuggestionRow::normal(keyword));
     // After the current event, like every reply; the field may have moved on by then.
-    QMetaObject::invokeMethod(this, [this, generation, prefix, rows] {
-        if (!isCurrent(generation, prefix))
-            return;
-        SuggestionsWindowController* popup = suggestionWindowController();
-        popup->setSuggestions(rows);
-        if (!popup->isVisible())
-            popup->showPopup(this);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, prefix, rows] {
+            if (!isCurrent(generation, prefix))
+                return;
+            SuggestionsWindowController* popup = suggestionWindowController();
+            popup->setSuggestions(rows);
+            if (!popup->isVisible())
+                popup->showPopup(this);
+        },
+        Qt::QueuedConnection);
 }
 
 void SearchField::handleTextChange() {
@@ -235,8 +242,7 @@ void SearchField::keyPressEvent(QKeyEvent* event) {
             return;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     QLineEdit::keyPressEvent(event);
 }

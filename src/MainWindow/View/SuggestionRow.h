@@ -17,8 +17,8 @@ struct SuggestionRow {
     std::function<void()> action;          // headers: what the right button does
     bool header = false;
     bool separator = false;
-    std::optional<QImage> image;           // normal rows: the thumbnail
-    std::optional<QUrl> imageUrl;          // normal rows: where the thumbnail is read when there is no image
+    std::optional<QImage> image;   // normal rows: the thumbnail
+    std::optional<QUrl> imageUrl;  // normal rows: where the thumbnail is read when there is no image
 
     // A separator wins over a header; everything else is a normal row.
     Kind kind() const { return separator ? Kind::Separator : header ? Kind::Header : Kind::Normal; }

@@ -41,7 +41,9 @@ void SuggestibleTextFieldCell::setBackgroundStyle(BackgroundStyle style) {
     setPalette(pal);
 }
 
-HighlightingView::HighlightingView(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFocus); }
+HighlightingView::HighlightingView(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::NoFocus);
+}
 
 void HighlightingView::paintEvent(QPaintEvent* event) {
     if (!isHighlighted_)
@@ -175,7 +177,7 @@ QAccessibleInterface* suggestionAccessibleFactory(const QString& className, QObj
         return new SuggestionItemAccessible(widget);
     return nullptr;
 }
-}
+}  // namespace
 
 void installSuggestionAccessibility() {
     static const bool installed = [] {

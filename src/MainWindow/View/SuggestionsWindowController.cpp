@@ -19,7 +19,9 @@ SuggestionsWindow::SuggestionsWindow(SuggestionsWindowController* controller)
     resize(20, 20);
 }
 
-void SuggestionsWindow::mousePressEvent(QMouseEvent* event) { event->accept(); }
+void SuggestionsWindow::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
 
 void SuggestionsWindow::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
@@ -43,7 +45,9 @@ SuggestionsWindowController::~SuggestionsWindowController() {
     delete window_.data();
 }
 
-bool SuggestionsWindowController::isVisible() const { return window_ && window_->isVisible(); }
+bool SuggestionsWindowController::isVisible() const {
+    return window_ && window_->isVisible();
+}
 
 void SuggestionsWindowController::setSuggestions(const SuggestionRows& rows) {
     suggestions_ = rows;
@@ -169,7 +173,9 @@ std::optional<SuggestionRow> SuggestionsWindowController::selectedRow() const {
     return std::nullopt;
 }
 
-HighlightingView* SuggestionsWindowController::selectedView() const { return selectedView_; }
+HighlightingView* SuggestionsWindowController::selectedView() const {
+    return selectedView_;
+}
 
 void SuggestionsWindowController::setSelectedView(HighlightingView* view) {
     HighlightingView* previous = selectedView_;
@@ -233,7 +239,9 @@ bool SuggestionsWindowController::runHeaderAction() {
     return false;
 }
 
-void SuggestionsWindowController::mouseEntered(HighlightingView* view) { selectRowView(view); }
+void SuggestionsWindowController::mouseEntered(HighlightingView* view) {
+    selectRowView(view);
+}
 
 void SuggestionsWindowController::mouseExited() {
     setSelectedView(nullptr);
@@ -269,8 +277,7 @@ bool SuggestionsWindowController::eventFilter(QObject* watched, QEvent* event) {
         if (parentTextField_ && watched == parentTextField_->window())
             QMetaObject::invokeMethod(this, &SuggestionsWindowController::placeBelowField, Qt::QueuedConnection);
         break;
-    default:
-        break;
+    default: break;
     }
     return false;
 }

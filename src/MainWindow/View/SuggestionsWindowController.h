@@ -95,7 +95,7 @@ private:
     QPointer<SuggestionsWindow> window_;
     QPointer<QLineEdit> parentTextField_;
     SuggestionRows suggestions_;
-    QList<RowView> viewControllers_;              // normal rows, in row order
+    QList<RowView> viewControllers_;                     // normal rows, in row order
     QList<QPointer<QWidget>> separatorViewControllers_;  // headers and separators
     bool monitoring_ = false;
     QPointer<HighlightingView> selectedView_;

@@ -21,12 +21,9 @@
 namespace {
 QColor systemColor(SystemColor color, const QPalette& palette) {
     switch (color) {
-    case SystemColor::Blue:
-        return QColor(0, 122, 255);
-    case SystemColor::Red:
-        return QColor(255, 59, 48);
-    case SystemColor::Label:
-        break;
+    case SystemColor::Blue: return QColor(0, 122, 255);
+    case SystemColor::Red: return QColor(255, 59, 48);
+    case SystemColor::Label: break;
     }
     return palette.color(QPalette::WindowText);
 }
@@ -200,12 +197,9 @@ void VideoDetailView::setDelegate(VideoDetailViewDelegate* delegate) {
 
 QString VideoDetailView::actionTitle(Action action) {
     switch (action) {
-    case Action::download:
-        return localizedString("Download", "To download video");
-    case Action::downloading:
-        return localizedString("Downloading", "Downloading video");
-    case Action::setAsWallpaper:
-        break;
+    case Action::download: return localizedString("Download", "To download video");
+    case Action::downloading: return localizedString("Downloading", "Downloading video");
+    case Action::setAsWallpaper: break;
     }
     return localizedString("Set as Wallpaper", "Button title");
 }
@@ -258,14 +252,16 @@ std::optional<QUrl> VideoDetailView::avatarUrl() const {
 
 void VideoDetailView::reloadDetail() {
     previewView->setImage(QImage());  // the placeholder
-    userAvatar->setIcon(QIcon(QPixmap::fromImage(libraryImage(QStringLiteral("default_avatar"), userAvatar->iconSize() * 2))));
+    userAvatar->setIcon(
+        QIcon(QPixmap::fromImage(libraryImage(QStringLiteral("default_avatar"), userAvatar->iconSize() * 2))));
     images().cancel(coverTicket_);
     images().cancel(avatarTicket_);
     if (!videoDetail_) {
         userAvatar->setEnabled(false);
         userName->setText(QString());
         userName->setEnabled(false);
-        for (QLabel* label : {titleLabel, downloadLabel, sizeLabel, durationLabel, dimensionsLabel, audioLabel, requirementLabel})
+        for (QLabel* label :
+             {titleLabel, downloadLabel, sizeLabel, durationLabel, dimensionsLabel, audioLabel, requirementLabel})
             label->clear();
         userVideCount->setText(QStringLiteral("0"));
         previewPlayerButton->hide();

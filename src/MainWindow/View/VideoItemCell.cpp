@@ -15,7 +15,7 @@ constexpr int kTitleHeight = 22;
 bool isRow(const QRect& cell) {
     return cell.width() > 3 * cell.height();
 }
-}
+}  // namespace
 
 QRect thumbnailRect(const QRect& cell) {
     const QRect inner = cell.adjusted(kMargin, kMargin, -kMargin, -kMargin);
@@ -34,7 +34,7 @@ QRect titleRect(const QRect& cell) {
                      inner.height());
     return QRect(inner.left(), thumb.bottom() + 1, inner.width(), inner.bottom() - thumb.bottom());
 }
-}
+}  // namespace VideoItemCellGeometry
 
 VideoItemCell::VideoItemCell(QObject* parent) : QStyledItemDelegate(parent) {}
 

@@ -7,7 +7,7 @@
 namespace VideoItemCellGeometry {
 QRect thumbnailRect(const QRect& cell);
 QRect titleRect(const QRect& cell);
-}
+}  // namespace VideoItemCellGeometry
 
 // The cell of the local and online tabs, reuse identifier "VideoItemCell": the thumbnail (the
 // placeholder "default_thumbnail_tavvel" until one is loaded), the title, and while selected a

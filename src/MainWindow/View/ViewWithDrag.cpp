@@ -51,8 +51,7 @@ bool ViewWithDrag::eventFilter(QObject* watched, QEvent* event) {
         }
         return true;
     }
-    case QEvent::DragLeave:
-        return true;
+    case QEvent::DragLeave: return true;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
         if (!acceptsNow(drop->mimeData())) {
@@ -65,7 +64,6 @@ bool ViewWithDrag::eventFilter(QObject* watched, QEvent* event) {
             importVideos(acceptedFiles(drop->mimeData()));
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }

@@ -270,8 +270,8 @@ void WQCollectionView::wheelEvent(QWheelEvent* event) {
 
 void WQCollectionView::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
-    pressedSelectedRow_ =
-        (index.isValid() && selectionModel() && selectionModel()->isSelected(index)) ? index.row() : -1;
+    pressedSelectedRow_ = (index.isValid() && selectionModel() && selectionModel()->isSelected(index)) ? index.row()
+                                                                                                       : -1;
     QListView::mousePressEvent(event);
 }
 

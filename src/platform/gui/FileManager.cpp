@@ -41,7 +41,7 @@ QString firstEntryValue(const QString& path, const QString& group, const QString
     }
     return {};
 }
-}
+}  // namespace
 
 void showInFileManager(const QString& filePath) {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -77,11 +77,12 @@ QString fileManagerName() {
         if (entry.isEmpty())
             continue;
         const QString desktop = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, entry);
-        const QString name =
-            desktop.isEmpty() ? QString() : firstEntryValue(desktop, QStringLiteral("Desktop Entry"), QStringLiteral("Name"));
+        const QString name = desktop.isEmpty()
+                                 ? QString()
+                                 : firstEntryValue(desktop, QStringLiteral("Desktop Entry"), QStringLiteral("Name"));
         if (!name.isEmpty())
             return name;
     }
     return QStringLiteral("File Manager");
 }
-}
+}  // namespace platform

@@ -10,4 +10,4 @@ void showInFileManager(const QString& filePath);
 // The name the user knows the file manager by ("Files", "Dolphin", ...): the Name of the desktop
 // entry that opens folders by default, "File Manager" when there is none.
 QString fileManagerName();
-}
+}  // namespace platform

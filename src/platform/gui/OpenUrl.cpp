@@ -5,7 +5,8 @@
 namespace platform {
 bool isWebAddress(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 bool openWebAddress(const QUrl& url) {
@@ -14,4 +15,4 @@ bool openWebAddress(const QUrl& url) {
     QDesktopServices::openUrl(url);
     return true;
 }
-}
+}  // namespace platform

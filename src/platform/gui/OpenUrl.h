@@ -9,4 +9,4 @@ bool isWebAddress(const QUrl& url);
 // Opens a web address in the default browser; anything else is refused. Returns whether the
 // address was handed on (the browser's own answer is not waited for).
 bool openWebAddress(const QUrl& url);
-}
+}  // namespace platform

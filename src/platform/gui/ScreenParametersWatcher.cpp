@@ -29,4 +29,4 @@ ScreenParametersWatcher::ScreenParametersWatcher() {
 void ScreenParametersWatcher::watchScreen(QScreen* screen) {
     connect(screen, &QScreen::geometryChanged, this, [this](const QRect&) { settle_.start(); });
 }
-}
+}  // namespace platform

@@ -21,4 +21,4 @@ private:
     void watchScreen(QScreen* screen);
     QTimer settle_;
 };
-}
+}  // namespace platform

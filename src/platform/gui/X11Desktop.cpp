@@ -35,7 +35,7 @@ std::array<xcb_atom_t, N> atoms(xcb_connection_t* c, const char* const (&names)[
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return atoms(c, {name})[0];
 }
-}
+}  // namespace
 
 bool isX11() {
     return connection() != nullptr;
@@ -46,9 +46,8 @@ bool setDesktopWindowType(QWidget* window) {
     if (!c || !window)
         return false;
     const xcb_window_t id = xcb_window_t(window->winId());
-    const auto a = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_DESKTOP",
-                             "_NET_WM_STATE", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR",
-                             "_NET_WM_STATE_SKIP_PAGER"});
+    const auto a = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_DESKTOP", "_NET_WM_STATE",
+                             "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
     const xcb_atom_t type = a[0], desktop = a[1], wmDesktop = a[2], state = a[3];
     const xcb_atom_t states[] = {a[4], a[5], a[6]};
     const quint32 allDesktops = 0xFFFFFFFFu;
@@ -63,16 +62,16 @@ namespace {
 // A window manager says it runs through _NET_SUPPORTING_WM_CHECK on the root window, naming a
 // window of its own that exists.
 bool windowManagerRuns(xcb_connection_t* c, xcb_window_t root, xcb_atom_t check) {
-    xcb_get_property_reply_t* reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
     xcb_window_t wm = XCB_WINDOW_NONE;
     if (reply && xcb_get_property_value_length(reply) >= 4)
         wm = *static_cast<xcb_window_t*>(xcb_get_property_value(reply));
     std::free(reply);
     if (wm == XCB_WINDOW_NONE)
         return false;
-    xcb_get_window_attributes_reply_t* attrs =
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, wm), nullptr);
+    xcb_get_window_attributes_reply_t* attrs = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, wm),
+                                                                               nullptr);
     std::free(attrs);
     return attrs != nullptr;
 }
@@ -141,8 +140,8 @@ X11CurrentDesktopWatcher::X11CurrentDesktopWatcher() {
     // Add property changes of the root window to what this client already selects there
     // (Qt listens on the root window too; replacing its mask would deafen it).
     quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    if (xcb_get_window_attributes_reply_t* attrs =
-            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), nullptr)) {
+    if (xcb_get_window_attributes_reply_t* attrs = xcb_get_window_attributes_reply(
+            c, xcb_get_window_attributes(c, root_), nullptr)) {
         mask |= attrs->your_event_mask;
         std::free(attrs);
     }
@@ -162,4 +161,4 @@ bool X11CurrentDesktopWatcher::nativeEventFilter(const QByteArray& eventType, vo
     }
     return false;  // Qt still sees the event
 }
-}
+}  // namespace platform

@@ -36,4 +36,4 @@ private:
     quint32 currentDesktopAtom_ = 0;
     quint32 root_ = 0;
 };
-}
+}  // namespace platform

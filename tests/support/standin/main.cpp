@@ -34,7 +34,8 @@ int main(int argc, char* argv[]) {
             }
             const QByteArray body = file.readAll();
             const int code = value.left(eq).toInt();
-            standIn.setReply(code, option == QLatin1String("--raw") ? ScriptedReply::raw(body) : ScriptedReply::encrypted(body));
+            standIn.setReply(
+                code, option == QLatin1String("--raw") ? ScriptedReply::raw(body) : ScriptedReply::encrypted(body));
         } else {
             std::fprintf(stderr, "unknown option %s\n", qPrintable(option));
             return 2;
@@ -63,9 +64,10 @@ int main(int argc, char* argv[]) {
             std::printf("%s %s f=%d %s\n", r.http.method.constData(), qPrintable(r.http.path), r.code.value_or(-1),
                         r.plaintext ? qPrintable(*r.plaintext) : "(undecodable)");
             for (const RecordedPart& part : r.parts)
-                std::printf("  part %s%s %lld bytes\n", part.name.constData(),
-                            part.fileName ? qPrintable(QStringLiteral(" file=") + QString::fromUtf8(*part.fileName)) : "",
-                            static_cast<long long>(part.data.size()));
+                std::printf(
+                    "  part %s%s %lld bytes\n", part.name.constData(),
+                    part.fileName ? qPrintable(QStringLiteral(" file=") + QString::fromUtf8(*part.fileName)) : "",
+                    static_cast<long long>(part.data.size()));
         }
         std::fflush(stdout);
     });
