@@ -60,5 +60,8 @@ void SystemEvents::quitOnTerminationSignals() {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    // The log goes to standard output, which the desktop player shares with the program that
+    // started it: a reader that went away must not end the program at its next log line.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 }  // namespace platform
