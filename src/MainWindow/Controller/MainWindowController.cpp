@@ -55,7 +55,6 @@ MainWindowController::MainWindowController(QObject* parent)
     // The content views, in menu order: 0 the library screen, 1 the about page.
     contentViews_.push_back(
         (videoLibraryViewController_ = new VideoLibraryViewController(rightSplitContentView_))->view());
-    videoLibraryViewController_->showPreviewWindow = [this](const QUrl& url) { showPreviewWindow(url); };
     connect(videoLibraryViewController_, &VideoLibraryViewController::previewRequested, this,
             [this](const QUrl& url) { showPreviewWindow(url); });
     // Searches and suggestions from the title row go to the library screen.

@@ -49,10 +49,7 @@ void VideoLibraryViewController::installLocalParts() {
     local->shell.chooseVideoFiles = [this](std::function<void(const QList<QUrl>&)> chosen) {
         chooseVideoFiles(std::move(chosen));
     };
-    local->shell.showPreview = [this](const QUrl& url) {
-        if (showPreviewWindow)
-            showPreviewWindow(url);
-    };
+    local->shell.showPreview = [this](const QUrl& url) { emit previewRequested(url); };
     local->shell.confirmClearAll = [this](std::function<void(bool)> answer) {
         auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
                                       tr("Are you sure to clear all the videos"), QMessageBox::NoButton,
