@@ -9,11 +9,11 @@
 #include "MainWindow/View/MainWindowSplitView.h"
 #include "MainWindow/View/PreviewVideoWindow.h"
 #include "MainWindow/View/SearchField.h"
+#include "platform/gui/OpenUrl.h"
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
 
-#include <QDesktopServices>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -187,9 +187,9 @@ void MainWindowController::showWebSite(QObject* sender) {
     if (sender == mobileApp_)
         qrC_->showWindow();
     else if (sender == webSite_)
-        QDesktopServices::openUrl(AppInfo::website());
+        platform::openWebAddress(AppInfo::website());
     else if (sender == help_)
-        QDesktopServices::openUrl(AppInfo::helpPage());
+        platform::openWebAddress(AppInfo::helpPage());
 }
 
 PreviewVideoWindow& MainWindowController::webViewWindow() {

@@ -7,12 +7,12 @@
 #include "MainWindow/View/PlayerBarView.h"
 #include "MainWindow/View/ProgressWindow.h"
 #include "MainWindow/View/ViewWithDrag.h"
+#include "platform/gui/OpenUrl.h"
 #include "shared/AppInfo.h"
 #include "shared/Preferences.h"
 #include "views/ButtonWithLinkTitle.h"
 #include "views/TabTitleView.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -105,7 +105,7 @@ void VideoLibraryViewController::importLocalVideo() {
 }
 
 void VideoLibraryViewController::uploadVideo() {
-    QDesktopServices::openUrl(AppInfo::uploadPage());
+    platform::openWebAddress(AppInfo::uploadPage());
 }
 
 void VideoLibraryViewController::showPlayingVideo(const std::optional<QString>& sign) {
