@@ -1,7 +1,6 @@
 #include "views/ClickableImageView.h"
 
 #include <QMouseEvent>
-#include <utility>
 
 ClickableImageView::ClickableImageView(QWidget* parent) : QLabel(parent) {
     resetCursorRects();
@@ -40,8 +39,8 @@ void ClickableImageView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     // Taken, so that the release comes here.
-    leftPressed_ = true;
     event->accept();
+    click_.press(event);
 }
 
 void ClickableImageView::mouseReleaseEvent(QMouseEvent* event) {
@@ -50,8 +49,7 @@ void ClickableImageView::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     event->accept();
-    const bool clicked = std::exchange(leftPressed_, false) && rect().contains(event->position().toPoint());
-    if (clicked && clickAction)
+    if (click_.release(event, this) && clickAction)
         clickAction();
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "views/Activation.h"
+
 #include <QLabel>
 #include <QPixmap>
 #include <functional>
@@ -39,5 +41,5 @@ private:
     bool changeCurser_ = true;
     int trackingAreas_ = 1;
     bool hiddenSinceShown_ = false;
-    bool leftPressed_ = false;
+    ClickTracker click_;
 };
