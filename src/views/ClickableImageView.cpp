@@ -1,5 +1,6 @@
 #include "views/ClickableImageView.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 ClickableImageView::ClickableImageView(QWidget* parent) : QLabel(parent) {
@@ -51,6 +52,14 @@ void ClickableImageView::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     if (click_.release(event, this) && clickAction)
         clickAction();
+}
+
+void ClickableImageView::keyPressEvent(QKeyEvent* event) {
+    if (clickAction && isActivationKey(event->key())) {
+        clickAction();
+        return;
+    }
+    QLabel::keyPressEvent(event);
 }
 
 void ClickableImageView::showEvent(QShowEvent* event) {
