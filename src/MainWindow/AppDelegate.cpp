@@ -47,13 +47,14 @@ bool AppDelegate::attachToApplication() {
         return true;
     // Answer "show your window" before the name is ours, so no request meets a gap.
     platform::setReopenHandler([this] { applicationShouldHandleReopen(); });
+    // A SIGTERM sent as soon as the name shows must end the program cleanly, not kill it.
+    platform::SystemEvents::quitOnTerminationSignals();
     const QString identifier = QString::fromLatin1(platform::kMainAppIdentifier);
     if (platform::hasSessionBus() && !platform::claimBusName(identifier)) {
         platform::reopenRunningApplication(identifier);
         return false;
     }
     attached_ = true;
-    platform::SystemEvents::quitOnTerminationSignals();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
     QTimer::singleShot(0, this, &AppDelegate::applicationDidFinishLaunching);
     return true;
