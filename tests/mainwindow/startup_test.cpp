@@ -240,7 +240,9 @@ TEST(StartUpProcess, DesktopPlayerAfterFirstImportLoginItemReopenAndQuit) {
     ASSERT_TRUE(later.waitForFinished(15000));
     EXPECT_EQ(later.exitCode(), 0);
 
-    // With no player running, a later start launches it.
+    // With no player running, a later start launches it. (The quitting player holds its name
+    // until its process ends; a start before that finds it still running.)
+    ASSERT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelper); }, 15000));
     QProcess last;
     startTavvel(last, offline, {}, QStringLiteral(TAVVEL_MAIN_PROGRAM));
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelper); }, 15000));
