@@ -4,10 +4,10 @@
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/BusName.h"
-#include "platform/DefaultsSuite.h"
 #include "platform/LoginItem.h"
 #include "service/DownloadPaths.h"
 #include "shared/Preferences.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/ProcessHelpers.h"
 #include "support/ServiceStandIn.h"
 
@@ -24,6 +24,7 @@
 #include <optional>
 
 using testsupport::ServiceStandIn;
+using testsupport::writtenSuite;
 
 namespace {
 const QString kHelper = QString::fromLatin1(platform::kHelperIdentifier);
@@ -36,17 +37,12 @@ const bool kBundle = [] {
     return true;
 }();
 
-platform::DefaultsSuite& suite() {
-    Preferences::sharedDefaults().synchronize();  // what the children wrote
-    return Preferences::sharedDefaults();
-}
-
 void setSuite(const QString& key, const std::optional<QVariant>& value) {
     if (value)
-        suite().setObject(key, *value);
+        writtenSuite().setObject(key, *value);
     else
-        suite().remove(key);
-    suite().synchronize();
+        writtenSuite().remove(key);
+    writtenSuite().synchronize();
 }
 
 QStringList crashFiles() {
@@ -126,7 +122,7 @@ TEST(StartUpProcess, RequestOrderAndInstallReportByVersion) {
                 EXPECT_EQ(r.json->value("n").toString(), "1000");
             }
         }
-        EXPECT_EQ(suite().string(QStringLiteral("appVersion")), QStringLiteral("1.0.10"));
+        EXPECT_EQ(writtenSuite().string(QStringLiteral("appVersion")), QStringLiteral("1.0.10"));
     }
 }
 
@@ -194,8 +190,7 @@ TEST(StartUpProcess, DesktopPlayerAfterFirstImportLoginItemReopenAndQuit) {
     startTavvel(tavvel, offline, {}, QStringLiteral(TAVVEL_MAIN_PROGRAM));
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kMain); }, 15000));
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelper); }, 30000));
-    suite().synchronize();
-    EXPECT_TRUE(suite().boolean(PreferencesKey::alreadyImportVideo));
+    EXPECT_TRUE(writtenSuite().boolean(PreferencesKey::alreadyImportVideo));
     ASSERT_TRUE(QFile::exists(entry));
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

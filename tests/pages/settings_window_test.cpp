@@ -2,12 +2,9 @@
 #include "MainWindow/Controller/ConfigWindowController.h"
 #include "pages/PagesSupport.h"
 #include "shared/Preferences.h"
-#include "support/ProcessHelpers.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
@@ -19,13 +16,6 @@ const bool kTwoScreens = [] {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + TWO_SCREENS_JSON);
     return true;
 }();
-
-void setFromChild(const QString& key, const QString& value) {
-    QProcess child;
-    testsupport::startChild(child, SETTINGS_CHILD, {"set", key, value});
-    ASSERT_TRUE(child.waitForFinished(5000));
-    ASSERT_EQ(child.exitCode(), 0);
-}
 
 QRadioButton* checkedRadio(ConfigWindowController& c) {
     for (QRadioButton* r : {c.multipleRadioButton, c.mirrorRadioButton, c.singleRadioButton})
@@ -86,8 +76,7 @@ TEST(SettingsWindow, ChoicesWriteAndTheOtherProcessIsFollowed) {
 
     // The check box writes the setting and follows it.
     const bool before = preferences.autolaunch();
-    QTest::mouseClick(controller.autoStartCheckBox, Qt::LeftButton, {},
-                      QPoint(8, controller.autoStartCheckBox->height() / 2));
+    clickBox(controller.autoStartCheckBox);
     EXPECT_EQ(preferences.autolaunch(), !before);
     preferences.setAutolaunch(before);
     EXPECT_EQ(controller.autoStartCheckBox->isChecked(), before);

@@ -3,6 +3,7 @@
 #include "MainWindow/Controller/FeedbackWindowController.h"
 #include "MainWindow/Controller/NewFeaturesViewControlller.h"
 #include "pages/PagesSupport.h"
+#include "support/MainWindowTestSupport.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
 #include "service/ServiceFixture.h"
@@ -74,12 +75,9 @@ TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
     QTest::qWait(100);
     const auto requests = standIn.requests();
     ASSERT_EQ(requests.size(), 2);
-    struct Expected {
-        const char* type;
-        const char* content;
-        const char* contact;
-    };
-    const Expected expected[] = {{"1", "  ", "me@example.test"}, {"2", "More videos, please", ""}};
+    const struct {
+        const char *type, *content, *contact;
+    } expected[] = {{"1", "  ", "me@example.test"}, {"2", "More videos, please", ""}};
     for (int i = 0; i < 2; ++i) {
         ASSERT_EQ(requests[i].code, 26);
         ASSERT_TRUE(requests[i].json);
@@ -92,19 +90,18 @@ TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
 }
 
 TEST_F(ServicePages, AboutLinksOpenTheWebSiteAndTerms) {
-    UrlRecorder recorder;
+    testsupport::OpenedUrls recorder;
     AboutViewController about(model.get());
-    EXPECT_EQ(about.view()->objectName(), "aboutView");
     EXPECT_TRUE(about.view()->isHidden());
     EXPECT_EQ(about.websiteButton->text(), AppInfo::website().toString());
     QTest::mouseClick(about.websiteButton, Qt::LeftButton);
     QTest::mouseClick(about.termsAndConditions, Qt::LeftButton);
-    EXPECT_EQ(recorder.opened, (QList<QUrl>{AppInfo::website(), AppInfo::termsPage()}));
+    EXPECT_EQ(recorder.urls, (QList<QUrl>{AppInfo::website(), AppInfo::termsPage()}));
     EXPECT_TRUE(unnamedControls(about.view()).isEmpty());
 }
 
 TEST_F(ServicePages, GuideBuiltInPagesThenReplyPagesInReplyOrder) {
-    UrlRecorder recorder;
+    testsupport::OpenedUrls recorder;
     NewFeaturesViewControlller guide(model.get());
     NewFeaturePageList* pages = guide.pages();
     ASSERT_EQ(pages->rowCount(), 7);
@@ -129,7 +126,7 @@ TEST_F(ServicePages, GuideBuiltInPagesThenReplyPagesInReplyOrder) {
     QItemSelection both(pages->index(3), pages->index(3));
     both.select(pages->index(1), pages->index(1));
     selection->select(both, QItemSelectionModel::ClearAndSelect);
-    EXPECT_EQ(recorder.opened, (QList<QUrl>{QUrl("https://guide.test/1")}));
+    EXPECT_EQ(recorder.urls, (QList<QUrl>{QUrl("https://guide.test/1")}));
 
     // A reply that cannot be read leaves the pages; an empty guide empties them.
     standIn.queueReply(214, ScriptedReply::raw("<html/>", 502));
