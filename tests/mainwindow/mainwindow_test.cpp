@@ -115,7 +115,6 @@ TEST(MainWindow, TitleButtonsOpenTheirPages) {
     testsupport::OpenedUrls recorder;
     controller().webSite()->click();
     controller().help()->click();
-    EXPECT_EQ(recorder.urls, (QList<QUrl>{AppInfo::website(), AppInfo::helpPage()}));
     // The mobile-app button shows one QR-code window, again the same one the second time.
     QWidget* qr = controller().qrC().window();
     controller().mobileApp()->click();
@@ -128,7 +127,8 @@ TEST(MainWindow, TitleButtonsOpenTheirPages) {
     ASSERT_TRUE(picture);
     EXPECT_FALSE(picture->pixmap().isNull());
     qr->close();
-    EXPECT_TRUE(recorder.urls.size() == 2);
+    // Only the two pages opened: the QR-code window opens none.
+    EXPECT_EQ(recorder.urls, (QList<QUrl>{AppInfo::website(), AppInfo::helpPage()}));
 }
 
 TEST(MainWindow, OneSettingsWindowIsTheLoginItemAndTheMenuOpensTheGuide) {

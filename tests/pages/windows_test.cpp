@@ -24,15 +24,11 @@ using testsupport::ScriptedReply;
 namespace {
 using ServicePages = ServiceTest;
 
-QByteArray pngDataUrl(QColor colour) {
-    return "data:image/png;base64," + testsupport::pngBase64(colour);
-}
-
 // A guide reply whose new-feature pages have these colours, each leading to /<index>.
 QByteArray guideReply(const QList<QColor>& colours) {
     QByteArrayList images, urls;
     for (int i = 0; i < colours.size(); ++i) {
-        images << '"' + pngDataUrl(colours[i]) + '"';
+        images << "\"data:image/png;base64," + testsupport::pngBase64(colours[i]) + '"';
         urls << "\"https://guide.test/" + QByteArray::number(i) + '"';
     }
     return R"({"status":0,"info":"","data":{"leftPanel":[],"leftPanelUrl":[],"window":[],"windowUrl":[],)"
