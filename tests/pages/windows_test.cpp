@@ -37,9 +37,16 @@ QByteArray guideReply(const QList<QColor>& colours) {
 }
 }  // namespace
 
-TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
+TEST_F(ServicePages, AboutLinksAndTheFeedbackFormThatResetsToSuggestion) {
+    testsupport::OpenedUrls recorder;
     AboutViewController about(model.get());
+    EXPECT_TRUE(about.view()->isHidden());
     EXPECT_EQ(about.versionLabel->text(), "Version: " + AppInfo::versionWithBuild());
+    EXPECT_EQ(about.websiteButton->text(), AppInfo::website().toString());
+    QTest::mouseClick(about.websiteButton, Qt::LeftButton);
+    QTest::mouseClick(about.termsAndConditions, Qt::LeftButton);
+    EXPECT_EQ(recorder.urls, (QList<QUrl>{AppInfo::website(), AppInfo::termsPage()}));
+    EXPECT_TRUE(unnamedControls(about.view()).isEmpty());
     about.feedbackButtonAction();
     FeedbackWindowController* form = about.feedback();
     ASSERT_TRUE(form);
@@ -83,17 +90,6 @@ TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
         EXPECT_EQ(json.value("contact").toString(), expected[i].contact) << i;
         EXPECT_EQ(json.value("lng").toString(), "en-US") << i;
     }
-}
-
-TEST_F(ServicePages, AboutLinksOpenTheWebSiteAndTerms) {
-    testsupport::OpenedUrls recorder;
-    AboutViewController about(model.get());
-    EXPECT_TRUE(about.view()->isHidden());
-    EXPECT_EQ(about.websiteButton->text(), AppInfo::website().toString());
-    QTest::mouseClick(about.websiteButton, Qt::LeftButton);
-    QTest::mouseClick(about.termsAndConditions, Qt::LeftButton);
-    EXPECT_EQ(recorder.urls, (QList<QUrl>{AppInfo::website(), AppInfo::termsPage()}));
-    EXPECT_TRUE(unnamedControls(about.view()).isEmpty());
 }
 
 TEST_F(ServicePages, GuideBuiltInPagesThenReplyPagesInReplyOrder) {
