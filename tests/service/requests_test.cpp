@@ -8,11 +8,9 @@
 #include "support/ProcessHelpers.h"
 #include "support/TestPictures.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -43,25 +41,16 @@ const QByteArray kHeartbeat = envelope(
     R"("msg_top":{"msgid":2,"tittle":"T","url":"u","color":{"show":"a","hover":"b","click":"c"},"point":0,"type":0,"back":0,"width":1,"height":1}},)"
     R"("upgrade":[],"speedlimit":0})");
 
-QByteArray pngBase64() {
-    return testsupport::pngBase64(Qt::red);
-}
-
 // Counts the in-process notifications while it lives.
 struct NotificationLog {
     QStringList names;
     QList<QVariantMap> infos;
     DisposablePtr a, b, c;
     NotificationLog() {
-        auto& center = platform::NotificationCenter::defaultCenter();
         auto add = [this](const QString& name) {
-            return platform::NotificationCenter::defaultCenter().addObserver(name, nullptr,
-                                                                             [this, name](const QVariantMap& info) {
-                                                                                 names << name;
-                                                                                 infos << info;
-                                                                             });
+            return platform::NotificationCenter::defaultCenter().addObserver(
+                name, nullptr, [this, name](const QVariantMap& info) { names << name, infos << info; });
         };
-        Q_UNUSED(center);
         a = add(WebModel::heartbeatUpdatedNotification);
         b = add(WebModel::newFeatureUpdatedNotification);
         c = add(WebModel::leafletUpdatedNotification);
@@ -207,10 +196,7 @@ TEST_F(ServiceTest, ReplyPaddedWithNulsDecodes) {
     standIn.setReply(505, ScriptedReply::zeroPadded(envelope(R"(["sea","sun"])")));
     std::optional<std::vector<QString>> words;
     bool called = false;
-    model->requestKeywords(QStringLiteral("s"), [&](const auto& w) {
-        called = true;
-        words = w;
-    });
+    model->requestKeywords(QStringLiteral("s"), [&](const auto& w) { called = true, words = w; });
     ASSERT_TRUE(waitFor([&] { return called; }));
     ASSERT_TRUE(words);
     EXPECT_EQ(*words, (std::vector<QString>{"sea", "sun"}));
@@ -226,10 +212,7 @@ TEST_F(ServiceTest, HtmlBodyOrBrokenExchangeGivesNoResult) {
         standIn.queueReply(504, reply);
         bool called = false;
         std::optional<VideoDetail> got = VideoDetail{};
-        model->requestVideoDetail(QStringLiteral("x"), [&](const auto& d) {
-            called = true;
-            got = d;
-        });
+        model->requestVideoDetail(QStringLiteral("x"), [&](const auto& d) { called = true, got = d; });
         ASSERT_TRUE(waitFor([&] { return called; }));
         EXPECT_FALSE(got);
     }
@@ -367,10 +350,7 @@ TEST_F(ServiceTest, SucceededNextPageKeepsTheRaisedPage) {
     model->latestRequest()->page = 2;
     std::optional<TotalVideo> got;
     bool called = false;
-    model->requestNextVideoPage(*model->latestRequest(), [&](const auto& page) {
-        called = true;
-        got = page;
-    });
+    model->requestNextVideoPage(*model->latestRequest(), [&](const auto& page) { called = true, got = page; });
     ASSERT_TRUE(waitFor([&] { return called; }));
     ASSERT_TRUE(got);
     EXPECT_EQ(got->page, 2);
@@ -438,7 +418,7 @@ TEST_F(ServiceTest, HeartbeatStoresTheReplyThenNotifiesEvenWhenItDoesNotDecode) 
 
 TEST_F(ServiceTest, GuideRepliesAlwaysPostBothNotificationsLeafletWithItsPictures) {
     NotificationLog log;
-    const QByteArray image = "data:image/png;base64," + pngBase64();
+    const QByteArray image = "data:image/png;base64," + testsupport::pngBase64(Qt::red);
     standIn.queueReply(214, ScriptedReply::encrypted(envelope(
                                 R"({"leftPanel":[")" + image +
                                 R"("],"leftPanelUrl":["https://example.invalid/a"],"window":[],"windowUrl":[],)"
@@ -605,10 +585,7 @@ TEST(ServiceTls, RequestSucceedsOnlyWithTheTestCertificateTrusted) {
     auto ask = [](WebModel& model) {
         std::optional<std::vector<QString>> words;
         bool called = false;
-        model.requestKeywords(QStringLiteral("x"), [&](const auto& w) {
-            called = true;
-            words = w;
-        });
+        model.requestKeywords(QStringLiteral("x"), [&](const auto& w) { called = true, words = w; });
         EXPECT_TRUE(QTest::qWaitFor([&] { return called; }, 5000));
         return words;
     };
