@@ -196,7 +196,10 @@ TEST_F(ServiceTest, ReplyPaddedWithNulsDecodes) {
     standIn.setReply(505, ScriptedReply::zeroPadded(envelope(R"(["sea","sun"])")));
     std::optional<std::vector<QString>> words;
     bool called = false;
-    model->requestKeywords(QStringLiteral("s"), [&](const auto& w) { called = true, words = w; });
+    model->requestKeywords(QStringLiteral("s"), [&](const auto& w) {
+        called = true;
+        words = w;
+    });
     ASSERT_TRUE(waitFor([&] { return called; }));
     ASSERT_TRUE(words);
     EXPECT_EQ(*words, (std::vector<QString>{"sea", "sun"}));
@@ -212,7 +215,10 @@ TEST_F(ServiceTest, HtmlBodyOrBrokenExchangeGivesNoResult) {
         standIn.queueReply(504, reply);
         bool called = false;
         std::optional<VideoDetail> got = VideoDetail{};
-        model->requestVideoDetail(QStringLiteral("x"), [&](const auto& d) { called = true, got = d; });
+        model->requestVideoDetail(QStringLiteral("x"), [&](const auto& d) {
+            called = true;
+            got = d;
+        });
         ASSERT_TRUE(waitFor([&] { return called; }));
         EXPECT_FALSE(got);
     }
@@ -350,7 +356,10 @@ TEST_F(ServiceTest, SucceededNextPageKeepsTheRaisedPage) {
     model->latestRequest()->page = 2;
     std::optional<TotalVideo> got;
     bool called = false;
-    model->requestNextVideoPage(*model->latestRequest(), [&](const auto& page) { called = true, got = page; });
+    model->requestNextVideoPage(*model->latestRequest(), [&](const auto& page) {
+        called = true;
+        got = page;
+    });
     ASSERT_TRUE(waitFor([&] { return called; }));
     ASSERT_TRUE(got);
     EXPECT_EQ(got->page, 2);
@@ -585,7 +594,10 @@ TEST(ServiceTls, RequestSucceedsOnlyWithTheTestCertificateTrusted) {
     auto ask = [](WebModel& model) {
         std::optional<std::vector<QString>> words;
         bool called = false;
-        model.requestKeywords(QStringLiteral("x"), [&](const auto& w) { called = true, words = w; });
+        model.requestKeywords(QStringLiteral("x"), [&](const auto& w) {
+            called = true;
+            words = w;
+        });
         EXPECT_TRUE(QTest::qWaitFor([&] { return called; }, 5000));
         return words;
     };
