@@ -27,57 +27,51 @@ void postReload(const QVariantMap& info) {
 
 using BaseModel = LibraryTest;
 
-TEST_F(BaseModel, EveryAssignmentPostsOnceAndReportsItemZeroOrNone) {
+// An assignment posts once and reports item 0 (or none); reloadData posts nothing and reports
+// the kept selection. An unbound model only posts.
+TEST_F(BaseModel, AssignmentsAndReloadsReportTheSelectedItem) {
     struct Case {
         const char* name;
         bool bound;
-        std::optional<int> count;  // none: no list
+        std::optional<int> count;               // none: no list
+        std::optional<int> reloadWithSelected;  // reload with this row chosen (-1: none); none: assign
         Signs reports;
+        int posts;
+        std::vector<int> selected;
     };
     const Case cases[] = {
-        {"three videos", true, 3, {QStringLiteral("v0")}}, {"empty list", true, 0, {std::nullopt}},
-        {"no list", true, std::nullopt, {std::nullopt}},   {"unbound, three videos", false, 3, {}},
-        {"unbound, no list", false, std::nullopt, {}},
+        {"three videos", true, 3, std::nullopt, {QStringLiteral("v0")}, 1, {0}},
+        {"empty list", true, 0, std::nullopt, {std::nullopt}, 1, {}},
+        {"no list", true, std::nullopt, std::nullopt, {std::nullopt}, 1, {}},
+        {"unbound, three videos", false, 3, std::nullopt, {}, 1, {}},
+        {"unbound, no list", false, std::nullopt, std::nullopt, {}, 1, {}},
+        {"reload keeps the selection", true, 5, 3, {QStringLiteral("v3")}, 0, {3}},
+        {"reload of an empty list", true, 0, -1, {std::nullopt}, 0, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WQCollectionView view;
         LibraryViewModel model;
-        Signs reports;
-        recordReports(model, reports);
         if (c.bound)
             model.bind(&view);
+        const auto list = c.count ? std::optional(videos(*c.count)) : std::nullopt;
+        if (c.reloadWithSelected) {
+            model.setVideoList(list);
+            drain();
+            view.selectRow(*c.reloadWithSelected);
+        }
+        Signs reports;
+        recordReports(model, reports);
         AmountPosts posts;
-        model.setVideoList(c.count ? std::optional(videos(*c.count)) : std::nullopt);
+        if (c.reloadWithSelected)
+            model.reloadData();
+        else
+            model.setVideoList(list);
         drain();
-        EXPECT_EQ(posts.count, 1);
+        EXPECT_EQ(posts.count, c.posts);
         EXPECT_EQ(reports, c.reports);
-        EXPECT_EQ(view.selectedRows(), (c.bound && c.count.value_or(0) > 0) ? std::vector<int>{0} : std::vector<int>{});
+        EXPECT_EQ(view.selectedRows(), c.selected);
     }
-}
-
-TEST_F(BaseModel, ReloadDataReportsTheKeptSelection) {
-    WQCollectionView view;
-    LibraryViewModel model;
-    model.bind(&view);
-    model.setVideoList(videos(5));
-    drain();
-    view.selectRow(3);
-    Signs reports;
-    recordReports(model, reports);
-    AmountPosts posts;
-    model.reloadData();
-    drain();
-    EXPECT_EQ(reports, Signs{QStringLiteral("v3")});
-    EXPECT_EQ(view.selectedRows(), std::vector<int>{3});
-    EXPECT_EQ(posts.count, 0);
-
-    model.setVideoList(std::vector<VideoDetail>{});
-    drain();
-    reports.clear();
-    model.reloadData();
-    drain();
-    EXPECT_EQ(reports, Signs{std::nullopt});
 }
 
 TEST_F(BaseModel, TheReloadNoticeRefreshesOneRowNothingOrTheWholeList) {

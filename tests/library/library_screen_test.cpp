@@ -119,7 +119,7 @@ TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
     for (const VideoDetail& v : videos(3))
         LocalVideoDBManager::shared().insertVideo(v);
     VideoLibraryViewController screen;
-    std::vector<std::optional<QString>> shown;
+    std::vector<std::optional<QString>> shown;  // none: no video
     screen.videoDetailDidChanged() = [&](const std::optional<VideoDetail>& d) {
         shown.push_back(d ? std::optional(d->sign) : std::nullopt);
     };
@@ -157,17 +157,13 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
     drain();
 
     // Trackpad phases and momentum report nothing; a classic wheel step reports once.
-    const std::pair<Qt::ScrollPhase, int> phases[] = {{Qt::ScrollBegin, 0},
-                                                      {Qt::ScrollUpdate, 0},
-                                                      {Qt::ScrollMomentum, 0},
-                                                      {Qt::ScrollEnd, 0},
-                                                      {Qt::NoScrollPhase, 1}};
-    for (const auto& [phase, reports] : phases) {
+    for (Qt::ScrollPhase phase :
+         {Qt::ScrollBegin, Qt::ScrollUpdate, Qt::ScrollMomentum, Qt::ScrollEnd, Qt::NoScrollPhase}) {
         const int before = model.ends;
         QWheelEvent wheel(QPointF(50, 50), view.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(0, -20),
                           QPoint(0, -120), Qt::NoButton, Qt::NoModifier, phase, false);
         QCoreApplication::sendEvent(view.viewport(), &wheel);
-        EXPECT_EQ(model.ends - before, reports) << phase;
+        EXPECT_EQ(model.ends - before, phase == Qt::NoScrollPhase ? 1 : 0) << phase;
     }
 
     view.setContentOffset(0);

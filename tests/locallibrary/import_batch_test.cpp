@@ -24,27 +24,6 @@ using namespace testsupport;
 
 namespace {
 
-// A list of events that any thread may add to.
-class EventLog {
-public:
-    void add(const QString& event) {
-        QMutexLocker lock(&mutex_);
-        events_.append(event);
-    }
-    QStringList events() const {
-        QMutexLocker lock(&mutex_);
-        return events_;
-    }
-    void clear() {
-        QMutexLocker lock(&mutex_);
-        events_.clear();
-    }
-
-private:
-    mutable QMutex mutex_;
-    QStringList events_;
-};
-
 // How an importer hands its answer back.
 enum class Delivery {
     Synchronous,  // inside the importVideo call, on the caller's thread
@@ -122,7 +101,7 @@ protected:
         main.resize(800, 600);
         main.show();
         updates = platform::DistributedNotificationCenter::defaultCenter().addObserver(
-            ImportBatch::updateVideoListNotification, nullptr, [this] { log.add(QStringLiteral("UpdateVideoList")); });
+            ImportBatch::updateVideoListNotification, nullptr, [this] { note(QStringLiteral("UpdateVideoList")); });
     }
     void TearDown() override { closeAlerts(); }
 
@@ -134,19 +113,19 @@ protected:
         hooks.showProgressWindow = [this, real]() -> std::function<void()> {
             const qsizetype before = shownProgressWindows(&main);
             auto close = real.showProgressWindow();
-            log.add(shownProgressWindows(&main) == before + 1 ? QStringLiteral("window") : QStringLiteral("no window"));
+            note(shownProgressWindows(&main) == before + 1 ? QStringLiteral("window") : QStringLiteral("no window"));
             return [this, close] {
                 const qsizetype open = shownProgressWindows(&main);
                 close();
-                log.add(shownProgressWindows(&main) == open - 1 ? QStringLiteral("close")
-                                                                : QStringLiteral("window stays"));
+                note(shownProgressWindows(&main) == open - 1 ? QStringLiteral("close")
+                                                             : QStringLiteral("window stays"));
             };
         };
         hooks.showImportResult = [this, real](ImportVideoStatus status) {
-            log.add(QStringLiteral("alert %1").arg(int(status)));
+            note(QStringLiteral("alert %1").arg(int(status)));
             real.showImportResult(status);
         };
-        hooks.reload = [this] { log.add(QStringLiteral("reload")); };
+        hooks.reload = [this] { note(QStringLiteral("reload")); };
         return hooks;
     }
 
@@ -156,18 +135,29 @@ protected:
             urls, loggedHooks(),
             [this] {
                 const bool onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
-                log.add(onMain ? QStringLiteral("completion on main") : QStringLiteral("completion"));
+                note(onMain ? QStringLiteral("completion on main") : QStringLiteral("completion"));
             },
             importer);
     }
 
     bool waitForUpdates(int count) {
-        return QTest::qWaitFor([&] { return log.events().count(QStringLiteral("UpdateVideoList")) >= count; }, 30000);
+        return QTest::qWaitFor([&] { return logged().count(QStringLiteral("UpdateVideoList")) >= count; }, 30000);
+    }
+
+    // The log of events, which any thread may add to; read (and emptied) on the main thread.
+    void note(const QString& event) {
+        QMutexLocker lock(&mutex);
+        eventLog.append(event);
+    }
+    QStringList logged(bool clear = false) {
+        QMutexLocker lock(&mutex);
+        return clear ? std::exchange(eventLog, {}) : eventLog;
     }
 
     QWidget main;
     QTemporaryDir sources;
-    EventLog log;
+    QMutex mutex;
+    QStringList eventLog;
     DisposablePtr updates;
 };
 
@@ -206,7 +196,7 @@ TEST_F(ImportBatchTest, OneFileAtATimeWhateverThreadOrDelayTheAnswerComesOn) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        log.clear();
+        logged(true);  // a fresh log for each case
         if (c.delivery && *c.delivery != Delivery::Synchronous)
             LocalVideoDBManager::shared().deleteVideoWithSign(sign);
         std::optional<RelayingImporter> importer;
@@ -214,14 +204,14 @@ TEST_F(ImportBatchTest, OneFileAtATimeWhateverThreadOrDelayTheAnswerComesOn) {
             importer.emplace(*c.delivery);
         startBatch(c.urls, importer ? &*importer : nullptr);
         // The caller is never held: the window comes on the next turn of the event loop.
-        EXPECT_FALSE(log.events().contains(QStringLiteral("window")));
+        EXPECT_FALSE(logged().contains(QStringLiteral("window")));
         ASSERT_TRUE(waitForUpdates(1));
 
         if (importer) {
             EXPECT_EQ(importer->calls, c.urls.size());
             EXPECT_EQ(importer->mostInFlight, 1);
         }
-        QStringList events = log.events();
+        QStringList events = logged();
         // The completion runs on the batch's worker while the main thread closes and reloads, but
         // always before the notice goes out.
         ASSERT_EQ(events.count(QStringLiteral("completion")), 1) << events.join(", ").toStdString();
@@ -257,7 +247,7 @@ TEST_F(ImportBatchTest, BatchesOneAfterAnotherNeverRaceOnAFile) {
                                    .entryList({QStringLiteral("*.MOV"), QStringLiteral("*.mov")}, QDir::Files);
     EXPECT_EQ(copies, QStringList{"Harbour.MOV"});
     // Each batch had its own window and closed it before the next one's end.
-    QStringList events = log.events();
+    QStringList events = logged();
     events.removeAll(QStringLiteral("completion"));
     EXPECT_EQ(events, QStringList({"window", "window", "close", "reload", "UpdateVideoList", "alert 2", "close",
                                    "reload", "UpdateVideoList"}))

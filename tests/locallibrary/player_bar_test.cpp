@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -16,16 +15,8 @@
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "support/MainWindowTestSupport.h"
-#include "support/ProcessHelpers.h"
 
 namespace {
-
-void setInOtherProcess(const QString& key, const QString& value) {
-    QProcess child;
-    testsupport::startChild(child, QStringLiteral(SETTINGS_CHILD), {QStringLiteral("set"), key, value});
-    ASSERT_TRUE(child.waitForFinished(10000));
-    ASSERT_EQ(child.exitCode(), 0);
-}
 
 void addVideo(const QString& sign, const QString& title) {
     VideoDetail video = testsupport::video(sign, title);
@@ -65,7 +56,7 @@ TEST(PlayerBar, FollowsTheSettingsTheOtherProgramWrites) {
     };
     for (const Change& change : changes) {
         SCOPED_TRACE(std::string(change.key) + "=" + change.value);
-        setInOtherProcess(QString::fromLatin1(change.key), QString::fromLatin1(change.value));
+        testsupport::setInOtherProcess(QString::fromLatin1(change.key), QString::fromLatin1(change.value));
         QElapsedTimer clock;
         clock.start();
         EXPECT_TRUE(QTest::qWaitFor(change.shown, 2500));
