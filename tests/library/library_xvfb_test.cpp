@@ -45,14 +45,12 @@ TEST(LibraryOnXDisplay, GridShowsEightClipsWithThumbnails) {
     // Two rows of four colourful test-pattern thumbnails below the tab headers: sample the middle
     // of each cell's picture (cells share the window's width less a scroll bar's, 110 high).
     int colourful = 0;
-    for (int row = 0; row < 2; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            // The placeholder is grey; a test pattern has saturated colours.
-            bool saturated = false;
-            for (int dx = 20; dx < 230; dx += 15)
-                saturated |= QColor(image.pixel(column * 246 + dx, 40 + row * 110 + 30)).hsvSaturation() > 150;
-            colourful += saturated;
-        }
+    for (int cell = 0; cell < 8; ++cell) {
+        // The placeholder is grey; a test pattern has saturated colours.
+        bool saturated = false;
+        for (int dx = 20; dx < 230; dx += 15)
+            saturated |= QColor(image.pixel(cell % 4 * 246 + dx, 70 + cell / 4 * 110)).hsvSaturation() > 150;
+        colourful += saturated;
     }
     EXPECT_EQ(colourful, 8);
 }

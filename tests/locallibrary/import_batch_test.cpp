@@ -167,7 +167,8 @@ TEST_F(ImportBatchTest, OneFileAtATimeWhateverThreadOrDelayTheAnswerComesOn) {
     const QUrl clip = QUrl::fromLocalFile(copyOfTestVideo(sources, QStringLiteral("clip_320x180.mp4")));
     const QUrl noVideo = QUrl::fromLocalFile(copyOfTestVideo(sources, QStringLiteral("audio_only.mp4")));
     const QString sign = *videoSign(clip.toLocalFile());
-    const QStringList endOfTwoAlerts{"window", "alert 2", "alert 1", "close", "reload", "UpdateVideoList"};
+    const QStringList two{"window", "alert 2", "alert 1", "close", "reload", "UpdateVideoList"};
+    const QStringList twoAlerts{"This video exists", "This video format is not supported"};
     struct Case {
         const char* name;
         std::optional<Delivery> delivery;  // none: the library's own importer
@@ -176,22 +177,10 @@ TEST_F(ImportBatchTest, OneFileAtATimeWhateverThreadOrDelayTheAnswerComesOn) {
         QStringList alerts;
     };
     const Case cases[] = {
-        {"other thread",
-         Delivery::OtherThread,
-         {clip, clip, noVideo},
-         endOfTwoAlerts,
-         {"This video exists", "This video format is not supported"}},
-        {"late",
-         Delivery::Late,
-         {clip, clip, noVideo},
-         endOfTwoAlerts,
-         {"This video exists", "This video format is not supported"}},
+        {"other thread", Delivery::OtherThread, {clip, clip, noVideo}, two, twoAlerts},
+        {"late", Delivery::Late, {clip, clip, noVideo}, two, twoAlerts},
         // The synchronous importer only looks at the database, where the run before left the clip.
-        {"synchronous",
-         Delivery::Synchronous,
-         {clip, noVideo},
-         endOfTwoAlerts,
-         {"This video exists", "This video format is not supported"}},
+        {"synchronous", Delivery::Synchronous, {clip, noVideo}, two, twoAlerts},
         {"empty batch", std::nullopt, {}, {"window", "close", "reload", "UpdateVideoList"}, {}},
     };
     for (const Case& c : cases) {

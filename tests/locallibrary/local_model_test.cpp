@@ -61,6 +61,10 @@ protected:
         QObject::connect(&list, &WQCollectionView::menuShown, &list, [this](QMenu* menu) { lastMenu = menu; });
     }
     void settle() { QTest::qWait(50); }
+    void reload() {
+        model.reloadVideos(true);
+        settle();
+    }
 
     // The titles of the menu a right click on `row` (none: the empty area) brings up.
     QStringList rightClick(std::optional<int> row) {
@@ -93,8 +97,7 @@ protected:
 
 TEST_F(LocalModelTest, ReloadMarksThePlayingVideoAndTheEmptyList) {
     Preferences& settings = Preferences::shared();
-    model.reloadVideos(true);
-    settle();
+    reload();
     EXPECT_EQ(list.containerImage(), QStringLiteral("empty_video_list"));
 
     for (const char* sign : {"a", "b", "c"})
@@ -106,8 +109,7 @@ TEST_F(LocalModelTest, ReloadMarksThePlayingVideoAndTheEmptyList) {
     };
     for (const Case& c : {Case{true, {2}}, Case{false, {0}}}) {
         settings.setIsOpenPlayer(c.open);
-        model.reloadVideos(true);
-        settle();
+        reload();
         EXPECT_TRUE(list.containerImage().isEmpty());
         EXPECT_EQ(list.selectedRows(), c.selected);
     }
@@ -117,8 +119,7 @@ TEST_F(LocalModelTest, ReloadMarksThePlayingVideoAndTheEmptyList) {
     EXPECT_EQ(rightClick(0), QStringList({"Set as Wallpaper", "Remove", manager}));
     EXPECT_EQ(rightClick(std::nullopt), QStringList({"Import Video", "Open Resource Path", "Clear All"}));
     addRow(QStringLiteral("d"), fileUrl(elsewhere.filePath("d.mp4")), QStringLiteral("https://example.invalid/p d"));
-    model.reloadVideos(true);
-    settle();
+    reload();
     EXPECT_EQ(rightClick(3), QStringList({"Preview Video", "Set as Wallpaper", "Remove", manager}));
     EXPECT_EQ(rightClick(7), QStringList());
 
@@ -140,8 +141,7 @@ TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
     // A path that starts in the folder but leads out of it.
     addRow(QStringLiteral("sneaky"), fileUrl(videoFolder() + QStringLiteral("/../../../../../../..") + sneaky));
     addRow(QStringLiteral("broken"), QStringLiteral("http://[not a url"));
-    model.reloadVideos(true);
-    settle();
+    reload();
 
     struct Case {
         const char* sign;
@@ -184,8 +184,7 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     const QString locked = videoFolder() + "/locked";
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
     dropFileOverrides();
-    model.reloadVideos(true);
-    settle();
+    reload();
 
     std::vector<bool> answers{false, true};
     model.shell.confirmClearAll = [&](std::function<void(bool)> answer) {
