@@ -7,6 +7,7 @@
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
+#include "platform/gui/OpenUrl.h"
 #include "service/WebModel.h"
 #include "support/ServiceStandIn.h"
 #include "views/TabTitleView.h"
@@ -137,7 +138,7 @@ TEST(CatalogueLogic, NewsColourAndAddresses) {
     };
     for (const Address& a : addresses) {
         const std::optional<QUrl> url = catalogue::newsUrl(QString::fromLatin1(a.text));
-        EXPECT_EQ(url && catalogue::isWebAddress(*url), a.opened) << a.text;
+        EXPECT_EQ(url && platform::isWebAddress(*url), a.opened) << a.text;
     }
 }
 
