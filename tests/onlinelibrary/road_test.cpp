@@ -19,8 +19,6 @@
 #include "views/ClickableImageView.h"
 #include "views/TabTitleView.h"
 
-#include <gtest/gtest.h>
-
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
@@ -32,10 +30,9 @@
 using namespace onlinetest;
 using testsupport::ScriptedReply;
 
-TEST(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
-    testsupport::ServiceStandIn standIn;
-    ASSERT_TRUE(standIn.start());
-    qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());  // before the shared client is made
+using RoadOfOneDownload = ServiceTest;  // the stand-in's address is set before the shared client is made
+
+TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     testsupport::FileServing files(standIn);
     const QString path = QDir(QStringLiteral(TAVVEL_TEST_VIDEOS_DIR)).filePath(QStringLiteral("big.mp4"));
     const QString sign = videoSign(path).value_or(QString());
@@ -46,7 +43,7 @@ TEST(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     wanted.url = files.url(QStringLiteral("big.mp4"));
     wanted.size = QFileInfo(path).size();
     standIn.setReply(502, ScriptedReply::encrypted(pageJson(1, 1, 1, "other", 2, {wanted})));
-    standIn.setReply(503, ScriptedReply::encrypted(R"({"status":0,"info":"","data":""})"));
+    standIn.setReply(503, reply(R"("")"));
 
     VideoLibraryViewController screen;
     screen.view()->resize(1100, 700);
