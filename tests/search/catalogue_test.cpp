@@ -7,25 +7,18 @@
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
-#include "service/WebModel.h"
-#include "support/ServiceStandIn.h"
+#include "onlinelibrary/OnlineTestSupport.h"
 #include "views/TabTitleView.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QMenu>
-#include <QTest>
 #include <QToolButton>
-#include <QVBoxLayout>
-#include <gtest/gtest.h>
 
-using testsupport::ScriptedReply;
+using onlinetest::reply;
 
 namespace {
-QByteArray envelope(const QByteArray& data) {
-    return R"({"status":0,"info":"ok","data":)" + data + "}";
-}
 
 // The process's client is made once, so one stand-in serves every case of the process.
 testsupport::ServiceStandIn& standIn() {
@@ -33,12 +26,10 @@ testsupport::ServiceStandIn& standIn() {
         auto* s = new testsupport::ServiceStandIn;
         EXPECT_TRUE(s->start());
         qputenv("TAVVEL_SERVICE_URL", s->baseUrl().toUtf8());
-        s->setReply(
-            501,
-            ScriptedReply::encrypted(envelope(
-                R"({"cate":[{"id":3,"title":"Nature"},{"id":5,"title":"City"}],"hottags":["A","B","C"],"hotkey":["sea"]})")));
-        s->setReply(502, ScriptedReply::encrypted(envelope(R"({"pages":3,"page":1,"total":0,"count":0,"vlist":[]})")));
-        s->setReply(505, ScriptedReply::encrypted(envelope(R"(["cat","cats"])")));
+        s->setReply(501, reply(R"({"cate":[{"id":3,"title":"Nature"},{"id":5,"title":"City"}],)"
+                               R"("hottags":["A","B","C"],"hotkey":["sea"]})"));
+        s->setReply(502, reply(R"({"pages":3,"page":1,"total":0,"count":0,"vlist":[]})"));
+        s->setReply(505, reply(R"(["cat","cats"])"));
         return s;
     }();
     return *service;
@@ -156,15 +147,23 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     EXPECT_EQ(tag("C")->geometry().right() + 1, tag("B")->x());
 
     int seen = 0;
-    // A sort change with no earlier request: category 0, page 1, the chosen sort.
-    screen->sortPopUp()->setCurrentIndex(1);
-    screen->refreshVideoListOnSort();
-    ASSERT_TRUE(waitForListRequest(seen));
-    QJsonObject r = lastListRequest();
-    EXPECT_EQ(r[QStringLiteral("cate")].toInt(), 0);
-    EXPECT_EQ(r[QStringLiteral("page")].toInt(), 1);
-    EXPECT_EQ(r[QStringLiteral("sort")].toInt(), 2);
-    EXPECT_EQ(r[QStringLiteral("ui")].toString(), WebModel::clientId());
+    auto expectRequest = [&](const char* step, int cate, int page, int sort, const QString& keywords = {}) {
+        SCOPED_TRACE(step);
+        ASSERT_TRUE(waitForListRequest(seen));
+        const QJsonObject r = lastListRequest();
+        EXPECT_EQ(r.value("cate").toInt(), cate);
+        EXPECT_EQ(r.value("page").toInt(), page);
+        EXPECT_EQ(r.value("sort").toInt(), sort);
+        EXPECT_EQ(r.value("keywords").toString(), keywords);
+        EXPECT_EQ(r.value("author").toString(), QString());
+        EXPECT_EQ(r.value("ui").toString(), WebModel::clientId());
+    };
+    auto sortBy = [&](int index) {
+        screen->sortPopUp()->setCurrentIndex(index);
+        screen->refreshVideoListOnSort();
+    };
+    sortBy(1);
+    expectRequest("a sort change with no earlier request", 0, 1, 2);
 
     // A category after paging a keyword search: page 1 of the category, no keywords, same sort.
     WebModel::shared().latestRequest()->page = 3;
@@ -178,31 +177,16 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("City"));
     menu->actions().at(1)->trigger();
     menu->close();
-    ASSERT_TRUE(waitForListRequest(seen));
-    r = lastListRequest();
-    EXPECT_EQ(r[QStringLiteral("cate")].toInt(), 5);
-    EXPECT_EQ(r[QStringLiteral("page")].toInt(), 1);
-    EXPECT_EQ(r[QStringLiteral("keywords")].toString(), QString());
-    EXPECT_EQ(r[QStringLiteral("author")].toString(), QString());
-    EXPECT_EQ(r[QStringLiteral("sort")].toInt(), 2);
+    expectRequest("a category", 5, 1, 2);
     EXPECT_EQ(screen->onlineTabTitle()->text(), QStringLiteral("City"));
     EXPECT_TRUE(screen->onlineTab()->highlight);
     EXPECT_FALSE(screen->categoryButton()->isChecked());
 
-    // A sort change after paging starts again at page 1, keeping the category.
     WebModel::shared().latestRequest()->page = 2;
-    screen->sortPopUp()->setCurrentIndex(0);
-    screen->refreshVideoListOnSort();
-    ASSERT_TRUE(waitForListRequest(seen));
-    r = lastListRequest();
-    EXPECT_EQ(r[QStringLiteral("cate")].toInt(), 5);
-    EXPECT_EQ(r[QStringLiteral("page")].toInt(), 1);
-    EXPECT_EQ(r[QStringLiteral("sort")].toInt(), 1);
-
-    // A hot tag searches its text.
+    sortBy(0);
+    expectRequest("a sort change after paging keeps the category", 5, 1, 1);
     QTest::mouseClick(tag("B"), Qt::LeftButton);
-    ASSERT_TRUE(waitForListRequest(seen));
-    EXPECT_EQ(lastListRequest()[QStringLiteral("keywords")].toString(), base64("B"));
+    expectRequest("a hot tag searches its text", 5, 1, 1, base64("B"));
 }
 
 TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {

@@ -32,6 +32,7 @@ TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
         {"", QStringLiteral("ca\u0007t\u0000\n"), "cat"},     // control characters never reach the file
         {"a", QStringLiteral("\u0001\u001f"), "a"},           // nothing left: nothing recorded
         {"a", QString(), "a"},
+        {"", QStringLiteral("<a & \"b\"> \U0001F600 \u00e9"), "<a & \"b\"> \U0001F600 \u00e9"},  // stored as XML text
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {
@@ -80,20 +81,11 @@ TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
     EXPECT_TRUE(SearchHistoryManager::loadSearchHistory(dir.filePath(QStringLiteral("none"))).isEmpty());
 }
 
-TEST(SearchHistory, SurvivesRestartsAndClearing) {
+TEST(SearchHistory, ClearingLeavesAnEmptyList) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("searchHistory.info"));
-    const QString awkward = QStringLiteral("<a & \"b\"> \U0001F600 \u00e9");
-    {
-        SearchHistoryManager first(path);
-        first.addSearchHistory(QStringLiteral("cat"));
-        first.addSearchHistory(awkward);
-    }
-    {
-        SearchHistoryManager second(path);
-        EXPECT_EQ(second.storeHistory(), (QStringList{awkward, QStringLiteral("cat")}));
-        second.setStoreHistory({});
-    }
+    SearchHistoryManager(path).addSearchHistory(QStringLiteral("cat"));
+    SearchHistoryManager(path).setStoreHistory({});
     EXPECT_TRUE(SearchHistoryManager(path).storeHistory().isEmpty());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
