@@ -1,23 +1,21 @@
 // The library screen on a virtual X display with eight imported test clips: the grid shows a
 // thumbnail and a title for each.
-#include <gtest/gtest.h>
+#include "support/MainWindowTestSupport.h"
 
+#include <QColor>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QColor>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 TEST(LibraryOnXDisplay, GridShowsEightClipsWithThumbnails) {
     for (const char* tool : {"xvfb-run", "import"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             GTEST_SKIP() << tool << " is not installed";
-    const QString videos = QStringLiteral(TAVVEL_TEST_VIDEOS_DIR);
     QStringList clips;
     for (const char* name : {"clip_1280x720.mp4", "clip_1366x768.mov", "clip_1080x1920.mkv", "clip_640x360.webm",
                              "clip_320x180.mp4", "clip_12_7s.mp4", "rotated_90.mp4", "big.mp4"})
-        clips << videos + QLatin1Char('/') + QString::fromLatin1(name);
+        clips << testsupport::testVideo(QString::fromLatin1(name));
 
     QTemporaryDir dir;
     const QString shot = dir.filePath(QStringLiteral("library.png"));

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -19,6 +18,10 @@
 #include "service/LocalLibraryModel.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
+#include "support/MainWindowTestSupport.h"
+
+using testsupport::librarySigns;
+using testsupport::writeFile;
 
 namespace {
 
@@ -26,18 +29,8 @@ QString videoFolder() {
     return LocalLibraryModel::downloadVideoDirectory().toLocalFile();
 }
 
-QString writeFile(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write("not really a video");
-    return path;
-}
-
 void addRow(const QString& sign, const QString& urlText, const QString& preurl = {}) {
-    VideoDetail video;
-    video.sign = sign;
-    video.title = sign;
+    VideoDetail video = testsupport::video(sign, sign);
     video.url = urlText;
     video.preurl = preurl;
     LocalVideoDBManager::shared().insertVideo(video);
@@ -45,13 +38,6 @@ void addRow(const QString& sign, const QString& urlText, const QString& preurl =
 
 QString fileUrl(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
-}
-
-QStringList rowSigns() {
-    QStringList signs;
-    for (const VideoDetail& video : LocalVideoDBManager::shared().allVideos())
-        signs << video.sign;
-    return signs;
 }
 
 // Without the power to override file permissions (root has it), a read-only folder really
@@ -72,9 +58,6 @@ protected:
         model.bind(&list);
         updates = platform::DistributedNotificationCenter::defaultCenter().addObserver(
             QStringLiteral("UpdateVideoList"), nullptr, [this] { ++updateCount; });
-        connect();
-    }
-    void connect() {
         QObject::connect(&list, &WQCollectionView::menuShown, &list, [this](QMenu* menu) { lastMenu = menu; });
     }
     void settle() { QTest::qWait(50); }
@@ -96,7 +79,7 @@ protected:
                 action->trigger();
         lastMenu->close();
     }
-    int rowOf(const QString& sign) { return int(rowSigns().indexOf(sign)); }
+    int rowOf(const QString& sign) { return int(librarySigns().indexOf(sign)); }
 
     WQCollectionView list;
     LocalLibraryViewModel model;
@@ -180,7 +163,7 @@ TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
         if (!c.file.isEmpty()) {
             EXPECT_EQ(QFile::exists(c.file), !c.fileGone);
         }
-        EXPECT_EQ(!rowSigns().contains(QString::fromLatin1(c.sign)), c.rowGone);
+        EXPECT_EQ(!librarySigns().contains(QString::fromLatin1(c.sign)), c.rowGone);
         EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == before + (c.rowGone ? 1 : 0); }, 3000));
         QTest::qWait(c.rowGone ? 0 : 300);
         EXPECT_EQ(updateCount, before + (c.rowGone ? 1 : 0));
@@ -213,7 +196,7 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     // "Cancel" changes nothing.
     rightClick(std::nullopt);
     choose(QStringLiteral("Clear All"));
-    EXPECT_EQ(rowSigns(), QStringList({"first", "stuck", "last", "mine"}));
+    EXPECT_EQ(librarySigns(), QStringList({"first", "stuck", "last", "mine"}));
     EXPECT_TRUE(QFile::exists(first));
 
     // "OK": the locked file stays with its row; the files after it are removed too; the user's
@@ -224,7 +207,7 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     EXPECT_FALSE(QFile::exists(last));
     EXPECT_TRUE(QFile::exists(stuck));
     EXPECT_TRUE(QFile::exists(outside));
-    EXPECT_EQ(rowSigns(), QStringList({"stuck"}));
+    EXPECT_EQ(librarySigns(), QStringList({"stuck"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == 1; }, 3000));
     settle();
     EXPECT_EQ(model.videoCount(), 1);

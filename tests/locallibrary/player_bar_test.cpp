@@ -15,6 +15,7 @@
 #include "MainWindow/View/PlayerBarView.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/ProcessHelpers.h"
 
 namespace {
@@ -27,9 +28,7 @@ void setInOtherProcess(const QString& key, const QString& value) {
 }
 
 void addVideo(const QString& sign, const QString& title) {
-    VideoDetail video;
-    video.sign = sign;
-    video.title = title;
+    VideoDetail video = testsupport::video(sign, title);
     video.url = QStringLiteral("file:///nowhere/") + sign + QStringLiteral(".mp4");
     LocalVideoDBManager::shared().insertVideo(video);
 }
