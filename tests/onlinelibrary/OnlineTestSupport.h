@@ -1,10 +1,9 @@
 #pragma once
-// The service stand-in's catalogue pages and replies, a client pointed at it, and a short drain.
+// The service stand-in's catalogue pages and replies, and a client pointed at it.
 #include "service/WebModel.h"
-#include "shared/VideoDetail.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/ServiceStandIn.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
@@ -51,10 +50,7 @@ inline testsupport::ScriptedReply page(qint64 page, qint64 pages, int count, con
     return testsupport::ScriptedReply::encrypted(pageJson(page, pages, count, prefix, total));
 }
 
-inline void drain() {
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
+using testsupport::drain;
 
 // A running stand-in; clients made from now on (the process's shared one too) use its address.
 class ServiceTest : public ::testing::Test {

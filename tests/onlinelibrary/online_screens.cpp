@@ -6,8 +6,6 @@
 
 #include "MainWindow/Controller/VideoLibraryViewController.h"
 #include "MainWindow/Controller/WebLibraryViewModel.h"
-#include "platform/AppLauncher.h"
-#include "platform/Bundle.h"
 #include "service/DownloadManager.h"
 #include "service/VideoSign.h"
 #include "support/FileServing.h"
@@ -52,8 +50,7 @@ int main(int argc, char** argv) {
         qputenv(name, QDir(home.path()).filePath(QString::fromLatin1(name)).toLocal8Bit());
     }
     QApplication app(argc, argv);
-    platform::setMainBundle(
-        {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
+    testsupport::actAsMainProgram();
     testsupport::ServiceStandIn standIn;
     if (!standIn.start())
         return 1;
@@ -98,7 +95,7 @@ int main(int argc, char** argv) {
     shoot(out, QStringLiteral("online_failure"));
 
     // Two downloads: the first keeps running slowly, the second is paused.
-    const QString path = QDir(QStringLiteral(TAVVEL_TEST_VIDEOS_DIR)).filePath(QStringLiteral("big.mp4"));
+    const QString path = testsupport::testVideo(QStringLiteral("big.mp4"));
     files.addFile(QStringLiteral("big.mp4"), path);
     files.setSpeedLimit(200 * 1024);
     for (int i = 0; i < 2; ++i) {

@@ -20,7 +20,6 @@
 #include "views/TabTitleView.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -34,7 +33,7 @@ using RoadOfOneDownload = ServiceTest;  // the stand-in's address is set before 
 
 TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     testsupport::FileServing files(standIn);
-    const QString path = QDir(QStringLiteral(TAVVEL_TEST_VIDEOS_DIR)).filePath(QStringLiteral("big.mp4"));
+    const QString path = testsupport::testVideo(QStringLiteral("big.mp4"));
     const QString sign = videoSign(path).value_or(QString());
     ASSERT_FALSE(sign.isEmpty());
     files.addFile(QStringLiteral("big.mp4"), path);

@@ -25,10 +25,7 @@ protected:
         ServiceTest::SetUp();
         LocalVideoDBManager::shared().deleteAllVideos();
         model = std::make_unique<WebLibraryViewModel>(nullptr, client.get(), &queue);
-        layout.columnCount = 4;
-        layout.itemHeight = 110;
-        layout.footerHeight = 30;
-        view.setCollectionViewLayout(&layout);
+        grid.layout.footerHeight = 30;
         view.resize(800, 500);
         model->bind(&view);
         model->videoDetailDidChanged = [this](const std::optional<VideoDetail>& v) { shown = v ? v->sign : QString(); };
@@ -57,8 +54,8 @@ protected:
     }
 
     DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
-    ColumnLayout layout;
-    WQCollectionView view;
+    testsupport::Grid grid;
+    WQCollectionView& view = grid.view;
     std::unique_ptr<WebLibraryViewModel> model;
     QString shown;
 };

@@ -4,15 +4,12 @@
 #include "MainWindow/Controller/VideoLibraryViewController.h"
 #include "MainWindow/View/ButtonWithColorfulLink.h"
 #include "MainWindow/View/SearchField.h"
-#include "platform/AppLauncher.h"
-#include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
 #include "onlinelibrary/OnlineTestSupport.h"
 #include "views/TabTitleView.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QMenu>
 #include <QToolButton>
 
@@ -47,20 +44,10 @@ QString base64(const char* text) {
     return QString::fromLatin1(QByteArray(text).toBase64());
 }
 
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-
-public:
-    QList<QUrl> opened;
-};
-
 class CatalogueTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::setMainBundle(
-            {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
+        testsupport::actAsMainProgram();
         standIn();
         WebModel::shared().setLatestRequest(std::nullopt);
         screen = std::make_unique<VideoLibraryViewController>();
@@ -214,9 +201,7 @@ TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
 }
 
 TEST_F(CatalogueTest, TheNewsLinkFollowsTheHeartbeat) {
-    UrlCatcher catcher;
-    for (const char* scheme : {"http", "https", "file", "javascript"})
-        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+    testsupport::OpenedUrls opened;
     ButtonWithColorfulLink* news = screen->newsLinkButton();
     EXPECT_FALSE(news->isVisible());
 
@@ -235,16 +220,12 @@ TEST_F(CatalogueTest, TheNewsLinkFollowsTheHeartbeat) {
     EXPECT_EQ(news->titleColor().rgb(), QColor::fromRgbF(1.0f, 128 / 255.0f, 0.0f).rgb());
     EXPECT_EQ(news->fontSize(), 10);
     QTest::mouseClick(news, Qt::LeftButton);
-    EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.invalid/summer"))});
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl(QStringLiteral("https://example.invalid/summer"))});
 
     // An empty colour keeps the colour; an address that is no web page is not opened.
     beat("", "file:///etc/passwd");
     EXPECT_EQ(news->titleColor().rgb(), QColor::fromRgbF(1.0f, 128 / 255.0f, 0.0f).rgb());
     QTest::mouseClick(news, Qt::LeftButton);
-    EXPECT_EQ(catcher.opened.size(), 1);
-    for (const char* scheme : {"http", "https", "file", "javascript"})
-        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    EXPECT_EQ(opened.urls.size(), 1);
     WebModel::shared().setHeartbeatResponse(std::nullopt);
 }
-
-#include "catalogue_test.moc"

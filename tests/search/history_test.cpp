@@ -1,4 +1,5 @@
 #include "MainWindow/Controller/SearchHistoryManager.h"
+#include "support/MainWindowTestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -7,11 +8,6 @@
 namespace {
 QStringList split(const char* text) {
     return QString::fromUtf8(text).split(QLatin1Char(','), Qt::SkipEmptyParts);
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 }  // namespace
 
@@ -39,7 +35,7 @@ TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
         SCOPED_TRACE(c.before);
         SCOPED_TRACE(c.term.toStdString());
         const QString path = dir.filePath(QStringLiteral("h.info"));
-        ASSERT_TRUE(writeFile(path, SearchHistoryManager::encode(split(c.before))));
+        testsupport::writeFile(path, SearchHistoryManager::encode(split(c.before)));
         SearchHistoryManager history(path);
         history.addSearchHistory(c.term);
         EXPECT_EQ(history.storeHistory(), split(c.after));
@@ -71,7 +67,7 @@ TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
     const QString path = dir.filePath(QStringLiteral("searchHistory.info"));
     for (const QByteArray& bytes : files) {
         SCOPED_TRACE(bytes.toStdString());
-        ASSERT_TRUE(writeFile(path, bytes));
+        testsupport::writeFile(path, bytes);
         SearchHistoryManager history(path);
         EXPECT_TRUE(history.storeHistory().isEmpty());
         history.addSearchHistory(QStringLiteral("cat"));
