@@ -1,11 +1,14 @@
 #pragma once
-// The service stand-in's catalogue pages and replies, and a client pointed at it.
+// The service stand-in's catalogue pages and replies, a client pointed at it, and pictures of
+// the screens for a look by eye.
 #include "service/WebModel.h"
 #include "support/MainWindowTestSupport.h"
 #include "support/ServiceStandIn.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -51,6 +54,13 @@ inline testsupport::ScriptedReply page(qint64 page, qint64 pages, int count, con
 }
 
 using testsupport::drain;
+
+// With TAVVEL_SCREENSHOTS naming a folder, a picture of `widget` goes there as <name>.png.
+inline void screenshot(QWidget* widget, const QString& name) {
+    const QString folder = qEnvironmentVariable("TAVVEL_SCREENSHOTS");
+    if (!folder.isEmpty())
+        widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
 
 // A running stand-in; clients made from now on (the process's shared one too) use its address.
 class ServiceTest : public ::testing::Test {

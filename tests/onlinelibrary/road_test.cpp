@@ -54,6 +54,7 @@ TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     drain();
     ASSERT_TRUE(pane->videoDetail());
     ASSERT_EQ(pane->videoDetail()->sign, QStringLiteral("other0"));
+    screenshot(screen.view(), QStringLiteral("online_tab"));
 
     // Right click on the second video and "Download" at once, before the pane caught up.
     QMenu* menu = nullptr;
@@ -86,9 +87,11 @@ TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return cell() && cell()->progressIndicator->value() >= 10; }, 15000));
     EXPECT_EQ(cell()->status->text(), QStringLiteral("Downloading..."));
+    screenshot(screen.view(), QStringLiteral("download_tab"));
     cell()->downloadImageView->clickAction();  // pause
     EXPECT_EQ(item->status, ItemStatus::pause);
     EXPECT_EQ(cell()->status->text(), QStringLiteral("Pause"));
+    screenshot(screen.view(), QStringLiteral("download_paused"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return item->cacheURL.has_value(); }));
     const qint64 paused = item->downloadedSize;
     const int pausedPercent = cell()->progressIndicator->value();

@@ -134,6 +134,7 @@ TEST_F(OnlineList, FirstPageFailuresShowTheOverlayAndTheRefreshResendsTheSameReq
         EXPECT_EQ(view.containerImage(), QStringLiteral("network_connecting"));
         ASSERT_TRUE(QTest::qWaitFor([&] { return model->overlay() && model->overlay()->showRefreshButton; }));
         EXPECT_EQ(model->overlay()->title, QString::fromLatin1(c.title));
+        screenshot(&view, QString::fromLatin1(c.title));
         EXPECT_EQ(view.containerImage(), QString::fromLatin1(c.picture));
         EXPECT_EQ(model->loadStatus(), Status::loadedAll);
         EXPECT_EQ(model->totalVideoCount(), c.total);
