@@ -1,6 +1,5 @@
 #pragma once
-// The service stand-in's catalogue pages and replies, a client pointed at it, and pictures of
-// the screens for a look by eye.
+// The service stand-in's catalogue pages and replies, a client pointed at it, and screenshots.
 #include "service/WebModel.h"
 #include "support/MainWindowTestSupport.h"
 #include "support/ServiceStandIn.h"

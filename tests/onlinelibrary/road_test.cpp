@@ -45,8 +45,7 @@ TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     standIn.setReply(503, reply(R"("")"));
 
     VideoLibraryViewController screen;
-    screen.view()->resize(1100, 700);
-    screen.view()->show();
+    ASSERT_TRUE(testsupport::showExposed(screen.view(), QSize(1100, 700)));
     WebLibraryViewModel* online = screen.webLibraryViewModel();
     VideoDetailView* pane = screen.detailView();
     screen.switchTab(screen.onlineTab());

@@ -36,7 +36,6 @@ public:
         ServiceTest::SetUp();
         standIn.setReply(501, reply(R"({"cate":[{"id":3,"title":"Nature"}],"hottags":["A"],"hotkey":["sea","sky"]})"));
         host = std::make_unique<QWidget>();
-        host->resize(480, 360);
         auto* layout = new QVBoxLayout(host.get());
         other = new QPushButton(QStringLiteral("Other"), host.get());
         other->setObjectName(QStringLiteral("other"));
@@ -46,7 +45,7 @@ public:
         layout->addStretch();
         delegate = std::make_unique<KeywordDelegate>(*client);
         field->setMyDelegate(delegate.get());
-        host->show();
+        ASSERT_TRUE(testsupport::showExposed(host.get(), QSize(480, 360)));
         host->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !field->hotkeys().isEmpty(); }));

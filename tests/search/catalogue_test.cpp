@@ -9,6 +9,7 @@
 #include "views/TabTitleView.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QComboBox>
 #include <QMenu>
 #include <QToolButton>
@@ -51,9 +52,7 @@ protected:
         standIn();
         WebModel::shared().setLatestRequest(std::nullopt);
         screen = std::make_unique<VideoLibraryViewController>();
-        screen->view()->resize(1000, 600);
-        screen->view()->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(screen->view()));
+        ASSERT_TRUE(testsupport::showExposed(screen->view(), QSize(1000, 600)));
         ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == 3; }));
         QTest::qWait(20);
         standIn().clearRequests();
@@ -66,17 +65,13 @@ protected:
         return screen->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
     }
     // Waits for a video-list request after the ones already counted.
-    bool waitForListRequest(int& seen) {
-        const bool ok = QTest::qWaitFor([&] {
-            int count = 0;
-            for (const auto& r : standIn().requests())
-                count += r.code == 502;
-            if (count > seen) {
-                seen = count;
-                return true;
-            }
-            return false;
-        });
+    static bool waitForListRequest(int& seen) {
+        auto count = [] {
+            const auto all = standIn().requests();
+            return std::count_if(all.cbegin(), all.cend(), [](const auto& r) { return r.code == 502; });
+        };
+        const bool ok = QTest::qWaitFor([&] { return count() > seen; });
+        seen = int(count());
         QTest::qWait(20);  // a second request of the same action would be in by now
         return ok;
     }

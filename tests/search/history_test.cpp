@@ -11,7 +11,7 @@ QStringList split(const char* text) {
 }
 }  // namespace
 
-TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
+TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeatsAndClearingEmptiesTheFile) {
     struct Case {
         const char* before;
         QString term;
@@ -49,6 +49,12 @@ TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
     history.addSearchHistory(QStringLiteral("x"));
     history.addSearchHistory(decomposed);
     EXPECT_EQ(history.storeHistory(), (QStringList{decomposed, QStringLiteral("x")}));
+
+    SearchHistoryManager(path).setStoreHistory({});
+    EXPECT_TRUE(SearchHistoryManager(path).storeHistory().isEmpty());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("<array/>"));
 }
 
 TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
@@ -75,15 +81,4 @@ TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
     }
     // A missing file is an empty history too.
     EXPECT_TRUE(SearchHistoryManager::loadSearchHistory(dir.filePath(QStringLiteral("none"))).isEmpty());
-}
-
-TEST(SearchHistory, ClearingLeavesAnEmptyList) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("searchHistory.info"));
-    SearchHistoryManager(path).addSearchHistory(QStringLiteral("cat"));
-    SearchHistoryManager(path).setStoreHistory({});
-    EXPECT_TRUE(SearchHistoryManager(path).storeHistory().isEmpty());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("<array/>"));
 }
