@@ -123,7 +123,7 @@ TEST_F(OnlineList, FirstPageFailuresShowTheOverlayAndTheRefreshResendsTheSameReq
     client->setLatestRequest(WebLibraryViewModel::defaultRequest());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        standIn.setReply(502, c.reply);
+        standIn.setReply(502, c.reply.delayed(200));  // late enough that the loading state is seen
         // A search with non-ASCII words keeps the category and sort and starts at page 1.
         client->latestRequest()->cate = 4;
         model->searchByKeywords(QStringLiteral("Wetter über Zürich"));
