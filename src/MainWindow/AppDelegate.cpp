@@ -10,6 +10,7 @@
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
 #include "platform/SystemEvents.h"
+#include "platform/gui/OpenUrl.h"
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
@@ -18,7 +19,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -131,7 +131,7 @@ void AppDelegate::terminal() {
 }
 
 void AppDelegate::showHelp() {
-    QDesktopServices::openUrl(AppInfo::helpPage());
+    platform::openWebAddress(AppInfo::helpPage());
 }
 
 void AppDelegate::showPreferences() {

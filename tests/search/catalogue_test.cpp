@@ -6,6 +6,7 @@
 #include "MainWindow/View/SearchField.h"
 #include "platform/NotificationCenter.h"
 #include "onlinelibrary/OnlineTestSupport.h"
+#include "platform/gui/OpenUrl.h"
 #include "views/TabTitleView.h"
 
 #include <QAction>
@@ -110,7 +111,7 @@ TEST(CatalogueLogic, NewsColourAndAddresses) {
     };
     for (const Address& a : addresses) {
         const std::optional<QUrl> url = catalogue::newsUrl(QString::fromLatin1(a.text));
-        EXPECT_EQ(url && catalogue::isWebAddress(*url), a.opened) << a.text;
+        EXPECT_EQ(url && platform::isWebAddress(*url), a.opened) << a.text;
     }
 }
 
