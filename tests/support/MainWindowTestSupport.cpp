@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 
 namespace testsupport {
@@ -69,6 +70,13 @@ void useUnreachableService() {
 platform::DefaultsSuite& writtenSuite() {
     Preferences::sharedDefaults().synchronize();
     return Preferences::sharedDefaults();
+}
+
+void setInOtherProcess(const QString& key, const QString& value) {
+    QProcess child;
+    startChild(child, QStringLiteral(SETTINGS_CHILD), {QStringLiteral("set"), key, value});
+    ASSERT_TRUE(child.waitForFinished(10000));
+    ASSERT_EQ(child.exitCode(), 0);
 }
 
 QString testVideo(const QString& clip) {

@@ -39,6 +39,8 @@ void actAsMainProgram();
 void useUnreachableService();
 // The shared settings suite as the other processes last wrote it.
 platform::DefaultsSuite& writtenSuite();
+// Sets `key` to `value` in the shared settings from a process of its own, as the other program does.
+void setInOtherProcess(const QString& key, const QString& value);
 
 // A clip made by make_test_videos.sh (the test target depends on tavvel_test_videos).
 QString testVideo(const QString& clip);
