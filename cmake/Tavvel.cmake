@@ -20,12 +20,12 @@ function(tavvel_library)
   endif()
 endfunction()
 
-# tavvel_test(NAME <exe> LABEL <area> SOURCES ... [LIBS ...] [GUI] [ALONE])
-# ALONE: the program's tests only pass each in a process of its own (no whole-program run).
+# tavvel_test(NAME <exe> LABEL <area> SOURCES ... [LIBS ...] [GUI] [TIMEOUT s] [ENVIRONMENT_MODIFICATION ...])
+# ENVIRONMENT_MODIFICATION: CTest's property of that name, for every test of the program.
 # One GoogleTest executable; each test case becomes a CTest test with the area's label.
 # The test main gives every process its own XDG folders, so nothing touches the user's files.
 function(tavvel_test)
-  cmake_parse_arguments(ARG "GUI;ALONE" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS;ENVIRONMENT_MODIFICATION" ${ARGN})
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   if(ARG_GUI)
     target_link_libraries(${ARG_NAME} PRIVATE tavvel_test_main_gui)
@@ -40,15 +40,19 @@ function(tavvel_test)
   endif()
   # Each test process gets its own session bus: tests can run in parallel and own bus names.
   set_target_properties(${ARG_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "dbus-run-session;--")
+  set(extra)
+  if(ARG_ENVIRONMENT_MODIFICATION)
+    set(extra ENVIRONMENT_MODIFICATION "${ARG_ENVIRONMENT_MODIFICATION}")
+  endif()
   gtest_discover_tests(${ARG_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT})
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${extra})
   # The whole program in one process, its tests in a random order: a test that leans on what
   # another left behind (or on running alone) fails here.
-  if(TAVVEL_TEST_WHOLE_PROGRAMS AND NOT ARG_ALONE)
+  if(TAVVEL_TEST_WHOLE_PROGRAMS)
     add_test(NAME ${ARG_NAME}.whole_shuffled
       COMMAND dbus-run-session -- $<TARGET_FILE:${ARG_NAME}> --gtest_shuffle --gtest_random_seed=0)
-    set_tests_properties(${ARG_NAME}.whole_shuffled PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 900)
+    set_tests_properties(${ARG_NAME}.whole_shuffled PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 900 ${extra})
   endif()
 endfunction()

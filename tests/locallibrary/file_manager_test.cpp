@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
+#include <QFile>
+#include <QScopeGuard>
+#include <optional>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -45,12 +48,24 @@ TEST(FileManager, ShowsTheFileOrOpensItsFolder) {
 
 TEST(FileManager, NameComesFromTheDefaultFolderHandler) {
     QTemporaryDir system;
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    // The next tests of this process see the system's folders and no choice of the user's again.
+    auto saved = [](const char* name) {
+        return qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+    };
+    const auto restore = qScopeGuard(
+        [config, data, dataDirs = saved("XDG_DATA_DIRS"), configDirs = saved("XDG_CONFIG_DIRS")] {
+            for (const auto& [name, value] :
+                 {std::pair{"XDG_DATA_DIRS", dataDirs}, std::pair{"XDG_CONFIG_DIRS", configDirs}})
+                value ? qputenv(name, *value) : qunsetenv(name);
+            QFile::remove(data + QStringLiteral("/applications/org.test.Folders.desktop"));
+            QFile::remove(config + QStringLiteral("/mimeapps.list"));
+        });
     qputenv("XDG_DATA_DIRS", system.filePath(QStringLiteral("data")).toUtf8());
     qputenv("XDG_CONFIG_DIRS", system.filePath(QStringLiteral("config")).toUtf8());
     EXPECT_EQ(platform::fileManagerName(), QStringLiteral("File Manager"));
 
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    const QString data = qEnvironmentVariable("XDG_DATA_HOME");
     writeFile(data + QStringLiteral("/applications/org.test.Folders.desktop"),
               "[Desktop Entry]\nType=Application\nName[de]=Ordner\nName=Folders\nExec=folders %U\n");
     writeFile(system.filePath(QStringLiteral("config/mimeapps.list")),

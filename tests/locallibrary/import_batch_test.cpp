@@ -19,6 +19,7 @@
 #include "service/WebModel.h"
 #include "shared/LocalVideoDBManager.h"
 #include "support/MainWindowTestSupport.h"
+#include "support/ProcessHelpers.h"
 
 using namespace testsupport;
 
@@ -100,6 +101,8 @@ protected:
         useUnreachableService();
         main.resize(800, 600);
         main.show();
+        // A notice that an earlier test's batch posted must not count as this test's.
+        ASSERT_TRUE(settleBusNotifications());
         updates = platform::DistributedNotificationCenter::defaultCenter().addObserver(
             ImportBatch::updateVideoListNotification, nullptr, [this] { note(QStringLiteral("UpdateVideoList")); });
     }
@@ -185,6 +188,7 @@ TEST_F(ImportBatchTest, OneFileAtATimeWhateverThreadOrDelayTheAnswerComesOn) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        ASSERT_TRUE(settleBusNotifications());
         logged(true);  // a fresh log for each case
         if (c.delivery && *c.delivery != Delivery::Synchronous)
             LocalVideoDBManager::shared().deleteVideoWithSign(sign);

@@ -19,6 +19,7 @@
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "support/MainWindowTestSupport.h"
+#include "support/ProcessHelpers.h"
 
 using testsupport::librarySigns;
 using testsupport::writeFile;
@@ -54,6 +55,9 @@ void dropFileOverrides() {
 class LocalModelTest : public testing::Test {
 protected:
     void SetUp() override {
+        testsupport::emptyLibrary();
+        // Only this test's own notices count.
+        ASSERT_TRUE(testsupport::settleBusNotifications());
         list.resize(600, 400);
         model.bind(&list);
         updates = platform::DistributedNotificationCenter::defaultCenter().addObserver(

@@ -27,10 +27,19 @@ std::unique_ptr<SampleVideoImport> sampleImport(Calls& run, const QString& direc
     import->sampleDirectory = directory;
     return import;
 }
+
+// A first start: an empty library, never imported.
+class FirstRun : public testing::Test {
+protected:
+    void SetUp() override {
+        useUnreachableService();
+        emptyLibrary();
+        Preferences::shared().setAlreadyImportVideo(false);
+    }
+};
 }  // namespace
 
-TEST(FirstRun, ImportsTheFourSamplesOnceAndPlaysTheLast) {
-    useUnreachableService();
+TEST_F(FirstRun, ImportsTheFourSamplesOnceAndPlaysTheLast) {
     Preferences& settings = Preferences::shared();
     ASSERT_FALSE(settings.alreadyImportVideo());
     ASSERT_EQ(SampleVideoImport::sampleVideoUrls(QStringLiteral(TAVVEL_SAMPLES_DIR)).size(), 4);
@@ -53,8 +62,7 @@ TEST(FirstRun, ImportsTheFourSamplesOnceAndPlaysTheLast) {
     EXPECT_EQ(run.batches, 1);
 }
 
-TEST(FirstRun, WithoutSamplesTheFlagsAreSetAndTheTabStays) {
-    useUnreachableService();
+TEST_F(FirstRun, WithoutSamplesTheFlagsAreSetAndTheTabStays) {
     Preferences& settings = Preferences::shared();
     settings.setIsOpenPlayer(false);
     QTemporaryDir empty;

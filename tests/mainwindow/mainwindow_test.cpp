@@ -1,6 +1,6 @@
 // The main window as the program's start-up makes it: its parts, the content cell and the left
-// bar, the title buttons, the QR-code window, the preview window, the settings window that
-// drives the login item, and the guide from the menu.
+// bar, the title buttons, the QR-code window, the settings window that drives the login item,
+// and the guide from the menu.
 #include "MainWindow/AppDelegate.h"
 #include "MainWindow/Controller/ConfigWindowController.h"
 #include "MainWindow/Controller/MainWindowController.h"
@@ -8,9 +8,9 @@
 #include "MainWindow/Controller/QRCodeController.h"
 #include "MainWindow/View/LeftMenuBar.h"
 #include "MainWindow/View/LeftMenuCell.h"
-#include "MainWindow/View/PreviewVideoWindow.h"
 #include "pages/PagesSupport.h"
 #include "support/MainWindowTestSupport.h"
+#include "MainWindowRig.h"
 #include "platform/AppLauncher.h"
 #include "platform/DefaultsSuite.h"
 #include "platform/LoginItem.h"
@@ -28,43 +28,8 @@
 #include <QMainWindow>
 #include <QScreen>
 #include <QTest>
-#include <QWebEngineView>
 
-namespace {
-// Runs before main() makes the application object: a screen away from the
-// origin, and Chromium without its sandbox (the tests run as root).
-const bool kEnvironment = [] {
-    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + SCREENS_JSON);
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
-    qputenv("TAVVEL_SERVICE_URL", "http://127.0.0.1:9");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    return true;
-}();
-
-QString autostartEntry() {
-    return platform::autostartEntryPath(QString::fromLatin1(platform::kHelperIdentifier));
-}
-
-// One per process, like the program's: a start after the first import, at this version (no
-// install report, no first-run login item), with auto-start on and no autostart entry yet.
-AppDelegate& delegate() {
-    static AppDelegate* shared = [] {
-        Preferences::sharedDefaults().setObject(QStringLiteral("appVersion"), AppInfo::version());
-        Preferences::sharedDefaults().synchronize();
-        Preferences::shared().setAlreadyImportVideo(true);
-        Preferences::shared().setAutolaunch(true);
-        QFile::remove(autostartEntry());
-        auto* made = new AppDelegate;
-        made->applicationDidFinishLaunching();
-        return made;
-    }();
-    return *shared;
-}
-
-MainWindowController& controller() {
-    return delegate().mainWindowController();
-}
-}  // namespace
+using namespace mainwindowtest;
 
 TEST(MainWindow, PartsKeyboardReachAndTitleButtons) {
     ASSERT_TRUE(kEnvironment);
@@ -160,39 +125,4 @@ TEST(MainWindow, OneSettingsWindowIsTheLoginItemAndTheMenuOpensTheGuide) {
     EXPECT_TRUE(guide->window()->isVisible());
     EXPECT_EQ(guide->collectionView()->model()->rowCount(), 7);
     guide->window()->close();
-}
-
-TEST(PreviewWindow, PlacedReusedAndEmptiedOnClose) {
-    // The only screen stands right of the origin and below it: the window lands inside it.
-    const QRect area = QGuiApplication::screens().first()->availableGeometry();
-    EXPECT_EQ(PreviewVideoWindow::centeredOrigin(QRect(1920, 32, 1600, 868), QSize(800, 450)), QPoint(2320, 241));
-    const QUrl first = QUrl(QStringLiteral("data:text/html,<p>one</p>"));
-    controller().showPreviewWindow(first);
-    PreviewVideoWindow& preview = controller().webViewWindow();
-    EXPECT_EQ(preview.size(), QSize(800, 450));
-    EXPECT_TRUE(area.contains(preview.frameGeometry()));
-    EXPECT_EQ(area.topLeft(), QPoint(1920, 40)) << "the screen of the configuration";
-    EXPECT_EQ(preview.pos(), PreviewVideoWindow::centeredOrigin(area, preview.size()));
-    QPointer<QWebEngineView> firstPage = preview.webView();
-    ASSERT_TRUE(firstPage);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return firstPage->url() == first; }, 10000));
-
-    // A second address while shown: the same window, at the same place, a new page view.
-    const QPoint place = preview.pos();
-    controller().showPreviewWindow(QUrl(QStringLiteral("data:text/html,<p>two</p>")));
-    EXPECT_EQ(&controller().webViewWindow(), &preview);
-    EXPECT_EQ(preview.pos(), place);
-    EXPECT_FALSE(firstPage);
-    ASSERT_TRUE(preview.webView());
-    EXPECT_EQ(preview.findChildren<QWebEngineView*>().size(), 1);
-
-    // Closing drops the page view; the next preview reuses the window.
-    preview.close();
-    EXPECT_FALSE(preview.webView());
-    EXPECT_TRUE(preview.findChildren<QWebEngineView*>().isEmpty());
-    controller().showPreviewWindow(first, QRect(100, 100, 800, 450));
-    EXPECT_EQ(&controller().webViewWindow(), &preview);
-    EXPECT_TRUE(preview.isVisible());
-    EXPECT_TRUE(preview.webView());
-    preview.close();
 }

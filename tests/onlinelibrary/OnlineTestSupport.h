@@ -1,10 +1,12 @@
 #pragma once
 // The service stand-in's catalogue pages and replies, a client pointed at it, and screenshots.
+#include "service/DownloadPaths.h"
 #include "service/WebModel.h"
 #include "support/MainWindowTestSupport.h"
 #include "support/ServiceStandIn.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWidget>
@@ -61,8 +63,21 @@ inline void screenshot(QWidget* widget, const QString& name) {
         widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
 }
 
-// A running stand-in; clients made from now on (the process's shared one too) use its address.
-class ServiceTest : public ::testing::Test {
+// Drops the stored download list and partial files, so a queue made next starts empty.
+inline void forgetDownloads() {
+    QFile::remove(downloadListPath());
+    QDir(downloadCachesDirectoryPath()).removeRecursively();
+    QDir().mkpath(downloadCachesDirectoryPath());
+}
+
+// A fixture whose members (a download queue among them) start with no stored downloads.
+class NoStoredDownloads : public ::testing::Test {
+protected:
+    NoStoredDownloads() { forgetDownloads(); }
+};
+
+// A running stand-in; clients made from now on use its address.
+class ServiceTest : public NoStoredDownloads {
 protected:
     void SetUp() override {
         ASSERT_TRUE(standIn.start());
@@ -74,5 +89,9 @@ protected:
     testsupport::ServiceStandIn standIn;
     std::unique_ptr<WebModel> client;
 };
+
+// The stand-in of the process's shared client (which keeps the address it was made with), started
+// with that client before the first test of a program that links OnlineTestSupport.cpp.
+testsupport::ServiceStandIn& processStandIn();
 
 }  // namespace onlinetest

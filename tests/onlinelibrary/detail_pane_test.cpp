@@ -30,7 +30,7 @@ struct Calls : VideoDetailViewDelegate {
     void showDownloadList() override { log << "list"; }
 };
 
-class DetailPaneTest : public ::testing::Test {
+class DetailPaneTest : public onlinetest::NoStoredDownloads {
 protected:
     void SetUp() override {
         LocalVideoDBManager::shared().deleteAllVideos();

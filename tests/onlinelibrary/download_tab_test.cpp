@@ -24,6 +24,7 @@ TEST(DownloadCell, PercentStaysWithinBoundsAndUnknownSizesShowZero) {
 }
 
 TEST(DownloadCell, StateTextsAndIconActOnTheirOwnItem) {
+    onlinetest::forgetDownloads();
     DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
     for (const char* sign : {"one", "two", "three"})
         queue.addDownload(catalogueVideo(QString::fromLatin1(sign)));  // refused at once

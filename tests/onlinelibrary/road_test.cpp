@@ -29,7 +29,16 @@
 using namespace onlinetest;
 using testsupport::ScriptedReply;
 
-using RoadOfOneDownload = ServiceTest;  // the stand-in's address is set before the shared client is made
+// The library screen talks through the process's shared client.
+class RoadOfOneDownload : public NoStoredDownloads {
+protected:
+    void SetUp() override {
+        standIn.reset();
+        qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());  // for the desktop player too
+    }
+    void TearDown() override { qunsetenv("TAVVEL_SERVICE_URL"); }
+    testsupport::ServiceStandIn& standIn = processStandIn();
+};
 
 TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     testsupport::FileServing files(standIn);

@@ -267,19 +267,20 @@ TEST_F(RealPlayer, MuteThenUnmuteGoesOnPlayingWithSoundFromTheSamePlace) {
     manager->setupWindows();
     auto* player = dynamic_cast<MpvPlayer*>(&manager->player());
     ASSERT_NE(player, nullptr);
-    ASSERT_TRUE(playertest::waitFor([&] { return player->decodesSound() && player->position() > 0.3; }, 15000));
+    ASSERT_TRUE(playertest::waitFor([&] { return player->decodesSound() && player->position() > 0.3; },
+                                    15000 * playertest::kSlowdown));
 
     prefs->setMute(true);
-    ASSERT_TRUE(playertest::waitFor([&] { return !player->decodesSound(); }, 3000));
+    ASSERT_TRUE(playertest::waitFor([&] { return !player->decodesSound(); }, 3000 * playertest::kSlowdown));
     const double mutedAt = player->position();
-    ASSERT_TRUE(playertest::waitFor([&] { return player->position() > mutedAt + 0.5; }, 5000));
+    ASSERT_TRUE(playertest::waitFor([&] { return player->position() > mutedAt + 0.5; }, 5000 * playertest::kSlowdown));
 
     const double unmutedAt = player->position();
     prefs->setMute(false);
-    ASSERT_TRUE(playertest::waitFor([&] { return player->decodesSound(); }, 3000));
+    ASSERT_TRUE(playertest::waitFor([&] { return player->decodesSound(); }, 3000 * playertest::kSlowdown));
     // No jump back to the start, and the clock goes on.
     EXPECT_GE(player->position(), unmutedAt - 0.2);
     const double soundAt = player->position();
-    EXPECT_TRUE(playertest::waitFor([&] { return player->position() > soundAt + 0.5; }, 5000));
+    EXPECT_TRUE(playertest::waitFor([&] { return player->position() > soundAt + 0.5; }, 5000 * playertest::kSlowdown));
     EXPECT_TRUE(player->decodesSound());
 }

@@ -2,6 +2,7 @@
 #include "MainWindow/Controller/CatalogueControls.h"
 #include "MainWindow/Controller/SearchHistoryManager.h"
 #include "MainWindow/Controller/VideoLibraryViewController.h"
+#include "MainWindow/Controller/WebLibraryViewModel.h"
 #include "MainWindow/View/ButtonWithColorfulLink.h"
 #include "MainWindow/View/SearchField.h"
 #include "platform/NotificationCenter.h"
@@ -66,14 +67,19 @@ protected:
         return screen->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
     }
     // Waits for a video-list request after the ones already counted.
-    static bool waitForListRequest(int& seen) {
+    bool waitForListRequest(int& seen) {
         auto count = [] {
             const auto all = standIn().requests();
             return std::count_if(all.cbegin(), all.cend(), [](const auto& r) { return r.code == 502; });
         };
-        const bool ok = QTest::qWaitFor([&] { return count() > seen; });
-        seen = int(count());
+        // The action's request is answered before the list is loaded; the tab's own first page,
+        // which a switch to it may ask for, was sent before it.
+        const bool ok = QTest::qWaitFor([&] {
+            return count() > seen &&
+                   screen->webLibraryViewModel()->loadStatus() != WebLibraryViewModel::LoadStatus::loading;
+        });
         QTest::qWait(20);  // a second request of the same action would be in by now
+        seen = int(count());
         return ok;
     }
 

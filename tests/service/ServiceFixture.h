@@ -13,7 +13,9 @@ class ServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(standIn.start());
-        // Every test starts without a stored "ct", whatever ran before it in this process.
+        // Every test starts without a stored "ct", whatever ran before it in this process (a
+        // child's write is read in first, so the removal covers it).
+        platform::DefaultsSuite::standard().synchronize();
         platform::DefaultsSuite::standard().remove(QStringLiteral("ct"));
         platform::DefaultsSuite::standard().synchronize();
         model = std::make_unique<WebModel>(standIn.baseUrl(), false);

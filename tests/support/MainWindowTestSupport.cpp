@@ -4,6 +4,7 @@
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
+#include "service/LocalLibraryModel.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "support/ProcessHelpers.h"
@@ -11,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -45,6 +47,17 @@ QStringList libraryTitles() {
     for (const VideoDetail& v : LocalVideoDBManager::shared().allVideos())
         titles << v.title;
     return titles;
+}
+
+void emptyLibrary() {
+    LocalVideoDBManager::shared().deleteAllVideos();
+    const QString folder = LocalLibraryModel::downloadVideoDirectory().toLocalFile();
+    // A folder that a test made read-only gives its files up too.
+    QDirIterator dirs(folder, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (dirs.hasNext())
+        QFile::setPermissions(dirs.next(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
 }
 
 void drain() {

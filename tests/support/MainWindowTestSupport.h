@@ -28,6 +28,9 @@ std::vector<VideoDetail> videos(int count, const QString& prefix = QStringLitera
 QStringList librarySigns();
 QStringList libraryTitles();
 
+// No rows in the library and nothing in its video folder, as on a first start.
+void emptyLibrary();
+
 // Runs queued work, several rounds, so that work queued by queued work runs too.
 void drain();
 // Shows `widget` at `size` and waits until the window system exposes it.

@@ -1,6 +1,10 @@
 #include "support/ProcessHelpers.h"
 
+#include "platform/DistributedNotificationCenter.h"
+
 #include <QCoreApplication>
+#include <QTest>
+#include <QUuid>
 #include <QDir>
 #include <QProcessEnvironment>
 #include <QTcpServer>
@@ -29,4 +33,16 @@ QString refusedServiceUrl() {
     probe.close();
     return QStringLiteral("http://127.0.0.1:%1").arg(port);
 }
+bool settleBusNotifications(int timeoutMs) {
+    auto& center = platform::DistributedNotificationCenter::defaultCenter();
+    if (!center.isAvailable())
+        return true;
+    // The bus keeps the order of one sender's signals, so the marker comes back after them.
+    const QString marker = QStringLiteral("TestMarker-") + QUuid::createUuid().toString(QUuid::Id128);
+    bool back = false;
+    const DisposablePtr observation = center.addObserver(marker, nullptr, [&back] { back = true; });
+    center.post(marker);
+    return QTest::qWaitFor([&back] { return back; }, timeoutMs);
+}
+
 }  // namespace testsupport

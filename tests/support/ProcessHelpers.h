@@ -13,4 +13,9 @@ void startChild(QProcess& process, const QString& program, const QStringList& ar
 // "http://127.0.0.1:<port>" on a loopback port that was free a moment ago, so a connection there
 // is refused; empty when no port could be had.
 QString refusedServiceUrl();
+
+// Returns once every bus notification posted before the call (by this process, or by one that
+// posted and waited for delivery) has reached this process's observers: a notice of an earlier
+// test then cannot arrive during the next one. It posts a marker of its own and waits for it.
+bool settleBusNotifications(int timeoutMs = 10000);
 }  // namespace testsupport

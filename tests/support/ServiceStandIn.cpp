@@ -449,6 +449,13 @@ void ServiceStandIn::clearRequests() {
     server_->recorded.clear();
 }
 
+void ServiceStandIn::reset() {
+    QMutexLocker lock(&server_->mutex);
+    server_->recorded.clear();
+    server_->scripts.clear();
+    server_->queued.clear();
+}
+
 bool ServiceStandIn::waitForRequests(int count, int timeoutMs) const {
     QDeadlineTimer deadline(timeoutMs);
     while (requestCount() < count) {

@@ -105,6 +105,8 @@ public:
     QList<RecordedRequest> requests() const;
     int requestCount() const;
     void clearRequests();
+    // No scripted or queued replies and no recorded requests, as when just started.
+    void reset();
     // Runs the calling thread's event loop until `count` requests were recorded.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
 
