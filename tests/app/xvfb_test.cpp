@@ -40,11 +40,14 @@ TEST(OnXDisplay, PlayerShowsTheLibraryVideo) {
     env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" LSAN_SUPPRESSIONS));
     run.setProcessEnvironment(env);
     run.setProcessChannelMode(QProcess::MergedChannels);
-    run.start(
-        QStringLiteral("xvfb-run"),
-        {"-a", "-s", "-screen 0 800x600x24", "sh", "-c",
-         R"("$HELPER" & pid=$!; sleep 6; import -window root "$SHOT"; kill -TERM $pid; wait $pid; echo "helper exit $?")"});
-    ASSERT_TRUE(run.waitForFinished(90000));
+    // The screen is taken once a second until it shows more than a few colours (the video is up),
+    // for at most 40 seconds: a loaded machine or a sanitizer build starts the player slowly.
+    run.start(QStringLiteral("xvfb-run"),
+              {"-a", "-s", "-screen 0 800x600x24", "sh", "-c",
+               R"sh("$HELPER" & pid=$!; for i in $(seq 40); do sleep 1; import -window root "$SHOT"; )sh"
+               R"sh([ "$(identify -format %k "$SHOT")" -gt 64 ] && break; done; )sh"
+               R"sh(kill -TERM $pid; wait $pid; echo "helper exit $?")sh"});
+    ASSERT_TRUE(run.waitForFinished(120000));
     const QByteArray output = run.readAll();
     ASSERT_EQ(run.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("helper exit 0")) << output.toStdString();
