@@ -10,6 +10,8 @@
 int main(int argc, char* argv[]) {
     platform::setMainBundle(
         {QStringLiteral(TAVVEL_SHORT_VERSION), QStringLiteral(TAVVEL_BUILD), QStringLiteral(TAVVEL_BUNDLE_ID)});
+    // The OpenGL renderer's texture is sampled by every wallpaper window's context.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("TavvelHelper"));
     // The player has no main window; closing an update window must not end it.
