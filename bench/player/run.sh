@@ -42,13 +42,14 @@ def timed(cmd, env=None):
     out = subprocess.run(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     return children_cpu() - before, time.monotonic() - start, out
 
-def player(clip, platform, arrange, extra=(), renderer="software", screen="1920x1080"):
+def player(clip, platform, arrange, extra=(), renderer="software", screen="1920x1080", play=seconds):
     env = dict(os.environ, QT_QPA_PLATFORM=platform, TAVVEL_RENDERER=renderer)
-    cmd = [bench, clip, seconds, str(arrange)] + list(extra)
+    cmd = [bench, clip, str(play), str(arrange)] + list(extra)
     if platform == "xcb":
         cmd = ["xvfb-run", "-a", "-s", f"-screen 0 {screen}x24"] + cmd
     _, _, out = timed(cmd, env)
-    values = dict(p for p in (line.split() for line in out.stdout.splitlines()) if len(p) == 2)
+    keys = {"first_frame_ms", "cpu_s", "cpu_total_s", "x_cpu_s", "rss_kb", "frames", "renderer"}
+    values = dict(p for p in (line.split() for line in out.stdout.splitlines()) if len(p) == 2 and p[0] in keys)
     if out.returncode != 0 or "cpu_s" not in values:
         raise SystemExit(f"player run failed ({platform}, {arrange}, {extra}): {out.returncode}")
     return {k: (v if k == "renderer" else float(v)) for k, v in values.items()}
@@ -93,7 +94,7 @@ for label, clip in clips.items():
     # The OpenGL renderer, where the automatic choice takes it (a GPU); skipped on a software
     # rasteriser.
     if gpu is None:
-        gpu = player(clip, "xcb", 1, renderer="auto")["renderer"] == "opengl"
+        gpu = player(clip, "xcb", 1, renderer="auto", play=1)["renderer"] == "opengl"
     for name, platform, arrange, extra, screen in runs[:3]:
         if not gpu:
             print(f"{label}_{name}_opengl: skipped")

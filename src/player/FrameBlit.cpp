@@ -5,6 +5,55 @@
 #include <QPainter>
 #include <cmath>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+// out[0 .. 2n) = each of in[0 .. n) twice: the spanned picture's usual case, per row.
+void doubleRow(const quint32* in, quint32* out, int n) {
+    int i = 0;
+#ifdef __SSE2__
+    for (; i + 4 <= n; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi32(v, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 4), _mm_unpackhi_epi32(v, v));
+    }
+#endif
+    for (; i < n; ++i)
+        out[2 * i] = out[2 * i + 1] = in[i];
+}
+
+// One row of `width` pixels from x = `left` (target coordinates) of a picture row placed at
+// `originX`, each pixel `block` wide.
+void blockRow(const quint32* in, quint32* out, int left, int width, int originX, int block) {
+    int x = left;
+    const int end = left + width;
+    // A part block at the start; then whole blocks; then a part block at the end.
+    const auto partial = [&](int upTo) {
+        while (x < upTo) {
+            *out++ = in[(x - originX) / block];
+            ++x;
+        }
+    };
+    const int firstWhole = originX + ((x - originX + block - 1) / block) * block;
+    partial(qMin(end, firstWhole));
+    const int wholeBlocks = (end - x) / block;
+    if (wholeBlocks > 0) {
+        const quint32* from = in + (x - originX) / block;
+        if (block == 2) {
+            doubleRow(from, out, wholeBlocks);
+            out += 2 * wholeBlocks;
+        } else {
+            for (int i = 0; i < wholeBlocks; ++i)
+                for (int j = 0; j < block; ++j)
+                    *out++ = from[i];
+        }
+        x += wholeBlocks * block;
+    }
+    partial(end);
+}
+}  // namespace
 
 FramePlan framePlan(const QSize& frame, const QSize& view) {
     if (frame.isEmpty() || view.isEmpty())
@@ -37,17 +86,7 @@ void blitBlocks(const PixelRows& picture, QImage& target, const QRect& area, con
             std::memcpy(out, lastRow, size_t(width) * 4);
             continue;
         }
-        int x = rect.left();
-        const int end = rect.right() + 1;
-        quint32* o = out;
-        while (x < end) {
-            const int sx = (x - origin.x()) / block;
-            const int run = qMin(end, origin.x() + (sx + 1) * block) - x;
-            const quint32 value = in[sx];
-            for (int i = 0; i < run; ++i)
-                *o++ = value;
-            x += run;
-        }
+        blockRow(in, out, rect.left(), width, origin.x(), block);
         lastSourceRow = sy;
         lastRow = out;
     }
