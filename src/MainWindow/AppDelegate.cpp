@@ -10,6 +10,7 @@
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
 #include "platform/SystemEvents.h"
+#include "platform/gui/OpenUrl.h"
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
@@ -18,7 +19,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -47,13 +47,14 @@ bool AppDelegate::attachToApplication() {
         return true;
     // Answer "show your window" before the name is ours, so no request meets a gap.
     platform::setReopenHandler([this] { applicationShouldHandleReopen(); });
+    // A SIGTERM sent as soon as the name shows must end the program cleanly, not kill it.
+    platform::SystemEvents::quitOnTerminationSignals();
     const QString identifier = QString::fromLatin1(platform::kMainAppIdentifier);
     if (platform::hasSessionBus() && !platform::claimBusName(identifier)) {
         platform::reopenRunningApplication(identifier);
         return false;
     }
     attached_ = true;
-    platform::SystemEvents::quitOnTerminationSignals();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
     QTimer::singleShot(0, this, &AppDelegate::applicationDidFinishLaunching);
     return true;
@@ -131,7 +132,7 @@ void AppDelegate::terminal() {
 }
 
 void AppDelegate::showHelp() {
-    QDesktopServices::openUrl(AppInfo::helpPage());
+    platform::openWebAddress(AppInfo::helpPage());
 }
 
 void AppDelegate::showPreferences() {

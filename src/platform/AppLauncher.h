@@ -25,6 +25,6 @@ void launchApplication(const QString& identifier);
 bool reopenRunningApplication(const QString& identifier);
 
 // Serves reopen requests sent to this process by launchApplication. The handler runs on the
-// main thread. Call once, after claiming the bus name.
+// main thread. Call once, before claiming the bus name.
 void setReopenHandler(std::function<void()> handler);
 }  // namespace platform

@@ -29,15 +29,14 @@ WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& p
 }
 
 void WallpaperWindowWidget::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
+    click_.press(event);
     event->accept();
 }
 
 void WallpaperWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    if (pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && clickTarget_)
+    if (click_.release(event, this) && clickTarget_)
         QMetaObject::invokeMethod(clickTarget_, "tapVideoPlayerViewAction");
-    pressed_ = false;
 }
 
 DesktopWallpaperWindow::DesktopWallpaperWindow(const QRect& screen, const QRect& playerViewFrame,

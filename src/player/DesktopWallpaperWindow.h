@@ -1,5 +1,6 @@
 #pragma once
 #include "player/PlayerInterfaces.h"
+#include "views/Activation.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -25,7 +26,7 @@ protected:
 private:
     PlayerView* playerView_ = nullptr;
     QPointer<QObject> clickTarget_;
-    bool pressed_ = false;
+    ClickTracker click_;
 };
 
 // A wallpaper window on X11: a frameless window of the desktop window type, which the window

@@ -17,6 +17,9 @@ int main(int argc, char* argv[]) {
     // The player has no main window; closing an update window must not end it.
     app.setQuitOnLastWindowClosed(false);
 
+    // Before the bus name: whoever sees the name may send SIGTERM at once, and the quit notice
+    // must still go out.
+    platform::SystemEvents::quitOnTerminationSignals();
     // One player per session: the bus name is how the main program sees that it runs.
     if (!platform::hasSessionBus()) {
         platform::logLine(QStringLiteral("no session bus: running without the main program's notices"));
@@ -24,7 +27,6 @@ int main(int argc, char* argv[]) {
         platform::logLine(QStringLiteral("TavvelHelper is already running"));
         return 0;
     }
-    platform::SystemEvents::quitOnTerminationSignals();
 
     AppDelegate delegate(HelperParts::shared());
     delegate.attachToApplication();

@@ -128,7 +128,7 @@ DownloadManager::ItemPtr DownloadManager::makeItem(const VideoDetail& videoInfo,
     item->resumable = [self, weak](const ResumeData& data, const QString& partialPath) {
         const ItemPtr listed = weak.lock();
         if (self && listed && self->isListed(listed.get()))
-            self->saveRunningTransfer(listed, data, partialPath);
+            self->saveDescriptor(listed, data, partialPath);
     };
     return item;
 }
@@ -304,22 +304,11 @@ void DownloadManager::saveResumeData(const ItemPtr& item, const DownloadResponse
     item->cacheURL = QUrl::fromLocalFile(descriptor);
 }
 
-void DownloadManager::saveRunningTransfer(const ItemPtr& item, const ResumeData& data, const QString& partialPath) {
+void DownloadManager::saveDescriptor(const ItemPtr& item, const ResumeData& data, const QString& partialPath) {
     const QString descriptor = unusedRandomFilePath(downloadCachesDirectoryPath());
     if (!writeFileAtomically(descriptor, encodeResumeData(data)))
         return;
     deleteResumeFiles(item->cacheURL, partialPath);
-    item->cacheURL = QUrl::fromLocalFile(descriptor);
-    storeDownloadItemsAsync();
-}
-
-void DownloadManager::saveReceivedFile(const ItemPtr& item, const DownloadResponse& response) {
-    if (!response.resumeData)
-        return;
-    const QString descriptor = unusedRandomFilePath(downloadCachesDirectoryPath());
-    if (!writeFileAtomically(descriptor, encodeResumeData(*response.resumeData)))
-        return;  // the verification goes on; only a quit during it costs a new transfer
-    deleteResumeFiles(item->cacheURL, response.partialPath);
     item->cacheURL = QUrl::fromLocalFile(descriptor);
     storeDownloadItemsAsync();
 }
@@ -337,7 +326,8 @@ void DownloadManager::downloadCompleted(const std::weak_ptr<DownloadItem>& weak,
         return;
     }
     if (response.success && response.fileURL && QFileInfo(response.fileURL->toLocalFile()).isFile()) {
-        saveReceivedFile(item, response);
+        if (response.resumeData)
+            saveDescriptor(item, *response.resumeData, response.partialPath);
         verifyDownloadedFile(item, response);
         return;
     }

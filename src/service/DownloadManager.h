@@ -90,11 +90,11 @@ private:
     void handleFailure(const ItemPtr& item, const DownloadResponse& response);
     // Writes the resume descriptor and points `cacheURL` at it (deleting the one it replaces).
     void saveResumeData(const ItemPtr& item, const DownloadResponse& response);
-    // A descriptor for the partial a running transfer writes (replacing the item's earlier one).
-    void saveRunningTransfer(const ItemPtr& item, const ResumeData& data, const QString& partialPath);
-    // Before the verification: a descriptor of the whole received file, so that a quit while
-    // it runs verifies that file again at the next start instead of fetching it again.
-    void saveReceivedFile(const ItemPtr& item, const DownloadResponse& response);
+    // A descriptor for the partial a running transfer writes, or for the whole received file
+    // before its verification (a quit during it then verifies that file again at the next start
+    // instead of fetching it again). It replaces the item's earlier one; when it cannot be
+    // written the earlier one stays.
+    void saveDescriptor(const ItemPtr& item, const ResumeData& data, const QString& partialPath);
     void verifyDownloadedFile(const ItemPtr& item, const DownloadResponse& response);
     void verificationDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& partialPath,
                           bool matched);

@@ -1,7 +1,7 @@
 #include "views/ClickableImageView.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
-#include <utility>
 
 ClickableImageView::ClickableImageView(QWidget* parent) : QLabel(parent) {
     resetCursorRects();
@@ -40,8 +40,8 @@ void ClickableImageView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     // Taken, so that the release comes here.
-    leftPressed_ = true;
     event->accept();
+    click_.press(event);
 }
 
 void ClickableImageView::mouseReleaseEvent(QMouseEvent* event) {
@@ -50,9 +50,16 @@ void ClickableImageView::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     event->accept();
-    const bool clicked = std::exchange(leftPressed_, false) && rect().contains(event->position().toPoint());
-    if (clicked && clickAction)
+    if (click_.release(event, this) && clickAction)
         clickAction();
+}
+
+void ClickableImageView::keyPressEvent(QKeyEvent* event) {
+    if (clickAction && isActivationKey(event->key())) {
+        clickAction();
+        return;
+    }
+    QLabel::keyPressEvent(event);
 }
 
 void ClickableImageView::showEvent(QShowEvent* event) {

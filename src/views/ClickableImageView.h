@@ -1,4 +1,6 @@
 #pragma once
+#include "views/Activation.h"
+
 #include <QLabel>
 #include <QPixmap>
 #include <functional>
@@ -6,7 +8,8 @@
 
 // An image that acts as a button: it swaps its image while the mouse is over it, shows the
 // pointing hand and runs `clickAction` when a left-button press inside it is released inside
-// it. Other buttons pass through to the parent (its context menu, say).
+// it, or on Space / Return while it has the focus (its owner gives it a focus policy). Other
+// buttons pass through to the parent (its context menu, say).
 class ClickableImageView : public QLabel {
     Q_OBJECT
     Q_PROPERTY(bool changeCurser READ changeCurser WRITE setChangeCurser)
@@ -30,6 +33,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -39,5 +43,5 @@ private:
     bool changeCurser_ = true;
     int trackingAreas_ = 1;
     bool hiddenSinceShown_ = false;
-    bool leftPressed_ = false;
+    ClickTracker click_;
 };

@@ -122,4 +122,5 @@ TEST(DownloadFormat, NamesAddressesAndStatuses) {
     EXPECT_EQ(movie.downloadDestination(), QDir(downloadVideoDirectoryPath()).filePath(kSign + QStringLiteral(".mov")));
     EXPECT_EQ(movie.status, ItemStatus::wait);
     EXPECT_EQ(movie.lastStatus, ItemStatus::wait);
+    EXPECT_EQ(movie.downloadedSize, 0);
 }

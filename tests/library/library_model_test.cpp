@@ -1,29 +1,24 @@
 // The view models' common base on a real list widget: refresh reports, the download queue's
 // notice, rebinding, and the selection that never scrolls.
-#include "LibraryTestSupport.h"
-
 #include "MainWindow/Controller/LibraryViewModel.h"
 #include "MainWindow/Controller/LocalLibraryViewModel.h"
-#include "MainWindow/View/WQCollectionView.h"
 #include "platform/NotificationCenter.h"
 #include "shared/LocalVideoDBManager.h"
+#include "support/MainWindowTestSupport.h"
 
 #include <QPointer>
-#include <QScrollBar>
 #include <QSignalSpy>
-#include <QTest>
 
-using namespace librarytest;
+using namespace testsupport;
+using Signs = std::vector<std::optional<QString>>;  // none: "no video"
 
 namespace {
-struct Reports {
-    std::vector<std::optional<QString>> signs;  // none: "no video"
-    void attach(LibraryViewModel& model) {
-        model.videoDetailDidChanged = [this](const std::optional<VideoDetail>& d) {
-            signs.push_back(d ? std::optional<QString>(d->sign) : std::nullopt);
-        };
-    }
-};
+// The signs a model reports to the detail pane from now on.
+void recordReports(LibraryViewModel& model, Signs& signs) {
+    model.videoDetailDidChanged = [&signs](const std::optional<VideoDetail>& d) {
+        signs.push_back(d ? std::optional(d->sign) : std::nullopt);
+    };
+}
 
 void postReload(const QVariantMap& info) {
     platform::NotificationCenter::defaultCenter().post(LibraryViewModel::reloadCollectionViewName(), info);
@@ -32,57 +27,51 @@ void postReload(const QVariantMap& info) {
 
 using BaseModel = LibraryTest;
 
-TEST_F(BaseModel, EveryAssignmentPostsOnceAndReportsItemZeroOrNone) {
+// An assignment posts once and reports item 0 (or none); reloadData posts nothing and reports
+// the kept selection. An unbound model only posts.
+TEST_F(BaseModel, AssignmentsAndReloadsReportTheSelectedItem) {
     struct Case {
         const char* name;
         bool bound;
-        std::optional<int> count;  // none: no list
-        std::vector<std::optional<QString>> reports;
+        std::optional<int> count;               // none: no list
+        std::optional<int> reloadWithSelected;  // reload with this row chosen (-1: none); none: assign
+        Signs reports;
+        int posts;
+        std::vector<int> selected;
     };
     const Case cases[] = {
-        {"three videos", true, 3, {QStringLiteral("v0")}}, {"empty list", true, 0, {std::nullopt}},
-        {"no list", true, std::nullopt, {std::nullopt}},   {"unbound, three videos", false, 3, {}},
-        {"unbound, no list", false, std::nullopt, {}},
+        {"three videos", true, 3, std::nullopt, {QStringLiteral("v0")}, 1, {0}},
+        {"empty list", true, 0, std::nullopt, {std::nullopt}, 1, {}},
+        {"no list", true, std::nullopt, std::nullopt, {std::nullopt}, 1, {}},
+        {"unbound, three videos", false, 3, std::nullopt, {}, 1, {}},
+        {"unbound, no list", false, std::nullopt, std::nullopt, {}, 1, {}},
+        {"reload keeps the selection", true, 5, 3, {QStringLiteral("v3")}, 0, {3}},
+        {"reload of an empty list", true, 0, -1, {std::nullopt}, 0, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WQCollectionView view;
         LibraryViewModel model;
-        Reports reports;
-        reports.attach(model);
         if (c.bound)
             model.bind(&view);
+        const auto list = c.count ? std::optional(videos(*c.count)) : std::nullopt;
+        if (c.reloadWithSelected) {
+            model.setVideoList(list);
+            drain();
+            view.selectRow(*c.reloadWithSelected);
+        }
+        Signs reports;
+        recordReports(model, reports);
         AmountPosts posts;
-        model.setVideoList(c.count ? std::optional(videos(*c.count)) : std::nullopt);
+        if (c.reloadWithSelected)
+            model.reloadData();
+        else
+            model.setVideoList(list);
         drain();
-        EXPECT_EQ(posts.count, 1);
-        EXPECT_EQ(reports.signs, c.reports);
-        EXPECT_EQ(view.selectedRows(), (c.bound && c.count.value_or(0) > 0) ? std::vector<int>{0} : std::vector<int>{});
+        EXPECT_EQ(posts.count, c.posts);
+        EXPECT_EQ(reports, c.reports);
+        EXPECT_EQ(view.selectedRows(), c.selected);
     }
-}
-
-TEST_F(BaseModel, ReloadDataReportsTheKeptSelection) {
-    WQCollectionView view;
-    LibraryViewModel model;
-    model.bind(&view);
-    model.setVideoList(videos(5));
-    drain();
-    view.selectRow(3);
-    Reports reports;
-    reports.attach(model);
-    AmountPosts posts;
-    model.reloadData();
-    drain();
-    EXPECT_EQ(reports.signs, (std::vector<std::optional<QString>>{QStringLiteral("v3")}));
-    EXPECT_EQ(view.selectedRows(), std::vector<int>{3});
-    EXPECT_EQ(posts.count, 0);
-
-    model.setVideoList(std::vector<VideoDetail>{});
-    drain();
-    reports.signs.clear();
-    model.reloadData();
-    drain();
-    EXPECT_EQ(reports.signs, (std::vector<std::optional<QString>>{std::nullopt}));
 }
 
 TEST_F(BaseModel, TheReloadNoticeRefreshesOneRowNothingOrTheWholeList) {
@@ -140,7 +129,6 @@ TEST_F(BaseModel, RebindingReleasesThePreviousModelCompletely) {
     second.bind(&view);
     second.setVideoList(videos(2, QStringLiteral("b")));
     drain();
-
     EXPECT_EQ(first.collectionView(), nullptr);
     EXPECT_EQ(second.collectionView(), &view);
     EXPECT_TRUE(firstSelection.isNull());
@@ -155,39 +143,33 @@ TEST_F(BaseModel, RebindingReleasesThePreviousModelCompletely) {
     EXPECT_EQ(secondChanged.count(), 1);
 
     // The released model's refreshes only post; the list keeps the second model's selection.
-    Reports reports;
-    reports.attach(first);
+    Signs reports;
+    recordReports(first, reports);
     AmountPosts posts;
     view.selectRow(1);
     first.setVideoList(videos(4, QStringLiteral("a")));
     drain();
-    EXPECT_TRUE(reports.signs.empty());
+    EXPECT_TRUE(reports.empty());
     EXPECT_EQ(posts.count, 1);
     EXPECT_EQ(view.selectedRows(), std::vector<int>{1});
     EXPECT_EQ(view.model()->rowCount(), 2);
 }
 
 TEST_F(BaseModel, SelectingItemZeroNeverScrollsAndAnAppendedPageKeepsItsPlace) {
-    WQCollectionView view;
-    ColumnLayout layout;
-    layout.columnCount = 4;
-    layout.itemHeight = 110;
-    view.setCollectionViewLayout(&layout);
-    view.resize(700, 400);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    Grid grid;
+    ASSERT_TRUE(showExposed(&grid.view, QSize(700, 400)));
     LibraryViewModel model;
-    model.bind(&view);
+    model.bind(&grid.view);
     model.setVideoList(videos(40));
     drain();
-    view.setContentOffset(600);
-    ASSERT_EQ(view.contentOffset(), 600);
+    grid.view.setContentOffset(600);
+    ASSERT_EQ(grid.view.contentOffset(), 600);
 
     QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
     model.setVideoList(videos(80));  // the next page: the first 40 again plus 40 more
     drain();
     EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(model.rowCount(), 80);
-    EXPECT_EQ(view.contentOffset(), 600);
-    EXPECT_EQ(view.selectedRows(), std::vector<int>{0});
+    EXPECT_EQ(grid.view.contentOffset(), 600);
+    EXPECT_EQ(grid.view.selectedRows(), std::vector<int>{0});
 }

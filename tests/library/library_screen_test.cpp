@@ -1,7 +1,5 @@
 // The library screen: the tab switch table, the page counter, header clicks and the selection
 // forwarding, on the real widgets.
-#include "LibraryTestSupport.h"
-
 #include "MainWindow/Controller/DownloadViewModel.h"
 #include "MainWindow/Controller/LocalLibraryViewModel.h"
 #include "MainWindow/Controller/VideoLibraryViewController.h"
@@ -10,16 +8,17 @@
 #include "MainWindow/View/WQCollectionView.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
+#include "support/MainWindowTestSupport.h"
 #include "views/TabTitleView.h"
 
 #include <QContextMenuEvent>
 #include <QLabel>
-#include <QWheelEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
-using namespace librarytest;
+using namespace testsupport;
 
 using LibraryScreen = LibraryTest;
 
@@ -36,27 +35,30 @@ TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
     struct Case {
         const char* name;
         TabTitleView* tab;
+        bool keepingCounter;  // as a search does
         CollectionLayout* layout;
-        bool local, online, download;  // highlights
         bool counterShown;
         LibraryViewModel* bound;
     };
     const Case cases[] = {
-        {"online", screen.onlineTab(), screen.columnLayout(), false, true, false, true, screen.webLibraryViewModel()},
-        {"download", screen.downloadTab(), screen.listLayout(), false, false, true, false, screen.downloadViewModel()},
-        {"local", screen.localTab(), screen.columnLayout(), true, false, false, true, screen.localLibraryViewModel()},
-        {"online again", screen.onlineTab(), screen.columnLayout(), false, true, false, true,
+        {"online", screen.onlineTab(), false, screen.columnLayout(), true, screen.webLibraryViewModel()},
+        {"download", screen.downloadTab(), false, screen.listLayout(), false, screen.downloadViewModel()},
+        {"a search leaves the download tab", screen.onlineTab(), true, screen.columnLayout(), false,
          screen.webLibraryViewModel()},
+        {"local", screen.localTab(), false, screen.columnLayout(), true, screen.localLibraryViewModel()},
+        {"online again", screen.onlineTab(), false, screen.columnLayout(), true, screen.webLibraryViewModel()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        screen.switchTab(c.tab);
+        if (c.keepingCounter)
+            screen.switchTabKeepingCounter(c.tab);
+        else
+            screen.switchTab(c.tab);
+        EXPECT_EQ(screen.pageStatus()->isVisible(), c.counterShown);
         drain();
         EXPECT_EQ(list->collectionViewLayout(), c.layout);
-        EXPECT_EQ(screen.localTab()->highlight, c.local);
-        EXPECT_EQ(screen.onlineTab()->highlight, c.online);
-        EXPECT_EQ(screen.downloadTab()->highlight, c.download);
-        EXPECT_EQ(screen.pageStatus()->isVisible(), c.counterShown);
+        for (TabTitleView* tab : {screen.localTab(), screen.onlineTab(), screen.downloadTab()})
+            EXPECT_EQ(tab->highlight, tab == c.tab);
         EXPECT_EQ(list->boundModel(), c.bound);
         EXPECT_EQ(list->model(), c.bound);
         if (c.tab == screen.downloadTab()) {
@@ -82,7 +84,7 @@ TEST_F(LibraryScreen, CounterReadsCountOverTheLargerTotal) {
     WebLibraryViewModel* online = screen.webLibraryViewModel();
     // The tab asks the (unreachable) service for its first page; its failure must not land
     // on the lists set below.
-    ASSERT_TRUE(waitUntil([&] { return online->loadStatus() != WebLibraryViewModel::LoadStatus::loading; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return online->loadStatus() != WebLibraryViewModel::LoadStatus::loading; }));
     drain();
     struct Case {
         int loaded;
@@ -98,23 +100,9 @@ TEST_F(LibraryScreen, CounterReadsCountOverTheLargerTotal) {
     }
 }
 
-TEST_F(LibraryScreen, CounterStaysHiddenWhenASearchLeavesTheDownloadTab) {
-    VideoLibraryViewController screen;
-    screen.view()->show();
-    screen.switchTab(screen.downloadTab());
-    screen.switchTabKeepingCounter(screen.onlineTab());
-    drain();
-    EXPECT_EQ(screen.collectionView()->boundModel(), screen.webLibraryViewModel());
-    EXPECT_FALSE(screen.pageStatus()->isVisible());
-    screen.switchTab(screen.localTab());
-    EXPECT_TRUE(screen.pageStatus()->isVisible());
-}
-
 TEST_F(LibraryScreen, HeaderClickOnTheCategoryControlOpensTheMenuInstead) {
     VideoLibraryViewController screen;
-    screen.view()->resize(900, 600);
-    screen.view()->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(screen.view()));
+    ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
     QSignalSpy menu(&screen, &VideoLibraryViewController::categoryMenuRequested);
     screen.tabClicked(screen.onlineTab(), screen.categoryButton()->geometry().center());
     EXPECT_EQ(menu.count(), 1);
@@ -131,7 +119,7 @@ TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
     for (const VideoDetail& v : videos(3))
         LocalVideoDBManager::shared().insertVideo(v);
     VideoLibraryViewController screen;
-    std::vector<std::optional<QString>> shown;
+    std::vector<std::optional<QString>> shown;  // none: no video
     screen.videoDetailDidChanged() = [&](const std::optional<VideoDetail>& d) {
         shown.push_back(d ? std::optional(d->sign) : std::nullopt);
     };
@@ -159,32 +147,23 @@ struct RecordingModel : LibraryViewModel {
 }  // namespace
 
 TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
-    WQCollectionView view;
-    ColumnLayout layout;
-    layout.columnCount = 4;
-    layout.itemHeight = 110;
-    view.setCollectionViewLayout(&layout);
+    Grid grid;
+    WQCollectionView& view = grid.view;
     view.registerCell(QStringLiteral("VideoItemCell"), new VideoItemCell);
-    view.resize(700, 300);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_TRUE(showExposed(&view, QSize(700, 300)));
     RecordingModel model;
     model.bind(&view);
     model.setVideoList(videos(30));
     drain();
 
     // Trackpad phases and momentum report nothing; a classic wheel step reports once.
-    const std::pair<Qt::ScrollPhase, int> phases[] = {{Qt::ScrollBegin, 0},
-                                                      {Qt::ScrollUpdate, 0},
-                                                      {Qt::ScrollMomentum, 0},
-                                                      {Qt::ScrollEnd, 0},
-                                                      {Qt::NoScrollPhase, 1}};
-    for (const auto& [phase, reports] : phases) {
+    for (Qt::ScrollPhase phase :
+         {Qt::ScrollBegin, Qt::ScrollUpdate, Qt::ScrollMomentum, Qt::ScrollEnd, Qt::NoScrollPhase}) {
         const int before = model.ends;
         QWheelEvent wheel(QPointF(50, 50), view.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(0, -20),
                           QPoint(0, -120), Qt::NoButton, Qt::NoModifier, phase, false);
         QCoreApplication::sendEvent(view.viewport(), &wheel);
-        EXPECT_EQ(model.ends - before, reports) << phase;
+        EXPECT_EQ(model.ends - before, phase == Qt::NoScrollPhase ? 1 : 0) << phase;
     }
 
     view.setContentOffset(0);
@@ -214,9 +193,7 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
 
 TEST_F(LibraryScreen, DownloadFromTheDetailPaneQueuesItAndReloadsTheShownList) {
     VideoLibraryViewController screen;
-    screen.view()->resize(900, 600);
-    screen.view()->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(screen.view()));
+    ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
     screen.showDownloadList();
     drain();
     ASSERT_EQ(screen.collectionView()->boundModel(), screen.downloadViewModel());

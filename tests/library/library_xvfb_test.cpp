@@ -1,23 +1,21 @@
 // The library screen on a virtual X display with eight imported test clips: the grid shows a
 // thumbnail and a title for each.
-#include <gtest/gtest.h>
+#include "support/MainWindowTestSupport.h"
 
+#include <QColor>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QColor>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 TEST(LibraryOnXDisplay, GridShowsEightClipsWithThumbnails) {
     for (const char* tool : {"xvfb-run", "import"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             GTEST_SKIP() << tool << " is not installed";
-    const QString videos = QStringLiteral(TAVVEL_TEST_VIDEOS_DIR);
     QStringList clips;
     for (const char* name : {"clip_1280x720.mp4", "clip_1366x768.mov", "clip_1080x1920.mkv", "clip_640x360.webm",
                              "clip_320x180.mp4", "clip_12_7s.mp4", "rotated_90.mp4", "big.mp4"})
-        clips << videos + QLatin1Char('/') + QString::fromLatin1(name);
+        clips << testsupport::testVideo(QString::fromLatin1(name));
 
     QTemporaryDir dir;
     const QString shot = dir.filePath(QStringLiteral("library.png"));
@@ -47,14 +45,12 @@ TEST(LibraryOnXDisplay, GridShowsEightClipsWithThumbnails) {
     // Two rows of four colourful test-pattern thumbnails below the tab headers: sample the middle
     // of each cell's picture (cells share the window's width less a scroll bar's, 110 high).
     int colourful = 0;
-    for (int row = 0; row < 2; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            // The placeholder is grey; a test pattern has saturated colours.
-            bool saturated = false;
-            for (int dx = 20; dx < 230; dx += 15)
-                saturated |= QColor(image.pixel(column * 246 + dx, 40 + row * 110 + 30)).hsvSaturation() > 150;
-            colourful += saturated;
-        }
+    for (int cell = 0; cell < 8; ++cell) {
+        // The placeholder is grey; a test pattern has saturated colours.
+        bool saturated = false;
+        for (int dx = 20; dx < 230; dx += 15)
+            saturated |= QColor(image.pixel(cell % 4 * 246 + dx, 70 + cell / 4 * 110)).hsvSaturation() > 150;
+        colourful += saturated;
     }
     EXPECT_EQ(colourful, 8);
 }

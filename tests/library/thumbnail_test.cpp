@@ -1,14 +1,12 @@
 // Grid thumbnails against a loopback server: one load per sign, late pictures, cancellation,
 // the cache bound, addresses that need encoding, local files and the disk cache.
-#include "LibraryTestSupport.h"
-
 #include "MainWindow/Controller/ImageLoader.h"
 #include "MainWindow/Controller/LibraryViewModel.h"
-#include "MainWindow/View/WQCollectionView.h"
 #include "support/FileServing.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/ServiceStandIn.h"
+#include "support/TestPictures.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QScrollBar>
@@ -18,16 +16,11 @@
 #include <QTest>
 #include <QTimer>
 
-using namespace librarytest;
-using testsupport::FileServing;
-using testsupport::ServiceStandIn;
+using namespace testsupport;
 
 namespace {
-QString writePng(const QString& path, QColor colour, QSize size = QSize(64, 36)) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    EXPECT_TRUE(image.save(path, "PNG"));
-    return path;
+QString writePng(const QString& path, QColor colour) {
+    return writeFile(path, pngBytes(colour, QSize(64, 36)));
 }
 
 class Thumbnails : public LibraryTest {
@@ -37,13 +30,8 @@ protected:
         ASSERT_TRUE(standIn.start());
         loader = std::make_unique<ImageLoader>(dir.filePath(QStringLiteral("cache")));
         model.setImageLoader(loader.get());
-        layout.columnCount = 4;
-        layout.itemHeight = 110;
-        view.setCollectionViewLayout(&layout);
-        view.resize(700, 400);
-        view.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-        model.bind(&view);
+        ASSERT_TRUE(showExposed(&grid.view, QSize(700, 400)));
+        model.bind(&grid.view);
     }
     // Serves a coloured PNG under `name` and returns its address.
     QString serve(const QString& name, QColor colour) {
@@ -62,30 +50,20 @@ protected:
     ServiceStandIn standIn;
     FileServing files{standIn};
     std::unique_ptr<ImageLoader> loader;
-    ColumnLayout layout;
-    WQCollectionView view;
+    Grid grid;
+    WQCollectionView& view = grid.view;
     LibraryViewModel model;
 };
 
 // Answers "/slow/<name>" after `delayMs` with the PNG, or never when the delay is negative.
 void addSlowRoute(ServiceStandIn& standIn, const QByteArray& png, int delayMs) {
-    standIn.addRoute(QStringLiteral("/slow/"), [png, delayMs](const testsupport::HttpRequest&, QTcpSocket* socket) {
+    standIn.addRoute(QStringLiteral("/slow/"), [png, delayMs](const HttpRequest&, QTcpSocket* socket) {
         if (delayMs < 0)
             return;
         QTimer::singleShot(delayMs, socket, [socket, png] {
             ServiceStandIn::writeResponse(socket, 200, {{"Content-Type", "image/png"}}, png, true);
         });
     });
-}
-
-QByteArray pngBytes(QColor colour) {
-    QImage image(QSize(32, 18), QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 }  // namespace
 
@@ -96,7 +74,7 @@ TEST_F(Thumbnails, RowsOfOneSignShareOneLoadAndAllGetThePicture) {
     model.setVideoList(std::vector<VideoDetail>{video(QStringLiteral("r"), {}, red),
                                                 video(QStringLiteral("b"), {}, blue),
                                                 video(QStringLiteral("r"), {}, red)});
-    ASSERT_TRUE(waitUntil([&] { return model.imageCache().size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.imageCache().size() == 2; }));
     drain();
     EXPECT_EQ(requestsFor(QStringLiteral("red.png")), 1);
     EXPECT_EQ(requestsFor(QStringLiteral("blue.png")), 1);
@@ -116,14 +94,14 @@ TEST_F(Thumbnails, RowsOfOneSignShareOneLoadAndAllGetThePicture) {
 }
 
 TEST_F(Thumbnails, ALatePictureLandsOnTheRowsOfItsSignOnly) {
-    addSlowRoute(standIn, pngBytes(Qt::green), 400);
+    addSlowRoute(standIn, pngBytes(Qt::green, QSize(32, 18)), 400);
     const QString slow = standIn.baseUrl() + QStringLiteral("/slow/x.png");
     model.setVideoList(std::vector<VideoDetail>{video(QStringLiteral("x"), {}, slow), video(QStringLiteral("y"))});
-    ASSERT_TRUE(waitUntil([&] { return model.isLoadingThumbnail(QStringLiteral("x")); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.isLoadingThumbnail(QStringLiteral("x")); }));
     // The list changes while the picture is on its way: another video now sits in row 0.
     model.setVideoList(std::vector<VideoDetail>{video(QStringLiteral("z")), video(QStringLiteral("w")),
                                                 video(QStringLiteral("x"), {}, slow)});
-    ASSERT_TRUE(waitUntil([&] { return model.imageCache().contains(QStringLiteral("x")); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.imageCache().contains(QStringLiteral("x")); }));
     drain();
     EXPECT_TRUE(thumbnailOf(0).isNull());  // no address: the placeholder, not another video's picture
     EXPECT_TRUE(thumbnailOf(1).isNull());
@@ -136,11 +114,11 @@ TEST_F(Thumbnails, LeavingTheDisplayOrTheTabCancelsTheLoad) {
     list[0].imgurl = standIn.baseUrl() + QStringLiteral("/slow/first.png");
     list[59].imgurl = standIn.baseUrl() + QStringLiteral("/slow/last.png");
     model.setVideoList(list);
-    ASSERT_TRUE(waitUntil([&] { return model.isLoadingThumbnail(QStringLiteral("v0")); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.isLoadingThumbnail(QStringLiteral("v0")); }));
     EXPECT_FALSE(model.isLoadingThumbnail(QStringLiteral("v59")));  // never on screen
 
     view.setContentOffset(view.verticalScrollBar()->maximum());
-    ASSERT_TRUE(waitUntil([&] { return model.isLoadingThumbnail(QStringLiteral("v59")); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.isLoadingThumbnail(QStringLiteral("v59")); }));
     EXPECT_FALSE(model.isLoadingThumbnail(QStringLiteral("v0")));
     EXPECT_EQ(model.runningThumbnailCount(), 1);
 
@@ -162,7 +140,7 @@ TEST_F(Thumbnails, AddressesWithSpacesOrNonAsciiLettersLoadEncoded) {
         list.push_back(video(c.name, {}, files.url(c.name)));  // the raw text, as the service sends it
     }
     model.setVideoList(list);
-    ASSERT_TRUE(waitUntil([&] { return model.imageCache().size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.imageCache().size() == 2; }));
     for (int row = 0; row < 2; ++row)
         EXPECT_EQ(thumbnailOf(row).pixelColor(2, 2), cases[row].colour) << cases[row].name.toStdString();
 
@@ -206,7 +184,7 @@ TEST_F(Thumbnails, LocalFilesSkipTheNetworkAndTheDiskCacheServesASecondPass) {
     model.setVideoList(std::vector<VideoDetail>{
         video(QStringLiteral("l"), {}, QUrl::fromLocalFile(local).toString(QUrl::FullyEncoded)),
         video(QStringLiteral("n"), {}, remote)});
-    ASSERT_TRUE(waitUntil([&] { return model.imageCache().size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.imageCache().size() == 2; }));
     EXPECT_EQ(thumbnailOf(0).pixelColor(2, 2), QColor(Qt::magenta));
     EXPECT_EQ(files.requests().size(), 1);
 
@@ -214,7 +192,7 @@ TEST_F(Thumbnails, LocalFilesSkipTheNetworkAndTheDiskCacheServesASecondPass) {
     ImageLoader next(dir.filePath(QStringLiteral("cache")));
     QImage second;
     next.load(QUrl(remote), QSize(20, 10), [&](const QImage& image) { second = image; });
-    ASSERT_TRUE(waitUntil([&] { return !second.isNull(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !second.isNull(); }));
     EXPECT_EQ(files.requests().size(), 1);
     EXPECT_EQ(second.size(), QSize(40, 20));
     // Only the remote picture is on disk.
@@ -232,6 +210,6 @@ TEST_F(Thumbnails, LocalFilesSkipTheNetworkAndTheDiskCacheServesASecondPass) {
     next.cancel(ticket);
     QImage failed(1, 1, QImage::Format_RGB32);
     next.load(QUrl(files.url(QStringLiteral("missing.png"))), QSize(), [&](const QImage& image) { failed = image; });
-    ASSERT_TRUE(waitUntil([&] { return failed.isNull(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failed.isNull(); }));
     EXPECT_FALSE(called);
 }

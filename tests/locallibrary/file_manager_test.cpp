@@ -2,13 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "platform/gui/FileManager.h"
+#include "support/MainWindowTestSupport.h"
+
+using testsupport::writeFile;
 
 namespace {
 // A file manager on the bus that notes what it was asked to show.
@@ -20,28 +20,11 @@ public:
 public slots:
     void ShowItems(const QStringList& uris, const QString&) { shown << uris; }
 };
-
-// Receives what the desktop would open.
-class OpenedUrls : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
-
-void writeFile(const QString& path, const QByteArray& text) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-}
 }  // namespace
 
 TEST(FileManager, ShowsTheFileOrOpensItsFolder) {
     const QString file = QStringLiteral("/videos/with space/Beach.mp4");
-    OpenedUrls opened;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+    testsupport::OpenedUrls opened({QStringLiteral("file")});
 
     // No file manager on the bus: the folder opens.
     platform::showInFileManager(file);
@@ -58,7 +41,6 @@ TEST(FileManager, ShowsTheFileOrOpensItsFolder) {
     EXPECT_EQ(manager.shown, QStringList{"file:///videos/with%20space/Beach.mp4"});
     QTest::qWait(100);
     EXPECT_EQ(opened.urls.size(), 1);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 TEST(FileManager, NameComesFromTheDefaultFolderHandler) {

@@ -11,19 +11,16 @@
 
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
-#include "platform/DefaultsSuite.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/ProcessHelpers.h"
 
-namespace {
-platform::DefaultsSuite& suite() {
-    Preferences::sharedDefaults().synchronize();  // what the programs wrote
-    return Preferences::sharedDefaults();
-}
+using testsupport::writtenSuite;
 
+namespace {
 void startTavvel(QProcess& process) {
-    qputenv("TAVVEL_SERVICE_URL", testsupport::refusedServiceUrl().toUtf8());
+    testsupport::useUnreachableService();
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
     testsupport::startChild(process, QStringLiteral(TAVVEL_MAIN_PROGRAM), {});
 }
@@ -38,17 +35,14 @@ TEST(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
     const QString helper = QString::fromLatin1(platform::kHelperIdentifier);
     QProcess tavvel;
     startTavvel(tavvel);
-    ASSERT_TRUE(QTest::qWaitFor([] { return suite().boolean(PreferencesKey::alreadyImportVideo); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return writtenSuite().boolean(PreferencesKey::alreadyImportVideo); }, 60000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return platform::isBusNameOwned(helper); }, 15000));
 
-    const std::vector<VideoDetail> rows = LocalVideoDBManager::shared().allVideos();
-    QStringList titles;
-    for (const VideoDetail& row : rows)
-        titles << row.title;
-    EXPECT_EQ(titles, QStringList({"Aurora", "Deep Ocean", "Lavender Mist", "Sunset Glow"}));
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(suite().string(PreferencesKey::currentVideoSign), rows.back().sign);
-    EXPECT_TRUE(suite().boolean(PreferencesKey::isOpenPlayer));
+    EXPECT_EQ(testsupport::libraryTitles(), QStringList({"Aurora", "Deep Ocean", "Lavender Mist", "Sunset Glow"}));
+    const QStringList signs = testsupport::librarySigns();
+    ASSERT_EQ(signs.size(), 4);
+    EXPECT_EQ(writtenSuite().string(PreferencesKey::currentVideoSign), signs.back());
+    EXPECT_TRUE(writtenSuite().boolean(PreferencesKey::isOpenPlayer));
 
     // A second start imports nothing.
     stop(tavvel);

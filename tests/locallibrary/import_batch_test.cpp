@@ -4,26 +4,81 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QMutex>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
+#include <atomic>
 
-#include "LibraryTestSupport.h"
 #include "MainWindow/Controller/ImportBatch.h"
 #include "MainWindow/View/ProgressWindow.h"
 #include "platform/DistributedNotificationCenter.h"
+#include "service/LocalLibraryModel.h"
 #include "service/VideoSign.h"
+#include "service/WebModel.h"
 #include "shared/LocalVideoDBManager.h"
+#include "support/MainWindowTestSupport.h"
 
-using namespace librarytest;
+using namespace testsupport;
 
 namespace {
+
+// How an importer hands its answer back.
+enum class Delivery {
+    Synchronous,  // inside the importVideo call, on the caller's thread
+    OtherThread,  // from a thread of its own
+    Late,         // on the main thread, a while after the real import ended
+};
+
+// The real import, with its answers relayed in the chosen way. The synchronous form answers
+// from the database alone ("already there" for a known file, else "unsupported").
+class RelayingImporter : public LocalLibraryModel {
+public:
+    explicit RelayingImporter(Delivery delivery)
+        : LocalLibraryModel(WebModel::shared(), LocalVideoDBManager::shared()), delivery_(delivery) {}
+
+    void importVideo(const QUrl& url, bool checkOnline, ImportCompletion completion) override {
+        ++calls;
+        const int now = ++inFlight;
+        int most = mostInFlight.load();
+        while (now > most && !mostInFlight.compare_exchange_weak(most, now)) {
+        }
+        auto finish = [this, completion = std::move(completion)](const QString& sign, ImportVideoStatus status) {
+            --inFlight;
+            completion(sign, status);
+        };
+        if (delivery_ == Delivery::Synchronous) {
+            const std::optional<QString> sign = videoSign(url.toLocalFile());
+            const bool known = sign && LocalVideoDBManager::shared().videoWithSign(*sign);
+            finish(sign.value_or(QString()), known ? ImportVideoStatus::isExist : ImportVideoStatus::failure);
+        } else if (delivery_ == Delivery::OtherThread) {
+            LocalLibraryModel::importVideo(url, checkOnline, [finish](const QString& sign, ImportVideoStatus status) {
+                QThread* relay = QThread::create([finish, sign, status] { finish(sign, status); });
+                QObject::connect(relay, &QThread::finished, relay, &QObject::deleteLater);
+                relay->start();
+            });
+        } else {
+            LocalLibraryModel::importVideo(url, checkOnline, [finish](const QString& sign, ImportVideoStatus status) {
+                QTimer::singleShot(150, QCoreApplication::instance(), [finish, sign, status] { finish(sign, status); });
+            });
+        }
+    }
+
+    std::atomic<int> calls{0};
+    std::atomic<int> inFlight{0};
+    std::atomic<int> mostInFlight{0};
+
+private:
+    Delivery delivery_;
+};
 
 QStringList openAlerts() {
     QStringList texts;
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
             texts << box->text();
+    texts.sort();
     return texts;
 }
 
@@ -39,10 +94,6 @@ qsizetype shownProgressWindows(QWidget* main) {
     return std::count_if(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); });
 }
 
-bool progressWindowShown(QWidget* main) {
-    return shownProgressWindows(main) > 0;
-}
-
 class ImportBatchTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -50,7 +101,7 @@ protected:
         main.resize(800, 600);
         main.show();
         updates = platform::DistributedNotificationCenter::defaultCenter().addObserver(
-            ImportBatch::updateVideoListNotification, nullptr, [this] { log.add(QStringLiteral("UpdateVideoList")); });
+            ImportBatch::updateVideoListNotification, nullptr, [this] { note(QStringLiteral("UpdateVideoList")); });
     }
     void TearDown() override { closeAlerts(); }
 
@@ -62,103 +113,115 @@ protected:
         hooks.showProgressWindow = [this, real]() -> std::function<void()> {
             const qsizetype before = shownProgressWindows(&main);
             auto close = real.showProgressWindow();
-            log.add(shownProgressWindows(&main) == before + 1 ? QStringLiteral("window") : QStringLiteral("no window"));
+            note(shownProgressWindows(&main) == before + 1 ? QStringLiteral("window") : QStringLiteral("no window"));
             return [this, close] {
                 const qsizetype open = shownProgressWindows(&main);
                 close();
-                log.add(shownProgressWindows(&main) == open - 1 ? QStringLiteral("close")
-                                                                : QStringLiteral("window stays"));
+                note(shownProgressWindows(&main) == open - 1 ? QStringLiteral("close")
+                                                             : QStringLiteral("window stays"));
             };
         };
         hooks.showImportResult = [this, real](ImportVideoStatus status) {
-            log.add(QStringLiteral("alert %1").arg(int(status)));
+            note(QStringLiteral("alert %1").arg(int(status)));
             real.showImportResult(status);
         };
-        hooks.reload = [this] { log.add(QStringLiteral("reload")); };
+        hooks.reload = [this] { note(QStringLiteral("reload")); };
         return hooks;
     }
 
-    // Starts a batch whose completion is logged with the thread it ran on.
+    // Starts a batch whose completion is logged, as "completion on main" when it ran there.
     void startBatch(const QList<QUrl>& urls, LocalLibraryModel* importer) {
         ImportBatch::start(
             urls, loggedHooks(),
             [this] {
                 const bool onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
-                log.add(onMain ? QStringLiteral("completion on main") : QStringLiteral("completion"));
+                note(onMain ? QStringLiteral("completion on main") : QStringLiteral("completion"));
             },
             importer);
     }
 
     bool waitForUpdates(int count) {
-        return QTest::qWaitFor([&] { return log.events().count(QStringLiteral("UpdateVideoList")) >= count; }, 30000);
+        return QTest::qWaitFor([&] { return logged().count(QStringLiteral("UpdateVideoList")) >= count; }, 30000);
+    }
+
+    // The log of events, which any thread may add to; read (and emptied) on the main thread.
+    void note(const QString& event) {
+        QMutexLocker lock(&mutex);
+        eventLog.append(event);
+    }
+    QStringList logged(bool clear = false) {
+        QMutexLocker lock(&mutex);
+        return clear ? std::exchange(eventLog, {}) : eventLog;
     }
 
     QWidget main;
     QTemporaryDir sources;
-    EventLog log;
+    QMutex mutex;
+    QStringList eventLog;
     DisposablePtr updates;
 };
-
-QUrl fileUrl(const QString& path) {
-    return QUrl::fromLocalFile(path);
-}
 
 }  // namespace
 
 TEST_F(ImportBatchTest, OneFileAtATimeWhateverThreadOrDelayTheAnswerComesOn) {
-    const QString clip = copyOfClip(sources, QStringLiteral("clip_320x180.mp4"));
-    const QString noVideo = copyOfClip(sources, QStringLiteral("audio_only.mp4"));
-    const QString sign = *videoSign(clip);
-    for (const Delivery delivery : {Delivery::OtherThread, Delivery::Late, Delivery::Synchronous}) {
-        SCOPED_TRACE(int(delivery));
-        log.clear();
+    const QUrl clip = QUrl::fromLocalFile(copyOfTestVideo(sources, QStringLiteral("clip_320x180.mp4")));
+    const QUrl noVideo = QUrl::fromLocalFile(copyOfTestVideo(sources, QStringLiteral("audio_only.mp4")));
+    const QString sign = *videoSign(clip.toLocalFile());
+    const QStringList two{"window", "alert 2", "alert 1", "close", "reload", "UpdateVideoList"};
+    const QStringList twoAlerts{"This video exists", "This video format is not supported"};
+    struct Case {
+        const char* name;
+        std::optional<Delivery> delivery;  // none: the library's own importer
+        QList<QUrl> urls;
+        QStringList events;
+        QStringList alerts;
+    };
+    const Case cases[] = {
+        {"other thread", Delivery::OtherThread, {clip, clip, noVideo}, two, twoAlerts},
+        {"late", Delivery::Late, {clip, clip, noVideo}, two, twoAlerts},
         // The synchronous importer only looks at the database, where the run before left the clip.
-        if (delivery != Delivery::Synchronous)
+        {"synchronous", Delivery::Synchronous, {clip, noVideo}, two, twoAlerts},
+        {"empty batch", std::nullopt, {}, {"window", "close", "reload", "UpdateVideoList"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        logged(true);  // a fresh log for each case
+        if (c.delivery && *c.delivery != Delivery::Synchronous)
             LocalVideoDBManager::shared().deleteVideoWithSign(sign);
-        RelayingImporter importer(delivery);
-        const QList<QUrl> urls = delivery == Delivery::Synchronous
-                                     ? QList<QUrl>{fileUrl(clip), fileUrl(noVideo)}
-                                     : QList<QUrl>{fileUrl(clip), fileUrl(clip), fileUrl(noVideo)};
-        startBatch(urls, &importer);
+        std::optional<RelayingImporter> importer;
+        if (c.delivery)
+            importer.emplace(*c.delivery);
+        startBatch(c.urls, importer ? &*importer : nullptr);
         // The caller is never held: the window comes on the next turn of the event loop.
-        EXPECT_FALSE(log.contains(QStringLiteral("window")));
+        EXPECT_FALSE(logged().contains(QStringLiteral("window")));
         ASSERT_TRUE(waitForUpdates(1));
 
-        EXPECT_EQ(importer.calls, urls.size());
-        EXPECT_EQ(importer.mostInFlight, 1);
-        QStringList events = log.events();
+        if (importer) {
+            EXPECT_EQ(importer->calls, c.urls.size());
+            EXPECT_EQ(importer->mostInFlight, 1);
+        }
+        QStringList events = logged();
         // The completion runs on the batch's worker while the main thread closes and reloads, but
         // always before the notice goes out.
         ASSERT_EQ(events.count(QStringLiteral("completion")), 1) << events.join(", ").toStdString();
         EXPECT_LT(events.indexOf(QStringLiteral("completion")), events.indexOf(QStringLiteral("UpdateVideoList")));
         events.removeAll(QStringLiteral("completion"));
-        EXPECT_EQ(events, QStringList({"window", "alert 2", "alert 1", "close", "reload", "UpdateVideoList"}))
-            << events.join(", ").toStdString();
-
-        EXPECT_FALSE(progressWindowShown(&main));
-        QStringList alerts = openAlerts();
-        alerts.sort();
-        EXPECT_EQ(alerts, QStringList({"This video exists", "This video format is not supported"}));
+        EXPECT_EQ(events, c.events) << events.join(", ").toStdString();
+        EXPECT_EQ(shownProgressWindows(&main), 0);
+        EXPECT_EQ(openAlerts(), c.alerts);
         closeAlerts();
-        EXPECT_TRUE(LocalVideoDBManager::shared().videoWithSign(sign).has_value());
+        if (c.delivery) {
+            EXPECT_TRUE(LocalVideoDBManager::shared().videoWithSign(sign).has_value());
+        }
     }
 }
 
-TEST_F(ImportBatchTest, AnEmptyBatchEndsTheSameWay) {
-    startBatch({}, nullptr);
-    ASSERT_TRUE(waitForUpdates(1));
-    QStringList events = log.events();
-    EXPECT_TRUE(events.removeAll(QStringLiteral("completion")) == 1);
-    EXPECT_EQ(events, QStringList({"window", "close", "reload", "UpdateVideoList"}));
-    EXPECT_TRUE(openAlerts().isEmpty());
-}
-
 TEST_F(ImportBatchTest, BatchesOneAfterAnotherNeverRaceOnAFile) {
-    const QString clip = copyOfClip(sources, QStringLiteral("clip_1366x768.mov"), QStringLiteral("Harbour.MOV"));
+    const QString clip = copyOfTestVideo(sources, QStringLiteral("clip_1366x768.mov"), QStringLiteral("Harbour.MOV"));
     RelayingImporter importer(Delivery::Late);
     // The same file in two batches started together, as a second drop during the first would.
-    startBatch({fileUrl(clip)}, &importer);
-    startBatch({fileUrl(clip)}, &importer);
+    startBatch({QUrl::fromLocalFile(clip)}, &importer);
+    startBatch({QUrl::fromLocalFile(clip)}, &importer);
     ASSERT_TRUE(waitForUpdates(2));
     EXPECT_EQ(importer.calls, 2);
     EXPECT_EQ(importer.mostInFlight, 1);
@@ -173,7 +236,7 @@ TEST_F(ImportBatchTest, BatchesOneAfterAnotherNeverRaceOnAFile) {
                                    .entryList({QStringLiteral("*.MOV"), QStringLiteral("*.mov")}, QDir::Files);
     EXPECT_EQ(copies, QStringList{"Harbour.MOV"});
     // Each batch had its own window and closed it before the next one's end.
-    QStringList events = log.events();
+    QStringList events = logged();
     events.removeAll(QStringLiteral("completion"));
     EXPECT_EQ(events, QStringList({"window", "window", "close", "reload", "UpdateVideoList", "alert 2", "close",
                                    "reload", "UpdateVideoList"}))

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -19,6 +18,10 @@
 #include "service/LocalLibraryModel.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
+#include "support/MainWindowTestSupport.h"
+
+using testsupport::librarySigns;
+using testsupport::writeFile;
 
 namespace {
 
@@ -26,18 +29,8 @@ QString videoFolder() {
     return LocalLibraryModel::downloadVideoDirectory().toLocalFile();
 }
 
-QString writeFile(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write("not really a video");
-    return path;
-}
-
 void addRow(const QString& sign, const QString& urlText, const QString& preurl = {}) {
-    VideoDetail video;
-    video.sign = sign;
-    video.title = sign;
+    VideoDetail video = testsupport::video(sign, sign);
     video.url = urlText;
     video.preurl = preurl;
     LocalVideoDBManager::shared().insertVideo(video);
@@ -45,13 +38,6 @@ void addRow(const QString& sign, const QString& urlText, const QString& preurl =
 
 QString fileUrl(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
-}
-
-QStringList rowSigns() {
-    QStringList signs;
-    for (const VideoDetail& video : LocalVideoDBManager::shared().allVideos())
-        signs << video.sign;
-    return signs;
 }
 
 // Without the power to override file permissions (root has it), a read-only folder really
@@ -72,12 +58,13 @@ protected:
         model.bind(&list);
         updates = platform::DistributedNotificationCenter::defaultCenter().addObserver(
             QStringLiteral("UpdateVideoList"), nullptr, [this] { ++updateCount; });
-        connect();
-    }
-    void connect() {
         QObject::connect(&list, &WQCollectionView::menuShown, &list, [this](QMenu* menu) { lastMenu = menu; });
     }
     void settle() { QTest::qWait(50); }
+    void reload() {
+        model.reloadVideos(true);
+        settle();
+    }
 
     // The titles of the menu a right click on `row` (none: the empty area) brings up.
     QStringList rightClick(std::optional<int> row) {
@@ -96,7 +83,7 @@ protected:
                 action->trigger();
         lastMenu->close();
     }
-    int rowOf(const QString& sign) { return int(rowSigns().indexOf(sign)); }
+    int rowOf(const QString& sign) { return int(librarySigns().indexOf(sign)); }
 
     WQCollectionView list;
     LocalLibraryViewModel model;
@@ -110,8 +97,7 @@ protected:
 
 TEST_F(LocalModelTest, ReloadMarksThePlayingVideoAndTheEmptyList) {
     Preferences& settings = Preferences::shared();
-    model.reloadVideos(true);
-    settle();
+    reload();
     EXPECT_EQ(list.containerImage(), QStringLiteral("empty_video_list"));
 
     for (const char* sign : {"a", "b", "c"})
@@ -123,8 +109,7 @@ TEST_F(LocalModelTest, ReloadMarksThePlayingVideoAndTheEmptyList) {
     };
     for (const Case& c : {Case{true, {2}}, Case{false, {0}}}) {
         settings.setIsOpenPlayer(c.open);
-        model.reloadVideos(true);
-        settle();
+        reload();
         EXPECT_TRUE(list.containerImage().isEmpty());
         EXPECT_EQ(list.selectedRows(), c.selected);
     }
@@ -134,8 +119,7 @@ TEST_F(LocalModelTest, ReloadMarksThePlayingVideoAndTheEmptyList) {
     EXPECT_EQ(rightClick(0), QStringList({"Set as Wallpaper", "Remove", manager}));
     EXPECT_EQ(rightClick(std::nullopt), QStringList({"Import Video", "Open Resource Path", "Clear All"}));
     addRow(QStringLiteral("d"), fileUrl(elsewhere.filePath("d.mp4")), QStringLiteral("https://example.invalid/p d"));
-    model.reloadVideos(true);
-    settle();
+    reload();
     EXPECT_EQ(rightClick(3), QStringList({"Preview Video", "Set as Wallpaper", "Remove", manager}));
     EXPECT_EQ(rightClick(7), QStringList());
 
@@ -157,8 +141,7 @@ TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
     // A path that starts in the folder but leads out of it.
     addRow(QStringLiteral("sneaky"), fileUrl(videoFolder() + QStringLiteral("/../../../../../../..") + sneaky));
     addRow(QStringLiteral("broken"), QStringLiteral("http://[not a url"));
-    model.reloadVideos(true);
-    settle();
+    reload();
 
     struct Case {
         const char* sign;
@@ -180,7 +163,7 @@ TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
         if (!c.file.isEmpty()) {
             EXPECT_EQ(QFile::exists(c.file), !c.fileGone);
         }
-        EXPECT_EQ(!rowSigns().contains(QString::fromLatin1(c.sign)), c.rowGone);
+        EXPECT_EQ(!librarySigns().contains(QString::fromLatin1(c.sign)), c.rowGone);
         EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == before + (c.rowGone ? 1 : 0); }, 3000));
         QTest::qWait(c.rowGone ? 0 : 300);
         EXPECT_EQ(updateCount, before + (c.rowGone ? 1 : 0));
@@ -201,21 +184,17 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     const QString locked = videoFolder() + "/locked";
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
     dropFileOverrides();
-    model.reloadVideos(true);
-    settle();
+    reload();
 
-    std::vector<bool> answers{false, true};
-    model.shell.confirmClearAll = [&](std::function<void(bool)> answer) {
-        const bool ok = answers.front();
-        answers.erase(answers.begin());
-        answer(ok);
-    };
+    bool ok = false;
+    model.shell.confirmClearAll = [&](std::function<void(bool)> answer) { answer(ok); };
     // "Cancel" changes nothing.
     rightClick(std::nullopt);
     choose(QStringLiteral("Clear All"));
-    EXPECT_EQ(rowSigns(), QStringList({"first", "stuck", "last", "mine"}));
+    EXPECT_EQ(librarySigns(), QStringList({"first", "stuck", "last", "mine"}));
     EXPECT_TRUE(QFile::exists(first));
 
+    ok = true;
     // "OK": the locked file stays with its row; the files after it are removed too; the user's
     // own file outside the folder stays, its row goes.
     rightClick(std::nullopt);
@@ -224,7 +203,7 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     EXPECT_FALSE(QFile::exists(last));
     EXPECT_TRUE(QFile::exists(stuck));
     EXPECT_TRUE(QFile::exists(outside));
-    EXPECT_EQ(rowSigns(), QStringList({"stuck"}));
+    EXPECT_EQ(librarySigns(), QStringList({"stuck"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == 1; }, 3000));
     settle();
     EXPECT_EQ(model.videoCount(), 1);

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -15,21 +14,12 @@
 #include "MainWindow/View/PlayerBarView.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
-#include "support/ProcessHelpers.h"
+#include "support/MainWindowTestSupport.h"
 
 namespace {
 
-void setInOtherProcess(const QString& key, const QString& value) {
-    QProcess child;
-    testsupport::startChild(child, QStringLiteral(SETTINGS_CHILD), {QStringLiteral("set"), key, value});
-    ASSERT_TRUE(child.waitForFinished(10000));
-    ASSERT_EQ(child.exitCode(), 0);
-}
-
 void addVideo(const QString& sign, const QString& title) {
-    VideoDetail video;
-    video.sign = sign;
-    video.title = title;
+    VideoDetail video = testsupport::video(sign, title);
     video.url = QStringLiteral("file:///nowhere/") + sign + QStringLiteral(".mp4");
     LocalVideoDBManager::shared().insertVideo(video);
 }
@@ -66,7 +56,7 @@ TEST(PlayerBar, FollowsTheSettingsTheOtherProgramWrites) {
     };
     for (const Change& change : changes) {
         SCOPED_TRACE(std::string(change.key) + "=" + change.value);
-        setInOtherProcess(QString::fromLatin1(change.key), QString::fromLatin1(change.value));
+        testsupport::setInOtherProcess(QString::fromLatin1(change.key), QString::fromLatin1(change.value));
         QElapsedTimer clock;
         clock.start();
         EXPECT_TRUE(QTest::qWaitFor(change.shown, 2500));

@@ -4,13 +4,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "LibraryTestSupport.h"
 #include "MainWindow/Controller/ImportBatch.h"
 #include "MainWindow/Controller/SampleVideoImport.h"
-#include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
+#include "support/MainWindowTestSupport.h"
 
-using namespace librarytest;
+using namespace testsupport;
 
 namespace {
 struct Calls {
@@ -45,13 +44,9 @@ TEST(FirstRun, ImportsTheFourSamplesOnceAndPlaysTheLast) {
 
     EXPECT_EQ(run.batches, 1);
     EXPECT_EQ(run.tabSwitches, 1);
-    const std::vector<VideoDetail> rows = LocalVideoDBManager::shared().allVideos();
-    QStringList titles;
-    for (const VideoDetail& row : rows)
-        titles << row.title;
-    EXPECT_EQ(titles, SampleVideoImport::sampleTitles());
-    ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(settings.playingVideoSign(), rows.back().sign);
+    EXPECT_EQ(libraryTitles(), SampleVideoImport::sampleTitles());
+    ASSERT_FALSE(librarySigns().isEmpty());
+    EXPECT_EQ(settings.playingVideoSign(), librarySigns().back());
     EXPECT_TRUE(settings.isOpenPlayer());
 
     import->importSampleVideosIfNeeded();

@@ -8,27 +8,14 @@ import pyatspi
 def wait_for(find, what, seconds=20.0):
     end = time.time() + seconds
     while time.time() < end:
-        found = find()
-        if found:
+        if found := find():
             return found
         time.sleep(0.2)
     sys.exit(f"not found: {what}")
 
 
-def application(name):
-    return next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == name), None)
-
-
-def descendants(node):
-    for child in node:
-        if child is None:
-            continue
-        yield child
-        yield from descendants(child)
-
-
-def control(app, role, name):
-    return next((n for n in descendants(app) if n.getRoleName() == role and n.name == name), None)
+def control(node, role, name):
+    return pyatspi.findDescendant(node, lambda n: n.getRoleName() == role and n.name == name)
 
 
 def press(node, action="Press"):
@@ -40,7 +27,8 @@ def press(node, action="Press"):
 
 
 def main():
-    app = wait_for(lambda: application("Tavvel"), "the Tavvel application")
+    desktop = pyatspi.Registry.getDesktop(0)
+    app = wait_for(lambda: next((a for a in desktop if a and a.name == "Tavvel"), None), "the Tavvel application")
     buttons = ["Web Site", "Mobile App", "Help", "Settings"]
     for name in buttons:
         node = wait_for(lambda: control(app, "push button", name), f"button {name}")

@@ -19,11 +19,7 @@ export XDG_DATA_HOME=$tmp/data XDG_CONFIG_HOME=$tmp/config XDG_CACHE_HOME=$tmp/c
 QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 TAVVEL_SERVICE_URL=http://127.0.0.1:9 "$program" >"$tmp/out.log" 2>&1 &
 tavvel=$!
 /usr/bin/python3 "$here/accessibility_check.py"
-for _ in $(seq 100); do
-  kill -0 "$tavvel" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$tavvel" 2>/dev/null; then
+if ! timeout 10 tail --pid="$tavvel" -f /dev/null; then
   kill "$tavvel"
   echo "Quit over the accessibility bus did not end Tavvel" >&2
   exit 1

@@ -1,17 +1,30 @@
-// The main window's frame in process: its parts, the content cell, the title buttons, the
-// QR-code window and the preview window.
+// The main window as the program's start-up makes it: its parts, the content cell and the left
+// bar, the title buttons, the QR-code window, the preview window, the settings window that
+// drives the login item, and the guide from the menu.
+#include "MainWindow/AppDelegate.h"
+#include "MainWindow/Controller/ConfigWindowController.h"
 #include "MainWindow/Controller/MainWindowController.h"
+#include "MainWindow/Controller/NewFeaturesViewControlller.h"
 #include "MainWindow/Controller/QRCodeController.h"
+#include "MainWindow/View/LeftMenuBar.h"
+#include "MainWindow/View/LeftMenuCell.h"
 #include "MainWindow/View/PreviewVideoWindow.h"
+#include "pages/PagesSupport.h"
+#include "support/MainWindowTestSupport.h"
+#include "platform/AppLauncher.h"
+#include "platform/DefaultsSuite.h"
+#include "platform/LoginItem.h"
 #include "shared/AppInfo.h"
+#include "shared/Preferences.h"
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QDesktopServices>
+#include <QAction>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMainWindow>
 #include <QScreen>
 #include <QTest>
@@ -28,25 +41,35 @@ const bool kEnvironment = [] {
     return true;
 }();
 
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    UrlRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open"); }
-    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
+QString autostartEntry() {
+    return platform::autostartEntryPath(QString::fromLatin1(platform::kHelperIdentifier));
+}
+
+// One per process, like the program's: a start after the first import, at this version (no
+// install report, no first-run login item), with auto-start on and no autostart entry yet.
+AppDelegate& delegate() {
+    static AppDelegate* shared = [] {
+        Preferences::sharedDefaults().setObject(QStringLiteral("appVersion"), AppInfo::version());
+        Preferences::sharedDefaults().synchronize();
+        Preferences::shared().setAlreadyImportVideo(true);
+        Preferences::shared().setAutolaunch(true);
+        QFile::remove(autostartEntry());
+        auto* made = new AppDelegate;
+        made->applicationDidFinishLaunching();
+        return made;
+    }();
+    return *shared;
+}
 
 MainWindowController& controller() {
-    static MainWindowController* shared = new MainWindowController;  // one per process, like the program's
-    return *shared;
+    return delegate().mainWindowController();
 }
 }  // namespace
 
-TEST(MainWindow, PartsCarryNamesAndKeyboardReach) {
+TEST(MainWindow, PartsKeyboardReachAndTitleButtons) {
     ASSERT_TRUE(kEnvironment);
     QMainWindow* window = controller().window();
+    EXPECT_TRUE(window->isVisible());
     for (const char* name :
          {"searchField", "leftMenuBar", "videoLibraryView", "aboutView", "webSite", "mobileApp", "help", "setting"})
         EXPECT_TRUE(window->findChild<QWidget*>(QString::fromLatin1(name))) << name;
@@ -59,46 +82,84 @@ TEST(MainWindow, PartsCarryNamesAndKeyboardReach) {
     // Never the initial focus, or the suggestion popup would open at launch.
     EXPECT_FALSE(controller().searchField()->focusPolicy() & Qt::TabFocus);
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
-    // Both content views share one cell.
+    // Both content views share one cell, the about page second.
     EXPECT_EQ(controller().contentViews()[0]->parentWidget(), controller().contentViews()[1]->parentWidget());
+    EXPECT_EQ(controller().contentViews()[1]->objectName(), "aboutView");
+
+    // The title buttons open their pages; the mobile-app button shows one QR-code window, the
+    // same one the second time, and opens no page.
+    testsupport::OpenedUrls recorder;
+    controller().webSite()->click();
+    controller().help()->click();
+    QWidget* qr = controller().qrC().window();
+    for (int i = 0; i < 2; ++i) {
+        controller().mobileApp()->click();
+        EXPECT_EQ(controller().qrC().window(), qr);
+        EXPECT_TRUE(qr->isVisible());
+        qr->close();
+    }
+    const QLabel* picture = qr->findChild<QLabel*>(QStringLiteral("qrCodePicture"));
+    ASSERT_TRUE(picture);
+    EXPECT_FALSE(picture->pixmap().isNull());
+    EXPECT_EQ(recorder.urls, (QList<QUrl>{AppInfo::website(), AppInfo::helpPage()}));
 }
 
-TEST(MainWindow, ShowsOneContentViewByIndex) {
+TEST(MainWindow, ShowsOneContentViewByIndexOrLeftBarClick) {
     controller().showWindow();
     const auto& views = controller().contentViews();
     ASSERT_EQ(views.size(), 2u);
     EXPECT_TRUE(views[0]->isVisible());  // the library screen first
     EXPECT_FALSE(views[1]->isVisible());
+    auto* bar = controller().window()->findChild<LeftMenuBar*>(QStringLiteral("leftMenuBar"));
+    ASSERT_TRUE(bar);
     const struct {
         int index;
-        bool library, about;
-    } cases[] = {{1, false, true},  {0, true, false},   {1, false, true},
-                 {2, false, false}, {-1, false, false}, {0, true, false}};
+        bool click, library, about;
+    } cases[] = {{1, true, false, true},  {0, true, true, false},   {1, false, false, true},   {0, false, true, false},
+                 {1, false, false, true}, {2, false, false, false}, {-1, false, false, false}, {0, false, true, false}};
     for (const auto& c : cases) {
-        controller().showContent(c.index);
-        EXPECT_EQ(views[0]->isVisible(), c.library) << c.index;
-        EXPECT_EQ(views[1]->isVisible(), c.about) << c.index;
+        SCOPED_TRACE(testing::Message() << c.index << (c.click ? " clicked" : ""));
+        if (c.click)
+            QTest::mouseClick(bar->cellList[c.index], Qt::LeftButton);
+        else
+            controller().showContent(c.index);
+        EXPECT_EQ(views[0]->isVisible(), c.library);
+        EXPECT_EQ(views[1]->isVisible(), c.about);
     }
 }
 
-TEST(MainWindow, TitleButtonsOpenTheirPages) {
-    UrlRecorder recorder;
-    controller().webSite()->click();
-    controller().help()->click();
-    EXPECT_EQ(recorder.opened, (QList<QUrl>{AppInfo::website(), AppInfo::helpPage()}));
-    // The mobile-app button shows one QR-code window, again the same one the second time.
-    QWidget* qr = controller().qrC().window();
-    controller().mobileApp()->click();
-    EXPECT_TRUE(qr->isVisible());
-    qr->close();
-    controller().mobileApp()->click();
-    EXPECT_EQ(controller().qrC().window(), qr);
-    EXPECT_TRUE(qr->isVisible());
-    const QLabel* picture = qr->findChild<QLabel*>(QStringLiteral("qrCodePicture"));
-    ASSERT_TRUE(picture);
-    EXPECT_FALSE(picture->pixmap().isNull());
-    qr->close();
-    EXPECT_TRUE(recorder.opened.size() == 2);
+TEST(MainWindow, OneSettingsWindowIsTheLoginItemAndTheMenuOpensTheGuide) {
+    // Made on first use, centred on the main window, the same one the second time.
+    delegate().showPreferences();
+    ConfigWindowController* config = controller().configWindowController();
+    ASSERT_TRUE(config);
+    EXPECT_TRUE(config->window()->isVisible());
+    const QPoint centre = controller().window()->frameGeometry().center();
+    EXPECT_LE((config->window()->frameGeometry().center() - centre).manhattanLength(), 2);
+    config->window()->close();
+    delegate().showPreferences();
+    EXPECT_EQ(controller().configWindowController(), config);
+    EXPECT_TRUE(config->window()->isVisible());
+
+    // The check box is the login item: on writes the autostart entry, off removes it.
+    ASSERT_TRUE(config->autoStartCheckBox->isChecked());
+    clickBox(config->autoStartCheckBox);
+    EXPECT_FALSE(Preferences::shared().autolaunch());
+    clickBox(config->autoStartCheckBox);
+    EXPECT_TRUE(QFile::exists(autostartEntry()));
+    clickBox(config->autoStartCheckBox);
+    EXPECT_FALSE(QFile::exists(autostartEntry()));
+    config->window()->close();
+
+    // The menu's "What's New..." opens the guide, with our seven pages before any guide reply.
+    auto* action = controller().window()->findChild<QAction*>(QStringLiteral("newFeaturesAction"));
+    ASSERT_TRUE(action);
+    action->trigger();
+    NewFeaturesViewControlller* guide = controller().newFeaturesViewController();
+    ASSERT_TRUE(guide);
+    EXPECT_TRUE(guide->window()->isVisible());
+    EXPECT_EQ(guide->collectionView()->model()->rowCount(), 7);
+    guide->window()->close();
 }
 
 TEST(PreviewWindow, PlacedReusedAndEmptiedOnClose) {
@@ -135,5 +196,3 @@ TEST(PreviewWindow, PlacedReusedAndEmptiedOnClose) {
     EXPECT_TRUE(preview.webView());
     preview.close();
 }
-
-#include "mainwindow_test.moc"

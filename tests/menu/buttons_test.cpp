@@ -131,6 +131,7 @@ TEST(Buttons, OnlyALeftClickInsideActs) {
         Qt::MouseButton button;
         QPoint release;
         int expected;
+        bool pressed = true;  // false: the press went elsewhere
     };
     const QPoint inside(5, 5), outside(80, 80);
     const Case cases[] = {
@@ -138,6 +139,7 @@ TEST(Buttons, OnlyALeftClickInsideActs) {
         {"left released outside", Qt::LeftButton, outside, 0},
         {"right", Qt::RightButton, inside, 0},
         {"middle", Qt::MiddleButton, inside, 0},
+        {"release without a press", Qt::LeftButton, inside, 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -151,20 +153,16 @@ TEST(Buttons, OnlyALeftClickInsideActs) {
         button.setPressedColor(pressed);
         QSignalSpy clicked(&button, &QPushButton::clicked);
 
-        QTest::mousePress(&image, c.button, {}, inside);
+        if (c.pressed)
+            QTest::mousePress(&image, c.button, {}, inside);
         QTest::mouseRelease(&image, c.button, {}, c.release);
-        QTest::mousePress(&button, c.button, {}, inside);
-        EXPECT_EQ(button.backgroundColor() == pressed, c.button == Qt::LeftButton);
+        if (c.pressed)
+            QTest::mousePress(&button, c.button, {}, inside);
+        EXPECT_EQ(button.backgroundColor() == pressed, c.pressed && c.button == Qt::LeftButton);
         QTest::mouseRelease(&button, c.button, {}, c.release);
         EXPECT_EQ(actions, c.expected);
         EXPECT_EQ(clicked.count(), c.expected);
     }
-    // A release without a press of its own (the press went elsewhere) does nothing either.
-    ClickableImageView image(QRect(0, 0, 20, 20), nullptr);
-    int actions = 0;
-    image.clickAction = [&] { ++actions; };
-    QTest::mouseRelease(&image, Qt::LeftButton, {}, inside);
-    EXPECT_EQ(actions, 0);
 }
 
 TEST(StyledTitles, LabelsAndLinkTitlesShowEveryAttribute) {

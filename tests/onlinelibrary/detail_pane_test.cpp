@@ -1,18 +1,23 @@
 // The detail pane: the fields and their formats, the action button's three states and what a
-// click or the context menu's download asks of the library screen.
-#include "service/WebModel.h"
+// click or the context menu's download asks of the library screen; the colourful link button's
+// colours through hover and press, and the overlay's refresh group.
+#include "OnlineTestSupport.h"
+
 #include "MainWindow/Controller/LibraryNotices.h"
+#include "MainWindow/View/ButtonWithColorfulLink.h"
 #include "MainWindow/View/VideoDetailView.h"
+#include "MainWindow/View/WebLibraryRefreshSubView.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
 #include "views/ButtonWithHoverBackGround.h"
-
-#include <gtest/gtest.h>
+#include "views/ButtonWithLinkTitle.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+
+using onlinetest::catalogueVideo;
 
 namespace {
 struct Calls : VideoDetailViewDelegate {
@@ -24,18 +29,6 @@ struct Calls : VideoDetailViewDelegate {
     void setAsWallpaper(const QString& sign) override { log << "wallpaper " + sign; }
     void showDownloadList() override { log << "list"; }
 };
-
-VideoDetail video(const QString& sign) {
-    VideoDetail v;
-    v.sign = sign;
-    v.title = "Title " + sign;
-    v.url = QStringLiteral("https://127.0.0.1:1/") + sign + ".mp4";  // nothing answers there
-    v.preurl = QStringLiteral("https://example.invalid/") + sign;
-    v.author = QStringLiteral("Ann");
-    v.upcount = 12;
-    v.down = 345;
-    return v;
-}
 
 class DetailPaneTest : public ::testing::Test {
 protected:
@@ -55,11 +48,7 @@ protected:
 TEST_F(DetailPaneTest, FieldsAndTheirFormats) {
     struct Case {
         qint64 time, size, width, height, frame, audio;
-        const char* duration;
-        const char* sizeText;
-        const char* dimensions;
-        const char* audioText;
-        const char* performance;
+        const char *duration, *sizeText, *dimensions, *audioText, *performance;
     } cases[] = {
         {3725000, 1024, 2560, 1440, 25, 1, "01:02:05", "1.00 KB", "2560\u00d71440(16:9)", "YES", "High Performance"},
         {999, 1048576, 1920, 1080, 30, 0, "00:00:00", "1.00 MB", "1920\u00d71080(16:9)", "NO", "Normal Performance"},
@@ -67,14 +56,13 @@ TEST_F(DetailPaneTest, FieldsAndTheirFormats) {
         {0, 0, 0, 0, 0, -1, "00:00:00", "0 Byte", "0\u00d70(16:9)", "NO", "Normal Performance"},
     };
     for (const Case& c : cases) {
-        VideoDetail v = video(QStringLiteral("f"));
+        VideoDetail v = catalogueVideo(QStringLiteral("f"));
         v.time = c.time;
         v.size = c.size;
         v.width = c.width;
         v.height = c.height;
         v.frame = c.frame;
         v.audio = c.audio;
-        v.ratio = QStringLiteral("16:9");
         calls.closure(v);  // the screen's selection reaches the pane through its delegate
         SCOPED_TRACE(c.duration);
         EXPECT_EQ(pane.durationLabel->text(), QString::fromUtf8(c.duration));
@@ -99,7 +87,7 @@ TEST_F(DetailPaneTest, FieldsAndTheirFormats) {
 TEST_F(DetailPaneTest, OnlyWebAddressesAreOpenedOrFetched) {
     QList<QUrl> opened;
     pane.showPreview = [&](const QUrl& url) { opened << url; };
-    VideoDetail v = video(QStringLiteral("w"));
+    VideoDetail v = catalogueVideo(QStringLiteral("w"));
     v.avatar = QStringLiteral("file:///etc/passwd");
     v.imgurl = QStringLiteral("file:///home/someone/cover.png");
     v.preurl = QStringLiteral("javascript:alert(1)");
@@ -123,7 +111,7 @@ TEST_F(DetailPaneTest, OnlyWebAddressesAreOpenedOrFetched) {
 }
 
 TEST_F(DetailPaneTest, ActionStatesAndClicks) {
-    const VideoDetail a = video(QStringLiteral("aaaa"));
+    const VideoDetail a = catalogueVideo(QStringLiteral("aaaa"));
     pane.setVideoDetail(a);
     EXPECT_EQ(pane.action(), VideoDetailView::Action::download);
     EXPECT_EQ(pane.downloadButton->normalColor(), QColor(39, 215, 110));
@@ -145,7 +133,7 @@ TEST_F(DetailPaneTest, ActionStatesAndClicks) {
     EXPECT_EQ(calls.log.last(), QStringLiteral("wallpaper aaaa"));
 
     // A "Download" that became stale meanwhile is not downloaded again.
-    const VideoDetail b = video(QStringLiteral("bbbb"));
+    const VideoDetail b = catalogueVideo(QStringLiteral("bbbb"));
     pane.setVideoDetail(b);
     ASSERT_EQ(pane.action(), VideoDetailView::Action::download);
     LocalVideoDBManager::shared().insertVideo(b);
@@ -159,8 +147,8 @@ TEST_F(DetailPaneTest, ActionStatesAndClicks) {
 }
 
 TEST_F(DetailPaneTest, ContextMenuDownloadQueuesTheRightClickedVideo) {
-    const VideoDetail shown = video(QStringLiteral("shown"));
-    const VideoDetail clicked = video(QStringLiteral("clicked"));
+    const VideoDetail shown = catalogueVideo(QStringLiteral("shown"));
+    const VideoDetail clicked = catalogueVideo(QStringLiteral("clicked"));
     pane.setVideoDetail(shown);
     auto post = [](const VideoDetail& v) {
         platform::NotificationCenter::defaultCenter().post(librarynotices::rightClickNotification,
@@ -183,4 +171,49 @@ TEST_F(DetailPaneTest, ContextMenuDownloadQueuesTheRightClickedVideo) {
     // A notice without a video does nothing.
     platform::NotificationCenter::defaultCenter().post(librarynotices::rightClickNotification, {{"object", 5}});
     EXPECT_EQ(calls.log.size(), 2);
+}
+
+TEST(LinkButton, ColoursFollowHoverAndPressOnlyWhileEnabled) {
+    ButtonWithColorfulLink button(QStringLiteral("#rain"));
+    button.resize(80, 24);
+    button.show();
+    const QColor normal(10, 10, 10), hover(0, 0, 255), pressed(255, 0, 0);
+    button.setTitleColor(normal);
+    button.setTitleHoverColor(hover);
+    EXPECT_EQ(button.shownColor(), normal);  // a hover colour alone changes nothing yet
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&button, &enter);
+    EXPECT_EQ(button.shownColor(), hover);
+    button.setTitlePressedColor(pressed);
+    QTest::mousePress(&button, Qt::LeftButton);
+    EXPECT_EQ(button.shownColor(), pressed);
+    QTest::mouseRelease(&button, Qt::LeftButton);
+    EXPECT_EQ(button.shownColor(), hover);  // taken to be under the pointer after a click
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&button, &leave);
+    EXPECT_EQ(button.shownColor(), normal);
+
+    button.setEnabled(false);
+    QCoreApplication::sendEvent(&button, &enter);
+    QTest::mousePress(&button, Qt::LeftButton);
+    EXPECT_EQ(button.shownColor(), normal);
+}
+
+TEST(RefreshOverlay, TheGroupShowsAsAWholeAndTheButtonCallsTheClosure) {
+    WebLibraryRefreshSubView overlay;
+    overlay.show();
+    int refreshes = 0;
+    overlay.refreshButton->click();  // no closure yet: nothing
+    overlay.refreshClosure = [&] { ++refreshes; };
+    overlay.setTitle(QStringLiteral("List is empty"));
+    for (bool shown : {true, false, true}) {
+        overlay.setShowRefreshButton(shown);
+        EXPECT_EQ(overlay.leftSubTitle->isVisible(), shown);
+        EXPECT_EQ(overlay.rightSubTitle->isVisible(), shown);
+        EXPECT_EQ(overlay.refreshButton->isVisible(), shown);
+        EXPECT_TRUE(overlay.titleLabel->isVisible());
+    }
+    EXPECT_EQ(overlay.titleLabel->text(), QStringLiteral("List is empty"));
+    overlay.refreshButton->click();
+    EXPECT_EQ(refreshes, 1);
 }

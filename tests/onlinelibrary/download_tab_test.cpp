@@ -1,27 +1,16 @@
 // The download tab's rows: state texts, the percentage of unknown and odd sizes, and the
 // state icon acting on its own item after the queue changed.
-#include "shared/LocalVideoDBManager.h"
-#include "service/WebModel.h"
+#include "OnlineTestSupport.h"
+
 #include "MainWindow/View/DownloadItemCell.h"
 #include "service/DownloadManager.h"
+#include "shared/LocalVideoDBManager.h"
 #include "views/ClickableImageView.h"
-
-#include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QProgressBar>
-#include <QTest>
 
-namespace {
-VideoDetail video(const QString& sign, qint64 size) {
-    VideoDetail v;
-    v.sign = sign;
-    v.title = "Title " + sign;
-    v.url = QStringLiteral("http://127.0.0.1:1/") + sign + ".mp4";  // refused at once
-    v.size = size;
-    return v;
-}
-}  // namespace
+using onlinetest::catalogueVideo;
 
 TEST(DownloadCell, PercentStaysWithinBoundsAndUnknownSizesShowZero) {
     struct Case {
@@ -37,8 +26,7 @@ TEST(DownloadCell, PercentStaysWithinBoundsAndUnknownSizesShowZero) {
 TEST(DownloadCell, StateTextsAndIconActOnTheirOwnItem) {
     DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
     for (const char* sign : {"one", "two", "three"})
-        queue.addDownload(video(QString::fromLatin1(sign), 0));
-    // Refused addresses end as failed.
+        queue.addDownload(catalogueVideo(QString::fromLatin1(sign)));  // refused at once
     ASSERT_TRUE(QTest::qWaitFor([&] {
         for (const auto& item : queue.progressArray())
             if (item->status != ItemStatus::error)

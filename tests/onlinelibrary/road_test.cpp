@@ -19,10 +19,7 @@
 #include "views/ClickableImageView.h"
 #include "views/TabTitleView.h"
 
-#include <gtest/gtest.h>
-
 #include <QAction>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -32,12 +29,11 @@
 using namespace onlinetest;
 using testsupport::ScriptedReply;
 
-TEST(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
-    testsupport::ServiceStandIn standIn;
-    ASSERT_TRUE(standIn.start());
-    qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());  // before the shared client is made
+using RoadOfOneDownload = ServiceTest;  // the stand-in's address is set before the shared client is made
+
+TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     testsupport::FileServing files(standIn);
-    const QString path = QDir(QStringLiteral(TAVVEL_TEST_VIDEOS_DIR)).filePath(QStringLiteral("big.mp4"));
+    const QString path = testsupport::testVideo(QStringLiteral("big.mp4"));
     const QString sign = videoSign(path).value_or(QString());
     ASSERT_FALSE(sign.isEmpty());
     files.addFile(QStringLiteral("big.mp4"), path);
@@ -46,11 +42,10 @@ TEST(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     wanted.url = files.url(QStringLiteral("big.mp4"));
     wanted.size = QFileInfo(path).size();
     standIn.setReply(502, ScriptedReply::encrypted(pageJson(1, 1, 1, "other", 2, {wanted})));
-    standIn.setReply(503, ScriptedReply::encrypted(R"({"status":0,"info":"","data":""})"));
+    standIn.setReply(503, reply(R"("")"));
 
     VideoLibraryViewController screen;
-    screen.view()->resize(1100, 700);
-    screen.view()->show();
+    ASSERT_TRUE(testsupport::showExposed(screen.view(), QSize(1100, 700)));
     WebLibraryViewModel* online = screen.webLibraryViewModel();
     VideoDetailView* pane = screen.detailView();
     screen.switchTab(screen.onlineTab());
@@ -58,6 +53,7 @@ TEST(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     drain();
     ASSERT_TRUE(pane->videoDetail());
     ASSERT_EQ(pane->videoDetail()->sign, QStringLiteral("other0"));
+    screenshot(screen.view(), QStringLiteral("online_tab"));
 
     // Right click on the second video and "Download" at once, before the pane caught up.
     QMenu* menu = nullptr;
@@ -90,9 +86,11 @@ TEST(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return cell() && cell()->progressIndicator->value() >= 10; }, 15000));
     EXPECT_EQ(cell()->status->text(), QStringLiteral("Downloading..."));
+    screenshot(screen.view(), QStringLiteral("download_tab"));
     cell()->downloadImageView->clickAction();  // pause
     EXPECT_EQ(item->status, ItemStatus::pause);
     EXPECT_EQ(cell()->status->text(), QStringLiteral("Pause"));
+    screenshot(screen.view(), QStringLiteral("download_paused"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return item->cacheURL.has_value(); }));
     const qint64 paused = item->downloadedSize;
     const int pausedPercent = cell()->progressIndicator->value();

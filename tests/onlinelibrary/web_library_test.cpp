@@ -7,39 +7,33 @@
 #include "MainWindow/View/FooterView.h"
 #include "MainWindow/View/WQCollectionView.h"
 #include "service/DownloadManager.h"
-#include "service/WebModel.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
-
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
-#include <QSignalSpy>
 
 using namespace onlinetest;
 using testsupport::ScriptedReply;
 using Status = WebLibraryViewModel::LoadStatus;
 
 namespace {
-class OnlineList : public ::testing::Test {
+class OnlineList : public ServiceTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(standIn.start());
-        qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
+        ServiceTest::SetUp();
         LocalVideoDBManager::shared().deleteAllVideos();
-        client = std::make_unique<WebModel>(standIn.baseUrl(), false);
         model = std::make_unique<WebLibraryViewModel>(nullptr, client.get(), &queue);
-        layout.columnCount = 4;
-        layout.itemHeight = 110;
-        layout.footerHeight = 30;
-        view.setCollectionViewLayout(&layout);
+        grid.layout.footerHeight = 30;
         view.resize(800, 500);
         model->bind(&view);
         model->videoDetailDidChanged = [this](const std::optional<VideoDetail>& v) { shown = v ? v->sign : QString(); };
     }
-    void TearDown() override { model->unbind(); }
+    void TearDown() override {
+        model->unbind();
+        ServiceTest::TearDown();
+    }
 
     QStringList signs() const {
         QStringList out;
@@ -53,21 +47,22 @@ protected:
     bool waitForRows(int count) {
         return QTest::qWaitFor([&] { return model->videoCount() == count; }, 5000);
     }
+    bool loadFirst(const ScriptedReply& reply, int rows) {
+        standIn.queueReply(502, reply);
+        model->loadFirstPage();
+        return waitForRows(rows);
+    }
 
-    testsupport::ServiceStandIn standIn;
     DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
-    ColumnLayout layout;
-    WQCollectionView view;
-    std::unique_ptr<WebModel> client;
+    testsupport::Grid grid;
+    WQCollectionView& view = grid.view;
     std::unique_ptr<WebLibraryViewModel> model;
     QString shown;
 };
 }  // namespace
 
-TEST_F(OnlineList, PagesAppendAtTheEndUntilTheLastOne) {
-    standIn.queueReply(502, page(1, 3, 3, "a"));
-    model->loadFirstPage();
-    ASSERT_TRUE(waitForRows(3));
+TEST_F(OnlineList, PagesAppendAtTheEndUntilTheLastOneAndAFailedPageIsAskedForAgain) {
+    ASSERT_TRUE(loadFirst(page(1, 3, 3, "a"), 3));
     drain();
     EXPECT_EQ(model->loadStatus(), Status::none);
     EXPECT_FALSE(model->overlay());
@@ -82,6 +77,14 @@ TEST_F(OnlineList, PagesAppendAtTheEndUntilTheLastOne) {
     EXPECT_NE(logged.find("maximumOffset 1000, currentOffset 900, inset.bottom 0\n"), std::string::npos) << logged;
     drain();
     EXPECT_EQ(standIn.requestCount(), 1);
+    standIn.queueReply(502, ScriptedReply::raw("<html>busy</html>", 502));
+    model->loadMoreIfNeeded(1000.0, 900.5, 0.0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->loadStatus() == Status::failed; }));
+    drain();
+    EXPECT_EQ(footer(), QStringLiteral("Try to scroll to reload again"));
+    EXPECT_EQ(client->latestRequest()->page, 1);
+
+    // The failed page is asked for again.
     standIn.queueReply(502, page(2, 3, 3, "b").delayed(300));
     model->loadMoreIfNeeded(1000.0, 900.5, 0.0);
     EXPECT_EQ(model->loadStatus(), Status::loading);
@@ -89,7 +92,7 @@ TEST_F(OnlineList, PagesAppendAtTheEndUntilTheLastOne) {
     EXPECT_EQ(client->latestRequest()->page, 2);
     model->loadMoreIfNeeded(1000.0, 999.0, 0.0);  // one page at a time
     ASSERT_TRUE(waitForRows(6));
-    EXPECT_EQ(standIn.requestCount(), 2);
+    EXPECT_EQ(standIn.requestCount(), 3);
     EXPECT_EQ(lastJson().value("page").toInteger(), 2);
     EXPECT_EQ(model->loadStatus(), Status::none);
     EXPECT_EQ(signs().mid(2, 2), (QStringList{"a2", "b0"}));
@@ -103,24 +106,7 @@ TEST_F(OnlineList, PagesAppendAtTheEndUntilTheLastOne) {
     EXPECT_EQ(footer(), QStringLiteral("---- No more videos ----"));
     model->loadMoreIfNeeded(1000.0, 999.0, 0.0);
     drain();
-    EXPECT_EQ(standIn.requestCount(), 3);
-}
-
-TEST_F(OnlineList, AFailedNextPageIsAskedForAgain) {
-    standIn.queueReply(502, page(1, 3, 3, "a"));
-    model->loadFirstPage();
-    ASSERT_TRUE(waitForRows(3));
-    standIn.queueReply(502, ScriptedReply::raw("<html>busy</html>", 502));
-    model->loadMoreIfNeeded(500.0, 450.0, 0.0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->loadStatus() == Status::failed; }));
-    drain();
-    EXPECT_EQ(footer(), QStringLiteral("Try to scroll to reload again"));
-    EXPECT_EQ(client->latestRequest()->page, 1);
-    standIn.queueReply(502, page(2, 3, 3, "b"));
-    model->loadMoreIfNeeded(500.0, 450.0, 0.0);
-    ASSERT_TRUE(waitForRows(6));
-    EXPECT_EQ(lastJson().value("page").toInteger(), 2);
-    EXPECT_EQ(standIn.requestCount(), 3);
+    EXPECT_EQ(standIn.requestCount(), 4);
 }
 
 TEST_F(OnlineList, FirstPageFailuresShowTheOverlayAndTheRefreshResendsTheSameRequest) {
@@ -137,7 +123,7 @@ TEST_F(OnlineList, FirstPageFailuresShowTheOverlayAndTheRefreshResendsTheSameReq
     client->setLatestRequest(WebLibraryViewModel::defaultRequest());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        standIn.setReply(502, c.reply);
+        standIn.setReply(502, c.reply.delayed(200));  // late enough that the loading state is seen
         // A search with non-ASCII words keeps the category and sort and starts at page 1.
         client->latestRequest()->cate = 4;
         model->searchByKeywords(QStringLiteral("Wetter über Zürich"));
@@ -148,6 +134,7 @@ TEST_F(OnlineList, FirstPageFailuresShowTheOverlayAndTheRefreshResendsTheSameReq
         EXPECT_EQ(view.containerImage(), QStringLiteral("network_connecting"));
         ASSERT_TRUE(QTest::qWaitFor([&] { return model->overlay() && model->overlay()->showRefreshButton; }));
         EXPECT_EQ(model->overlay()->title, QString::fromLatin1(c.title));
+        screenshot(&view, QString::fromLatin1(c.title));
         EXPECT_EQ(view.containerImage(), QString::fromLatin1(c.picture));
         EXPECT_EQ(model->loadStatus(), Status::loadedAll);
         EXPECT_EQ(model->totalVideoCount(), c.total);
@@ -205,9 +192,7 @@ TEST_F(OnlineList, RepliesToReplacedRequestsAreDropped) {
 }
 
 TEST_F(OnlineList, BadgesContextMenuAndDoubleClick) {
-    standIn.queueReply(502, page(1, 1, 4, "v"));
-    model->loadFirstPage();
-    ASSERT_TRUE(waitForRows(4));
+    ASSERT_TRUE(loadFirst(page(1, 1, 4, "v"), 4));
     drain();
     VideoDetail stored = model->videoList()->at(1);
     stored.url = QStringLiteral("file:///videos/v1.mp4");

@@ -1,29 +1,15 @@
 #pragma once
-// Shared pieces of the page tests: what the program asks the desktop to open, and the check
-// that every control a user can reach by keyboard has a name.
-#include <QAbstractButton>
-#include <QDesktopServices>
-#include <QList>
-#include <QObject>
-#include <QStringList>
-#include <QUrl>
-#include <QWidget>
+// Shared pieces of the window tests: the check that every control a user can reach by keyboard
+// has a name, a click on a check box, and the other process's settings writes.
+#include "support/ProcessHelpers.h"
 
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    UrlRecorder() {
-        for (const char* scheme : {"http", "https", "file", "javascript"})
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
-    }
-    ~UrlRecorder() override {
-        for (const char* scheme : {"http", "https", "file", "javascript"})
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-    }
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QProcess>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
 
 // Object names (or class names) of focusable widgets under `root` that have neither an
 // accessible name nor a text of their own.
@@ -40,3 +26,18 @@ inline QStringList unnamedControls(QWidget* root) {
     }
     return unnamed;
 }
+
+// A click on the box itself, not on its text.
+inline void clickBox(QCheckBox* box) {
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+}
+
+#ifdef SETTINGS_CHILD
+// A settings write by another process sharing this one's files.
+inline void setFromChild(const QString& key, const QString& value) {
+    QProcess child;
+    testsupport::startChild(child, SETTINGS_CHILD, {"set", key, value});
+    ASSERT_TRUE(child.waitForFinished(5000));
+    ASSERT_EQ(child.exitCode(), 0);
+}
+#endif

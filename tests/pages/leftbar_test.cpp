@@ -2,16 +2,15 @@
 #include "MainWindow/View/LeftMenuBar.h"
 #include "MainWindow/View/LeftMenuCell.h"
 #include "pages/PagesSupport.h"
+#include "support/MainWindowTestSupport.h"
 #include "platform/NotificationCenter.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
 #include "shared/Preferences.h"
-#include "support/ProcessHelpers.h"
 #include "views/ClickableImageView.h"
 #include "views/SwitchButton.h"
 
 #include <QLabel>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -21,13 +20,6 @@ namespace {
 QRect fromBottom(const QWidget* w, int barHeight) {
     const QRect g = w->geometry();
     return {g.x(), barHeight - g.y() - g.height(), g.width(), g.height()};
-}
-
-void setFromChild(const QString& key, const QString& value) {
-    QProcess child;
-    testsupport::startChild(child, SETTINGS_CHILD, {"set", key, value});
-    ASSERT_TRUE(child.waitForFinished(5000));
-    ASSERT_EQ(child.exitCode(), 0);
 }
 
 QImage picture(QColor colour) {
@@ -78,7 +70,7 @@ TEST(LeftMenuBar, LayoutAt600ClicksAndSelection) {
 }
 
 TEST(LeftMenuBar, PromotionalPictureNeedsExactlyOneWebPicture) {
-    UrlRecorder recorder;
+    testsupport::OpenedUrls recorder;
     LeftMenuBar bar(QRect(0, 0, 160, 600), [](int) {});
     auto post = [](const ImageUrlMap& pictures) {
         platform::NotificationCenter::defaultCenter().post(
@@ -102,16 +94,13 @@ TEST(LeftMenuBar, PromotionalPictureNeedsExactlyOneWebPicture) {
 
     QTest::mouseClick(bar.promotionView(), Qt::LeftButton);
     QTest::mouseClick(bar.logo(), Qt::LeftButton);
-    EXPECT_EQ(recorder.opened, (QList<QUrl>{b, AppInfo::website()}));
+    EXPECT_EQ(recorder.urls, (QList<QUrl>{b, AppInfo::website()}));
 }
 
 TEST(SwitchButton, StatesFromRawValues) {
-    for (int raw = -1; raw <= 7; ++raw) {
+    for (int raw = -1; raw <= 7; ++raw) {  // 0 to 6 are the states, the rest none (99)
         const auto state = switchButtonStateFromRaw(raw);
-        EXPECT_EQ(state.has_value(), raw >= 0 && raw <= 6) << raw;
-        if (state) {
-            EXPECT_EQ(int(*state), raw);
-        }
+        EXPECT_EQ(state ? int(*state) : 99, raw >= 0 && raw <= 6 ? raw : 99) << raw;
     }
     std::vector<bool> clicks;
     SwitchButton button(QRect(0, 0, 36, 18), [&](bool open) { clicks.push_back(open); });

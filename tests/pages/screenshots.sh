@@ -14,6 +14,6 @@ export XDG_DATA_HOME=$TMP/data XDG_CONFIG_HOME=$TMP/config XDG_CACHE_HOME=$TMP/c
 export TAVVEL_SERVICE_URL=http://127.0.0.1:9 QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox
 for stage in main about settings guide; do
   xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- bash -c \
-    "'$BUILD/tests/pages/pages_showcase' $stage & sleep 4; import -window root '$OUT/$stage.png'; kill %1" 2>/dev/null || true
+    "'$BUILD/tests/pages/pages_showcase' $stage & sleep 8; import -window root '$OUT/$stage.png'; kill %1" 2>/dev/null || true
   echo "$OUT/$stage.png"
 done

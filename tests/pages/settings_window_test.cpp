@@ -2,16 +2,15 @@
 #include "MainWindow/Controller/ConfigWindowController.h"
 #include "pages/PagesSupport.h"
 #include "shared/Preferences.h"
-#include "support/ProcessHelpers.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
 // Runs before main() makes the application object, so the platform sees the screen file.
@@ -19,13 +18,6 @@ const bool kTwoScreens = [] {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + TWO_SCREENS_JSON);
     return true;
 }();
-
-void setFromChild(const QString& key, const QString& value) {
-    QProcess child;
-    testsupport::startChild(child, SETTINGS_CHILD, {"set", key, value});
-    ASSERT_TRUE(child.waitForFinished(5000));
-    ASSERT_EQ(child.exitCode(), 0);
-}
 
 QRadioButton* checkedRadio(ConfigWindowController& c) {
     for (QRadioButton* r : {c.multipleRadioButton, c.mirrorRadioButton, c.singleRadioButton})
@@ -35,7 +27,7 @@ QRadioButton* checkedRadio(ConfigWindowController& c) {
 }
 }  // namespace
 
-TEST(SettingsWindow, TwoScreensOpenWithTheStoredChoice) {
+TEST(SettingsWindow, OpensWithTheStoredChoiceWritesAndFollowsTheOtherProcess) {
     ASSERT_EQ(QGuiApplication::screens().size(), 2);
     const auto monitors = ConfigWindowController::monitorArray();
     ASSERT_EQ(monitors.size(), 2);
@@ -44,28 +36,27 @@ TEST(SettingsWindow, TwoScreensOpenWithTheStoredChoice) {
         EXPECT_EQ(monitors[i].value("tag").toInt(), i);
     }
     Preferences& preferences = Preferences::shared();
-    preferences.setMonitorArrange(2);
-    preferences.setScreenIndex(1);
-    ConfigWindowController controller;
-    controller.showWindow();
-    EXPECT_EQ(checkedRadio(controller), controller.singleRadioButton);
-    ASSERT_EQ(controller.monitorList->count(), 2);
-    EXPECT_EQ(controller.monitorList->itemText(0), "Monitor 1");
-    EXPECT_EQ(controller.monitorList->currentText(), "Monitor 2");
-    const Qt::WindowFlags flags = controller.window()->windowFlags();
-    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_TRUE(unnamedControls(controller.window()).isEmpty())
-        << unnamedControls(controller.window()).join(", ").toStdString();
-}
-
-TEST(SettingsWindow, ChoicesWriteAndTheOtherProcessIsFollowed) {
-    Preferences& preferences = Preferences::shared();
-    preferences.setMonitorArrange(7);  // unknown: shown as spanning
-    preferences.setScreenIndex(0);
-    ConfigWindowController controller;
-    controller.showWindow();
-    EXPECT_EQ(checkedRadio(controller), controller.multipleRadioButton);
-
+    const struct {
+        int arrange, screen;
+        QRadioButton* ConfigWindowController::*radio;
+    } opened[] = {{2, 1, &ConfigWindowController::singleRadioButton},
+                  {7, 0, &ConfigWindowController::multipleRadioButton}};  // unknown: shown as spanning
+    std::optional<ConfigWindowController> shown;
+    for (const auto& c : opened) {
+        SCOPED_TRACE(c.arrange);
+        preferences.setMonitorArrange(c.arrange);
+        preferences.setScreenIndex(c.screen);
+        shown.emplace();
+        shown->showWindow();
+        EXPECT_EQ(checkedRadio(*shown), (*shown).*c.radio);
+        ASSERT_EQ(shown->monitorList->count(), 2);
+        EXPECT_EQ(shown->monitorList->itemText(0), "Monitor 1");
+        EXPECT_EQ(shown->monitorList->currentText(), QStringLiteral("Monitor %1").arg(c.screen + 1));
+        EXPECT_FALSE(shown->window()->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+        EXPECT_TRUE(unnamedControls(shown->window()).isEmpty())
+            << unnamedControls(shown->window()).join(", ").toStdString();
+    }
+    ConfigWindowController& controller = *shown;
     QTest::mouseClick(controller.mirrorRadioButton, Qt::LeftButton);
     EXPECT_EQ(preferences.monitorArrange(), 1);
     controller.monitorList->setCurrentIndex(1);
@@ -86,8 +77,7 @@ TEST(SettingsWindow, ChoicesWriteAndTheOtherProcessIsFollowed) {
 
     // The check box writes the setting and follows it.
     const bool before = preferences.autolaunch();
-    QTest::mouseClick(controller.autoStartCheckBox, Qt::LeftButton, {},
-                      QPoint(8, controller.autoStartCheckBox->height() / 2));
+    clickBox(controller.autoStartCheckBox);
     EXPECT_EQ(preferences.autolaunch(), !before);
     preferences.setAutolaunch(before);
     EXPECT_EQ(controller.autoStartCheckBox->isChecked(), before);

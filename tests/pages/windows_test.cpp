@@ -3,6 +3,7 @@
 #include "MainWindow/Controller/FeedbackWindowController.h"
 #include "MainWindow/Controller/NewFeaturesViewControlller.h"
 #include "pages/PagesSupport.h"
+#include "support/MainWindowTestSupport.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
 #include "service/ServiceFixture.h"
@@ -23,15 +24,11 @@ using testsupport::ScriptedReply;
 namespace {
 using ServicePages = ServiceTest;
 
-QByteArray pngDataUrl(QColor colour) {
-    return "data:image/png;base64," + testsupport::pngBase64(colour);
-}
-
 // A guide reply whose new-feature pages have these colours, each leading to /<index>.
 QByteArray guideReply(const QList<QColor>& colours) {
     QByteArrayList images, urls;
     for (int i = 0; i < colours.size(); ++i) {
-        images << '"' + pngDataUrl(colours[i]) + '"';
+        images << "\"data:image/png;base64," + testsupport::pngBase64(colours[i]) + '"';
         urls << "\"https://guide.test/" + QByteArray::number(i) + '"';
     }
     return R"({"status":0,"info":"","data":{"leftPanel":[],"leftPanelUrl":[],"window":[],"windowUrl":[],)"
@@ -40,9 +37,16 @@ QByteArray guideReply(const QList<QColor>& colours) {
 }
 }  // namespace
 
-TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
+TEST_F(ServicePages, AboutLinksAndTheFeedbackFormThatResetsToSuggestion) {
+    testsupport::OpenedUrls recorder;
     AboutViewController about(model.get());
+    EXPECT_TRUE(about.view()->isHidden());
     EXPECT_EQ(about.versionLabel->text(), "Version: " + AppInfo::versionWithBuild());
+    EXPECT_EQ(about.websiteButton->text(), AppInfo::website().toString());
+    QTest::mouseClick(about.websiteButton, Qt::LeftButton);
+    QTest::mouseClick(about.termsAndConditions, Qt::LeftButton);
+    EXPECT_EQ(recorder.urls, (QList<QUrl>{AppInfo::website(), AppInfo::termsPage()}));
+    EXPECT_TRUE(unnamedControls(about.view()).isEmpty());
     about.feedbackButtonAction();
     FeedbackWindowController* form = about.feedback();
     ASSERT_TRUE(form);
@@ -74,12 +78,9 @@ TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
     QTest::qWait(100);
     const auto requests = standIn.requests();
     ASSERT_EQ(requests.size(), 2);
-    struct Expected {
-        const char* type;
-        const char* content;
-        const char* contact;
-    };
-    const Expected expected[] = {{"1", "  ", "me@example.test"}, {"2", "More videos, please", ""}};
+    const struct {
+        const char *type, *content, *contact;
+    } expected[] = {{"1", "  ", "me@example.test"}, {"2", "More videos, please", ""}};
     for (int i = 0; i < 2; ++i) {
         ASSERT_EQ(requests[i].code, 26);
         ASSERT_TRUE(requests[i].json);
@@ -91,20 +92,8 @@ TEST_F(ServicePages, FeedbackSendsOnlyAMessageAndResetsToSuggestion) {
     }
 }
 
-TEST_F(ServicePages, AboutLinksOpenTheWebSiteAndTerms) {
-    UrlRecorder recorder;
-    AboutViewController about(model.get());
-    EXPECT_EQ(about.view()->objectName(), "aboutView");
-    EXPECT_TRUE(about.view()->isHidden());
-    EXPECT_EQ(about.websiteButton->text(), AppInfo::website().toString());
-    QTest::mouseClick(about.websiteButton, Qt::LeftButton);
-    QTest::mouseClick(about.termsAndConditions, Qt::LeftButton);
-    EXPECT_EQ(recorder.opened, (QList<QUrl>{AppInfo::website(), AppInfo::termsPage()}));
-    EXPECT_TRUE(unnamedControls(about.view()).isEmpty());
-}
-
 TEST_F(ServicePages, GuideBuiltInPagesThenReplyPagesInReplyOrder) {
-    UrlRecorder recorder;
+    testsupport::OpenedUrls recorder;
     NewFeaturesViewControlller guide(model.get());
     NewFeaturePageList* pages = guide.pages();
     ASSERT_EQ(pages->rowCount(), 7);
@@ -129,7 +118,7 @@ TEST_F(ServicePages, GuideBuiltInPagesThenReplyPagesInReplyOrder) {
     QItemSelection both(pages->index(3), pages->index(3));
     both.select(pages->index(1), pages->index(1));
     selection->select(both, QItemSelectionModel::ClearAndSelect);
-    EXPECT_EQ(recorder.opened, (QList<QUrl>{QUrl("https://guide.test/1")}));
+    EXPECT_EQ(recorder.urls, (QList<QUrl>{QUrl("https://guide.test/1")}));
 
     // A reply that cannot be read leaves the pages; an empty guide empties them.
     standIn.queueReply(214, ScriptedReply::raw("<html/>", 502));

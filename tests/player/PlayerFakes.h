@@ -39,14 +39,8 @@ public:
         return current_;
     }
     quint64 currentItem() const override { return current_; }
-    void play() override {
-        playing_ = true;
-        log_.add(QStringLiteral("play"));
-    }
-    void pause() override {
-        playing_ = false;
-        log_.add(QStringLiteral("pause"));
-    }
+    void play() override { setPlaying(true, QStringLiteral("play")); }
+    void pause() override { setPlaying(false, QStringLiteral("pause")); }
     bool isPlaying() const override { return playing_; }
     void seekToZero() override { log_.add(QStringLiteral("seek0")); }
     void setMuted(bool muted) override { muted_ = muted; }
@@ -63,6 +57,11 @@ public:
     void failCurrent() { fail(current_); }
 
 private:
+    void setPlaying(bool playing, const QString& call) {
+        playing_ = playing;
+        log_.add(call);
+    }
+
     CallLog& log_;
     QUrl url_;
     quint64 current_ = 0;
@@ -78,24 +77,20 @@ public:
         : screen(screen), frame(frame), log_(log), name_(QStringLiteral("w%1").arg(number)) {}
     ~FakeWindow() override { log_.add(name_ + QStringLiteral(" gone")); }
     void setDesktopLevel() override { log_.add(name_ + QStringLiteral(" level")); }
-    void orderFront() override {
-        visible = true;
-        log_.add(name_ + QStringLiteral(" front"));
-    }
-    void orderBack() override {
-        visible = true;
-        log_.add(name_ + QStringLiteral(" back"));
-    }
-    void orderOut() override {
-        visible = false;
-        log_.add(name_ + QStringLiteral(" out"));
-    }
+    void orderFront() override { place(true, QStringLiteral(" front")); }
+    void orderBack() override { place(true, QStringLiteral(" back")); }
+    void orderOut() override { place(false, QStringLiteral(" out")); }
 
     QRect screen;
     QRect frame;
     bool visible = false;
 
 private:
+    void place(bool shown, const QString& call) {
+        visible = shown;
+        log_.add(name_ + call);
+    }
+
     CallLog& log_;
     QString name_;
 };

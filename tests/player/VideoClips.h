@@ -18,21 +18,11 @@ inline bool haveFfmpeg() {
 inline bool makeClip(const QString& path, const QString& size, double seconds, int fps = 30, bool withSound = false) {
     if (QFile::exists(path))
         return true;
-    QStringList args{QStringLiteral("-hide_banner"),
-                     QStringLiteral("-nostdin"),
-                     QStringLiteral("-loglevel"),
-                     QStringLiteral("error"),
-                     QStringLiteral("-y"),
-                     QStringLiteral("-f"),
-                     QStringLiteral("lavfi"),
-                     QStringLiteral("-i"),
-                     QStringLiteral("testsrc2=s=%1:r=%2:d=%3").arg(size).arg(fps).arg(seconds)};
+    QStringList args = QStringLiteral("-hide_banner -nostdin -loglevel error -y -f lavfi -i").split(u' ');
+    args << QStringLiteral("testsrc2=s=%1:r=%2:d=%3").arg(size).arg(fps).arg(seconds);
     if (withSound)
-        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
-             << QStringLiteral("sine=frequency=440:duration=%1").arg(seconds) << QStringLiteral("-c:a")
-             << QStringLiteral("aac");
-    args << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
-         << QStringLiteral("ultrafast") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << path;
+        args << QStringLiteral("-f lavfi -i sine=frequency=440:duration=%1 -c:a aac").arg(seconds).split(u' ');
+    args << QStringLiteral("-c:v libx264 -preset ultrafast -pix_fmt yuv420p").split(u' ') << path;
     const int rc = QProcess::execute(QStringLiteral("ffmpeg"), args);
     return rc == 0 && QFile::exists(path);
 }

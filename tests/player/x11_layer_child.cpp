@@ -1,8 +1,8 @@
-// On an X server without a window manager (Xvfb as xvfb-run starts it):
-//   x11_layer_child layer  a desktop-icons window, a panel and the wallpaper with the icons
-//                          hidden; prints "order icons=I wallpaper=W panel=P" (stacking, bottom 0)
-//   x11_layer_child tray   the status menu built before any tray exists, then a tray appears;
-//                          prints "docked" when the icon asks it to dock, else "not docked"
+// On an X server without a window manager (Xvfb as xvfb-run starts it), one after the other:
+// - a desktop-icons window, a panel and the wallpaper with the icons hidden; prints
+//   "order icons=I wallpaper=W panel=P" (stacking, bottom 0);
+// - the status menu built before any tray exists, then a tray appears; prints "docked" when the
+//   icon asks it to dock, else "not docked".
 #include "PlayerFakes.h"
 #include "platform/gui/X11Desktop.h"
 #include "player/DesktopWallpaperPlatform.h"
@@ -99,6 +99,6 @@ int tray() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    return mode == "layer" ? layer() : mode == "tray" ? tray() : 2;
+    layer();
+    return tray();
 }

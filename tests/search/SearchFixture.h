@@ -1,25 +1,16 @@
 #pragma once
-// A plain host window holding a search field and a button, and a service client pointed at the
-// loopback stand-in.
+// A plain host window holding a search field and a button, its client on the service stand-in.
 #include "MainWindow/Controller/SearchHistoryManager.h"
 #include "MainWindow/View/SearchField.h"
 #include "MainWindow/View/SuggestionViews.h"
 #include "MainWindow/View/SuggestionsWindowController.h"
-#include "service/WebModel.h"
-#include "support/ServiceStandIn.h"
+#include "onlinelibrary/OnlineTestSupport.h"
 
-#include <QApplication>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 #include <QVBoxLayout>
-#include <QWidget>
-#include <gtest/gtest.h>
-#include <memory>
 
-inline QByteArray envelope(const QByteArray& data) {
-    return R"({"status":0,"info":"ok","data":)" + data + "}";
-}
+using onlinetest::reply;
 
 // The library screen's side, reduced to what the field asks of it: keywords from the service.
 class KeywordDelegate : public QObject, public SearchFieldDelegate {
@@ -39,26 +30,22 @@ private:
     WebModel& web_;
 };
 
-class SearchTest : public ::testing::Test {
+class SearchTest : public onlinetest::ServiceTest {
 public:
     void SetUp() override {
-        ASSERT_TRUE(standIn.start());
-        qputenv("TAVVEL_SERVICE_URL", standIn.baseUrl().toUtf8());
-        standIn.setReply(501, testsupport::ScriptedReply::encrypted(envelope(
-                                  R"({"cate":[{"id":3,"title":"Nature"}],"hottags":["A"],"hotkey":["sea","sky"]})")));
-        web = std::make_unique<WebModel>(standIn.baseUrl(), false);
+        ServiceTest::SetUp();
+        standIn.setReply(501, reply(R"({"cate":[{"id":3,"title":"Nature"}],"hottags":["A"],"hotkey":["sea","sky"]})"));
         host = std::make_unique<QWidget>();
-        host->resize(480, 360);
         auto* layout = new QVBoxLayout(host.get());
         other = new QPushButton(QStringLiteral("Other"), host.get());
         other->setObjectName(QStringLiteral("other"));
         layout->addWidget(other);
-        field = new SearchField(*web, host.get());
+        field = new SearchField(*client, host.get());
         layout->addWidget(field);
         layout->addStretch();
-        delegate = std::make_unique<KeywordDelegate>(*web);
+        delegate = std::make_unique<KeywordDelegate>(*client);
         field->setMyDelegate(delegate.get());
-        host->show();
+        ASSERT_TRUE(testsupport::showExposed(host.get(), QSize(480, 360)));
         host->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !field->hotkeys().isEmpty(); }));
@@ -67,7 +54,7 @@ public:
     }
     void TearDown() override {
         host.reset();
-        qunsetenv("TAVVEL_SERVICE_URL");
+        ServiceTest::TearDown();
     }
 
     SuggestionsWindowController* popup() { return field->suggestionWindowController(); }
@@ -106,8 +93,6 @@ public:
         ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }));
     }
 
-    testsupport::ServiceStandIn standIn;
-    std::unique_ptr<WebModel> web;
     std::unique_ptr<QWidget> host;
     std::unique_ptr<KeywordDelegate> delegate;
     QPushButton* other = nullptr;

@@ -4,28 +4,20 @@
 #include "MainWindow/Controller/VideoLibraryViewController.h"
 #include "MainWindow/View/ButtonWithColorfulLink.h"
 #include "MainWindow/View/SearchField.h"
-#include "platform/AppLauncher.h"
-#include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
-#include "service/WebModel.h"
-#include "support/ServiceStandIn.h"
+#include "onlinelibrary/OnlineTestSupport.h"
+#include "platform/gui/OpenUrl.h"
 #include "views/TabTitleView.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QMenu>
-#include <QTest>
 #include <QToolButton>
-#include <QVBoxLayout>
-#include <gtest/gtest.h>
 
-using testsupport::ScriptedReply;
+using onlinetest::reply;
 
 namespace {
-QByteArray envelope(const QByteArray& data) {
-    return R"({"status":0,"info":"ok","data":)" + data + "}";
-}
 
 // The process's client is made once, so one stand-in serves every case of the process.
 testsupport::ServiceStandIn& standIn() {
@@ -33,12 +25,10 @@ testsupport::ServiceStandIn& standIn() {
         auto* s = new testsupport::ServiceStandIn;
         EXPECT_TRUE(s->start());
         qputenv("TAVVEL_SERVICE_URL", s->baseUrl().toUtf8());
-        s->setReply(
-            501,
-            ScriptedReply::encrypted(envelope(
-                R"({"cate":[{"id":3,"title":"Nature"},{"id":5,"title":"City"}],"hottags":["A","B","C"],"hotkey":["sea"]})")));
-        s->setReply(502, ScriptedReply::encrypted(envelope(R"({"pages":3,"page":1,"total":0,"count":0,"vlist":[]})")));
-        s->setReply(505, ScriptedReply::encrypted(envelope(R"(["cat","cats"])")));
+        s->setReply(501, reply(R"({"cate":[{"id":3,"title":"Nature"},{"id":5,"title":"City"}],)"
+                               R"("hottags":["A","B","C"],"hotkey":["sea"]})"));
+        s->setReply(502, reply(R"({"pages":3,"page":1,"total":0,"count":0,"vlist":[]})"));
+        s->setReply(505, reply(R"(["cat","cats"])"));
         return s;
     }();
     return *service;
@@ -56,26 +46,14 @@ QString base64(const char* text) {
     return QString::fromLatin1(QByteArray(text).toBase64());
 }
 
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-
-public:
-    QList<QUrl> opened;
-};
-
 class CatalogueTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::setMainBundle(
-            {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
+        testsupport::actAsMainProgram();
         standIn();
         WebModel::shared().setLatestRequest(std::nullopt);
         screen = std::make_unique<VideoLibraryViewController>();
-        screen->view()->resize(1000, 600);
-        screen->view()->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(screen->view()));
+        ASSERT_TRUE(testsupport::showExposed(screen->view(), QSize(1000, 600)));
         ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == 3; }));
         QTest::qWait(20);
         standIn().clearRequests();
@@ -88,17 +66,13 @@ protected:
         return screen->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
     }
     // Waits for a video-list request after the ones already counted.
-    bool waitForListRequest(int& seen) {
-        const bool ok = QTest::qWaitFor([&] {
-            int count = 0;
-            for (const auto& r : standIn().requests())
-                count += r.code == 502;
-            if (count > seen) {
-                seen = count;
-                return true;
-            }
-            return false;
-        });
+    static bool waitForListRequest(int& seen) {
+        auto count = [] {
+            const auto all = standIn().requests();
+            return std::count_if(all.cbegin(), all.cend(), [](const auto& r) { return r.code == 502; });
+        };
+        const bool ok = QTest::qWaitFor([&] { return count() > seen; });
+        seen = int(count());
         QTest::qWait(20);  // a second request of the same action would be in by now
         return ok;
     }
@@ -137,7 +111,7 @@ TEST(CatalogueLogic, NewsColourAndAddresses) {
     };
     for (const Address& a : addresses) {
         const std::optional<QUrl> url = catalogue::newsUrl(QString::fromLatin1(a.text));
-        EXPECT_EQ(url && catalogue::isWebAddress(*url), a.opened) << a.text;
+        EXPECT_EQ(url && platform::isWebAddress(*url), a.opened) << a.text;
     }
 }
 
@@ -156,15 +130,23 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     EXPECT_EQ(tag("C")->geometry().right() + 1, tag("B")->x());
 
     int seen = 0;
-    // A sort change with no earlier request: category 0, page 1, the chosen sort.
-    screen->sortPopUp()->setCurrentIndex(1);
-    screen->refreshVideoListOnSort();
-    ASSERT_TRUE(waitForListRequest(seen));
-    QJsonObject r = lastListRequest();
-    EXPECT_EQ(r[QStringLiteral("cate")].toInt(), 0);
-    EXPECT_EQ(r[QStringLiteral("page")].toInt(), 1);
-    EXPECT_EQ(r[QStringLiteral("sort")].toInt(), 2);
-    EXPECT_EQ(r[QStringLiteral("ui")].toString(), WebModel::clientId());
+    auto expectRequest = [&](const char* step, int cate, int page, int sort, const QString& keywords = {}) {
+        SCOPED_TRACE(step);
+        ASSERT_TRUE(waitForListRequest(seen));
+        const QJsonObject r = lastListRequest();
+        EXPECT_EQ(r.value("cate").toInt(), cate);
+        EXPECT_EQ(r.value("page").toInt(), page);
+        EXPECT_EQ(r.value("sort").toInt(), sort);
+        EXPECT_EQ(r.value("keywords").toString(), keywords);
+        EXPECT_EQ(r.value("author").toString(), QString());
+        EXPECT_EQ(r.value("ui").toString(), WebModel::clientId());
+    };
+    auto sortBy = [&](int index) {
+        screen->sortPopUp()->setCurrentIndex(index);
+        screen->refreshVideoListOnSort();
+    };
+    sortBy(1);
+    expectRequest("a sort change with no earlier request", 0, 1, 2);
 
     // A category after paging a keyword search: page 1 of the category, no keywords, same sort.
     WebModel::shared().latestRequest()->page = 3;
@@ -178,31 +160,16 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("City"));
     menu->actions().at(1)->trigger();
     menu->close();
-    ASSERT_TRUE(waitForListRequest(seen));
-    r = lastListRequest();
-    EXPECT_EQ(r[QStringLiteral("cate")].toInt(), 5);
-    EXPECT_EQ(r[QStringLiteral("page")].toInt(), 1);
-    EXPECT_EQ(r[QStringLiteral("keywords")].toString(), QString());
-    EXPECT_EQ(r[QStringLiteral("author")].toString(), QString());
-    EXPECT_EQ(r[QStringLiteral("sort")].toInt(), 2);
+    expectRequest("a category", 5, 1, 2);
     EXPECT_EQ(screen->onlineTabTitle()->text(), QStringLiteral("City"));
     EXPECT_TRUE(screen->onlineTab()->highlight);
     EXPECT_FALSE(screen->categoryButton()->isChecked());
 
-    // A sort change after paging starts again at page 1, keeping the category.
     WebModel::shared().latestRequest()->page = 2;
-    screen->sortPopUp()->setCurrentIndex(0);
-    screen->refreshVideoListOnSort();
-    ASSERT_TRUE(waitForListRequest(seen));
-    r = lastListRequest();
-    EXPECT_EQ(r[QStringLiteral("cate")].toInt(), 5);
-    EXPECT_EQ(r[QStringLiteral("page")].toInt(), 1);
-    EXPECT_EQ(r[QStringLiteral("sort")].toInt(), 1);
-
-    // A hot tag searches its text.
+    sortBy(0);
+    expectRequest("a sort change after paging keeps the category", 5, 1, 1);
     QTest::mouseClick(tag("B"), Qt::LeftButton);
-    ASSERT_TRUE(waitForListRequest(seen));
-    EXPECT_EQ(lastListRequest()[QStringLiteral("keywords")].toString(), base64("B"));
+    expectRequest("a hot tag searches its text", 5, 1, 1, base64("B"));
 }
 
 TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
@@ -230,9 +197,7 @@ TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
 }
 
 TEST_F(CatalogueTest, TheNewsLinkFollowsTheHeartbeat) {
-    UrlCatcher catcher;
-    for (const char* scheme : {"http", "https", "file", "javascript"})
-        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+    testsupport::OpenedUrls opened;
     ButtonWithColorfulLink* news = screen->newsLinkButton();
     EXPECT_FALSE(news->isVisible());
 
@@ -251,16 +216,12 @@ TEST_F(CatalogueTest, TheNewsLinkFollowsTheHeartbeat) {
     EXPECT_EQ(news->titleColor().rgb(), QColor::fromRgbF(1.0f, 128 / 255.0f, 0.0f).rgb());
     EXPECT_EQ(news->fontSize(), 10);
     QTest::mouseClick(news, Qt::LeftButton);
-    EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.invalid/summer"))});
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl(QStringLiteral("https://example.invalid/summer"))});
 
     // An empty colour keeps the colour; an address that is no web page is not opened.
     beat("", "file:///etc/passwd");
     EXPECT_EQ(news->titleColor().rgb(), QColor::fromRgbF(1.0f, 128 / 255.0f, 0.0f).rgb());
     QTest::mouseClick(news, Qt::LeftButton);
-    EXPECT_EQ(catcher.opened.size(), 1);
-    for (const char* scheme : {"http", "https", "file", "javascript"})
-        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    EXPECT_EQ(opened.urls.size(), 1);
     WebModel::shared().setHeartbeatResponse(std::nullopt);
 }
-
-#include "catalogue_test.moc"

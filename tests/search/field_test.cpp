@@ -38,8 +38,8 @@ TEST_F(SearchTest, TypingAsksTheServiceAndTheNewerReplyWins) {
     QTest::qWait(50);
     EXPECT_EQ(standIn.requestCount(), 0);
 
-    standIn.queueReply(505, ScriptedReply::encrypted(envelope(R"(["cab","car"])")).delayed(400));
-    standIn.queueReply(505, ScriptedReply::encrypted(envelope(R"(["cat","catalog"])")));
+    standIn.queueReply(505, reply(R"(["cab","car"])").delayed(400));
+    standIn.queueReply(505, reply(R"(["cat","catalog"])"));
     QTest::keyClick(field, Qt::Key_A);
     ASSERT_TRUE(standIn.waitForRequests(1));
     QTest::keyClick(field, Qt::Key_T);
@@ -76,28 +76,19 @@ TEST_F(SearchTest, TypingAsksTheServiceAndTheNewerReplyWins) {
 TEST_F(SearchTest, LateEmptyAndFailedRepliesNeverReopenOrOverwrite) {
     struct Case {
         const char* name;
-        ScriptedReply reply;
         std::function<void(SearchTest&)> meanwhile;  // what the user does before the reply
         QStringList rows;                            // shown once the reply is in
+        ScriptedReply answer = reply(R"(["late"])").delayed(200);
     };
     const QStringList fallback = {"[Search History|Clear]", "--", "[Hot Search|]", "sea", "sky"};
+    auto key = [](Qt::Key k) { return [k](SearchTest& t) { QTest::keyClick(t.field, k); }; };
     const Case cases[] = {
-        {"focus lost",
-         ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
-         [](SearchTest& t) { t.other->setFocus(); },
-         {}},
-        {"searched",
-         ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
-         [](SearchTest& t) { QTest::keyClick(t.field, Qt::Key_Return); },
-         {}},
-        {"closed",
-         ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
-         [](SearchTest& t) { QTest::keyClick(t.field, Qt::Key_Escape); },
-         {}},
-        {"emptied", ScriptedReply::encrypted(envelope(R"(["late"])")).delayed(200),
-         [](SearchTest& t) { QTest::keyClick(t.field, Qt::Key_Backspace); }, fallback},
-        {"empty reply", ScriptedReply::encrypted(envelope("[]")), {}, fallback},
-        {"failed", ScriptedReply::raw("", 500), {}, fallback},
+        {"focus lost", [](SearchTest& t) { t.other->setFocus(); }, {}},
+        {"searched", key(Qt::Key_Return), {}},
+        {"closed", key(Qt::Key_Escape), {}},
+        {"emptied", key(Qt::Key_Backspace), fallback},
+        {"empty reply", {}, fallback, reply("[]")},
+        {"failed", {}, fallback, ScriptedReply::raw("", 500)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -105,7 +96,7 @@ TEST_F(SearchTest, LateEmptyAndFailedRepliesNeverReopenOrOverwrite) {
         other->setFocus();
         focusField();
         ASSERT_TRUE(popup()->isVisible());
-        standIn.queueReply(505, c.reply);
+        standIn.queueReply(505, c.answer);
         const int replies = delegate->replies;
         QTest::keyClick(field, Qt::Key_X);
         ASSERT_TRUE(standIn.waitForRequests(1));

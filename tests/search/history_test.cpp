@@ -1,4 +1,5 @@
 #include "MainWindow/Controller/SearchHistoryManager.h"
+#include "support/MainWindowTestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -8,14 +9,9 @@ namespace {
 QStringList split(const char* text) {
     return QString::fromUtf8(text).split(QLatin1Char(','), Qt::SkipEmptyParts);
 }
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 }  // namespace
 
-TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
+TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeatsAndClearingEmptiesTheFile) {
     struct Case {
         const char* before;
         QString term;
@@ -32,13 +28,14 @@ TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
         {"", QStringLiteral("ca\u0007t\u0000\n"), "cat"},     // control characters never reach the file
         {"a", QStringLiteral("\u0001\u001f"), "a"},           // nothing left: nothing recorded
         {"a", QString(), "a"},
+        {"", QStringLiteral("<a & \"b\"> \U0001F600 \u00e9"), "<a & \"b\"> \U0001F600 \u00e9"},  // stored as XML text
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.before);
         SCOPED_TRACE(c.term.toStdString());
         const QString path = dir.filePath(QStringLiteral("h.info"));
-        ASSERT_TRUE(writeFile(path, SearchHistoryManager::encode(split(c.before))));
+        testsupport::writeFile(path, SearchHistoryManager::encode(split(c.before)));
         SearchHistoryManager history(path);
         history.addSearchHistory(c.term);
         EXPECT_EQ(history.storeHistory(), split(c.after));
@@ -52,6 +49,12 @@ TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeats) {
     history.addSearchHistory(QStringLiteral("x"));
     history.addSearchHistory(decomposed);
     EXPECT_EQ(history.storeHistory(), (QStringList{decomposed, QStringLiteral("x")}));
+
+    SearchHistoryManager(path).setStoreHistory({});
+    EXPECT_TRUE(SearchHistoryManager(path).storeHistory().isEmpty());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("<array/>"));
 }
 
 TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
@@ -70,7 +73,7 @@ TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
     const QString path = dir.filePath(QStringLiteral("searchHistory.info"));
     for (const QByteArray& bytes : files) {
         SCOPED_TRACE(bytes.toStdString());
-        ASSERT_TRUE(writeFile(path, bytes));
+        testsupport::writeFile(path, bytes);
         SearchHistoryManager history(path);
         EXPECT_TRUE(history.storeHistory().isEmpty());
         history.addSearchHistory(QStringLiteral("cat"));
@@ -78,24 +81,4 @@ TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
     }
     // A missing file is an empty history too.
     EXPECT_TRUE(SearchHistoryManager::loadSearchHistory(dir.filePath(QStringLiteral("none"))).isEmpty());
-}
-
-TEST(SearchHistory, SurvivesRestartsAndClearing) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("searchHistory.info"));
-    const QString awkward = QStringLiteral("<a & \"b\"> \U0001F600 \u00e9");
-    {
-        SearchHistoryManager first(path);
-        first.addSearchHistory(QStringLiteral("cat"));
-        first.addSearchHistory(awkward);
-    }
-    {
-        SearchHistoryManager second(path);
-        EXPECT_EQ(second.storeHistory(), (QStringList{awkward, QStringLiteral("cat")}));
-        second.setStoreHistory({});
-    }
-    EXPECT_TRUE(SearchHistoryManager(path).storeHistory().isEmpty());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("<array/>"));
 }

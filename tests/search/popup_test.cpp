@@ -5,16 +5,10 @@
 #include <QTemporaryDir>
 
 namespace {
-SuggestionRow header(const char* title) {
-    SuggestionRow row;
-    row.label = QString::fromUtf8(title);
-    row.header = true;
-    return row;
-}
-SuggestionRow separator(bool alsoHeader = false) {
-    SuggestionRow row;
-    row.separator = true;
-    row.header = alsoHeader;
+SuggestionRow row(const char* text, bool header = false, bool separator = false) {
+    SuggestionRow row = SuggestionRow::normal(QString::fromLatin1(text));
+    row.header = header;
+    row.separator = separator;
     return row;
 }
 QString selectedLabel(SuggestionsWindowController* popup) {
@@ -36,9 +30,8 @@ TEST_F(SearchTest, PopupLayoutSelectionAndKeyboardMoves) {
     c->hidePopup();
 
     // Rows set while hidden wait for the next showing.
-    c->setSuggestions({header("H"), separator(true), SuggestionRow::normal(QStringLiteral("a")),
-                       SuggestionRow::normal(QStringLiteral("b")), separator(), header("I"),
-                       SuggestionRow::normal(QStringLiteral("c"))});
+    c->setSuggestions(
+        {row("H", true), row("", true, true), row("a"), row("b"), row("", false, true), row("I", true), row("c")});
     EXPECT_TRUE(c->window()->contentView()->findChildren<SuggestionRowView*>().isEmpty());
     c->showPopup(field);
     EXPECT_EQ(shownRows(), (QStringList{"[H|]", "--", "a", "b", "--", "[I|]", "c"}));
@@ -68,8 +61,8 @@ TEST_F(SearchTest, PopupLayoutSelectionAndKeyboardMoves) {
     }
     // Only the selected row is highlighted, and a new layout starts again at the first.
     int highlighted = 0;
-    for (auto* row : c->window()->contentView()->findChildren<SuggestionRowView*>())
-        highlighted += row->isVisible() && row->isHighlighted();
+    for (auto* view : c->window()->contentView()->findChildren<SuggestionRowView*>())
+        highlighted += view->isVisible() && view->isHighlighted();
     EXPECT_EQ(highlighted, 1);
     c->layoutRows();
     EXPECT_EQ(selectedLabel(c), QStringLiteral("a"));
@@ -100,7 +93,7 @@ TEST_F(SearchTest, PopupClicksFocusAndAccessibility) {
     ASSERT_TRUE(c->isVisible());
 
     // Accessibility: a list of list items, the highlighted one selected.
-    c->setSuggestions({SuggestionRow::normal(QStringLiteral("a")), SuggestionRow::normal(QStringLiteral("b"))});
+    c->setSuggestions({row("a"), row("b")});
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(c->window()->contentView());
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->role(), QAccessible::List);
@@ -163,9 +156,9 @@ TEST_F(SearchTest, ThumbnailsKeepTheirProportions) {
     EXPECT_FALSE(thumbnailImage(std::nullopt, 24.0));
 
     // A row with an address gets its picture in the background.
-    SuggestionRow row = SuggestionRow::normal(QStringLiteral("pic"));
-    row.imageUrl = QUrl::fromLocalFile(path);
-    popup()->setSuggestions({row});
+    SuggestionRow pic = row("pic");
+    pic.imageUrl = QUrl::fromLocalFile(path);
+    popup()->setSuggestions({pic});
     popup()->showPopup(field);
     EXPECT_TRUE(QTest::qWaitFor([&] { return popup()->suggestions().first().image.has_value(); }));
 }

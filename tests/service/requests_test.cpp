@@ -8,11 +8,9 @@
 #include "support/ProcessHelpers.h"
 #include "support/TestPictures.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -43,25 +41,16 @@ const QByteArray kHeartbeat = envelope(
     R"("msg_top":{"msgid":2,"tittle":"T","url":"u","color":{"show":"a","hover":"b","click":"c"},"point":0,"type":0,"back":0,"width":1,"height":1}},)"
     R"("upgrade":[],"speedlimit":0})");
 
-QByteArray pngBase64() {
-    return testsupport::pngBase64(Qt::red);
-}
-
 // Counts the in-process notifications while it lives.
 struct NotificationLog {
     QStringList names;
     QList<QVariantMap> infos;
     DisposablePtr a, b, c;
     NotificationLog() {
-        auto& center = platform::NotificationCenter::defaultCenter();
         auto add = [this](const QString& name) {
-            return platform::NotificationCenter::defaultCenter().addObserver(name, nullptr,
-                                                                             [this, name](const QVariantMap& info) {
-                                                                                 names << name;
-                                                                                 infos << info;
-                                                                             });
+            return platform::NotificationCenter::defaultCenter().addObserver(
+                name, nullptr, [this, name](const QVariantMap& info) { names << name, infos << info; });
         };
-        Q_UNUSED(center);
         a = add(WebModel::heartbeatUpdatedNotification);
         b = add(WebModel::newFeatureUpdatedNotification);
         c = add(WebModel::leafletUpdatedNotification);
@@ -438,7 +427,7 @@ TEST_F(ServiceTest, HeartbeatStoresTheReplyThenNotifiesEvenWhenItDoesNotDecode) 
 
 TEST_F(ServiceTest, GuideRepliesAlwaysPostBothNotificationsLeafletWithItsPictures) {
     NotificationLog log;
-    const QByteArray image = "data:image/png;base64," + pngBase64();
+    const QByteArray image = "data:image/png;base64," + testsupport::pngBase64(Qt::red);
     standIn.queueReply(214, ScriptedReply::encrypted(envelope(
                                 R"({"leftPanel":[")" + image +
                                 R"("],"leftPanelUrl":["https://example.invalid/a"],"window":[],"windowUrl":[],)"

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -35,24 +36,18 @@ protected:
             other.remove(key);
         other.sync();
     }
-    // Notifications of all ten properties while `action` runs.
+    // Notifications of every property while `action` runs.
     int notificationsDuring(const std::function<void()>& action) {
-        int count = 0;
-        QObject context;
-        for (auto connectTo :
-             {&connectSignal<&Preferences::monitorArrangeChanged>, &connectSignal<&Preferences::screenIndexChanged>,
-              &connectSignal<&Preferences::playModelChanged>, &connectSignal<&Preferences::playingVideoSignChanged>,
-              &connectSignal<&Preferences::volumeChanged>, &connectSignal<&Preferences::muteChanged>,
-              &connectSignal<&Preferences::alreadyImportVideoChanged>,
-              &connectSignal<&Preferences::isOpenPlayerChanged>, &connectSignal<&Preferences::isPlayingChanged>,
-              &connectSignal<&Preferences::autolaunchChanged>})
-            connectTo(*prefs, context, count);
+        std::vector<std::unique_ptr<QSignalSpy>> spies;
+        const QMetaObject& meta = *prefs->metaObject();
+        for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i)
+            spies.push_back(std::make_unique<QSignalSpy>(prefs.get(), meta.property(i).notifySignal()));
+        EXPECT_EQ(spies.size(), 10u);
         action();
+        int count = 0;
+        for (const auto& spy : spies)
+            count += int(spy->count());
         return count;
-    }
-    template <auto signal>
-    static void connectSignal(Preferences& p, QObject& context, int& count) {
-        QObject::connect(&p, signal, &context, [&count] { ++count; });
     }
     // The file's bytes and its nanosecond modification time: any write changes one of them.
     std::pair<QByteArray, qint64> fileState() const {

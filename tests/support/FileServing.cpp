@@ -22,10 +22,13 @@ struct FileServing::State {
     };
     mutable QMutex mutex;
     std::map<QString, Entry> files;
-    qint64 bytesPerSecond = 0;
-    qint64 failAfter = -1;
-    int errorStatus = 0;
-    qint64 rangeShift = 0;
+    // How later answers misbehave.
+    struct Faults {
+        qint64 bytesPerSecond = 0;
+        qint64 failAfter = -1;
+        int errorStatus = 0;
+        qint64 rangeShift = 0;
+    } faults;
     QList<ServedFileRequest> served;
     std::atomic<qint64> bytesSent{0};
 };
@@ -146,10 +149,7 @@ FileServing::FileServing(ServiceStandIn& standIn, const QString& prefix)
         record.ifRange = request.header("If-Range");
 
         State::Entry entry;
-        qint64 bytesPerSecond = 0;
-        qint64 failAfter = -1;
-        int errorStatus = 0;
-        qint64 rangeShift = 0;
+        State::Faults faults;
         bool known = false;
         {
             QMutexLocker lock(&state->mutex);
@@ -158,14 +158,11 @@ FileServing::FileServing(ServiceStandIn& standIn, const QString& prefix)
                 entry = it->second;
                 known = true;
             }
-            bytesPerSecond = state->bytesPerSecond;
-            failAfter = state->failAfter;
-            errorStatus = state->errorStatus;
-            rangeShift = state->rangeShift;
+            faults = state->faults;
         }
         const QFileInfo info(entry.path);
-        if (request.method != "GET" || !known || !info.isFile() || errorStatus != 0) {
-            record.status = errorStatus != 0 ? errorStatus : 404;
+        if (request.method != "GET" || !known || !info.isFile() || faults.errorStatus != 0) {
+            record.status = faults.errorStatus != 0 ? faults.errorStatus : 404;
             {
                 QMutexLocker lock(&state->mutex);
                 state->served.append(record);
@@ -194,7 +191,7 @@ FileServing::FileServing(ServiceStandIn& standIn, const QString& prefix)
                     status = 416;
                 } else {
                     status = 206;
-                    first = std::clamp(range->first + rangeShift, qint64(0), size - 1);
+                    first = std::clamp(range->first + faults.rangeShift, qint64(0), size - 1);
                     const qint64 last = range->second < 0 ? size - 1 : std::min(range->second, size - 1);
                     count = last - first + 1;
                 }
@@ -218,7 +215,7 @@ FileServing::FileServing(ServiceStandIn& standIn, const QString& prefix)
                                                  QByteArray::number(size)});
         headers.append({"Content-Length", QByteArray::number(count)});
         socket->write(ServiceStandIn::responseHead(status, headers, true));
-        new BodyStreamer(socket, state, entry.path, first, count, bytesPerSecond, failAfter);
+        new BodyStreamer(socket, state, entry.path, first, count, faults.bytesPerSecond, faults.failAfter);
     });
 }
 
@@ -252,22 +249,22 @@ QString FileServing::url(const QString& name) const {
 
 void FileServing::setSpeedLimit(qint64 bytesPerSecond) {
     QMutexLocker lock(&state_->mutex);
-    state_->bytesPerSecond = bytesPerSecond;
+    state_->faults.bytesPerSecond = bytesPerSecond;
 }
 
 void FileServing::setFailAfter(qint64 bytes) {
     QMutexLocker lock(&state_->mutex);
-    state_->failAfter = bytes;
+    state_->faults.failAfter = bytes;
 }
 
 void FileServing::setErrorStatus(int status) {
     QMutexLocker lock(&state_->mutex);
-    state_->errorStatus = status;
+    state_->faults.errorStatus = status;
 }
 
 void FileServing::setRangeShift(qint64 bytes) {
     QMutexLocker lock(&state_->mutex);
-    state_->rangeShift = bytes;
+    state_->faults.rangeShift = bytes;
 }
 
 qint64 FileServing::bytesSent() const {

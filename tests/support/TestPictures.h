@@ -1,5 +1,5 @@
 #pragma once
-// Small pictures for the guide's image texts, made in the test.
+// Small pictures for the guide's image texts and the library's thumbnails, made in the test.
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
@@ -7,14 +7,19 @@
 #include <QSize>
 
 namespace testsupport {
-// A PNG of one colour, as Base64.
-inline QByteArray pngBase64(const QColor& colour, QSize size = QSize(4, 4)) {
+// A PNG of one colour.
+inline QByteArray pngBytes(const QColor& colour, QSize size = QSize(4, 4)) {
     QImage image(size, QImage::Format_ARGB32);
     image.fill(colour);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
-    return bytes.toBase64();
+    return bytes;
+}
+
+// The same, as Base64.
+inline QByteArray pngBase64(const QColor& colour, QSize size = QSize(4, 4)) {
+    return pngBytes(colour, size).toBase64();
 }
 }  // namespace testsupport

@@ -14,9 +14,6 @@
 #include <QUrl>
 
 namespace {
-// Nothing listens there; these tests hand the delegate results without asking the service.
-const QString kNoService = QStringLiteral("http://127.0.0.1:9");
-
 // The running version of these tests: 1.0.9.0, shown as 1.0.9(0).
 const bool bundleSet = [] {
     platform::setMainBundle({QStringLiteral("1.0.9"), QStringLiteral("0"), QStringLiteral("com.zembo.TavvelHelper")});
@@ -52,13 +49,18 @@ int visibleUpgradeWindows() {
             ++n;
     return n;
 }
+
+// The delegate over fakes; it is handed results without asking the service (nothing listens there).
+class UpgradeResult : public testing::Test {
+protected:
+    HelperRig rig{QStringLiteral("http://127.0.0.1:9")};
+    AppDelegate& delegate = rig.delegate;
+};
 }  // namespace
 
-TEST(UpgradeResult, NewerOfferOpensTheUpgradeWindow) {
+TEST_F(UpgradeResult, NewerOfferOpensTheUpgradeWindow) {
     ASSERT_TRUE(bundleSet);
     ASSERT_EQ(AppInfo::version(), "1.0.9.0");
-    HelperRig rig(kNoService);
-    AppDelegate& delegate = rig.delegate;
     delegate.handleUpgradeResult(offer(QStringLiteral("1.0.9.1")), /*showUpToDate=*/false);
     ASSERT_TRUE(delegate.upgradeWC());
     UpgradeWindow* window = delegate.upgradeWC()->window();
@@ -69,9 +71,7 @@ TEST(UpgradeResult, NewerOfferOpensTheUpgradeWindow) {
     EXPECT_FALSE(delegate.hasUpToDateWindowController());
 }
 
-TEST(UpgradeResult, VersionsAreComparedByNumber) {
-    HelperRig rig(kNoService);
-    AppDelegate& delegate = rig.delegate;
+TEST_F(UpgradeResult, VersionsAreComparedByNumber) {
     // "1.0.10.0" sorts before "1.0.9.0" as text, yet it is the later version.
     delegate.handleUpgradeResult(offer(QStringLiteral("1.0.10.0")), true);
     ASSERT_TRUE(delegate.upgradeWC());
@@ -79,9 +79,7 @@ TEST(UpgradeResult, VersionsAreComparedByNumber) {
     EXPECT_FALSE(delegate.hasUpToDateWindowController());
 }
 
-TEST(UpgradeResult, EqualOrMissingVersionFromTheMenuSaysUpToDate) {
-    HelperRig rig(kNoService);
-    AppDelegate& delegate = rig.delegate;
+TEST_F(UpgradeResult, EqualOrMissingVersionFromTheMenuSaysUpToDate) {
     delegate.handleUpgradeResult(offer(QStringLiteral("1.0.9.0")), /*showUpToDate=*/false);
     delegate.handleUpgradeResult(offer(QString()), false);
     EXPECT_FALSE(delegate.upgradeWC());
@@ -103,9 +101,7 @@ TEST(UpgradeResult, EqualOrMissingVersionFromTheMenuSaysUpToDate) {
     EXPECT_EQ(alert.titleLabel()->text(), "You're up to date");
 }
 
-TEST(UpgradeResult, FailedCheckFromTheMenuSaysSo) {
-    HelperRig rig(kNoService);
-    AppDelegate& delegate = rig.delegate;
+TEST_F(UpgradeResult, FailedCheckFromTheMenuSaysSo) {
     delegate.handleUpgradeResult(UpgradeCheckResult{std::nullopt, true}, /*showUpToDate=*/false);
     EXPECT_FALSE(delegate.hasUpToDateWindowController());
 
@@ -116,18 +112,14 @@ TEST(UpgradeResult, FailedCheckFromTheMenuSaysSo) {
     EXPECT_NE(alert.titleLabel()->text(), "You're up to date");
 }
 
-TEST(UpgradeResult, ResultIsHandledOnALaterTurn) {
-    HelperRig rig(kNoService);
-    AppDelegate& delegate = rig.delegate;
+TEST_F(UpgradeResult, ResultIsHandledOnALaterTurn) {
     delegate.postUpgradeResult(offer(QStringLiteral("2.0")), false);
     EXPECT_FALSE(delegate.upgradeWC());
     QCoreApplication::processEvents();
     EXPECT_TRUE(delegate.upgradeWC());
 }
 
-TEST(UpgradeResult, TwoOffersLeaveOneWindow) {
-    HelperRig rig(kNoService);
-    AppDelegate& delegate = rig.delegate;
+TEST_F(UpgradeResult, TwoOffersLeaveOneWindow) {
     delegate.handleUpgradeResult(offer(QStringLiteral("2.0")), false);
     QPointer<UpgradeWindow> first = delegate.upgradeWC()->window();
     delegate.handleUpgradeResult(offer(QStringLiteral("2.1")), false);

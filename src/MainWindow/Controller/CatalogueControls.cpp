@@ -38,12 +38,6 @@ std::optional<QColor> newsColor(const QString& text) {
     return QColor::fromRgbF(((h >> 16) & 255) / 255.0f, ((h >> 8) & 255) / 255.0f, (h & 255) / 255.0f, 1.0f);
 }
 
-bool isWebAddress(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
-
 std::optional<QUrl> newsUrl(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid() || url.isRelative())

@@ -22,9 +22,6 @@ VideoListRequest sortRequest(const std::optional<VideoListRequest>& latest, cons
 // as 0xRRGGBB. No digits give black; an empty text gives nothing (the link keeps its colour).
 std::optional<QColor> newsColor(const QString& text);
 
-// Only web pages are opened from a service-supplied address.
-bool isWebAddress(const QUrl& url);
-
 // The address of a service-supplied text: none when it is no valid absolute URL.
 std::optional<QUrl> newsUrl(const QString& text);
 

@@ -3,6 +3,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <algorithm>
+#include <set>
 
 LibraryViewModel::LibraryViewModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -57,7 +58,6 @@ void LibraryViewModel::bind(CollectionPort* view) {
 void LibraryViewModel::unbind() {
     willUnbind();
     reloadObservation_.reset();
-    displayedSigns_.clear();
     if (CollectionPort* view = collectionView_) {
         collectionView_ = nullptr;
         if (view->boundModel() == this)
@@ -68,7 +68,6 @@ void LibraryViewModel::unbind() {
 void LibraryViewModel::releaseView() {
     collectionView_ = nullptr;
     reloadObservation_.reset();
-    displayedSigns_.clear();
 }
 
 void LibraryViewModel::willUnbind() {}
@@ -170,7 +169,6 @@ void LibraryViewModel::displayedRowsChanged(int first, int last) {
             gone.append(it.key());
     for (const QString& sign : gone)
         thumbnails().cancel(downloadTaskCache_.take(sign));
-    displayedSigns_ = std::move(shown);
 }
 
 void LibraryViewModel::startThumbnail(const VideoDetail& video) {

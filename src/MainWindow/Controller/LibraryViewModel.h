@@ -11,7 +11,6 @@
 #include <QVariantMap>
 #include <functional>
 #include <optional>
-#include <set>
 #include <vector>
 
 // The common base of the library list's three view models (local, online, downloads). The
@@ -122,7 +121,6 @@ private:
     QHash<QString, QImage> imageCache_;
     QList<QString> imageOrder_;  // insertion order of imageCache_
     QHash<QString, ImageLoader::Ticket> downloadTaskCache_;
-    std::set<QString> displayedSigns_;
     DisposablePtr reloadObservation_;
     ImageLoader* loader_ = nullptr;
 };

@@ -9,11 +9,11 @@
 #include "MainWindow/View/MainWindowSplitView.h"
 #include "MainWindow/View/PreviewVideoWindow.h"
 #include "MainWindow/View/SearchField.h"
+#include "platform/gui/OpenUrl.h"
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
 
-#include <QDesktopServices>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -55,7 +55,6 @@ MainWindowController::MainWindowController(QObject* parent)
     // The content views, in menu order: 0 the library screen, 1 the about page.
     contentViews_.push_back(
         (videoLibraryViewController_ = new VideoLibraryViewController(rightSplitContentView_))->view());
-    videoLibraryViewController_->showPreviewWindow = [this](const QUrl& url) { showPreviewWindow(url); };
     connect(videoLibraryViewController_, &VideoLibraryViewController::previewRequested, this,
             [this](const QUrl& url) { showPreviewWindow(url); });
     // Searches and suggestions from the title row go to the library screen.
@@ -188,9 +187,9 @@ void MainWindowController::showWebSite(QObject* sender) {
     if (sender == mobileApp_)
         qrC_->showWindow();
     else if (sender == webSite_)
-        QDesktopServices::openUrl(AppInfo::website());
+        platform::openWebAddress(AppInfo::website());
     else if (sender == help_)
-        QDesktopServices::openUrl(AppInfo::helpPage());
+        platform::openWebAddress(AppInfo::helpPage());
 }
 
 PreviewVideoWindow& MainWindowController::webViewWindow() {

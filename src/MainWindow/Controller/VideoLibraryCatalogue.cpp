@@ -5,6 +5,7 @@
 #include "MainWindow/Controller/WebLibraryViewModel.h"
 #include "MainWindow/View/ButtonWithColorfulLink.h"
 #include "platform/NotificationCenter.h"
+#include "platform/gui/OpenUrl.h"
 #include "service/WebModel.h"
 #include "shared/StyledText.h"
 #include "views/TabTitleView.h"
@@ -12,7 +13,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QToolButton>
@@ -169,8 +169,8 @@ void VideoLibraryViewController::updateNewsLink() {
 
 void VideoLibraryViewController::openNewsURL() {
     // The address comes from the service: only a web page is opened, never a file or a program.
-    if (newsLinkButton_->link && catalogue::isWebAddress(*newsLinkButton_->link))
-        QDesktopServices::openUrl(*newsLinkButton_->link);
+    if (newsLinkButton_->link)
+        platform::openWebAddress(*newsLinkButton_->link);
 }
 
 void VideoLibraryViewController::searchSuggestions(const QString& text, SuggestionsCompletion completion) {

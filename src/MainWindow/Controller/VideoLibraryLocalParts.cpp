@@ -7,12 +7,12 @@
 #include "MainWindow/View/PlayerBarView.h"
 #include "MainWindow/View/ProgressWindow.h"
 #include "MainWindow/View/ViewWithDrag.h"
+#include "platform/gui/OpenUrl.h"
 #include "shared/AppInfo.h"
 #include "shared/Preferences.h"
 #include "views/ButtonWithLinkTitle.h"
 #include "views/TabTitleView.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -49,10 +49,7 @@ void VideoLibraryViewController::installLocalParts() {
     local->shell.chooseVideoFiles = [this](std::function<void(const QList<QUrl>&)> chosen) {
         chooseVideoFiles(std::move(chosen));
     };
-    local->shell.showPreview = [this](const QUrl& url) {
-        if (showPreviewWindow)
-            showPreviewWindow(url);
-    };
+    local->shell.showPreview = [this](const QUrl& url) { emit previewRequested(url); };
     local->shell.confirmClearAll = [this](std::function<void(bool)> answer) {
         auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
                                       tr("Are you sure to clear all the videos"), QMessageBox::NoButton,
@@ -108,7 +105,7 @@ void VideoLibraryViewController::importLocalVideo() {
 }
 
 void VideoLibraryViewController::uploadVideo() {
-    QDesktopServices::openUrl(AppInfo::uploadPage());
+    platform::openWebAddress(AppInfo::uploadPage());
 }
 
 void VideoLibraryViewController::showPlayingVideo(const std::optional<QString>& sign) {

@@ -119,9 +119,6 @@ public:
     // Makes `sign` the wallpaper, switching the wallpaper on when it was off.
     virtual void playVideo(const QString& sign);
 
-    // Opens the preview window with a page (the main window installs it).
-    std::function<void(const QUrl&)> showPreviewWindow;
-
     // The local tab's parts: the player bar, the now-playing strip, the import button, the upload
     // link, the drop zone over the list and the first-run import.
     PlayerBarView* playerBar() const { return playerBar_; }
@@ -144,7 +141,7 @@ public:
 signals:
     // A click on the online header's category control.
     void categoryMenuRequested();
-    // The online list or the detail pane asks for a video's preview page (a web address); the
+    // The online list, the local list or the detail pane asks for a video's preview page (a web address); the
     // main window shows it in its preview window, keeping that window's frame.
     void previewRequested(const QUrl& url);
 

@@ -8,9 +8,7 @@
 #include "shared/TextHelpers.h"
 #include "views/ClickableImageView.h"
 
-#include <QEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
@@ -102,7 +100,6 @@ DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, Do
     for (ClickableImageView* icon : {downloadImageView, deleteImageView}) {
         icon->setFixedSize(24, 24);
         icon->setFocusPolicy(Qt::StrongFocus);  // Space or Enter clicks it
-        icon->installEventFilter(this);
     }
     deleteImageView->normalImage = iconNamed(QStringLiteral("download_delete_normal"));
     deleteImageView->hoverImage = iconNamed(QStringLiteral("download_delete_hover"));
@@ -194,16 +191,4 @@ void DownloadItemCell::deleteDownload() {
     queue_.removeDownload(item.get());
     if (changed)
         changed();
-}
-
-bool DownloadItemCell::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        auto* icon = qobject_cast<ClickableImageView*>(watched);
-        if (icon && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && icon->clickAction) {
-            icon->clickAction();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }

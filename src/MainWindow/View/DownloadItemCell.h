@@ -52,9 +52,6 @@ public:
     void showItem();
     void showProgress(const DownloadProgress& progress);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void showIcon(Presentation::Icon icon);
 

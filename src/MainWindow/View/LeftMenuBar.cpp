@@ -5,12 +5,10 @@
 #include "platform/gui/OpenUrl.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
-#include "views/Activation.h"
 #include "views/Assets.h"
 #include "views/ClickableImageView.h"
 #include "views/SwitchButton.h"
 
-#include <QKeyEvent>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPointer>
@@ -88,10 +86,8 @@ LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, Q
     promotion_->hide();
 
     // The image views act as buttons: reachable with Tab, pressed with Space or Return.
-    for (ClickableImageView* view : {logo_, promotion_}) {
+    for (ClickableImageView* view : {logo_, promotion_})
         view->setFocusPolicy(Qt::StrongFocus);
-        view->installEventFilter(this);
-    }
     QWidget::setTabOrder(logo_, cellList[0]);
     QWidget::setTabOrder(cellList[0], cellList[0]->rightButton);
     QWidget::setTabOrder(cellList[0]->rightButton, cellList[1]);
@@ -141,15 +137,4 @@ void LeftMenuBar::layoutColumn() {
     logo_->move(left + 56, kLogoTop);
     line_->move(left + 10, kLineTop);
     promotion_->move(left + kPromotionMargin, height() - kPromotionMargin - kPromotionSize.height());
-}
-
-bool LeftMenuBar::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        auto* view = qobject_cast<ClickableImageView*>(watched);
-        if (view && view->clickAction && isActivationKey(static_cast<QKeyEvent*>(event)->key())) {
-            view->clickAction();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }

@@ -243,7 +243,7 @@ std::optional<QUrl> VideoDetailView::coverUrl() const {
     // A local cover belongs only to a stored video, whose own address is a local file.
     if (url->isLocalFile() && QUrl(videoDetail_->url).isLocalFile())
         return url;
-    return isWebAddress(*url) ? url : std::nullopt;
+    return platform::isWebAddress(*url) ? url : std::nullopt;
 }
 
 std::optional<QUrl> VideoDetailView::avatarUrl() const {

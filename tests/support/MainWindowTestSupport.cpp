@@ -1,0 +1,135 @@
+#include "support/MainWindowTestSupport.h"
+
+#include "MainWindow/Controller/LibraryViewModel.h"
+#include "platform/AppLauncher.h"
+#include "platform/Bundle.h"
+#include "platform/NotificationCenter.h"
+#include "shared/LocalVideoDBManager.h"
+#include "shared/Preferences.h"
+#include "support/ProcessHelpers.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+namespace testsupport {
+
+VideoDetail video(const QString& sign, const QString& title, const QString& imgurl) {
+    VideoDetail v;
+    v.sign = sign;
+    v.title = title.isEmpty() ? QStringLiteral("Title ") + sign : title;
+    v.imgurl = imgurl;
+    return v;
+}
+
+std::vector<VideoDetail> videos(int count, const QString& prefix) {
+    std::vector<VideoDetail> list;
+    for (int i = 0; i < count; ++i)
+        list.push_back(video(prefix + QString::number(i)));
+    return list;
+}
+
+QStringList librarySigns() {
+    QStringList signs;
+    for (const VideoDetail& v : LocalVideoDBManager::shared().allVideos())
+        signs << v.sign;
+    return signs;
+}
+
+QStringList libraryTitles() {
+    QStringList titles;
+    for (const VideoDetail& v : LocalVideoDBManager::shared().allVideos())
+        titles << v.title;
+    return titles;
+}
+
+void drain() {
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+bool showExposed(QWidget* widget, QSize size) {
+    widget->resize(size);
+    widget->show();
+    return QTest::qWaitForWindowExposed(widget);
+}
+
+void actAsMainProgram() {
+    platform::setMainBundle(
+        {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
+}
+
+void useUnreachableService() {
+    qputenv("TAVVEL_SERVICE_URL", refusedServiceUrl().toUtf8());
+}
+
+platform::DefaultsSuite& writtenSuite() {
+    Preferences::sharedDefaults().synchronize();
+    return Preferences::sharedDefaults();
+}
+
+void setInOtherProcess(const QString& key, const QString& value) {
+    QProcess child;
+    startChild(child, QStringLiteral(SETTINGS_CHILD), {QStringLiteral("set"), key, value});
+    ASSERT_TRUE(child.waitForFinished(10000));
+    ASSERT_EQ(child.exitCode(), 0);
+}
+
+QString testVideo(const QString& clip) {
+    return QDir(QStringLiteral(TAVVEL_TEST_VIDEOS_DIR)).filePath(clip);
+}
+
+QString copyOfTestVideo(const QTemporaryDir& folder, const QString& clip, const QString& name) {
+    const QString target = folder.filePath(name.isEmpty() ? clip : name);
+    QFile::remove(target);
+    QFile::copy(testVideo(clip), target);
+    return target;
+}
+
+QString writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+    return path;
+}
+
+AmountPosts::AmountPosts()
+    : observation_(platform::NotificationCenter::defaultCenter().addObserver(
+          LibraryViewModel::updateVideoAmountName(), nullptr, [this](const QVariantMap&) { ++count; })) {}
+
+Grid::Grid() {
+    layout.columnCount = 4;
+    layout.itemHeight = 110;
+    view.setCollectionViewLayout(&layout);
+}
+
+OpenedUrls::OpenedUrls(const QStringList& schemes) : schemes_(schemes) {
+    for (const QString& scheme : schemes_)
+        QDesktopServices::setUrlHandler(scheme, this, "open");
+}
+
+OpenedUrls::~OpenedUrls() {
+    for (const QString& scheme : schemes_)
+        QDesktopServices::unsetUrlHandler(scheme);
+}
+
+void OpenedUrls::open(const QUrl& url) {
+    urls.append(url);
+}
+
+void LibraryTest::SetUp() {
+    actAsMainProgram();
+    LocalVideoDBManager::shared().deleteAllVideos();
+}
+
+void LibraryTest::TearDown() {
+    drain();
+    LocalVideoDBManager::shared().deleteAllVideos();
+}
+
+}  // namespace testsupport
