@@ -3,7 +3,8 @@
 # H.264 clips (testsrc2, cheap to decode; and a noisy Mandelbrot zoom, dear to decode), on one
 # screen and on two screens side by side (mirrored and spanned) under Xvfb, two headless screens
 # as well; CPU while paused and after the wallpaper is closed; the time to the first frame.
-# Every figure is against FFmpeg decoding the same clip alone in the same run. The player's CPU
+# Every figure is against FFmpeg decoding the same clip alone at its rate, run at the same time
+# (so both see the same load of the machine). The player's CPU
 # is counted over its whole process, as FFmpeg's is; under Xvfb the X server's CPU is printed
 # beside it. The OpenGL renderer's figures where a GPU drives it, "skipped" otherwise.
 # Usage: run.sh BUILD_DIR [SECONDS]
@@ -30,31 +31,41 @@ TESTSRC=$(make_clip clip "testsrc2=s=1920x1080:r=30:d=$SECONDS_TO_PLAY")
 NOISY=$(make_clip noisy "mandelbrot=s=1920x1080:r=30,noise=alls=24:allf=t+u")
 
 exec python3 - "$BENCH" "$SECONDS_TO_PLAY" "$HERE/two_screens.json" "$TESTSRC" "$NOISY" <<'PY'
-import os, resource, subprocess, sys, time
+import os, subprocess, sys, time
 bench, seconds, screens, clips = sys.argv[1], sys.argv[2], sys.argv[3], {"testsrc2": sys.argv[4], "noisy": sys.argv[5]}
 
-def children_cpu():
-    r = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return r.ru_utime + r.ru_stime
+def cpu_of(proc):
+    # The CPU of that one child, from its own rusage.
+    _, _, usage = os.wait4(proc.pid, 0)
+    return usage.ru_utime + usage.ru_stime
 
-def timed(cmd, env=None):
-    before, start = children_cpu(), time.monotonic()
-    out = subprocess.run(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    return children_cpu() - before, time.monotonic() - start, out
+def decode(clip, frames=None):
+    cmd = ["ffmpeg", "-nostdin", "-loglevel", "error"] + ([] if frames else ["-re"]) + ["-i", clip]
+    cmd += (["-frames:v", str(frames)] if frames else []) + ["-f", "null", "-"]
+    return subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 def player(clip, platform, arrange, extra=(), renderer="software", screen="1920x1080", play=seconds):
+    """Runs the player and, at the same time, FFmpeg decoding the same clip alone at its rate:
+    both see the same load of the machine, so the ratio holds on a busy machine too."""
     env = dict(os.environ, QT_QPA_PLATFORM=platform, TAVVEL_RENDERER=renderer)
     cmd = [bench, clip, str(play), str(arrange)] + list(extra)
     if platform == "xcb":
         cmd = ["xvfb-run", "-a", "-s", f"-screen 0 {screen}x24"] + cmd
-    _, _, out = timed(cmd, env)
+    baseline = decode(clip) if play == seconds else None
+    proc = subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    stdout, _ = proc.communicate()
+    decode_cpu = cpu_of(baseline) if baseline else 0.0
     keys = {"first_frame_ms", "cpu_s", "cpu_total_s", "x_cpu_s", "rss_kb", "frames", "renderer"}
-    values = dict(p for p in (line.split() for line in out.stdout.splitlines()) if len(p) == 2 and p[0] in keys)
-    if out.returncode != 0 or "cpu_s" not in values:
-        raise SystemExit(f"player run failed ({platform}, {arrange}, {extra}): {out.returncode}")
-    return {k: (v if k == "renderer" else float(v)) for k, v in values.items()}
+    values = dict(p for p in (line.split() for line in stdout.splitlines()) if len(p) == 2 and p[0] in keys)
+    if proc.returncode != 0 or "cpu_s" not in values:
+        raise SystemExit(f"player run failed ({platform}, {arrange}, {extra}): {proc.returncode}")
+    result = {k: (v if k == "renderer" else float(v)) for k, v in values.items()}
+    result["decode"] = decode_cpu
+    return result
 
-def report(name, r, decode, rss_base=None):
+def report(name, r, rss_base=None):
+    decode = r["decode"]
+    print(f"{name}_decode_only_cpu: {decode:.2f} s (1.00)")
     # The whole process against FFmpeg's whole process; the X server's share beside it.
     print(f"{name}_cpu_total: {r['cpu_total_s']:.2f} s ({r['cpu_total_s'] / decode:.2f})")
     if "x_cpu_s" in r:
@@ -73,23 +84,22 @@ runs = [("one_screen_xvfb", "xcb", 1, (), "1920x1080"),
 first = None
 gpu = None
 for label, clip in clips.items():
-    decode, _, _ = timed(["ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-i", clip, "-f", "null", "-"])
-    print(f"{label}_decode_only_cpu: {decode:.2f} s (1.00)")
     for name, platform, arrange, extra, screen in runs:
         if label != "testsrc2" and platform != "xcb":
             continue
         r = player(clip, platform, arrange, extra, screen=screen)
         first = first or r
-        report(f"{label}_{name}", r, decode, first["rss_kb"])
+        report(f"{label}_{name}", r, first["rss_kb"])
     if label == "testsrc2":
-        _, first_decode_s, _ = timed(["ffmpeg", "-nostdin", "-loglevel", "error", "-i", clip, "-frames:v", "1",
-                                      "-f", "null", "-"])
+        start = time.monotonic()
+        decode(clip, frames=1).wait()
+        first_decode_s = time.monotonic() - start
         p = player(clip, "xcb", 1, ("paused",))
-        print(f"paused_cpu: {p['cpu_s']:.2f} s ({p['cpu_s'] / decode:.2f})")
+        print(f"paused_cpu: {p['cpu_s']:.2f} s ({p['cpu_s'] / p['decode']:.2f})")
         if "x_cpu_s" in p:
-            print(f"paused_x_server_cpu: {p['x_cpu_s']:.2f} s ({p['x_cpu_s'] / decode:.2f})")
+            print(f"paused_x_server_cpu: {p['x_cpu_s']:.2f} s ({p['x_cpu_s'] / p['decode']:.2f})")
         c = player(clip, "xcb", 1, ("closed",))
-        print(f"closed_cpu: {c['cpu_s']:.2f} s ({c['cpu_s'] / decode:.2f})")
+        print(f"closed_cpu: {c['cpu_s']:.2f} s ({c['cpu_s'] / c['decode']:.2f})")
         print(f"first_frame: {first['first_frame_ms']:.0f} ms ({first['first_frame_ms'] / 1000 / first_decode_s:.2f})")
     # The OpenGL renderer, where the automatic choice takes it (a GPU); skipped on a software
     # rasteriser.
@@ -99,5 +109,5 @@ for label, clip in clips.items():
         if not gpu:
             print(f"{label}_{name}_opengl: skipped")
             continue
-        report(f"{label}_{name}_opengl", player(clip, platform, arrange, extra, "opengl", screen), decode, first["rss_kb"])
+        report(f"{label}_{name}_opengl", player(clip, platform, arrange, extra, "opengl", screen), first["rss_kb"])
 PY

@@ -1,36 +1,19 @@
 // Which renderer the player takes: OpenGL only where a GPU draws the context, the software one
 // otherwise, each choice with one log line; TAVVEL_RENDERER forces either. Run headless (no
 // OpenGL windows at all) and under Xvfb (Mesa's llvmpipe, a rasteriser in software).
+#include "CapturedOutput.h"
 #include "player/OpenGLRenderer.h"
 #include "player/VideoRenderer.h"
 
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
-#include <QTemporaryFile>
-#include <cstdio>
-#include <unistd.h>
 
 namespace {
 const bool kShared = [] {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     return true;
 }();
-
-// The lines written to standard output while `fn` runs.
-QStringList loggedLines(const std::function<void()>& fn) {
-    QTemporaryFile file;
-    EXPECT_TRUE(file.open());
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    dup2(file.handle(), STDOUT_FILENO);
-    fn();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    file.seek(0);
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
 }  // namespace
 
 TEST(RendererChoice, OpenGLOnlyOnAGpuOrWhenForced) {
@@ -52,7 +35,8 @@ TEST(RendererChoice, OpenGLOnlyOnAGpuOrWhenForced) {
     for (const auto& c : cases) {
         qputenv("TAVVEL_RENDERER", c.forced);
         std::unique_ptr<VideoRenderer> renderer;
-        const QStringList lines = loggedLines([&] { renderer = makeVideoRenderer(); });
+        const QStringList lines = playertest::capturedStdout([&] { renderer = makeVideoRenderer(); })
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         ASSERT_TRUE(renderer) << c.forced;
         EXPECT_EQ(renderer->name(), c.name) << c.forced;
         ASSERT_EQ(lines.size(), 1) << lines.join('|').toStdString();
