@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6opengl6-dev qt6-svg-dev
   libgl-dev libxkbcommon-dev
+  libegl-dev libgl1-mesa-dri libglx-mesa0
   libmpv-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libsqlite3-dev sqlite3 libssl-dev openssl
   libxcb1-dev libx11-xcb-dev

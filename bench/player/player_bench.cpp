@@ -1,9 +1,12 @@
 // Plays one clip as the wallpaper for a while and reports what it cost this process.
-// Usage: player_bench CLIP SECONDS ARRANGEMENT(0 integration, 1 mirror) [paused]
+// Usage: player_bench CLIP SECONDS ARRANGEMENT(0 integration, 1 mirror) [paused|closed] [split]
+// "split" takes the left and right halves of the first screen for two screens side by side (one
+// wide Xvfb screen stands for two monitors).
 // Prints: first_frame_ms, cpu_s (from the first frame on), cpu_total_s (the whole process),
 // x_cpu_s (the whole life of an Xvfb started beside it by xvfb-run, where there is one), rss_kb
-// (peak), frames.
+// (peak), frames, renderer (its name).
 #include "PlayerFakes.h"
+#include "SplitScreens.h"
 #include "player/DesktopWallpaperPlatform.h"
 #include "player/VideoRenderer.h"
 
@@ -52,6 +55,7 @@ long peakRssKb() {
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     if (argc < 4) {
@@ -59,13 +63,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int seconds = QByteArray(argv[2]).toInt();
-    const bool paused = argc > 4 && QByteArray(argv[4]) == "paused";
+    bool paused = false, closed = false, split = false;
+    for (int i = 4; i < argc; ++i) {
+        paused = paused || QByteArray(argv[i]) == "paused";
+        closed = closed || QByteArray(argv[i]) == "closed";
+        split = split || QByteArray(argv[i]) == "split";
+    }
 
     TestLibrary library;
     library.suite.setInteger(PreferencesKey::monitorArrange, QByteArray(argv[3]).toInt());
     library.addRow(QStringLiteral("clip"), TestLibrary::fileUrl(QString::fromLocal8Bit(argv[1])));
     Preferences prefs(library.suite);
-    VideoPlayerManager manager(desktopWallpaperPlatform(), prefs, library.db);
+    SplitScreenPlatform halves(desktopWallpaperPlatform());
+    VideoPlayerManager manager(split ? static_cast<WallpaperPlatform&>(halves) : desktopWallpaperPlatform(), prefs,
+                               library.db);
     manager.setupWindows();
 
     VideoRenderer* renderer = manager.player().renderer();
@@ -83,6 +94,8 @@ int main(int argc, char** argv) {
             std::printf("first_frame_ms %lld\n", static_cast<long long>(sinceStart.elapsed()));
             if (paused)
                 prefs.setIsPlaying(false);
+            if (closed)
+                prefs.setIsOpenPlayer(false);
             cpuAtFirstFrame = cpuSeconds();
             framesAtFirstFrame = renderer->renderedFrames();
             QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
@@ -95,6 +108,7 @@ int main(int argc, char** argv) {
     const double cpuTotal = cpuSeconds();
     std::printf("cpu_s %.3f\ncpu_total_s %.3f\nrss_kb %ld\nframes %llu\n", cpuTotal - cpuAtFirstFrame, cpuTotal,
                 peakRssKb(), static_cast<unsigned long long>(renderer->renderedFrames() - framesAtFirstFrame));
+    std::printf("renderer %s\n", renderer->name().toUtf8().constData());
     if (const double x = siblingXServerCpu(); x >= 0)
         std::printf("x_cpu_s %.3f\n", x);
     return 0;

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Desktop player benchmarks: CPU time and memory of the wallpaper playing 20 s of a 1080p30 H.264
-# clip (one screen under Xvfb; two headless screens mirrored and integrated), CPU while paused,
-# and the time to the first frame, each against FFmpeg decoding the same clip in the same run.
-# The player's CPU is counted over its whole process, as FFmpeg's is; under Xvfb the X server's
-# CPU is printed beside it.
+# Desktop player benchmarks: CPU time and memory of the wallpaper playing 20 s of two 1080p30
+# H.264 clips (testsrc2, cheap to decode; and a noisy Mandelbrot zoom, dear to decode), on one
+# screen and on two screens side by side (mirrored and spanned) under Xvfb, two headless screens
+# as well; CPU while paused and after the wallpaper is closed; the time to the first frame.
+# Every figure is against FFmpeg decoding the same clip alone at its rate, run at the same time
+# (so both see the same load of the machine). The player's CPU
+# is counted over its whole process, as FFmpeg's is; under Xvfb the X server's CPU is printed
+# beside it. The OpenGL renderer's figures where a GPU drives it, "skipped" otherwise.
 # Usage: run.sh BUILD_DIR [SECONDS]
 set -euo pipefail
 BUILD=${1:?usage: run.sh BUILD_DIR [SECONDS]}
@@ -15,61 +18,96 @@ for tool in ffmpeg xvfb-run python3; do
 done
 [[ -x $BENCH ]] || { echo "player: skipped (build player_bench first)"; exit 0; }
 
-CLIP=$BUILD/bench/player/clip_1080p30_${SECONDS_TO_PLAY}s.mp4
-if [[ ! -s $CLIP ]]; then
-    ffmpeg -hide_banner -nostdin -loglevel error -y -f lavfi -i "testsrc2=s=1920x1080:r=30:d=$SECONDS_TO_PLAY" \
-        -c:v libx264 -preset veryfast -pix_fmt yuv420p "$CLIP.tmp.mp4"
-    mv "$CLIP.tmp.mp4" "$CLIP"
-fi
+make_clip() {  # NAME SOURCE
+    local clip=$BUILD/bench/player/$1_1080p30_${SECONDS_TO_PLAY}s.mp4
+    if [[ ! -s $clip ]]; then
+        ffmpeg -hide_banner -nostdin -loglevel error -y -f lavfi -i "$2" -t "$SECONDS_TO_PLAY" \
+            -c:v libx264 -preset veryfast -pix_fmt yuv420p "$clip.tmp.mp4"
+        mv "$clip.tmp.mp4" "$clip"
+    fi
+    echo "$clip"
+}
+TESTSRC=$(make_clip clip "testsrc2=s=1920x1080:r=30:d=$SECONDS_TO_PLAY")
+NOISY=$(make_clip noisy "mandelbrot=s=1920x1080:r=30,noise=alls=24:allf=t+u")
 
-exec python3 - "$BENCH" "$CLIP" "$SECONDS_TO_PLAY" "$HERE/two_screens.json" <<'PY'
-import os, resource, subprocess, sys, time
-bench, clip, seconds, screens = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
+exec python3 - "$BENCH" "$SECONDS_TO_PLAY" "$HERE/two_screens.json" "$TESTSRC" "$NOISY" <<'PY'
+import os, subprocess, sys, time
+bench, seconds, screens, clips = sys.argv[1], sys.argv[2], sys.argv[3], {"testsrc2": sys.argv[4], "noisy": sys.argv[5]}
 
-def children_cpu():
-    r = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return r.ru_utime + r.ru_stime
+def cpu_of(proc):
+    # The CPU of that one child, from its own rusage.
+    _, _, usage = os.wait4(proc.pid, 0)
+    return usage.ru_utime + usage.ru_stime
 
-def timed(cmd, env=None):
-    before, start = children_cpu(), time.monotonic()
-    out = subprocess.run(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    return children_cpu() - before, time.monotonic() - start, out
+def decode(clip, frames=None):
+    cmd = ["ffmpeg", "-nostdin", "-loglevel", "error"] + ([] if frames else ["-re"]) + ["-i", clip]
+    cmd += (["-frames:v", str(frames)] if frames else []) + ["-f", "null", "-"]
+    return subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-def player(platform, arrange, paused=False):
-    env = dict(os.environ, QT_QPA_PLATFORM=platform)
-    cmd = [bench, clip, seconds, str(arrange)] + (["paused"] if paused else [])
+def player(clip, platform, arrange, extra=(), renderer="software", screen="1920x1080", play=seconds):
+    """Runs the player and, at the same time, FFmpeg decoding the same clip alone at its rate:
+    both see the same load of the machine, so the ratio holds on a busy machine too."""
+    env = dict(os.environ, QT_QPA_PLATFORM=platform, TAVVEL_RENDERER=renderer)
+    cmd = [bench, clip, str(play), str(arrange)] + list(extra)
     if platform == "xcb":
-        cmd = ["xvfb-run", "-a", "-s", "-screen 0 1920x1080x24"] + cmd
-    _, _, out = timed(cmd, env)
-    keys = {"first_frame_ms", "cpu_s", "cpu_total_s", "x_cpu_s", "rss_kb", "frames"}
-    values = dict(p for p in (line.split() for line in out.stdout.splitlines()) if len(p) == 2 and p[0] in keys)
-    if out.returncode != 0 or "cpu_s" not in values:
-        raise SystemExit(f"player run failed ({platform}, {arrange}): {out.returncode}")
-    return {k: float(v) for k, v in values.items()}
+        cmd = ["xvfb-run", "-a", "-s", f"-screen 0 {screen}x24"] + cmd
+    baseline = decode(clip) if play == seconds else None
+    proc = subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    stdout, _ = proc.communicate()
+    decode_cpu = cpu_of(baseline) if baseline else 0.0
+    keys = {"first_frame_ms", "cpu_s", "cpu_total_s", "x_cpu_s", "rss_kb", "frames", "renderer"}
+    values = dict(p for p in (line.split() for line in stdout.splitlines()) if len(p) == 2 and p[0] in keys)
+    if proc.returncode != 0 or "cpu_s" not in values:
+        raise SystemExit(f"player run failed ({platform}, {arrange}, {extra}): {proc.returncode}")
+    result = {k: (v if k == "renderer" else float(v)) for k, v in values.items()}
+    result["decode"] = decode_cpu
+    return result
 
-decode_cpu, _, _ = timed(["ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-i", clip, "-f", "null", "-"])
-_, first_decode_s, _ = timed(["ffmpeg", "-nostdin", "-loglevel", "error", "-i", clip, "-frames:v", "1", "-f", "null", "-"])
-print(f"decode_only_cpu: {decode_cpu:.2f} s (1.00)")
-
-runs = [("one_screen_xvfb", "xcb", 1),
-        ("two_screens_mirror", f"offscreen:configfile={screens}", 1),
-        ("two_screens_integration", f"offscreen:configfile={screens}", 0)]
-first = None
-for name, platform, arrange in runs:
-    r = player(platform, arrange)
-    first = first or r
-    # The whole process against FFmpeg's whole process; the older figure (from the first frame on,
-    # which leaves start-up out) beside it.
-    print(f"{name}_cpu_total: {r['cpu_total_s']:.2f} s ({r['cpu_total_s'] / decode_cpu:.2f})")
-    print(f"{name}_cpu: {r['cpu_s']:.2f} s ({r['cpu_s'] / decode_cpu:.2f})")
+def report(name, r, rss_base=None):
+    decode = r["decode"]
+    print(f"{name}_decode_only_cpu: {decode:.2f} s (1.00)")
+    # The whole process against FFmpeg's whole process; the X server's share beside it.
+    print(f"{name}_cpu_total: {r['cpu_total_s']:.2f} s ({r['cpu_total_s'] / decode:.2f})")
     if "x_cpu_s" in r:
-        print(f"{name}_x_server_cpu: {r['x_cpu_s']:.2f} s ({r['x_cpu_s'] / decode_cpu:.2f})")
-    print(f"{name}_rss: {r['rss_kb'] / 1024:.1f} MiB (1.00)" if name == runs[0][0] else
-          f"{name}_rss: {r['rss_kb'] / 1024:.1f} MiB ({r['rss_kb'] / first['rss_kb']:.2f})")
+        print(f"{name}_x_server_cpu: {r['x_cpu_s']:.2f} s ({r['x_cpu_s'] / decode:.2f})")
+        print(f"{name}_with_x_server_cpu: {r['cpu_total_s'] + r['x_cpu_s']:.2f} s "
+              f"({(r['cpu_total_s'] + r['x_cpu_s']) / decode:.2f})")
+    print(f"{name}_rss: {r['rss_kb'] / 1024:.1f} MiB ({r['rss_kb'] / (rss_base or r['rss_kb']):.2f})")
     print(f"{name}_frames: {r['frames']:.0f} frames ({r['frames'] / (30 * float(seconds)):.2f})")
-p = player("xcb", 1, paused=True)
-print(f"paused_cpu: {p['cpu_s']:.2f} s ({p['cpu_s'] / decode_cpu:.2f})")
-if "x_cpu_s" in p:
-    print(f"paused_x_server_cpu: {p['x_cpu_s']:.2f} s ({p['x_cpu_s'] / decode_cpu:.2f})")
-print(f"first_frame: {first['first_frame_ms']:.0f} ms ({first['first_frame_ms'] / 1000 / first_decode_s:.2f})")
+
+# Two screens side by side: two halves of one wide Xvfb screen, and two headless screens.
+runs = [("one_screen_xvfb", "xcb", 1, (), "1920x1080"),
+        ("two_screens_mirror_xvfb", "xcb", 1, ("split",), "3840x1080"),
+        ("two_screens_integration_xvfb", "xcb", 0, ("split",), "3840x1080"),
+        ("two_screens_mirror_offscreen", f"offscreen:configfile={screens}", 1, (), None),
+        ("two_screens_integration_offscreen", f"offscreen:configfile={screens}", 0, (), None)]
+first = None
+gpu = None
+for label, clip in clips.items():
+    for name, platform, arrange, extra, screen in runs:
+        if label != "testsrc2" and platform != "xcb":
+            continue
+        r = player(clip, platform, arrange, extra, screen=screen)
+        first = first or r
+        report(f"{label}_{name}", r, first["rss_kb"])
+    if label == "testsrc2":
+        start = time.monotonic()
+        decode(clip, frames=1).wait()
+        first_decode_s = time.monotonic() - start
+        p = player(clip, "xcb", 1, ("paused",))
+        print(f"paused_cpu: {p['cpu_s']:.2f} s ({p['cpu_s'] / p['decode']:.2f})")
+        if "x_cpu_s" in p:
+            print(f"paused_x_server_cpu: {p['x_cpu_s']:.2f} s ({p['x_cpu_s'] / p['decode']:.2f})")
+        c = player(clip, "xcb", 1, ("closed",))
+        print(f"closed_cpu: {c['cpu_s']:.2f} s ({c['cpu_s'] / c['decode']:.2f})")
+        print(f"first_frame: {first['first_frame_ms']:.0f} ms ({first['first_frame_ms'] / 1000 / first_decode_s:.2f})")
+    # The OpenGL renderer, where the automatic choice takes it (a GPU); skipped on a software
+    # rasteriser.
+    if gpu is None:
+        gpu = player(clip, "xcb", 1, renderer="auto", play=1)["renderer"] == "opengl"
+    for name, platform, arrange, extra, screen in runs[:3]:
+        if not gpu:
+            print(f"{label}_{name}_opengl: skipped")
+            continue
+        report(f"{label}_{name}_opengl", player(clip, platform, arrange, extra, "opengl", screen), first["rss_kb"])
 PY

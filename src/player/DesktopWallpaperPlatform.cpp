@@ -54,7 +54,7 @@ public:
                                                         target);
     }
 
-    std::unique_ptr<MediaPlayer> makePlayer() override { return std::make_unique<MpvPlayer>(makeSoftwareRenderer()); }
+    std::unique_ptr<MediaPlayer> makePlayer() override { return std::make_unique<MpvPlayer>(makeVideoRenderer()); }
 };
 }  // namespace
 

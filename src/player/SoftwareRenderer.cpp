@@ -3,7 +3,12 @@
 #include <mpv/client.h>
 #include <mpv/render.h>
 
+#include <QBackingStore>
 #include <QMetaObject>
+#include <QPainter>
+#include <QRegion>
+#include <QWidget>
+#include <QWindow>
 
 std::unique_ptr<VideoRenderer> makeSoftwareRenderer() {
     return std::make_unique<SoftwareRenderer>();
@@ -24,6 +29,8 @@ bool SoftwareRenderer::attach(mpv_handle* mpv) {
         return false;
     }
     mpv_ = mpv;
+    // Every render fills its target: the picture keeps its aspect and what overflows is cut.
+    mpv_set_property_string(mpv_, "panscan", "1.0");
     mpv_render_context_set_update_callback(context_, &SoftwareRenderer::onUpdate, this);
     return true;
 }
@@ -49,17 +56,54 @@ void SoftwareRenderer::setVideoSize(const QSize& size) {
     videoSize_ = size;
 }
 
-void SoftwareRenderer::allocate(const QSize& size) {
-    // Rows and start aligned to 64 bytes: mpv's converters take their fast paths then.
-    const qsizetype stride = (qsizetype(size.width()) * 4 + 63) / 64 * 64;
-    const size_t bytes = size_t(stride) * size_t(size.height()) + 64;
-    buffer_.reset(static_cast<uchar*>(std::aligned_alloc(64, (bytes + 63) / 64 * 64)));
-    if (!buffer_) {
-        image_ = QImage();
-        return;
+QSize SoftwareRenderer::videoSize() const {
+    if (videoSize_.isEmpty() && mpv_) {
+        int64_t w = 0, h = 0;
+        mpv_get_property(mpv_, "dwidth", MPV_FORMAT_INT64, &w);
+        mpv_get_property(mpv_, "dheight", MPV_FORMAT_INT64, &h);
+        videoSize_ = QSize(int(w), int(h));
     }
-    image_ = QImage(buffer_.get(), size.width(), size.height(), stride, QImage::Format_RGB32);
-    image_.fill(Qt::black);
+    if (videoSize_.width() > 16384 || videoSize_.height() > 16384)
+        return QSize();
+    return videoSize_;
+}
+
+bool SoftwareRenderer::attachView(QWidget* view) {
+    if (!views_.contains(view))
+        views_.append(view);
+    return true;
+}
+
+void SoftwareRenderer::detachView(QWidget* view) {
+    views_.removeAll(view);
+    views_.removeAll(nullptr);
+}
+
+QList<QWidget*> SoftwareRenderer::shownViews() const {
+    QList<QWidget*> result;
+    for (const QPointer<QWidget>& view : views_)
+        if (view && view->isVisible())
+            result.append(view);
+    return result;
+}
+
+bool SoftwareRenderer::sameSizes(const QList<QWidget*>& views) const {
+    for (QWidget* view : views)
+        if (view->size() != views.front()->size())
+            return false;
+    return !views.isEmpty();
+}
+
+QWidget* SoftwareRenderer::directView(const QList<QWidget*>& views) const {
+    if (!sameSizes(views) || framePlan(videoSize(), views.front()->size()).block != 1)
+        return nullptr;
+    QWidget* first = views.front();
+    QWidget* window = first->window();
+    const QWindow* handle = window->windowHandle();
+    const QRect inWindow(first->mapTo(window, QPoint(0, 0)), first->size());
+    if (!handle || !handle->isExposed() || !window->rect().contains(inWindow))
+        return nullptr;
+    return first;
 }
 
 void SoftwareRenderer::renderPending() {
@@ -68,34 +112,126 @@ void SoftwareRenderer::renderPending() {
         return;
     if (!(mpv_render_context_update(context_) & MPV_RENDER_UPDATE_FRAME))
         return;
-    QSize size = videoSize_;
-    if (size.isEmpty()) {
-        int64_t w = 0, h = 0;
-        mpv_get_property(mpv_, "dwidth", MPV_FORMAT_INT64, &w);
-        mpv_get_property(mpv_, "dheight", MPV_FORMAT_INT64, &h);
-        size = QSize(int(w), int(h));
-        videoSize_ = size;
+    ++frame_;
+    due_ = true;
+    const QList<QWidget*> views = shownViews();
+    if (views.isEmpty()) {
+        // Nothing shows it; render it anyway, so the frame is taken and counted.
+        currentFrame();
+    } else if (QWidget* direct = directView(views)) {
+        // That view renders the frame into its window; the others copy it afterwards.
+        othersWaiting_ = views.size() > 1;
+        direct->update();
+    } else {
+        othersWaiting_ = false;
+        for (QWidget* view : views)
+            view->update();
     }
-    if (size.isEmpty() || size.width() > 16384 || size.height() > 16384)
-        return;
-    if (image_.size() != size)
-        allocate(size);
-    if (image_.isNull())
-        return;
+    emit frameChanged();
+}
+
+bool SoftwareRenderer::render(uchar* bits, qsizetype stride, const QSize& size) const {
+    if (!context_ || size.isEmpty())
+        return false;
     int sizeParam[2] = {size.width(), size.height()};
     // The byte order of QImage::Format_RGB32 on little-endian machines. "bgra" rather than "bgr0":
     // the converter then writes the 0xff the fourth byte must hold (with "bgr0" it writes 0), at
     // no extra cost, so no second pass over the frame is needed.
     char format[] = "bgra";
-    size_t stride = size_t(image_.bytesPerLine());
-    // bits() on our own buffer: the image was made over it, so no copy is made here.
+    size_t rowBytes = size_t(stride);
     mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, sizeParam},
                                  {MPV_RENDER_PARAM_SW_FORMAT, format},
-                                 {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-                                 {MPV_RENDER_PARAM_SW_POINTER, buffer_.get()},
+                                 {MPV_RENDER_PARAM_SW_STRIDE, &rowBytes},
+                                 {MPV_RENDER_PARAM_SW_POINTER, bits},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     if (mpv_render_context_render(context_, params) < 0)
-        return;
-    ++renderedFrames_;
-    emit frameChanged();
+        return false;
+    if (due_) {
+        due_ = false;
+        ++renderedFrames_;
+    }
+    return true;
+}
+
+bool SoftwareRenderer::renderPicture(Picture& picture, const QSize& size) const {
+    if (picture.hasFrame && picture.frame == frame_ && picture.image.size() == size)
+        return true;
+    if (picture.image.size() != size) {
+        // Rows and start aligned to 64 bytes: mpv's converters take their fast paths then.
+        const qsizetype stride = (qsizetype(size.width()) * 4 + 63) / 64 * 64;
+        const size_t bytes = size_t(stride) * size_t(size.height()) + 64;
+        picture.buffer.reset(static_cast<uchar*>(std::aligned_alloc(64, (bytes + 63) / 64 * 64)));
+        picture.image = picture.buffer
+                            ? QImage(picture.buffer.get(), size.width(), size.height(), stride, QImage::Format_RGB32)
+                            : QImage();
+        picture.hasFrame = false;
+        if (picture.image.isNull())
+            return false;
+        picture.image.fill(Qt::black);
+    }
+    // bits() on our own buffer: the image was made over it, so no copy is made here.
+    if (!render(picture.buffer.get(), picture.image.bytesPerLine(), size))
+        return false;
+    picture.frame = frame_;
+    picture.hasFrame = true;
+    return true;
+}
+
+const QImage& SoftwareRenderer::currentFrame() const {
+    const QSize size = videoSize();
+    if (!size.isEmpty() && frame_ > 0)
+        renderPicture(full_, size);
+    return full_.image;
+}
+
+bool SoftwareRenderer::storeHoldsFrame(const QSize& size, const QPaintDevice* except) const {
+    if (!store_.valid || store_.frame != frame_ || store_.rows.size != size || store_.device == except ||
+        !store_.window)
+        return false;
+    // The window's backing store may have been made anew (resized) since.
+    QBackingStore* backing = store_.window->backingStore();
+    return backing && backing->paintDevice() == store_.device &&
+           static_cast<const QImage*>(store_.device)->constBits() == store_.imageBits;
+}
+
+bool SoftwareRenderer::drawView(QWidget* view, QPainter& painter, const QRegion& exposed) {
+    QPoint origin;
+    QImage* target = directTarget(painter, &origin);
+    const QSize frame = videoSize();
+    if (!target || frame.isEmpty() || frame_ == 0 || !context_)
+        return false;
+    const QList<QWidget*> views = shownViews();
+    if (!views.contains(view) || !sameSizes(views))
+        return false;
+    const FramePlan plan = framePlan(frame, view->size());
+    const QRect viewRect(origin, view->size());
+    const QRegion area = (exposed & view->rect()).translated(origin);
+    if (plan.block == 1 && target->rect().contains(viewRect)) {
+        if (storeHoldsFrame(view->size(), target)) {
+            for (const QRect& rect : area)
+                blitBlocks(store_.rows, *target, rect, origin, 1);
+            return true;
+        }
+        uchar* bits = target->bits() + qsizetype(origin.y()) * target->bytesPerLine() + qsizetype(origin.x()) * 4;
+        if (!render(bits, target->bytesPerLine(), view->size()))
+            return false;
+        QBackingStore* backing = view->backingStore();
+        if (backing && backing->paintDevice() == target) {
+            store_ = {view->window(), target, target->constBits(),
+                      {bits, target->bytesPerLine(), view->size()}, frame_, true};
+            if (othersWaiting_) {
+                othersWaiting_ = false;
+                for (QWidget* other : views)
+                    if (other != view)
+                        other->update();
+            }
+        }
+        return true;
+    }
+    if (!renderPicture(plan_, plan.render))
+        return false;
+    const PixelRows rows{plan_.image.constBits(), plan_.image.bytesPerLine(), plan_.image.size()};
+    for (const QRect& rect : area)
+        blitBlocks(rows, *target, rect, origin, plan.block);
+    return true;
 }

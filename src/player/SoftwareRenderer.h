@@ -1,14 +1,26 @@
 #pragma once
+#include "player/FrameBlit.h"
 #include "player/VideoRenderer.h"
 
+#include <QList>
+#include <QPointer>
 #include <atomic>
 #include <cstdlib>
 #include <memory>
 
 struct mpv_render_context;
+class QPaintDevice;
 
-// mpv's software render API: mpv tells us (on its own thread) that a frame is due; we render
-// it on the main thread into one picture in memory and tell the views to repaint.
+// mpv's software render API. mpv tells us (on its own thread) that a frame is due; the views
+// are repainted and the frame is rendered once, inside the first paint that needs it, straight
+// into the pixels that window puts on screen:
+// - a view wholly inside its window, at a size that needs no enlargement by two or more (one
+//   screen, mirrored screens): mpv renders into the window's backing store; the other windows
+//   of the same size copy those pixels into theirs;
+// - otherwise (the picture spanning screens, a small clip on a large screen) mpv renders the
+//   visible region, near source resolution, into a picture of our own, and every window
+//   enlarges its part of it by whole-pixel blocks into its backing store.
+// Views of unequal sizes draw currentFrame() themselves.
 class SoftwareRenderer final : public VideoRenderer {
     Q_OBJECT
 public:
@@ -19,21 +31,55 @@ public:
     void detach() override;
     void setVideoSize(const QSize& size) override;
     quint64 renderedFrames() const override { return renderedFrames_; }
-    const QImage& currentFrame() const override { return image_; }
+    QString name() const override { return QStringLiteral("software"); }
+    // The whole frame at source resolution (rendered on demand).
+    const QImage& currentFrame() const override;
+
+    bool attachView(QWidget* view) override;
+    void detachView(QWidget* view) override;
+    bool drawView(QWidget* view, QPainter& painter, const QRegion& exposed) override;
 
 private:
+    struct FreeDeleter {
+        void operator()(uchar* p) const { std::free(p); }
+    };
+    // A picture of our own, 64-byte aligned rows, and the frame it holds.
+    struct Picture {
+        std::unique_ptr<uchar, FreeDeleter> buffer;
+        QImage image;
+        quint64 frame = 0;
+        bool hasFrame = false;
+    };
+    // The last frame rendered straight into a window's backing store.
+    struct StoreFrame {
+        QPointer<QWidget> window;
+        const QPaintDevice* device = nullptr;
+        const uchar* imageBits = nullptr;
+        PixelRows rows;
+        quint64 frame = 0;
+        bool valid = false;
+    };
+
     static void onUpdate(void* context);
     void renderPending();
-    void allocate(const QSize& size);
+    QSize videoSize() const;
+    QList<QWidget*> shownViews() const;
+    bool sameSizes(const QList<QWidget*>& views) const;
+    QWidget* directView(const QList<QWidget*>& views) const;
+    bool render(uchar* bits, qsizetype stride, const QSize& size) const;
+    bool renderPicture(Picture& picture, const QSize& size) const;
+    bool storeHoldsFrame(const QSize& size, const QPaintDevice* except) const;
 
     mpv_handle* mpv_ = nullptr;
     mpv_render_context* context_ = nullptr;
     std::atomic_bool pending_{false};
-    QSize videoSize_;
-    struct FreeDeleter {
-        void operator()(uchar* p) const { std::free(p); }
-    };
-    std::unique_ptr<uchar, FreeDeleter> buffer_;
-    QImage image_;
-    quint64 renderedFrames_ = 0;
+    mutable QSize videoSize_;
+    QList<QPointer<QWidget>> views_;
+    quint64 frame_ = 0;           // the newest frame mpv has
+    mutable bool due_ = false;    // ... and it has not been rendered yet
+    bool othersWaiting_ = false;  // the other views repaint once the direct one has rendered
+    mutable Picture full_;        // currentFrame()
+    Picture plan_;                // the rendered region that windows enlarge
+    StoreFrame store_;
+    mutable quint64 renderedFrames_ = 0;
 };

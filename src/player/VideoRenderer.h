@@ -22,7 +22,15 @@ public:
     // the core at the next frame.
     virtual void setVideoSize(const QSize& size) = 0;
     virtual quint64 renderedFrames() const = 0;
+    // "software" or "opengl", for the log and the benchmark.
+    virtual QString name() const = 0;
 };
 
 // The renderer over mpv's software render API into a 32-bit RGB picture in memory.
 std::unique_ptr<VideoRenderer> makeSoftwareRenderer();
+
+// The OpenGL renderer where a GPU draws the context, the software one otherwise (no context, or
+// a rasteriser in software such as llvmpipe); TAVVEL_RENDERER=software|opengl forces either.
+// Logs one line saying which and why. OpenGL needs Qt::AA_ShareOpenGLContexts set before the
+// application object is made.
+std::unique_ptr<VideoRenderer> makeVideoRenderer();

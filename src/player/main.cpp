@@ -10,6 +10,10 @@
 int main(int argc, char* argv[]) {
     platform::setMainBundle(
         {QStringLiteral(TAVVEL_SHORT_VERSION), QStringLiteral(TAVVEL_BUILD), QStringLiteral(TAVVEL_BUNDLE_ID)});
+    // The OpenGL renderer's texture is sampled by every wallpaper window's context. Forced to
+    // software, no OpenGL library is loaded at all.
+    if (qgetenv("TAVVEL_RENDERER").trimmed().toLower() != "software")
+        QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("TavvelHelper"));
     // The player has no main window; closing an update window must not end it.

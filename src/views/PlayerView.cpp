@@ -16,10 +16,17 @@ PlayerView::PlayerView(const QRect& frame, QWidget* parent) : PlayerView(parent)
     setGeometry(frame);
 }
 
+PlayerView::~PlayerView() {
+    if (source_)
+        source_->detachView(this);
+}
+
 void PlayerView::setPlayer(VideoFrameSource* source) {
     disconnect(connection_);
+    if (source_)
+        source_->detachView(this);
     source_ = source;
-    if (source)
+    if (source && !source->attachView(this))
         connection_ = connect(source, &VideoFrameSource::frameChanged, this, qOverload<>(&QWidget::update));
     update();
 }
@@ -38,9 +45,11 @@ void PlayerView::paintEvent(QPaintEvent* event) {
     // Only what the window shows of this view (the event's rect is clipped to it already): in the
     // arrangement spanning all screens the view is far larger than its window.
     const QRect exposed = event->rect();
-    const QImage* frame = source_ ? &source_->currentFrame() : nullptr;
     if (exposed.isEmpty())
         return;
+    if (source_ && source_->drawView(this, painter, event->region()))
+        return;
+    const QImage* frame = source_ ? &source_->currentFrame() : nullptr;
     if (!frame || frame->isNull()) {
         painter.fillRect(exposed, Qt::black);
         return;

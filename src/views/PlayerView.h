@@ -4,6 +4,9 @@
 #include <QPointer>
 #include <QWidget>
 
+class QPainter;
+class QRegion;
+
 // Where a player view takes its pictures from: the player's renderer, which draws each frame
 // once for every view that shows it.
 class VideoFrameSource : public QObject {
@@ -11,6 +14,22 @@ class VideoFrameSource : public QObject {
 public:
     using QObject::QObject;
     virtual const QImage& currentFrame() const = 0;
+
+    // A source that repaints its views itself (to choose which of them goes first) says so by
+    // returning true; otherwise the view repaints on every frameChanged.
+    virtual bool attachView(QWidget* view) {
+        Q_UNUSED(view);
+        return false;
+    }
+    virtual void detachView(QWidget* view) { Q_UNUSED(view); }
+    // Paints `exposed` (view coordinates) of `view` itself, straight into the pixels `painter`
+    // paints on; false: it cannot here, and the view draws currentFrame().
+    virtual bool drawView(QWidget* view, QPainter& painter, const QRegion& exposed) {
+        Q_UNUSED(view);
+        Q_UNUSED(painter);
+        Q_UNUSED(exposed);
+        return false;
+    }
 
 signals:
     void frameChanged();
@@ -24,6 +43,7 @@ class PlayerView : public QWidget {
 public:
     explicit PlayerView(QWidget* parent = nullptr);
     PlayerView(const QRect& frame, QWidget* parent);
+    ~PlayerView() override;
 
     void setPlayer(VideoFrameSource* source);
     VideoFrameSource* player() const { return source_; }

@@ -19,10 +19,13 @@ std::vector<ItemStatus> statuses(const DownloadManager& m) {
     return out;
 }
 
-void writeList(const QByteArray& data) {
-    QFile file(downloadListPath());
+void writeFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(data);
+}
+void writeList(const QByteArray& data) {
+    writeFile(downloadListPath(), data);
 }
 
 using S = ItemStatus;
@@ -131,11 +134,7 @@ TEST_F(DownloadTest, MissingEmptyOrGarbageListReadsAsEmpty) {
 
 TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     const QDir caches(downloadCachesDirectoryPath());
-    auto touch = [&](const QString& name, const QByteArray& data) {
-        QFile file(caches.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
-    };
+    auto touch = [&](const QString& name, const QByteArray& data) { writeFile(caches.filePath(name), data); };
     touch(QStringLiteral("Orphan1234.part"), "lost bytes");
     touch(QStringLiteral("Kept567890.part"), "kept bytes");
     touch(QStringLiteral("other-file.part"), "not ours");
@@ -165,17 +164,15 @@ TEST_F(DownloadTest, AFileReceivedWholeBeforeAQuitIsVerifiedWithoutFetchingItAga
     // The state a quit leaves while a received file is being verified.
     const QString small = media(QStringLiteral("small.mp4"));
     files->addFile(QStringLiteral("small.mp4"), small);
+    const QString url = files->url(QStringLiteral("small.mp4"));
     const QDir caches(downloadCachesDirectoryPath());
-    QFile::copy(small, caches.filePath(QStringLiteral("Whole12345.part")));
-    const ResumeData resume{QUrl(files->url(QStringLiteral("small.mp4"))), QStringLiteral("Whole12345.part"),
+    writeFile(caches.filePath(QStringLiteral("Whole12345.part")), contents(small));
+    const ResumeData resume{QUrl(url), QStringLiteral("Whole12345.part"),
                             QString::fromLatin1(files->etag(QStringLiteral("small.mp4"))), QString(),
                             QFileInfo(small).size()};
-    QFile descriptor(caches.filePath(QStringLiteral("Desc123456")));
-    ASSERT_TRUE(descriptor.open(QIODevice::WriteOnly));
-    descriptor.write(encodeResumeData(resume));
-    descriptor.close();
-    writeList(encodeDownloadList({DownloadStore{video(signOf(small), files->url(QStringLiteral("small.mp4"))),
-                                                QUrl::fromLocalFile(descriptor.fileName())}}));
+    const QString descriptor = caches.filePath(QStringLiteral("Desc123456"));
+    writeFile(descriptor, encodeResumeData(resume));
+    writeList(encodeDownloadList({DownloadStore{video(signOf(small), url), QUrl::fromLocalFile(descriptor)}}));
 
     DownloadManager& m = launch();
     ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));

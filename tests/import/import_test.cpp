@@ -66,10 +66,6 @@ protected:
         web = std::make_unique<WebModel>(service.baseUrl(), /*startTimers=*/false);
         library = std::make_unique<LocalLibraryModel>(*web, LocalVideoDBManager::shared());
     }
-    void TearDown() override {
-        library.reset();
-        web.reset();
-    }
 
     // A copy of a test clip under `name` in a folder of this test.
     QString source(const QString& clip, const QString& name = {}) {
@@ -131,7 +127,7 @@ protected:
     testsupport::ServiceStandIn service;
     QTemporaryDir sources;
     std::unique_ptr<WebModel> web;
-    std::unique_ptr<LocalLibraryModel> library;
+    std::unique_ptr<LocalLibraryModel> library;  // declared after `web`, so it goes first
 };
 
 TEST_F(ImportTest, ServiceRecordIsStoredWithTheCopyAndTheFilesOwnSign) {

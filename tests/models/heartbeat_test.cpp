@@ -6,19 +6,12 @@
 
 namespace {
 QJsonObject msgTop() {
-    return QJsonObject{{"msgid", 9},
-                       {"tittle", "Top"},
-                       {"url", "https://example.invalid/t"},
-                       {"color", QJsonObject{{"show", "#111111"}, {"hover", "#222222"}, {"click", "#333333"}}},
-                       {"point", 1},
-                       {"type", 2},
-                       {"back", 0},
-                       {"width", 300},
-                       {"height", 40}};
+    return samples::json(R"({"msgid": 9, "tittle": "Top", "url": "https://example.invalid/t", "point": 1, "type": 2,
+        "color": {"show": "#111111", "hover": "#222222", "click": "#333333"}, "back": 0, "width": 300, "height": 40})");
 }
 QJsonObject msgBottom() {
-    return QJsonObject{
-        {"msgid", 8}, {"msg", "News"}, {"url", "https://example.invalid/n"}, {"color", "#ff8800"}, {"back", 1}};
+    return samples::json(
+        R"({"msgid": 8, "msg": "News", "url": "https://example.invalid/n", "color": "#ff8800", "back": 1})");
 }
 QJsonObject dataBody() {
     return QJsonObject{{"ct", 0},

@@ -1,5 +1,6 @@
 // The small views: the player view's aspect fill and crop, the clickable image, the tab title's
 // bar, the content view's colour, and the log lines of a click on a wallpaper window.
+#include "CapturedOutput.h"
 #include "player/DesktopWallpaperWindow.h"
 #include "player/VideoPlayerManager.h"
 #include "views/ClickableImageView.h"
@@ -43,20 +44,6 @@ public:
     Q_INVOKABLE void tapVideoPlayerViewAction() { std::printf("tapVideoPlayerViewAction\n"); }
 };
 
-// What the code writes to standard output while `fn` runs.
-QString capturedStdout(const std::function<void()>& fn) {
-    QTemporaryFile file;
-    file.open();
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    dup2(file.handle(), STDOUT_FILENO);
-    fn();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    file.seek(0);
-    return QString::fromUtf8(file.readAll());
-}
 }  // namespace
 
 TEST(Views, PlayerViewFillsKeepingTheAspectAndCrops) {
@@ -87,7 +74,7 @@ TEST(Views, ClickingAWallpaperWindowWritesItsLogLines) {
     CallLogTarget target;
     WallpaperWindowWidget window(QRect(0, 0, 320, 240), QRect(0, 0, 320, 240), &source, &target);
     window.show();
-    const QString out = capturedStdout([&] { QTest::mouseClick(window.playerView(), Qt::LeftButton); });
+    const QString out = playertest::capturedStdout([&] { QTest::mouseClick(window.playerView(), Qt::LeftButton); });
     // The view's own line after its inherited handling, then the window's click action.
     EXPECT_EQ(out, QStringLiteral("mouse down\ntapVideoPlayerViewAction\n"));
 }

@@ -47,8 +47,7 @@ TEST(KillLoop, EveryKilledDownloadEndsInTheLibraryOnceAndWhole) {
         // Anywhere from start-up through the transfer to the verification and the finish.
         // After the last kill the download runs to its end, so every fetched byte is accounted for.
         const int moment = kills < rounds ? int(random.bounded(10, 1200)) : 60000;
-        const bool ended = child.waitForFinished(moment);
-        if (!ended) {
+        if (!child.waitForFinished(moment)) {
             child.kill();
             child.waitForFinished();
             ++kills;

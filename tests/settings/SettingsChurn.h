@@ -13,27 +13,25 @@
 
 namespace settingschurn {
 
+// The property a stored key names: the key with a small first letter.
+inline QByteArray propertyOf(const QString& key) {
+    return (key.left(1).toLower() + key.mid(1)).toLatin1();
+}
+
+// A key takes one of `count` values, `step` apart from 0.
 struct Key {
     const char* name;
-    std::function<void(Preferences&, QRandomGenerator&)> change;
-    std::function<QString(const Preferences&)> value;
+    int count;
+    double step = 1;
+    void change(Preferences& p, QRandomGenerator& r) const {
+        p.setProperty(propertyOf(QLatin1String(name)), r.bounded(count) * step);
+    }
+    QString value(const Preferences& p) const { return p.property(propertyOf(QLatin1String(name))).toString(); }
 };
 
 inline const std::vector<Key>& keys() {
-    static const std::vector<Key> all{
-        {"MonitorArrange", [](Preferences& p, QRandomGenerator& r) { p.setMonitorArrange(r.bounded(3)); },
-         [](const Preferences& p) { return QString::number(p.monitorArrange()); }},
-        {"ScreenIndex", [](Preferences& p, QRandomGenerator& r) { p.setScreenIndex(r.bounded(1000)); },
-         [](const Preferences& p) { return QString::number(p.screenIndex()); }},
-        {"PlayModel", [](Preferences& p, QRandomGenerator& r) { p.setPlayModel(r.bounded(3)); },
-         [](const Preferences& p) { return QString::number(p.playModel()); }},
-        {"Volume", [](Preferences& p, QRandomGenerator& r) { p.setVolume(float(r.bounded(101)) / 100.0f); },
-         [](const Preferences& p) { return QString::number(double(p.volume()), 'f', 2); }},
-        {"Mute", [](Preferences& p, QRandomGenerator& r) { p.setMute(r.bounded(2) == 1); },
-         [](const Preferences& p) { return QString::number(int(p.mute())); }},
-        {"isPlaying", [](Preferences& p, QRandomGenerator& r) { p.setIsPlaying(r.bounded(2) == 1); },
-         [](const Preferences& p) { return QString::number(int(p.isPlaying())); }},
-    };
+    static const std::vector<Key> all{{"MonitorArrange", 3}, {"ScreenIndex", 1000}, {"PlayModel", 3},
+                                      {"Volume", 101, 0.01}, {"Mute", 2},           {"isPlaying", 2}};
     return all;
 }
 

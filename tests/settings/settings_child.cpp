@@ -7,8 +7,8 @@
 //   settings_child churn <ms> <seed>   random changes for <ms> (each printed), then after 3 s
 //                                      of passes print "final <key> <value>" for each key
 #include "platform/DistributedNotificationCenter.h"
-#include "shared/Disposable.h"
 #include "platform/DefaultsSuite.h"
+#include "shared/Disposable.h"
 #include "shared/Preferences.h"
 #include "SettingsChurn.h"
 
@@ -34,25 +34,9 @@ int main(int argc, char* argv[]) {
     if (verb == QLatin1String("set") && args.size() >= 4) {
         Preferences& p = Preferences::shared();
         const QString v = args[3];
-        if (key == QLatin1String("IsOpenPlayer"))
-            p.setIsOpenPlayer(v == QLatin1String("true"));
-        else if (key == QLatin1String("isPlaying"))
-            p.setIsPlaying(v == QLatin1String("true"));
-        else if (key == QLatin1String("Mute"))
-            p.setMute(v == QLatin1String("true"));
-        else if (key == QLatin1String("autolaunch"))
-            p.setAutolaunch(v == QLatin1String("true"));
-        else if (key == QLatin1String("PlayModel"))
-            p.setPlayModel(v.toLongLong());
-        else if (key == QLatin1String("MonitorArrange"))
-            p.setMonitorArrange(v.toLongLong());
-        else if (key == QLatin1String("ScreenIndex"))
-            p.setScreenIndex(v.toLongLong());
-        else if (key == QLatin1String("Volume"))
-            p.setVolume(v.toFloat());
-        else if (key == QLatin1String("CurrentVideoSign"))
+        if (key == QLatin1String("CurrentVideoSign"))
             p.setPlayingVideoSign(v == QLatin1String("-") ? std::optional<QString>() : v);
-        else
+        else if (!p.setProperty(settingschurn::propertyOf(key), v))
             return 2;
         Preferences::sharedDefaults().synchronize();  // some setters leave writing to later
         say(QStringLiteral("done"));

@@ -1,0 +1,117 @@
+#include "player/FrameBlit.h"
+
+#include <QImage>
+#include <QPaintEngine>
+#include <QPainter>
+#include <cmath>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+// out[0 .. 2n) = each of in[0 .. n) twice: the spanned picture's usual case, per row.
+void doubleRow(const quint32* in, quint32* out, int n) {
+    int i = 0;
+#ifdef __SSE2__
+    for (; i + 4 <= n; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi32(v, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 4), _mm_unpackhi_epi32(v, v));
+    }
+#endif
+    for (; i < n; ++i)
+        out[2 * i] = out[2 * i + 1] = in[i];
+}
+
+// One row of `width` pixels from x = `left` (target coordinates) of a picture row placed at
+// `originX`, each pixel `block` wide.
+void blockRow(const quint32* in, quint32* out, int left, int width, int originX, int block) {
+    int x = left;
+    const int end = left + width;
+    // A part block at the start; then whole blocks; then a part block at the end.
+    const auto partial = [&](int upTo) {
+        while (x < upTo) {
+            *out++ = in[(x - originX) / block];
+            ++x;
+        }
+    };
+    const int firstWhole = originX + ((x - originX + block - 1) / block) * block;
+    partial(qMin(end, firstWhole));
+    const int wholeBlocks = (end - x) / block;
+    if (wholeBlocks > 0) {
+        const quint32* from = in + (x - originX) / block;
+        if (block == 2) {
+            doubleRow(from, out, wholeBlocks);
+            out += 2 * wholeBlocks;
+        } else {
+            for (int i = 0; i < wholeBlocks; ++i)
+                for (int j = 0; j < block; ++j)
+                    *out++ = from[i];
+        }
+        x += wholeBlocks * block;
+    }
+    partial(end);
+}
+}  // namespace
+
+FramePlan framePlan(const QSize& frame, const QSize& view) {
+    if (frame.isEmpty() || view.isEmpty())
+        return {view, 1};
+    const double scale =
+        qMax(double(view.width()) / frame.width(), double(view.height()) / frame.height());
+    const int block = scale >= 2.0 - 1e-9 ? int(std::floor(scale + 1e-9)) : 1;
+    return {QSize((view.width() + block - 1) / block, (view.height() + block - 1) / block), block};
+}
+
+void blitBlocks(const PixelRows& picture, QImage& target, const QRect& area, const QPoint& origin, int block) {
+    const QRect rect = area & target.rect() & QRect(origin, picture.size * block);
+    if (rect.isEmpty() || block < 1 || !picture.bits)
+        return;
+    const int width = rect.width();
+    uchar* bits = target.bits();
+    const qsizetype stride = target.bytesPerLine();
+    int lastSourceRow = -1;
+    const quint32* lastRow = nullptr;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        auto* out = reinterpret_cast<quint32*>(bits + y * stride) + rect.left();
+        const int sy = (y - origin.y()) / block;
+        const auto* in = reinterpret_cast<const quint32*>(picture.bits + sy * picture.stride);
+        if (block == 1) {
+            std::memcpy(out, in + (rect.left() - origin.x()), size_t(width) * 4);
+            continue;
+        }
+        if (sy == lastSourceRow) {
+            // The rows of one block are equal: the first one is copied.
+            std::memcpy(out, lastRow, size_t(width) * 4);
+            continue;
+        }
+        blockRow(in, out, rect.left(), width, origin.x(), block);
+        lastSourceRow = sy;
+        lastRow = out;
+    }
+}
+
+QImage* directTarget(QPainter& painter, QPoint* origin) {
+    QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster)
+        return nullptr;
+    QPaintDevice* device = engine->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    switch (image->format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied: break;
+    default: return nullptr;
+    }
+    const QTransform transform = painter.deviceTransform();
+    if (transform.type() > QTransform::TxTranslate || image->devicePixelRatio() != 1.0)
+        return nullptr;
+    const double dx = transform.dx(), dy = transform.dy();
+    if (dx != std::round(dx) || dy != std::round(dy))
+        return nullptr;
+    *origin = QPoint(int(dx), int(dy));
+    return image;
+}

@@ -1,0 +1,36 @@
+#pragma once
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+class QImage;
+class QPainter;
+
+// How a frame of `frame` pixels is drawn to fill a view of `view` pixels (aspect fill, the
+// overflow cropped): the picture is rendered at `render` pixels, each of which covers a block of
+// `block` x `block` view pixels. Enlarged by two or more, it is rendered near source resolution
+// and its pixels repeated (far cheaper than rendering at the view's size); otherwise it is
+// rendered at the view's size.
+struct FramePlan {
+    QSize render;
+    int block = 1;
+    bool operator==(const FramePlan&) const = default;
+};
+FramePlan framePlan(const QSize& frame, const QSize& view);
+
+// 32-bit pixels, as QImage::Format_RGB32 lays them out.
+struct PixelRows {
+    const uchar* bits = nullptr;
+    qsizetype stride = 0;
+    QSize size;
+};
+
+// Writes `area` of `target` (its own pixel coordinates) from a picture whose top-left pixel lies
+// at `origin` in the target, each picture pixel repeated as a `block` x `block` square. Only the
+// part of `area` inside the target is written; picture pixels beyond its size repeat its edge.
+void blitBlocks(const PixelRows& picture, QImage& target, const QRect& area, const QPoint& origin, int block);
+
+// The 32-bit picture `painter` paints on, when its pixels can be written straight (a raster
+// image of an opaque 32-bit format, reached by a whole-pixel translation); then `origin` is where
+// the painter's (0, 0) lies in it. Null otherwise.
+QImage* directTarget(QPainter& painter, QPoint* origin);

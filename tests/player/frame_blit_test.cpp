@@ -1,0 +1,84 @@
+// The software path's pixel arithmetic: how a frame is rendered for a view, and the copy and
+// whole-pixel enlargement of a rendered picture into a window's pixels.
+#include "player/FrameBlit.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+TEST(FrameBlit, PlanRendersNearSourceResolutionWhenEnlargedByTwoOrMore) {
+    const struct {
+        QSize frame, view;
+        FramePlan plan;
+    } cases[] = {
+        {{1920, 1080}, {1920, 1080}, {{1920, 1080}, 1}},  // one screen
+        {{1920, 1080}, {3840, 1080}, {{1920, 540}, 2}},   // spanned over two screens
+        {{3840, 2160}, {1920, 1080}, {{1920, 1080}, 1}},  // reduced: at the view's size
+        {{1280, 720}, {1920, 1080}, {{1920, 1080}, 1}},   // 1.5x: at the view's size
+        {{640, 360}, {1920, 1080}, {{640, 360}, 3}},
+        {{1920, 1080}, {5120, 1440}, {{2560, 720}, 2}},  // 2.67x: blocks of two, the rest by mpv
+        {{320, 240}, {641, 240}, {{321, 120}, 2}},       // odd sizes round up
+        {{}, {320, 240}, {{320, 240}, 1}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(framePlan(c.frame, c.view), c.plan) << c.view.width() << "x" << c.view.height();
+}
+
+TEST(FrameBlit, CopiesAndEnlargesThePartOfThePictureAWindowShows) {
+    QImage picture(7, 5, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(30 * x, 40 * y, 255));
+    const PixelRows rows{picture.constBits(), picture.bytesPerLine(), picture.size()};
+    const struct {
+        const char* name;
+        QRect area;
+        QPoint origin;
+        int block;
+    } cases[] = {
+        {"copy", QRect(0, 0, 7, 5), QPoint(0, 0), 1},
+        {"copy of the right part", QRect(0, 0, 4, 5), QPoint(-3, 0), 1},
+        {"blocks of two", QRect(0, 0, 14, 10), QPoint(0, 0), 2},
+        {"blocks of two, second window", QRect(0, 0, 8, 10), QPoint(-6, 0), 2},
+        {"blocks of three, cut mid-block", QRect(2, 1, 9, 8), QPoint(-1, -2), 3},
+        {"area beyond the target", QRect(-5, -5, 40, 40), QPoint(0, 0), 2},
+    };
+    for (const auto& c : cases) {
+        QImage target(12, 9, QImage::Format_RGB32);
+        target.fill(Qt::black);
+        blitBlocks(rows, target, c.area, c.origin, c.block);
+        // Reference: Qt's nearest-neighbour scaling of the whole picture, drawn at the origin.
+        QImage expected(target.size(), QImage::Format_RGB32);
+        expected.fill(Qt::black);
+        QPainter painter(&expected);
+        painter.setClipRect(c.area & QRect(c.origin, picture.size() * c.block));
+        painter.drawImage(c.origin, picture.scaled(picture.size() * c.block));
+        painter.end();
+        EXPECT_EQ(target, expected) << c.name;
+    }
+}
+
+TEST(FrameBlit, WritesStraightOnlyIntoOpaque32BitRasterPicturesAtWholePixels) {
+    const struct {
+        QImage::Format format;
+        QTransform transform;
+        bool direct;
+    } cases[] = {
+        {QImage::Format_RGB32, QTransform::fromTranslate(-320, 4), true},
+        {QImage::Format_ARGB32_Premultiplied, QTransform(), true},
+        {QImage::Format_RGB16, QTransform(), false},
+        {QImage::Format_RGB32, QTransform::fromScale(2, 2), false},
+        {QImage::Format_RGB32, QTransform::fromTranslate(0.5, 0), false},
+    };
+    for (const auto& c : cases) {
+        QImage image(16, 16, c.format);
+        QPainter painter(&image);
+        painter.setTransform(c.transform);
+        QPoint origin;
+        EXPECT_EQ(directTarget(painter, &origin) == &image, c.direct) << int(c.format);
+        if (c.direct) {
+            EXPECT_EQ(origin, QPoint(int(c.transform.dx()), int(c.transform.dy())));
+        }
+    }
+}
