@@ -5,6 +5,7 @@
 // - a second pass over 500 thumbnails (disk cache), against the first (loopback network).
 #include "MainWindow/Controller/ImageLoader.h"
 #include "MainWindow/Controller/LibraryViewModel.h"
+#include "MainWindow/MainParts.h"
 #include "MainWindow/View/VideoItemCell.h"
 #include "MainWindow/View/WQCollectionView.h"
 #include "support/FileServing.h"
@@ -24,6 +25,7 @@
 
 namespace {
 struct Exposed : LibraryViewModel {
+    Exposed() : LibraryViewModel(MainParts::make()) {}
     using LibraryViewModel::cacheThumbnail;
 };
 
@@ -88,7 +90,7 @@ void listFigures() {
             view.setModel(nullptr);
         }
         {
-            LibraryViewModel model;
+            LibraryViewModel model(MainParts::make());
             model.setImageLoader(nullptr);
             QElapsedTimer clock;
             clock.start();

@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
 
     // Through the screen: a drop on the local tab until the desktop player is told.
     QWidget window;
-    VideoLibraryViewController screen(&window);
+    VideoLibraryViewController screen(MainParts::make(), &window);
     window.resize(1000, 700);
     window.show();
     screen.view()->resize(window.size());

@@ -33,7 +33,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
     FirstPaint paint;
-    AppDelegate delegate;
+    AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())
         return 1;
     // Runs right after the delegate's start-up, which is queued first.

@@ -31,7 +31,7 @@ namespace {
 const QString appVersionKey = QStringLiteral("appVersion");
 }  // namespace
 
-AppDelegate::AppDelegate() = default;
+AppDelegate::AppDelegate(const MainParts& parts) : parts_(parts) {}
 AppDelegate::~AppDelegate() = default;
 
 QString AppDelegate::helperBundleIdentifier() {
@@ -68,7 +68,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     crash::installHandler();
     // 4-6. The web client with its guide timer and midnight heartbeat, the launch heartbeat and
     // the base information (cached by the client).
-    WebModel& web = WebModel::shared();
+    WebModel& web = parts_.web();
     web.sendHeartbeat(WebModel::HeartBeatType::Boot, launchN());
     web.requestBaseInfo([](const std::optional<BaseInfoResponse>&) {});
     // 7. Pictures come from the disk cache, not memory.
@@ -91,7 +91,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     suite.synchronize();
 
     // 10. The desktop player starts once the first import has happened.
-    Preferences& preferences = Preferences::shared();
+    Preferences& preferences = parts_.preferences();
     if (preferences.alreadyImportVideo()) {
         startHelper(isFirstInstall);
     } else {
@@ -103,7 +103,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     // 11. The desktop player's quit ends this program too.
-    terminalObservation_ = platform::DistributedNotificationCenter::defaultCenter().addObserver(
+    terminalObservation_ = parts_.distributedNotices().addObserver(
         helperDidTerminateNotification(), this, [this] { terminal(); });
 
     // 12.
@@ -150,7 +150,7 @@ void AppDelegate::showMainWindow() {
 
 void AppDelegate::startHelper(bool isFirstInstall) {
     if (isFirstInstall)
-        setLoginItemEnabled(Preferences::shared().autolaunch());
+        setLoginItemEnabled(parts_.preferences().autolaunch());
     else
         launchHelperIfNotRunning();
 }
@@ -177,11 +177,10 @@ void AppDelegate::uploadCrashFiles() {
         const QString path = entries.next();
         platform::logLine(QDir(dir).relativeFilePath(path));
         // Only a file the service answered for goes; offline, it waits for the next start.
-        WebModel::shared().uploadCrashDump(QUrl::fromLocalFile(path),
-                                           [path](const std::optional<QString>&, bool finished) {
-                                               if (finished && !QFile::remove(path))
-                                                   platform::logLine(QStringLiteral("delete crash file failure"));
-                                           });
+        parts_.web().uploadCrashDump(QUrl::fromLocalFile(path), [path](const std::optional<QString>&, bool finished) {
+            if (finished && !QFile::remove(path))
+                platform::logLine(QStringLiteral("delete crash file failure"));
+        });
     }
 }
 
@@ -191,7 +190,7 @@ bool AppDelegate::versionIsLower(const QString& stored, const QString& current) 
 
 MainWindowController& AppDelegate::mainWindowController() {
     if (!mainWindowController_) {
-        mainWindowController_ = std::make_unique<MainWindowController>();
+        mainWindowController_ = std::make_unique<MainWindowController>(parts_);
         installMainMenu(mainWindowController_->window()->menuBar());
     }
     return *mainWindowController_;

@@ -1,4 +1,5 @@
 #pragma once
+#include "MainWindow/MainParts.h"
 #include "shared/Disposable.h"
 
 #include <QObject>
@@ -13,7 +14,7 @@ class QMenuBar;
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
-    AppDelegate();
+    explicit AppDelegate(const MainParts& parts);
     ~AppDelegate() override;
 
     // The bundle identifier of the desktop player (its bus name and autostart entry).
@@ -57,6 +58,7 @@ public:
 private:
     void installMainMenu(QMenuBar* menuBar);
 
+    MainParts parts_;
     std::unique_ptr<MainWindowController> mainWindowController_;
     DisposablePtr autolaunchObserveDispose_;
     DisposablePtr importDefaultVideo_;

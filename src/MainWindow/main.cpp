@@ -8,7 +8,7 @@ int main(int argc, char* argv[]) {
     // The preview window's web engine shares its GL contexts; set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
-    AppDelegate delegate;
+    AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())
         return 0;
     return app.exec();

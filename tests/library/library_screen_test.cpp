@@ -23,7 +23,7 @@ using namespace testsupport;
 using LibraryScreen = LibraryTest;
 
 TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     screen.view()->resize(900, 600);
     screen.view()->show();
     drain();
@@ -78,7 +78,7 @@ TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
 }
 
 TEST_F(LibraryScreen, CounterReadsCountOverTheLargerTotal) {
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     screen.switchTab(screen.onlineTab());
     drain();
     WebLibraryViewModel* online = screen.webLibraryViewModel();
@@ -101,7 +101,7 @@ TEST_F(LibraryScreen, CounterReadsCountOverTheLargerTotal) {
 }
 
 TEST_F(LibraryScreen, HeaderClickOnTheCategoryControlOpensTheMenuInstead) {
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
     QSignalSpy menu(&screen, &VideoLibraryViewController::categoryMenuRequested);
     screen.tabClicked(screen.onlineTab(), screen.categoryButton()->geometry().center());
@@ -118,7 +118,7 @@ TEST_F(LibraryScreen, HeaderClickOnTheCategoryControlOpensTheMenuInstead) {
 TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
     for (const VideoDetail& v : videos(3))
         LocalVideoDBManager::shared().insertVideo(v);
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     std::vector<std::optional<QString>> shown;  // none: no video
     screen.videoDetailDidChanged() = [&](const std::optional<VideoDetail>& d) {
         shown.push_back(d ? std::optional(d->sign) : std::nullopt);
@@ -138,6 +138,7 @@ TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
 namespace {
 // Records the list's reports that the base ignores.
 struct RecordingModel : LibraryViewModel {
+    RecordingModel() : LibraryViewModel(MainParts::make()) {}
     int ends = 0;
     std::vector<std::optional<int>> rightClicks, doubleClicks;
     void didEndScrolling() override { ++ends; }
@@ -192,7 +193,7 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
 }
 
 TEST_F(LibraryScreen, DownloadFromTheDetailPaneQueuesItAndReloadsTheShownList) {
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
     screen.showDownloadList();
     drain();

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     int left = static_cast<int>(files.size());
     VideoLibraryViewController* screen = nullptr;
     const auto showScreen = [&] {
-        screen = new VideoLibraryViewController(&window);
+        screen = new VideoLibraryViewController(MainParts::make(), &window);
         window.setCentralWidget(screen->view());
         window.show();
         std::printf("shown\n");

@@ -52,7 +52,7 @@ protected:
     std::unique_ptr<ImageLoader> loader;
     Grid grid;
     WQCollectionView& view = grid.view;
-    LibraryViewModel model;
+    LibraryViewModel model{MainParts::make()};
 };
 
 // Answers "/slow/<name>" after `delayMs` with the PNG, or never when the delay is negative.
@@ -164,6 +164,7 @@ TEST_F(Thumbnails, AddressesWithSpacesOrNonAsciiLettersLoadEncoded) {
 
 TEST_F(Thumbnails, TheCacheKeepsFiveHundredAndAlwaysTheNewest) {
     struct Exposed : LibraryViewModel {
+        Exposed() : LibraryViewModel(MainParts::make()) {}
         using LibraryViewModel::cacheThumbnail;
     } cache;
     QImage image(4, 4, QImage::Format_RGB32);

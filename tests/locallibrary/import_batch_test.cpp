@@ -140,7 +140,7 @@ protected:
                 const bool onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
                 note(onMain ? QStringLiteral("completion on main") : QStringLiteral("completion"));
             },
-            importer);
+            importer ? *importer : LocalLibraryModel::shared(), platform::DistributedNotificationCenter::defaultCenter());
     }
 
     bool waitForUpdates(int count) {

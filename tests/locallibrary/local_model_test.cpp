@@ -90,7 +90,7 @@ protected:
     int rowOf(const QString& sign) { return int(librarySigns().indexOf(sign)); }
 
     WQCollectionView list;
-    LocalLibraryViewModel model;
+    LocalLibraryViewModel model{MainParts::make()};
     QMenu* lastMenu = nullptr;
     int updateCount = 0;
     DisposablePtr updates;

@@ -36,7 +36,7 @@ inline AppDelegate& delegate() {
         Preferences::shared().setAlreadyImportVideo(true);
         Preferences::shared().setAutolaunch(true);
         QFile::remove(autostartEntry());
-        auto* made = new AppDelegate;
+        auto* made = new AppDelegate(MainParts::make());
         made->applicationDidFinishLaunching();
         return made;
     }();

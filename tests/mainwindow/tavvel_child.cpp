@@ -27,7 +27,7 @@ int main(int argc, char* argv[]) {
         crash::installHandler();
         std::raise(SIGSEGV);
     }
-    AppDelegate delegate;
+    AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())
         return 0;
     if (mode == "event")

@@ -40,7 +40,7 @@ protected:
     QString title() const { return pane.downloadButton->text(); }
 
     DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
-    VideoDetailView pane{nullptr, &queue};
+    VideoDetailView pane{testsupport::mainParts(nullptr, &queue)};
     Calls calls;
 };
 }  // namespace

@@ -35,7 +35,7 @@ TEST(DownloadCell, StateTextsAndIconActOnTheirOwnItem) {
         return true;
     }));
     const auto third = queue.progressArray()[2];
-    DownloadItemCell cell(third, queue);
+    DownloadItemCell cell(third, queue, MainParts::make().images());
     EXPECT_EQ(cell.status->text(), QStringLiteral("Network Error"));
     EXPECT_EQ(cell.status->palette().color(QPalette::WindowText), QColor(255, 59, 48));
     EXPECT_EQ(cell.progressIndicator->value(), 0);

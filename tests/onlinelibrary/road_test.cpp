@@ -53,7 +53,7 @@ TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     standIn.setReply(502, ScriptedReply::encrypted(pageJson(1, 1, 1, "other", 2, {wanted})));
     standIn.setReply(503, reply(R"("")"));
 
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     ASSERT_TRUE(testsupport::showExposed(screen.view(), QSize(1100, 700)));
     WebLibraryViewModel* online = screen.webLibraryViewModel();
     VideoDetailView* pane = screen.detailView();

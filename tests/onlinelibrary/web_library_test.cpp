@@ -24,7 +24,7 @@ protected:
     void SetUp() override {
         ServiceTest::SetUp();
         LocalVideoDBManager::shared().deleteAllVideos();
-        model = std::make_unique<WebLibraryViewModel>(nullptr, client.get(), &queue);
+        model = std::make_unique<WebLibraryViewModel>(testsupport::mainParts(client.get(), &queue));
         grid.layout.footerHeight = 30;
         view.resize(800, 500);
         model->bind(&view);

@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
     const QString stage = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("main");
-    AppDelegate delegate;
+    AppDelegate delegate(MainParts::make());
     delegate.showMainWindow();
     MainWindowController& controller = delegate.mainWindowController();
     controller.window()->move(40, 40);

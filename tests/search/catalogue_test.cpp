@@ -53,7 +53,7 @@ protected:
         testsupport::actAsMainProgram();
         standIn();
         WebModel::shared().setLatestRequest(std::nullopt);
-        screen = std::make_unique<VideoLibraryViewController>();
+        screen = std::make_unique<VideoLibraryViewController>(MainParts::make());
         ASSERT_TRUE(testsupport::showExposed(screen->view(), QSize(1000, 600)));
         ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == 3; }));
         QTest::qWait(20);
@@ -179,7 +179,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
 }
 
 TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
-    SearchField field;  // on the process's client, as in the main window
+    SearchField field(WebModel::shared());  // on the process's client, as in the main window
     field.historyManager().setStoreHistory({});
     field.setMyDelegate(screen.get());
     field.show();

@@ -20,6 +20,15 @@
 
 namespace testsupport {
 
+MainParts mainParts(WebModel* web, DownloadManager* downloads) {
+    MainParts parts = MainParts::make();
+    if (web)
+        parts.web = [web]() -> WebModel& { return *web; };
+    if (downloads)
+        parts.downloads = [downloads]() -> DownloadManager& { return *downloads; };
+    return parts;
+}
+
 VideoDetail video(const QString& sign, const QString& title, const QString& imgurl) {
     VideoDetail v;
     v.sign = sign;

@@ -25,7 +25,7 @@ void styleAsLink(ButtonWithLinkTitle* button, const QString& title) {
 }
 }  // namespace
 
-AboutViewController::AboutViewController(WebModel* service, QObject* parent) : QObject(parent), service_(service) {
+AboutViewController::AboutViewController(WebModel& service, QObject* parent) : QObject(parent), service_(&service) {
     view_ = new QWidget;
     view_->setObjectName(QStringLiteral("aboutView"));
     view_->setAttribute(Qt::WA_StyledBackground);
@@ -96,7 +96,7 @@ void AboutViewController::showTermsAndConditions() {
 
 void AboutViewController::feedbackButtonAction() {
     if (!feedback_)
-        feedback_ = std::make_unique<FeedbackWindowController>(service_);
+        feedback_ = std::make_unique<FeedbackWindowController>(*service_);
     feedback_->showWindow();
     feedback_->resetFeedbackForm();
 }

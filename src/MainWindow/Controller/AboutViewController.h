@@ -17,8 +17,8 @@ class AboutViewController : public QObject {
 public:
     static inline const QString nibName = QStringLiteral("AboutViewController");
 
-    // `service` null: the process's client (handed to the feedback form).
-    explicit AboutViewController(WebModel* service = nullptr, QObject* parent = nullptr);
+    // `service` is handed to the feedback form.
+    explicit AboutViewController(WebModel& service, QObject* parent = nullptr);
     ~AboutViewController() override;
 
     // Starts hidden; the main window places and shows it.

@@ -14,7 +14,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-ConfigWindowController::ConfigWindowController(QObject* parent) : QObject(parent) {
+ConfigWindowController::ConfigWindowController(Preferences& preferences, QObject* parent)
+    : QObject(parent), preferences_(preferences) {
     window_ = makeCloseOnlyWindow(nibName, tr("Preferences"));
 
     multipleRadioButton = new QRadioButton(tr("Span all screens with one video"), window_);
@@ -74,7 +75,7 @@ ConfigWindowController::~ConfigWindowController() {
 }
 
 void ConfigWindowController::awakeFromNib() {
-    Preferences& preferences = Preferences::shared();
+    Preferences& preferences = preferences_;
     const qint64 arrange = preferences.monitorArrange();
     // A value outside the three shows the spanning arrangement.
     showArrangement(arrange == 1 || arrange == 2 ? arrange : 0);
@@ -88,7 +89,7 @@ void ConfigWindowController::awakeFromNib() {
     // The check box shows the setting and writes it when clicked.
     autoStartCheckBox->setChecked(preferences.autolaunch());
     connect(autoStartCheckBox, &QCheckBox::clicked, this,
-            [](bool checked) { Preferences::shared().setAutolaunch(checked); });
+            [this](bool checked) { preferences_.setAutolaunch(checked); });
     observeDisposes.push_back(observe(&preferences, &Preferences::autolaunchChanged, this, [this](bool value) {
         const QSignalBlocker blocker(autoStartCheckBox);
         autoStartCheckBox->setChecked(value);
@@ -111,12 +112,12 @@ QList<QVariantMap> ConfigWindowController::monitorArray() {
 }
 
 void ConfigWindowController::changeMonitorArrange(int tag) {
-    Preferences::shared().setMonitorArrange(tag);
+    preferences_.setMonitorArrange(tag);
 }
 
 void ConfigWindowController::switchMonitor() {
     const int current = monitorList->currentIndex();
-    Preferences::shared().setScreenIndex(current < 0 ? 0 : monitorList->itemData(current).toLongLong());
+    preferences_.setScreenIndex(current < 0 ? 0 : monitorList->itemData(current).toLongLong());
 }
 
 void ConfigWindowController::showArrangement(qint64 value) {
@@ -136,5 +137,5 @@ void ConfigWindowController::fillMonitorList() {
     monitorList->clear();
     for (const QVariantMap& monitor : monitorArray())
         monitorList->addItem(monitor.value(QStringLiteral("name")).toString(), monitor.value(QStringLiteral("tag")));
-    selectScreen(Preferences::shared().screenIndex());
+    selectScreen(preferences_.screenIndex());
 }

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <vector>
 
+class Preferences;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -20,7 +21,7 @@ class ConfigWindowController : public QObject {
 public:
     static inline const QString nibName = QStringLiteral("ConfigWindowController");
 
-    explicit ConfigWindowController(QObject* parent = nullptr);
+    explicit ConfigWindowController(Preferences& preferences, QObject* parent = nullptr);
     ~ConfigWindowController() override;
 
     QWidget* window() const { return window_; }
@@ -47,6 +48,7 @@ private:
     void selectScreen(qint64 index);
     void fillMonitorList();
 
+    Preferences& preferences_;
     std::vector<DisposablePtr> observeDisposes;
     QWidget* window_ = nullptr;
     QButtonGroup* arrangeGroup_ = nullptr;

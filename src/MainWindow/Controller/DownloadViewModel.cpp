@@ -2,8 +2,7 @@
 
 #include "service/DownloadManager.h"
 
-DownloadViewModel::DownloadViewModel(QObject* parent, DownloadManager* queue)
-    : LibraryViewModel(parent), queue_(queue) {
+DownloadViewModel::DownloadViewModel(const MainParts& parts, QObject* parent) : LibraryViewModel(parts, parent) {
     DownloadManager& q = this->queue();
     // Rows are read from the queue itself, so a change of its length is a reset of ours.
     connect(&q, &DownloadManager::downloadAdded, this, [this] {
@@ -18,7 +17,7 @@ DownloadViewModel::DownloadViewModel(QObject* parent, DownloadManager* queue)
 }
 
 DownloadManager& DownloadViewModel::queue() const {
-    return queue_ ? *queue_ : DownloadManager::shared();
+    return parts_.downloads();
 }
 
 std::shared_ptr<DownloadItem> DownloadViewModel::itemAt(int row) const {

@@ -14,8 +14,7 @@ class DownloadViewModel : public LibraryViewModel {
 public:
     enum Role { ItemRole = VideoRole + 32 };  // the row's DownloadItem* (as a pointer value)
 
-    // `queue` defaults to the process's own.
-    explicit DownloadViewModel(QObject* parent = nullptr, DownloadManager* queue = nullptr);
+    explicit DownloadViewModel(const MainParts& parts, QObject* parent = nullptr);
 
     DownloadManager& queue() const;
     std::shared_ptr<DownloadItem> itemAt(int row) const;
@@ -29,5 +28,4 @@ private:
     int rowOf(const DownloadItem* item) const;
     void itemChanged(const DownloadItem* item);
 
-    DownloadManager* queue_ = nullptr;
 };

@@ -12,8 +12,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-FeedbackWindowController::FeedbackWindowController(WebModel* service, QObject* parent)
-    : QObject(parent), service_(service ? service : &WebModel::shared()) {
+FeedbackWindowController::FeedbackWindowController(WebModel& service, QObject* parent)
+    : QObject(parent), service_(&service) {
     window_ = makeCloseOnlyWindow(nibName, tr("Feedback"));
 
     suggestionButton = new QRadioButton(tr("Suggestion"), window_);

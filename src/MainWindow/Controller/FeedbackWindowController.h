@@ -20,8 +20,7 @@ public:
     static constexpr int suggestionType = 2;
     static constexpr int bugType = 1;
 
-    // `service` null: the process's client.
-    explicit FeedbackWindowController(WebModel* service = nullptr, QObject* parent = nullptr);
+    explicit FeedbackWindowController(WebModel& service, QObject* parent = nullptr);
     ~FeedbackWindowController() override;
 
     QWidget* window() const { return window_; }

@@ -6,7 +6,8 @@
 #include <QGridLayout>
 #include <QLabel>
 
-FunctionViewController::FunctionViewController(QWidget* parent) : QWidget(parent) {
+FunctionViewController::FunctionViewController(Preferences& preferences, QWidget* parent)
+    : QWidget(parent), preferences_(preferences) {
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -15,7 +16,7 @@ FunctionViewController::FunctionViewController(QWidget* parent) : QWidget(parent
     videoLabel = new QLabel(tr("Video wallpaper"), this);
     lockLabel = new QLabel(tr("Lock screen"), this);
     videoButton = new SwitchButton(
-        {}, [](bool open) { Preferences::shared().setIsOpenPlayer(open); }, this);
+        {}, [this](bool open) { preferences_.setIsOpenPlayer(open); }, this);
     videoButton->setAccessibleName(videoLabel->text());
     auto* lockButton = new SwitchButton(
         {}, [](bool) {}, this);
@@ -29,11 +30,11 @@ FunctionViewController::FunctionViewController(QWidget* parent) : QWidget(parent
     layout->addWidget(videoButton, 0, 1, Qt::AlignVCenter);
     layout->addWidget(lockLabel, 1, 0);
     layout->addWidget(lockButton, 1, 1, Qt::AlignVCenter);
-    observeDispose = bindBool(&Preferences::shared(), &Preferences::isOpenPlayerChanged, videoButton,
+    observeDispose = bindBool(&preferences_, &Preferences::isOpenPlayerChanged, videoButton,
                               &SwitchButton::setIsOpen);
 }
 
 void FunctionViewController::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    videoButton->setIsOpen(Preferences::shared().isOpenPlayer());
+    videoButton->setIsOpen(preferences_.isOpenPlayer());
 }

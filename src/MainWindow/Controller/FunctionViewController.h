@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+class Preferences;
 class QLabel;
 class SwitchButton;
 
@@ -11,7 +12,7 @@ class SwitchButton;
 class FunctionViewController : public QWidget {
     Q_OBJECT
 public:
-    explicit FunctionViewController(QWidget* parent = nullptr);
+    explicit FunctionViewController(Preferences& preferences, QWidget* parent = nullptr);
 
     QLabel* videoLabel = nullptr;
     QLabel* lockLabel = nullptr;
@@ -21,4 +22,7 @@ public:
 protected:
     // The switch shows the current flag before the first change arrives.
     void showEvent(QShowEvent* event) override;
+
+private:
+    Preferences& preferences_;
 };

@@ -44,21 +44,6 @@ QString keyOf(const QUrl& url, QSize pixelSize) {
 }
 }  // namespace
 
-ImageLoader& ImageLoader::shared() {
-    static auto* loader = [] {
-        const QString identifier = platform::mainBundle().identifier.value_or(
-            QString::fromLatin1(platform::kMainAppIdentifier));
-        auto* made = new ImageLoader(QDir(platform::ownCachesDirectory(identifier)).filePath(QStringLiteral("images")),
-                                     &ImageCache::defaultCache());
-        // The shared loader outlives the application object, but its decoders must not: image
-        // readers need the application's plugins, which go with it.
-        if (QCoreApplication* app = QCoreApplication::instance())
-            QObject::connect(app, &QCoreApplication::aboutToQuit, made, [made] { made->stopDecoding(); });
-        return made;
-    }();  // lives for the whole process
-    return *loader;
-}
-
 ImageLoader::ImageLoader(const QString& diskCacheDirectory, ImageCache* memory, QObject* parent)
     : QObject(parent),
       network_(new QNetworkAccessManager(this)),

@@ -25,10 +25,6 @@ class QNetworkReply;
 class ImageLoader : public QObject {
     Q_OBJECT
 public:
-    // The process's loader: its disk cache in "<cache folder>/images", its memory the default
-    // ImageCache.
-    static ImageLoader& shared();
-
     // Without `memory` the loader keeps a cache of its own.
     explicit ImageLoader(const QString& diskCacheDirectory, ImageCache* memory = nullptr, QObject* parent = nullptr);
     ~ImageLoader() override;

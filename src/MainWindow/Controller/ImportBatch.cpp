@@ -28,8 +28,9 @@ struct BatchWindow {
 }  // namespace
 
 void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::function<void()> completion,
-                        LocalLibraryModel* importer) {
-    LocalLibraryModel* model = importer ? importer : &LocalLibraryModel::shared();
+                        LocalLibraryModel& importer, platform::DistributedNotificationCenter& notices) {
+    LocalLibraryModel* model = &importer;
+    platform::DistributedNotificationCenter* distributed = &notices;
     auto window = std::make_shared<BatchWindow>();
     window->hooks = std::move(hooks);
     platform::runOnMainThread([window] {
@@ -37,7 +38,7 @@ void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::fu
             window->closeProgressWindow = window->hooks.showProgressWindow();
     });
 
-    importQueue().start([urls, window, completion = std::move(completion), model]() mutable {
+    importQueue().start([urls, window, completion = std::move(completion), model, distributed]() mutable {
         // Value 1: each wait before a file passes only once the file before it has reported.
         auto turn = std::make_shared<QSemaphore>(1);
         for (const QUrl& url : urls) {
@@ -64,8 +65,8 @@ void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::fu
         });
         if (completion)
             completion();
-        platform::runOnMainThread([] {
-            platform::DistributedNotificationCenter::defaultCenter().post(ImportBatch::updateVideoListNotification);
+        platform::runOnMainThread([distributed] {
+            distributed->post(ImportBatch::updateVideoListNotification);
         });
     });
 }

@@ -5,6 +5,10 @@
 
 #include "service/LocalLibraryModel.h"
 
+namespace platform {
+class DistributedNotificationCenter;
+}
+
 // What a batch shows and does on the main thread. Every hook may be left empty.
 struct ImportBatchHooks {
     // Shows the batch's progress window and returns what closes it.
@@ -28,8 +32,9 @@ struct ImportBatchHooks {
 // completion (called on the worker, before the next step), and "UpdateVideoList" on the session
 // bus so the desktop player rebuilds its play list. An empty batch goes the same way.
 namespace ImportBatch {
-void start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::function<void()> completion = {},
-           LocalLibraryModel* importer = nullptr);
+// `importer` takes the files; "UpdateVideoList" is posted on `notices`.
+void start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::function<void()> completion,
+           LocalLibraryModel& importer, platform::DistributedNotificationCenter& notices);
 
 // The distributed notice that the library changed.
 inline const QString updateVideoListNotification = QStringLiteral("UpdateVideoList");

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <set>
 
-LibraryViewModel::LibraryViewModel(QObject* parent) : QAbstractListModel(parent) {}
+LibraryViewModel::LibraryViewModel(const MainParts& parts, QObject* parent) : QAbstractListModel(parent), parts_(parts) {}
 
 LibraryViewModel::~LibraryViewModel() {
     if (collectionView_ && collectionView_->boundModel() == this)
@@ -50,7 +50,7 @@ void LibraryViewModel::bind(CollectionPort* view) {
     if (LibraryViewModel* previous = view->boundModel(); previous && previous != this)
         previous->unbind();
     collectionView_ = view;
-    reloadObservation_ = platform::NotificationCenter::defaultCenter().addObserver(
+    reloadObservation_ = parts_.notices().addObserver(
         reloadCollectionViewName(), this, [this](const QVariantMap& info) { downloadVideoCompleteWithNotifi(info); });
     view->setBoundModel(this);
 }
@@ -103,7 +103,7 @@ void LibraryViewModel::reloadDataAsync() {
                     videoDetailDidChanged(std::nullopt);
                 }
             }
-            platform::NotificationCenter::defaultCenter().post(updateVideoAmountName());
+            parts_.notices().post(updateVideoAmountName());
         },
         Qt::QueuedConnection);
 }

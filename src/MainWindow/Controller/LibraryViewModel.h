@@ -1,6 +1,7 @@
 #pragma once
 #include "MainWindow/Controller/CollectionPort.h"
 #include "MainWindow/Controller/ImageLoader.h"
+#include "MainWindow/MainParts.h"
 #include "shared/Disposable.h"
 #include "shared/VideoDetail.h"
 
@@ -37,7 +38,7 @@ public:
     static QString reloadCollectionViewName() { return QStringLiteral("reloadCollectionView.Notification"); }
     static constexpr int kThumbnailCacheLimit = 500;
 
-    explicit LibraryViewModel(QObject* parent = nullptr);
+    explicit LibraryViewModel(const MainParts& parts, QObject* parent = nullptr);
     ~LibraryViewModel() override;
 
     // The detail pane's refresh: called with the selected video, or none when nothing is shown.
@@ -72,7 +73,7 @@ public:
     const QHash<QString, QImage>& imageCache() const { return imageCache_; }
     bool isLoadingThumbnail(const QString& sign) const { return downloadTaskCache_.contains(sign); }
     qsizetype runningThumbnailCount() const { return downloadTaskCache_.size(); }
-    // The loader for thumbnails (the shared one unless a test gives its own).
+    // The loader for thumbnails (the process's one unless a test gives its own).
     void setImageLoader(ImageLoader* loader) { loader_ = loader; }
 
     // QAbstractListModel
@@ -96,6 +97,8 @@ public:
     virtual QString cellIdentifier() const { return QStringLiteral("VideoItemCell"); }
 
 protected:
+    MainParts parts_;
+
     // Called by unbind before the model lets go of the list.
     virtual void willUnbind();
     // Redraws one row after the download queue named its video.
@@ -111,7 +114,7 @@ private:
     void startThumbnail(const VideoDetail& video);
     void thumbnailArrived(const QString& sign, const QImage& image);
     void releaseView();
-    ImageLoader& thumbnails() const { return loader_ ? *loader_ : ImageLoader::shared(); }
+    ImageLoader& thumbnails() const { return loader_ ? *loader_ : parts_.images(); }
 
     friend class WQCollectionView;  // tells the model when the list goes away
 

@@ -23,16 +23,10 @@ std::optional<QString> localPathOf(const QString& urlText) {
     return url.toLocalFile();
 }
 
-void postUpdateVideoList() {
-    platform::DistributedNotificationCenter::defaultCenter().post(ImportBatch::updateVideoListNotification);
-}
 }  // namespace
 
-LocalLibraryViewModel::LocalLibraryViewModel(QObject* parent)
-    : LocalLibraryViewModel(Preferences::shared(), LocalVideoDBManager::shared(), parent) {}
-
-LocalLibraryViewModel::LocalLibraryViewModel(Preferences& preferences, LocalVideoDBManager& database, QObject* parent)
-    : LibraryViewModel(parent), preferences_(preferences), database_(database) {}
+LocalLibraryViewModel::LocalLibraryViewModel(const MainParts& parts, QObject* parent)
+    : LibraryViewModel(parts, parent), preferences_(parts.preferences()), database_(parts.database()) {}
 
 void LocalLibraryViewModel::reloadVideos(bool scrollToTop) {
     // The queued steps run in this order: the picture cleared, the first row reported (queued by
@@ -89,7 +83,7 @@ void LocalLibraryViewModel::importVideos(const QList<QUrl>& urls, std::function<
         if (self)
             self->reloadVideos(true);
     };
-    ImportBatch::start(urls, std::move(hooks), std::move(completion));
+    ImportBatch::start(urls, std::move(hooks), std::move(completion), parts_.importer(), parts_.distributedNotices());
 }
 
 std::vector<MenuEntry> LocalLibraryViewModel::itemMenu(const VideoDetail& video) {
@@ -170,7 +164,7 @@ void LocalLibraryViewModel::deleteItemAction() {
     }
     database_.deleteVideoWithSign(currentItem_->sign);
     reloadVideos(false);
-    postUpdateVideoList();
+    parts_.distributedNotices().post(ImportBatch::updateVideoListNotification);
 }
 
 void LocalLibraryViewModel::showInVideoFinderItemAction() {
@@ -224,5 +218,5 @@ void LocalLibraryViewModel::clearAllVideos(bool confirmed) {
             database_.deleteVideoWithSign(video.sign);
     }
     reloadVideos(true);
-    postUpdateVideoList();
+    parts_.distributedNotices().post(ImportBatch::updateVideoListNotification);
 }

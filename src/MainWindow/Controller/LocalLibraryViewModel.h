@@ -15,9 +15,7 @@ class LocalVideoDBManager;
 class LocalLibraryViewModel : public LibraryViewModel {
     Q_OBJECT
 public:
-    explicit LocalLibraryViewModel(QObject* parent = nullptr);
-    // Over other settings and database objects than the shared ones (they must outlive the model).
-    LocalLibraryViewModel(Preferences& preferences, LocalVideoDBManager& database, QObject* parent = nullptr);
+    explicit LocalLibraryViewModel(const MainParts& parts, QObject* parent = nullptr);
 
     // What the model asks of the window around it; each may be left empty (then nothing happens).
     struct Shell {

@@ -42,24 +42,24 @@ QToolButton* titleButton(QWidget* parent, const char* name, const QString& text,
 }
 }  // namespace
 
-MainWindowController::MainWindowController(QObject* parent)
-    : QObject(parent), qrC_(std::make_unique<QRCodeController>()) {
+MainWindowController::MainWindowController(const MainParts& parts, QObject* parent)
+    : QObject(parent), parts_(parts), qrC_(std::make_unique<QRCodeController>()) {
     buildWindow();
 
     // The title row's search field.
-    searchField_ = named(new SearchField(titleRow_), "searchField");
+    searchField_ = named(new SearchField(parts_.web(), titleRow_), "searchField");
     searchField_->setPlaceholderText(tr("Search"));
     searchField_->setAccessibleName(tr("Search"));
     titleRow_->layout()->addWidget(searchField_);
 
     // The content views, in menu order: 0 the library screen, 1 the about page.
     contentViews_.push_back(
-        (videoLibraryViewController_ = new VideoLibraryViewController(rightSplitContentView_))->view());
+        (videoLibraryViewController_ = new VideoLibraryViewController(parts_, rightSplitContentView_))->view());
     connect(videoLibraryViewController_, &VideoLibraryViewController::previewRequested, this,
             [this](const QUrl& url) { showPreviewWindow(url); });
     // Searches and suggestions from the title row go to the library screen.
     static_cast<SearchField*>(searchField_)->setMyDelegate(videoLibraryViewController_);
-    contentViews_.push_back((aboutViewController_ = std::make_unique<AboutViewController>())->view());
+    contentViews_.push_back((aboutViewController_ = std::make_unique<AboutViewController>(parts_.web()))->view());
 
     // The left pane's menu bar; its selection chooses the content view.
     leftMenuBar_ = new LeftMenuBar(
@@ -68,10 +68,10 @@ MainWindowController::MainWindowController(QObject* parent)
             if (self)
                 self->showContent(index);
         },
-        leftSideBar_);
+        parts_.preferences(), parts_.notices(), leftSideBar_);
 
     // The queue restores its list and restarts unfinished downloads when the window loads.
-    DownloadManager::shared();
+    parts_.downloads();
     windowDidLoad();
 }
 
@@ -139,7 +139,7 @@ void MainWindowController::windowDidLoad() {
     QWidget::setTabOrder(mobileApp_, help_);
     QWidget::setTabOrder(help_, setting_);
     QWidget::setTabOrder(setting_, searchField_);
-    WebModel::shared().requestGuide();
+    parts_.web().requestGuide();
 }
 
 void MainWindowController::layoutContentViews() {
@@ -173,13 +173,13 @@ void MainWindowController::showContent(int index) {
 
 void MainWindowController::showPreferences() {
     if (!configWindowController_)
-        configWindowController_ = std::make_unique<ConfigWindowController>();
+        configWindowController_ = std::make_unique<ConfigWindowController>(parts_.preferences());
     configWindowController_->showWindow(window_);
 }
 
 void MainWindowController::showNewFeatures() {
     if (!newFeatures_)
-        newFeatures_ = std::make_unique<NewFeaturesViewControlller>();
+        newFeatures_ = std::make_unique<NewFeaturesViewControlller>(parts_.web(), parts_.notices());
     newFeatures_->showWindow();
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "MainWindow/MainParts.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -24,7 +26,7 @@ class VideoLibraryViewController;
 class MainWindowController : public QObject {
     Q_OBJECT
 public:
-    explicit MainWindowController(QObject* parent = nullptr);
+    explicit MainWindowController(const MainParts& parts, QObject* parent = nullptr);
     ~MainWindowController() override;
 
     QMainWindow* window() const { return window_; }
@@ -72,6 +74,7 @@ private:
     void styleTitleButtons();
     void windowDidLoad();
 
+    MainParts parts_;
     QMainWindow* window_ = nullptr;
     QWidget* titleRow_ = nullptr;
     QWidget* leftSideBar_ = nullptr;

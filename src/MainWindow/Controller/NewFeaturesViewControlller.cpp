@@ -13,9 +13,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-NewFeaturePageList::NewFeaturePageList(WebModel* service, QObject* parent)
-    : QAbstractListModel(parent), service_(service ? service : &WebModel::shared()) {
-    observation_ = platform::NotificationCenter::defaultCenter().addObserver(
+NewFeaturePageList::NewFeaturePageList(WebModel& service, platform::NotificationCenter& notices, QObject* parent)
+    : QAbstractListModel(parent), service_(&service) {
+    observation_ = notices.addObserver(
         WebModel::newFeatureUpdatedNotification, this, [this](const QVariantMap&) { updateNewFeature(); });
 }
 
@@ -107,10 +107,12 @@ protected:
 };
 }  // namespace
 
-NewFeaturesViewControlller::NewFeaturesViewControlller(WebModel* service, QObject* parent) : QObject(parent) {
+NewFeaturesViewControlller::NewFeaturesViewControlller(WebModel& service, platform::NotificationCenter& notices,
+                                                       QObject* parent)
+    : QObject(parent) {
     window_ = makeCloseOnlyWindow(QStringLiteral("NewFeaturesWindow"), tr("What's New in Tavvel"));
 
-    pages_ = new NewFeaturePageList(service, this);
+    pages_ = new NewFeaturePageList(service, notices, this);
     collectionView_ = new PageListView(window_);
     collectionView_->setObjectName(QStringLiteral("newFeaturesCollectionView"));
     collectionView_->setAccessibleName(tr("New features"));

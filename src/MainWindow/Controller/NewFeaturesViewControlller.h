@@ -12,6 +12,9 @@ class QItemSelection;
 class QListView;
 class QWidget;
 class WebModel;
+namespace platform {
+class NotificationCenter;
+}
 
 // One page of the new-features guide: a picture and where it leads.
 struct NewFeatureModel {
@@ -26,8 +29,7 @@ struct NewFeatureModel {
 class NewFeaturePageList : public QAbstractListModel {
     Q_OBJECT
 public:
-    // `service` null: the process's client.
-    explicit NewFeaturePageList(WebModel* service = nullptr, QObject* parent = nullptr);
+    NewFeaturePageList(WebModel& service, platform::NotificationCenter& notices, QObject* parent = nullptr);
 
     // Made on first use.
     const std::vector<NewFeatureModel>& newFeatureModelArray();
@@ -55,7 +57,7 @@ private:
 class NewFeaturesViewControlller : public QObject {
     Q_OBJECT
 public:
-    explicit NewFeaturesViewControlller(WebModel* service = nullptr, QObject* parent = nullptr);
+    NewFeaturesViewControlller(WebModel& service, platform::NotificationCenter& notices, QObject* parent = nullptr);
     ~NewFeaturesViewControlller() override;
 
     QWidget* window() const { return window_; }

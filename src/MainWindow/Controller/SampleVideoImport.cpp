@@ -9,10 +9,6 @@
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 
-SampleVideoImport::SampleVideoImport(ImportVideos importVideos, std::function<void()> showLocalTab, QObject* parent)
-    : SampleVideoImport(Preferences::shared(), LocalVideoDBManager::shared(), std::move(importVideos),
-                        std::move(showLocalTab), parent) {}
-
 SampleVideoImport::SampleVideoImport(Preferences& preferences, LocalVideoDBManager& database, ImportVideos importVideos,
                                      std::function<void()> showLocalTab, QObject* parent)
     : QObject(parent),

@@ -17,8 +17,7 @@ public:
     // Runs an import batch: the files in order and a completion for its end (any thread).
     using ImportVideos = std::function<void(const QList<QUrl>&, std::function<void()>)>;
 
-    SampleVideoImport(ImportVideos importVideos, std::function<void()> showLocalTab, QObject* parent = nullptr);
-    // Over other settings and database objects than the shared ones (they must outlive this).
+    // The settings and the database must outlive this.
     SampleVideoImport(Preferences& preferences, LocalVideoDBManager& database, ImportVideos importVideos,
                       std::function<void()> showLocalTab, QObject* parent = nullptr);
 

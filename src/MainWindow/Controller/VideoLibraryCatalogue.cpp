@@ -49,12 +49,12 @@ void VideoLibraryViewController::setUpCatalogueControls() {
             &VideoLibraryViewController::showCategoryMenu);
 
     QPointer<VideoLibraryViewController> self(this);
-    WebModel::shared().requestBaseInfo([self](const std::optional<BaseInfoResponse>& reply) {
+    parts_.web().requestBaseInfo([self](const std::optional<BaseInfoResponse>& reply) {
         if (self)
             self->showHotTags(reply);
     });
 
-    heartbeatObservation_ = platform::NotificationCenter::defaultCenter().addObserver(
+    heartbeatObservation_ = parts_.notices().addObserver(
         WebModel::heartbeatUpdatedNotification, this, [this](const QVariantMap&) {
             QMetaObject::invokeMethod(this, &VideoLibraryViewController::updateNewsLink, Qt::QueuedConnection);
         });
@@ -70,7 +70,7 @@ QMenu* VideoLibraryViewController::categoryMenu() {
     QPointer<QMenu> target(menu);
     QPointer<VideoLibraryViewController> self(this);
     // A cached reply fills the menu at once; a fetched one whenever it arrives.
-    WebModel::shared().requestBaseInfo([target, self](const std::optional<BaseInfoResponse>& reply) {
+    parts_.web().requestBaseInfo([target, self](const std::optional<BaseInfoResponse>& reply) {
         if (!reply || !target || !self)
             return;
         for (const Cate& cate : reply->data.cate) {
@@ -107,7 +107,7 @@ void VideoLibraryViewController::switchCategory(QAction* item) {
     categoryButton_->setChecked(false);
     onlineTabTitle_->setText(item->text());
     switchTabKeepingCounter(onlineTab_);
-    const WebModel& client = WebModel::shared();
+    const WebModel& client = parts_.web();
     webLibraryViewModel()->loadVideoList(
         catalogue::categoryRequest(client.latestRequest(), WebModel::clientId(), item->data().toLongLong()));
 }
@@ -117,7 +117,7 @@ void VideoLibraryViewController::refreshVideoListOnSort() {
     const QVariant tag = sortPopUp_->currentData();
     const qint64 sort = sortPopUp_->currentIndex() >= 0 && tag.isValid() ? tag.toLongLong() : 1;
     webLibraryViewModel()->loadVideoList(
-        catalogue::sortRequest(WebModel::shared().latestRequest(), WebModel::clientId(), sort));
+        catalogue::sortRequest(parts_.web().latestRequest(), WebModel::clientId(), sort));
 }
 
 void VideoLibraryViewController::showHotTags(const std::optional<BaseInfoResponse>& reply) {
@@ -153,7 +153,7 @@ void VideoLibraryViewController::hottagClickAction(ButtonWithColorfulLink* tag) 
 }
 
 void VideoLibraryViewController::updateNewsLink() {
-    const std::optional<HeartbeatResponse>& heartbeat = WebModel::shared().heartbeatResponse();
+    const std::optional<HeartbeatResponse>& heartbeat = parts_.web().heartbeatResponse();
     if (!heartbeat)
         return;
     const MsgBottom& m = heartbeat->data.msg.msgBottom;
@@ -174,7 +174,7 @@ void VideoLibraryViewController::openNewsURL() {
 }
 
 void VideoLibraryViewController::searchSuggestions(const QString& text, SuggestionsCompletion completion) {
-    WebModel::shared().requestKeywords(text, [completion](const std::optional<std::vector<QString>>& words) {
+    parts_.web().requestKeywords(text, [completion](const std::optional<std::vector<QString>>& words) {
         if (completion)
             completion(words ? std::optional<QStringList>(QStringList(words->begin(), words->end())) : std::nullopt);
     });

@@ -21,7 +21,7 @@
 #include <QPushButton>
 
 void VideoLibraryViewController::installLocalParts() {
-    nowPlayingView_ = new NowPlayingView(nowPlayingSlot_);
+    nowPlayingView_ = new NowPlayingView(parts_.preferences(), parts_.database(), nowPlayingSlot_);
     nowPlayingSlot_->layout()->addWidget(nowPlayingView_);
 
     importVideoButton_ = new QPushButton(tr("Import Video"), bottomArea_);
@@ -31,7 +31,7 @@ void VideoLibraryViewController::installLocalParts() {
     uploadLink_->setObjectName(QStringLiteral("uploadLink"));
     uploadLink_->setFlat(true);
     connect(uploadLink_, &QPushButton::clicked, this, &VideoLibraryViewController::uploadVideo);
-    playerBar_ = new PlayerBarView(Preferences::shared(), nowPlayingView_, bottomArea_);
+    playerBar_ = new PlayerBarView(parts_.preferences(), parts_.database(), nowPlayingView_, bottomArea_);
     auto* bottom = static_cast<QHBoxLayout*>(bottomArea_->layout());
     bottom->setContentsMargins(12, 0, 0, 0);
     bottom->addWidget(importVideoButton_);
@@ -64,6 +64,7 @@ void VideoLibraryViewController::installLocalParts() {
     };
 
     sampleImport_ = new SampleVideoImport(
+        parts_.preferences(), parts_.database(),
         [this](const QList<QUrl>& urls, std::function<void()> done) {
             localLibraryViewModel()->importVideos(urls, std::move(done));
         },

@@ -32,7 +32,8 @@ QWidget* makeSlot(const QString& name, QWidget* parent, bool horizontal = false)
 }
 }  // namespace
 
-VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObject(parent), view_(new QWidget(parent)) {
+VideoLibraryViewController::VideoLibraryViewController(const MainParts& parts, QWidget* parent)
+    : QObject(parent), parts_(parts), view_(new QWidget(parent)) {
     view_->setObjectName(QStringLiteral("videoLibraryView"));
     auto* root = new QVBoxLayout(view_);
     root->setContentsMargins(0, 0, 0, 0);
@@ -81,7 +82,7 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
     middle->addWidget(collectionViewContainer_, 1);
     detailPaneSlot_ = makeSlot(QStringLiteral("detailPaneSlot"), view_);
     middle->addWidget(detailPaneSlot_);
-    detailView_ = new VideoDetailView(detailPaneSlot_);
+    detailView_ = new VideoDetailView(parts_, detailPaneSlot_);
     detailPaneSlot_->layout()->addWidget(detailView_);
     detailView_->showPreview = [this](const QUrl& url) { emit previewRequested(url); };
     detailView_->setDelegate(this);
@@ -97,7 +98,7 @@ VideoLibraryViewController::VideoLibraryViewController(QWidget* parent) : QObjec
     root->addWidget(bottomArea_);
 
     // The counter follows every list refresh.
-    amountObservation_ = platform::NotificationCenter::defaultCenter().addObserver(
+    amountObservation_ = parts_.notices().addObserver(
         LibraryViewModel::updateVideoAmountName(), this, [this](const QVariantMap&) { updatePageStatus(); });
     collectionView()->registerCell(QStringLiteral("VideoItemCell"), new VideoItemCell(collectionView()));
     collectionView()->registerCell(QStringLiteral("DownloadItemCell"), new VideoItemCell(collectionView()));
@@ -187,7 +188,7 @@ ListLayout* VideoLibraryViewController::listLayout() {
 
 LocalLibraryViewModel* VideoLibraryViewController::localLibraryViewModel() {
     if (!localLibraryViewModel_) {
-        localLibraryViewModel_ = new LocalLibraryViewModel(this);
+        localLibraryViewModel_ = new LocalLibraryViewModel(parts_, this);
         localLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
     }
     return localLibraryViewModel_;
@@ -195,7 +196,7 @@ LocalLibraryViewModel* VideoLibraryViewController::localLibraryViewModel() {
 
 WebLibraryViewModel* VideoLibraryViewController::webLibraryViewModel() {
     if (!webLibraryViewModel_) {
-        webLibraryViewModel_ = new WebLibraryViewModel(this);
+        webLibraryViewModel_ = new WebLibraryViewModel(parts_, this);
         webLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
         webLibraryViewModel_->showPreview = [this](const QUrl& url) { emit previewRequested(url); };
         connect(webLibraryViewModel_, &WebLibraryViewModel::overlayChanged, this,
@@ -206,7 +207,7 @@ WebLibraryViewModel* VideoLibraryViewController::webLibraryViewModel() {
 
 DownloadViewModel* VideoLibraryViewController::downloadViewModel() {
     if (!downloadViewModel_) {
-        downloadViewModel_ = new DownloadViewModel(this);
+        downloadViewModel_ = new DownloadViewModel(parts_, this);
         downloadViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
         // Queued: the list drops its row widgets on the same reset first.
         connect(downloadViewModel_, &QAbstractItemModel::modelReset, this,
@@ -324,12 +325,12 @@ void VideoLibraryViewController::authorClicked(const QString& author) {
 
 void VideoLibraryViewController::downloadVideo(const VideoDetail& detail) {
     // No video is queued twice, and one in the library is not downloaded again.
-    if (DownloadManager::shared().isDownloading(detail.sign)) {
+    if (parts_.downloads().isDownloading(detail.sign)) {
         showDownloadList();
         return;
     }
-    if (!LocalVideoDBManager::shared().videoWithSign(detail.sign))
-        DownloadManager::shared().addDownload(detail);
+    if (!parts_.database().videoWithSign(detail.sign))
+        parts_.downloads().addDownload(detail);
     collectionView()->reloadData();
 }
 
@@ -377,7 +378,7 @@ void VideoLibraryViewController::buildDownloadCells() {
         const QModelIndex index = downloadViewModel_->index(row);
         if (list->indexWidget(index))
             continue;
-        auto* cell = new DownloadItemCell(downloadViewModel_->itemAt(row), downloadViewModel_->queue());
+        auto* cell = new DownloadItemCell(downloadViewModel_->itemAt(row), downloadViewModel_->queue(), parts_.images());
         cell->setAutoFillBackground(true);
         list->setIndexWidget(index, cell);
     }
@@ -392,5 +393,5 @@ void VideoLibraryViewController::showDownloadList() {
 }
 
 void VideoLibraryViewController::playVideo(const QString& sign) {
-    PlayerBarView::playVideo(Preferences::shared(), sign);
+    PlayerBarView::playVideo(parts_.preferences(), sign);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "MainWindow/Controller/VideoDetailViewDelegate.h"
+#include "MainWindow/MainParts.h"
 #include "MainWindow/View/SearchField.h"
 #include "MainWindow/View/WQCollectionView.h"
 #include "shared/Disposable.h"
@@ -44,7 +45,7 @@ class WebLibraryViewModel;
 class VideoLibraryViewController : public QObject, public VideoDetailViewDelegate, public SearchFieldDelegate {
     Q_OBJECT
 public:
-    explicit VideoLibraryViewController(QWidget* parent = nullptr);
+    explicit VideoLibraryViewController(const MainParts& parts, QWidget* parent = nullptr);
     ~VideoLibraryViewController() override;
 
     // The screen ("videoLibraryView"); the main window places it. It goes with the controller.
@@ -162,6 +163,7 @@ private:
     TabTitleView* makeTab(const QString& objectName, const QString& title, QToolButton** titleButton);
     void installLocalParts();
 
+    MainParts parts_;
     QPointer<QWidget> view_;
     TabTitleView* localTab_ = nullptr;
     TabTitleView* onlineTab_ = nullptr;

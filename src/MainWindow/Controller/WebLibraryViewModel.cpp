@@ -21,20 +21,20 @@ QString shortest(double value) {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-bool isStored(const QString& sign) {
-    return LocalVideoDBManager::shared().videoWithSign(sign).has_value();
-}
 }  // namespace
 
-WebLibraryViewModel::WebLibraryViewModel(QObject* parent, WebModel* client, DownloadManager* queue)
-    : LibraryViewModel(parent), client_(client), queue_(queue) {}
+WebLibraryViewModel::WebLibraryViewModel(const MainParts& parts, QObject* parent) : LibraryViewModel(parts, parent) {}
 
 WebModel& WebLibraryViewModel::client() const {
-    return client_ ? *client_ : WebModel::shared();
+    return parts_.web();
 }
 
 DownloadManager& WebLibraryViewModel::queue() const {
-    return queue_ ? *queue_ : DownloadManager::shared();
+    return parts_.downloads();
+}
+
+bool WebLibraryViewModel::isStored(const QString& sign) const {
+    return parts_.database().videoWithSign(sign).has_value();
 }
 
 VideoListRequest WebLibraryViewModel::defaultRequest() {
@@ -280,13 +280,12 @@ void WebLibraryViewModel::downloadOrSetBackgroundItemAction() {
     if (!currentItem_)
         return;
     if (isStored(currentItem_->sign)) {
-        Preferences::shared().setPlayingVideoSign(currentItem_->sign);
-        Preferences::shared().setIsOpenPlayer(true);
+        parts_.preferences().setPlayingVideoSign(currentItem_->sign);
+        parts_.preferences().setIsOpenPlayer(true);
         return;
     }
     // The detail pane shows the download list for a queued video, or queues this one.
-    platform::NotificationCenter::defaultCenter().post(librarynotices::rightClickNotification,
-                                                       librarynotices::rightClickUserInfo(*currentItem_));
+    parts_.notices().post(librarynotices::rightClickNotification, librarynotices::rightClickUserInfo(*currentItem_));
 }
 
 void WebLibraryViewModel::didDoubleClickItem(std::optional<int> row) {

@@ -24,9 +24,7 @@ public:
     // The next page is asked for when the visible bottom is less than this above the end.
     static constexpr double kLoadMoreDistance = 100.0;
 
-    // `client` and `queue` default to the process's own.
-    explicit WebLibraryViewModel(QObject* parent = nullptr, WebModel* client = nullptr,
-                                 DownloadManager* queue = nullptr);
+    explicit WebLibraryViewModel(const MainParts& parts, QObject* parent = nullptr);
 
     LoadStatus loadStatus() const { return loadStatus_; }
     const std::optional<VideoDetail>& currentItem() const { return currentItem_; }
@@ -77,6 +75,7 @@ protected:
 private:
     WebModel& client() const;
     DownloadManager& queue() const;
+    bool isStored(const QString& sign) const;
     void setLoadStatus(LoadStatus status);
     void setOverlay(std::optional<Overlay> overlay);
     void showLoadingOverlay();
@@ -91,6 +90,4 @@ private:
     LoadStatus loadStatus_ = LoadStatus::none;
     std::optional<VideoDetail> currentItem_;
     std::optional<Overlay> overlay_;
-    WebModel* client_ = nullptr;
-    DownloadManager* queue_ = nullptr;
 };

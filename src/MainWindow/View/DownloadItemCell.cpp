@@ -67,7 +67,8 @@ DownloadItemCell::Presentation DownloadItemCell::present(const DownloadItem& ite
     return p;
 }
 
-DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, DownloadManager& queue, QWidget* parent)
+DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, DownloadManager& queue, ImageLoader& images,
+                                   QWidget* parent)
     : QWidget(parent), item_(item), queue_(queue) {
     setObjectName(QStringLiteral("downloadItemCell"));
     imageView = new ImageAspectFillView(this);
@@ -76,7 +77,7 @@ DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, Do
     // Only a web address of the service is fetched; a failed load leaves the placeholder.
     if (const auto url = webAddress(item->videoInfo.imgurl)) {
         const QPointer<ImageAspectFillView> target(imageView);
-        ImageLoader::shared().load(*url, imageView->size(), [target](const QImage& image) {
+        images.load(*url, imageView->size(), [target](const QImage& image) {
             if (target && !image.isNull())
                 target->setImage(image);
         });

@@ -11,6 +11,7 @@ class QProgressBar;
 class ClickableImageView;
 class ImageAspectFillView;
 class DownloadManager;
+class ImageLoader;
 
 // One row of the download tab: thumbnail, title, state text, progress bar, sizes, a state icon
 // that pauses or resumes and a delete icon. The cell follows its item's status and progress by
@@ -33,7 +34,8 @@ public:
     static int percentOf(qint64 downloaded, qint64 total);
     static QString sizeText(qint64 downloaded, qint64 total);
 
-    DownloadItemCell(const std::shared_ptr<DownloadItem>& item, DownloadManager& queue, QWidget* parent = nullptr);
+    DownloadItemCell(const std::shared_ptr<DownloadItem>& item, DownloadManager& queue, ImageLoader& images,
+                     QWidget* parent = nullptr);
 
     ImageAspectFillView* imageView = nullptr;
     QLabel* title = nullptr;

@@ -26,7 +26,8 @@ constexpr int kPromotionMargin = 10;
 constexpr int kColumnWidth = 160;
 }  // namespace
 
-LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, QWidget* parent)
+LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, Preferences& preferences,
+                         platform::NotificationCenter& notices, QWidget* parent)
     : QWidget(parent), selectedClosure(std::move(closure)) {
     setGeometry(frame);
     setObjectName(QStringLiteral("leftMenuBar"));
@@ -62,7 +63,7 @@ LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, Q
                 if (bar->selectedClosure)
                     bar->selectedClosure(i);
             },
-            this);
+            preferences, this);
         cell->setObjectName(names[i]);
         cell->setTitle(titles[i]);
         cell->normalImage = assetImage(normalImages[i]);
@@ -94,7 +95,7 @@ LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, Q
     QWidget::setTabOrder(cellList[1], promotion_);
 
     // Held by the bar, so that a notice never reaches a bar that is gone.
-    leafletObservation_ = platform::NotificationCenter::defaultCenter().addObserver(
+    leafletObservation_ = notices.addObserver(
         WebModel::leafletUpdatedNotification, this, [this](const QVariantMap& info) { leafletUpdated(info); });
 }
 

@@ -9,6 +9,10 @@
 
 class ClickableImageView;
 class LeftMenuCell;
+class Preferences;
+namespace platform {
+class NotificationCenter;
+}
 
 // The main window's left pane: the logo (opens the web site), a thin line, the "Video" and
 // "About" cells, and near the bottom the promotional picture of the service's guide.
@@ -17,7 +21,9 @@ class LeftMenuCell;
 class LeftMenuBar : public QWidget {
     Q_OBJECT
 public:
-    LeftMenuBar(const QRect& frame, std::function<void(int)> selectedClosure, QWidget* parent = nullptr);
+    // The cells' switch follows `preferences`; the promotional picture comes by `notices`.
+    LeftMenuBar(const QRect& frame, std::function<void(int)> selectedClosure, Preferences& preferences,
+                platform::NotificationCenter& notices, QWidget* parent = nullptr);
 
     std::function<void(int)> selectedClosure;
     QMap<int, LeftMenuCell*> cellList;

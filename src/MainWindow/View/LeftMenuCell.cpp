@@ -21,8 +21,8 @@ QColor LeftMenuCell::sideBarColor() {
     return {68, 88, 107};
 }
 
-LeftMenuCell::LeftMenuCell(const QRect& frame, std::function<void()> closure, QWidget* parent)
-    : QWidget(parent), selectedClosure(std::move(closure)) {
+LeftMenuCell::LeftMenuCell(const QRect& frame, std::function<void()> closure, Preferences& preferences, QWidget* parent)
+    : QWidget(parent), selectedClosure(std::move(closure)), preferences_(preferences) {
     setGeometry(frame);
     labelSelectedColor = QApplication::palette().color(QPalette::Base);
 
@@ -40,23 +40,18 @@ LeftMenuCell::LeftMenuCell(const QRect& frame, std::function<void()> closure, QW
     titleLabel->setFont(font);
     titleLabel->setStyleSheet(labelStyle(Qt::white, sideBarColor()));
 
-    Preferences& preferences = Preferences::shared();
     rightButton = new SwitchButton(
-        QRect(120, 8, 36, 18),
-        [](bool) {
-            Preferences& p = Preferences::shared();
-            p.setIsOpenPlayer(!p.isOpenPlayer());
-        },
+        QRect(120, 8, 36, 18), [this](bool) { preferences_.setIsOpenPlayer(!preferences_.isOpenPlayer()); },
         this);
     rightButton->setObjectName(QStringLiteral("videoDesktopSwitch"));
     rightButton->setAccessibleName(tr("Video wallpaper"));
-    rightButton->setIsOpen(preferences.isOpenPlayer());
+    rightButton->setIsOpen(preferences_.isOpenPlayer());
     rightButton->hide();
 
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     // Every later value of the open flag, from this program or the desktop player's menu.
-    observeDispose = bindBool(&preferences, &Preferences::isOpenPlayerChanged, rightButton, &SwitchButton::setIsOpen);
+    observeDispose = bindBool(&preferences_, &Preferences::isOpenPlayerChanged, rightButton, &SwitchButton::setIsOpen);
 }
 
 void LeftMenuCell::setTitle(const QString& title) {

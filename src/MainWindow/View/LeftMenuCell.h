@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+class Preferences;
 class QLabel;
 class SwitchButton;
 
@@ -17,7 +18,9 @@ class SwitchButton;
 class LeftMenuCell : public QWidget {
     Q_OBJECT
 public:
-    LeftMenuCell(const QRect& frame, std::function<void()> selectedClosure, QWidget* parent = nullptr);
+    // The switch shows and flips the open flag of `preferences`.
+    LeftMenuCell(const QRect& frame, std::function<void()> selectedClosure, Preferences& preferences,
+                 QWidget* parent = nullptr);
 
     // The sidebar's background: the bar and the title labels of cells not yet styled.
     static QColor sideBarColor();
@@ -48,6 +51,8 @@ protected:
 
 private:
     void applyAppearance();
+
+    Preferences& preferences_;
 
     bool isSelected_ = false;
     ClickTracker click_;

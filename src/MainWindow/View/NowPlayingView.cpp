@@ -11,9 +11,6 @@
 #include "shared/StyledText.h"
 #include "views/ButtonWithLinkTitle.h"
 
-NowPlayingView::NowPlayingView(QWidget* parent)
-    : NowPlayingView(Preferences::shared(), LocalVideoDBManager::shared(), parent) {}
-
 NowPlayingView::NowPlayingView(Preferences& preferences, LocalVideoDBManager& database, QWidget* parent)
     : QWidget(parent),
       preferences_(preferences),

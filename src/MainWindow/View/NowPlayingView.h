@@ -17,8 +17,7 @@ class QSvgWidget;
 class NowPlayingView : public QWidget {
     Q_OBJECT
 public:
-    explicit NowPlayingView(QWidget* parent = nullptr);
-    // Over other settings and database objects than the shared ones (they must outlive the view).
+    // The settings and the database must outlive the view.
     NowPlayingView(Preferences& preferences, LocalVideoDBManager& database, QWidget* parent = nullptr);
 
     // The open flag as the screen last handed it over.

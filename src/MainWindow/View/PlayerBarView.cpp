@@ -22,12 +22,11 @@ QToolButton* makeButton(QWidget* parent, const QString& name) {
 }
 }  // namespace
 
-PlayerBarView::PlayerBarView(QWidget* parent) : PlayerBarView(Preferences::shared(), nullptr, parent) {}
-
-PlayerBarView::PlayerBarView(Preferences& preferences, NowPlayingView* nowPlaying, QWidget* parent)
+PlayerBarView::PlayerBarView(Preferences& preferences, LocalVideoDBManager& database, NowPlayingView* nowPlaying,
+                             QWidget* parent)
     : QWidget(parent),
       preferences_(preferences),
-      nowPlayingView_(nowPlaying ? nowPlaying : new NowPlayingView(this)),
+      nowPlayingView_(nowPlaying ? nowPlaying : new NowPlayingView(preferences, database, this)),
       playButton_(makeButton(this, QStringLiteral("playButton"))),
       muteButton_(makeButton(this, QStringLiteral("muteButton"))),
       volumeSlider_(new QSlider(Qt::Horizontal, this)),

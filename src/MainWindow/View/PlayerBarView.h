@@ -4,6 +4,7 @@
 
 #include "shared/Disposable.h"
 
+class LocalVideoDBManager;
 class NowPlayingView;
 class Preferences;
 class QComboBox;
@@ -16,10 +17,10 @@ class QToolButton;
 class PlayerBarView : public QWidget {
     Q_OBJECT
 public:
-    explicit PlayerBarView(QWidget* parent = nullptr);
-    // Over another settings object than the shared one (it must outlive the bar), driving a strip
-    // placed elsewhere (null: the bar makes and shows its own).
-    explicit PlayerBarView(Preferences& preferences, NowPlayingView* nowPlaying, QWidget* parent = nullptr);
+    // The settings (which must outlive the bar) drive a strip placed elsewhere, or with
+    // `nowPlaying` null one the bar makes over `database` and shows itself.
+    PlayerBarView(Preferences& preferences, LocalVideoDBManager& database, NowPlayingView* nowPlaying,
+                  QWidget* parent = nullptr);
 
     // Steps of the volume slider: fine enough for 0.005.
     static constexpr int volumeSteps = 1000;

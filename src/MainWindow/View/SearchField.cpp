@@ -9,8 +9,6 @@
 #include <QKeyEvent>
 #include <QShortcut>
 
-SearchField::SearchField(QWidget* parent) : SearchField(WebModel::shared(), parent) {}
-
 SearchField::SearchField(WebModel& web, QWidget* parent) : QLineEdit(parent) {
     setObjectName(QStringLiteral("searchField"));
     setAccessibleName(tr("Search"));

@@ -32,7 +32,6 @@ public:
 class SearchField : public QLineEdit {
     Q_OBJECT
 public:
-    explicit SearchField(QWidget* parent = nullptr);
     // `web` answers the base-info request for the hot keywords; it must outlive the field.
     explicit SearchField(WebModel& web, QWidget* parent = nullptr);
     ~SearchField() override;

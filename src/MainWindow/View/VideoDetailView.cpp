@@ -70,7 +70,7 @@ constexpr QSize kCoverSize(280, 158);
 constexpr int kAvatarSize = 40;
 }  // namespace
 
-VideoDetailView::VideoDetailView(QWidget* parent, DownloadManager* queue) : QWidget(parent), queue_(queue) {
+VideoDetailView::VideoDetailView(const MainParts& parts, QWidget* parent) : QWidget(parent), parts_(parts) {
     setObjectName(QStringLiteral("videoDetailView"));
     previewView = new ImageAspectFillView(this);
     previewView->setObjectName(QStringLiteral("previewView"));
@@ -165,7 +165,7 @@ VideoDetailView::VideoDetailView(QWidget* parent, DownloadManager* queue) : QWid
     // A stored or removed download changes what the shown video offers.
     connect(&this->queue(), &DownloadManager::downloadAdded, this, [this] { refreshAction(); });
     connect(&this->queue(), &DownloadManager::downloadRemoved, this, [this] { refreshAction(); });
-    rightClickObservation_ = platform::NotificationCenter::defaultCenter().addObserver(
+    rightClickObservation_ = parts_.notices().addObserver(
         librarynotices::rightClickNotification, this, [this](const QVariantMap& userInfo) {
             if (const auto video = librarynotices::videoOf(userInfo))
                 rightClickToDownload(*video);
@@ -176,7 +176,7 @@ VideoDetailView::VideoDetailView(QWidget* parent, DownloadManager* queue) : QWid
 VideoDetailView::~VideoDetailView() = default;
 
 DownloadManager& VideoDetailView::queue() const {
-    return queue_ ? *queue_ : DownloadManager::shared();
+    return parts_.downloads();
 }
 
 void VideoDetailView::setVideoDetail(const std::optional<VideoDetail>& video) {
@@ -222,7 +222,7 @@ void VideoDetailView::setAction(Action action) {
 VideoDetailView::Action VideoDetailView::currentAction() const {
     if (!videoDetail_)
         return action_;
-    if (LocalVideoDBManager::shared().videoWithSign(videoDetail_->sign))
+    if (parts_.database().videoWithSign(videoDetail_->sign))
         return Action::setAsWallpaper;
     if (queue().isDownloading(videoDetail_->sign))
         return Action::downloading;
@@ -351,7 +351,7 @@ void VideoDetailView::rightClickToDownload(const VideoDetail& video) {
             delegate_->showDownloadList();
         return;
     }
-    if (LocalVideoDBManager::shared().videoWithSign(video.sign)) {
+    if (parts_.database().videoWithSign(video.sign)) {
         refreshAction();  // already in the library: nothing to download
         return;
     }

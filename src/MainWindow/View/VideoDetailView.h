@@ -1,6 +1,7 @@
 #pragma once
 #include "MainWindow/Controller/ImageLoader.h"
 #include "MainWindow/Controller/VideoDetailViewDelegate.h"
+#include "MainWindow/MainParts.h"
 #include "shared/Disposable.h"
 #include "shared/VideoDetail.h"
 
@@ -23,8 +24,7 @@ class VideoDetailView : public QWidget {
 public:
     enum class Action { download, downloading, setAsWallpaper };
 
-    // `queue` is the download queue to consult (the process's own when null).
-    explicit VideoDetailView(QWidget* parent = nullptr, DownloadManager* queue = nullptr);
+    explicit VideoDetailView(const MainParts& parts, QWidget* parent = nullptr);
     ~VideoDetailView() override;
 
     ImageAspectFillView* previewView = nullptr;
@@ -55,7 +55,7 @@ public:
     // Where the cover and the avatar come from: only http(s) or local file addresses.
     std::optional<QUrl> coverUrl() const;
     std::optional<QUrl> avatarUrl() const;
-    // The loader of the cover and the avatar (the shared one unless a test gives its own).
+    // The loader of the cover and the avatar (the process's one unless a test gives its own).
     void setImageLoader(ImageLoader* loader) { loader_ = loader; }
 
     // The preview window the pane opens, with the preview address and a zero frame.
@@ -77,8 +77,8 @@ private:
     std::optional<VideoDetail> videoDetail_;
     VideoDetailViewDelegate* delegate_ = nullptr;
     Action action_ = Action::setAsWallpaper;
-    DownloadManager* queue_ = nullptr;
-    ImageLoader& images() const { return loader_ ? *loader_ : ImageLoader::shared(); }
+    MainParts parts_;
+    ImageLoader& images() const { return loader_ ? *loader_ : parts_.images(); }
     void loadPictures();
 
     ImageLoader* loader_ = nullptr;
