@@ -237,6 +237,9 @@ void LibraryViewModel::refreshRow(int row) {
 void LibraryViewModel::downloadVideoCompleteWithNotifi(const QVariantMap& userInfo) {
     const QVariant sign = userInfo.value(QStringLiteral("sign"));
     if (sign.typeId() == QMetaType::QString && videoCount() > 0 && collectionView_) {
+        // The download tab counts the queue's rows and keeps no list of its own.
+        if (!videoList_)
+            return;
         const QString wanted = sign.toString();
         const auto& list = *videoList_;
         const auto found = std::find_if(list.begin(), list.end(),
