@@ -1,12 +1,7 @@
 #include "MainWindow/View/VideoDetailView.h"
 
-#include "MainWindow/Controller/WebAddress.h"
-#include "MainWindow/Controller/LibraryNotices.h"
 #include "MainWindow/View/ImageAspectFillView.h"
 #include "MainWindow/View/LibraryImages.h"
-#include "platform/NotificationCenter.h"
-#include "service/DownloadManager.h"
-#include "shared/LocalVideoDBManager.h"
 #include "shared/StyledText.h"
 #include "shared/TextHelpers.h"
 #include "views/ButtonWithHoverBackGround.h"
@@ -70,7 +65,8 @@ constexpr QSize kCoverSize(280, 158);
 constexpr int kAvatarSize = 40;
 }  // namespace
 
-VideoDetailView::VideoDetailView(const MainParts& parts, QWidget* parent) : QWidget(parent), parts_(parts) {
+VideoDetailView::VideoDetailView(const MainParts& parts, QWidget* parent)
+    : QWidget(parent), model_(new VideoDetailModel(parts, this)), loader_(&parts.images()) {
     setObjectName(QStringLiteral("videoDetailView"));
     previewView = new ImageAspectFillView(this);
     previewView->setObjectName(QStringLiteral("previewView"));
@@ -161,51 +157,15 @@ VideoDetailView::VideoDetailView(const MainParts& parts, QWidget* parent) : QWid
     layout->addWidget(downloadButton);
     setFixedWidth(kCoverSize.width() + 24);
 
-    setAction(Action::setAsWallpaper);
-    // A stored or removed download changes what the shown video offers.
-    connect(&this->queue(), &DownloadManager::downloadAdded, this, [this] { refreshAction(); });
-    connect(&this->queue(), &DownloadManager::downloadRemoved, this, [this] { refreshAction(); });
-    rightClickObservation_ = parts_.notices().addObserver(
-        librarynotices::rightClickNotification, this, [this](const QVariantMap& userInfo) {
-            if (const auto video = librarynotices::videoOf(userInfo))
-                rightClickToDownload(*video);
-        });
-    reloadDetail();
+    showAction(model_->action());
+    connect(model_, &VideoDetailModel::actionChanged, this, &VideoDetailView::showAction);
+    connect(model_, &VideoDetailModel::videoChanged, this, &VideoDetailView::redraw);
+    redraw();
 }
 
 VideoDetailView::~VideoDetailView() = default;
 
-DownloadManager& VideoDetailView::queue() const {
-    return parts_.downloads();
-}
-
-void VideoDetailView::setVideoDetail(const std::optional<VideoDetail>& video) {
-    videoDetail_ = video;
-    reloadDetail();
-}
-
-void VideoDetailView::setDelegate(VideoDetailViewDelegate* delegate) {
-    delegate_ = delegate;
-    if (!delegate)
-        return;
-    const QPointer<VideoDetailView> self(this);
-    delegate->videoDetailDidChanged() = ([self](const std::optional<VideoDetail>& video) {
-        if (self)
-            self->setVideoDetail(video);
-    });
-}
-
-QString VideoDetailView::actionTitle(Action action) {
-    switch (action) {
-    case Action::download: return localizedString("Download", "To download video");
-    case Action::downloading: return localizedString("Downloading", "Downloading video");
-    case Action::setAsWallpaper: break;
-    }
-    return localizedString("Set as Wallpaper", "Button title");
-}
-
-void VideoDetailView::setAction(Action action) {
-    action_ = action;
+void VideoDetailView::showAction(Action action) {
     downloadButton->setText(actionTitle(action));
     downloadButton->setTitleColor(Qt::white);
     if (action == Action::setAsWallpaper) {
@@ -219,145 +179,59 @@ void VideoDetailView::setAction(Action action) {
     }
 }
 
-VideoDetailView::Action VideoDetailView::currentAction() const {
-    if (!videoDetail_)
-        return action_;
-    if (parts_.database().videoWithSign(videoDetail_->sign))
-        return Action::setAsWallpaper;
-    if (queue().isDownloading(videoDetail_->sign))
-        return Action::downloading;
-    return Action::download;
-}
-
-void VideoDetailView::refreshAction() {
-    if (videoDetail_)
-        setAction(currentAction());
-}
-
-std::optional<QUrl> VideoDetailView::coverUrl() const {
-    if (!videoDetail_)
-        return std::nullopt;
-    std::optional<QUrl> url = ImageLoader::looseUrl(videoDetail_->imgurl);
-    if (!url)
-        return std::nullopt;
-    // A local cover belongs only to a stored video, whose own address is a local file.
-    if (url->isLocalFile() && QUrl(videoDetail_->url).isLocalFile())
-        return url;
-    return platform::isWebAddress(*url) ? url : std::nullopt;
-}
-
-std::optional<QUrl> VideoDetailView::avatarUrl() const {
-    return videoDetail_ ? webAddress(videoDetail_->avatar) : std::nullopt;
-}
-
 void VideoDetailView::reloadDetail() {
+    model_->refreshAction();
+    redraw();
+}
+
+void VideoDetailView::redraw() {
     previewView->setImage(QImage());  // the placeholder
     userAvatar->setIcon(
         QIcon(QPixmap::fromImage(libraryImage(QStringLiteral("default_avatar"), userAvatar->iconSize() * 2))));
     images().cancel(coverTicket_);
     images().cancel(avatarTicket_);
-    if (!videoDetail_) {
-        userAvatar->setEnabled(false);
-        userName->setText(QString());
-        userName->setEnabled(false);
-        for (QLabel* label :
-             {titleLabel, downloadLabel, sizeLabel, durationLabel, dimensionsLabel, audioLabel, requirementLabel})
-            label->clear();
-        userVideCount->setText(QStringLiteral("0"));
+    const VideoDetailModel::Texts texts = VideoDetailModel::textsOf(model_->video());
+    titleLabel->setText(texts.title);
+    userName->setText(texts.author);
+    userVideCount->setText(texts.uploads);
+    downloadLabel->setText(texts.downloads);
+    sizeLabel->setText(texts.size);
+    durationLabel->setText(texts.duration);
+    dimensionsLabel->setText(texts.dimensions);
+    audioLabel->setText(texts.audio);
+    const std::optional<VideoDetail>& video = model_->video();
+    userAvatar->setEnabled(video.has_value());
+    userName->setEnabled(video.has_value());
+    downloadButton->setEnabled(video.has_value());  // without a video it keeps its title
+    if (!video) {
+        requirementLabel->clear();
         previewPlayerButton->hide();
-        downloadButton->setEnabled(false);  // keeps its title
         return;
     }
-    const VideoDetail& video = *videoDetail_;
-    userAvatar->setEnabled(true);
-    userName->setEnabled(true);
-    previewPlayerButton->setHidden(video.preurl.isEmpty());
-    downloadButton->setEnabled(true);
-    setAction(currentAction());
-
+    previewPlayerButton->setHidden(video->preurl.isEmpty());
+    showAction(model_->action());
     loadPictures();
-
-    userName->setText(video.author);
-    userName->setAccessibleName(localizedString("Videos by %1", "search by author").arg(video.author));
-    userVideCount->setText(QString::number(video.upcount));
-    titleLabel->setText(video.title);
-    downloadLabel->setText(QString::number(video.down));
-    sizeLabel->setText(formatByteSize(video.size));
-    durationLabel->setText(formatDuration(video.time / 1000));
-    dimensionsLabel->setText(QString::number(video.width) + QChar(0x00D7) + QString::number(video.height) +
-                             QLatin1Char('(') + video.ratio + QLatin1Char(')'));
-    audioLabel->setText(video.audio == 1 ? localizedString("YES", "has audio") : localizedString("NO", "has no audio"));
-    showStyled(requirementLabel, video.performanceDescription());
+    userName->setAccessibleName(texts.authorAccessibleName);
+    showStyled(requirementLabel, texts.requirement);
 }
 
 void VideoDetailView::loadPictures() {
     // A cancelled ticket never answers, so a picture of a video shown before never arrives.
     const QPointer<VideoDetailView> self(this);
-    if (const auto url = coverUrl())
+    if (const auto url = model_->coverUrl())
         coverTicket_ = images().load(*url, kCoverSize, [self](const QImage& image) {
             if (self && !image.isNull())
                 self->previewView->setImage(image);
         });
-    if (const auto url = avatarUrl())
+    if (const auto url = model_->avatarUrl())
         avatarTicket_ = images().load(*url, QSize(kAvatarSize, kAvatarSize), [self](const QImage& image) {
             if (self && !image.isNull())
                 self->userAvatar->setIcon(QIcon(circular(QPixmap::fromImage(image))));
         });
 }
 
-void VideoDetailView::clickUserAvatar() {
-    if (delegate_ && videoDetail_)
-        delegate_->authorClicked(videoDetail_->author);
-}
-
 void VideoDetailView::clickPreviewButton() {
-    const auto url = webAddress(videoDetail_ ? videoDetail_->preurl : QString());
+    const auto url = model_->previewUrl();
     if (url && showPreview)
         showPreview(*url);
-}
-
-void VideoDetailView::downloadOrSetBackGround() {
-    if (!videoDetail_)
-        return;
-    // What the button offers is checked again: the queue or the library may have changed.
-    switch (action_) {
-    case Action::downloading:
-        if (delegate_)
-            delegate_->showDownloadList();
-        return;
-    case Action::download: {
-        const Action now = currentAction();
-        if (now != Action::download) {
-            setAction(now);
-            if (now == Action::downloading && delegate_)
-                delegate_->showDownloadList();
-            return;
-        }
-        setAction(Action::downloading);
-        if (delegate_)
-            delegate_->downloadVideo(*videoDetail_);
-        return;
-    }
-    case Action::setAsWallpaper:
-        if (delegate_)
-            delegate_->setAsWallpaper(videoDetail_->sign);
-        return;
-    }
-}
-
-void VideoDetailView::rightClickToDownload(const VideoDetail& video) {
-    if (queue().isDownloading(video.sign)) {
-        if (delegate_)
-            delegate_->showDownloadList();
-        return;
-    }
-    if (parts_.database().videoWithSign(video.sign)) {
-        refreshAction();  // already in the library: nothing to download
-        return;
-    }
-    // Queues the right-clicked video; the button changes only when the pane shows it.
-    if (videoDetail_ && videoDetail_->sign == video.sign)
-        setAction(Action::downloading);
-    if (delegate_)
-        delegate_->downloadVideo(video);
 }

@@ -1,8 +1,7 @@
 #pragma once
 #include "MainWindow/Controller/ImageLoader.h"
-#include "MainWindow/Controller/VideoDetailViewDelegate.h"
+#include "MainWindow/Controller/VideoDetailModel.h"
 #include "MainWindow/MainParts.h"
-#include "shared/Disposable.h"
 #include "shared/VideoDetail.h"
 
 #include <QPointer>
@@ -14,15 +13,14 @@
 class QLabel;
 class QPushButton;
 class ButtonWithHoverBackGround;
-class DownloadManager;
 class ImageAspectFillView;
 
 // The detail pane beside the library list: cover, title, author, counts, file facts and one
-// action button whose meaning is kept as a value (never read back from its localized title).
+// action button. What it shows and offers is decided by its VideoDetailModel; the pane draws it.
 class VideoDetailView : public QWidget {
     Q_OBJECT
 public:
-    enum class Action { download, downloading, setAsWallpaper };
+    using Action = VideoDetailModel::Action;
 
     explicit VideoDetailView(const MainParts& parts, QWidget* parent = nullptr);
     ~VideoDetailView() override;
@@ -41,20 +39,23 @@ public:
     QLabel* audioLabel = nullptr;
     QLabel* requirementLabel = nullptr;
 
-    const std::optional<VideoDetail>& videoDetail() const { return videoDetail_; }
-    void setVideoDetail(const std::optional<VideoDetail>& video);
-    VideoDetailViewDelegate* delegate() const { return delegate_; }
+    // What the pane shows and decides.
+    VideoDetailModel& model() const { return *model_; }
+
+    const std::optional<VideoDetail>& videoDetail() const { return model_->video(); }
+    void setVideoDetail(const std::optional<VideoDetail>& video) { model_->setVideo(video); }
+    VideoDetailViewDelegate* delegate() const { return model_->delegate(); }
     // Not owned; the delegate clears itself (sets null) before it goes.
-    void setDelegate(VideoDetailViewDelegate* delegate);
+    void setDelegate(VideoDetailViewDelegate* delegate) { model_->setDelegate(delegate); }
 
+    // Takes the action the shown video deserves now and redraws the pane.
     void reloadDetail();
-    Action action() const { return action_; }
-    void setAction(Action action);
-    static QString actionTitle(Action action);
+    Action action() const { return model_->action(); }
+    void setAction(Action action) { model_->setAction(action); }
+    static QString actionTitle(Action action) { return VideoDetailModel::actionTitle(action); }
 
-    // Where the cover and the avatar come from: only http(s) or local file addresses.
-    std::optional<QUrl> coverUrl() const;
-    std::optional<QUrl> avatarUrl() const;
+    std::optional<QUrl> coverUrl() const { return model_->coverUrl(); }
+    std::optional<QUrl> avatarUrl() const { return model_->avatarUrl(); }
     // The loader of the cover and the avatar (the process's one unless a test gives its own).
     void setImageLoader(ImageLoader* loader) { loader_ = loader; }
 
@@ -62,27 +63,21 @@ public:
     std::function<void(const QUrl& url)> showPreview;
 
     // The controls' actions.
-    void clickUserAvatar();
+    void clickUserAvatar() { model_->clickAuthor(); }
     void clickPreviewButton();
-    void downloadOrSetBackGround();
+    void downloadOrSetBackGround() { model_->press(); }
     // "rightClickNotification": the online list's context menu asks to download `video`.
-    void rightClickToDownload(const VideoDetail& video);
+    void rightClickToDownload(const VideoDetail& video) { model_->rightClickToDownload(video); }
 
 private:
-    DownloadManager& queue() const;
-    // The action the shown video deserves now: stored first, then queued.
-    Action currentAction() const;
-    void refreshAction();
-
-    std::optional<VideoDetail> videoDetail_;
-    VideoDetailViewDelegate* delegate_ = nullptr;
-    Action action_ = Action::setAsWallpaper;
-    MainParts parts_;
-    ImageLoader& images() const { return loader_ ? *loader_ : parts_.images(); }
+    // Redraws the button for `action`.
+    void showAction(Action action);
+    void redraw();
+    ImageLoader& images() const { return *loader_; }
     void loadPictures();
 
+    VideoDetailModel* model_ = nullptr;
     ImageLoader* loader_ = nullptr;
     ImageLoader::Ticket coverTicket_ = 0;
     ImageLoader::Ticket avatarTicket_ = 0;
-    DisposablePtr rightClickObservation_;
 };
