@@ -9,8 +9,8 @@
 #include <QTest>
 #include <cstdio>
 
-#include "MainWindow/Controller/ImportBatch.h"
-#include "MainWindow/Controller/VideoLibraryViewController.h"
+#include "MainWindow/locallibrary/ImportBatch.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "service/LocalLibraryModel.h"
 #include "support/ProcessHelpers.h"

@@ -4,9 +4,9 @@
 // against the same downloads with the tab hidden.
 #include "onlinelibrary/OnlineTestSupport.h"
 
-#include "MainWindow/Controller/DownloadViewModel.h"
-#include "MainWindow/Controller/VideoLibraryViewController.h"
-#include "MainWindow/Controller/WebLibraryViewModel.h"
+#include "MainWindow/downloads/DownloadViewModel.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
 #include "service/DownloadManager.h"
 #include "service/ServiceCrypto.h"
 #include "service/VideoSign.h"

@@ -1,5 +1,5 @@
-#include "MainWindow/AppDelegate.h"
-#include "MainWindow/TavvelApplication.h"
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/startup/TavvelApplication.h"
 #include "platform/Bundle.h"
 
 int main(int argc, char* argv[]) {

@@ -3,11 +3,11 @@
 // or the context menu asks of the library screen, over a real database and download queue.
 #include <gtest/gtest.h>
 
-#include "MainWindow/Controller/LibraryViewModel.h"  // first: it declares VideoDetail a meta type
+#include "MainWindow/library/LibraryViewModel.h"  // first: it declares VideoDetail a meta type
 
-#include "MainWindow/Controller/CollectionPort.h"
-#include "MainWindow/Controller/LibraryNotices.h"
-#include "MainWindow/Controller/VideoDetailModel.h"
+#include "MainWindow/library/CollectionPort.h"
+#include "MainWindow/library/LibraryNotices.h"
+#include "MainWindow/detailpane/VideoDetailModel.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
 #include "service/DownloadPaths.h"

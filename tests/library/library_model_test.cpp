@@ -1,7 +1,7 @@
 // The view models' common base on a real list widget: refresh reports, the download queue's
 // notice, rebinding, and the selection that never scrolls.
-#include "MainWindow/Controller/LibraryViewModel.h"
-#include "MainWindow/Controller/LocalLibraryViewModel.h"
+#include "MainWindow/library/LibraryViewModel.h"
+#include "MainWindow/locallibrary/LocalLibraryViewModel.h"
 #include "platform/NotificationCenter.h"
 #include "shared/LocalVideoDBManager.h"
 #include "support/MainWindowTestSupport.h"

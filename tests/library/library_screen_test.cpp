@@ -1,11 +1,11 @@
 // The library screen: the tab switch table, the page counter, header clicks and the selection
 // forwarding, on the real widgets.
-#include "MainWindow/Controller/DownloadViewModel.h"
-#include "MainWindow/Controller/LocalLibraryViewModel.h"
-#include "MainWindow/Controller/VideoLibraryViewController.h"
-#include "MainWindow/Controller/WebLibraryViewModel.h"
-#include "MainWindow/View/VideoItemCell.h"
-#include "MainWindow/View/WQCollectionView.h"
+#include "MainWindow/downloads/DownloadViewModel.h"
+#include "MainWindow/locallibrary/LocalLibraryViewModel.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
+#include "MainWindow/library/VideoItemCell.h"
+#include "MainWindow/library/WQCollectionView.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
 #include "support/MainWindowTestSupport.h"

@@ -1,6 +1,6 @@
 // Shows the library screen in a window, as the main window holds it, after importing the video
 // files named on the command line (without asking the service). Used for the screenshot check.
-#include "MainWindow/Controller/VideoLibraryViewController.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "service/LocalLibraryModel.h"

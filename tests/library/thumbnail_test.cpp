@@ -1,7 +1,7 @@
 // Grid thumbnails against a loopback server: one load per sign, late pictures, cancellation,
 // the cache bound, addresses that need encoding, local files and the disk cache.
-#include "MainWindow/Controller/ImageLoader.h"
-#include "MainWindow/Controller/LibraryViewModel.h"
+#include "MainWindow/library/ImageLoader.h"
+#include "MainWindow/library/LibraryViewModel.h"
 #include "support/FileServing.h"
 #include "support/MainWindowTestSupport.h"
 #include "support/ServiceStandIn.h"

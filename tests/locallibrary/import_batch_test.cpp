@@ -11,8 +11,8 @@
 #include <QWidget>
 #include <atomic>
 
-#include "MainWindow/Controller/ImportBatch.h"
-#include "MainWindow/View/ProgressWindow.h"
+#include "MainWindow/locallibrary/ImportBatch.h"
+#include "MainWindow/locallibrary/ProgressWindow.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "service/LocalLibraryModel.h"
 #include "service/VideoSign.h"

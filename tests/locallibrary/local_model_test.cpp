@@ -12,8 +12,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "MainWindow/Controller/LocalLibraryViewModel.h"
-#include "MainWindow/View/WQCollectionView.h"
+#include "MainWindow/locallibrary/LocalLibraryViewModel.h"
+#include "MainWindow/library/WQCollectionView.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "service/LocalLibraryModel.h"
 #include "shared/LocalVideoDBManager.h"

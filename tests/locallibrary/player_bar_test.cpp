@@ -10,8 +10,8 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "MainWindow/View/NowPlayingView.h"
-#include "MainWindow/View/PlayerBarView.h"
+#include "MainWindow/locallibrary/NowPlayingView.h"
+#include "MainWindow/locallibrary/PlayerBarView.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "support/MainWindowTestSupport.h"

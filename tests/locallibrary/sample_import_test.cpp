@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "MainWindow/Controller/ImportBatch.h"
-#include "MainWindow/Controller/SampleVideoImport.h"
+#include "MainWindow/locallibrary/ImportBatch.h"
+#include "MainWindow/locallibrary/SampleVideoImport.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"

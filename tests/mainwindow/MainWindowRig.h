@@ -1,8 +1,8 @@
 #pragma once
 // The main window's test programs: the program's one application delegate, made as a start-up
 // after the first import makes it, on a screen away from the origin.
-#include "MainWindow/AppDelegate.h"
-#include "MainWindow/Controller/MainWindowController.h"
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/window/MainWindowController.h"
 #include "platform/AppLauncher.h"
 #include "platform/DefaultsSuite.h"
 #include "platform/LoginItem.h"

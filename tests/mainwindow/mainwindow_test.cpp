@@ -1,13 +1,13 @@
 // The main window as the program's start-up makes it: its parts, the content cell and the left
 // bar, the title buttons, the QR-code window, the settings window that drives the login item,
 // and the guide from the menu.
-#include "MainWindow/AppDelegate.h"
-#include "MainWindow/Controller/ConfigWindowController.h"
-#include "MainWindow/Controller/MainWindowController.h"
-#include "MainWindow/Controller/NewFeaturesViewControlller.h"
-#include "MainWindow/Controller/QRCodeController.h"
-#include "MainWindow/View/LeftMenuBar.h"
-#include "MainWindow/View/LeftMenuCell.h"
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/pages/ConfigWindowController.h"
+#include "MainWindow/window/MainWindowController.h"
+#include "MainWindow/pages/NewFeaturesViewControlller.h"
+#include "MainWindow/window/QRCodeController.h"
+#include "MainWindow/window/LeftMenuBar.h"
+#include "MainWindow/window/LeftMenuCell.h"
 #include "pages/PagesSupport.h"
 #include "support/MainWindowTestSupport.h"
 #include "MainWindowRig.h"

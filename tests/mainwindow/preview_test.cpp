@@ -1,7 +1,7 @@
 // The preview window of an online video: placed on the screen, reused, its web page dropped on
 // close. A program of its own: Qt WebEngine's page teardown trips a sanitizer check (see
 // CMakeLists.txt).
-#include "MainWindow/View/PreviewVideoWindow.h"
+#include "MainWindow/window/PreviewVideoWindow.h"
 #include "MainWindowRig.h"
 
 #include <gtest/gtest.h>

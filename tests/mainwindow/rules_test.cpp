@@ -1,7 +1,7 @@
 // The main program's small rules: version order, the autostart entry's Exec line, the crash
 // file's text and name.
-#include "MainWindow/AppDelegate.h"
-#include "MainWindow/CrashReport.h"
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/startup/CrashReport.h"
 #include "platform/LoginItem.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Tavvel as processes on the test's own session bus: the start-up's requests against the
 // service stand-in, crash reports, and the desktop player's start, login item and quit.
-#include "MainWindow/CrashReport.h"
+#include "MainWindow/startup/CrashReport.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/BusName.h"

@@ -1,8 +1,8 @@
 // Tavvel's start-up with a version of the test's choosing, or a crash of a chosen kind:
 //   tavvel_child SHORT BUILD [event|direct|signal]
-#include "MainWindow/AppDelegate.h"
-#include "MainWindow/CrashReport.h"
-#include "MainWindow/TavvelApplication.h"
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/startup/CrashReport.h"
+#include "MainWindow/startup/TavvelApplication.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 

@@ -3,10 +3,10 @@
 // colours through hover and press, and the overlay's refresh group.
 #include "OnlineTestSupport.h"
 
-#include "MainWindow/Controller/LibraryNotices.h"
-#include "MainWindow/View/ButtonWithColorfulLink.h"
-#include "MainWindow/View/VideoDetailView.h"
-#include "MainWindow/View/WebLibraryRefreshSubView.h"
+#include "MainWindow/library/LibraryNotices.h"
+#include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"
+#include "MainWindow/detailpane/VideoDetailView.h"
+#include "MainWindow/onlinelibrary/WebLibraryRefreshSubView.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"

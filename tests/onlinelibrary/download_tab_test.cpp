@@ -2,7 +2,7 @@
 // state icon acting on its own item after the queue changed.
 #include "OnlineTestSupport.h"
 
-#include "MainWindow/View/DownloadItemCell.h"
+#include "MainWindow/downloads/DownloadItemCell.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
 #include "views/ClickableImageView.h"

@@ -5,10 +5,10 @@
 // its own on this test's session bus) with that video as its current item.
 #include "OnlineTestSupport.h"
 
-#include "MainWindow/Controller/VideoLibraryViewController.h"
-#include "MainWindow/Controller/WebLibraryViewModel.h"
-#include "MainWindow/View/DownloadItemCell.h"
-#include "MainWindow/View/VideoDetailView.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
+#include "MainWindow/downloads/DownloadItemCell.h"
+#include "MainWindow/detailpane/VideoDetailView.h"
 #include "platform/DefaultsSuite.h"
 #include "service/DownloadManager.h"
 #include "service/VideoSign.h"

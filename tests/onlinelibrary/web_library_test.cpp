@@ -3,9 +3,9 @@
 // menu and double click.
 #include "OnlineTestSupport.h"
 
-#include "MainWindow/Controller/WebLibraryViewModel.h"
-#include "MainWindow/View/FooterView.h"
-#include "MainWindow/View/WQCollectionView.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
+#include "MainWindow/library/FooterView.h"
+#include "MainWindow/library/WQCollectionView.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"

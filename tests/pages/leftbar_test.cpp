@@ -1,6 +1,6 @@
 // The left menu bar and its switch, in this process and against a second one.
-#include "MainWindow/View/LeftMenuBar.h"
-#include "MainWindow/View/LeftMenuCell.h"
+#include "MainWindow/window/LeftMenuBar.h"
+#include "MainWindow/window/LeftMenuCell.h"
 #include "pages/PagesSupport.h"
 #include "support/MainWindowTestSupport.h"
 #include "platform/NotificationCenter.h"

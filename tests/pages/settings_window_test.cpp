@@ -1,5 +1,5 @@
 // The settings window on two headless screens, against a second process sharing the settings.
-#include "MainWindow/Controller/ConfigWindowController.h"
+#include "MainWindow/pages/ConfigWindowController.h"
 #include "pages/PagesSupport.h"
 #include "shared/Preferences.h"
 

@@ -1,7 +1,7 @@
 // The about page, the feedback form against the service stand-in and the new-features guide.
-#include "MainWindow/Controller/AboutViewController.h"
-#include "MainWindow/Controller/FeedbackWindowController.h"
-#include "MainWindow/Controller/NewFeaturesViewControlller.h"
+#include "MainWindow/pages/AboutViewController.h"
+#include "MainWindow/pages/FeedbackWindowController.h"
+#include "MainWindow/pages/NewFeaturesViewControlller.h"
 #include "pages/PagesSupport.h"
 #include "platform/NotificationCenter.h"
 #include "support/MainWindowTestSupport.h"

@@ -1,6 +1,6 @@
 #include "support/MainWindowTestSupport.h"
 
-#include "MainWindow/Controller/LibraryViewModel.h"
+#include "MainWindow/library/LibraryViewModel.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"

@@ -2,8 +2,8 @@
 // Pieces the main window's tests share: video records, the main program's identity and an empty
 // library, waits on the event loop, the generated clips, the library's grid, and a recorder of
 // what the program asks the desktop to open.
-#include "MainWindow/MainParts.h"
-#include "MainWindow/View/WQCollectionView.h"
+#include "MainWindow/startup/MainParts.h"
+#include "MainWindow/library/WQCollectionView.h"
 #include "platform/DefaultsSuite.h"
 #include "shared/Disposable.h"
 #include "shared/VideoDetail.h"
