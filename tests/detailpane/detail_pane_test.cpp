@@ -1,7 +1,7 @@
 // The detail pane: the fields and their formats, the action button's three states and what a
 // click or the context menu's download asks of the library screen; the colourful link button's
 // colours through hover and press, and the overlay's refresh group.
-#include "OnlineTestSupport.h"
+#include "onlinelibrary/OnlineTestSupport.h"
 
 #include "MainWindow/library/LibraryNotices.h"
 #include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"

@@ -1,6 +1,6 @@
 // The download tab's rows: state texts, the percentage of unknown and odd sizes, and the
 // state icon acting on its own item after the queue changed.
-#include "OnlineTestSupport.h"
+#include "onlinelibrary/OnlineTestSupport.h"
 
 #include "MainWindow/downloads/DownloadItemCell.h"
 #include "service/DownloadManager.h"
