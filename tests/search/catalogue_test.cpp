@@ -1,5 +1,6 @@
 // The online catalogue's controls on the real library screen, against the service stand-in.
 #include "MainWindow/onlinelibrary/CatalogueControls.h"
+#include "MainWindow/onlinelibrary/OnlineControls.h"
 #include "MainWindow/search/SearchHistoryManager.h"
 #include "MainWindow/library/VideoLibraryViewController.h"
 #include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
@@ -64,7 +65,7 @@ protected:
         QTest::qWait(10);
     }
     QList<ButtonWithColorfulLink*> hotTags() const {
-        return screen->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
+        return screen->onlineControls()->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
     }
     // Waits for a video-list request after the ones already counted.
     bool waitForListRequest(int& seen) {
@@ -131,7 +132,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
         return static_cast<ButtonWithColorfulLink*>(nullptr);
     };
     ASSERT_TRUE(tag("A") && tag("B") && tag("C"));
-    EXPECT_EQ(tag("A")->geometry().right(), screen->hottagsView()->width() - 1);
+    EXPECT_EQ(tag("A")->geometry().right(), screen->onlineControls()->hottagsView()->width() - 1);
     EXPECT_EQ(tag("B")->geometry().right() + 1, tag("A")->x());
     EXPECT_EQ(tag("C")->geometry().right() + 1, tag("B")->x());
 
@@ -148,8 +149,8 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
         EXPECT_EQ(r.value("ui").toString(), WebModel::clientId());
     };
     auto sortBy = [&](int index) {
-        screen->sortPopUp()->setCurrentIndex(index);
-        screen->refreshVideoListOnSort();
+        screen->onlineControls()->sortPopUp()->setCurrentIndex(index);
+        screen->onlineControls()->refreshVideoListOnSort();
     };
     sortBy(1);
     expectRequest("a sort change with no earlier request", 0, 1, 2);
@@ -157,7 +158,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     // A category after paging a keyword search: page 1 of the category, no keywords, same sort.
     WebModel::shared().latestRequest()->page = 3;
     WebModel::shared().latestRequest()->keywords = base64("x");
-    screen->showCategoryMenu();
+    screen->onlineControls()->showCategoryMenu();
     EXPECT_TRUE(screen->categoryButton()->isChecked());
     QMenu* menu = nullptr;
     ASSERT_TRUE(
@@ -204,7 +205,7 @@ TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
 
 TEST_F(CatalogueTest, TheNewsLinkFollowsTheHeartbeat) {
     testsupport::OpenedUrls opened;
-    ButtonWithColorfulLink* news = screen->newsLinkButton();
+    ButtonWithColorfulLink* news = screen->onlineControls()->newsLinkButton();
     EXPECT_FALSE(news->isVisible());
 
     auto beat = [&](const char* color, const char* url) {

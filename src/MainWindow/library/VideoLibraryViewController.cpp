@@ -2,6 +2,7 @@
 
 #include "MainWindow/downloads/DownloadViewModel.h"
 #include "MainWindow/locallibrary/LocalLibraryViewModel.h"
+#include "MainWindow/onlinelibrary/OnlineControls.h"
 #include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
 #include "MainWindow/downloads/DownloadItemCell.h"
 #include "MainWindow/detailpane/VideoDetailView.h"
@@ -10,6 +11,7 @@
 #include "MainWindow/onlinelibrary/WebLibraryRefreshSubView.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
+#include "service/WebModel.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "views/TabTitleView.h"
@@ -108,7 +110,13 @@ VideoLibraryViewController::VideoLibraryViewController(const MainParts& parts, Q
     localLibraryViewModel()->reloadVideos(true);
     setHighlights(Tab::local);
     installLocalParts();
-    setUpCatalogueControls();
+    onlineControls_ = new OnlineControls(
+        parts_, *webLibraryViewModel(), {onlineControlsSlot_, categoryButton_, onlineTabTitle_, view_},
+        {[this] { switchTab(onlineTab_); }, [this] { switchTabKeepingCounter(onlineTab_); },
+         [this](const QString& words) { searchVideos(words); }},
+        this);
+    connect(this, &VideoLibraryViewController::categoryMenuRequested, onlineControls_,
+            &OnlineControls::showCategoryMenu);
 }
 
 VideoLibraryViewController::~VideoLibraryViewController() {
@@ -394,4 +402,16 @@ void VideoLibraryViewController::showDownloadList() {
 
 void VideoLibraryViewController::playVideo(const QString& sign) {
     PlayerBarView::playVideo(parts_.preferences(), sign);
+}
+
+void VideoLibraryViewController::searchSuggestions(const QString& text, SuggestionsCompletion completion) {
+    parts_.web().requestKeywords(text, [completion](const std::optional<std::vector<QString>>& words) {
+        if (completion)
+            completion(words ? std::optional<QStringList>(QStringList(words->begin(), words->end())) : std::nullopt);
+    });
+}
+
+void VideoLibraryViewController::searchVideos(const QString& text) {
+    switchTabKeepingCounter(onlineTab_);
+    webLibraryViewModel()->searchByKeywords(text);
 }

@@ -17,6 +17,7 @@
 class ButtonWithLinkTitle;
 class DownloadViewModel;
 class NowPlayingView;
+class OnlineControls;
 class PlayerBarView;
 class QPushButton;
 class SampleVideoImport;
@@ -97,21 +98,9 @@ public:
     void setAsWallpaper(const QString& sign) override;
     void showDownloadList() override;
 
-    // ---- Online catalogue controls (VideoLibraryCatalogue.cpp) ----
-    // "sortPopUp", "hottagsView" and "newsLinkButton" sit in the online controls' slot.
-    QComboBox* sortPopUp() const { return sortPopUp_; }
-    QWidget* hottagsView() const { return hottagsView_; }
-    ButtonWithColorfulLink* newsLinkButton() const { return newsLinkButton_; }
-    // A new menu of the base info's categories on every call; it deletes itself once closed.
-    QMenu* categoryMenu();
-    void showCategoryMenu();
-    void menuDidClose();
-    void switchCategory(QAction* item);
-    void refreshVideoListOnSort();
-    void showHotTags(const std::optional<BaseInfoResponse>& reply);
-    void hottagClickAction(ButtonWithColorfulLink* tag);
-    void updateNewsLink();
-    void openNewsURL();
+    // The online catalogue's controls ("sortPopUp", "hottagsView" and "newsLinkButton" in the
+    // online controls' slot, the category menu).
+    OnlineControls* onlineControls() const { return onlineControls_; }
 
     // SearchFieldDelegate
     void searchSuggestions(const QString& text, SuggestionsCompletion completion) override;
@@ -159,7 +148,6 @@ private:
     void placeOverlay();
     // One DownloadItemCell per row of the download tab, while it is shown.
     void buildDownloadCells();
-    void setUpCatalogueControls();
     TabTitleView* makeTab(const QString& objectName, const QString& title, QToolButton** titleButton);
     void installLocalParts();
 
@@ -177,10 +165,7 @@ private:
     QWidget* bottomArea_ = nullptr;
     QWidget* onlineControlsSlot_ = nullptr;
     QPointer<VideoDetailView> detailView_;
-    QComboBox* sortPopUp_ = nullptr;
-    QWidget* hottagsView_ = nullptr;
-    ButtonWithColorfulLink* newsLinkButton_ = nullptr;
-    DisposablePtr heartbeatObservation_;
+    OnlineControls* onlineControls_ = nullptr;
     WebLibraryRefreshSubView* refreshSubView_ = nullptr;
 
     PlayerBarView* playerBar_ = nullptr;

@@ -1,14 +1,12 @@
-// The online catalogue's controls on the library screen: the category menu, the sort choice,
-// the hot tags, the search field's delegate and the news link from the heartbeat.
+#include "MainWindow/onlinelibrary/OnlineControls.h"
+
 #include "MainWindow/onlinelibrary/CatalogueControls.h"
-#include "MainWindow/library/VideoLibraryViewController.h"
 #include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
 #include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"
 #include "platform/NotificationCenter.h"
 #include "platform/gui/OpenUrl.h"
 #include "service/WebModel.h"
 #include "shared/StyledText.h"
-#include "views/TabTitleView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,18 +15,27 @@
 #include <QMenu>
 #include <QToolButton>
 
-void VideoLibraryViewController::setUpCatalogueControls() {
-    QLayout* slot = onlineControlsSlot_->layout();
+OnlineControls::OnlineControls(const MainParts& parts, WebLibraryViewModel& model, const Places& places, Hooks hooks,
+                               QObject* parent)
+    : QObject(parent),
+      parts_(parts),
+      model_(model),
+      slot_(places.slot),
+      categoryButton_(places.categoryButton),
+      onlineTabTitle_(places.onlineTabTitle),
+      menuParent_(places.menuParent),
+      hooks_(std::move(hooks)) {
+    QLayout* slot = slot_->layout();
 
-    newsLinkButton_ = new ButtonWithColorfulLink(QString(), onlineControlsSlot_);
+    newsLinkButton_ = new ButtonWithColorfulLink(QString(), slot_);
     newsLinkButton_->setObjectName(QStringLiteral("newsLinkButton"));
     newsLinkButton_->setAccessibleName(tr("News"));
     newsLinkButton_->hide();  // until a heartbeat brings a message
-    connect(newsLinkButton_, &QPushButton::clicked, this, &VideoLibraryViewController::openNewsURL);
+    connect(newsLinkButton_, &QPushButton::clicked, this, &OnlineControls::openNewsURL);
     slot->addWidget(newsLinkButton_);
 
     // The first tag stands at the right edge, each next one to the left of the one before.
-    hottagsView_ = new QWidget(onlineControlsSlot_);
+    hottagsView_ = new QWidget(slot_);
     hottagsView_->setObjectName(QStringLiteral("hottagsView"));
     auto* tags = new QHBoxLayout(hottagsView_);
     tags->setDirection(QBoxLayout::RightToLeft);
@@ -37,18 +44,15 @@ void VideoLibraryViewController::setUpCatalogueControls() {
     slot->addWidget(hottagsView_);
 
     // The tags are the service's sort codes.
-    sortPopUp_ = new QComboBox(onlineControlsSlot_);
+    sortPopUp_ = new QComboBox(slot_);
     sortPopUp_->setObjectName(QStringLiteral("sortPopUp"));
     sortPopUp_->setAccessibleName(tr("Sort"));
     sortPopUp_->addItem(tr("Newest"), 1);
     sortPopUp_->addItem(tr("Hottest"), 2);
-    connect(sortPopUp_, &QComboBox::activated, this, &VideoLibraryViewController::refreshVideoListOnSort);
+    connect(sortPopUp_, &QComboBox::activated, this, &OnlineControls::refreshVideoListOnSort);
     slot->addWidget(sortPopUp_);
 
-    connect(this, &VideoLibraryViewController::categoryMenuRequested, this,
-            &VideoLibraryViewController::showCategoryMenu);
-
-    QPointer<VideoLibraryViewController> self(this);
+    QPointer<OnlineControls> self(this);
     parts_.web().requestBaseInfo([self](const std::optional<BaseInfoResponse>& reply) {
         if (self)
             self->showHotTags(reply);
@@ -56,19 +60,19 @@ void VideoLibraryViewController::setUpCatalogueControls() {
 
     heartbeatObservation_ = parts_.notices().addObserver(
         WebModel::heartbeatUpdatedNotification, this, [this](const QVariantMap&) {
-            QMetaObject::invokeMethod(this, &VideoLibraryViewController::updateNewsLink, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &OnlineControls::updateNewsLink, Qt::QueuedConnection);
         });
-    QMetaObject::invokeMethod(this, &VideoLibraryViewController::updateNewsLink, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &OnlineControls::updateNewsLink, Qt::QueuedConnection);
 }
 
-QMenu* VideoLibraryViewController::categoryMenu() {
-    auto* menu = new QMenu(view_);
+QMenu* OnlineControls::categoryMenu() {
+    auto* menu = new QMenu(menuParent_);
     menu->setObjectName(QStringLiteral("categoryMenu"));
     menu->setAccessibleName(tr("Category"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    connect(menu, &QMenu::aboutToHide, this, &VideoLibraryViewController::menuDidClose);
+    connect(menu, &QMenu::aboutToHide, this, &OnlineControls::menuDidClose);
     QPointer<QMenu> target(menu);
-    QPointer<VideoLibraryViewController> self(this);
+    QPointer<OnlineControls> self(this);
     // A cached reply fills the menu at once; a fetched one whenever it arrives.
     parts_.web().requestBaseInfo([target, self](const std::optional<BaseInfoResponse>& reply) {
         if (!reply || !target || !self)
@@ -85,9 +89,9 @@ QMenu* VideoLibraryViewController::categoryMenu() {
     return menu;
 }
 
-void VideoLibraryViewController::showCategoryMenu() {
+void OnlineControls::showCategoryMenu() {
     categoryButton_->setChecked(true);
-    QPointer<VideoLibraryViewController> self(this);
+    QPointer<OnlineControls> self(this);
     QMetaObject::invokeMethod(
         this,
         [self] {
@@ -99,32 +103,32 @@ void VideoLibraryViewController::showCategoryMenu() {
         Qt::QueuedConnection);
 }
 
-void VideoLibraryViewController::menuDidClose() {
+void OnlineControls::menuDidClose() {
     categoryButton_->setChecked(false);
 }
 
-void VideoLibraryViewController::switchCategory(QAction* item) {
+void OnlineControls::switchCategory(QAction* item) {
     categoryButton_->setChecked(false);
     onlineTabTitle_->setText(item->text());
-    switchTabKeepingCounter(onlineTab_);
+    hooks_.showOnlineKeepingCounter();
     const WebModel& client = parts_.web();
-    webLibraryViewModel()->loadVideoList(
+    model_.loadVideoList(
         catalogue::categoryRequest(client.latestRequest(), WebModel::clientId(), item->data().toLongLong()));
 }
 
-void VideoLibraryViewController::refreshVideoListOnSort() {
-    switchTab(onlineTab_);
+void OnlineControls::refreshVideoListOnSort() {
+    hooks_.showOnline();
     const QVariant tag = sortPopUp_->currentData();
     const qint64 sort = sortPopUp_->currentIndex() >= 0 && tag.isValid() ? tag.toLongLong() : 1;
-    webLibraryViewModel()->loadVideoList(
+    model_.loadVideoList(
         catalogue::sortRequest(parts_.web().latestRequest(), WebModel::clientId(), sort));
 }
 
-void VideoLibraryViewController::showHotTags(const std::optional<BaseInfoResponse>& reply) {
+void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
     if (!reply)
         return;
     const std::vector<QString> tags = reply->data.hottags;
-    QPointer<VideoLibraryViewController> self(this);
+    QPointer<OnlineControls> self(this);
     QMetaObject::invokeMethod(
         this,
         [self, tags] {
@@ -148,11 +152,11 @@ void VideoLibraryViewController::showHotTags(const std::optional<BaseInfoRespons
         Qt::QueuedConnection);
 }
 
-void VideoLibraryViewController::hottagClickAction(ButtonWithColorfulLink* tag) {
-    searchVideos(tag->text());
+void OnlineControls::hottagClickAction(ButtonWithColorfulLink* tag) {
+    hooks_.search(tag->text());
 }
 
-void VideoLibraryViewController::updateNewsLink() {
+void OnlineControls::updateNewsLink() {
     const std::optional<HeartbeatResponse>& heartbeat = parts_.web().heartbeatResponse();
     if (!heartbeat)
         return;
@@ -167,20 +171,8 @@ void VideoLibraryViewController::updateNewsLink() {
     newsLinkButton_->link = catalogue::newsUrl(m.url);
 }
 
-void VideoLibraryViewController::openNewsURL() {
+void OnlineControls::openNewsURL() {
     // The address comes from the service: only a web page is opened, never a file or a program.
     if (newsLinkButton_->link)
         platform::openWebAddress(*newsLinkButton_->link);
-}
-
-void VideoLibraryViewController::searchSuggestions(const QString& text, SuggestionsCompletion completion) {
-    parts_.web().requestKeywords(text, [completion](const std::optional<std::vector<QString>>& words) {
-        if (completion)
-            completion(words ? std::optional<QStringList>(QStringList(words->begin(), words->end())) : std::nullopt);
-    });
-}
-
-void VideoLibraryViewController::searchVideos(const QString& text) {
-    switchTabKeepingCounter(onlineTab_);
-    webLibraryViewModel()->searchByKeywords(text);
 }
