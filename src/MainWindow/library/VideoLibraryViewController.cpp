@@ -1,6 +1,7 @@
 #include "MainWindow/library/VideoLibraryViewController.h"
 
 #include "MainWindow/downloads/DownloadViewModel.h"
+#include "MainWindow/locallibrary/LocalLibraryParts.h"
 #include "MainWindow/locallibrary/LocalLibraryViewModel.h"
 #include "MainWindow/onlinelibrary/OnlineControls.h"
 #include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
@@ -109,7 +110,12 @@ VideoLibraryViewController::VideoLibraryViewController(const MainParts& parts, Q
     localLibraryViewModel()->bind(collectionView());
     localLibraryViewModel()->reloadVideos(true);
     setHighlights(Tab::local);
-    installLocalParts();
+    localParts_ = new LocalLibraryParts(
+        parts_, *localLibraryViewModel(), {view_, collectionView(), nowPlayingSlot_, bottomArea_},
+        {[this] { switchTab(localTab_); }, [this] { switchTabKeepingCounter(localTab_); },
+         [this](const QUrl& url) { emit previewRequested(url); }},
+        this);
+    view_->installEventFilter(this);  // the first-run import on the screen's first showing
     onlineControls_ = new OnlineControls(
         parts_, *webLibraryViewModel(), {onlineControlsSlot_, categoryButton_, onlineTabTitle_, view_},
         {[this] { switchTab(onlineTab_); }, [this] { switchTabKeepingCounter(onlineTab_); },
@@ -156,7 +162,7 @@ bool VideoLibraryViewController::eventFilter(QObject* watched, QEvent* event) {
         return QObject::eventFilter(watched, event);
     }
     if (watched == view_ && event->type() == QEvent::Show)
-        importSampleVideosIfNeeded();
+        localParts_->importSampleVideosIfNeeded();
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         auto* tab = qobject_cast<QWidget*>(watched);

@@ -16,6 +16,7 @@
 
 class ButtonWithLinkTitle;
 class DownloadViewModel;
+class LocalLibraryParts;
 class NowPlayingView;
 class OnlineControls;
 class PlayerBarView;
@@ -111,22 +112,7 @@ public:
 
     // The local tab's parts: the player bar, the now-playing strip, the import button, the upload
     // link, the drop zone over the list and the first-run import.
-    PlayerBarView* playerBar() const { return playerBar_; }
-    NowPlayingView* nowPlayingView() const { return nowPlayingView_; }
-    QPushButton* importVideoButton() const { return importVideoButton_; }
-    ButtonWithLinkTitle* uploadLink() const { return uploadLink_; }
-    ViewWithDrag* dragView() const { return dragView_; }
-    SampleVideoImport* sampleImport() const { return sampleImport_; }
-    // The first-run import, on every showing of the screen until it has run once.
-    void importSampleVideosIfNeeded();
-    // The import button: a non-modal file dialog; chosen files show the local tab and are imported.
-    void importLocalVideo();
-    // Opens the upload page of the web site.
-    void uploadVideo();
-    // The now-playing title's click: the local tab with the playing video selected.
-    void showPlayingVideo(const std::optional<QString>& sign);
-    // A non-modal dialog for ".mp4" and ".mov" files; `chosen` gets the files that fit.
-    void chooseVideoFiles(std::function<void(const QList<QUrl>&)> chosen);
+    LocalLibraryParts* localParts() const { return localParts_; }
 
 signals:
     // A click on the online header's category control.
@@ -149,7 +135,6 @@ private:
     // One DownloadItemCell per row of the download tab, while it is shown.
     void buildDownloadCells();
     TabTitleView* makeTab(const QString& objectName, const QString& title, QToolButton** titleButton);
-    void installLocalParts();
 
     MainParts parts_;
     QPointer<QWidget> view_;
@@ -168,12 +153,7 @@ private:
     OnlineControls* onlineControls_ = nullptr;
     WebLibraryRefreshSubView* refreshSubView_ = nullptr;
 
-    PlayerBarView* playerBar_ = nullptr;
-    NowPlayingView* nowPlayingView_ = nullptr;
-    QPushButton* importVideoButton_ = nullptr;
-    ButtonWithLinkTitle* uploadLink_ = nullptr;
-    ViewWithDrag* dragView_ = nullptr;
-    SampleVideoImport* sampleImport_ = nullptr;
+    LocalLibraryParts* localParts_ = nullptr;
 
     WQCollectionView* collectionView_ = nullptr;
     LocalLibraryViewModel* localLibraryViewModel_ = nullptr;

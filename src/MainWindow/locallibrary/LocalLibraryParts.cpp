@@ -1,8 +1,8 @@
-// The library screen's local parts: player bar, now-playing strip, import entry points, the drop
-// zone and the first-run import.
+#include "MainWindow/locallibrary/LocalLibraryParts.h"
+
+#include "MainWindow/library/WQCollectionView.h"
 #include "MainWindow/locallibrary/LocalLibraryViewModel.h"
 #include "MainWindow/locallibrary/SampleVideoImport.h"
-#include "MainWindow/library/VideoLibraryViewController.h"
 #include "MainWindow/locallibrary/NowPlayingView.h"
 #include "MainWindow/locallibrary/PlayerBarView.h"
 #include "MainWindow/locallibrary/ProgressWindow.h"
@@ -11,7 +11,6 @@
 #include "shared/AppInfo.h"
 #include "shared/Preferences.h"
 #include "views/ButtonWithLinkTitle.h"
-#include "views/TabTitleView.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -20,17 +19,26 @@
 #include <QPointer>
 #include <QPushButton>
 
-void VideoLibraryViewController::installLocalParts() {
+LocalLibraryParts::LocalLibraryParts(const MainParts& parts, LocalLibraryViewModel& model, const Places& places,
+                                     Hooks hooks, QObject* parent)
+    : QObject(parent),
+      parts_(parts),
+      model_(model),
+      screen_(places.screen),
+      list_(places.list),
+      nowPlayingSlot_(places.nowPlayingSlot),
+      bottomArea_(places.bottomArea),
+      hooks_(std::move(hooks)) {
     nowPlayingView_ = new NowPlayingView(parts_.preferences(), parts_.database(), nowPlayingSlot_);
     nowPlayingSlot_->layout()->addWidget(nowPlayingView_);
 
     importVideoButton_ = new QPushButton(tr("Import Video"), bottomArea_);
     importVideoButton_->setObjectName(QStringLiteral("importVideoButton"));
-    connect(importVideoButton_, &QPushButton::clicked, this, &VideoLibraryViewController::importLocalVideo);
+    connect(importVideoButton_, &QPushButton::clicked, this, &LocalLibraryParts::importLocalVideo);
     uploadLink_ = new ButtonWithLinkTitle(tr("Upload your video"), bottomArea_);
     uploadLink_->setObjectName(QStringLiteral("uploadLink"));
     uploadLink_->setFlat(true);
-    connect(uploadLink_, &QPushButton::clicked, this, &VideoLibraryViewController::uploadVideo);
+    connect(uploadLink_, &QPushButton::clicked, this, &LocalLibraryParts::uploadVideo);
     playerBar_ = new PlayerBarView(parts_.preferences(), parts_.database(), nowPlayingView_, bottomArea_);
     auto* bottom = static_cast<QHBoxLayout*>(bottomArea_->layout());
     bottom->setContentsMargins(12, 0, 0, 0);
@@ -40,20 +48,20 @@ void VideoLibraryViewController::installLocalParts() {
     nowPlayingView_->clickVideoTitleClosure = [this](const std::optional<QString>& sign) { showPlayingVideo(sign); };
 
     // Drags over the list go to the drop zone; clicks and wheel steps still reach the list.
-    dragView_ = new ViewWithDrag(collectionView()->viewport());
-    dragView_->isLocalTabShown = [this] { return collectionView()->boundModel() == localLibraryViewModel(); };
-    dragView_->importVideos = [this](const QList<QUrl>& urls) { localLibraryViewModel()->importVideos(urls); };
+    dragView_ = new ViewWithDrag(list_->viewport());
+    dragView_->isLocalTabShown = [this] { return list_->boundModel() == &model_; };
+    dragView_->importVideos = [this](const QList<QUrl>& urls) { model_.importVideos(urls); };
 
-    LocalLibraryViewModel* local = localLibraryViewModel();
-    local->shell.importWindows = importWindowHooks(view_, {});
+    LocalLibraryViewModel* local = &model_;
+    local->shell.importWindows = importWindowHooks(screen_, {});
     local->shell.chooseVideoFiles = [this](std::function<void(const QList<QUrl>&)> chosen) {
         chooseVideoFiles(std::move(chosen));
     };
-    local->shell.showPreview = [this](const QUrl& url) { emit previewRequested(url); };
+    local->shell.showPreview = [this](const QUrl& url) { hooks_.showPreview(url); };
     local->shell.confirmClearAll = [this](std::function<void(bool)> answer) {
         auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
                                       tr("Are you sure to clear all the videos"), QMessageBox::NoButton,
-                                      view_->window());
+                                      screen_->window());
         alert->setObjectName(QStringLiteral("clearAllAlert"));
         alert->setAttribute(Qt::WA_DeleteOnClose);
         QPushButton* cancel = alert->addButton(tr("Cancel"), QMessageBox::RejectRole);
@@ -66,18 +74,17 @@ void VideoLibraryViewController::installLocalParts() {
     sampleImport_ = new SampleVideoImport(
         parts_.preferences(), parts_.database(),
         [this](const QList<QUrl>& urls, std::function<void()> done) {
-            localLibraryViewModel()->importVideos(urls, std::move(done));
+            model_.importVideos(urls, std::move(done));
         },
-        [this] { switchTab(localTab_); }, this);
-    view_->installEventFilter(this);
+        [this] { hooks_.showLocal(); }, this);
 }
 
-void VideoLibraryViewController::importSampleVideosIfNeeded() {
+void LocalLibraryParts::importSampleVideosIfNeeded() {
     sampleImport_->importSampleVideosIfNeeded();
 }
 
-void VideoLibraryViewController::chooseVideoFiles(std::function<void(const QList<QUrl>&)> chosen) {
-    auto* panel = new QFileDialog(view_->window(), tr("Import Video"));
+void LocalLibraryParts::chooseVideoFiles(std::function<void(const QList<QUrl>&)> chosen) {
+    auto* panel = new QFileDialog(screen_->window(), tr("Import Video"));
     panel->setObjectName(QStringLiteral("importVideoPanel"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::ExistingFiles);
@@ -96,23 +103,23 @@ void VideoLibraryViewController::chooseVideoFiles(std::function<void(const QList
     panel->open();
 }
 
-void VideoLibraryViewController::importLocalVideo() {
+void LocalLibraryParts::importLocalVideo() {
     chooseVideoFiles([this](const QList<QUrl>& urls) {
         // The local tab, without the counter's visibility and the other tab's loads.
-        switchTabKeepingCounter(localTab_);
-        localLibraryViewModel()->reloadVideos(true);
-        localLibraryViewModel()->importVideos(urls);
+        hooks_.showLocalKeepingCounter();
+        model_.reloadVideos(true);
+        model_.importVideos(urls);
     });
 }
 
-void VideoLibraryViewController::uploadVideo() {
+void LocalLibraryParts::uploadVideo() {
     platform::openWebAddress(AppInfo::uploadPage());
 }
 
-void VideoLibraryViewController::showPlayingVideo(const std::optional<QString>& sign) {
-    LocalLibraryViewModel* local = localLibraryViewModel();
-    if (collectionView()->boundModel() != local)
-        switchTab(localTab_);
+void LocalLibraryParts::showPlayingVideo(const std::optional<QString>& sign) {
+    LocalLibraryViewModel* local = &model_;
+    if (list_->boundModel() != local)
+        hooks_.showLocal();
     if (!sign)
         return;
     // Queued behind the reload that the tab switch queued, so it selects in the fresh list.
@@ -120,12 +127,12 @@ void VideoLibraryViewController::showPlayingVideo(const std::optional<QString>& 
     QMetaObject::invokeMethod(
         this,
         [this, model, sign = *sign] {
-            if (!model || !model->videoList() || collectionView()->boundModel() != model)
+            if (!model || !model->videoList() || list_->boundModel() != model)
                 return;
             const std::vector<VideoDetail>& list = *model->videoList();
             for (size_t row = 0; row < list.size(); ++row)
                 if (list[row].sign == sign)
-                    collectionView()->selectRow(int(row));
+                    list_->selectRow(int(row));
         },
         Qt::QueuedConnection);
 }
