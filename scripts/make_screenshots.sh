@@ -31,7 +31,7 @@ if [[ ${1:-} == --on-display ]]; then
   wait_for 30 xdotool search --name '^Tavvel wallpaper$'
   wait_for 30 xdotool search --name '^Tavvel$'
   main=$(xdotool search --name '^Tavvel$' | tail -1)
-  xdotool windowmove "$main" 120 60
+  xdotool windowmove "$main" 160 70
   wait_for 60 playing
   import -window "$main" "$OUT/main-window.png"
   import -window root "$OUT/wallpaper.png"
@@ -54,7 +54,7 @@ chmod 700 "$TMP/runtime"
 export XDG_DATA_HOME=$TMP/data XDG_CONFIG_HOME=$TMP/config XDG_CACHE_HOME=$TMP/cache XDG_RUNTIME_DIR=$TMP/runtime
 export TMPDIR=$TMP HOME=$TMP
 export TAVVEL_SERVICE_URL=http://127.0.0.1:9 QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox QT_QPA_PLATFORM=xcb
-xvfb-run -a -s "-screen 0 1280x720x24" dbus-run-session -- bash "$0" --on-display "$BUILD" "$OUT"
+xvfb-run -a -s "-screen 0 1440x900x24" dbus-run-session -- bash "$0" --on-display "$BUILD" "$OUT"
 # Small enough for the repository: at most 256 colours.
 for f in main-window wallpaper; do
   convert "$OUT/$f.png" -colors 256 "PNG8:$OUT/$f.png"
