@@ -23,7 +23,7 @@ if [[ ${1:-} == --on-display ]]; then
     import -window root "$TMPDIR/a.png" && sleep 0.5 && import -window root "$TMPDIR/b.png" &&
       [[ $(compare -metric AE "$TMPDIR/a.png" "$TMPDIR/b.png" null: 2>&1 || true) -gt 10000 ]]
   }
-  openbox --config-file /dev/null &
+  openbox &
   wm=$!
   "$BUILD/bin/Tavvel" &
   tavvel=$!
