@@ -2,6 +2,7 @@
 // forwarding, on the real widgets.
 #include "MainWindow/downloads/DownloadViewModel.h"
 #include "MainWindow/locallibrary/LocalLibraryViewModel.h"
+#include "MainWindow/detailpane/DetailPaneCoordinator.h"
 #include "MainWindow/library/VideoLibraryViewController.h"
 #include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
 #include "MainWindow/library/VideoItemCell.h"
@@ -120,7 +121,7 @@ TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
         LocalVideoDBManager::shared().insertVideo(v);
     VideoLibraryViewController screen(MainParts::make());
     std::vector<std::optional<QString>> shown;  // none: no video
-    screen.videoDetailDidChanged() = [&](const std::optional<VideoDetail>& d) {
+    screen.detailPaneCoordinator()->videoDetailDidChanged() = [&](const std::optional<VideoDetail>& d) {
         shown.push_back(d ? std::optional(d->sign) : std::nullopt);
     };
     drain();
@@ -201,7 +202,7 @@ TEST_F(LibraryScreen, DownloadFromTheDetailPaneQueuesItAndReloadsTheShownList) {
     const int before = screen.downloadViewModel()->rowCount();
     VideoDetail wanted = video(QStringLiteral("queued"));
     wanted.url = QStringLiteral("http://127.0.0.1:9/queued.mp4");
-    screen.downloadVideo(wanted);
+    screen.detailPaneCoordinator()->downloadVideo(wanted);
     EXPECT_TRUE(DownloadManager::shared().isDownloading(QStringLiteral("queued")));
     drain();
     // The list knows the new row without a model signal: it was read again.

@@ -6,6 +6,7 @@
 #include "MainWindow/onlinelibrary/OnlineControls.h"
 #include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
 #include "MainWindow/downloads/DownloadItemCell.h"
+#include "MainWindow/detailpane/DetailPaneCoordinator.h"
 #include "MainWindow/detailpane/VideoDetailView.h"
 #include "MainWindow/locallibrary/PlayerBarView.h"
 #include "MainWindow/library/VideoItemCell.h"
@@ -88,7 +89,13 @@ VideoLibraryViewController::VideoLibraryViewController(const MainParts& parts, Q
     detailView_ = new VideoDetailView(parts_, detailPaneSlot_);
     detailPaneSlot_->layout()->addWidget(detailView_);
     detailView_->showPreview = [this](const QUrl& url) { emit previewRequested(url); };
-    detailView_->setDelegate(this);
+    detailPaneCoordinator_ = new DetailPaneCoordinator(
+        parts_,
+        {[this](const QString& author) { webLibraryViewModel()->searchByAuthor(author); },
+         [this] { collectionView()->reloadData(); }, [this] { showDownloadList(); },
+         [this](const QString& sign) { playVideo(sign); }},
+        this);
+    detailView_->setDelegate(detailPaneCoordinator_);
     collectionViewContainer_->installEventFilter(this);  // the overlay follows its size
     root->addLayout(middle, 1);
 
@@ -203,7 +210,7 @@ ListLayout* VideoLibraryViewController::listLayout() {
 LocalLibraryViewModel* VideoLibraryViewController::localLibraryViewModel() {
     if (!localLibraryViewModel_) {
         localLibraryViewModel_ = new LocalLibraryViewModel(parts_, this);
-        localLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
+        localLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { detailPaneCoordinator_->forwardVideoDetail(detail); };
     }
     return localLibraryViewModel_;
 }
@@ -211,7 +218,7 @@ LocalLibraryViewModel* VideoLibraryViewController::localLibraryViewModel() {
 WebLibraryViewModel* VideoLibraryViewController::webLibraryViewModel() {
     if (!webLibraryViewModel_) {
         webLibraryViewModel_ = new WebLibraryViewModel(parts_, this);
-        webLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
+        webLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { detailPaneCoordinator_->forwardVideoDetail(detail); };
         webLibraryViewModel_->showPreview = [this](const QUrl& url) { emit previewRequested(url); };
         connect(webLibraryViewModel_, &WebLibraryViewModel::overlayChanged, this,
                 &VideoLibraryViewController::updateOverlay);
@@ -222,7 +229,7 @@ WebLibraryViewModel* VideoLibraryViewController::webLibraryViewModel() {
 DownloadViewModel* VideoLibraryViewController::downloadViewModel() {
     if (!downloadViewModel_) {
         downloadViewModel_ = new DownloadViewModel(parts_, this);
-        downloadViewModel_->videoDetailDidChanged = [this](const auto& detail) { forwardVideoDetail(detail); };
+        downloadViewModel_->videoDetailDidChanged = [this](const auto& detail) { detailPaneCoordinator_->forwardVideoDetail(detail); };
         // Queued: the list drops its row widgets on the same reset first.
         connect(downloadViewModel_, &QAbstractItemModel::modelReset, this,
                 &VideoLibraryViewController::buildDownloadCells, Qt::QueuedConnection);
@@ -323,31 +330,6 @@ void VideoLibraryViewController::updatePageStatus() {
     pageStatus_->setText(QString::number(count) + QLatin1Char('/') + QString::number(total));
 }
 
-void VideoLibraryViewController::forwardVideoDetail(const std::optional<VideoDetail>& detail) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, detail] {
-            if (videoDetailDidChanged_)
-                videoDetailDidChanged_(detail);
-        },
-        Qt::QueuedConnection);
-}
-
-void VideoLibraryViewController::authorClicked(const QString& author) {
-    webLibraryViewModel()->searchByAuthor(author);
-}
-
-void VideoLibraryViewController::downloadVideo(const VideoDetail& detail) {
-    // No video is queued twice, and one in the library is not downloaded again.
-    if (parts_.downloads().isDownloading(detail.sign)) {
-        showDownloadList();
-        return;
-    }
-    if (!parts_.database().videoWithSign(detail.sign))
-        parts_.downloads().addDownload(detail);
-    collectionView()->reloadData();
-}
-
 VideoDetailView* VideoLibraryViewController::detailView() const {
     return detailView_.data();
 }
@@ -396,10 +378,6 @@ void VideoLibraryViewController::buildDownloadCells() {
         cell->setAutoFillBackground(true);
         list->setIndexWidget(index, cell);
     }
-}
-
-void VideoLibraryViewController::setAsWallpaper(const QString& sign) {
-    playVideo(sign);
 }
 
 void VideoLibraryViewController::showDownloadList() {

@@ -1,5 +1,4 @@
 #pragma once
-#include "MainWindow/detailpane/VideoDetailViewDelegate.h"
 #include "MainWindow/startup/MainParts.h"
 #include "MainWindow/search/SearchField.h"
 #include "MainWindow/library/WQCollectionView.h"
@@ -15,6 +14,7 @@
 #include <vector>
 
 class ButtonWithLinkTitle;
+class DetailPaneCoordinator;
 class DownloadViewModel;
 class LocalLibraryParts;
 class NowPlayingView;
@@ -44,7 +44,7 @@ class WebLibraryViewModel;
 // Widgets are built in code; each carries an object name ("localTab", "onlineTab",
 // "downloadTab", "pageStatus", "collectionView", "collectionViewContainer", "detailPaneSlot",
 // "nowPlayingSlot", "bottomArea", "onlineControlsSlot", ...).
-class VideoLibraryViewController : public QObject, public VideoDetailViewDelegate, public SearchFieldDelegate {
+class VideoLibraryViewController : public QObject, public SearchFieldDelegate {
     Q_OBJECT
 public:
     explicit VideoLibraryViewController(const MainParts& parts, QWidget* parent = nullptr);
@@ -89,15 +89,10 @@ public:
     void tabClicked(QWidget* tab, QPoint position);
     // Rewrites the page counter from the bound model: "count/total".
     void updatePageStatus();
-    // Called by every view model when its selected video changes.
-    void forwardVideoDetail(const std::optional<VideoDetail>& detail);
-
-    // VideoDetailViewDelegate
-    DetailClosure& videoDetailDidChanged() override { return videoDetailDidChanged_; }
-    void authorClicked(const QString& author) override;
-    void downloadVideo(const VideoDetail& detail) override;
-    void setAsWallpaper(const QString& sign) override;
-    void showDownloadList() override;
+    // Between the lists and the detail pane: selections to the pane, its requests to the screen.
+    DetailPaneCoordinator* detailPaneCoordinator() const { return detailPaneCoordinator_; }
+    // The download tab.
+    void showDownloadList();
 
     // The online catalogue's controls ("sortPopUp", "hottagsView" and "newsLinkButton" in the
     // online controls' slot, the category menu).
@@ -164,5 +159,5 @@ private:
 
     std::vector<DisposablePtr> observeDispose_;
     DisposablePtr amountObservation_;
-    DetailClosure videoDetailDidChanged_;
+    DetailPaneCoordinator* detailPaneCoordinator_ = nullptr;
 };
