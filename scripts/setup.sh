@@ -15,6 +15,7 @@ PACKAGES=(
   dbus dbus-x11 xvfb xauth x11-utils imagemagick curl
   fonts-dejavu-core
   qt6-webengine-dev python3-pyatspi at-spi2-core
+  clang-format
 )
 
 missing=()
@@ -32,5 +33,5 @@ SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+$SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

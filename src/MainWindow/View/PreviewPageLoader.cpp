@@ -1,0 +1,84 @@
+#include "MainWindow/View/PreviewPageLoader.h"
+
+#include "MainWindow/Preview/PreviewPage.h"
+#include "platform/Bundle.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QOpenGLContext>
+#include <QPluginLoader>
+
+// QtGui's own setter of the global share context: what QGuiApplication calls for
+// Qt::AA_ShareOpenGLContexts and Qt WebEngine for itself. Not in a public header.
+QT_BEGIN_NAMESPACE
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+QT_END_NAMESPACE
+
+namespace previewpage {
+namespace {
+Q_LOGGING_CATEGORY(lcPreview, "tavvel.preview")
+
+QOpenGLContext* ownShareContext = nullptr;
+
+void dropShareContext() {
+    if (QOpenGLContext::globalShareContext() == ownShareContext)
+        qt_gl_set_global_share_context(nullptr);
+    delete ownShareContext;
+    ownShareContext = nullptr;
+}
+
+// What QGuiApplication does at its construction when Qt::AA_ShareOpenGLContexts is set, done
+// here instead: made at start, that context loads the OpenGL driver (Mesa's LLVM with it) into
+// every run, previewing or not. Qt WebEngine finds the context when it loads, so it neither makes
+// its own nor warns about being loaded after the application object.
+void shareGlContexts() {
+    if (QOpenGLContext::globalShareContext())
+        return;
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ownShareContext = new QOpenGLContext;
+    ownShareContext->setFormat(QSurfaceFormat::defaultFormat());
+    // Set even when it fails, as Qt does: the web engine then says so and draws without the GPU.
+    if (!ownShareContext->create())
+        qCInfo(lcPreview) << "no OpenGL context to share; the preview page draws without the GPU";
+    qt_gl_set_global_share_context(ownShareContext);
+    qAddPostRoutine(dropShareContext);
+}
+
+PreviewPageMaker* load() {
+    shareGlContexts();
+    QStringList reasons;
+    for (const QString& path : candidates()) {
+        if (!QFileInfo::exists(path))
+            continue;
+        // Kept for the process: the page views live in the plugin's code.
+        auto* loader = new QPluginLoader(path);
+        if (auto* made = qobject_cast<PreviewPageMaker*>(loader->instance()))
+            return made;
+        reasons << loader->errorString();
+        delete loader;
+    }
+    if (reasons.isEmpty())
+        reasons << QStringLiteral("no file at %1").arg(candidates().join(u", "));
+    qCWarning(lcPreview).noquote() << "preview: the web page plugin did not load:" << reasons.join(u"; ");
+    return nullptr;
+}
+}  // namespace
+
+QStringList candidates() {
+    QStringList folders;
+    if (const QString chosen = qEnvironmentVariable("TAVVEL_PLUGIN_DIR"); !chosen.isEmpty())
+        folders << chosen;
+    folders << platform::executableDirectory() + QStringLiteral("/../lib/tavvel");
+    QStringList paths;
+    for (const QString& folder : folders)
+        paths << QDir::cleanPath(folder + QLatin1Char('/') + QLatin1String(kFileName));
+    return paths;
+}
+
+PreviewPageMaker* maker() {
+    static PreviewPageMaker* const loaded = load();
+    return loaded;
+}
+}  // namespace previewpage
