@@ -29,14 +29,16 @@ void dropShareContext() {
     ownShareContext = nullptr;
 }
 
-// What QGuiApplication does at its construction when Qt::AA_ShareOpenGLContexts is set, done
-// here instead: made at start, that context loads the OpenGL driver (Mesa's LLVM with it) into
-// every run, previewing or not. Qt WebEngine finds the context when it loads, so it neither makes
-// its own nor warns about being loaded after the application object.
+// Qt WebEngine draws through a GL context shared with Qt's global share context, and (6.4) crashes at
+// its first page view when there is none. Qt makes that context when the application object is
+// constructed, for Qt::AA_ShareOpenGLContexts or for Qt WebEngine linked into the program; made
+// then, it loads the OpenGL driver (Mesa's LLVM and its threads) into every run, previewing or
+// not. So it is made here, before the plugin loads, as QGuiApplication makes it. The attribute
+// stays unset: Qt warns when it is set after the application object, and it only decides what a
+// GL widget does when moved to another window, which the page view never is.
 void shareGlContexts() {
     if (QOpenGLContext::globalShareContext())
         return;
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ownShareContext = new QOpenGLContext;
     ownShareContext->setFormat(QSurfaceFormat::defaultFormat());
     // Set even when it fails, as Qt does: the web engine then says so and draws without the GPU.
@@ -52,12 +54,15 @@ PreviewPageMaker* load() {
     for (const QString& path : candidates()) {
         if (!QFileInfo::exists(path))
             continue;
-        // Kept for the process: the page views live in the plugin's code.
-        auto* loader = new QPluginLoader(path);
+        // Kept for the process and never unloaded, not even at exit: the page views live in the
+        // plugin's code, and Qt WebEngine is not made to be unloaded.
+        static QPluginLoader* loader = nullptr;
+        delete loader;
+        loader = new QPluginLoader(path);
+        loader->setLoadHints(QLibrary::PreventUnloadHint);
         if (auto* made = qobject_cast<PreviewPageMaker*>(loader->instance()))
             return made;
-        reasons << loader->errorString();
-        delete loader;
+        reasons << QStringLiteral("%1: %2").arg(path, loader->errorString());
     }
     if (reasons.isEmpty())
         reasons << QStringLiteral("no file at %1").arg(candidates().join(u", "));
