@@ -31,7 +31,7 @@ if [[ ! -s $PAGE_DIR/index.html ]]; then
 fi
 
 # The benchmark program lies away from "<program folder>/../lib/tavvel": the preview plugin's folder.
-export TAVVEL_PLUGIN_DIR=$BUILD/lib/tavvel
+export TAVVEL_PLUGIN_DIR=$(cd "$BUILD" && pwd)/lib/tavvel
 exec python3 - "$BENCH" "$BARE" "$TAVVEL" "$PAGE_DIR/index.html" "$BEFORE" <<'PY'
 import os, shutil, signal, subprocess, sys, tempfile, time
 bench, bare, tavvel, page, before_build = sys.argv[1:6]

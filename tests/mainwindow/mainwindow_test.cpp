@@ -6,6 +6,7 @@
 #include "MainWindow/Controller/MainWindowController.h"
 #include "MainWindow/Controller/NewFeaturesViewControlller.h"
 #include "MainWindow/Controller/QRCodeController.h"
+#include "MainWindow/View/PreviewPageLoader.h"
 #include "MainWindow/View/PreviewVideoWindow.h"
 #include "MainWindow/View/LeftMenuBar.h"
 #include "MainWindow/View/LeftMenuCell.h"
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -163,4 +165,23 @@ TEST(MainWindow, PreviewWithoutItsPluginOpensEmptyAndSaysWhy) {
     ASSERT_EQ(said.size(), 1) << seen.join(u'\n').toStdString();
     EXPECT_TRUE(said.first().contains(broken.fileName() + QStringLiteral(": "))) << said.first().toStdString();
     preview.close();
+}
+
+TEST(MainWindow, PreviewPluginLookedForByAbsolutePathChosenFolderFirst) {
+    ASSERT_TRUE(kEnvironment);
+    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                              "/../lib/tavvel/tavvel_preview_page.so");
+    const struct {
+        QByteArray chosen;
+        QStringList expected;
+    } cases[] = {
+        {"", {installed}},
+        {"/opt/plugins/", {"/opt/plugins/tavvel_preview_page.so", installed}},
+        {"build/lib/tavvel", {QDir::current().absoluteFilePath("build/lib/tavvel/tavvel_preview_page.so"), installed}},
+    };
+    for (const auto& c : cases) {
+        qputenv("TAVVEL_PLUGIN_DIR", c.chosen);
+        EXPECT_EQ(previewpage::candidates(), c.expected) << c.chosen.constData();
+    }
+    qputenv("TAVVEL_PLUGIN_DIR", TAVVEL_PLUGIN_DIR);
 }

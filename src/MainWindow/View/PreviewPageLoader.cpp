@@ -77,8 +77,9 @@ QStringList candidates() {
         folders << chosen;
     folders << platform::executableDirectory() + QStringLiteral("/../lib/tavvel");
     QStringList paths;
+    // Absolute: QPluginLoader looks a relative name up in Qt's library paths.
     for (const QString& folder : folders)
-        paths << QDir::cleanPath(folder + QLatin1Char('/') + QLatin1String(kFileName));
+        paths << QDir::cleanPath(QDir(folder).absoluteFilePath(QLatin1String(kFileName)));
     return paths;
 }
 
