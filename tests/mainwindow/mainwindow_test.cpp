@@ -139,17 +139,19 @@ void keepWarning(QtMsgType type, const QMessageLogContext&, const QString& text)
 }
 }  // namespace
 
-// This program never loads the web page plugin: the file found is not one. The window still
-// opens, without a page, and the log says which file failed and why.
+// This program never loads the web page plugin: the file found, through a folder named relative
+// to here, is not one. The window still opens, without a page, and the log says which file
+// failed (by its absolute path) and why.
 TEST(MainWindow, PreviewWithoutItsPluginOpensEmptyAndSaysWhy) {
     ASSERT_TRUE(kEnvironment);
     QTemporaryDir plugins;
-    ASSERT_TRUE(plugins.isValid());
     QFile broken(plugins.filePath(QStringLiteral("tavvel_preview_page.so")));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a plugin");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("not a plugin") > 0);
     broken.close();
-    qputenv("TAVVEL_PLUGIN_DIR", plugins.path().toLocal8Bit());
+    qputenv("TAVVEL_PLUGIN_DIR", QDir::current().relativeFilePath(plugins.path()).toLocal8Bit());
+    EXPECT_EQ(previewpage::candidates(),
+              QStringList({broken.fileName(), QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                                              "/../lib/tavvel/tavvel_preview_page.so")}));
     QStringList seen;
     warnings = &seen;
     const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
@@ -165,23 +167,4 @@ TEST(MainWindow, PreviewWithoutItsPluginOpensEmptyAndSaysWhy) {
     ASSERT_EQ(said.size(), 1) << seen.join(u'\n').toStdString();
     EXPECT_TRUE(said.first().contains(broken.fileName() + QStringLiteral(": "))) << said.first().toStdString();
     preview.close();
-}
-
-TEST(MainWindow, PreviewPluginLookedForByAbsolutePathChosenFolderFirst) {
-    ASSERT_TRUE(kEnvironment);
-    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                              "/../lib/tavvel/tavvel_preview_page.so");
-    const struct {
-        QByteArray chosen;
-        QStringList expected;
-    } cases[] = {
-        {"", {installed}},
-        {"/opt/plugins/", {"/opt/plugins/tavvel_preview_page.so", installed}},
-        {"build/lib/tavvel", {QDir::current().absoluteFilePath("build/lib/tavvel/tavvel_preview_page.so"), installed}},
-    };
-    for (const auto& c : cases) {
-        qputenv("TAVVEL_PLUGIN_DIR", c.chosen);
-        EXPECT_EQ(previewpage::candidates(), c.expected) << c.chosen.constData();
-    }
-    qputenv("TAVVEL_PLUGIN_DIR", TAVVEL_PLUGIN_DIR);
 }
