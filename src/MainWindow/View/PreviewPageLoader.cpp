@@ -29,13 +29,13 @@ void dropShareContext() {
     ownShareContext = nullptr;
 }
 
-// Qt WebEngine draws through a GL context shared with Qt's global share context, and (6.4) crashes at
-// its first page view when there is none. Qt makes that context when the application object is
-// constructed, for Qt::AA_ShareOpenGLContexts or for Qt WebEngine linked into the program; made
-// then, it loads the OpenGL driver (Mesa's LLVM and its threads) into every run, previewing or
-// not. So it is made here, before the plugin loads, as QGuiApplication makes it. The attribute
-// stays unset: Qt warns when it is set after the application object, and it only decides what a
-// GL widget does when moved to another window, which the page view never is.
+// Qt WebEngine draws through a GL context shared with Qt's global share context, and (6.4)
+// crashes at its first page view when there is none. Qt makes that context when the application
+// object is constructed, for Qt::AA_ShareOpenGLContexts or for Qt WebEngine linked into the
+// program; made then, it loads the OpenGL driver (Mesa's LLVM and its threads) into every run,
+// previewing or not. So it is made here, before the plugin loads, as QGuiApplication makes it.
+// The attribute stays unset: Qt warns when it is set after the application object, and it only
+// decides what a GL widget does when moved to another window, which the page view never is.
 void shareGlContexts() {
     if (QOpenGLContext::globalShareContext())
         return;

@@ -12,8 +12,8 @@ inline constexpr char kFileName[] = "tavvel_preview_page.so";
 // benchmarks, which lie elsewhere in the build tree), then "<program folder>/../lib/tavvel" (as
 // installed, and in the build tree).
 QStringList candidates();
-// Makes the GL contexts shareable, as Qt WebEngine needs, then loads the plugin: the first call
-// does both, later calls give the same answer. Null (with the reasons logged once) when no
+// Makes Qt's global share GL context, which Qt WebEngine needs, then loads the plugin: the first
+// call does both, later calls give the same answer. Null (with the reasons logged once) when no
 // candidate loads.
 PreviewPageMaker* maker();
 }  // namespace previewpage
