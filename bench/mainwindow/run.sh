@@ -30,8 +30,10 @@ if [[ ! -s $PAGE_DIR/index.html ]]; then
     printf '<!doctype html><body style="margin:0;background:#000"><video src="clip.webm" autoplay loop muted width="800" height="450"></video></body>\n' >"$PAGE_DIR/index.html"
 fi
 
-# The benchmark program lies away from "<program folder>/../lib/tavvel": the preview plugin's folder.
-export TAVVEL_PLUGIN_DIR=$(cd "$BUILD" && pwd)/lib/tavvel
+# The benchmark program lies away from the program folder: the preview plugin's folder, as the
+# build tree holds it.
+TAVVEL_PLUGIN_DIR=$(sed -n 's/^TAVVEL_PLUGIN_DIR:INTERNAL=//p' "$BUILD/CMakeCache.txt")
+export TAVVEL_PLUGIN_DIR
 exec python3 - "$BENCH" "$BARE" "$TAVVEL" "$PAGE_DIR/index.html" "$BEFORE" <<'PY'
 import os, shutil, signal, subprocess, sys, tempfile, time
 bench, bare, tavvel, page, before_build = sys.argv[1:6]

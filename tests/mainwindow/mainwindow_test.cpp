@@ -149,9 +149,10 @@ TEST(MainWindow, PreviewWithoutItsPluginOpensEmptyAndSaysWhy) {
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("not a plugin") > 0);
     broken.close();
     qputenv("TAVVEL_PLUGIN_DIR", QDir::current().relativeFilePath(plugins.path()).toLocal8Bit());
-    EXPECT_EQ(previewpage::candidates(),
-              QStringList({broken.fileName(), QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                                              "/../lib/tavvel/tavvel_preview_page.so")}));
+    EXPECT_EQ(
+        previewpage::candidates(),
+        QStringList({broken.fileName(), QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                                        "/" TAVVEL_PLUGIN_DIR_FROM_MAIN "/tavvel_preview_page.so")}));
     QStringList seen;
     warnings = &seen;
     const QtMessageHandler previous = qInstallMessageHandler(keepWarning);

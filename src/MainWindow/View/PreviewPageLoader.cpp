@@ -75,7 +75,7 @@ QStringList candidates() {
     QStringList folders;
     if (const QString chosen = qEnvironmentVariable("TAVVEL_PLUGIN_DIR"); !chosen.isEmpty())
         folders << chosen;
-    folders << platform::executableDirectory() + QStringLiteral("/../lib/tavvel");
+    folders << platform::executableDirectory() + QStringLiteral("/" TAVVEL_PLUGIN_DIR_FROM_MAIN);
     QStringList paths;
     // Absolute: QPluginLoader looks a relative name up in Qt's library paths.
     for (const QString& folder : folders)
