@@ -16,6 +16,7 @@ PACKAGES=(
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
   fonts-dejavu-core
   qt6-webengine-dev python3-pyatspi at-spi2-core
+  clang-format
 )
 
 missing=()
@@ -33,5 +34,5 @@ SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
 $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

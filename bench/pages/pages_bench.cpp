@@ -86,7 +86,8 @@ int main(int argc, char* argv[]) {
 
     Preferences& preferences = Preferences::shared();
     preferences.setIsOpenPlayer(true);
-    LeftMenuBar bar(QRect(0, 0, 160, 600), [](int) {}, preferences, platform::NotificationCenter::defaultCenter());
+    LeftMenuBar bar(
+        QRect(0, 0, 160, 600), [](int) {}, preferences, platform::NotificationCenter::defaultCenter());
     bar.show();
     SwitchButton* button = bar.cellList[0]->rightButton;
     PaintClock clock(button);

@@ -118,7 +118,12 @@ TEST_F(DetailModel, TheSelectedVideoDecidesTheOfferAndAPressAsksTheScreen) {
         {"new", false, false, Action::download, "Download", {"download s"}, Action::downloading},
         {"queued", false, true, Action::downloading, "Downloading", {"list"}, Action::downloading},
         {"stored", true, false, Action::setAsWallpaper, "Set as Wallpaper", {"wallpaper s"}, Action::setAsWallpaper},
-        {"stored and queued", true, true, Action::setAsWallpaper, "Set as Wallpaper", {"wallpaper s"},
+        {"stored and queued",
+         true,
+         true,
+         Action::setAsWallpaper,
+         "Set as Wallpaper",
+         {"wallpaper s"},
          Action::setAsWallpaper},
     };
     for (const Case& c : cases) {

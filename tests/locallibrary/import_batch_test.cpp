@@ -140,7 +140,8 @@ protected:
                 const bool onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
                 note(onMain ? QStringLiteral("completion on main") : QStringLiteral("completion"));
             },
-            importer ? *importer : LocalLibraryModel::shared(), platform::DistributedNotificationCenter::defaultCenter());
+            importer ? *importer : LocalLibraryModel::shared(),
+            platform::DistributedNotificationCenter::defaultCenter());
     }
 
     bool waitForUpdates(int count) {

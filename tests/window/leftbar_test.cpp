@@ -31,8 +31,9 @@ QImage picture(QColor colour) {
 
 TEST(LeftMenuBar, LayoutAt600ClicksAndSelection) {
     std::vector<int> reported;
-    LeftMenuBar bar(QRect(0, 0, 160, 600), [&](int index) { reported.push_back(index); }, Preferences::shared(),
-                    platform::NotificationCenter::defaultCenter());
+    LeftMenuBar bar(
+        QRect(0, 0, 160, 600), [&](int index) { reported.push_back(index); }, Preferences::shared(),
+        platform::NotificationCenter::defaultCenter());
     bar.show();
     ASSERT_EQ(bar.cellList.size(), 2);
     LeftMenuCell* video = bar.cellList[0];
@@ -72,8 +73,8 @@ TEST(LeftMenuBar, LayoutAt600ClicksAndSelection) {
 
 TEST(LeftMenuBar, PromotionalPictureNeedsExactlyOneWebPicture) {
     testsupport::OpenedUrls recorder;
-    LeftMenuBar bar(QRect(0, 0, 160, 600), [](int) {}, Preferences::shared(),
-                    platform::NotificationCenter::defaultCenter());
+    LeftMenuBar bar(
+        QRect(0, 0, 160, 600), [](int) {}, Preferences::shared(), platform::NotificationCenter::defaultCenter());
     auto post = [](const ImageUrlMap& pictures) {
         platform::NotificationCenter::defaultCenter().post(
             WebModel::leafletUpdatedNotification, {{WebModel::leftPanelUserInfoKey, QVariant::fromValue(pictures)}});
@@ -119,8 +120,8 @@ TEST(SwitchButton, StatesFromRawValues) {
 TEST(SwitchButton, FollowsTheOtherProcessAndItsClickWritesOnce) {
     Preferences& preferences = Preferences::shared();
     preferences.setIsOpenPlayer(true);
-    LeftMenuBar bar(QRect(0, 0, 160, 600), [](int) {}, Preferences::shared(),
-                    platform::NotificationCenter::defaultCenter());
+    LeftMenuBar bar(
+        QRect(0, 0, 160, 600), [](int) {}, Preferences::shared(), platform::NotificationCenter::defaultCenter());
     bar.show();
     SwitchButton* button = bar.cellList[0]->rightButton;
     ASSERT_TRUE(button->isOpen());

@@ -15,11 +15,11 @@ VideoDetailModel::VideoDetailModel(const MainParts& parts, QObject* parent) : QO
     DownloadManager& queue = parts_.downloads();
     connect(&queue, &DownloadManager::downloadAdded, this, [this] { refreshAction(); });
     connect(&queue, &DownloadManager::downloadRemoved, this, [this] { refreshAction(); });
-    rightClickObservation_ = parts_.notices().addObserver(
-        librarynotices::rightClickNotification, this, [this](const QVariantMap& userInfo) {
-            if (const auto video = librarynotices::videoOf(userInfo))
-                rightClickToDownload(*video);
-        });
+    rightClickObservation_ = parts_.notices().addObserver(librarynotices::rightClickNotification, this,
+                                                          [this](const QVariantMap& userInfo) {
+                                                              if (const auto video = librarynotices::videoOf(userInfo))
+                                                                  rightClickToDownload(*video);
+                                                          });
 }
 
 VideoDetailModel::~VideoDetailModel() = default;

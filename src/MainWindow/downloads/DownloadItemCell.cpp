@@ -67,8 +67,8 @@ DownloadItemCell::Presentation DownloadItemCell::present(const DownloadItem& ite
     return p;
 }
 
-DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, DownloadManager& queue, ImageLoader& images,
-                                   QWidget* parent)
+DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, DownloadManager& queue,
+                                   ImageLoader& images, QWidget* parent)
     : QWidget(parent), item_(item), queue_(queue) {
     setObjectName(QStringLiteral("downloadItemCell"));
     imageView = new ImageAspectFillView(this);

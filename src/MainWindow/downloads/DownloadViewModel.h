@@ -27,5 +27,4 @@ public:
 private:
     int rowOf(const DownloadItem* item) const;
     void itemChanged(const DownloadItem* item);
-
 };

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <set>
 
-LibraryViewModel::LibraryViewModel(const MainParts& parts, QObject* parent) : QAbstractListModel(parent), parts_(parts) {}
+LibraryViewModel::LibraryViewModel(const MainParts& parts, QObject* parent)
+    : QAbstractListModel(parent), parts_(parts) {}
 
 LibraryViewModel::~LibraryViewModel() {
     if (collectionView_ && collectionView_->boundModel() == this)

@@ -108,8 +108,8 @@ VideoLibraryViewController::VideoLibraryViewController(const MainParts& parts, Q
     root->addWidget(bottomArea_);
 
     // The counter follows every list refresh.
-    amountObservation_ = parts_.notices().addObserver(
-        LibraryViewModel::updateVideoAmountName(), this, [this](const QVariantMap&) { updatePageStatus(); });
+    amountObservation_ = parts_.notices().addObserver(LibraryViewModel::updateVideoAmountName(), this,
+                                                      [this](const QVariantMap&) { updatePageStatus(); });
     collectionView()->registerCell(QStringLiteral("VideoItemCell"), new VideoItemCell(collectionView()));
     collectionView()->registerCell(QStringLiteral("DownloadItemCell"), new VideoItemCell(collectionView()));
 
@@ -210,7 +210,9 @@ ListLayout* VideoLibraryViewController::listLayout() {
 LocalLibraryViewModel* VideoLibraryViewController::localLibraryViewModel() {
     if (!localLibraryViewModel_) {
         localLibraryViewModel_ = new LocalLibraryViewModel(parts_, this);
-        localLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { detailPaneCoordinator_->forwardVideoDetail(detail); };
+        localLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) {
+            detailPaneCoordinator_->forwardVideoDetail(detail);
+        };
     }
     return localLibraryViewModel_;
 }
@@ -218,7 +220,9 @@ LocalLibraryViewModel* VideoLibraryViewController::localLibraryViewModel() {
 WebLibraryViewModel* VideoLibraryViewController::webLibraryViewModel() {
     if (!webLibraryViewModel_) {
         webLibraryViewModel_ = new WebLibraryViewModel(parts_, this);
-        webLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) { detailPaneCoordinator_->forwardVideoDetail(detail); };
+        webLibraryViewModel_->videoDetailDidChanged = [this](const auto& detail) {
+            detailPaneCoordinator_->forwardVideoDetail(detail);
+        };
         webLibraryViewModel_->showPreview = [this](const QUrl& url) { emit previewRequested(url); };
         connect(webLibraryViewModel_, &WebLibraryViewModel::overlayChanged, this,
                 &VideoLibraryViewController::updateOverlay);
@@ -229,7 +233,9 @@ WebLibraryViewModel* VideoLibraryViewController::webLibraryViewModel() {
 DownloadViewModel* VideoLibraryViewController::downloadViewModel() {
     if (!downloadViewModel_) {
         downloadViewModel_ = new DownloadViewModel(parts_, this);
-        downloadViewModel_->videoDetailDidChanged = [this](const auto& detail) { detailPaneCoordinator_->forwardVideoDetail(detail); };
+        downloadViewModel_->videoDetailDidChanged = [this](const auto& detail) {
+            detailPaneCoordinator_->forwardVideoDetail(detail);
+        };
         // Queued: the list drops its row widgets on the same reset first.
         connect(downloadViewModel_, &QAbstractItemModel::modelReset, this,
                 &VideoLibraryViewController::buildDownloadCells, Qt::QueuedConnection);
@@ -374,7 +380,8 @@ void VideoLibraryViewController::buildDownloadCells() {
         const QModelIndex index = downloadViewModel_->index(row);
         if (list->indexWidget(index))
             continue;
-        auto* cell = new DownloadItemCell(downloadViewModel_->itemAt(row), downloadViewModel_->queue(), parts_.images());
+        auto* cell = new DownloadItemCell(downloadViewModel_->itemAt(row), downloadViewModel_->queue(),
+                                          parts_.images());
         cell->setAutoFillBackground(true);
         list->setIndexWidget(index, cell);
     }

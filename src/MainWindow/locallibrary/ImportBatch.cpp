@@ -65,8 +65,6 @@ void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::fu
         });
         if (completion)
             completion();
-        platform::runOnMainThread([distributed] {
-            distributed->post(ImportBatch::updateVideoListNotification);
-        });
+        platform::runOnMainThread([distributed] { distributed->post(ImportBatch::updateVideoListNotification); });
     });
 }

@@ -7,7 +7,7 @@
 
 namespace platform {
 class DistributedNotificationCenter;
-}
+}  // namespace platform
 
 // What a batch shows and does on the main thread. Every hook may be left empty.
 struct ImportBatchHooks {

@@ -73,9 +73,7 @@ LocalLibraryParts::LocalLibraryParts(const MainParts& parts, LocalLibraryViewMod
 
     sampleImport_ = new SampleVideoImport(
         parts_.preferences(), parts_.database(),
-        [this](const QList<QUrl>& urls, std::function<void()> done) {
-            model_.importVideos(urls, std::move(done));
-        },
+        [this](const QList<QUrl>& urls, std::function<void()> done) { model_.importVideos(urls, std::move(done)); },
         [this] { hooks_.showLocal(); }, this);
 }
 

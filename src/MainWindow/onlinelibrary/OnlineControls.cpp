@@ -120,8 +120,7 @@ void OnlineControls::refreshVideoListOnSort() {
     hooks_.showOnline();
     const QVariant tag = sortPopUp_->currentData();
     const qint64 sort = sortPopUp_->currentIndex() >= 0 && tag.isValid() ? tag.toLongLong() : 1;
-    model_.loadVideoList(
-        catalogue::sortRequest(parts_.web().latestRequest(), WebModel::clientId(), sort));
+    model_.loadVideoList(catalogue::sortRequest(parts_.web().latestRequest(), WebModel::clientId(), sort));
 }
 
 void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {

@@ -31,9 +31,9 @@ public:
     };
     // What the controls ask of the screen.
     struct Hooks {
-        std::function<void()> showOnline;                 // the online tab, as a header click
-        std::function<void()> showOnlineKeepingCounter;   // the online tab, the counter as it is
-        std::function<void(const QString&)> search;       // a search for the words
+        std::function<void()> showOnline;                // the online tab, as a header click
+        std::function<void()> showOnlineKeepingCounter;  // the online tab, the counter as it is
+        std::function<void(const QString&)> search;      // a search for the words
     };
 
     OnlineControls(const MainParts& parts, WebLibraryViewModel& model, const Places& places, Hooks hooks,

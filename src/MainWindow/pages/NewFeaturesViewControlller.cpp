@@ -15,8 +15,8 @@
 
 NewFeaturePageList::NewFeaturePageList(WebModel& service, platform::NotificationCenter& notices, QObject* parent)
     : QAbstractListModel(parent), service_(&service) {
-    observation_ = notices.addObserver(
-        WebModel::newFeatureUpdatedNotification, this, [this](const QVariantMap&) { updateNewFeature(); });
+    observation_ = notices.addObserver(WebModel::newFeatureUpdatedNotification, this,
+                                       [this](const QVariantMap&) { updateNewFeature(); });
 }
 
 std::vector<NewFeatureModel> NewFeaturePageList::builtInPages() {

@@ -14,7 +14,7 @@ class QWidget;
 class WebModel;
 namespace platform {
 class NotificationCenter;
-}
+}  // namespace platform
 
 // One page of the new-features guide: a picture and where it leads.
 struct NewFeatureModel {

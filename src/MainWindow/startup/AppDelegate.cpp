@@ -104,8 +104,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     // 11. The desktop player's quit ends this program too.
-    terminalObservation_ = parts_.distributedNotices().addObserver(
-        helperDidTerminateNotification(), this, [this] { terminal(); });
+    terminalObservation_ = parts_.distributedNotices().addObserver(helperDidTerminateNotification(), this,
+                                                                   [this] { terminal(); });
 
     // 12.
     showMainWindow();

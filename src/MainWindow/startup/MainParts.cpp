@@ -21,8 +21,8 @@ namespace {
 // default ImageCache.
 ImageLoader& processImageLoader() {
     static auto* loader = [] {
-        const QString identifier =
-            platform::mainBundle().identifier.value_or(QString::fromLatin1(platform::kMainAppIdentifier));
+        const QString identifier = platform::mainBundle().identifier.value_or(
+            QString::fromLatin1(platform::kMainAppIdentifier));
         auto* made = new ImageLoader(QDir(platform::ownCachesDirectory(identifier)).filePath(QStringLiteral("images")),
                                      &ImageCache::defaultCache());
         // The loader outlives the application object, but its decoders must not: image readers

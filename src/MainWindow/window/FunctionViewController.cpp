@@ -30,8 +30,7 @@ FunctionViewController::FunctionViewController(Preferences& preferences, QWidget
     layout->addWidget(videoButton, 0, 1, Qt::AlignVCenter);
     layout->addWidget(lockLabel, 1, 0);
     layout->addWidget(lockButton, 1, 1, Qt::AlignVCenter);
-    observeDispose = bindBool(&preferences_, &Preferences::isOpenPlayerChanged, videoButton,
-                              &SwitchButton::setIsOpen);
+    observeDispose = bindBool(&preferences_, &Preferences::isOpenPlayerChanged, videoButton, &SwitchButton::setIsOpen);
 }
 
 void FunctionViewController::showEvent(QShowEvent* event) {

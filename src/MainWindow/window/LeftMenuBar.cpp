@@ -95,8 +95,8 @@ LeftMenuBar::LeftMenuBar(const QRect& frame, std::function<void(int)> closure, P
     QWidget::setTabOrder(cellList[1], promotion_);
 
     // Held by the bar, so that a notice never reaches a bar that is gone.
-    leafletObservation_ = notices.addObserver(
-        WebModel::leafletUpdatedNotification, this, [this](const QVariantMap& info) { leafletUpdated(info); });
+    leafletObservation_ = notices.addObserver(WebModel::leafletUpdatedNotification, this,
+                                              [this](const QVariantMap& info) { leafletUpdated(info); });
 }
 
 void LeftMenuBar::select(int index) {

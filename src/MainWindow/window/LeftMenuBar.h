@@ -12,7 +12,7 @@ class LeftMenuCell;
 class Preferences;
 namespace platform {
 class NotificationCenter;
-}
+}  // namespace platform
 
 // The main window's left pane: the logo (opens the web site), a thin line, the "Video" and
 // "About" cells, and near the bottom the promotional picture of the service's guide.

@@ -41,8 +41,7 @@ LeftMenuCell::LeftMenuCell(const QRect& frame, std::function<void()> closure, Pr
     titleLabel->setStyleSheet(labelStyle(Qt::white, sideBarColor()));
 
     rightButton = new SwitchButton(
-        QRect(120, 8, 36, 18), [this](bool) { preferences_.setIsOpenPlayer(!preferences_.isOpenPlayer()); },
-        this);
+        QRect(120, 8, 36, 18), [this](bool) { preferences_.setIsOpenPlayer(!preferences_.isOpenPlayer()); }, this);
     rightButton->setObjectName(QStringLiteral("videoDesktopSwitch"));
     rightButton->setAccessibleName(tr("Video wallpaper"));
     rightButton->setIsOpen(preferences_.isOpenPlayer());
