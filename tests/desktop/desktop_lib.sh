@@ -288,7 +288,9 @@ sleep_until_settled() { wait_for "the desktop to settle" 30 desktop_window_of . 
 # --- sway --------------------------------------------------------------------------------------
 
 sway_checks() {
-    chown nobody:nogroup "$XDG_RUNTIME_DIR"
+    # sway's own runtime folder: it runs as nobody, the player as root beside it.
+    local runtime=$work/sway-runtime
+    mkdir -p "$runtime" && chown nobody:nogroup "$runtime" && chmod 700 "$runtime"
     local config=$work/sway.conf
     cat >"$config" <<EOF
 output * resolution ${width}x${height} bg #336699 solid_color
@@ -296,13 +298,13 @@ xwayland force
 for_window [title="^probe$"] floating enable, resize set 400 300, move position 0 0
 EOF
     chmod 644 "$config"
-    run_bg setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH="$PATH" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
+    run_bg setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH="$PATH" XDG_RUNTIME_DIR="$runtime" \
         HOME="$work" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$config"
-    wait_for "sway" 30 bash -c "ls '$XDG_RUNTIME_DIR'/wayland-* >/dev/null && ls '$XDG_RUNTIME_DIR'/sway-ipc.* >/dev/null" ||
+    wait_for "sway" 30 bash -c "ls '$runtime'/wayland-? >/dev/null && ls '$runtime'/sway-ipc.* >/dev/null" ||
         { fail "sway did not start: $(tail -5 "$work/setpriv.log")"; finish; }
     export WAYLAND_DISPLAY SWAYSOCK
-    WAYLAND_DISPLAY=$(basename "$(ls "$XDG_RUNTIME_DIR"/wayland-? | head -1)")
-    SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.* | head -1)
+    WAYLAND_DISPLAY=$(ls "$runtime"/wayland-? | head -1)
+    SWAYSOCK=$(ls "$runtime"/sway-ipc.* | head -1)
     session_bus || { fail "no session bus"; finish; }
     make_clip
     shoot() { grim "$1"; }
@@ -343,7 +345,8 @@ window_over_video() {
 # The share (per cent) of a rectangle X Y W H that differs between the two window pictures.
 region_changed() {
     local crop="$3x$4+$1+$2" ae
-    ae=$(compare -metric AE -fuzz 6% <(convert "$work/sway-window-a.png" -crop "$crop" png:-) \
-        <(convert "$work/sway-window-b.png" -crop "$crop" png:-) null: 2>&1 >/dev/null | awk '{print int($1)}')
+    convert "$work/sway-window-a.png" -crop "$crop" +repage "$work/region-a.png" &&
+        convert "$work/sway-window-b.png" -crop "$crop" +repage "$work/region-b.png" || return 1
+    ae=$(compare -metric AE -fuzz 6% "$work/region-a.png" "$work/region-b.png" null: 2>&1 >/dev/null | awk '{print int($1)}')
     echo $((ae * 100 / ($3 * $4)))
 }
