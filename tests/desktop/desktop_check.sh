@@ -39,7 +39,7 @@ openbox-picom-nemo)
     run_bg picom --backend xrender --config /dev/null
     wait_for "picom to composite" 20 "$probe" owned _NET_WM_CM_S0
     gsettings set org.nemo.preferences treat-root-as-normal true 2>/dev/null
-    transparent_desktop_checks nemo-desktop
+    transparent_desktop_checks nemo-desktop nemo-desktop
     ;;
 gnome-x11)
     need Xvfb:xvfb gnome-shell:gnome-shell

@@ -81,7 +81,7 @@ wait_for() {
     shift 2
     local deadline=$((SECONDS + seconds))
     while ((SECONDS < deadline)); do
-        "$@" 2>/dev/null && return 0
+        "$@" >/dev/null 2>&1 && return 0
         sleep 0.1
     done
     echo "timed out after ${seconds}s waiting for $what"
@@ -221,7 +221,7 @@ opaque_desktop_checks() {
     run_bg $command
     local fm=$last_pid
     wait_for "$class's desktop" 30 desktop_window_of "$class" || fail "$class shows no desktop window"
-    shoot "$work/$class-alone.png"
+    wait_for "$class's launcher icon" 30 icon_drawn "$work/$class-alone.png" || fail "$class shows no launcher icon"
     start_helper
     wait_for "the wallpaper window" 30 wallpaper_windows || fail "the player shows no window"
     expect_video "$class-first"
@@ -237,6 +237,17 @@ opaque_desktop_checks() {
     wait_for "$class's desktop" 30 desktop_window_of "$class" || fail "$class shows no desktop window"
     expect_video "$class-after-player"
     expect_clicks_reach "$class-after-player" "$class" "$launcher_x" "$launcher_y"
+}
+
+# The launcher's icon is on the screen (picture kept as $1): its square differs from the same
+# square further right, in the same rows of a plain or vertically shaded background.
+icon_drawn() {
+    shoot "$1" || return 1
+    convert "$1" -crop "48x48+$((launcher_x - 24))+$((launcher_y - 24))" +repage "$work/icon.png" &&
+        convert "$1" -crop "48x48+$((launcher_x + 276))+$((launcher_y - 24))" +repage "$work/plain.png" || return 1
+    local ae
+    ae=$(compare -metric AE -fuzz 6% "$work/icon.png" "$work/plain.png" null: 2>&1 >/dev/null | awk '{print int($1)}')
+    ((ae > 48 * 48 / 10))
 }
 
 # Only the probe launcher on the desktop, in its first place, on a plain colour.
@@ -265,7 +276,15 @@ configure_file_manager() {
 </channel>
 XML
         ;;
+    nemo-desktop)
+        launcher_x=122 launcher_y=62
+        gsettings set org.nemo.desktop computer-icon-visible false 2>/dev/null
+        gsettings set org.nemo.desktop home-icon-visible false 2>/dev/null
+        gsettings set org.nemo.desktop trash-icon-visible false 2>/dev/null
+        gsettings set org.nemo.desktop volumes-visible false 2>/dev/null
+        ;;
     caja)
+        launcher_x=88 launcher_y=45
         gsettings set org.mate.caja.desktop computer-icon-visible false 2>/dev/null
         gsettings set org.mate.caja.desktop home-icon-visible false 2>/dev/null
         gsettings set org.mate.caja.desktop trash-icon-visible false 2>/dev/null
@@ -273,17 +292,27 @@ XML
     esac
 }
 
-# transparent_desktop_checks COMMAND: the player's video shows under the icons of a desktop that
-# lets it through; the icons are still there.
+# transparent_desktop_checks COMMAND CLASS: the video shows under the icons of a desktop that
+# lets it through; the icons stay on top, and the desktop still takes its clicks.
 transparent_desktop_checks() {
-    [[ -n $1 ]] && run_bg "$1"
-    sleep_until_settled
-    shoot "$work/desktop-alone.png"
+    local command=$1 class=$2
+    configure_file_manager "$class"
+    # shellcheck disable=SC2086
+    [[ -n $command ]] && run_bg $command
+    wait_for "$class's desktop" 60 desktop_window_of "$class" || fail "$class shows no desktop window"
+    wait_for "$class's launcher icon" 30 icon_drawn "$work/$class-alone.png" || fail "$class shows no launcher icon"
     start_helper
-    expect_video "transparent"
+    wait_for "the wallpaper window" 30 wallpaper_windows || fail "the player shows no window"
+    expect_video "$class"
+    local still
+    still=$(region_changed "$work/$class-a.png" "$work/$class-b.png" $((launcher_x - 16)) $((launcher_y - 16)) 32 32)
+    if ((still < 30)); then
+        pass "$class: the launcher icon stays over the video (${still}% of it changed in 1 s)"
+    else
+        fail "$class: the video covers the launcher icon (${still}% of it changed in 1 s)"
+    fi
+    [[ ${clicks:-yes} == yes ]] && expect_clicks_reach "$class" "$class" "$launcher_x" "$launcher_y"
 }
-
-sleep_until_settled() { wait_for "the desktop to settle" 30 desktop_window_of . ; }
 
 # --- sway --------------------------------------------------------------------------------------
 
@@ -336,17 +365,17 @@ EOF
 window_over_video() {
     shoot "$work/sway-window-a.png" && sleep 1 && shoot "$work/sway-window-b.png" || return 1
     local inside outside
-    inside=$(region_changed 10 10 380 280)
-    outside=$(region_changed 420 320 590 440)
+    inside=$(region_changed "$work/sway-window-a.png" "$work/sway-window-b.png" 10 10 380 280)
+    outside=$(region_changed "$work/sway-window-a.png" "$work/sway-window-b.png" 420 320 590 440)
     echo "$outside% around it, $inside% inside it changed in 1 s" >"$work/regions"
     ((inside < 5 && outside >= 50))
 }
 
-# The share (per cent) of a rectangle X Y W H that differs between the two window pictures.
+# The share (per cent) of the rectangle X Y W H that differs between pictures A and B.
 region_changed() {
-    local crop="$3x$4+$1+$2" ae
-    convert "$work/sway-window-a.png" -crop "$crop" +repage "$work/region-a.png" &&
-        convert "$work/sway-window-b.png" -crop "$crop" +repage "$work/region-b.png" || return 1
+    local crop="$5x$6+$3+$4" ae
+    convert "$1" -crop "$crop" +repage "$work/region-a.png" && convert "$2" -crop "$crop" +repage "$work/region-b.png" ||
+        return 1
     ae=$(compare -metric AE -fuzz 6% "$work/region-a.png" "$work/region-b.png" null: 2>&1 >/dev/null | awk '{print int($1)}')
-    echo $((ae * 100 / ($3 * $4)))
+    echo $((ae * 100 / ($5 * $6)))
 }
