@@ -45,7 +45,7 @@ gnome-x11)
     need Xvfb:xvfb gnome-shell:gnome-shell
     start_x11
     start_gnome_x11
-    transparent_desktop_checks ""
+    transparent_desktop_checks "" gjs
     ;;
 gnome-wayland)
     need gnome-shell:gnome-shell gnome-screenshot:gnome-screenshot
