@@ -50,7 +50,7 @@ gnome-x11)
 gnome-wayland)
     need gnome-shell:gnome-shell gnome-screenshot:gnome-screenshot
     start_gnome_wayland
-    transparent_desktop_checks ""
+    transparent_desktop_checks "" gjs
     ;;
 sway)
     need sway:sway swaybg:swaybg grim:grim Xwayland:xwayland swaymsg:sway xmessage:x11-utils xhost:x11-xserver-utils
