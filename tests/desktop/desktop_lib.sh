@@ -20,7 +20,6 @@ printf '[Desktop Entry]\nType=Application\nName=Probe\nExec=touch %s\nIcon=utili
     "$marker" >"$HOME/Desktop/probe.desktop"
 chmod +x "$HOME/Desktop/probe.desktop"
 
-note() { echo "[$(date +%T)] $*"; }
 fail() {
     echo "FAIL: $*"
     failed=$((failed + 1))
@@ -117,19 +116,16 @@ start_x11() {
     shoot() { import -window root "$1"; }
 }
 
-root_prop() { xprop -root "$1" 2>/dev/null; }
-wm_runs() { root_prop _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 start_wm() {
     run_bg "$@"
     wait_for "the window manager ($1)" 20 wm_runs || { fail "$1 did not start: $(tail -5 "$work/$1.log")"; finish; }
 }
 
-client_windows() { root_prop _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'; }
-
 # A window of another program with the desktop type is listed.
 desktop_window_of() {
     local w
-    for w in $(client_windows); do
+    for w in $(xprop -root _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'); do
         xprop -id "$w" _NET_WM_WINDOW_TYPE WM_CLASS | grep -q _NET_WM_WINDOW_TYPE_DESKTOP || continue
         xprop -id "$w" WM_CLASS | grep -qi "$1" && return 0
     done
@@ -154,19 +150,12 @@ launcher_reached() { [[ -e $marker ]] || [[ -n $(windows_of_type "$1" NORMAL DIA
 
 # --- what the screen shows ---------------------------------------------------------------------
 
-# The share of pixels (per cent) that differ between two pictures by more than a little.
-changed_percent() {
-    local ae
-    ae=$(compare -metric AE -fuzz 6% "$1" "$2" null: 2>&1 >/dev/null | awk '{print int($1)}')
-    echo $((ae * 100 / (width * height)))
-}
-
 # Two pictures 1 s apart differ over at least $1 per cent of the screen (kept as NAME-a/-b.png).
 video_moves() {
     local name=$2
     shoot "$work/$name-a.png" && sleep 1 && shoot "$work/$name-b.png" || return 1
     local p
-    p=$(changed_percent "$work/$name-a.png" "$work/$name-b.png")
+    p=$(region_changed "$work/$name-a.png" "$work/$name-b.png" 0 0 "$width" "$height")
     echo "$p" >"$work/$name.percent"
     ((p >= $1))
 }

@@ -169,19 +169,25 @@ void LayerShell::readEvents() {
     while (wl_display_prepare_read(display) != 0)
         wl_display_dispatch_pending(display);
     wl_display_flush(display);
-    wl_display_read_events(display);
-    wl_display_dispatch_pending(display);
+    if (wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0) {
+        lost();
+        return;
+    }
     flush();
 }
 
 void LayerShell::flush() {
-    wl_display* display = globals_->display;
-    if (wl_display_flush(display) < 0 && errno != EAGAIN && notifier_ && notifier_->isEnabled()) {
-        // The compositor went away: nothing more can be shown on this connection.
-        notifier_->setEnabled(false);
-        logLine(QStringLiteral("wayland: the connection to the compositor is lost (%1)")
-                    .arg(QString::fromLocal8Bit(std::strerror(wl_display_get_error(display)))));
-    }
+    if (wl_display_flush(globals_->display) < 0 && errno != EAGAIN)
+        lost();
+}
+
+void LayerShell::lost() {
+    if (!notifier_ || !notifier_->isEnabled())
+        return;
+    // The compositor went away or refused a request: nothing more can be shown on this connection.
+    notifier_->setEnabled(false);
+    logLine(QStringLiteral("wayland: the connection to the compositor is lost (%1)")
+                .arg(QString::fromLocal8Bit(std::strerror(wl_display_get_error(globals_->display)))));
 }
 
 QList<QRect> LayerShell::outputs() const {

@@ -45,6 +45,7 @@ private:
     explicit LayerShell(std::unique_ptr<Globals> globals);
     void readEvents();
     void flush();
+    void lost();
 
     std::unique_ptr<Globals> globals_;
     QSocketNotifier* notifier_ = nullptr;
