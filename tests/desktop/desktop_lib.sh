@@ -295,15 +295,23 @@ transparent_desktop_checks() {
     wait_for "$class's launcher icon" 60 icon_drawn "$work/$class-alone.png" || fail "$class shows no launcher icon"
     start_helper
     wait_for "the wallpaper window" 30 wallpaper_windows || fail "the player shows no window"
-    expect_video "$class"
-    local still
-    still=$(region_changed "$work/$class-a.png" "$work/$class-b.png" $((launcher_x - 16)) $((launcher_y - 16)) 32 32)
-    if ((still < 30)); then
-        pass "$class: the launcher icon stays over the video (${still}% of it changed in 1 s)"
+    # The window manager may show a new window above the icons for a moment before it is lowered.
+    if wait_for "the video under the icons" 40 video_under_icon "$class"; then
+        pass "$class: the video shows under the launcher icon ($(cat "$work/regions"))"
     else
-        fail "$class: the video covers the launcher icon (${still}% of it changed in 1 s)"
+        fail "$class: the video does not show under the launcher icon ($(cat "$work/regions" 2>/dev/null))"
     fi
     [[ ${clicks:-yes} == yes ]] && expect_clicks_reach "$class" "$class" "$launcher_x" "$launcher_y"
+}
+
+# Most of the screen moves, the launcher icon's square does not.
+video_under_icon() {
+    shoot "$work/$1-a.png" && sleep 1 && shoot "$work/$1-b.png" || return 1
+    local screen icon
+    screen=$(region_changed "$work/$1-a.png" "$work/$1-b.png" 0 0 "$width" "$height")
+    icon=$(region_changed "$work/$1-a.png" "$work/$1-b.png" $((launcher_x - 16)) $((launcher_y - 16)) 32 32)
+    echo "$screen% of the screen and $icon% of the icon changed in 1 s" >"$work/regions"
+    ((screen >= 50 && icon < 30))
 }
 
 # --- GNOME ------------------------------------------------------------------------------------
