@@ -11,6 +11,8 @@ export XDG_RUNTIME_DIR=$work/runtime
 mkdir -p "$HOME/Desktop" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY DISPLAY DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
+# In a sanitizer build: whole stacks for leaks, so those of Qt's Wayland platform are told apart.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0
 # Nothing leaves the machine: the player's update check is refused at once.
 export TAVVEL_SERVICE_URL=http://127.0.0.1:9/
 # The screen, and a launcher that leaves a mark when run.
@@ -29,14 +31,13 @@ pass() {
     passed=$((passed + 1))
 }
 
-# Ends what this script started, newest first, by process id.
+# Ends what this script started by process id, newest first, each gone before the next (the
+# player quits while its display is still there).
 cleanup() {
     local i
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill -TERM "${pids[i]}" 2>/dev/null
-    done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        for _ in $(seq 30); do kill -0 "${pids[i]}" 2>/dev/null || break; sleep 0.1; done
+        kill -TERM "${pids[i]}" 2>/dev/null || continue
+        for _ in $(seq 50); do kill -0 "${pids[i]}" 2>/dev/null || break; sleep 0.1; done
         kill -KILL "${pids[i]}" 2>/dev/null
     done
     if [[ -n ${TAVVEL_DESKTOP_SHOTS:-} ]]; then
