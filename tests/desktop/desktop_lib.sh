@@ -186,6 +186,7 @@ expect_clicks_reach() {
     xdotool mousemove $((width / 2)) $((height / 2)) click 3
     if wait_for "the desktop menu" 10 menu_shown "$class"; then
         pass "$name: a right-click on the desktop opens $class's menu"
+        shoot "$work/$name-menu.png"
     else
         fail "$name: a right-click on the desktop opens no menu of $class"
     fi
