@@ -17,6 +17,9 @@ PACKAGES=(
   fonts-dejavu-core
   qt6-webengine-dev python3-pyatspi at-spi2-core
   clang-format
+  libxcb-shape0-dev libwayland-dev libwayland-bin qt6-wayland
+  openbox pcmanfm xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils
+  xdotool x11-xserver-utils wmctrl
 )
 
 missing=()
