@@ -91,7 +91,6 @@ void listFigures() {
         }
         {
             LibraryViewModel model(MainParts::make());
-            model.setImageLoader(nullptr);
             QElapsedTimer clock;
             clock.start();
             model.bind(&view);

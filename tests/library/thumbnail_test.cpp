@@ -29,7 +29,6 @@ protected:
         LibraryTest::SetUp();
         ASSERT_TRUE(standIn.start());
         loader = std::make_unique<ImageLoader>(dir.filePath(QStringLiteral("cache")));
-        model.setImageLoader(loader.get());
         ASSERT_TRUE(showExposed(&grid.view, QSize(700, 400)));
         model.bind(&grid.view);
     }
@@ -52,7 +51,14 @@ protected:
     std::unique_ptr<ImageLoader> loader;
     Grid grid;
     WQCollectionView& view = grid.view;
-    LibraryViewModel model{MainParts::make()};
+    LibraryViewModel model{withLoader(MainParts::make())};
+
+private:
+    // Thumbnails come through this test's loader, made in SetUp.
+    MainParts withLoader(MainParts parts) {
+        parts.images = [this]() -> ImageLoader& { return *loader; };
+        return parts;
+    }
 };
 
 // Answers "/slow/<name>" after `delayMs` with the PNG, or never when the delay is negative.

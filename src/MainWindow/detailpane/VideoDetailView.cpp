@@ -66,7 +66,7 @@ constexpr int kAvatarSize = 40;
 }  // namespace
 
 VideoDetailView::VideoDetailView(const MainParts& parts, QWidget* parent)
-    : QWidget(parent), model_(new VideoDetailModel(parts, this)), loader_(&parts.images()) {
+    : QWidget(parent), model_(new VideoDetailModel(parts, this)), images_(parts.images()) {
     setObjectName(QStringLiteral("videoDetailView"));
     previewView = new ImageAspectFillView(this);
     previewView->setObjectName(QStringLiteral("previewView"));

@@ -56,8 +56,6 @@ public:
 
     std::optional<QUrl> coverUrl() const { return model_->coverUrl(); }
     std::optional<QUrl> avatarUrl() const { return model_->avatarUrl(); }
-    // The loader of the cover and the avatar (the process's one unless a test gives its own).
-    void setImageLoader(ImageLoader* loader) { loader_ = loader; }
 
     // The preview window the pane opens, with the preview address and a zero frame.
     std::function<void(const QUrl& url)> showPreview;
@@ -73,11 +71,11 @@ private:
     // Redraws the button for `action`.
     void showAction(Action action);
     void redraw();
-    ImageLoader& images() const { return *loader_; }
+    ImageLoader& images() const { return images_; }
     void loadPictures();
 
     VideoDetailModel* model_ = nullptr;
-    ImageLoader* loader_ = nullptr;
+    ImageLoader& images_;  // of the cover and the avatar
     ImageLoader::Ticket coverTicket_ = 0;
     ImageLoader::Ticket avatarTicket_ = 0;
 };

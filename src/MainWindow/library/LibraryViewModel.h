@@ -73,8 +73,6 @@ public:
     const QHash<QString, QImage>& imageCache() const { return imageCache_; }
     bool isLoadingThumbnail(const QString& sign) const { return downloadTaskCache_.contains(sign); }
     qsizetype runningThumbnailCount() const { return downloadTaskCache_.size(); }
-    // The loader for thumbnails (the process's one unless a test gives its own).
-    void setImageLoader(ImageLoader* loader) { loader_ = loader; }
 
     // QAbstractListModel
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -114,7 +112,7 @@ private:
     void startThumbnail(const VideoDetail& video);
     void thumbnailArrived(const QString& sign, const QImage& image);
     void releaseView();
-    ImageLoader& thumbnails() const { return loader_ ? *loader_ : parts_.images(); }
+    ImageLoader& thumbnails() const { return parts_.images(); }
 
     friend class WQCollectionView;  // tells the model when the list goes away
 
@@ -125,7 +123,6 @@ private:
     QList<QString> imageOrder_;  // insertion order of imageCache_
     QHash<QString, ImageLoader::Ticket> downloadTaskCache_;
     DisposablePtr reloadObservation_;
-    ImageLoader* loader_ = nullptr;
 };
 
 Q_DECLARE_METATYPE(VideoDetail)
