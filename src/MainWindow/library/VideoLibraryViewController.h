@@ -5,7 +5,6 @@
 #include "shared/Disposable.h"
 
 #include <QObject>
-#include <QList>
 #include <QPointer>
 #include <QUrl>
 #include <functional>
@@ -13,20 +12,10 @@
 #include <memory>
 #include <vector>
 
-class ButtonWithLinkTitle;
 class DetailPaneCoordinator;
 class DownloadViewModel;
 class LocalLibraryParts;
-class NowPlayingView;
 class OnlineControls;
-class PlayerBarView;
-class QPushButton;
-class SampleVideoImport;
-class ViewWithDrag;
-class ButtonWithColorfulLink;
-class QAction;
-class QComboBox;
-class QMenu;
 class LibraryViewModel;
 class LocalLibraryViewModel;
 class QLabel;
