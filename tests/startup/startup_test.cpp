@@ -1,10 +1,12 @@
 // Tavvel as processes on the test's own session bus: the start-up's requests against the
 // service stand-in, crash reports, and the desktop player's start, login item and quit.
 #include "MainWindow/startup/CrashReport.h"
+#include "MainWindow/startup/MainParts.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/BusName.h"
 #include "platform/LoginItem.h"
+#include "service/DownloadManager.h"
 #include "service/DownloadPaths.h"
 #include "shared/Preferences.h"
 #include "support/MainWindowTestSupport.h"
@@ -76,6 +78,16 @@ QList<int> codes(const ServiceStandIn& standIn) {
     return result;
 }
 }  // namespace
+
+// The parts hold getters: making them makes no service, so a second Tavvel that only hands over
+// to the first never restores and restarts the download list.
+TEST(MainParts, MakeMakesNoServiceUntilOneIsAsked) {
+    const MainParts parts = MainParts::make();
+    EXPECT_EQ(DownloadManager::existing(), nullptr);
+    DownloadManager& queue = parts.downloads();
+    EXPECT_EQ(DownloadManager::existing(), &queue);
+    EXPECT_EQ(&MainParts::make().downloads(), &queue);  // one queue per process
+}
 
 TEST(StartUpProcess, RequestOrderAndInstallReportByVersion) {
     ASSERT_TRUE(kBundle);
