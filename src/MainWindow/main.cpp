@@ -1,5 +1,5 @@
-#include "MainWindow/AppDelegate.h"
-#include "MainWindow/TavvelApplication.h"
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/startup/TavvelApplication.h"
 #include "platform/Bundle.h"
 
 int main(int argc, char* argv[]) {
@@ -8,7 +8,7 @@ int main(int argc, char* argv[]) {
     TavvelApplication app(argc, argv);
     // Docks and Wayland compositors match the window to the installed desktop entry by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(TAVVEL_APP_ID));
-    AppDelegate delegate;
+    AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())
         return 0;
     return app.exec();

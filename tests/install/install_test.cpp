@@ -1,6 +1,6 @@
 // Tavvel as a user gets it: installed into a prefix, started on empty folders, moved, cut short,
 // missing its player; the desktop files; the Debian package.
-#include "MainWindow/AppDelegate.h"
+#include "MainWindow/startup/AppDelegate.h"
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
 #include "platform/LoginItem.h"
@@ -125,7 +125,7 @@ TEST(InstalledTavvel, AFirstStartCutShortGetsItsLoginItemAtTheNext) {
 }
 
 TEST(InstalledTavvel, AlertNamesThePlacesLookedAt) {
-    AppDelegate delegate;  // no player beside this test program, nor in a libexec folder near it
+    AppDelegate delegate(MainParts::make());  // no player beside this test program, nor in a libexec folder near it
     delegate.launchHelperIfNotRunning();
     delegate.setLoginItemEnabled(true);  // while the alert is open, no second one
     QList<QMessageBox*> alerts;

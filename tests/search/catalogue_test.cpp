@@ -1,10 +1,11 @@
 // The online catalogue's controls on the real library screen, against the service stand-in.
-#include "MainWindow/Controller/CatalogueControls.h"
-#include "MainWindow/Controller/SearchHistoryManager.h"
-#include "MainWindow/Controller/VideoLibraryViewController.h"
-#include "MainWindow/Controller/WebLibraryViewModel.h"
-#include "MainWindow/View/ButtonWithColorfulLink.h"
-#include "MainWindow/View/SearchField.h"
+#include "MainWindow/onlinelibrary/CatalogueControls.h"
+#include "MainWindow/onlinelibrary/OnlineControls.h"
+#include "MainWindow/search/SearchHistoryManager.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
+#include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"
+#include "MainWindow/search/SearchField.h"
 #include "platform/NotificationCenter.h"
 #include "onlinelibrary/OnlineTestSupport.h"
 #include "platform/gui/OpenUrl.h"
@@ -53,7 +54,7 @@ protected:
         testsupport::actAsMainProgram();
         standIn();
         WebModel::shared().setLatestRequest(std::nullopt);
-        screen = std::make_unique<VideoLibraryViewController>();
+        screen = std::make_unique<VideoLibraryViewController>(MainParts::make());
         ASSERT_TRUE(testsupport::showExposed(screen->view(), QSize(1000, 600)));
         ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == 3; }));
         QTest::qWait(20);
@@ -64,7 +65,7 @@ protected:
         QTest::qWait(10);
     }
     QList<ButtonWithColorfulLink*> hotTags() const {
-        return screen->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
+        return screen->onlineControls()->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
     }
     // Waits for a video-list request after the ones already counted.
     bool waitForListRequest(int& seen) {
@@ -131,7 +132,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
         return static_cast<ButtonWithColorfulLink*>(nullptr);
     };
     ASSERT_TRUE(tag("A") && tag("B") && tag("C"));
-    EXPECT_EQ(tag("A")->geometry().right(), screen->hottagsView()->width() - 1);
+    EXPECT_EQ(tag("A")->geometry().right(), screen->onlineControls()->hottagsView()->width() - 1);
     EXPECT_EQ(tag("B")->geometry().right() + 1, tag("A")->x());
     EXPECT_EQ(tag("C")->geometry().right() + 1, tag("B")->x());
 
@@ -148,8 +149,8 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
         EXPECT_EQ(r.value("ui").toString(), WebModel::clientId());
     };
     auto sortBy = [&](int index) {
-        screen->sortPopUp()->setCurrentIndex(index);
-        screen->refreshVideoListOnSort();
+        screen->onlineControls()->sortPopUp()->setCurrentIndex(index);
+        screen->onlineControls()->refreshVideoListOnSort();
     };
     sortBy(1);
     expectRequest("a sort change with no earlier request", 0, 1, 2);
@@ -157,7 +158,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     // A category after paging a keyword search: page 1 of the category, no keywords, same sort.
     WebModel::shared().latestRequest()->page = 3;
     WebModel::shared().latestRequest()->keywords = base64("x");
-    screen->showCategoryMenu();
+    screen->onlineControls()->showCategoryMenu();
     EXPECT_TRUE(screen->categoryButton()->isChecked());
     QMenu* menu = nullptr;
     ASSERT_TRUE(
@@ -179,7 +180,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
 }
 
 TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
-    SearchField field;  // on the process's client, as in the main window
+    SearchField field(WebModel::shared());  // on the process's client, as in the main window
     field.historyManager().setStoreHistory({});
     field.setMyDelegate(screen.get());
     field.show();
@@ -204,7 +205,7 @@ TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
 
 TEST_F(CatalogueTest, TheNewsLinkFollowsTheHeartbeat) {
     testsupport::OpenedUrls opened;
-    ButtonWithColorfulLink* news = screen->newsLinkButton();
+    ButtonWithColorfulLink* news = screen->onlineControls()->newsLinkButton();
     EXPECT_FALSE(news->isVisible());
 
     auto beat = [&](const char* color, const char* url) {
