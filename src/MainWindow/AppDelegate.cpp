@@ -144,6 +144,9 @@ void AppDelegate::showMainWindow() {
     QMainWindow* window = controller.window();
     if (!window->isVisible())
         controller.showWindow();
+    // A minimized window comes back in the size it had.
+    if (window->isMinimized())
+        window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window->raise();
     window->activateWindow();
 }

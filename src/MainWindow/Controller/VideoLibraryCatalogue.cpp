@@ -10,6 +10,8 @@
 #include "shared/StyledText.h"
 #include "views/TabTitleView.h"
 
+#include "views/PlainText.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -74,7 +76,7 @@ QMenu* VideoLibraryViewController::categoryMenu() {
         if (!reply || !target || !self)
             return;
         for (const Cate& cate : reply->data.cate) {
-            QAction* item = target->addAction(cate.title);
+            QAction* item = target->addAction(literalAmpersands(cate.title));
             item->setData(cate.id);
             connect(item, &QAction::triggered, self.data(), [self, item] {
                 if (self)
@@ -149,7 +151,7 @@ void VideoLibraryViewController::showHotTags(const std::optional<BaseInfoRespons
 }
 
 void VideoLibraryViewController::hottagClickAction(ButtonWithColorfulLink* tag) {
-    searchVideos(tag->text());
+    searchVideos(tag->title());
 }
 
 void VideoLibraryViewController::updateNewsLink() {
@@ -158,7 +160,7 @@ void VideoLibraryViewController::updateNewsLink() {
         return;
     const MsgBottom& m = heartbeat->data.msg.msgBottom;
     newsLinkButton_->show();
-    newsLinkButton_->setText(m.msg);
+    newsLinkButton_->setTitle(m.msg);
     newsLinkButton_->setAccessibleName(m.msg);
     // An empty colour text keeps the colour the link has.
     if (const std::optional<QColor> color = catalogue::newsColor(m.color))

@@ -81,10 +81,12 @@ void VideoLibraryViewController::chooseVideoFiles(std::function<void(const QList
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::ExistingFiles);
     panel->setNameFilter(tr("Videos (*.mp4 *.mov *.MP4 *.MOV)"));
-    connect(panel, &QFileDialog::urlsSelected, this, [chosen = std::move(chosen)](const QList<QUrl>& urls) {
+    // Qt's own dialog (no native one on many desktops) reports files, a native one addresses:
+    // the accepted dialog's selection covers both.
+    connect(panel, &QFileDialog::accepted, this, [panel, chosen = std::move(chosen)] {
         // The filter can be typed over: the extension is checked again.
         QList<QUrl> videos;
-        for (const QUrl& url : urls) {
+        for (const QUrl& url : panel->selectedUrls()) {
             const QString extension = QFileInfo(url.toLocalFile()).suffix().toLower();
             if (url.isLocalFile() && (extension == QLatin1String("mp4") || extension == QLatin1String("mov")))
                 videos.append(url);
@@ -122,9 +124,15 @@ void VideoLibraryViewController::showPlayingVideo(const std::optional<QString>& 
             if (!model || !model->videoList() || collectionView()->boundModel() != model)
                 return;
             const std::vector<VideoDetail>& list = *model->videoList();
-            for (size_t row = 0; row < list.size(); ++row)
-                if (list[row].sign == sign)
-                    collectionView()->selectRow(int(row));
+            for (size_t row = 0; row < list.size(); ++row) {
+                if (list[row].sign != sign)
+                    continue;
+                // Chosen, in sight, and in the detail pane.
+                collectionView()->selectRow(int(row));
+                collectionView()->scrollTo(model->index(int(row)));
+                model->didSelectRows({int(row)});
+                return;
+            }
         },
         Qt::QueuedConnection);
 }

@@ -62,6 +62,8 @@ public:
     QString menuActionTitle(const QString& sign) const;
 
     QVariant data(const QModelIndex& index, int role) const override;
+    void displayedRowsChanged(int first, int last) override;
+    void cellsConfiguredAnew() override;
     void didRightClickItem(std::optional<int> row, QPoint globalPos) override;
     void didDoubleClickItem(std::optional<int> row) override;
     void didEndScrolling() override;
@@ -73,6 +75,7 @@ signals:
 
 protected:
     void willUnbind() override;
+    void refreshRow(int row) override;
 
 private:
     WebModel& client() const;
@@ -93,4 +96,6 @@ private:
     std::optional<Overlay> overlay_;
     WebModel* client_ = nullptr;
     DownloadManager* queue_ = nullptr;
+    // Badges by sign, found once per configuration of a cell rather than at every paint.
+    mutable QHash<QString, QString> badges_;
 };

@@ -85,13 +85,18 @@ DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, Do
     title->setObjectName(QStringLiteral("downloadTitle"));
     status = new QLabel(this);
     status->setObjectName(QStringLiteral("downloadStatus"));
+    // Titles come from the service: shown as text, never as markup.
+    for (QLabel* label : {title, status})
+        label->setTextFormat(Qt::PlainText);
     progressIndicator = new QProgressBar(this);
     progressIndicator->setObjectName(QStringLiteral("downloadProgress"));
     progressIndicator->setRange(0, 100);
     progressIndicator->setTextVisible(false);
     progressIndicator->setFixedHeight(6);
+    progressIndicator->setAccessibleName(localizedString("Download progress", "download progress bar"));
     percent = new QLabel(this);
     percent->setObjectName(QStringLiteral("downloadSizes"));
+    percent->setTextFormat(Qt::PlainText);
     downloadImageView = new ClickableImageView(this);
     downloadImageView->setObjectName(QStringLiteral("downloadToggle"));
     deleteImageView = new ClickableImageView(this);

@@ -10,6 +10,7 @@
 #include "shared/StyledText.h"
 #include "shared/TextHelpers.h"
 #include "views/ButtonWithHoverBackGround.h"
+#include "views/PlainText.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -30,9 +31,11 @@ QColor systemColor(SystemColor color, const QPalette& palette) {
 
 // Shows a styled text in a label: its colour, size, underline and alignment.
 void showStyled(QLabel* label, const StyledText& styled) {
+    // Resolved against the pane's palette: the label's own holds the colour of the last text.
+    const QPalette base = label->parentWidget()->palette();
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, styled.color ? systemColor(*styled.color, palette)
-                                                        : label->parentWidget()->palette().color(QPalette::WindowText));
+    palette.setColor(QPalette::WindowText, styled.color ? systemColor(*styled.color, base)
+                                                        : base.color(QPalette::WindowText));
     label->setPalette(palette);
     QFont font = label->font();
     if (styled.pointSize)
@@ -63,6 +66,7 @@ QLabel* valueLabel(const char* name, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    label->setTextFormat(Qt::PlainText);  // titles and names come from the service
     return label;
 }
 
@@ -277,15 +281,19 @@ void VideoDetailView::reloadDetail() {
 
     loadPictures();
 
-    userName->setText(video.author);
+    userName->setText(literalAmpersands(video.author));
     userName->setAccessibleName(localizedString("Videos by %1", "search by author").arg(video.author));
-    userVideCount->setText(QString::number(video.upcount));
+    // A value no video can have (a negative count, size or length) says unknown.
+    const QString unknown = localizedString("Unknown", "a value the service sent that no video can have");
+    userVideCount->setText(video.upcount >= 0 ? QString::number(video.upcount) : unknown);
     titleLabel->setText(video.title);
-    downloadLabel->setText(QString::number(video.down));
-    sizeLabel->setText(formatByteSize(video.size));
-    durationLabel->setText(formatDuration(video.time / 1000));
-    dimensionsLabel->setText(QString::number(video.width) + QChar(0x00D7) + QString::number(video.height) +
-                             QLatin1Char('(') + video.ratio + QLatin1Char(')'));
+    downloadLabel->setText(video.down >= 0 ? QString::number(video.down) : unknown);
+    sizeLabel->setText(video.size >= 0 ? formatByteSize(video.size) : unknown);
+    durationLabel->setText(video.time >= 0 ? formatDuration(video.time / 1000) : unknown);
+    dimensionsLabel->setText(video.width > 0 && video.height > 0
+                                 ? QString::number(video.width) + QChar(0x00D7) + QString::number(video.height) +
+                                       QLatin1Char('(') + video.ratio + QLatin1Char(')')
+                                 : unknown);
     audioLabel->setText(video.audio == 1 ? localizedString("YES", "has audio") : localizedString("NO", "has no audio"));
     showStyled(requirementLabel, video.performanceDescription());
 }

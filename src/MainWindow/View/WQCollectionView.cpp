@@ -28,6 +28,12 @@ WQCollectionView::WQCollectionView(QWidget* parent) : QListView(parent), footer_
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     footer_->hide();
+    // However the list got near its end (scroll bar, keys, a touchpad's phases), the bound model
+    // hears of it, as it does of a classic wheel step.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (model_ && verticalScrollBar()->maximum() - value < kEndReportDistance)
+            model_->didEndScrolling();
+    });
 }
 
 WQCollectionView::~WQCollectionView() {
@@ -119,6 +125,8 @@ std::vector<int> WQCollectionView::selectedRows() const {
 void WQCollectionView::reloadData() {
     const std::vector<int> selected = selectedRows();
     const int offset = contentOffset();
+    if (model_)
+        model_->cellsConfiguredAnew();
     reset();
     doItemsLayout();
     if (!selected.empty())

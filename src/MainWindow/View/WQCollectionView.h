@@ -37,6 +37,9 @@ public:
     explicit WQCollectionView(QWidget* parent = nullptr);
     ~WQCollectionView() override;
 
+    // A scroll position closer than this to the end is reported as an end of scrolling.
+    static constexpr int kEndReportDistance = 100;
+
     // The layout (not owned; the caller keeps it for the view's life). Changing its values
     // later needs relayout().
     void setCollectionViewLayout(CollectionLayout* layout);
