@@ -290,7 +290,7 @@ void VideoDetailView::reloadDetail() {
     downloadLabel->setText(video.down >= 0 ? QString::number(video.down) : unknown);
     sizeLabel->setText(video.size >= 0 ? formatByteSize(video.size) : unknown);
     durationLabel->setText(video.time >= 0 ? formatDuration(video.time / 1000) : unknown);
-    dimensionsLabel->setText(video.width > 0 && video.height > 0
+    dimensionsLabel->setText(video.width >= 0 && video.height >= 0
                                  ? QString::number(video.width) + QChar(0x00D7) + QString::number(video.height) +
                                        QLatin1Char('(') + video.ratio + QLatin1Char(')')
                                  : unknown);

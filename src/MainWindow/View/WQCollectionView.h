@@ -98,6 +98,7 @@ private:
     void placeFooter();
     void reportDisplayedRows();
     std::pair<int, int> visibleRange() const;
+    bool isNearTheEnd() const;
 
     CollectionLayout* layout_ = nullptr;
     QPointer<LibraryViewModel> model_;
@@ -107,5 +108,6 @@ private:
     std::pair<int, int> displayed_{0, -1};
     bool silentSelection_ = false;
     bool noScroll_ = false;
+    bool endReportQueued_ = false;
     int pressedSelectedRow_ = -1;
 };
