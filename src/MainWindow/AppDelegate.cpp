@@ -102,6 +102,18 @@ void AppDelegate::applicationDidFinishLaunching() {
                                       });
     }
 
+    // The wallpaper switched on or a video chosen while no desktop player runs (it crashed or
+    // was killed without its quit notice): the player is started again.
+    auto wallpaperWanted = [this] {
+        const Preferences& settings = Preferences::shared();
+        if (settings.isOpenPlayer() && settings.alreadyImportVideo())
+            launchHelperIfNotRunning();
+    };
+    wallpaperObservations_ = {
+        observe(&preferences, &Preferences::isOpenPlayerChanged, this, [wallpaperWanted](bool) { wallpaperWanted(); }),
+        observe(&preferences, &Preferences::playingVideoSignChanged, this,
+                [wallpaperWanted](const std::optional<QString>&) { wallpaperWanted(); })};
+
     // 11. The desktop player's quit ends this program too.
     terminalObservation_ = platform::DistributedNotificationCenter::defaultCenter().addObserver(
         helperDidTerminateNotification(), this, [this] { terminal(); });

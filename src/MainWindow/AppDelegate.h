@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class MainWindowController;
 class QMenuBar;
@@ -61,5 +62,6 @@ private:
     DisposablePtr autolaunchObserveDispose_;
     DisposablePtr importDefaultVideo_;
     DisposablePtr terminalObservation_;
+    std::vector<DisposablePtr> wallpaperObservations_;
     bool attached_ = false;
 };
