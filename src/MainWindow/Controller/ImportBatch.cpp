@@ -45,7 +45,9 @@ void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::fu
             model->importVideo(url, true, [turn, window](const QString&, ImportVideoStatus status) {
                 // The alert is queued before the next step may go on, so every alert of a batch
                 // comes before its end, whatever thread this answer arrives on.
-                if (status != ImportVideoStatus::complete) {
+                const bool fine = status == ImportVideoStatus::complete ||
+                                  (status == ImportVideoStatus::isExist && window->hooks.existingIsFine);
+                if (!fine) {
                     platform::runOnMainThread([window, status] {
                         if (window->hooks.showImportResult)
                             window->hooks.showImportResult(status);

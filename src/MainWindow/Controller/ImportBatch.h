@@ -13,6 +13,9 @@ struct ImportBatchHooks {
     std::function<void(ImportVideoStatus)> showImportResult;
     // Refreshes the local list once the batch has ended.
     std::function<void()> reload;
+    // A file already in the library is no failure to tell about (the first-run samples, which a
+    // lost settings file imports again).
+    bool existingIsFine = false;
 };
 
 // One batch of local files into the library.

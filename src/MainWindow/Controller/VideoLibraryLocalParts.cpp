@@ -65,7 +65,7 @@ void VideoLibraryViewController::installLocalParts() {
 
     sampleImport_ = new SampleVideoImport(
         [this](const QList<QUrl>& urls, std::function<void()> done) {
-            localLibraryViewModel()->importVideos(urls, std::move(done));
+            localLibraryViewModel()->importVideos(urls, std::move(done), true);
         },
         [this] { switchTab(localTab_); }, this);
     view_->installEventFilter(this);
