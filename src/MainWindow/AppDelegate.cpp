@@ -25,6 +25,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTimer>
 
 namespace {
@@ -113,6 +114,18 @@ void AppDelegate::applicationDidFinishLaunching() {
         observe(&preferences, &Preferences::isOpenPlayerChanged, this, [wallpaperWanted](bool) { wallpaperWanted(); }),
         observe(&preferences, &Preferences::playingVideoSignChanged, this,
                 [wallpaperWanted](const std::optional<QString>&) { wallpaperWanted(); })};
+
+    // A settings file that cannot be written is told once; the changes hold until the quit.
+    connect(&preferences, &Preferences::settingsNotWritten, this, [this](const QString& path) {
+        auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
+                                      tr("Tavvel cannot save its settings to \"%1\". Changes last until Tavvel quits.")
+                                          .arg(QDir::toNativeSeparators(path)),
+                                      QMessageBox::Ok, mainWindowController().window());
+        alert->setObjectName(QStringLiteral("settingsNotWrittenAlert"));
+        alert->setTextFormat(Qt::PlainText);
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->open();
+    });
 
     // 11. The desktop player's quit ends this program too.
     terminalObservation_ = platform::DistributedNotificationCenter::defaultCenter().addObserver(
