@@ -27,6 +27,16 @@ QPixmap iconNamed(const QString& name) {
 }
 }  // namespace
 
+QString DownloadItemCell::failureText(DownloadFailure failure) {
+    switch (failure) {
+    case DownloadFailure::refused: return text("Invalid Address");
+    case DownloadFailure::disk: return text("Cannot Save the File");
+    case DownloadFailure::verification: return text("Damaged File");
+    case DownloadFailure::network: break;
+    }
+    return text("Network Error");
+}
+
 int DownloadItemCell::percentOf(qint64 downloaded, qint64 total) {
     if (total <= 0 || downloaded <= 0)
         return 0;
@@ -57,7 +67,7 @@ DownloadItemCell::Presentation DownloadItemCell::present(const DownloadItem& ite
         break;
     case ItemStatus::error:
         p.icon = Presentation::Icon::resume;
-        p.statusText = text("Network Error");
+        p.statusText = failureText(item.failure);
         p.statusIsError = true;
         break;
     case ItemStatus::finish: break;
