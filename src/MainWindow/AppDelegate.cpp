@@ -177,23 +177,64 @@ void AppDelegate::showMainWindow() {
 }
 
 void AppDelegate::startHelper(bool isFirstInstall) {
-    if (isFirstInstall)
+    if (isFirstInstall) {
         setLoginItemEnabled(Preferences::shared().autolaunch());
-    else
+    } else {
+        // The entry may name a program that moved, or be missing after a first start that
+        // ended before its import: at every start it is made to match this installation.
+        refreshLoginItem();
         launchHelperIfNotRunning();
+    }
 }
 
 void AppDelegate::launchHelperIfNotRunning() {
     const QString helper = helperBundleIdentifier();
-    if (!platform::isApplicationRunning(helper))
+    if (!platform::isApplicationRunning(helper) && !helperProgram().isEmpty())
         platform::launchApplication(helper);
 }
 
 void AppDelegate::setLoginItemEnabled(bool enabled) {
     const QString helper = helperBundleIdentifier();
-    platform::setLoginItemEnabled(helper, platform::executableForIdentifier(helper), enabled);
-    if (enabled)
-        launchHelperIfNotRunning();
+    if (!enabled) {
+        platform::setLoginItemEnabled(helper, {}, false);
+        return;
+    }
+    const QString program = helperProgram();
+    if (program.isEmpty())
+        return;
+    platform::setLoginItemEnabled(helper, program, true);
+    launchHelperIfNotRunning();
+}
+
+void AppDelegate::refreshLoginItem() {
+    const bool enabled = Preferences::shared().autolaunch();
+    const QString program = enabled ? helperProgram() : QString();
+    if (enabled && program.isEmpty())
+        return;
+    if (!platform::refreshLoginItem(helperBundleIdentifier(), program, enabled))
+        platform::logLine(QStringLiteral("login item not written: ") +
+                          platform::autostartEntryPath(helperBundleIdentifier()));
+}
+
+QString AppDelegate::helperProgram() {
+    const QString helper = helperBundleIdentifier();
+    const QString program = platform::executableForIdentifier(helper);
+    if (program.isEmpty() && !helperMissingAlert_) {
+        const QStringList looked = platform::executableCandidates(helper);
+        platform::logLine(QStringLiteral("TavvelHelper not found, looked in: ") + looked.join(QStringLiteral(", ")));
+        auto* alert = new QMessageBox(QMessageBox::Warning, tr("TavvelHelper Not Found"),
+                                      tr("The video wallpaper cannot start: its player, TavvelHelper, is not "
+                                         "installed with this Tavvel."),
+                                      QMessageBox::Ok);
+        alert->setObjectName(QStringLiteral("helperMissingAlert"));
+        alert->setAccessibleName(alert->windowTitle());
+        alert->setTextFormat(Qt::PlainText);
+        alert->setInformativeText(tr("Looked for it at:\n%1").arg(looked.join(u'\n')));
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->show();
+        helperMissingAlert_ = alert;
+    }
+    return program;
 }
 
 void AppDelegate::uploadCrashFiles() {

@@ -2,12 +2,14 @@
 #include "shared/Disposable.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <vector>
 
 class MainWindowController;
 class QMenuBar;
+class QMessageBox;
 
 // The life of Tavvel: the start-up sequence, the desktop player's start and login item, the
 // main window on start and on reopen, the quit with the desktop player, the application menu.
@@ -45,6 +47,12 @@ public:
     // Writes or removes the desktop player's autostart entry; enabling also starts the player
     // when it is not running. Disabling never stops a running player.
     void setLoginItemEnabled(bool enabled);
+    // With `autolaunch` on, the autostart entry starts this installation's player (written
+    // again when missing or naming another); off, there is none.
+    void refreshLoginItem();
+    // This installation's player; empty when it is not there, which is logged and shown in
+    // an alert naming the places looked at (not again while that alert is open).
+    QString helperProgram();
     // Uploads the crash reports of earlier runs; each is deleted once the service answered.
     void uploadCrashFiles();
 
@@ -64,4 +72,5 @@ private:
     DisposablePtr terminalObservation_;
     std::vector<DisposablePtr> wallpaperObservations_;
     bool attached_ = false;
+    QPointer<QMessageBox> helperMissingAlert_;
 };

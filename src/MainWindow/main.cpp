@@ -8,6 +8,8 @@ int main(int argc, char* argv[]) {
     // The preview window's web engine shares its GL contexts; set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
+    // Docks and Wayland compositors match the window to the installed desktop entry by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TAVVEL_APP_ID));
     AppDelegate delegate;
     if (!delegate.attachToApplication())
         return 0;

@@ -28,7 +28,7 @@ QStringList SampleVideoImport::sampleTitles() {
 }
 
 QString SampleVideoImport::installedSampleDirectory() {
-    return QDir::cleanPath(platform::executableDirectory() + QStringLiteral("/../share/tavvel/samples"));
+    return QDir(platform::dataDirectory()).filePath(QStringLiteral("samples"));
 }
 
 QList<QUrl> SampleVideoImport::sampleVideoUrls(const QString& directory) {

@@ -24,7 +24,7 @@ public:
 
     // The titles of the samples, in the order they are imported.
     static QStringList sampleTitles();
-    // Where the samples lie: "<program folder>/../share/tavvel/samples".
+    // Where the samples lie: "samples" in the installed data folder (`share/tavvel`).
     static QString installedSampleDirectory();
     // The samples found in `directory`, in title order; missing ones are left out.
     static QList<QUrl> sampleVideoUrls(const QString& directory);
