@@ -19,6 +19,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -103,12 +105,21 @@ void AppDelegate::applicationDidFinishLaunching() {
                                       });
     }
 
-    // The wallpaper switched on or a video chosen while no desktop player runs (it crashed or
-    // was killed without its quit notice): the player is started again.
+    // The wallpaper switched on or a video chosen after the desktop player went away (it
+    // crashed or was killed without its quit notice): the player is started again. Only a player
+    // seen leaving the bus counts, so the first start and a start under way are not doubled.
+    if (platform::hasSessionBus()) {
+        auto* watcher = new QDBusServiceWatcher(helperBundleIdentifier(), QDBusConnection::sessionBus(),
+                                                QDBusServiceWatcher::WatchForOwnerChange, this);
+        connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { helperGone_ = false; });
+        connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] { helperGone_ = true; });
+    }
     auto wallpaperWanted = [this] {
         const Preferences& settings = Preferences::shared();
-        if (settings.isOpenPlayer() && settings.alreadyImportVideo())
-            launchHelperIfNotRunning();
+        if (!helperGone_ || !settings.isOpenPlayer() || !settings.alreadyImportVideo())
+            return;
+        helperGone_ = false;  // one start until the bus says otherwise
+        launchHelperIfNotRunning();
     };
     wallpaperObservations_ = {
         observe(&preferences, &Preferences::isOpenPlayerChanged, this, [wallpaperWanted](bool) { wallpaperWanted(); }),

@@ -83,13 +83,16 @@ void VideoLibraryViewController::chooseVideoFiles(std::function<void(const QList
     panel->setNameFilter(tr("Videos (*.mp4 *.mov *.MP4 *.MOV)"));
     // Qt's own dialog (no native one on many desktops) reports files, a native one addresses:
     // the accepted dialog's selection covers both.
-    connect(panel, &QFileDialog::accepted, this, [panel, chosen = std::move(chosen)] {
-        // The filter can be typed over: the extension is checked again.
+    connect(panel, &QFileDialog::accepted, this, [this, panel, chosen = std::move(chosen)] {
+        // The filter can be typed over: the extension is checked again, and a file that is
+        // left out is named.
         QList<QUrl> videos;
         for (const QUrl& url : panel->selectedUrls()) {
             const QString extension = QFileInfo(url.toLocalFile()).suffix().toLower();
             if (url.isLocalFile() && (extension == QLatin1String("mp4") || extension == QLatin1String("mov")))
                 videos.append(url);
+            else
+                showImportResultAlert(view_, ImportVideoStatus::failure, url, ImportProblem::notVideo);
         }
         if (!videos.isEmpty())
             chosen(videos);
