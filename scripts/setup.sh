@@ -16,6 +16,10 @@ PACKAGES=(
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
   fonts-dejavu-core
   qt6-webengine-dev python3-pyatspi at-spi2-core
+  clang-format
+  libxcb-shape0-dev libwayland-dev libwayland-bin qt6-wayland
+  openbox pcmanfm xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils
+  xdotool x11-xserver-utils wmctrl
 )
 
 missing=()
@@ -33,5 +37,5 @@ SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
 $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

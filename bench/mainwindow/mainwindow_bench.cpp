@@ -30,7 +30,6 @@ int main(int argc, char* argv[]) {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     platform::setMainBundle(
         {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
     FirstPaint paint;
     AppDelegate delegate;

@@ -5,8 +5,6 @@
 int main(int argc, char* argv[]) {
     platform::setMainBundle(
         {QStringLiteral(TAVVEL_SHORT_VERSION), QStringLiteral(TAVVEL_BUILD), QStringLiteral(TAVVEL_BUNDLE_ID)});
-    // The preview window's web engine shares its GL contexts; set before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
     // Docks and Wayland compositors match the window to the installed desktop entry by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(TAVVEL_APP_ID));

@@ -167,9 +167,9 @@ TEST(DebianPackage, HoldsTheProgramsAndNamesTheLibraries) {
     const QString deb = out.filePath(QDir(out.path()).entryList({QStringLiteral("*.deb")}).value(0));
     const QByteArray contents = run(QStringLiteral("dpkg-deb"), {QStringLiteral("--contents"), deb}).second;
     for (const char* path :
-         {"/usr/bin/Tavvel", "/usr/" HELPER_DIR "/TavvelHelper", "/usr/share/tavvel/samples/Aurora.mp4",
-          "/usr/share/applications/" APP_ID ".desktop", "/usr/share/icons/hicolor/scalable/apps/" APP_ID ".svg",
-          "/usr/share/metainfo/" APP_ID ".metainfo.xml"})
+         {"/usr/bin/Tavvel", "/usr/" HELPER_DIR "/TavvelHelper", "/usr/" PLUGIN_DIR "/tavvel_preview_page.so",
+          "/usr/share/tavvel/samples/Aurora.mp4", "/usr/share/applications/" APP_ID ".desktop",
+          "/usr/share/icons/hicolor/scalable/apps/" APP_ID ".svg", "/usr/share/metainfo/" APP_ID ".metainfo.xml"})
         EXPECT_TRUE(contents.contains(QByteArray(" .") + path + "\n")) << path;
     const QByteArray depends =
         run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), deb, QStringLiteral("Depends")}).second;

@@ -13,13 +13,13 @@
 #include <QFile>
 
 namespace mainwindowtest {
-// Runs before main() makes the application object: a screen away from the
-// origin, and Chromium without its sandbox (the tests run as root).
+// Runs before main() makes the application object: a screen away from the origin, Chromium
+// without its sandbox (the tests run as root), and the build tree's preview plugin.
 inline const bool kEnvironment = [] {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + SCREENS_JSON);
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
     qputenv("TAVVEL_SERVICE_URL", "http://127.0.0.1:9");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    qputenv("TAVVEL_PLUGIN_DIR", TAVVEL_PLUGIN_DIR);
     return true;
 }();
 

@@ -6,6 +6,8 @@
 #include "MainWindow/Controller/MainWindowController.h"
 #include "MainWindow/Controller/NewFeaturesViewControlller.h"
 #include "MainWindow/Controller/QRCodeController.h"
+#include "MainWindow/View/PreviewPageLoader.h"
+#include "MainWindow/View/PreviewVideoWindow.h"
 #include "MainWindow/View/LeftMenuBar.h"
 #include "MainWindow/View/LeftMenuCell.h"
 #include "pages/PagesSupport.h"
@@ -20,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -27,6 +30,7 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -158,4 +162,43 @@ TEST(MainWindow, ReopenShowsAClosedOrMinimizedWindowAndTheSettingsComeCentredEac
         settings->move(settings->pos() + QPoint(150, 90));
         settings->close();
     }
+}
+
+namespace {
+QStringList* warnings = nullptr;
+void keepWarning(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtWarningMsg && warnings)
+        *warnings << text;
+}
+}  // namespace
+
+// This program never loads the web page plugin: the file found, through a folder named relative
+// to here, is not one. The window still opens, without a page, and the log says which file
+// failed (by its absolute path) and why.
+TEST(MainWindow, PreviewWithoutItsPluginOpensEmptyAndSaysWhy) {
+    ASSERT_TRUE(kEnvironment);
+    QTemporaryDir plugins;
+    QFile broken(plugins.filePath(QStringLiteral("tavvel_preview_page.so")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("not a plugin") > 0);
+    broken.close();
+    qputenv("TAVVEL_PLUGIN_DIR", QDir::current().relativeFilePath(plugins.path()).toLocal8Bit());
+    EXPECT_EQ(
+        previewpage::candidates(),
+        QStringList({broken.fileName(), QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                                        "/" TAVVEL_PLUGIN_DIR_FROM_MAIN "/tavvel_preview_page.so")}));
+    QStringList seen;
+    warnings = &seen;
+    const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
+    controller().showPreviewWindow(QUrl(QStringLiteral("data:text/html,<p>one</p>")));
+    qInstallMessageHandler(previous);
+    warnings = nullptr;
+    qputenv("TAVVEL_PLUGIN_DIR", TAVVEL_PLUGIN_DIR);
+
+    PreviewVideoWindow& preview = controller().webViewWindow();
+    EXPECT_TRUE(preview.isVisible());
+    EXPECT_EQ(preview.webView(), nullptr);
+    const QStringList said = seen.filter(QStringLiteral("preview: the web page plugin did not load: "));
+    ASSERT_EQ(said.size(), 1) << seen.join(u'\n').toStdString();
+    EXPECT_TRUE(said.first().contains(broken.fileName() + QStringLiteral(": "))) << said.first().toStdString();
+    preview.close();
 }

@@ -208,6 +208,10 @@ TEST(StartUpProcess, DesktopPlayerAfterFirstImportLoginItemReopenAndQuit) {
             return out.contains("applicationShouldHandleReopen(_:hasVisibleWindows:)\n");
         },
         5000));
+    // Up with its window shown, Tavvel has loaded no web engine: the first preview brings it.
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(tavvel.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(maps.readAll().contains("libQt6WebEngineCore.so"));
 
     // Quitting Tavvel leaves the player running and the download list on disk.
     QFile::remove(downloadListPath());

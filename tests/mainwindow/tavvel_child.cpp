@@ -17,7 +17,6 @@ int main(int argc, char* argv[]) {
     platform::setMainBundle({QString::fromLatin1(argv[1]), QString::fromLatin1(argv[2]),
                              QString::fromLatin1(platform::kMainAppIdentifier)});
     const QByteArray mode = argc > 3 ? QByteArray(argv[3]) : QByteArray();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
     if (mode == "direct") {
         crash::installHandler();

@@ -11,7 +11,6 @@
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
     const QString stage = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("main");
     AppDelegate delegate;

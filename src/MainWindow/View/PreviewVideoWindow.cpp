@@ -1,10 +1,11 @@
 #include "MainWindow/View/PreviewVideoWindow.h"
 
+#include "MainWindow/Preview/PreviewPage.h"
+#include "MainWindow/View/PreviewPageLoader.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 
 PreviewVideoWindow::PreviewVideoWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
@@ -36,13 +37,12 @@ void PreviewVideoWindow::center() {
 
 void PreviewVideoWindow::showPreview(const QUrl& url) {
     dropWebView();
-    webView_ = new QWebEngineView(this);
-    webView_->setObjectName(QStringLiteral("previewPage"));
-    webView_->setAccessibleName(tr("Preview page"));
-    webView_->page()->setBackgroundColor(Qt::transparent);
+    PreviewPageMaker* maker = previewpage::maker();
+    if (!maker)
+        return;  // the loader logged why; the window stays empty
+    webView_ = maker->makePage(this, url);
     webView_->setGeometry(0, 0, width(), height());
     webView_->show();
-    webView_->load(url);
 }
 
 void PreviewVideoWindow::dropWebView() {

@@ -3,8 +3,6 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <QWebEngineView>
-
 // The window that plays a video's preview page: 800 x 450, a close button only, one page view
 // per address. Closing it deletes the page view, which stops the page and its media; the window
 // itself stays for the next preview.
@@ -23,8 +21,9 @@ public:
     // Moves the window to the middle of the first screen's available area.
     void center();
 
-    // The page view of the address shown; null while closed.
-    QWebEngineView* webView() const { return webView_; }
+    // The page view of the address shown (a QWebEngineView from the web page plugin); null while
+    // closed, or when the plugin could not be loaded.
+    QWidget* webView() const { return webView_; }
 
     // The top-left corner that puts a window of `size` in the middle of `available`.
     static QPoint centeredOrigin(const QRect& available, const QSize& size);
@@ -36,5 +35,5 @@ private:
     void dropWebView();
 
     bool isCenter_ = true;
-    QPointer<QWebEngineView> webView_;
+    QPointer<QWidget> webView_;
 };
