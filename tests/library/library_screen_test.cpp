@@ -228,8 +228,8 @@ TEST_F(LibraryScreen, TheOnlineOverlayShowsOverTheOnlineListOnly) {
     WebLibraryViewModel* online = screen.webLibraryViewModel();
     auto overlayShown = [&] { return screen.refreshSubView() && screen.refreshSubView()->isVisible(); };
     auto firstPageEnded = [&] {
-        const bool ended =
-            QTest::qWaitFor([&] { return online->loadStatus() != WebLibraryViewModel::LoadStatus::loading; });
+        const bool ended = QTest::qWaitFor(
+            [&] { return online->loadStatus() != WebLibraryViewModel::LoadStatus::loading; });
         drain();
         return ended;
     };
@@ -288,7 +288,8 @@ TEST_F(LibraryScreen, TheNowPlayingTitleSelectsThePlayingVideoAndThePaneShowsIt)
         screen.switchTab(from);
         drain();
         Preferences::shared().setPlayingVideoSign(QStringLiteral("v27"));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return screen.nowPlayingView()->titleText() == QStringLiteral("Title v27"); }));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return screen.nowPlayingView()->titleText() == QStringLiteral("Title v27"); }));
         QTest::mouseClick(title, Qt::LeftButton);
         drain();
         EXPECT_EQ(screen.collectionView()->boundModel(), screen.localLibraryViewModel());

@@ -258,7 +258,8 @@ TEST_F(DetailPaneTest, ServiceTextShowsAsTextImpossibleValuesAsUnknownAndColours
     // A high performance video's red does not stay on the next, normal one.
     const QColor normal = pane.palette().color(QPalette::WindowText);
     VideoDetail v = catalogueVideo(QStringLiteral("p"));
-    for (auto [width, frame, red] : {std::tuple{2560, 25, true}, {1280, 25, false}, {2560, 60, true}, {640, 24, false}}) {
+    for (auto [width, frame, red] :
+         {std::tuple{2560, 25, true}, {1280, 25, false}, {2560, 60, true}, {640, 24, false}}) {
         v.width = width;
         v.height = width * 9 / 16;
         v.frame = frame;

@@ -301,7 +301,7 @@ TEST_F(PreferencesTest, ASettingsFileThatCannotBeWrittenIsToldOnce) {
     ASSERT_TRUE(QFile::remove(suite->filePath()));
     ASSERT_TRUE(QDir().mkdir(suite->filePath()));
     const std::function<void()> changes[] = {[&] { settings.setMute(true); }, [&] { settings.setVolume(0.7f); },
-                                            [&] { settings.setIsOpenPlayer(true); }};
+                                             [&] { settings.setIsOpenPlayer(true); }};
     for (const auto& change : changes)
         change();
     ASSERT_EQ(told.count(), 1);

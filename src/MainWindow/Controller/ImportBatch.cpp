@@ -63,10 +63,11 @@ void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::fu
                                   (status == ImportVideoStatus::isExist && window->hooks.existingIsFine);
                 if (!fine) {
                     // Looked at here, on the batch's worker: the file and the disk may be slow.
-                    const ImportProblem problem =
-                        status == ImportVideoStatus::failure
-                            ? importProblemOf(url, LocalLibraryModel::downloadVideoDirectory().toLocalFile())
-                            : ImportProblem::none;
+                    const ImportProblem problem = status == ImportVideoStatus::failure
+                                                      ? importProblemOf(
+                                                            url,
+                                                            LocalLibraryModel::downloadVideoDirectory().toLocalFile())
+                                                      : ImportProblem::none;
                     platform::runOnMainThread([window, status, url, problem] {
                         if (window->hooks.showImportProblem)
                             window->hooks.showImportProblem(status, url, problem);

@@ -34,8 +34,8 @@ void showStyled(QLabel* label, const StyledText& styled) {
     // Resolved against the pane's palette: the label's own holds the colour of the last text.
     const QPalette base = label->parentWidget()->palette();
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, styled.color ? systemColor(*styled.color, base)
-                                                        : base.color(QPalette::WindowText));
+    palette.setColor(QPalette::WindowText,
+                     styled.color ? systemColor(*styled.color, base) : base.color(QPalette::WindowText));
     label->setPalette(palette);
     QFont font = label->font();
     if (styled.pointSize)
