@@ -206,6 +206,11 @@ bool DefaultsSuite::synchronizeLocked() {
     return settings_->status() == QSettings::NoError;
 }
 
+bool DefaultsSuite::writeFailed() const {
+    std::lock_guard lock(mutex_);
+    return settings_->status() == QSettings::AccessError;
+}
+
 bool DefaultsSuite::synchronize() {
     std::lock_guard lock(mutex_);
     return synchronizeLocked();

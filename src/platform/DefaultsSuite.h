@@ -42,6 +42,9 @@ public:
     // Writes pending changes and re-reads the file. Every sync of every suite over the file
     // holds one lock, so no other program's write lands between a read and its stamp.
     bool synchronize();
+    // The last sync could not write the file (a read-only folder, a full disk, a directory in
+    // its place).
+    bool writeFailed() const;
     // synchronize(), skipped when nothing is pending here and the file is the one last read
     // (same inode, size and modification time: QSettings replaces the file on every write).
     bool synchronizeIfChanged();

@@ -140,6 +140,10 @@ void DownloadItem::startDownload(StatusHandler handler) {
         DownloadResponse response;
         response.transfer = transferNumber_;
         response.errorString = reason;
+        // A record whose sign names no file stays a plain failure; an address that is no web
+        // address is refused; otherwise the partial file could not be made.
+        if (isValidSign(videoInfo.sign))
+            response.failure = downloadAddress(videoInfo.url) ? DownloadFailure::disk : DownloadFailure::refused;
         deliverLater(response);
     }
 }
@@ -361,7 +365,10 @@ void DownloadItem::onFinished() {
         success = false;
         errorString = QStringLiteral("the transfer ended early");
     }
-    deliver(finishTransfer(success, errorString));
+    DownloadResponse response = finishTransfer(success, errorString);
+    if (!response.success && transfer_.writeFailed)
+        response.failure = DownloadFailure::disk;
+    deliver(response);
 }
 
 DownloadResponse DownloadItem::finishTransfer(bool success, const QString& errorString) {

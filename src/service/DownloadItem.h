@@ -18,6 +18,14 @@ class QNetworkReply;
 
 enum class ItemStatus : int { wait = 0, downloading = 1, pause = 2, error = 3, finish = 4 };
 
+// What made a download fail, for the words its row shows.
+enum class DownloadFailure {
+    network,       // no answer, a broken connection, an error answer
+    refused,       // an address that is not a web address
+    disk,          // the received file could not be written, moved or entered (a full disk, no rights)
+    verification,  // the received file is not the video it should be
+};
+
 // A status only for the values 0 to 4.
 std::optional<ItemStatus> itemStatusFromInt(qint64 value);
 
@@ -41,6 +49,7 @@ struct DownloadResponse {
     QString partialPath;  // the transfer's partial file, kept only while it is worth something
     int httpStatus = 0;   // 0 when no reply arrived
     QString errorString;
+    DownloadFailure failure = DownloadFailure::network;
 };
 
 // One online video on its way into the library. Lives on the main thread: every field is read
@@ -61,6 +70,8 @@ public:
     std::optional<QUrl> cacheURL;
     ItemStatus status = ItemStatus::wait;
     ItemStatus lastStatus = ItemStatus::wait;
+    // Why the item is in `error` (meaningful only there).
+    DownloadFailure failure = DownloadFailure::network;
     QPointer<QNetworkReply> request;
     // Bytes received so far, counting those kept from before an interruption.
     qint64 downloadedSize = 0;

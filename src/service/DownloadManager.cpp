@@ -339,8 +339,10 @@ void DownloadManager::handleFailure(const ItemPtr& item, const DownloadResponse&
         QFile::remove(response.partialPath);  // a "success" without a usable file
     saveResumeData(item, response);
     storeDownloadItemsAsync();
-    if (item->status == ItemStatus::downloading)
+    if (item->status == ItemStatus::downloading) {
+        item->failure = response.failure;
         item->setStatus(ItemStatus::error);
+    }
     postReload(std::nullopt);
 }
 
@@ -374,15 +376,16 @@ void DownloadManager::verificationDone(const std::weak_ptr<DownloadItem>& weak, 
     if (!matched) {
         // Only the partial file goes; a library file of the same name is not touched.
         QFile::remove(partialPath);
-        failReceivedFile(*item);
+        failReceivedFile(*item, DownloadFailure::verification);
         return;
     }
     finishDownload(item, partialPath);
 }
 
-void DownloadManager::failReceivedFile(DownloadItem& item) {
+void DownloadManager::failReceivedFile(DownloadItem& item, DownloadFailure failure) {
     // The received bytes are no use for a resume: the next start is a fresh transfer.
     dropResumeFiles(item);
+    item.failure = failure;
     item.setStatus(ItemStatus::error);
     storeDownloadItemsAsync();
     postReload(std::nullopt);
@@ -479,7 +482,7 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
         // A busy or broken database keeps the item, as `error`, with its file in the library
         // folder, and nothing is announced.
         if (listed)
-            failReceivedFile(*item);
+            failReceivedFile(*item, DownloadFailure::disk);  // not moved, or its row not written
         return;
     }
     // The video is in the library even when the item was paused and started again meanwhile:

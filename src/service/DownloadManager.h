@@ -98,7 +98,7 @@ private:
     void verifyDownloadedFile(const ItemPtr& item, const DownloadResponse& response);
     void verificationDone(const std::weak_ptr<DownloadItem>& weak, quint64 transfer, const QString& partialPath,
                           bool matched);
-    void failReceivedFile(DownloadItem& item);
+    void failReceivedFile(DownloadItem& item, DownloadFailure failure);
     // What a finish added to the library, so that a removal that overtook it can take it back.
     struct FinishResult {
         // `repaired`: a row of the sign named a file that was gone and now names this one;

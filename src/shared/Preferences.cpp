@@ -87,11 +87,19 @@ void Preferences::assertMainThread() const {
     Q_ASSERT_X(platform::isMainThread(), "Preferences", "setters are for the main thread only");
 }
 
+void Preferences::save() {
+    if (suite_.synchronize() || writeFailureTold_ || !suite_.writeFailed())
+        return;
+    writeFailureTold_ = true;
+    platform::logLine(QStringLiteral("cannot write the settings file ") + suite_.filePath());
+    emit settingsNotWritten(suite_.filePath());
+}
+
 void Preferences::setMonitorArrange(qint64 value) {
     assertMainThread();
     monitorArrange_ = value;
     suite_.setInteger(K::monitorArrange, value);
-    suite_.synchronize();
+    save();
     emit monitorArrangeChanged(value);
 }
 
@@ -99,7 +107,7 @@ void Preferences::setScreenIndex(qint64 value) {
     assertMainThread();
     screenIndex_ = value;
     suite_.setInteger(K::screenIndex, value);
-    suite_.synchronize();
+    save();
     emit screenIndexChanged(value);
 }
 
@@ -107,7 +115,7 @@ void Preferences::setPlayModel(qint64 value) {
     assertMainThread();
     playModel_ = value;
     suite_.setInteger(K::playModel, value);
-    suite_.synchronize();
+    save();
     emit playModelChanged(value);
 }
 
@@ -118,7 +126,7 @@ void Preferences::setPlayingVideoSign(const std::optional<QString>& value) {
         suite_.setObject(K::currentVideoSign, *value);
     else
         suite_.remove(K::currentVideoSign);
-    suite_.synchronize();
+    save();
     emit playingVideoSignChanged(value);
 }
 
@@ -127,7 +135,7 @@ void Preferences::setVolume(float value) {
     value = sanitizedVolume(double(value));
     volume_ = value;
     suite_.setFloat(K::volume, value);
-    suite_.synchronize();
+    save();
     emit volumeChanged(value);
 }
 
@@ -135,7 +143,7 @@ void Preferences::setMute(bool value) {
     assertMainThread();
     mute_ = value;
     suite_.setBool(K::mute, value);
-    suite_.synchronize();
+    save();
     emit muteChanged(value);
 }
 
@@ -150,7 +158,7 @@ void Preferences::setIsOpenPlayer(bool value) {
     assertMainThread();
     isOpenPlayer_ = value;
     suite_.setBool(K::isOpenPlayer, value);
-    suite_.synchronize();
+    save();
     emit isOpenPlayerChanged(value);
 }
 
@@ -158,7 +166,7 @@ void Preferences::setIsPlaying(bool value) {
     assertMainThread();
     isPlaying_ = value;
     suite_.setBool(K::isPlaying, value);
-    suite_.synchronize();
+    save();
     emit isPlayingChanged(value);
 }
 

@@ -82,9 +82,14 @@ signals:
     void isOpenPlayerChanged(bool value);
     void isPlayingChanged(bool value);
     void autolaunchChanged(bool value);
+    // A change could not be written to the settings file; told once per object (the change
+    // still holds in this program until it quits).
+    void settingsNotWritten(const QString& path);
 
 private:
     void assertMainThread() const;
+    // Writes the suite; the first failure is logged and told.
+    void save();
     float readVolume() const;
     // A value the re-read found in the suite: kept and told, not written back. Writing it back
     // could put it over a newer value the other program wrote in the meantime.
@@ -107,6 +112,7 @@ private:
     bool isOpenPlayer_ = false;
     bool isPlaying_ = false;
     bool autolaunch_ = false;
+    bool writeFailureTold_ = false;
 };
 
 namespace PreferencesKey {

@@ -13,9 +13,11 @@
 #include "views/ButtonWithHoverBackGround.h"
 #include "views/ButtonWithLinkTitle.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <tuple>
 
 using onlinetest::catalogueVideo;
 
@@ -216,4 +218,53 @@ TEST(RefreshOverlay, TheGroupShowsAsAWholeAndTheButtonCallsTheClosure) {
     EXPECT_EQ(overlay.titleLabel->text(), QStringLiteral("List is empty"));
     overlay.refreshButton->click();
     EXPECT_EQ(refreshes, 1);
+}
+
+TEST_F(DetailPaneTest, ServiceTextShowsAsTextImpossibleValuesAsUnknownAndColoursDoNotStick) {
+    struct Case {
+        const char* title;
+        const char* author;
+        qint64 size, time, width, height, upcount, down;
+        const char *sizeText, *duration, *dimensions, *uploads, *downloads;
+    } cases[] = {
+        {"<i>Rain</i><br>Night", "Tom & Jerry", -1, -5000, -1280, -720, -9, -3, "Unknown", "Unknown", "Unknown",
+         "Unknown", "Unknown"},
+        {"<font color=white>Sea</font>", "A&B", 1024, 5000, 1280, 720, 9, 3, "1.00 KB", "00:00:05",
+         "1280\u00d7720(16:9)", "9", "3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        VideoDetail v = catalogueVideo(QStringLiteral("t"));
+        v.title = QString::fromUtf8(c.title);
+        v.author = QString::fromUtf8(c.author);
+        v.size = c.size;
+        v.time = c.time;
+        v.width = c.width;
+        v.height = c.height;
+        v.upcount = c.upcount;
+        v.down = c.down;
+        calls.closure(v);
+        // What a screen reader and the eye get is the text itself, markup and "&" included.
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.titleLabel)->text(QAccessible::Name), v.title);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.userName)->text(QAccessible::Name),
+                  QStringLiteral("Videos by ") + v.author);
+        EXPECT_TRUE(pane.userName->shortcut().isEmpty());  // no mnemonic stolen from the name
+        EXPECT_EQ(pane.sizeLabel->text(), QString::fromUtf8(c.sizeText));
+        EXPECT_EQ(pane.durationLabel->text(), QString::fromUtf8(c.duration));
+        EXPECT_EQ(pane.dimensionsLabel->text(), QString::fromUtf8(c.dimensions));
+        EXPECT_EQ(pane.userVideCount->text(), QString::fromUtf8(c.uploads));
+        EXPECT_EQ(pane.downloadLabel->text(), QString::fromUtf8(c.downloads));
+    }
+    // A high performance video's red does not stay on the next, normal one.
+    const QColor normal = pane.palette().color(QPalette::WindowText);
+    VideoDetail v = catalogueVideo(QStringLiteral("p"));
+    for (auto [width, frame, red] :
+         {std::tuple{2560, 25, true}, {1280, 25, false}, {2560, 60, true}, {640, 24, false}}) {
+        v.width = width;
+        v.height = width * 9 / 16;
+        v.frame = frame;
+        calls.closure(v);
+        SCOPED_TRACE(pane.requirementLabel->text().toStdString());
+        EXPECT_EQ(pane.requirementLabel->palette().color(QPalette::WindowText) == normal, !red);
+    }
 }

@@ -112,7 +112,8 @@ TEST_F(FinishTest, SignMismatchGivesErrorLeavesNoFileAndKeepsTheLibraryFile) {
     EXPECT_FALSE(LocalVideoDBManager::shared().videoWithSign(claimed));
     EXPECT_TRUE(reports().isEmpty());
     EXPECT_EQ(updateCount, 0);
-    EXPECT_TRUE(reloads.back().isEmpty());  // the list shows the error
+    EXPECT_TRUE(reloads.back().isEmpty());                  // the list shows the error
+    EXPECT_EQ(it->failure, DownloadFailure::verification);  // not a network error
 }
 
 TEST_F(FinishTest, ASignAlreadyInTheLibraryKeepsOneFile) {

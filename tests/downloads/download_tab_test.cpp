@@ -61,3 +61,29 @@ TEST(DownloadCell, StateTextsAndIconActOnTheirOwnItem) {
     EXPECT_EQ(queue.progressArray().size(), 1u);
     EXPECT_FALSE(queue.isDownloading(QStringLiteral("three")));
 }
+
+TEST(DownloadCell, AFailedRowSaysWhatFailed) {
+    onlinetest::forgetDownloads();
+    DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
+    struct Case {
+        const char* sign;
+        const char* url;
+        const char* text;
+    } cases[] = {
+        {"closed", "http://127.0.0.1:1/closed.mp4", "Network Error"},  // nothing listens there
+        {"ftp", "ftp://127.0.0.1/ftp.mp4", "Invalid Address"},
+        {"file", "file:///etc/passwd", "Invalid Address"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        // A sign the queue can name a file by: 32 hexadecimal digits.
+        VideoDetail video = catalogueVideo(QString::fromLatin1(c.sign).toUtf8().toHex().leftJustified(32, '0'));
+        video.url = QString::fromLatin1(c.url);
+        queue.addDownload(video);
+        const auto item = queue.progressArray().back();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return item->status == ItemStatus::error; }));
+        DownloadItemCell cell(item, queue, MainParts::make().images());
+        EXPECT_EQ(cell.status->text(), QString::fromLatin1(c.text));
+        EXPECT_EQ(cell.status->palette().color(QPalette::WindowText), QColor(255, 59, 48));
+    }
+}

@@ -9,15 +9,27 @@
 #include "MainWindow/library/WQCollectionView.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
+#include "shared/Preferences.h"
+#include "MainWindow/locallibrary/LocalLibraryParts.h"
+#include "MainWindow/locallibrary/NowPlayingView.h"
+#include "MainWindow/startup/MainParts.h"
+#include "MainWindow/onlinelibrary/WebLibraryRefreshSubView.h"
 #include "support/MainWindowTestSupport.h"
 #include "views/TabTitleView.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <functional>
 
 using namespace testsupport;
 
@@ -212,4 +224,128 @@ TEST_F(LibraryScreen, DownloadFromTheDetailPaneQueuesItAndReloadsTheShownList) {
             DownloadManager::shared().removeDownload(item.get());
             break;
         }
+}
+
+TEST_F(LibraryScreen, TheOnlineOverlayShowsOverTheOnlineListOnly) {
+    VideoLibraryViewController screen(MainParts::make());
+    ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
+    WebLibraryViewModel* online = screen.webLibraryViewModel();
+    auto overlayShown = [&] { return screen.refreshSubView() && screen.refreshSubView()->isVisible(); };
+    auto firstPageEnded = [&] {
+        const bool ended = QTest::qWaitFor(
+            [&] { return online->loadStatus() != WebLibraryViewModel::LoadStatus::loading; });
+        drain();
+        return ended;
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+    } cases[] = {
+        {"the online tab left while its first page loads",
+         [&] {
+             screen.switchTab(screen.onlineTab());
+             screen.switchTab(screen.localTab());
+         }},
+        {"the author clicked on the local tab", [&] { screen.detailPaneCoordinator()->authorClicked(QStringLiteral("Ann")); }},
+        {"the author clicked on the download tab",
+         [&] {
+             screen.switchTab(screen.downloadTab());
+             screen.detailPaneCoordinator()->authorClicked(QStringLiteral("Ann"));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.act();
+        ASSERT_TRUE(firstPageEnded());  // the service does not answer: the first page failed
+        EXPECT_FALSE(overlayShown());
+        EXPECT_FALSE(online->overlay());
+        EXPECT_NE(screen.collectionView()->containerImage(), QStringLiteral("network_error"));
+    }
+    // Over the online list the failure is shown.
+    screen.switchTab(screen.onlineTab());
+    ASSERT_TRUE(firstPageEnded());
+    EXPECT_TRUE(overlayShown());
+    EXPECT_EQ(screen.collectionView()->containerImage(), QStringLiteral("network_error"));
+    screen.switchTab(screen.localTab());
+    EXPECT_FALSE(overlayShown());
+}
+
+TEST_F(LibraryScreen, TheNowPlayingTitleSelectsThePlayingVideoAndThePaneShowsIt) {
+    for (const VideoDetail& v : videos(30))
+        LocalVideoDBManager::shared().insertVideo(v);
+    Preferences::shared().setAlreadyImportVideo(true);  // no first-run import choosing its own video
+    Preferences::shared().setIsOpenPlayer(true);
+    Preferences::shared().setPlayingVideoSign(QStringLiteral("v0"));
+    VideoLibraryViewController screen(MainParts::make());
+    ASSERT_TRUE(showExposed(screen.view(), QSize(900, 400)));
+    std::optional<QString> shown;
+    screen.detailPaneCoordinator()->videoDetailDidChanged() = [&](const std::optional<VideoDetail>& d) {
+        shown = d ? std::optional(d->sign) : std::nullopt;
+    };
+    drain();
+    ASSERT_EQ(shown, std::optional(QStringLiteral("v0")));
+    auto* title = screen.localParts()->nowPlayingView()->findChild<QPushButton*>(QStringLiteral("playingFileNameLabel"));
+    ASSERT_TRUE(title);
+    // From the local tab and from another tab alike.
+    for (TabTitleView* from : {screen.localTab(), screen.downloadTab()}) {
+        SCOPED_TRACE(from->objectName().toStdString());
+        screen.switchTab(from);
+        drain();
+        Preferences::shared().setPlayingVideoSign(QStringLiteral("v27"));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return screen.localParts()->nowPlayingView()->titleText() == QStringLiteral("Title v27"); }));
+        QTest::mouseClick(title, Qt::LeftButton);
+        drain();
+        EXPECT_EQ(screen.collectionView()->boundModel(), screen.localLibraryViewModel());
+        EXPECT_EQ(screen.collectionView()->selectedRows(), std::vector<int>{27});
+        EXPECT_EQ(shown, std::optional(QStringLiteral("v27")));
+        const QRect cell = screen.collectionView()->visualRect(screen.localLibraryViewModel()->index(27));
+        EXPECT_TRUE(screen.collectionView()->viewport()->rect().intersects(cell));  // in sight
+        Preferences::shared().setPlayingVideoSign(QStringLiteral("v0"));
+        screen.collectionView()->selectRow(0);
+    }
+}
+
+TEST_F(LibraryScreen, ImportVideoTakesTheFileChosenInQtsOwnDialog) {
+    VideoLibraryViewController screen(MainParts::make());
+    ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
+    screen.switchTab(screen.downloadTab());
+    drain();
+    screen.localParts()->importLocalVideo();
+    QFileDialog* panel = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->objectName() == "importVideoPanel")
+            panel = dialog;
+    if (!panel)
+        panel = screen.view()->window()->findChild<QFileDialog*>(QStringLiteral("importVideoPanel"));
+    ASSERT_TRUE(panel);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    // The widget dialog, as on desktops without a native one: the name typed, then Return.
+    auto* name = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_TRUE(name);
+    const QString clip = testVideo(QStringLiteral("clip_320x180.mp4"));
+    panel->setDirectory(QFileInfo(clip).absolutePath());
+    name->setText(QFileInfo(clip).fileName());
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_EQ(screen.collectionView()->boundModel(), screen.localLibraryViewModel());
+    EXPECT_FALSE(screen.pageStatus()->isVisible());  // the counter keeps its visibility
+    ASSERT_TRUE(QTest::qWaitFor([&] { return LocalVideoDBManager::shared().allVideos().size() == 1; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return screen.localLibraryViewModel()->videoCount() == 1; }));
+}
+
+TEST_F(LibraryScreen, TheCounterAndTheNowPlayingTitleReachScreenReaders) {
+    for (const VideoDetail& v : videos(4))
+        LocalVideoDBManager::shared().insertVideo(v);
+    Preferences::shared().setAlreadyImportVideo(true);
+    Preferences::shared().setIsOpenPlayer(true);
+    Preferences::shared().setPlayingVideoSign(QStringLiteral("v3"));
+    VideoLibraryViewController screen(MainParts::make());
+    ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
+    drain();
+    QAccessibleInterface* counter = QAccessible::queryAccessibleInterface(screen.pageStatus());
+    EXPECT_EQ(counter->text(QAccessible::Name), QStringLiteral("Videos shown"));
+    EXPECT_EQ(counter->text(QAccessible::Description), QStringLiteral("4 of 4"));
+    auto* title = screen.localParts()->nowPlayingView()->findChild<QPushButton*>(QStringLiteral("playingFileNameLabel"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return title->isVisible(); }));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(title)->text(QAccessible::Description), QStringLiteral("Title v3"));
 }

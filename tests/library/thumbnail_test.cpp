@@ -220,3 +220,30 @@ TEST_F(Thumbnails, LocalFilesSkipTheNetworkAndTheDiskCacheServesASecondPass) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return failed.isNull(); }));
     EXPECT_FALSE(called);
 }
+
+TEST_F(Thumbnails, AFailedThumbnailIsAskedForAgainOnlyWhenItsCellIsConfiguredAnew) {
+    int asked = 0;
+    standIn.addRoute(QStringLiteral("/missing/"), [&asked](const HttpRequest&, QTcpSocket* socket) {
+        ++asked;
+        ServiceStandIn::writeResponse(socket, 404, {{"Content-Type", "text/plain"}}, "gone", true);
+    });
+    std::vector<VideoDetail> list = videos(8);
+    for (VideoDetail& v : list)
+        v.imgurl = standIn.baseUrl() + QStringLiteral("/missing/") + v.sign + QStringLiteral(".png");
+    model.setVideoList(list);
+    auto settled = [&](int requests) {
+        return QTest::qWaitFor([&] { return asked == requests && model.runningThumbnailCount() == 0; });
+    };
+    ASSERT_TRUE(settled(8));
+    // A load starts during the paint that asks for it, so none running right after one means none asked.
+    for (int i = 0; i < 10; ++i) {
+        view.viewport()->repaint();
+        EXPECT_EQ(model.runningThumbnailCount(), 0) << "repaint " << i;
+        drain();
+    }
+    EXPECT_EQ(asked, 8);
+    // A reload configures the cells again: each failed picture is asked for once more.
+    view.reloadData();
+    view.viewport()->repaint();
+    EXPECT_TRUE(settled(16));
+}

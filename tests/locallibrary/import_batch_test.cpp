@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMutex>
 #include <QTest>
@@ -246,4 +248,44 @@ TEST_F(ImportBatchTest, BatchesOneAfterAnotherNeverRaceOnAFile) {
     EXPECT_EQ(events, QStringList({"window", "window", "close", "reload", "UpdateVideoList", "alert 2", "close",
                                    "reload", "UpdateVideoList"}))
         << events.join(", ").toStdString();
+}
+
+TEST_F(ImportBatchTest, EachFailedFileIsNamedWithWhatWentWrong) {
+    const QString text = writeFile(sources.filePath(QStringLiteral("notes <b>1</b>.mp4")), "just words");
+    ASSERT_TRUE(QDir(sources.path()).mkdir(QStringLiteral("folder.mp4")));
+    const QString clip = copyOfTestVideo(sources, QStringLiteral("clip_320x180.mp4"));
+    struct Case {
+        QString path;
+        const char* text;
+    } cases[] = {
+        {text, "This video format is not supported"},
+        {sources.filePath(QStringLiteral("folder.mp4")), "This file cannot be read"},
+        {sources.filePath(QStringLiteral("gone.mp4")), "This file cannot be read"},
+        {clip, "This video exists"},
+    };
+    ImportBatch::start({QUrl::fromLocalFile(clip)}, {}, {}, LocalLibraryModel::shared(),
+                       platform::DistributedNotificationCenter::defaultCenter());  // the clip is in the library before
+    ASSERT_TRUE(waitForUpdates(1));
+    logged(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ImportBatch::start({QUrl::fromLocalFile(c.path)}, importWindowHooks(&main, {}), {}, LocalLibraryModel::shared(),
+                           platform::DistributedNotificationCenter::defaultCenter());
+        QMessageBox* alert = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                    alert = box;
+            return alert != nullptr;
+        }));
+        EXPECT_EQ(alert->text(), QString::fromLatin1(c.text));
+        EXPECT_EQ(alert->informativeText(), QFileInfo(c.path).fileName());  // the name, tags and all
+        closeAlerts();
+        ASSERT_TRUE(waitForUpdates(1));  // the batch has ended
+        logged(true);
+    }
+    // Looked at after a failure: a readable file is no video, an address no file.
+    EXPECT_EQ(importProblemOf(QUrl::fromLocalFile(text), sources.path()), ImportProblem::notVideo);
+    EXPECT_EQ(importProblemOf(QUrl(QStringLiteral("https://example.invalid/a.mp4")), sources.path()),
+              ImportProblem::unreadable);
 }

@@ -213,3 +213,26 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     EXPECT_EQ(model.videoCount(), 1);
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
+
+TEST_F(LocalModelTest, ARemovalKeepsTheScrollPositionAndAReloadStartsAtTheTop) {
+    static ColumnLayout grid;  // outlives the fixture's list
+    grid.columnCount = 4;
+    grid.itemHeight = 110;
+    list.setCollectionViewLayout(&grid);
+    ASSERT_TRUE(testsupport::showExposed(&list, QSize(600, 400)));
+    for (int i = 0; i < 40; ++i)
+        addRow(QStringLiteral("r%1").arg(i), fileUrl(elsewhere.filePath(QStringLiteral("r%1.mp4").arg(i))));
+    model.reloadVideos(true);
+    testsupport::drain();
+    list.setContentOffset(500);
+    rightClick(30);
+    choose(QStringLiteral("Remove"));
+    testsupport::drain();
+    EXPECT_FALSE(librarySigns().contains(QStringLiteral("r30")));
+    EXPECT_EQ(model.videoCount(), 39);
+    EXPECT_EQ(list.contentOffset(), 500);  // the user stays where the removed video was
+    model.reloadVideos(true);
+    testsupport::drain();
+    EXPECT_EQ(list.contentOffset(), 0);
+    list.setCollectionViewLayout(nullptr);
+}

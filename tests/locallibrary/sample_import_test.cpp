@@ -1,11 +1,16 @@
 // The first-run import over the real batch, import and database, with the samples this build made.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "MainWindow/library/VideoLibraryViewController.h"
 #include "MainWindow/locallibrary/ImportBatch.h"
+#include "MainWindow/locallibrary/LocalLibraryParts.h"
 #include "MainWindow/locallibrary/SampleVideoImport.h"
+#include "MainWindow/startup/MainParts.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
@@ -79,4 +84,23 @@ TEST_F(FirstRun, WithoutSamplesTheFlagsAreSetAndTheTabStays) {
     EXPECT_EQ(settings.playingVideoSign(), QString());
     EXPECT_TRUE(settings.isOpenPlayer());
     EXPECT_FALSE(import->isRunning());
+}
+
+TEST_F(FirstRun, ALostSettingsFileImportsTheSamplesAgainWithoutAnAlert) {
+    Preferences& settings = Preferences::shared();
+    // Twice: a new installation, then the same library after the settings file was emptied.
+    for (const char* run : {"first", "after the settings were lost"}) {
+        SCOPED_TRACE(run);
+        settings.setAlreadyImportVideo(false);
+        VideoLibraryViewController screen(MainParts::make());
+        screen.localParts()->sampleImport()->sampleDirectory = QStringLiteral(TAVVEL_SAMPLES_DIR);
+        screen.view()->resize(900, 600);
+        screen.view()->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return settings.alreadyImportVideo(); }, 60000));
+        drain();
+        EXPECT_EQ(libraryTitles(), SampleVideoImport::sampleTitles());
+        for (QWidget* top : QApplication::topLevelWidgets())
+            EXPECT_FALSE(qobject_cast<QMessageBox*>(top) && top->isVisible())
+                << static_cast<QMessageBox*>(top)->text().toStdString();
+    }
 }

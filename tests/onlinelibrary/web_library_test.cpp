@@ -13,6 +13,9 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <functional>
 
 using namespace onlinetest;
 using testsupport::ScriptedReply;
@@ -249,4 +252,55 @@ TEST_F(OnlineList, BadgesContextMenuAndDoubleClick) {
     drain();
     EXPECT_EQ(standIn.requestCount(), requests);
     EXPECT_EQ(model->videoCount(), 4);
+}
+
+TEST_F(OnlineList, EveryWayToTheEndOfTheListLoadsTheNextPage) {
+    ASSERT_TRUE(testsupport::showExposed(&view, QSize(800, 500)));
+    QScrollBar* bar = view.verticalScrollBar();
+    auto keys = [&](Qt::Key key, int times) {
+        view.setFocus();
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(&view, key);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> reachTheEnd;
+    } cases[] = {
+        {"the scroll bar dragged to its end",
+         [&] {
+             bar->setSliderDown(true);
+             for (int value = 0; value <= bar->maximum(); value += 40)
+                 bar->setSliderPosition(value);
+             bar->setSliderPosition(bar->maximum());
+             bar->setSliderDown(false);
+         }},
+        {"End", [&] { keys(Qt::Key_End, 1); }},
+        {"Page Down", [&] { keys(Qt::Key_PageDown, 12); }},
+        {"arrow keys", [&] { keys(Qt::Key_Down, 12); }},
+        {"a touchpad's phased scrolling",
+         [&] {
+             const QPointF at(50, 50);
+             Qt::ScrollPhase phase = Qt::ScrollBegin;
+             for (int i = 0; i < 40 && bar->value() < bar->maximum(); ++i) {
+                 QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), QPoint(0, -60), QPoint(0, -60), Qt::NoButton,
+                                   Qt::NoModifier, phase, false);
+                 QCoreApplication::sendEvent(view.viewport(), &wheel);
+                 phase = Qt::ScrollUpdate;
+             }
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        standIn.queueReply(502, page(1, 3, 40, "a"));
+        model->loadVideoList(WebLibraryViewModel::defaultRequest());
+        ASSERT_TRUE(waitForRows(40));
+        drain();
+        ASSERT_GT(bar->maximum() - bar->value(), WQCollectionView::kEndReportDistance);  // not yet near the end
+        const int before = standIn.requestCount();
+        standIn.queueReply(502, page(2, 3, 40, "b"));
+        c.reachTheEnd();
+        ASSERT_TRUE(waitForRows(80));
+        EXPECT_EQ(standIn.requestCount(), before + 1);
+        EXPECT_EQ(lastJson().value("page").toInteger(), 2);
+    }
 }

@@ -162,3 +162,45 @@ TEST_F(SearchTest, ThumbnailsKeepTheirProportions) {
     popup()->showPopup(field);
     EXPECT_TRUE(QTest::qWaitFor([&] { return popup()->suggestions().first().image.has_value(); }));
 }
+
+TEST_F(SearchTest, EveryRowOfALongPopupCanBeSeenAndTheHeaderReadsWhole) {
+    field->setFixedWidth(90);  // a narrow field in a low window
+    SuggestionRow history = row("Search History", true);
+    history.detailedLabel = QStringLiteral("Clear History");
+    SuggestionRows rows{history};
+    for (int i = 0; i < 5; ++i)
+        rows.append(SuggestionRow::normal(QStringLiteral("history %1").arg(i)));
+    rows.append(row("", true, true));
+    rows.append(row("Hot Keywords", true));
+    for (int i = 0; i < 20; ++i)
+        rows.append(SuggestionRow::normal(QStringLiteral("hot keyword %1").arg(i)));
+    SuggestionsWindowController* c = popup();
+    c->setSuggestions(rows);
+    c->showPopup(field);
+    QWidget* window = c->window();
+    const QRect shown(window->mapTo(host.get(), QPoint(0, 0)), window->size());
+    EXPECT_TRUE(host->rect().contains(shown));
+    for (auto* header : window->findChildren<SuggestionHeaderViewController*>()) {
+        const QLabel* title = header->findChild<QLabel*>();
+        EXPECT_GE(title->width(), title->sizeHint().width()) << title->text().toStdString();
+        EXPECT_GE(header->rightButton()->width(), header->rightButton()->sizeHint().width());
+    }
+    // Down through all 25 rows: each chosen row is wholly inside the popup, inside the window.
+    QStringList reached;
+    for (int i = 0; i < 25; ++i) {
+        if (i > 0)
+            c->moveDown();
+        const QString label = selectedLabel(c);
+        reached << label;
+        for (auto* view : window->findChildren<SuggestionRowView*>()) {
+            if (view->textField()->text() != label)
+                continue;
+            const QRect at(view->mapTo(host.get(), QPoint(0, 0)), view->size());
+            EXPECT_TRUE(shown.contains(at)) << label.toStdString();
+            QWidget* hit = host->childAt(at.center());  // what a click there reaches
+            EXPECT_TRUE(hit == view || view->isAncestorOf(hit)) << label.toStdString();
+        }
+    }
+    EXPECT_EQ(reached.last(), QStringLiteral("hot keyword 19"));
+    EXPECT_EQ(reached.size(), 25);
+}

@@ -1,6 +1,7 @@
 #include "platform/DefaultsSuite.h"
 #include "shared/Preferences.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QSettings>
@@ -289,4 +290,21 @@ TEST_F(PreferencesTest, WrongTypesReadThroughTypedReaders) {
     Preferences& p = make();
     EXPECT_EQ(p.monitorArrange(), 0);
     EXPECT_TRUE(p.mute());
+}
+
+TEST_F(PreferencesTest, ASettingsFileThatCannotBeWrittenIsToldOnce) {
+    Preferences& settings = make();
+    QSignalSpy told(&settings, &Preferences::settingsNotWritten);
+    settings.setVolume(0.3f);
+    EXPECT_EQ(told.count(), 0);
+    // A directory where the file was: no write can replace it (whatever the user's rights).
+    ASSERT_TRUE(QFile::remove(suite->filePath()));
+    ASSERT_TRUE(QDir().mkdir(suite->filePath()));
+    const std::function<void()> changes[] = {[&] { settings.setMute(true); }, [&] { settings.setVolume(0.7f); },
+                                             [&] { settings.setIsOpenPlayer(true); }};
+    for (const auto& change : changes)
+        change();
+    ASSERT_EQ(told.count(), 1);
+    EXPECT_EQ(told.first().first().toString(), suite->filePath());
+    EXPECT_FLOAT_EQ(settings.volume(), 0.7f);  // the change holds in the program
 }

@@ -254,3 +254,31 @@ TEST(StartUpProcess, DesktopPlayerAfterFirstImportLoginItemReopenAndQuit) {
     ::kill(pid_t(owner(kHelper)), SIGTERM);
     EXPECT_TRUE(last.waitForFinished(15000));
 }
+
+TEST(StartUpProcess, ADesktopPlayerThatDiedIsStartedAgainWhenTheWallpaperIsAskedFor) {
+    const QString offline = testsupport::refusedServiceUrl();
+    setSuite(QStringLiteral("appVersion"), QStringLiteral("1.0"));
+    setSuite(PreferencesKey::alreadyImportVideo, true);
+    setSuite(PreferencesKey::autolaunch, false);
+    setSuite(PreferencesKey::isOpenPlayer, true);
+    QProcess tavvel;
+    startTavvel(tavvel, offline, {}, QStringLiteral(TAVVEL_MAIN_PROGRAM));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelper); }, 30000));
+
+    // Killed, the player posts no quit notice: Tavvel stays with the wallpaper still on. Each
+    // video chosen then (here written by another program, seen at Tavvel's next settings pass)
+    // starts a new player.
+    for (const char* sign : {"first", "second"}) {
+        SCOPED_TRACE(sign);
+        const qint64 player = owner(kHelper);
+        ::kill(pid_t(player), SIGKILL);
+        ASSERT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelper); }, 15000));
+        setSuite(PreferencesKey::currentVideoSign, QString::fromLatin1(sign));
+        ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelper); }, 15000));
+        EXPECT_NE(owner(kHelper), player);
+        EXPECT_EQ(tavvel.state(), QProcess::Running);
+    }
+    quit(tavvel);
+    ::kill(pid_t(owner(kHelper)), SIGTERM);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelper); }, 15000));
+}

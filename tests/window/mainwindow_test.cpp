@@ -32,6 +32,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 using namespace mainwindowtest;
 
@@ -129,6 +130,38 @@ TEST(MainWindow, OneSettingsWindowIsTheLoginItemAndTheMenuOpensTheGuide) {
     EXPECT_TRUE(guide->window()->isVisible());
     EXPECT_EQ(guide->collectionView()->model()->rowCount(), 7);
     guide->window()->close();
+}
+
+TEST(MainWindow, ReopenShowsAClosedOrMinimizedWindowAndTheSettingsComeCentredEachTime) {
+    QMainWindow* window = controller().window();
+    struct Case {
+        const char* name;
+        std::function<void()> putAway;
+    } cases[] = {
+        {"closed", [&] { window->close(); }},
+        {"minimized", [&] { window->showMinimized(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        controller().showWindow();
+        c.putAway();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible() || window->isMinimized(); }));
+        delegate().applicationShouldHandleReopen();  // a second start, or the player's "Main Window"
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_FALSE(window->isMinimized());
+    }
+
+    // The settings window is centred on the main window at every opening, wherever it was left.
+    for (QPoint mainAt : {QPoint(40, 30), QPoint(300, 200)}) {
+        window->move(mainAt);
+        delegate().showPreferences();
+        QWidget* settings = controller().configWindowController()->window();
+        ASSERT_TRUE(settings->isVisible());
+        EXPECT_LE((settings->frameGeometry().center() - window->frameGeometry().center()).manhattanLength(), 2)
+            << mainAt.x();
+        settings->move(settings->pos() + QPoint(150, 90));
+        settings->close();
+    }
 }
 
 namespace {

@@ -64,12 +64,16 @@ VideoDetailModel::Texts VideoDetailModel::textsOf(const std::optional<VideoDetai
     texts.title = v.title;
     texts.author = v.author;
     texts.authorAccessibleName = localizedString("Videos by %1", "search by author").arg(v.author);
-    texts.uploads = QString::number(v.upcount);
-    texts.downloads = QString::number(v.down);
-    texts.size = formatByteSize(v.size);
-    texts.duration = formatDuration(v.time / 1000);
-    texts.dimensions = QString::number(v.width) + QChar(0x00D7) + QString::number(v.height) + QLatin1Char('(') +
-                       v.ratio + QLatin1Char(')');
+    // A value no video can have (a negative count, size or length) says unknown.
+    const QString unknown = localizedString("Unknown", "a value the service sent that no video can have");
+    texts.uploads = v.upcount >= 0 ? QString::number(v.upcount) : unknown;
+    texts.downloads = v.down >= 0 ? QString::number(v.down) : unknown;
+    texts.size = v.size >= 0 ? formatByteSize(v.size) : unknown;
+    texts.duration = v.time >= 0 ? formatDuration(v.time / 1000) : unknown;
+    texts.dimensions = v.width >= 0 && v.height >= 0 ? QString::number(v.width) + QChar(0x00D7) +
+                                                           QString::number(v.height) + QLatin1Char('(') + v.ratio +
+                                                           QLatin1Char(')')
+                                                     : unknown;
     texts.audio = v.audio == 1 ? localizedString("YES", "has audio") : localizedString("NO", "has no audio");
     texts.requirement = v.performanceDescription();
     return texts;

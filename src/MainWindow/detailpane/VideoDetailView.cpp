@@ -5,6 +5,7 @@
 #include "shared/StyledText.h"
 #include "shared/TextHelpers.h"
 #include "views/ButtonWithHoverBackGround.h"
+#include "shared/PlainText.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -25,9 +26,11 @@ QColor systemColor(SystemColor color, const QPalette& palette) {
 
 // Shows a styled text in a label: its colour, size, underline and alignment.
 void showStyled(QLabel* label, const StyledText& styled) {
+    // Resolved against the pane's palette: the label's own holds the colour of the last text.
+    const QPalette base = label->parentWidget()->palette();
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, styled.color ? systemColor(*styled.color, palette)
-                                                        : label->parentWidget()->palette().color(QPalette::WindowText));
+    palette.setColor(QPalette::WindowText,
+                     styled.color ? systemColor(*styled.color, base) : base.color(QPalette::WindowText));
     label->setPalette(palette);
     QFont font = label->font();
     if (styled.pointSize)
@@ -58,6 +61,7 @@ QLabel* valueLabel(const char* name, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    label->setTextFormat(Qt::PlainText);  // titles and names come from the service
     return label;
 }
 
@@ -192,7 +196,7 @@ void VideoDetailView::redraw() {
     images().cancel(avatarTicket_);
     const VideoDetailModel::Texts texts = VideoDetailModel::textsOf(model_->video());
     titleLabel->setText(texts.title);
-    userName->setText(texts.author);
+    userName->setText(literalAmpersands(texts.author));
     userVideCount->setText(texts.uploads);
     downloadLabel->setText(texts.downloads);
     sizeLabel->setText(texts.size);

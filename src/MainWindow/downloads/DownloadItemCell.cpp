@@ -27,6 +27,16 @@ QPixmap iconNamed(const QString& name) {
 }
 }  // namespace
 
+QString DownloadItemCell::failureText(DownloadFailure failure) {
+    switch (failure) {
+    case DownloadFailure::refused: return text("Invalid Address");
+    case DownloadFailure::disk: return text("Cannot Save the File");
+    case DownloadFailure::verification: return text("Damaged File");
+    case DownloadFailure::network: break;
+    }
+    return text("Network Error");
+}
+
 int DownloadItemCell::percentOf(qint64 downloaded, qint64 total) {
     if (total <= 0 || downloaded <= 0)
         return 0;
@@ -57,7 +67,7 @@ DownloadItemCell::Presentation DownloadItemCell::present(const DownloadItem& ite
         break;
     case ItemStatus::error:
         p.icon = Presentation::Icon::resume;
-        p.statusText = text("Network Error");
+        p.statusText = failureText(item.failure);
         p.statusIsError = true;
         break;
     case ItemStatus::finish: break;
@@ -86,13 +96,18 @@ DownloadItemCell::DownloadItemCell(const std::shared_ptr<DownloadItem>& item, Do
     title->setObjectName(QStringLiteral("downloadTitle"));
     status = new QLabel(this);
     status->setObjectName(QStringLiteral("downloadStatus"));
+    // Titles come from the service: shown as text, never as markup.
+    for (QLabel* label : {title, status})
+        label->setTextFormat(Qt::PlainText);
     progressIndicator = new QProgressBar(this);
     progressIndicator->setObjectName(QStringLiteral("downloadProgress"));
     progressIndicator->setRange(0, 100);
     progressIndicator->setTextVisible(false);
     progressIndicator->setFixedHeight(6);
+    progressIndicator->setAccessibleName(localizedString("Download progress", "download progress bar"));
     percent = new QLabel(this);
     percent->setObjectName(QStringLiteral("downloadSizes"));
+    percent->setTextFormat(Qt::PlainText);
     downloadImageView = new ClickableImageView(this);
     downloadImageView->setObjectName(QStringLiteral("downloadToggle"));
     deleteImageView = new ClickableImageView(this);

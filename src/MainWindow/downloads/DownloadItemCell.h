@@ -32,6 +32,8 @@ public:
     static Presentation present(const DownloadItem& item);
     // Downloaded share of `total` in whole percent, within 0 to 100; 0 when the total is unknown.
     static int percentOf(qint64 downloaded, qint64 total);
+    // The words of a failed row: what went wrong.
+    static QString failureText(DownloadFailure failure);
     static QString sizeText(qint64 downloaded, qint64 total);
 
     DownloadItemCell(const std::shared_ptr<DownloadItem>& item, DownloadManager& queue, ImageLoader& images,

@@ -1,6 +1,7 @@
 #include "MainWindow/library/LibraryViewModel.h"
 
 #include "platform/NotificationCenter.h"
+#include "shared/PlainText.h"
 
 #include <algorithm>
 #include <set>
@@ -41,6 +42,7 @@ void LibraryViewModel::setVideoList(std::optional<std::vector<VideoDetail>> list
         beginResetModel();
         videoList_ = std::move(list);
         endResetModel();
+        cellsConfiguredAnew();
     }
     reloadDataAsync();
 }
@@ -77,8 +79,10 @@ void LibraryViewModel::reloadData() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (collectionView_ && videoCount() > 0)
+            if (collectionView_ && videoCount() > 0) {
+                cellsConfiguredAnew();
                 emit dataChanged(index(0), index(videoCount() - 1));
+            }
             if (videoCount() > 0) {
                 if (!collectionView_)
                     return;
@@ -132,8 +136,8 @@ QVariant LibraryViewModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
     case Qt::AccessibleTextRole: return video->title;
+    case Qt::ToolTipRole: return plainToolTip(video->title);
     case SignRole: return video->sign;
     case ThumbnailRole:
     case Qt::DecorationRole: {
@@ -160,9 +164,12 @@ void LibraryViewModel::displayedRowsChanged(int first, int last) {
         if (!video)
             break;
         shown.insert(video->sign);
-        if (!imageCache_.contains(video->sign) && !downloadTaskCache_.contains(video->sign))
+        if (!imageCache_.contains(video->sign) && !downloadTaskCache_.contains(video->sign) &&
+            !failedThumbnails_.contains(video->sign))
             startThumbnail(*video);
     }
+    // A cell that left the screen is configured anew when it comes back.
+    failedThumbnails_.removeIf([&](const QString& sign) { return !shown.count(sign); });
     // A load whose sign no displayed row shows any more ends at once.
     QList<QString> gone;
     for (auto it = downloadTaskCache_.cbegin(); it != downloadTaskCache_.cend(); ++it)
@@ -184,8 +191,10 @@ void LibraryViewModel::startThumbnail(const VideoDetail& video) {
 
 void LibraryViewModel::thumbnailArrived(const QString& sign, const QImage& image) {
     downloadTaskCache_.remove(sign);
-    if (image.isNull())
+    if (image.isNull()) {
+        failedThumbnails_.insert(sign);
         return;
+    }
     cacheThumbnail(sign, image);
     if (!videoList_)
         return;
@@ -230,7 +239,13 @@ QString LibraryViewModel::footerText() const {
     return QString();
 }
 
+void LibraryViewModel::cellsConfiguredAnew() {
+    failedThumbnails_.clear();
+}
+
 void LibraryViewModel::refreshRow(int row) {
+    if (const VideoDetail* video = videoAt(row))
+        failedThumbnails_.remove(video->sign);
     const QModelIndex at = index(row);
     emit dataChanged(at, at);
 }

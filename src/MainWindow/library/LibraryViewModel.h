@@ -7,6 +7,7 @@
 
 #include <QAbstractListModel>
 #include <QHash>
+#include <QSet>
 #include <QImage>
 #include <QList>
 #include <QVariantMap>
@@ -87,10 +88,13 @@ public:
     virtual void didRightClickItem(std::optional<int> row, QPoint globalPos);
     // A double click or Enter on a row (none: the empty area).
     virtual void didDoubleClickItem(std::optional<int> row);
-    // A classic wheel step ended scrolling.
+    // Scrolling ended: a classic wheel step, or the list came near its end by any means.
     virtual void didEndScrolling();
     // The footer's line of text (empty: none).
     virtual QString footerText() const;
+    // The list builds its cells anew (a reload): what a cell found out about its video is
+    // asked again, a failed thumbnail included.
+    virtual void cellsConfiguredAnew();
     // The reuse identifier of the cell that paints this model's rows.
     virtual QString cellIdentifier() const { return QStringLiteral("VideoItemCell"); }
 
@@ -122,6 +126,9 @@ private:
     QHash<QString, QImage> imageCache_;
     QList<QString> imageOrder_;  // insertion order of imageCache_
     QHash<QString, ImageLoader::Ticket> downloadTaskCache_;
+    // Signs whose thumbnail failed since their cell was last configured: not asked for at every
+    // repaint, only once the cell is configured again (a reload, or shown anew after scrolling away).
+    QSet<QString> failedThumbnails_;
     DisposablePtr reloadObservation_;
 };
 

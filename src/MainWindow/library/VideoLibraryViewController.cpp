@@ -71,6 +71,7 @@ VideoLibraryViewController::VideoLibraryViewController(const MainParts& parts, Q
     pageStatus_->setObjectName(QStringLiteral("pageStatus"));
     pageStatus_->setAccessibleName(tr("Videos shown"));
     pageStatus_->setText(QStringLiteral("0/0"));
+    pageStatus_->setAccessibleDescription(tr("%1 of %2").arg(0).arg(0));
     headerRow->addWidget(pageStatus_);
     root->addWidget(header);
 
@@ -334,6 +335,8 @@ void VideoLibraryViewController::updatePageStatus() {
         total = std::max(model->totalVideoCount(), count);
     }
     pageStatus_->setText(QString::number(count) + QLatin1Char('/') + QString::number(total));
+    // The name says what the counter is; screen readers hear the count change here.
+    pageStatus_->setAccessibleDescription(tr("%1 of %2").arg(count).arg(total));
 }
 
 VideoDetailView* VideoLibraryViewController::detailView() const {
@@ -342,7 +345,8 @@ VideoDetailView* VideoLibraryViewController::detailView() const {
 
 void VideoLibraryViewController::updateOverlay() {
     const auto& overlay = webLibraryViewModel()->overlay();
-    if (!overlay) {
+    // Only the online list carries the overlay.
+    if (!overlay || collectionView()->boundModel() != webLibraryViewModel_) {
         if (refreshSubView_)
             refreshSubView_->hide();
         return;

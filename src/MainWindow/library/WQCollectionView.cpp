@@ -28,11 +28,31 @@ WQCollectionView::WQCollectionView(QWidget* parent) : QListView(parent), footer_
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     footer_->hide();
+    // However the list got near its end (scroll bar, keys, a touchpad's phases), the bound model
+    // hears of it once the current event is done, as it does of a classic wheel step; the many
+    // moves of one drag or swipe make one report.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (endReportQueued_ || !isNearTheEnd())
+            return;
+        endReportQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                endReportQueued_ = false;
+                if (model_ && isNearTheEnd())
+                    model_->didEndScrolling();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 WQCollectionView::~WQCollectionView() {
     if (model_)
         model_->releaseView();
+}
+
+bool WQCollectionView::isNearTheEnd() const {
+    return model_ && verticalScrollBar()->maximum() - verticalScrollBar()->value() < kEndReportDistance;
 }
 
 void WQCollectionView::setCollectionViewLayout(CollectionLayout* layout) {
@@ -89,6 +109,7 @@ void WQCollectionView::setBoundModel(LibraryViewModel* model) {
     setModel(model);
     delete previousSelection;
     if (model) {
+        model->cellsConfiguredAnew();
         if (QAbstractItemDelegate* cell = cells_.value(model->cellIdentifier()))
             setItemDelegate(cell);
     }
@@ -119,6 +140,8 @@ std::vector<int> WQCollectionView::selectedRows() const {
 void WQCollectionView::reloadData() {
     const std::vector<int> selected = selectedRows();
     const int offset = contentOffset();
+    if (model_)
+        model_->cellsConfiguredAnew();
     reset();
     doItemsLayout();
     if (!selected.empty())
@@ -131,6 +154,12 @@ void WQCollectionView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     if (noScroll_)
         return;
     QListView::scrollTo(index, hint);
+    // An item of the last row brings the footer below it into sight too: the list's end.
+    if (index.isValid() && model() && hint == EnsureVisible) {
+        const QModelIndex last = model()->index(model()->rowCount() - 1, 0);
+        if (visualRect(index).top() >= visualRect(last).top())
+            verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    }
 }
 
 void WQCollectionView::scrollToTop() {

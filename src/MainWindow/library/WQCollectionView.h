@@ -37,6 +37,9 @@ public:
     explicit WQCollectionView(QWidget* parent = nullptr);
     ~WQCollectionView() override;
 
+    // A scroll position closer than this to the end is reported as an end of scrolling.
+    static constexpr int kEndReportDistance = 100;
+
     // The layout (not owned; the caller keeps it for the view's life). Changing its values
     // later needs relayout().
     void setCollectionViewLayout(CollectionLayout* layout);
@@ -95,6 +98,7 @@ private:
     void placeFooter();
     void reportDisplayedRows();
     std::pair<int, int> visibleRange() const;
+    bool isNearTheEnd() const;
 
     CollectionLayout* layout_ = nullptr;
     QPointer<LibraryViewModel> model_;
@@ -104,5 +108,6 @@ private:
     std::pair<int, int> displayed_{0, -1};
     bool silentSelection_ = false;
     bool noScroll_ = false;
+    bool endReportQueued_ = false;
     int pressedSelectedRow_ = -1;
 };

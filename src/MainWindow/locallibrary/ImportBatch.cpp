@@ -1,6 +1,9 @@
 #include "MainWindow/locallibrary/ImportBatch.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSemaphore>
+#include <QStorageInfo>
 #include <QThreadPool>
 #include <memory>
 
@@ -27,6 +30,17 @@ struct BatchWindow {
 };
 }  // namespace
 
+ImportProblem importProblemOf(const QUrl& url, const QString& libraryFolder) {
+    const QFileInfo info(url.toLocalFile());
+    QFile file(info.absoluteFilePath());
+    if (!url.isLocalFile() || !info.isFile() || !file.open(QIODevice::ReadOnly))
+        return ImportProblem::unreadable;
+    const QStorageInfo disk(libraryFolder);
+    if (disk.isValid() && disk.bytesAvailable() >= 0 && disk.bytesAvailable() < info.size())
+        return ImportProblem::diskFull;
+    return ImportProblem::notVideo;
+}
+
 void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::function<void()> completion,
                         LocalLibraryModel& importer, platform::DistributedNotificationCenter& notices) {
     LocalLibraryModel* model = &importer;
@@ -43,12 +57,22 @@ void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::fu
         auto turn = std::make_shared<QSemaphore>(1);
         for (const QUrl& url : urls) {
             turn->acquire();
-            model->importVideo(url, true, [turn, window](const QString&, ImportVideoStatus status) {
+            model->importVideo(url, true, [turn, window, url](const QString&, ImportVideoStatus status) {
                 // The alert is queued before the next step may go on, so every alert of a batch
                 // comes before its end, whatever thread this answer arrives on.
-                if (status != ImportVideoStatus::complete) {
-                    platform::runOnMainThread([window, status] {
-                        if (window->hooks.showImportResult)
+                const bool fine = status == ImportVideoStatus::complete ||
+                                  (status == ImportVideoStatus::isExist && window->hooks.existingIsFine);
+                if (!fine) {
+                    // Looked at here, on the batch's worker: the file and the disk may be slow.
+                    const ImportProblem problem = status == ImportVideoStatus::failure
+                                                      ? importProblemOf(
+                                                            url,
+                                                            LocalLibraryModel::downloadVideoDirectory().toLocalFile())
+                                                      : ImportProblem::none;
+                    platform::runOnMainThread([window, status, url, problem] {
+                        if (window->hooks.showImportProblem)
+                            window->hooks.showImportProblem(status, url, problem);
+                        else if (window->hooks.showImportResult)
                             window->hooks.showImportResult(status);
                     });
                 }

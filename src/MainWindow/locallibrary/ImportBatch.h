@@ -9,14 +9,30 @@ namespace platform {
 class DistributedNotificationCenter;
 }  // namespace platform
 
+// Why a file did not come in, as far as the file and the disk tell.
+enum class ImportProblem {
+    none,        // in the library already, or imported
+    notVideo,    // readable, but no video the library can take
+    unreadable,  // missing, a folder, or refused to be read
+    diskFull,    // the library's disk has less room than the file needs
+};
+
+// The problem a file that failed to import shows: looked at after the failure.
+ImportProblem importProblemOf(const QUrl& url, const QString& libraryFolder);
+
 // What a batch shows and does on the main thread. Every hook may be left empty.
 struct ImportBatchHooks {
     // Shows the batch's progress window and returns what closes it.
     std::function<std::function<void()>()> showProgressWindow;
     // Tells the user about a file that was not imported (duplicates, unreadable files).
     std::function<void(ImportVideoStatus)> showImportResult;
+    // The same with the file and what went wrong; used instead of the above when set.
+    std::function<void(ImportVideoStatus, const QUrl& file, ImportProblem)> showImportProblem;
     // Refreshes the local list once the batch has ended.
     std::function<void()> reload;
+    // A file already in the library is no failure to tell about (the first-run samples, which a
+    // lost settings file imports again).
+    bool existingIsFine = false;
 };
 
 // One batch of local files into the library.

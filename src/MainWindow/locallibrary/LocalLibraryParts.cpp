@@ -73,7 +73,9 @@ LocalLibraryParts::LocalLibraryParts(const MainParts& parts, LocalLibraryViewMod
 
     sampleImport_ = new SampleVideoImport(
         parts_.preferences(), parts_.database(),
-        [this](const QList<QUrl>& urls, std::function<void()> done) { model_.importVideos(urls, std::move(done)); },
+        [this](const QList<QUrl>& urls, std::function<void()> done) {
+            model_.importVideos(urls, std::move(done), true);
+        },
         [this] { hooks_.showLocal(); }, this);
 }
 
@@ -87,13 +89,18 @@ void LocalLibraryParts::chooseVideoFiles(std::function<void(const QList<QUrl>&)>
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::ExistingFiles);
     panel->setNameFilter(tr("Videos (*.mp4 *.mov *.MP4 *.MOV)"));
-    connect(panel, &QFileDialog::urlsSelected, this, [chosen = std::move(chosen)](const QList<QUrl>& urls) {
-        // The filter can be typed over: the extension is checked again.
+    // Qt's own dialog (no native one on many desktops) reports files, a native one addresses:
+    // the accepted dialog's selection covers both.
+    connect(panel, &QFileDialog::accepted, this, [this, panel, chosen = std::move(chosen)] {
+        // The filter can be typed over: the extension is checked again, and a file that is
+        // left out is named.
         QList<QUrl> videos;
-        for (const QUrl& url : urls) {
+        for (const QUrl& url : panel->selectedUrls()) {
             const QString extension = QFileInfo(url.toLocalFile()).suffix().toLower();
             if (url.isLocalFile() && (extension == QLatin1String("mp4") || extension == QLatin1String("mov")))
                 videos.append(url);
+            else
+                showImportResultAlert(screen_, ImportVideoStatus::failure, url, ImportProblem::notVideo);
         }
         if (!videos.isEmpty())
             chosen(videos);
@@ -128,9 +135,15 @@ void LocalLibraryParts::showPlayingVideo(const std::optional<QString>& sign) {
             if (!model || !model->videoList() || list_->boundModel() != model)
                 return;
             const std::vector<VideoDetail>& list = *model->videoList();
-            for (size_t row = 0; row < list.size(); ++row)
-                if (list[row].sign == sign)
-                    list_->selectRow(int(row));
+            for (size_t row = 0; row < list.size(); ++row) {
+                if (list[row].sign != sign)
+                    continue;
+                // Chosen, in sight, and in the detail pane.
+                list_->selectRow(int(row));
+                list_->scrollTo(model->index(int(row)));
+                model->didSelectRows({int(row)});
+                return;
+            }
         },
         Qt::QueuedConnection);
 }

@@ -76,8 +76,10 @@ void LocalLibraryViewModel::selectPlayingVideo() {
     }
 }
 
-void LocalLibraryViewModel::importVideos(const QList<QUrl>& urls, std::function<void()> completion) {
+void LocalLibraryViewModel::importVideos(const QList<QUrl>& urls, std::function<void()> completion,
+                                         bool existingIsFine) {
     ImportBatchHooks hooks = shell.importWindows;
+    hooks.existingIsFine = existingIsFine;
     QPointer<LocalLibraryViewModel> self(this);
     hooks.reload = [self] {
         if (self)

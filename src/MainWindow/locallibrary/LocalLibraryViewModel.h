@@ -41,7 +41,8 @@ public:
 
     // One import batch of these files in this order; `completion` runs when it has ended, on the
     // batch's worker. Returns at once.
-    void importVideos(const QList<QUrl>& urls, std::function<void()> completion = {});
+    // With `existingIsFine`, a file already in the library raises no alert.
+    void importVideos(const QList<QUrl>& urls, std::function<void()> completion = {}, bool existingIsFine = false);
 
     void didRightClickItem(std::optional<int> row, QPoint globalPos) override;
     void didDoubleClickItem(std::optional<int> row) override;

@@ -10,6 +10,7 @@
 #include "shared/Preferences.h"
 #include "shared/StyledText.h"
 #include "views/ButtonWithLinkTitle.h"
+#include "shared/PlainText.h"
 
 NowPlayingView::NowPlayingView(Preferences& preferences, LocalVideoDBManager& database, QWidget* parent)
     : QWidget(parent),
@@ -73,9 +74,12 @@ void NowPlayingView::showTitleOfSign(const QString& sign) {
 }
 
 void NowPlayingView::setTitle(const QString& title) {
-    playingFileNameLabel_->setText(title);
+    title_ = title;
+    playingFileNameLabel_->setText(literalAmpersands(title));
     playingFileNameLabel_->setVisible(!title.isEmpty());
-    playingFileNameLabel_->setToolTip(title);
+    playingFileNameLabel_->setToolTip(plainToolTip(title));
+    // The fixed name says what the button is; screen readers hear the title change here.
+    playingFileNameLabel_->setAccessibleDescription(title);
 }
 
 void NowPlayingView::loadIcon(const QString& resource) {
@@ -95,11 +99,11 @@ QString NowPlayingView::statusText() const {
 }
 
 QString NowPlayingView::titleText() const {
-    return playingFileNameLabel_->text();
+    return title_;
 }
 
 void NowPlayingView::clickVideoTitle() {
-    if (playingFileNameLabel_->text().isEmpty() || !clickVideoTitleClosure)
+    if (title_.isEmpty() || !clickVideoTitleClosure)
         return;
     clickVideoTitleClosure(preferences_.playingVideoSign());
 }

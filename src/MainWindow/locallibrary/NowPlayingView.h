@@ -52,5 +52,6 @@ private:
     QLabel* statusLabel_;
     ButtonWithLinkTitle* playingFileNameLabel_;
     QString iconResource_;
+    QString title_;
     DisposablePtr observeDispose_;
 };

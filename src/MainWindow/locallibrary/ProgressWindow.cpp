@@ -1,6 +1,7 @@
 #include "MainWindow/locallibrary/ProgressWindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -35,17 +36,34 @@ void ProgressWindowController::showProgressWindow() {
     activateWindow();
 }
 
-void showImportResultAlert(QWidget* parent, ImportVideoStatus status) {
-    QString text;
-    if (status == ImportVideoStatus::failure)
-        text = QObject::tr("This video format is not supported");
-    else if (status == ImportVideoStatus::isExist)
-        text = QObject::tr("This video exists");
-    else
+QString importResultText(ImportVideoStatus status, ImportProblem problem) {
+    if (status == ImportVideoStatus::isExist)
+        return QObject::tr("This video exists");
+    if (status != ImportVideoStatus::failure)
+        return QString();
+    switch (problem) {
+    case ImportProblem::unreadable: return QObject::tr("This file cannot be read");
+    case ImportProblem::diskFull: return QObject::tr("There is not enough disk space for this video");
+    case ImportProblem::notVideo:
+    case ImportProblem::none: break;
+    }
+    return QObject::tr("This video format is not supported");
+}
+
+void showImportResultAlert(QWidget* parent, ImportVideoStatus status, const QUrl& file, ImportProblem problem) {
+    const QString text = importResultText(status, problem);
+    if (text.isEmpty())
         return;
     auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"), text, QMessageBox::Ok,
                                   parent ? parent->window() : nullptr);
     alert->setObjectName(QStringLiteral("importResultAlert"));
+    alert->setTextFormat(Qt::PlainText);
+    // The file in question, by its name, shown as text: a file name is no markup.
+    if (!file.isEmpty()) {
+        alert->setInformativeText(QFileInfo(file.toLocalFile()).fileName());
+        if (auto* name = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+            name->setTextFormat(Qt::PlainText);
+    }
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->open();
 }
@@ -62,6 +80,9 @@ ImportBatchHooks importWindowHooks(QWidget* anchor, std::function<void()> reload
         };
     };
     hooks.showImportResult = [over](ImportVideoStatus status) { showImportResultAlert(over, status); };
+    hooks.showImportProblem = [over](ImportVideoStatus status, const QUrl& file, ImportProblem problem) {
+        showImportResultAlert(over, status, file, problem);
+    };
     hooks.reload = std::move(reload);
     return hooks;
 }

@@ -1,15 +1,23 @@
 #include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"
 
+#include "shared/PlainText.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
 
 ButtonWithColorfulLink::ButtonWithColorfulLink(const QString& text, QWidget* parent)
-    : ButtonWithPointCursor(text, parent), titleColor_(palette().color(QPalette::WindowText)) {
+    : ButtonWithPointCursor(parent), titleColor_(palette().color(QPalette::WindowText)) {
+    setTitle(text);
     setFlat(true);
     setAttribute(Qt::WA_Hover);
     applyTitleColor(titleColor_);
+}
+
+void ButtonWithColorfulLink::setTitle(const QString& title) {
+    title_ = title;
+    setText(literalAmpersands(title));
 }
 
 void ButtonWithColorfulLink::setTitleColor(const QColor& color) {
@@ -73,5 +81,5 @@ void ButtonWithColorfulLink::paintEvent(QPaintEvent*) {
     }
     painter.setPen(shown_);
     painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, title_);
 }

@@ -16,6 +16,10 @@ class ButtonWithColorfulLink : public ButtonWithPointCursor {
 public:
     explicit ButtonWithColorfulLink(const QString& text = QString(), QWidget* parent = nullptr);
 
+    // The title exactly as given: an "&" shows as itself and marks no mnemonic.
+    QString title() const { return title_; }
+    void setTitle(const QString& title);
+
     QColor titleColor() const { return titleColor_; }
     void setTitleColor(const QColor& color);
     std::optional<QColor> titleHoverColor() const { return titleHoverColor_; }
@@ -49,4 +53,5 @@ private:
     std::optional<QColor> titlePressedColor_;
     qreal fontSize_ = 14.0;
     QColor shown_;
+    QString title_;
 };

@@ -8,6 +8,8 @@
 #include "service/WebModel.h"
 #include "shared/StyledText.h"
 
+#include "shared/PlainText.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -78,7 +80,7 @@ QMenu* OnlineControls::categoryMenu() {
         if (!reply || !target || !self)
             return;
         for (const Cate& cate : reply->data.cate) {
-            QAction* item = target->addAction(cate.title);
+            QAction* item = target->addAction(literalAmpersands(cate.title));
             item->setData(cate.id);
             connect(item, &QAction::triggered, self.data(), [self, item] {
                 if (self)
@@ -152,7 +154,7 @@ void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
 }
 
 void OnlineControls::hottagClickAction(ButtonWithColorfulLink* tag) {
-    hooks_.search(tag->text());
+    hooks_.search(tag->title());
 }
 
 void OnlineControls::updateNewsLink() {
@@ -161,7 +163,7 @@ void OnlineControls::updateNewsLink() {
         return;
     const MsgBottom& m = heartbeat->data.msg.msgBottom;
     newsLinkButton_->show();
-    newsLinkButton_->setText(m.msg);
+    newsLinkButton_->setTitle(m.msg);
     newsLinkButton_->setAccessibleName(m.msg);
     // An empty colour text keeps the colour the link has.
     if (const std::optional<QColor> color = catalogue::newsColor(m.color))

@@ -91,8 +91,10 @@ void WebLibraryViewModel::loadVideoList(const VideoListRequest& request) {
 
 void WebLibraryViewModel::showLoadingOverlay() {
     setVideoList(std::nullopt);
-    if (collectionView())
-        collectionView()->setContainerImage(QStringLiteral("network_connecting"));
+    // Without the list (another tab is shown) there is nothing to lay the overlay over.
+    if (!collectionView())
+        return;
+    collectionView()->setContainerImage(QStringLiteral("network_connecting"));
     setOverlay(Overlay{localizedString("Loading...", "Loading..."), false});
 }
 
@@ -117,16 +119,19 @@ void WebLibraryViewModel::firstPageLoaded(const std::optional<VideoListResponse>
 }
 
 void WebLibraryViewModel::showLoadFailure(bool noResponse) {
-    if (collectionView())
-        collectionView()->setContainerImage(QStringLiteral("network_error"));
+    // The overlay lives only over the online list; leaving the tab removed it.
+    if (!collectionView())
+        return;
+    collectionView()->setContainerImage(QStringLiteral("network_error"));
     setOverlay(Overlay{noResponse ? localizedString("Fail to connect network", "no reponse")
                                   : localizedString("The server is under maintenance", "no reponse"),
                        true});
 }
 
 void WebLibraryViewModel::showEmptyList() {
-    if (collectionView())
-        collectionView()->setContainerImage(QStringLiteral("empty_video_list"));
+    if (!collectionView())
+        return;
+    collectionView()->setContainerImage(QStringLiteral("empty_video_list"));
     setOverlay(Overlay{localizedString("List is empty", "List is empty"), true});
 }
 
@@ -226,7 +231,33 @@ QVariant WebLibraryViewModel::data(const QModelIndex& index, int role) const {
     if (role != BadgeRole)
         return LibraryViewModel::data(index, role);
     const VideoDetail* video = index.isValid() ? videoAt(index.row()) : nullptr;
-    return video ? QVariant(badgeFor(video->sign)) : QVariant();
+    if (!video)
+        return {};
+    auto found = badges_.constFind(video->sign);
+    if (found == badges_.constEnd())
+        found = badges_.insert(video->sign, badgeFor(video->sign));
+    return *found;
+}
+
+void WebLibraryViewModel::displayedRowsChanged(int first, int last) {
+    LibraryViewModel::displayedRowsChanged(first, last);
+    // A cell that left the screen is configured anew when it comes back.
+    QSet<QString> shown;
+    for (int row = std::max(first, 0); row <= last; ++row)
+        if (const VideoDetail* video = videoAt(row))
+            shown.insert(video->sign);
+    badges_.removeIf([&](const auto& entry) { return !shown.contains(entry.key()); });
+}
+
+void WebLibraryViewModel::cellsConfiguredAnew() {
+    LibraryViewModel::cellsConfiguredAnew();
+    badges_.clear();
+}
+
+void WebLibraryViewModel::refreshRow(int row) {
+    if (const VideoDetail* video = videoAt(row))
+        badges_.remove(video->sign);
+    LibraryViewModel::refreshRow(row);
 }
 
 // ---- menu and double click ----

@@ -60,6 +60,8 @@ public:
     QString menuActionTitle(const QString& sign) const;
 
     QVariant data(const QModelIndex& index, int role) const override;
+    void displayedRowsChanged(int first, int last) override;
+    void cellsConfiguredAnew() override;
     void didRightClickItem(std::optional<int> row, QPoint globalPos) override;
     void didDoubleClickItem(std::optional<int> row) override;
     void didEndScrolling() override;
@@ -71,6 +73,7 @@ signals:
 
 protected:
     void willUnbind() override;
+    void refreshRow(int row) override;
 
 private:
     WebModel& client() const;
@@ -90,4 +93,6 @@ private:
     LoadStatus loadStatus_ = LoadStatus::none;
     std::optional<VideoDetail> currentItem_;
     std::optional<Overlay> overlay_;
+    // Badges by sign, found once per configuration of a cell rather than at every paint.
+    mutable QHash<QString, QString> badges_;
 };

@@ -7,11 +7,22 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QThreadPool>
 #include <QWindow>
 
 SuggestionsWindow::SuggestionsWindow(SuggestionsWindowController* controller)
-    : QWidget(nullptr, Qt::FramelessWindowHint), controller_(controller), content_(new RoundedCornersView(this)) {
+    : QWidget(nullptr, Qt::FramelessWindowHint),
+      controller_(controller),
+      scroller_(new QScrollArea(this)),
+      content_(new RoundedCornersView) {
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller_->setFocusPolicy(Qt::NoFocus);
+    scroller_->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    scroller_->setWidgetResizable(false);
+    scroller_->setWidget(content_);
     setObjectName(QStringLiteral("suggestionsWindow"));
     setAccessibleName(tr("Search suggestions"));
     setFocusPolicy(Qt::NoFocus);
@@ -30,9 +41,31 @@ void SuggestionsWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void SuggestionsWindow::resizeEvent(QResizeEvent*) {
-    content_->setGeometry(rect());
+    arrange();
+}
+
+void SuggestionsWindow::setRowsHeight(int height) {
+    rowsHeight_ = height;
+    arrange();
+}
+
+int SuggestionsWindow::scrollBarWidth() const {
+    return scroller_->verticalScrollBar()->sizeHint().width();
+}
+
+void SuggestionsWindow::arrange() {
+    scroller_->setGeometry(rect());
+    // The rows keep their height; the window shows what fits and scrolls the rest.
+    const bool scrolls = rowsHeight_ > height();
+    const int rowWidth = width() - (scrolls ? scrollBarWidth() : 0);
+    content_->resize(rowWidth, std::max(rowsHeight_, height()));
     for (QWidget* row : content_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        row->resize(width(), row->height());
+        row->resize(rowWidth, row->height());
+}
+
+void SuggestionsWindow::ensureVisible(QWidget* row) {
+    if (row && row->parentWidget() == content_)
+        scroller_->ensureWidgetVisible(row, 0, 0);
 }
 
 SuggestionsWindowController::SuggestionsWindowController(QObject* parent) : QObject(parent) {
@@ -160,7 +193,32 @@ void SuggestionsWindowController::layoutRows() {
         previousHeight = view->height();
     }
     const int height = y + previousHeight + int(radius);
-    window_->resize(width, height);  // the top edge stays where it is
+    window_->setRowsHeight(height);
+    fitInHost(height);
+}
+
+void SuggestionsWindowController::fitInHost(int rowsHeight) {
+    // Every row can be read and reached: as wide as the widest row needs (a header's title
+    // with its button included), no lower than the window's bottom allows, scrolling the rest.
+    QWidget* host = window_->parentWidget();
+    QLineEdit* field = parentTextField_;
+    int width = field ? field->width() : window_->width();
+    for (QWidget* row : window_->contentView()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!row->isHidden())
+            width = std::max(width, row->sizeHint().width());
+    if (!host) {
+        window_->resize(width, rowsHeight);
+        return;
+    }
+    constexpr int margin = 4;
+    const int room = std::max(SuggestionRowView::rowHeight, host->height() - window_->y() - margin);
+    const int height = std::min(rowsHeight, room);
+    if (height < rowsHeight)
+        width += window_->scrollBarWidth();
+    width = std::min(width, host->width() - 2 * margin);
+    const int left = field ? field->mapTo(host, QPoint(0, 0)).x() : window_->x();
+    const int x = std::max(0, std::min(left, host->width() - margin - width));
+    window_->setGeometry(x, window_->y(), width, height);  // the top edge stays where it is
 }
 
 std::optional<SuggestionRow> SuggestionsWindowController::selectedRow() const {
@@ -191,6 +249,8 @@ void SuggestionsWindowController::setSelectedView(HighlightingView* view) {
         for (auto* cell : view->findChildren<SuggestibleTextFieldCell*>(QString(), Qt::FindDirectChildrenOnly))
             cell->setBackgroundStyle(SuggestibleTextFieldCell::BackgroundStyle::Dark);
         view->update();
+        if (window_)
+            window_->ensureVisible(view);  // a row chosen by the keyboard scrolls into sight
         if (view->isVisible()) {
             QAccessibleEvent selected(view, QAccessible::Selection);
             QAccessible::updateAccessibility(&selected);

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QLineEdit;
+class QScrollArea;
 class HighlightingView;
 class RoundedCornersView;
 class SuggestionsWindowController;
@@ -21,6 +22,12 @@ class SuggestionsWindow : public QWidget {
 public:
     explicit SuggestionsWindow(SuggestionsWindowController* controller);
     RoundedCornersView* contentView() const { return content_; }
+    // Rows that do not fit in the window scroll; this brings one into sight.
+    void ensureVisible(QWidget* row);
+    // The full height of the rows; the window may be lower and scroll them.
+    void setRowsHeight(int height);
+    int rowsHeight() const { return rowsHeight_; }
+    int scrollBarWidth() const;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -29,7 +36,10 @@ protected:
 
 private:
     SuggestionsWindowController* controller_;
+    QScrollArea* scroller_;
     RoundedCornersView* content_;
+    int rowsHeight_ = 0;
+    void arrange();
 };
 
 // Drives the popup under a text field: builds one view per row, tracks the mouse over the
@@ -50,7 +60,8 @@ public:
     // Stores the rows; a visible popup is laid out again at once, a hidden one when shown.
     void setSuggestions(const SuggestionRows& rows);
 
-    // Shows the popup as wide as `field`, its top 2 points below the field's bottom edge.
+    // Shows the popup at least as wide as `field` (wider when a row needs it), its top 2 points
+    // below the field's bottom edge, within the field's window: rows beyond its bottom scroll.
     // The caller calls it only while the popup is hidden.
     void showPopup(QLineEdit* field);
     void hidePopup();
@@ -84,6 +95,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Width, height and place of the popup for rows this high, within the field's window.
+    void fitInHost(int rowsHeight);
     struct RowView {
         HighlightingView* view;
         qsizetype index;  // into suggestions_

@@ -19,6 +19,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -103,6 +105,39 @@ void AppDelegate::applicationDidFinishLaunching() {
                                       });
     }
 
+    // The wallpaper switched on or a video chosen after the desktop player went away (it
+    // crashed or was killed without its quit notice): the player is started again. Only a player
+    // seen leaving the bus counts, so the first start and a start under way are not doubled.
+    if (platform::hasSessionBus()) {
+        auto* watcher = new QDBusServiceWatcher(helperBundleIdentifier(), QDBusConnection::sessionBus(),
+                                                QDBusServiceWatcher::WatchForOwnerChange, this);
+        connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { helperGone_ = false; });
+        connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] { helperGone_ = true; });
+    }
+    auto wallpaperWanted = [this] {
+        const Preferences& settings = parts_.preferences();
+        if (!helperGone_ || !settings.isOpenPlayer() || !settings.alreadyImportVideo())
+            return;
+        helperGone_ = false;  // one start until the bus says otherwise
+        launchHelperIfNotRunning();
+    };
+    wallpaperObservations_ = {
+        observe(&preferences, &Preferences::isOpenPlayerChanged, this, [wallpaperWanted](bool) { wallpaperWanted(); }),
+        observe(&preferences, &Preferences::playingVideoSignChanged, this,
+                [wallpaperWanted](const std::optional<QString>&) { wallpaperWanted(); })};
+
+    // A settings file that cannot be written is told once; the changes hold until the quit.
+    connect(&preferences, &Preferences::settingsNotWritten, this, [this](const QString& path) {
+        auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
+                                      tr("Tavvel cannot save its settings to \"%1\". Changes last until Tavvel quits.")
+                                          .arg(QDir::toNativeSeparators(path)),
+                                      QMessageBox::Ok, mainWindowController().window());
+        alert->setObjectName(QStringLiteral("settingsNotWrittenAlert"));
+        alert->setTextFormat(Qt::PlainText);
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->open();
+    });
+
     // 11. The desktop player's quit ends this program too.
     terminalObservation_ = parts_.distributedNotices().addObserver(helperDidTerminateNotification(), this,
                                                                    [this] { terminal(); });
@@ -145,6 +180,9 @@ void AppDelegate::showMainWindow() {
     QMainWindow* window = controller.window();
     if (!window->isVisible())
         controller.showWindow();
+    // A minimized window comes back in the size it had.
+    if (window->isMinimized())
+        window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window->raise();
     window->activateWindow();
 }

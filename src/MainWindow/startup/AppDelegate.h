@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class MainWindowController;
 class QMenuBar;
@@ -71,6 +72,8 @@ private:
     DisposablePtr autolaunchObserveDispose_;
     DisposablePtr importDefaultVideo_;
     DisposablePtr terminalObservation_;
+    std::vector<DisposablePtr> wallpaperObservations_;
+    bool helperGone_ = false;  // a desktop player left the bus and none was started since
     bool attached_ = false;
     QPointer<QMessageBox> helperMissingAlert_;
 };

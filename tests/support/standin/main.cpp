@@ -1,6 +1,7 @@
 // The service stand-in as a program: prints its base address, then one line per request.
-//   service_standin [--port N] [--tls DIR] [--reply CODE=FILE]... [--raw CODE=FILE]...
-// --reply answers CODE with the encrypted content of FILE (plain JSON), --raw with FILE as it is.
+//   service_standin [--port N] [--tls DIR] [--reply CODE=FILE]... [--raw CODE=FILE]... [--queue CODE=FILE]...
+// --reply answers CODE with the encrypted content of FILE (plain JSON), --raw with FILE as it is;
+// --queue answers the next request of CODE once with FILE, in the order given (pages 1, 2, 3, ...).
 // Point either program at it with TAVVEL_SERVICE_URL=<printed address>.
 #include "support/ServiceStandIn.h"
 
@@ -25,7 +26,8 @@ int main(int argc, char* argv[]) {
             port = quint16(value.toUInt());
         } else if (option == QLatin1String("--tls")) {
             tlsDir = value;
-        } else if (option == QLatin1String("--reply") || option == QLatin1String("--raw")) {
+        } else if (option == QLatin1String("--reply") || option == QLatin1String("--raw") ||
+                   option == QLatin1String("--queue")) {
             const qsizetype eq = value.indexOf(QLatin1Char('='));
             QFile file(value.mid(eq + 1));
             if (eq < 0 || !file.open(QIODevice::ReadOnly)) {
@@ -34,6 +36,10 @@ int main(int argc, char* argv[]) {
             }
             const QByteArray body = file.readAll();
             const int code = value.left(eq).toInt();
+            if (option == QLatin1String("--queue")) {
+                standIn.queueReply(code, ScriptedReply::encrypted(body));
+                continue;
+            }
             standIn.setReply(
                 code, option == QLatin1String("--raw") ? ScriptedReply::raw(body) : ScriptedReply::encrypted(body));
         } else {
