@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class MainWindowController;
@@ -44,7 +45,8 @@ public:
     // Writes or removes the desktop player's autostart entry; enabling also starts the player
     // when it is not running. Disabling never stops a running player.
     void setLoginItemEnabled(bool enabled);
-    // Uploads the crash reports of earlier runs; each is deleted once the service answered.
+    // Uploads the crash reports of earlier runs, a few at a time; each is deleted once the
+    // service answered.
     void uploadCrashFiles();
 
     // True when `stored` is an earlier version than `current`, by their numbers.
@@ -56,6 +58,9 @@ public:
 
 private:
     void installMainMenu(QMenuBar* menuBar);
+    void uploadNextCrashFile();
+
+    QStringList pendingCrashFiles_;
 
     std::unique_ptr<MainWindowController> mainWindowController_;
     DisposablePtr autolaunchObserveDispose_;

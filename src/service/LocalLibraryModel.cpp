@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QThreadPool>
 
 #include <cmath>
@@ -13,6 +13,7 @@
 
 #include "platform/Log.h"
 #include "platform/MainThread.h"
+#include "platform/WholeFile.h"
 #include "service/DownloadPaths.h"
 #include "service/VideoProbe.h"
 #include "service/VideoSign.h"
@@ -44,11 +45,15 @@ LocalReading readLocalFile(const QString& sourcePath) {
 
     if (!frame.isNull()) {
         const QString path = unusedRandomFilePath(AppInfo::applicationSupport(), QStringLiteral(".png"));
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly) && frame.save(&file, "PNG") && file.commit())
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!frame.save(&buffer, "PNG"))
+            error = QStringLiteral("the frame could not be encoded");
+        else if (platform::writeWholeFile(path, png))
             reading.thumbnailPath = path;
         else
-            error = file.errorString();
+            error = QStringLiteral("the file could not be written");
     }
     if (reading.thumbnailPath.isEmpty())
         platform::logLine(QStringLiteral("Image generation failed with error ") + error);

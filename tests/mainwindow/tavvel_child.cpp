@@ -1,5 +1,5 @@
 // Tavvel's start-up with a version of the test's choosing, or a crash of a chosen kind:
-//   tavvel_child SHORT BUILD [event|direct|signal]
+//   tavvel_child SHORT BUILD [event|direct|signal|overflow]
 #include "MainWindow/AppDelegate.h"
 #include "MainWindow/CrashReport.h"
 #include "MainWindow/TavvelApplication.h"
@@ -10,6 +10,17 @@
 
 #include <csignal>
 #include <stdexcept>
+
+namespace {
+// Each call keeps a page of its own on the stack until none is left.
+[[gnu::noinline]] int descend(int depth) {
+    volatile char page[4096];
+    page[0] = static_cast<char>(depth);
+    if (depth == -1)
+        return 0;
+    return descend(depth + 1) + page[0];
+}
+}  // namespace
 
 int main(int argc, char* argv[]) {
     if (argc < 3)
@@ -26,6 +37,10 @@ int main(int argc, char* argv[]) {
     if (mode == "signal") {
         crash::installHandler();
         std::raise(SIGSEGV);
+    }
+    if (mode == "overflow") {
+        crash::installHandler();
+        return descend(argc);
     }
     AppDelegate delegate;
     if (!delegate.attachToApplication())

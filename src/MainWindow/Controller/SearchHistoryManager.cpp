@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include "platform/WholeFile.h"
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -132,9 +132,5 @@ QStringList SearchHistoryManager::loadSearchHistory(const QString& filePath) {
 void SearchHistoryManager::write() const {
     // A failed write is ignored: the list in memory keeps the change and the next write stores it.
     QDir().mkpath(QFileInfo(filePath_).absolutePath());
-    QSaveFile file(filePath_);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(encode(storeHistory_));
-    file.commit();
+    platform::writeWholeFile(filePath_, encode(storeHistory_));
 }
