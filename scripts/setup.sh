@@ -13,7 +13,7 @@ PACKAGES=(
   libxcb1-dev libx11-xcb-dev
   libgtest-dev libgmock-dev googletest
   dbus dbus-x11 xvfb xauth x11-utils imagemagick curl
-  fonts-dejavu-core
+  fonts-dejavu-core ccache
   qt6-webengine-dev python3-pyatspi at-spi2-core
 )
 
@@ -33,4 +33,4 @@ if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
