@@ -171,8 +171,12 @@ void LibraryViewModel::displayedRowsChanged(int first, int last) {
         thumbnails().cancel(downloadTaskCache_.take(sign));
 }
 
+std::optional<QUrl> LibraryViewModel::thumbnailAddress(const VideoDetail& video) const {
+    return ImageLoader::looseUrl(video.imgurl);
+}
+
 void LibraryViewModel::startThumbnail(const VideoDetail& video) {
-    const std::optional<QUrl> url = ImageLoader::looseUrl(video.imgurl);
+    const std::optional<QUrl> url = thumbnailAddress(video);
     if (!url)
         return;  // the placeholder stays
     const QSize size = collectionView_ ? collectionView_->thumbnailSize() : QSize();

@@ -73,6 +73,8 @@ signals:
 
 protected:
     void willUnbind() override;
+    // The service's pictures come from web addresses only.
+    std::optional<QUrl> thumbnailAddress(const VideoDetail& video) const override;
 
 private:
     WebModel& client() const;

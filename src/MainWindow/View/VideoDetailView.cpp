@@ -237,13 +237,7 @@ void VideoDetailView::refreshAction() {
 std::optional<QUrl> VideoDetailView::coverUrl() const {
     if (!videoDetail_)
         return std::nullopt;
-    std::optional<QUrl> url = ImageLoader::looseUrl(videoDetail_->imgurl);
-    if (!url)
-        return std::nullopt;
-    // A local cover belongs only to a stored video, whose own address is a local file.
-    if (url->isLocalFile() && QUrl(videoDetail_->url).isLocalFile())
-        return url;
-    return platform::isWebAddress(*url) ? url : std::nullopt;
+    return coverAddress(videoDetail_->imgurl, videoDetail_->url);
 }
 
 std::optional<QUrl> VideoDetailView::avatarUrl() const {
