@@ -437,3 +437,16 @@ TEST_F(ImportTest, ACopyLeftByAKilledImportIsReusedNotCopiedAgain) {
         LocalVideoDBManager::shared().deleteVideoWithSign(row->sign);
     }
 }
+
+TEST_F(ImportTest, AServiceReplyThatNeverEndsGivesWayToTheFilesOwnRecord) {
+    service.setReply(504, ScriptedReply::trickle());
+    const QString path = source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("Slow Harbour.mp4"));
+    QElapsedTimer took;
+    took.start();
+    ASSERT_EQ(import(path).status, ImportVideoStatus::complete);
+    EXPECT_GE(took.elapsed(), WebModel::kRequestDeadlineMs - 100);  // the reply was waited for, then dropped
+    const auto row = LocalVideoDBManager::shared().videoWithSign(*videoSign(path));
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->title, QStringLiteral("Slow Harbour"));
+    EXPECT_EQ(row->width, 320);
+}
