@@ -248,7 +248,7 @@ TEST(StartUpProcess, DesktopPlayerAfterFirstImportLoginItemReopenAndQuit) {
 }
 
 TEST(CrashProcess, AHugeCrashFolderIsTrimmedAndUploadedAFewAtATime) {
-    const QDir dir(crash::directory());
+    QDir dir(crash::directory());
     dir.removeRecursively();
     ASSERT_TRUE(QDir().mkpath(dir.path()));
     const auto put = [&](const QString& name, const QByteArray& bytes) {

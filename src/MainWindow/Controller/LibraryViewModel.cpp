@@ -1,6 +1,7 @@
 #include "MainWindow/Controller/LibraryViewModel.h"
 
 #include "platform/NotificationCenter.h"
+#include "shared/TextHelpers.h"
 
 #include <algorithm>
 #include <set>
@@ -132,7 +133,7 @@ QVariant LibraryViewModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-    case Qt::AccessibleTextRole: return video->title;
+    case Qt::AccessibleTextRole: return shownText(video->title);
     case SignRole: return video->sign;
     case ThumbnailRole:
     case Qt::DecorationRole: {

@@ -102,6 +102,8 @@ QStringList SearchHistoryManager::decode(const QByteArray& bytes) {
                 if (xml.hasError())
                     return {};
                 terms.append(text);
+                if (terms.size() == maximumCount)
+                    return terms;  // what follows would be dropped anyway
             } else {
                 return {};
             }
@@ -126,7 +128,8 @@ QStringList SearchHistoryManager::loadSearchHistory(const QString& filePath) {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return decode(file.readAll());
+    // Only the first terms are kept, so only the start of a file grown large is read.
+    return decode(file.read(kMaxFileBytes));
 }
 
 void SearchHistoryManager::write() const {

@@ -9,6 +9,7 @@
 #include "service/WebModel.h"
 #include "shared/StyledText.h"
 #include "views/TabTitleView.h"
+#include "shared/TextHelpers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +17,8 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QToolButton>
+
+#include <algorithm>
 
 void VideoLibraryViewController::setUpCatalogueControls() {
     QLayout* slot = onlineControlsSlot_->layout();
@@ -123,7 +126,9 @@ void VideoLibraryViewController::refreshVideoListOnSort() {
 void VideoLibraryViewController::showHotTags(const std::optional<BaseInfoResponse>& reply) {
     if (!reply)
         return;
-    const std::vector<QString> tags = reply->data.hottags;
+    // One row of tags is shown; building thousands of them would only stall the window.
+    const auto& all = reply->data.hottags;
+    const std::vector<QString> tags(all.begin(), all.begin() + std::min<qsizetype>(kMaxHotTags, qsizetype(all.size())));
     QPointer<VideoLibraryViewController> self(this);
     QMetaObject::invokeMethod(
         this,
@@ -132,7 +137,7 @@ void VideoLibraryViewController::showHotTags(const std::optional<BaseInfoRespons
                 return;
             QLayout* layout = self->hottagsView_->layout();
             for (const QString& text : tags) {
-                auto* tag = new ButtonWithColorfulLink(text, self->hottagsView_);
+                auto* tag = new ButtonWithColorfulLink(shownText(text), self->hottagsView_);
                 tag->setObjectName(QStringLiteral("hottag"));
                 tag->setAccessibleName(text);
                 tag->setTitleColor(qApp->palette().color(QPalette::WindowText));

@@ -10,6 +10,7 @@
 #include "shared/Preferences.h"
 #include "shared/StyledText.h"
 #include "views/ButtonWithLinkTitle.h"
+#include "shared/TextHelpers.h"
 
 NowPlayingView::NowPlayingView(QWidget* parent)
     : NowPlayingView(Preferences::shared(), LocalVideoDBManager::shared(), parent) {}
@@ -72,7 +73,7 @@ void NowPlayingView::playingSignChanged(const std::optional<QString>& sign) {
 void NowPlayingView::showTitleOfSign(const QString& sign) {
     // An unknown sign leaves the title that is shown.
     if (const std::optional<VideoDetail> video = database_.videoWithSign(sign))
-        setTitle(video->title);
+        setTitle(shownText(video->title));
 }
 
 void NowPlayingView::setTitle(const QString& title) {

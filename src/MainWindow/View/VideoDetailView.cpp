@@ -274,7 +274,7 @@ void VideoDetailView::reloadDetail() {
     userName->setText(video.author);
     userName->setAccessibleName(localizedString("Videos by %1", "search by author").arg(video.author));
     userVideCount->setText(QString::number(video.upcount));
-    titleLabel->setText(video.title);
+    titleLabel->setText(shownText(video.title));
     downloadLabel->setText(QString::number(video.down));
     sizeLabel->setText(formatByteSize(video.size));
     durationLabel->setText(formatDuration(video.time / 1000));
