@@ -116,7 +116,7 @@ void onFatalSignal(int sig) {
         size_t t = appendText(temporary, 0, sizeof temporary, target);
         t = appendText(temporary, t, sizeof temporary, ".txt.part");
         appendText(target, n, sizeof target, ".txt");
-        const int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const int fd = open(temporary, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd >= 0) {
             const char* name = signalName(sig);
             bool written = writeAll(fd, name, strlen(name)) && writeAll(fd, "\n\n(null)\n\n", 10) &&

@@ -137,8 +137,9 @@ TEST(VideoProbe, ConvertsFramesOfEveryWidthWithinThePicture) {
             frame->format = format;
             ASSERT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
             // Mid grey in every format: luma and both chroma planes at 128, or RGB all 128.
-            for (int plane = 0; plane < 4 && frame->data[plane]; ++plane)
-                std::memset(frame->data[plane], 128, size_t(frame->linesize[plane]) * size_t(size[1]));
+            for (AVBufferRef* buffer : frame->buf)
+                if (buffer)
+                    std::memset(buffer->data, 128, buffer->size);
             QString error;
             const QImage image = rgbaImage(frame.get(), &error);
             ASSERT_FALSE(image.isNull()) << error.toStdString();

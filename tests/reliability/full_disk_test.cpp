@@ -77,7 +77,7 @@ TEST(FullDisk, EveryWholeFileKeepsItsOldContentWhenTheNewCannotBeWritten) {
     const Case cases[] = {
         {"plain file", dir.filePath(QStringLiteral("plain")),
          [&] { return platform::writeWholeFile(dir.filePath(QStringLiteral("plain")), "old"); },
-         [&] { return platform::writeWholeFile(dir.filePath(QStringLiteral("plain")), QByteArray(100000, 'n')); }},
+         [&] { return !platform::writeWholeFile(dir.filePath(QStringLiteral("plain")), QByteArray(100000, 'n')); }},
         {"search history", history,
          [&] {
              historyManager.addSearchHistory(QStringLiteral("first"));
