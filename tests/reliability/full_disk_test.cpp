@@ -3,7 +3,6 @@
 #include "MainWindow/Controller/SearchHistoryManager.h"
 #include "MainWindow/CrashReport.h"
 #include "platform/LoginItem.h"
-#include "platform/WholeFile.h"
 #include "service/DownloadManager.h"
 #include "service/DownloadPaths.h"
 
@@ -21,107 +20,66 @@ QByteArray contents(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Limits the size of every file this process writes while it lives.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit old_{};
-    void (*previous_)(int) = nullptr;
-};
-
-void removeAllDownloads() {
-    DownloadManager& queue = DownloadManager::shared();
-    while (!queue.progressArray().empty())
-        queue.removeDownload(queue.progressArray().front().get());
-    queue.waitForStores();
-}
-
-VideoDetail video(const QString& sign) {
+VideoDetail queued(int n) {
     VideoDetail v;
-    v.sign = sign;
+    v.sign = QStringLiteral("full%1").arg(n);
     v.title = QString(200, u'T');
-    v.url = QStringLiteral("http://127.0.0.1:9/") + sign + QStringLiteral(".mp4");
-    v.size = 1000;
+    v.url = QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(n);
     return v;
 }
 }  // namespace
 
 TEST(FullDisk, EveryWholeFileKeepsItsOldContentWhenTheNewCannotBeWritten) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString history = dir.filePath(QStringLiteral("searchHistory.info"));
-    SearchHistoryManager historyManager(history);
-    const QString program = QStringLiteral("/usr/bin/TavvelHelper");
-    const QString longProgram = QStringLiteral("/usr/bin/") + QString(3000, u'x');
+    SearchHistoryManager history(dir.filePath(QStringLiteral("searchHistory.info")));
     const QString crashDir = dir.filePath(QStringLiteral("Crash"));
-    const auto report = [](int reasonLength) {
-        return crash::Report{QStringLiteral("std::runtime_error"), {}, {}, {}, QString(reasonLength, u'r'), {}};
-    };
-    struct Case {
+    const QString id = QStringLiteral("com.zembo.FullDisk");
+    DownloadManager& queue = DownloadManager::shared();
+    const auto report = [](int length) { return crash::Report{QStringLiteral("e"), {}, {}, {}, QString(length, u'r'), {}}; };
+    // Each: the file, a first write, and a larger one that must fail (false when it tells).
+    const struct {
         const char* name;
         QString path;
         std::function<bool()> writeOld, writeNew;
-    };
-    const Case cases[] = {
-        {"plain file", dir.filePath(QStringLiteral("plain")),
-         [&] { return platform::writeWholeFile(dir.filePath(QStringLiteral("plain")), "old"); },
-         [&] { return !platform::writeWholeFile(dir.filePath(QStringLiteral("plain")), QByteArray(100000, 'n')); }},
-        {"search history", history,
-         [&] {
-             historyManager.addSearchHistory(QStringLiteral("first"));
-             return true;
-         },
-         [&] {
-             historyManager.addSearchHistory(QString(5000, u'w'));
-             return true;
-         }},
-        {"autostart entry", platform::autostartEntryPath(QStringLiteral("com.zembo.FullDisk")),
-         [&] { return platform::setLoginItemEnabled(QStringLiteral("com.zembo.FullDisk"), program, true); },
-         [&] { return !platform::setLoginItemEnabled(QStringLiteral("com.zembo.FullDisk"), longProgram, true); }},
+    } cases[] = {
+        {"search history", dir.filePath(QStringLiteral("searchHistory.info")),
+         [&] { return history.addSearchHistory(QStringLiteral("first")), true; },
+         [&] { return history.addSearchHistory(QString(5000, u'w')), true; }},
+        {"autostart entry", platform::autostartEntryPath(id),
+         [&] { return platform::setLoginItemEnabled(id, QStringLiteral("/usr/bin/TavvelHelper"), true); },
+         [&] { return !platform::setLoginItemEnabled(id, QStringLiteral("/usr/bin/") + QString(3000, u'x'), true); }},
         {"crash report", QDir(crashDir).filePath(crash::fileName(1000)),
          [&] { return crash::writeReport(crashDir, report(10), 1000); },
          [&] { return !crash::writeReport(crashDir, report(100000), 1000); }},
         {"download list", downloadListPath(),
+         [&] { return queue.addDownload(queued(0)), queue.waitForStores(), true; },
          [&] {
-             DownloadManager::shared().addDownload(video(QStringLiteral("first")));
-             DownloadManager::shared().waitForStores();
-             return true;
-         },
-         [&] {
-             for (int i = 0; i < 40; ++i)
-                 DownloadManager::shared().addDownload(video(QStringLiteral("more%1").arg(i)));
-             DownloadManager::shared().waitForStores();
-             return true;
+             for (int i = 1; i < 40; ++i)
+                 queue.addDownload(queued(i));
+             return queue.waitForStores(), true;
          }},
     };
-    for (const Case& c : cases) {
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(c.writeOld());
         const QByteArray old = contents(c.path);
         ASSERT_FALSE(old.isEmpty());
-        {
-            FileSizeLimit limit(rlim_t(old.size()) + 64);
-            EXPECT_TRUE(c.writeNew());
-        }
+        rlimit limit = unlimited;
+        limit.rlim_cur = rlim_t(old.size()) + 64;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        EXPECT_TRUE(c.writeNew());
+        setrlimit(RLIMIT_FSIZE, &unlimited);
         EXPECT_EQ(contents(c.path), old);
-        // The folder holds the file alone: no temporary is left behind.
-        const QStringList left = QFileInfo(c.path).dir().entryList({QFileInfo(c.path).fileName() + QStringLiteral("*")},
-                                                                  QDir::Files | QDir::Hidden);
-        EXPECT_EQ(left, QStringList{QFileInfo(c.path).fileName()});
+        // No temporary is left beside the file.
+        const QFileInfo file(c.path);
+        EXPECT_EQ(file.dir().entryList({file.fileName() + u'*'}, QDir::Files | QDir::Hidden), QStringList{file.fileName()});
     }
-    EXPECT_EQ(SearchHistoryManager::loadSearchHistory(history), QStringList{QStringLiteral("first")});
-    removeAllDownloads();
-    platform::setLoginItemEnabled(QStringLiteral("com.zembo.FullDisk"), program, false);
+    std::signal(SIGXFSZ, previous);
+    while (!queue.progressArray().empty())
+        queue.removeDownload(queue.progressArray().front().get());
+    queue.waitForStores();
+    platform::setLoginItemEnabled(id, QString(), false);
 }
