@@ -128,7 +128,7 @@ void onFatalSignal(int sig) {
                 // That writer ends every symbol with a line feed; the report has none after the last.
                 const off_t end = lseek(fd, 0, SEEK_END);
                 char last = 0;
-                if (end > 0 && pread(fd, &last, 1, end - 1) == 1 && last == '\n')
+                if (end > 0 && lseek(fd, end - 1, SEEK_SET) == end - 1 && read(fd, &last, 1) == 1 && last == '\n')
                     written = ftruncate(fd, end - 1) == 0;
             }
             written = fsync(fd) == 0 && written;

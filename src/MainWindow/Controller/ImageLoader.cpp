@@ -237,13 +237,14 @@ void ImageLoader::decodeLater(const std::shared_ptr<Job>& job, QByteArray data, 
                 image = decodeFilling(&file, pixelSize);
         }
         // The loader may be gone when its end stopped waiting for this job.
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, job, image] {
-                if (self)
-                    self->finish(job, image);
-            },
-            Qt::QueuedConnection);
+        if (ImageLoader* target = self.data())
+            QMetaObject::invokeMethod(
+                target,
+                [self, job, image] {
+                    if (self)
+                        self->finish(job, image);
+                },
+                Qt::QueuedConnection);
     });
 }
 
