@@ -243,6 +243,7 @@ TEST_F(CatalogueTest, AHugeBaseInfoBuildsOnlyTheTagsARowShows) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == expected; }));
     QTest::qWait(50);  // and no more come
     EXPECT_EQ(hotTags().size(), expected);
-    EXPECT_TRUE(std::any_of(hotTags().cbegin(), hotTags().cend(),
+    const auto tags = hotTags();
+    EXPECT_TRUE(std::any_of(tags.cbegin(), tags.cend(),
                             [](auto* tag) { return tag->text().size() == kMaxShownCharacters + 1; }));
 }
