@@ -56,3 +56,13 @@ function(tavvel_test)
     set_tests_properties(${ARG_NAME}.whole_shuffled PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 900 ${extra})
   endif()
 endfunction()
+
+# tavvel_helper_stand_in()
+# Programs of this folder that run Tavvel's start-up find a "TavvelHelper" beside them that ends
+# at once, so their start-up finds a player to start and to name in the autostart entry without
+# running the real one (the process tests start the built programs for that).
+function(tavvel_helper_stand_in)
+  set(stand_in ${CMAKE_CURRENT_BINARY_DIR}/TavvelHelper)
+  file(CONFIGURE OUTPUT ${stand_in} CONTENT "#!/bin/sh\nexit 0\n")
+  file(CHMOD ${stand_in} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+endfunction()

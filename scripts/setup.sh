@@ -13,8 +13,13 @@ PACKAGES=(
   libxcb1-dev libx11-xcb-dev
   libgtest-dev libgmock-dev googletest
   dbus dbus-x11 xvfb xauth x11-utils imagemagick curl
+  desktop-file-utils appstream dpkg-dev file librsvg2-bin
   fonts-dejavu-core ccache
   qt6-webengine-dev python3-pyatspi at-spi2-core
+  clang-format
+  libxcb-shape0-dev libwayland-dev libwayland-bin qt6-wayland
+  openbox pcmanfm xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils
+  xdotool x11-xserver-utils wmctrl
 )
 
 missing=()
@@ -32,5 +37,5 @@ SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
 $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

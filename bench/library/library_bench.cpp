@@ -3,10 +3,11 @@
 //   titles in the same list view with the same cell painter;
 // - memory of 500 cached thumbnails, against the same program with an empty model;
 // - a second pass over 500 thumbnails (disk cache), against the first (loopback network).
-#include "MainWindow/Controller/ImageLoader.h"
-#include "MainWindow/Controller/LibraryViewModel.h"
-#include "MainWindow/View/VideoItemCell.h"
-#include "MainWindow/View/WQCollectionView.h"
+#include "MainWindow/library/ImageLoader.h"
+#include "MainWindow/library/LibraryViewModel.h"
+#include "MainWindow/startup/MainParts.h"
+#include "MainWindow/library/VideoItemCell.h"
+#include "MainWindow/library/WQCollectionView.h"
 #include "support/FileServing.h"
 #include "support/ServiceStandIn.h"
 
@@ -24,6 +25,7 @@
 
 namespace {
 struct Exposed : LibraryViewModel {
+    Exposed() : LibraryViewModel(MainParts::make()) {}
     using LibraryViewModel::cacheThumbnail;
 };
 
@@ -88,8 +90,7 @@ void listFigures() {
             view.setModel(nullptr);
         }
         {
-            LibraryViewModel model;
-            model.setImageLoader(nullptr);
+            LibraryViewModel model(MainParts::make());
             QElapsedTimer clock;
             clock.start();
             model.bind(&view);

@@ -9,8 +9,8 @@
 #include <QTest>
 #include <cstdio>
 
-#include "MainWindow/Controller/ImportBatch.h"
-#include "MainWindow/Controller/VideoLibraryViewController.h"
+#include "MainWindow/locallibrary/ImportBatch.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "service/LocalLibraryModel.h"
 #include "support/ProcessHelpers.h"
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
 
     // Through the screen: a drop on the local tab until the desktop player is told.
     QWidget window;
-    VideoLibraryViewController screen(&window);
+    VideoLibraryViewController screen(MainParts::make(), &window);
     window.resize(1000, 700);
     window.show();
     screen.view()->resize(window.size());

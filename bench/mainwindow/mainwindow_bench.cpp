@@ -6,10 +6,10 @@
 //                                   "open" (preview shown 6 s), "closed" (3 s after closing) and,
 //                                   after a second preview, "closed again"
 #include "FirstPaint.h"
-#include "MainWindow/AppDelegate.h"
-#include "MainWindow/Controller/MainWindowController.h"
-#include "MainWindow/TavvelApplication.h"
-#include "MainWindow/View/PreviewVideoWindow.h"
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/window/MainWindowController.h"
+#include "MainWindow/startup/TavvelApplication.h"
+#include "MainWindow/window/PreviewVideoWindow.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 
@@ -30,10 +30,9 @@ int main(int argc, char* argv[]) {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     platform::setMainBundle(
         {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
     FirstPaint paint;
-    AppDelegate delegate;
+    AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())
         return 1;
     // Runs right after the delegate's start-up, which is queued first.

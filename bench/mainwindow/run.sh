@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Main program benchmarks, each against a baseline of the same run: launch to the main window's
-# first paint (against a bare Qt program showing an empty window), resident memory of Tavvel idle
-# with its window (against that bare program), and memory and processes with the preview window
-# open and after it closed (against Tavvel idle before the preview).
-# Usage: run.sh BUILD_DIR
+# first paint, and Tavvel's resident memory and threads idle with its window, against a bare Qt
+# program showing an empty window (one run each; with a second build folder, that build's
+# Tavvel too, as "before"); then memory and processes with the preview window open and after it
+# closed (against Tavvel idle before the preview).
+# Usage: run.sh BUILD_DIR [BEFORE_BUILD_DIR]
+#   BEFORE_BUILD_DIR: another version's build (for example main's) with the same three programs.
 set -euo pipefail
-BUILD=${1:?usage: run.sh BUILD_DIR}
+BUILD=${1:?usage: run.sh BUILD_DIR [BEFORE_BUILD_DIR]}
+BEFORE=${2:-}
 BENCH=$BUILD/bench/mainwindow/mainwindow_bench
 BARE=$BUILD/bench/mainwindow/bare_window
 TAVVEL=$BUILD/bin/Tavvel
 for tool in python3 dbus-run-session ffmpeg; do
     command -v "$tool" >/dev/null || { echo "mainwindow: skipped ($tool missing)"; exit 0; }
 done
-[[ -x $BENCH && -x $BARE && -x $TAVVEL ]] || { echo "mainwindow: skipped (build mainwindow_bench, bare_window and Tavvel first)"; exit 0; }
+for build in "$BUILD" ${BEFORE:+"$BEFORE"}; do
+    [[ -x $build/bench/mainwindow/mainwindow_bench && -x $build/bin/Tavvel ]] ||
+        { echo "mainwindow: skipped (build mainwindow_bench and Tavvel in $build first)"; exit 0; }
+done
+[[ -x $BARE ]] || { echo "mainwindow: skipped (build bare_window first)"; exit 0; }
 
 # A page with a playing video, as a preview shows.
 PAGE_DIR=$BUILD/bench/mainwindow/page
@@ -23,9 +30,13 @@ if [[ ! -s $PAGE_DIR/index.html ]]; then
     printf '<!doctype html><body style="margin:0;background:#000"><video src="clip.webm" autoplay loop muted width="800" height="450"></video></body>\n' >"$PAGE_DIR/index.html"
 fi
 
-exec python3 - "$BENCH" "$BARE" "$TAVVEL" "$PAGE_DIR/index.html" <<'PY'
-import os, shutil, signal, statistics, subprocess, sys, tempfile, time
-bench, bare, tavvel, page = sys.argv[1:5]
+# The benchmark program lies away from the program folder: the preview plugin's folder, as the
+# build tree holds it.
+TAVVEL_PLUGIN_DIR=$(sed -n 's/^TAVVEL_PLUGIN_DIR:INTERNAL=//p' "$BUILD/CMakeCache.txt")
+export TAVVEL_PLUGIN_DIR
+exec python3 - "$BENCH" "$BARE" "$TAVVEL" "$PAGE_DIR/index.html" "$BEFORE" <<'PY'
+import os, shutil, signal, subprocess, sys, tempfile, time
+bench, bare, tavvel, page, before_build = sys.argv[1:6]
 xvfb = shutil.which("xvfb-run")
 
 def environment():
@@ -62,6 +73,16 @@ def children(pid):
         tree.append(p)
         todo += kids.get(p, [])
     return tree
+
+def threads(pid):
+    for line in open(f"/proc/{pid}/status"):
+        if line.startswith("Threads:"):
+            return int(line.split()[1])
+    return 0
+
+def mapped(pid, names):
+    maps = open(f"/proc/{pid}/maps").read()
+    return [name for name in names if name in maps]
 
 def rss_mib(pids):
     total = 0
@@ -115,26 +136,46 @@ def first_paint_ms(cmd):
     finally:
         run.stop()
 
-# Launch to the window on screen, three times each, alternating.
-bare_ms, tavvel_ms = [], []
-for _ in range(3):
-    bare_ms.append(first_paint_ms([bare]))
-    tavvel_ms.append(first_paint_ms([bench, "tavvel"]))
-b, t = statistics.median(bare_ms), statistics.median(tavvel_ms)
-print(f"mainwindow_launch_to_window: {t:.0f} ms ({t / b:.2f}x bare Qt window {b:.0f} ms)")
-
-# Resident memory idle with the window, both after 5 s.
-def idle_rss(cmd):
+# Idle: 5 s after the first paint (the bare window) or 6 s after the launch (Tavvel, which prints
+# nothing); the program's own process, not the player it starts.
+HEAVY = ["libLLVM", "libQt6WebEngineCore"]
+def idle(cmd, paints):
     run = Run(cmd)
     try:
-        if cmd[0] == bare:
+        if paints:
             run.wait_line("idle")
-        time.sleep(5)
-        return rss_mib(children(run.pid))
+            time.sleep(5)
+        else:
+            time.sleep(6)
+        return rss_mib([run.pid]), threads(run.pid), mapped(run.pid, HEAVY)
     finally:
         run.stop()
-bare_rss, tavvel_rss = idle_rss([bare]), idle_rss([tavvel])
-print(f"mainwindow_rss_idle: {tavvel_rss:.1f} MiB ({tavvel_rss / bare_rss:.2f}x bare Qt window {bare_rss:.1f} MiB)")
+
+# One run of each program for each figure.
+programs = [("after", bench, tavvel)]
+if before_build:
+    programs.insert(0, ("before", os.path.join(before_build, "bench/mainwindow/mainwindow_bench"),
+                        os.path.join(before_build, "bin/Tavvel")))
+bare_ms = first_paint_ms([bare])
+bare_rss, bare_threads, _ = idle([bare], True)
+figures = {}
+for name, bench_program, tavvel_program in programs:
+    ms = first_paint_ms([bench_program, "tavvel"])
+    figures[name] = (ms,) + idle([tavvel_program], False)
+
+def compared(name, index, unit, baseline, fmt):
+    value = figures[name][index]
+    text = f"{name} {value:{fmt}}{unit} ({value / baseline:.2f}x bare Qt window {baseline:{fmt}}{unit}"
+    if name == "after" and "before" in figures:
+        text += f", {value / figures['before'][index]:.2f}x before"
+    return text + ")"
+
+for title, index, unit, baseline, fmt in (("launch_to_window", 0, " ms", bare_ms, ".0f"),
+                                          ("rss_idle", 1, " MiB", bare_rss, ".1f"),
+                                          ("threads_idle", 2, "", bare_threads, "d")):
+    print(f"mainwindow_{title}: " + "; ".join(compared(name, index, unit, baseline, fmt) for name in figures))
+print("mainwindow_loaded_idle: " + "; ".join(f"{name} {', '.join(f[3]) or 'neither'} of {' and '.join(HEAVY)}"
+                                             for name, f in figures.items()))
 
 # The preview: memory and processes of Tavvel's whole process tree before, open and after closing.
 run = Run([bench, "preview", page])

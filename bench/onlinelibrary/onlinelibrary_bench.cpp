@@ -4,9 +4,9 @@
 // against the same downloads with the tab hidden.
 #include "onlinelibrary/OnlineTestSupport.h"
 
-#include "MainWindow/Controller/DownloadViewModel.h"
-#include "MainWindow/Controller/VideoLibraryViewController.h"
-#include "MainWindow/Controller/WebLibraryViewModel.h"
+#include "MainWindow/downloads/DownloadViewModel.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
 #include "service/DownloadManager.h"
 #include "service/ServiceCrypto.h"
 #include "service/VideoSign.h"
@@ -69,7 +69,9 @@ double pagingMs(const std::vector<QByteArray>& bodies, testsupport::ServiceStand
     for (const QByteArray& body : bodies)
         standIn.queueReply(502, testsupport::ScriptedReply::encrypted(body));
     WebModel client(standIn.baseUrl(), false);
-    WebLibraryViewModel model(nullptr, &client);
+    MainParts parts = MainParts::make();
+    parts.web = [&client]() -> WebModel& { return client; };
+    WebLibraryViewModel model(parts);
     WQCollectionView view;
     ColumnLayout layout;
     layout.columnCount = 4;
@@ -96,7 +98,7 @@ double pagingMs(const std::vector<QByteArray>& bodies, testsupport::ServiceStand
 
 // Main-thread CPU while two downloads run to the end, with the download tab shown or not.
 double downloadsMs(bool tabShown, testsupport::FileServing& files, const QString& path, const QString& sign) {
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     screen.view()->resize(1000, 600);
     screen.view()->show();
     if (tabShown)

@@ -4,8 +4,9 @@
 //                        and until the left bar's switch has been painted with the new value
 //   pages_bench writer   (internal) reads "true"/"false" lines, stores each and prints the
 //                        wall-clock ms of the write
-#include "MainWindow/View/LeftMenuBar.h"
-#include "MainWindow/View/LeftMenuCell.h"
+#include "MainWindow/window/LeftMenuBar.h"
+#include "platform/NotificationCenter.h"
+#include "MainWindow/window/LeftMenuCell.h"
 #include "shared/Disposable.h"
 #include "shared/Preferences.h"
 #include "views/SwitchButton.h"
@@ -85,7 +86,8 @@ int main(int argc, char* argv[]) {
 
     Preferences& preferences = Preferences::shared();
     preferences.setIsOpenPlayer(true);
-    LeftMenuBar bar(QRect(0, 0, 160, 600), [](int) {});
+    LeftMenuBar bar(
+        QRect(0, 0, 160, 600), [](int) {}, preferences, platform::NotificationCenter::defaultCenter());
     bar.show();
     SwitchButton* button = bar.cellList[0]->rightButton;
     PaintClock clock(button);

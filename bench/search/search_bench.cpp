@@ -3,10 +3,10 @@
 //    stand-in answering at once, against the stand-in's own round trip for the same request;
 //  - reading and writing the history file, against a plain QFile read and write of the same bytes.
 // With --hold SECONDS it leaves the window open with the popup showing suggestions (screenshots).
-#include "MainWindow/Controller/SearchHistoryManager.h"
-#include "MainWindow/View/SearchField.h"
-#include "MainWindow/View/SuggestionViews.h"
-#include "MainWindow/View/SuggestionsWindowController.h"
+#include "MainWindow/search/SearchHistoryManager.h"
+#include "MainWindow/search/SearchField.h"
+#include "MainWindow/search/SuggestionViews.h"
+#include "MainWindow/search/SuggestionsWindowController.h"
 #include "service/WebModel.h"
 #include "support/ServiceStandIn.h"
 

@@ -1,14 +1,14 @@
-#include "MainWindow/AppDelegate.h"
-#include "MainWindow/TavvelApplication.h"
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/startup/TavvelApplication.h"
 #include "platform/Bundle.h"
 
 int main(int argc, char* argv[]) {
     platform::setMainBundle(
         {QStringLiteral(TAVVEL_SHORT_VERSION), QStringLiteral(TAVVEL_BUILD), QStringLiteral(TAVVEL_BUNDLE_ID)});
-    // The preview window's web engine shares its GL contexts; set before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
-    AppDelegate delegate;
+    // Docks and Wayland compositors match the window to the installed desktop entry by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TAVVEL_APP_ID));
+    AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())
         return 0;
     return app.exec();

@@ -34,15 +34,33 @@ QDBusMessage reopenCall(const QString& identifier) {
                                           QString::fromLatin1(kReopenInterface), QStringLiteral("Reopen"));
 }
 
-QString executableForIdentifier(const QString& identifier) {
+QStringList executableCandidates(const QString& identifier) {
     QString name;
-    if (identifier == QLatin1String(kMainAppIdentifier))
+    QString installed;  // the installed folder of that program, seen from the other one's
+    if (identifier == QLatin1String(kMainAppIdentifier)) {
         name = QStringLiteral("Tavvel");
-    else if (identifier == QLatin1String(kHelperIdentifier))
+        installed = QStringLiteral(TAVVEL_MAIN_DIR_FROM_HELPER);
+    } else if (identifier == QLatin1String(kHelperIdentifier)) {
         name = QStringLiteral("TavvelHelper");
-    else
+        installed = QStringLiteral(TAVVEL_HELPER_DIR_FROM_MAIN);
+    } else {
         return {};
-    return QDir(executableDirectory()).filePath(name);
+    }
+    const QDir here(executableDirectory());
+    QStringList candidates{here.filePath(name)};
+    const QString other = QDir::cleanPath(here.filePath(installed + u'/' + name));
+    if (!candidates.contains(other))
+        candidates << other;
+    return candidates;
+}
+
+QString executableForIdentifier(const QString& identifier) {
+    for (const QString& candidate : executableCandidates(identifier)) {
+        const QFileInfo info(candidate);
+        if (info.isFile() && info.isExecutable())
+            return candidate;
+    }
+    return {};
 }
 
 bool isApplicationRunning(const QString& identifier) {
@@ -55,7 +73,7 @@ void launchApplication(const QString& identifier) {
         return;
     }
     const QString program = executableForIdentifier(identifier);
-    if (program.isEmpty() || !QFileInfo(program).isExecutable())
+    if (program.isEmpty())
         return;
     QProcess::startDetached(program, {}, QFileInfo(program).absolutePath());
 }

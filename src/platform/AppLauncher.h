@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace platform {
@@ -8,8 +9,12 @@ inline constexpr const char* kHelperIdentifier = "com.zembo.TavvelHelper";
 // Posted on the session bus by the desktop player as it quits; the main program quits with it.
 inline constexpr const char* kHelperDidTerminateNotification = "com.zembo.tavvel.mac.ter";
 
-// The executable, beside the running one, of the program with this bundle identifier; empty
-// for an identifier of no program of ours.
+// Where the program with this bundle identifier may lie, relative to the running executable, in
+// the order looked at: beside it (a build folder), then where the install puts it (`bin/Tavvel`,
+// `libexec/tavvel/TavvelHelper`). Empty for an identifier of no program of ours.
+QStringList executableCandidates(const QString& identifier);
+
+// The first of those candidates that is an executable file; empty when there is none.
 QString executableForIdentifier(const QString& identifier);
 
 // True while a process owns the identifier's bus name.

@@ -1,6 +1,7 @@
 #include "platform/Bundle.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <mutex>
 
@@ -27,5 +28,9 @@ QString executableDirectory() {
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+}
+
+QString dataDirectory() {
+    return QDir::cleanPath(executableDirectory() + QStringLiteral("/" TAVVEL_DATA_DIR_FROM_MAIN));
 }
 }  // namespace platform

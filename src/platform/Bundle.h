@@ -16,4 +16,8 @@ BundleInfo mainBundle();
 
 // Folder of the running executable; sibling programs and installed data are found from it.
 QString executableDirectory();
+
+// Folder of Tavvel's installed data (the sample videos), seen from the running main program:
+// `<prefix>/share/tavvel` beside `<prefix>/bin`, in a build folder as in an installation.
+QString dataDirectory();
 }  // namespace platform

@@ -1,7 +1,9 @@
 #include "player/DesktopWallpaperPlatform.h"
 
+#include "platform/gui/WaylandLayerShell.h"
 #include "platform/gui/X11Desktop.h"
 #include "player/DesktopWallpaperWindow.h"
+#include "player/LayerWallpaperWindow.h"
 #include "player/MpvPlayer.h"
 #include "player/VideoRenderer.h"
 
@@ -32,6 +34,8 @@ public:
     }
 
     QList<QRect> screens() const override {
+        if (platform::LayerShell* shell = platform::LayerShell::shared())
+            return shell->outputs();
         QList<QRect> result;
         for (QScreen* screen : orderedScreens())
             result.append(screen->geometry());
@@ -40,12 +44,22 @@ public:
 
     std::unique_ptr<WallpaperWindow> makeWindow(const QRect& screen, const QRect& playerViewFrame, MediaPlayer& player,
                                                 QObject* clickTarget) override {
+        if (platform::LayerShell* shell = platform::LayerShell::shared())
+            return std::make_unique<LayerWallpaperWindow>(*shell, int(screens().indexOf(screen)), playerViewFrame,
+                                                          player.renderer());
         return std::make_unique<DesktopWallpaperWindow>(screen, playerViewFrame, player.renderer(), clickTarget);
     }
 
     std::unique_ptr<WallpaperWindow> makeWindowOnScreen(int screenIndex, const QRect& screen,
                                                         const QRect& playerViewFrame, MediaPlayer& player,
                                                         QObject* clickTarget) override {
+        if (platform::LayerShell* shell = platform::LayerShell::shared()) {
+            const QList<QRect> outputs = shell->outputs();
+            const int index = screenIndex >= 0 && screenIndex < outputs.size() && outputs.at(screenIndex) == screen
+                                  ? screenIndex
+                                  : int(outputs.indexOf(screen));
+            return std::make_unique<LayerWallpaperWindow>(*shell, index, playerViewFrame, player.renderer());
+        }
         const QList<QScreen*> all = orderedScreens();
         QScreen* target = screenIndex >= 0 && screenIndex < all.size() ? all.at(screenIndex) : nullptr;
         if (!target || target->geometry() != screen)
@@ -54,7 +68,11 @@ public:
                                                         target);
     }
 
-    std::unique_ptr<MediaPlayer> makePlayer() override { return std::make_unique<MpvPlayer>(makeVideoRenderer()); }
+    // Layer surfaces are drawn in shared memory: the software renderer draws straight into it.
+    std::unique_ptr<MediaPlayer> makePlayer() override {
+        return std::make_unique<MpvPlayer>(platform::LayerShell::shared() ? makeSoftwareRenderer()
+                                                                          : makeVideoRenderer());
+    }
 };
 }  // namespace
 

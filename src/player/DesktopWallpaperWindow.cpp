@@ -7,18 +7,38 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
+#include <xcb/xcb.h>
+
+namespace {
+Qt::WindowFlags flagsFor(bool passInput) {
+    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
+    if (passInput)
+        flags |= Qt::WindowStaysOnBottomHint | Qt::WindowTransparentForInput;
+    return flags;
+}
+
+QScreen* screenFor(const QRect& screen, QScreen* target) {
+    return target ? target : QGuiApplication::screenAt(screen.center());
+}
+
+// The screen's rectangle in the X server's pixels.
+QRect devicePixels(const QRect& screen, QScreen* target) {
+    const qreal ratio = target ? target->devicePixelRatio() : 1.0;
+    return QRectF(QPointF(screen.topLeft()) * ratio, QSizeF(screen.size()) * ratio).toRect();
+}
+}  // namespace
 
 WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& playerViewFrame,
-                                             VideoFrameSource* source, QObject* clickTarget, QScreen* target)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus), clickTarget_(clickTarget) {
+                                             VideoFrameSource* source, QObject* clickTarget, QScreen* target,
+                                             bool passInput)
+    : QWidget(nullptr, flagsFor(passInput)), clickTarget_(clickTarget), passInput_(passInput) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Tavvel wallpaper"));
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
     setAutoFillBackground(true);
-    if (!target)
-        target = QGuiApplication::screenAt(screen.center());
+    target = screenFor(screen, target);
     if (target) {
         winId();
         windowHandle()->setScreen(target);
@@ -26,6 +46,13 @@ WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& p
     setGeometry(screen);
     playerView_ = new PlayerView(playerViewFrame, this);
     playerView_->setPlayer(source);
+}
+
+bool WallpaperWindowWidget::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (passInput_ && eventType == "xcb_generic_event_t" && message &&
+        (static_cast<xcb_generic_event_t*>(message)->response_type & 0x7f) == XCB_MAP_NOTIFY)
+        platform::passInputThrough(this);
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void WallpaperWindowWidget::mousePressEvent(QMouseEvent* event) {
@@ -41,42 +68,92 @@ void WallpaperWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
 
 DesktopWallpaperWindow::DesktopWallpaperWindow(const QRect& screen, const QRect& playerViewFrame,
                                                VideoFrameSource* source, QObject* clickTarget, QScreen* target)
-    : widget_(new WallpaperWindowWidget(screen, playerViewFrame, source, clickTarget, target)) {}
+    : screen_(screen),
+      playerViewFrame_(playerViewFrame),
+      source_(source),
+      clickTarget_(clickTarget),
+      target_(screenFor(screen, target)) {
+    overOpaque_ = platform::opaqueDesktopCovers(devicePixels(screen_, target_));
+    makeWidget();
+    if (platform::isX11())
+        connect(&platform::X11CurrentDesktopWatcher::shared(), &platform::X11CurrentDesktopWatcher::clientListChanged,
+                this, &DesktopWallpaperWindow::redecide);
+}
 
 DesktopWallpaperWindow::~DesktopWallpaperWindow() {
+    dropWidget();
+}
+
+void DesktopWallpaperWindow::makeWidget() {
+    widget_ = new WallpaperWindowWidget(screen_, playerViewFrame_, source_, clickTarget_, target_, overOpaque_);
+    levelSet_ = false;
+}
+
+void DesktopWallpaperWindow::dropWidget() {
     if (widget_) {
         widget_->hide();
         widget_->deleteLater();
     }
 }
 
+void DesktopWallpaperWindow::redecide() {
+    const bool overOpaque = platform::opaqueDesktopCovers(devicePixels(screen_, target_));
+    if (overOpaque == overOpaque_)
+        return;
+    // The window manager reads a window's type and states at its first map only: a new window.
+    overOpaque_ = overOpaque;
+    dropWidget();
+    makeWidget();
+    if (desktopLevel_)
+        setDesktopLevel();
+    apply(order_);
+}
+
 void DesktopWallpaperWindow::setDesktopLevel() {
-    // The window type only counts before the window is first mapped; once set it stays.
-    if (!widget_ || desktopTypeSet_)
+    desktopLevel_ = true;
+    if (!widget_ || levelSet_)
         return;
     widget_->winId();
-    platform::setDesktopWindowType(widget_);
-    desktopTypeSet_ = true;
+    if (overOpaque_)
+        platform::setBelowWindowState(widget_);
+    else
+        platform::setDesktopWindowType(widget_);
+    levelSet_ = true;
+}
+
+void DesktopWallpaperWindow::apply(Order order) {
+    order_ = order;
+    if (!widget_)
+        return;
+    switch (order) {
+    case Order::none: break;
+    case Order::out: widget_->hide(); break;
+    case Order::front:
+        widget_->show();
+        // Over an opaque desktop the window is above the icons already, in a layer of its own.
+        if (overOpaque_)
+            break;
+        // A window manager keeps a desktop window in the desktop layer however it is raised;
+        // without one, a raise would put it above every window, panels and tray included.
+        if (!platform::raiseWithinDesktopLayer(widget_))
+            widget_->raise();
+        break;
+    case Order::back:
+        widget_->show();
+        if (!overOpaque_)
+            widget_->lower();
+        break;
+    }
 }
 
 void DesktopWallpaperWindow::orderFront() {
-    if (!widget_)
-        return;
-    widget_->show();
-    // A window manager keeps a desktop window in the desktop layer however it is raised; without
-    // one, a raise would put it above every window, panels and tray included.
-    if (!platform::raiseWithinDesktopLayer(widget_))
-        widget_->raise();
+    apply(Order::front);
 }
 
 void DesktopWallpaperWindow::orderBack() {
-    if (!widget_)
-        return;
-    widget_->show();
-    widget_->lower();
+    apply(Order::back);
 }
 
 void DesktopWallpaperWindow::orderOut() {
-    if (widget_)
-        widget_->hide();
+    apply(Order::out);
 }

@@ -116,8 +116,10 @@ void SoftwareRenderer::renderPending() {
     due_ = true;
     const QList<QWidget*> views = shownViews();
     if (views.isEmpty()) {
-        // Nothing shows it; render it anyway, so the frame is taken and counted.
-        currentFrame();
+        // Nothing shows it; render it anyway, so the frame is taken and counted (unless a surface
+        // draws it on this signal).
+        if (surfaces_ == 0)
+            currentFrame();
     } else if (QWidget* direct = directView(views)) {
         // That view renders the frame into its window; the others copy it afterwards.
         othersWaiting_ = views.size() > 1;
@@ -233,5 +235,21 @@ bool SoftwareRenderer::drawView(QWidget* view, QPainter& painter, const QRegion&
     const PixelRows rows{plan_.image.constBits(), plan_.image.bytesPerLine(), plan_.image.size()};
     for (const QRect& rect : area)
         blitBlocks(rows, *target, rect, origin, plan.block);
+    return true;
+}
+
+bool SoftwareRenderer::drawFrame(QImage& target, const QRect& viewFrame) {
+    const QSize frame = videoSize();
+    if (frame.isEmpty() || frame_ == 0 || !context_ || viewFrame.isEmpty() || target.depth() != 32)
+        return false;
+    const FramePlan plan = framePlan(frame, viewFrame.size());
+    if (plan.block == 1 && target.rect().contains(viewFrame)) {
+        uchar* bits = target.bits() + qsizetype(viewFrame.y()) * target.bytesPerLine() + qsizetype(viewFrame.x()) * 4;
+        return render(bits, target.bytesPerLine(), viewFrame.size());
+    }
+    if (!renderPicture(plan_, plan.render))
+        return false;
+    const PixelRows rows{plan_.image.constBits(), plan_.image.bytesPerLine(), plan_.image.size()};
+    blitBlocks(rows, target, target.rect() & viewFrame, viewFrame.topLeft(), plan.block);
     return true;
 }

@@ -38,6 +38,7 @@ public:
     bool attachView(QWidget* view) override;
     void detachView(QWidget* view) override;
     bool drawView(QWidget* view, QPainter& painter, const QRegion& exposed) override;
+    bool drawFrame(QImage& target, const QRect& viewFrame) override;
 
 private:
     struct FreeDeleter {

@@ -24,6 +24,17 @@ public:
     virtual quint64 renderedFrames() const = 0;
     // "software" or "opengl", for the log and the benchmark.
     virtual QString name() const = 0;
+
+    // Surfaces that are no widgets (a Wayland layer surface) draw each frame with drawFrame: while
+    // one is attached the renderer leaves the drawing of frames nobody shows to it.
+    virtual void attachSurface() { ++surfaces_; }
+    virtual void detachSurface() { surfaces_ = qMax(0, surfaces_ - 1); }
+    // Draws the current frame so that it fills `viewFrame` (target coordinates; it may reach beyond
+    // the target, which clips it) of `target`, a 32-bit RGB picture. False when there is no frame.
+    virtual bool drawFrame(QImage& target, const QRect& viewFrame);
+
+protected:
+    int surfaces_ = 0;
 };
 
 // The renderer over mpv's software render API into a 32-bit RGB picture in memory.

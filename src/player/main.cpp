@@ -3,6 +3,7 @@
 #include "platform/BusName.h"
 #include "platform/Log.h"
 #include "platform/SystemEvents.h"
+#include "platform/gui/WaylandLayerShell.h"
 #include "player/AppDelegate.h"
 
 #include <QApplication>
@@ -14,7 +15,18 @@ int main(int argc, char* argv[]) {
     // software, no OpenGL library is loaded at all.
     if (qgetenv("TAVVEL_RENDERER").trimmed().toLower() != "software")
         QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Where the compositor has a layer shell the wallpaper is drawn on it, on a connection of its
+    // own, whatever Qt runs on. Elsewhere an X server's desktop windows are the only way to stay
+    // behind everything (GNOME's compositor keeps XWayland's desktop windows in its desktop
+    // layer, while a Wayland window of Qt's would be an ordinary one): xcb when there is one.
+    const bool chooseXcb = !platform::LayerShell::open() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+                           !qEnvironmentVariableIsEmpty("DISPLAY");
+    if (chooseXcb)
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
+    // The main program, when started from here, makes its own choice.
+    if (chooseXcb)
+        qunsetenv("QT_QPA_PLATFORM");
     app.setApplicationName(QStringLiteral("TavvelHelper"));
     // The player has no main window; closing an update window must not end it.
     app.setQuitOnLastWindowClosed(false);

@@ -1,7 +1,7 @@
 // The view models' common base on a real list widget: refresh reports, the download queue's
 // notice, rebinding, and the selection that never scrolls.
-#include "MainWindow/Controller/LibraryViewModel.h"
-#include "MainWindow/Controller/LocalLibraryViewModel.h"
+#include "MainWindow/library/LibraryViewModel.h"
+#include "MainWindow/locallibrary/LocalLibraryViewModel.h"
 #include "platform/NotificationCenter.h"
 #include "shared/LocalVideoDBManager.h"
 #include "support/MainWindowTestSupport.h"
@@ -51,7 +51,7 @@ TEST_F(BaseModel, AssignmentsAndReloadsReportTheSelectedItem) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WQCollectionView view;
-        LibraryViewModel model;
+        LibraryViewModel model(MainParts::make());
         if (c.bound)
             model.bind(&view);
         const auto list = c.count ? std::optional(videos(*c.count)) : std::nullopt;
@@ -79,7 +79,7 @@ TEST_F(BaseModel, TheReloadNoticeRefreshesOneRowNothingOrTheWholeList) {
     for (const VideoDetail& v : videos(4))
         ASSERT_EQ(db.insertVideo(v), LocalVideoDBManager::InsertResult::inserted);
     WQCollectionView view;
-    LocalLibraryViewModel model;
+    LocalLibraryViewModel model(MainParts::make());
     model.bind(&view);
     model.reloadVideos(true);
     drain();
@@ -121,7 +121,7 @@ TEST_F(BaseModel, TheReloadNoticeRefreshesOneRowNothingOrTheWholeList) {
 
 TEST_F(BaseModel, RebindingReleasesThePreviousModelCompletely) {
     WQCollectionView view;
-    LibraryViewModel first, second;
+    LibraryViewModel first(MainParts::make()), second(MainParts::make());
     first.bind(&view);
     first.setVideoList(videos(3, QStringLiteral("a")));
     drain();
@@ -158,7 +158,7 @@ TEST_F(BaseModel, RebindingReleasesThePreviousModelCompletely) {
 TEST_F(BaseModel, SelectingItemZeroNeverScrollsAndAnAppendedPageKeepsItsPlace) {
     Grid grid;
     ASSERT_TRUE(showExposed(&grid.view, QSize(700, 400)));
-    LibraryViewModel model;
+    LibraryViewModel model(MainParts::make());
     model.bind(&grid.view);
     model.setVideoList(videos(40));
     drain();

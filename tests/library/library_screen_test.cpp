@@ -1,11 +1,12 @@
 // The library screen: the tab switch table, the page counter, header clicks and the selection
 // forwarding, on the real widgets.
-#include "MainWindow/Controller/DownloadViewModel.h"
-#include "MainWindow/Controller/LocalLibraryViewModel.h"
-#include "MainWindow/Controller/VideoLibraryViewController.h"
-#include "MainWindow/Controller/WebLibraryViewModel.h"
-#include "MainWindow/View/VideoItemCell.h"
-#include "MainWindow/View/WQCollectionView.h"
+#include "MainWindow/downloads/DownloadViewModel.h"
+#include "MainWindow/locallibrary/LocalLibraryViewModel.h"
+#include "MainWindow/detailpane/DetailPaneCoordinator.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
+#include "MainWindow/library/VideoItemCell.h"
+#include "MainWindow/library/WQCollectionView.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
 #include "support/MainWindowTestSupport.h"
@@ -23,7 +24,7 @@ using namespace testsupport;
 using LibraryScreen = LibraryTest;
 
 TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     screen.view()->resize(900, 600);
     screen.view()->show();
     drain();
@@ -78,7 +79,7 @@ TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
 }
 
 TEST_F(LibraryScreen, CounterReadsCountOverTheLargerTotal) {
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     screen.switchTab(screen.onlineTab());
     drain();
     WebLibraryViewModel* online = screen.webLibraryViewModel();
@@ -101,7 +102,7 @@ TEST_F(LibraryScreen, CounterReadsCountOverTheLargerTotal) {
 }
 
 TEST_F(LibraryScreen, HeaderClickOnTheCategoryControlOpensTheMenuInstead) {
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
     QSignalSpy menu(&screen, &VideoLibraryViewController::categoryMenuRequested);
     screen.tabClicked(screen.onlineTab(), screen.categoryButton()->geometry().center());
@@ -118,9 +119,9 @@ TEST_F(LibraryScreen, HeaderClickOnTheCategoryControlOpensTheMenuInstead) {
 TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
     for (const VideoDetail& v : videos(3))
         LocalVideoDBManager::shared().insertVideo(v);
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     std::vector<std::optional<QString>> shown;  // none: no video
-    screen.videoDetailDidChanged() = [&](const std::optional<VideoDetail>& d) {
+    screen.detailPaneCoordinator()->videoDetailDidChanged() = [&](const std::optional<VideoDetail>& d) {
         shown.push_back(d ? std::optional(d->sign) : std::nullopt);
     };
     drain();
@@ -138,6 +139,7 @@ TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
 namespace {
 // Records the list's reports that the base ignores.
 struct RecordingModel : LibraryViewModel {
+    RecordingModel() : LibraryViewModel(MainParts::make()) {}
     int ends = 0;
     std::vector<std::optional<int>> rightClicks, doubleClicks;
     void didEndScrolling() override { ++ends; }
@@ -192,7 +194,7 @@ TEST_F(LibraryScreen, ListReportsWheelStepsClicksAndKeepsItsSelection) {
 }
 
 TEST_F(LibraryScreen, DownloadFromTheDetailPaneQueuesItAndReloadsTheShownList) {
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
     screen.showDownloadList();
     drain();
@@ -200,7 +202,7 @@ TEST_F(LibraryScreen, DownloadFromTheDetailPaneQueuesItAndReloadsTheShownList) {
     const int before = screen.downloadViewModel()->rowCount();
     VideoDetail wanted = video(QStringLiteral("queued"));
     wanted.url = QStringLiteral("http://127.0.0.1:9/queued.mp4");
-    screen.downloadVideo(wanted);
+    screen.detailPaneCoordinator()->downloadVideo(wanted);
     EXPECT_TRUE(DownloadManager::shared().isDownloading(QStringLiteral("queued")));
     drain();
     // The list knows the new row without a model signal: it was read again.

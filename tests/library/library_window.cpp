@@ -1,6 +1,6 @@
 // Shows the library screen in a window, as the main window holds it, after importing the video
 // files named on the command line (without asking the service). Used for the screenshot check.
-#include "MainWindow/Controller/VideoLibraryViewController.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "service/LocalLibraryModel.h"
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     int left = static_cast<int>(files.size());
     VideoLibraryViewController* screen = nullptr;
     const auto showScreen = [&] {
-        screen = new VideoLibraryViewController(&window);
+        screen = new VideoLibraryViewController(MainParts::make(), &window);
         window.setCentralWidget(screen->view());
         window.show();
         std::printf("shown\n");

@@ -1,7 +1,7 @@
 // Grid thumbnails against a loopback server: one load per sign, late pictures, cancellation,
 // the cache bound, addresses that need encoding, local files and the disk cache.
-#include "MainWindow/Controller/ImageLoader.h"
-#include "MainWindow/Controller/LibraryViewModel.h"
+#include "MainWindow/library/ImageLoader.h"
+#include "MainWindow/library/LibraryViewModel.h"
 #include "support/FileServing.h"
 #include "support/MainWindowTestSupport.h"
 #include "support/ServiceStandIn.h"
@@ -32,7 +32,6 @@ protected:
         LibraryTest::SetUp();
         ASSERT_TRUE(standIn.start());
         loader = std::make_unique<ImageLoader>(dir.filePath(QStringLiteral("cache")));
-        model.setImageLoader(loader.get());
         ASSERT_TRUE(showExposed(&grid.view, QSize(700, 400)));
         model.bind(&grid.view);
     }
@@ -55,7 +54,14 @@ protected:
     std::unique_ptr<ImageLoader> loader;
     Grid grid;
     WQCollectionView& view = grid.view;
-    LibraryViewModel model;
+    LibraryViewModel model{withLoader(MainParts::make())};
+
+private:
+    // Thumbnails come through this test's loader, made in SetUp.
+    MainParts withLoader(MainParts parts) {
+        parts.images = [this]() -> ImageLoader& { return *loader; };
+        return parts;
+    }
 };
 
 // Answers "/slow/<name>" after `delayMs` with the PNG, or never when the delay is negative.
@@ -167,6 +173,7 @@ TEST_F(Thumbnails, AddressesWithSpacesOrNonAsciiLettersLoadEncoded) {
 
 TEST_F(Thumbnails, TheCacheKeepsFiveHundredAndAlwaysTheNewest) {
     struct Exposed : LibraryViewModel {
+        Exposed() : LibraryViewModel(MainParts::make()) {}
         using LibraryViewModel::cacheThumbnail;
     } cache;
     QImage image(4, 4, QImage::Format_RGB32);

@@ -7,7 +7,7 @@
 #include <QListView>
 #include <QMimeData>
 
-#include "MainWindow/View/ViewWithDrag.h"
+#include "MainWindow/locallibrary/ViewWithDrag.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <QWidget>
 #include <atomic>
 
-#include "MainWindow/Controller/ImportBatch.h"
-#include "MainWindow/View/ProgressWindow.h"
+#include "MainWindow/locallibrary/ImportBatch.h"
+#include "MainWindow/locallibrary/ProgressWindow.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "service/LocalLibraryModel.h"
 #include "service/VideoSign.h"
@@ -140,7 +140,8 @@ protected:
                 const bool onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
                 note(onMain ? QStringLiteral("completion on main") : QStringLiteral("completion"));
             },
-            importer);
+            importer ? *importer : LocalLibraryModel::shared(),
+            platform::DistributedNotificationCenter::defaultCenter());
     }
 
     bool waitForUpdates(int count) {

@@ -12,8 +12,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "MainWindow/Controller/LocalLibraryViewModel.h"
-#include "MainWindow/View/WQCollectionView.h"
+#include "MainWindow/locallibrary/LocalLibraryViewModel.h"
+#include "MainWindow/library/WQCollectionView.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "service/LocalLibraryModel.h"
 #include "shared/LocalVideoDBManager.h"
@@ -90,7 +90,7 @@ protected:
     int rowOf(const QString& sign) { return int(librarySigns().indexOf(sign)); }
 
     WQCollectionView list;
-    LocalLibraryViewModel model;
+    LocalLibraryViewModel model{MainParts::make()};
     QMenu* lastMenu = nullptr;
     int updateCount = 0;
     DisposablePtr updates;

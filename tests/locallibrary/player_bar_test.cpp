@@ -10,8 +10,8 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "MainWindow/View/NowPlayingView.h"
-#include "MainWindow/View/PlayerBarView.h"
+#include "MainWindow/locallibrary/NowPlayingView.h"
+#include "MainWindow/locallibrary/PlayerBarView.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "support/MainWindowTestSupport.h"
@@ -33,7 +33,7 @@ TEST(PlayerBar, FollowsTheSettingsTheOtherProgramWrites) {
     settings.setMute(false);
     settings.setVolume(0.8f);
     settings.setPlayModel(0);
-    PlayerBarView bar;
+    PlayerBarView bar(settings, LocalVideoDBManager::shared(), nullptr);
     bar.show();
     EXPECT_FALSE(bar.playButton()->isEnabled());
     EXPECT_EQ(bar.volumeSlider()->value(), 800);
@@ -71,7 +71,7 @@ TEST(PlayerBar, ControlsWriteTheSettings) {
     Preferences& settings = Preferences::shared();
     settings.setIsOpenPlayer(true);
     settings.setMute(false);
-    PlayerBarView bar;
+    PlayerBarView bar(settings, LocalVideoDBManager::shared(), nullptr);
 
     bar.volumeSlider()->setValue(5);  // as a drag to the left end does
     EXPECT_FLOAT_EQ(settings.volume(), 0.005f);
@@ -117,7 +117,7 @@ TEST(NowPlaying, ShowsTheTitleOfAKnownSignWhileTheWallpaperIsOn) {
     addVideo(QStringLiteral("hill"), QStringLiteral("Green hill"));
     settings.setIsOpenPlayer(true);
     settings.setPlayingVideoSign(QStringLiteral("sea"));
-    NowPlayingView strip;
+    NowPlayingView strip(settings, LocalVideoDBManager::shared());
     std::vector<std::optional<QString>> clicks;
     strip.clickVideoTitleClosure = [&](const std::optional<QString>& sign) { clicks.push_back(sign); };
     auto* title = strip.findChild<QPushButton*>(QStringLiteral("playingFileNameLabel"));

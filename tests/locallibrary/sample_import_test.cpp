@@ -4,8 +4,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "MainWindow/Controller/ImportBatch.h"
-#include "MainWindow/Controller/SampleVideoImport.h"
+#include "MainWindow/locallibrary/ImportBatch.h"
+#include "MainWindow/locallibrary/SampleVideoImport.h"
+#include "platform/DistributedNotificationCenter.h"
+#include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "support/MainWindowTestSupport.h"
 
@@ -19,9 +21,11 @@ struct Calls {
 
 std::unique_ptr<SampleVideoImport> sampleImport(Calls& run, const QString& directory) {
     auto import = std::make_unique<SampleVideoImport>(
+        Preferences::shared(), LocalVideoDBManager::shared(),
         [&run](const QList<QUrl>& urls, std::function<void()> done) {
             ++run.batches;
-            ImportBatch::start(urls, {}, std::move(done));
+            ImportBatch::start(urls, {}, std::move(done), LocalLibraryModel::shared(),
+                               platform::DistributedNotificationCenter::defaultCenter());
         },
         [&run] { ++run.tabSwitches; });
     import->sampleDirectory = directory;

@@ -5,10 +5,10 @@
 // its own on this test's session bus) with that video as its current item.
 #include "OnlineTestSupport.h"
 
-#include "MainWindow/Controller/VideoLibraryViewController.h"
-#include "MainWindow/Controller/WebLibraryViewModel.h"
-#include "MainWindow/View/DownloadItemCell.h"
-#include "MainWindow/View/VideoDetailView.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
+#include "MainWindow/downloads/DownloadItemCell.h"
+#include "MainWindow/detailpane/VideoDetailView.h"
 #include "platform/DefaultsSuite.h"
 #include "service/DownloadManager.h"
 #include "service/VideoSign.h"
@@ -53,7 +53,7 @@ TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     standIn.setReply(502, ScriptedReply::encrypted(pageJson(1, 1, 1, "other", 2, {wanted})));
     standIn.setReply(503, reply(R"("")"));
 
-    VideoLibraryViewController screen;
+    VideoLibraryViewController screen(MainParts::make());
     ASSERT_TRUE(testsupport::showExposed(screen.view(), QSize(1100, 700)));
     WebLibraryViewModel* online = screen.webLibraryViewModel();
     VideoDetailView* pane = screen.detailView();

@@ -3,9 +3,9 @@
 // menu and double click.
 #include "OnlineTestSupport.h"
 
-#include "MainWindow/Controller/WebLibraryViewModel.h"
-#include "MainWindow/View/FooterView.h"
-#include "MainWindow/View/WQCollectionView.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
+#include "MainWindow/library/FooterView.h"
+#include "MainWindow/library/WQCollectionView.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
@@ -24,7 +24,7 @@ protected:
     void SetUp() override {
         ServiceTest::SetUp();
         LocalVideoDBManager::shared().deleteAllVideos();
-        model = std::make_unique<WebLibraryViewModel>(nullptr, client.get(), &queue);
+        model = std::make_unique<WebLibraryViewModel>(testsupport::mainParts(client.get(), &queue));
         grid.layout.footerHeight = 30;
         view.resize(800, 500);
         model->bind(&view);

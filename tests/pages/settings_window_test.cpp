@@ -1,5 +1,5 @@
 // The settings window on two headless screens, against a second process sharing the settings.
-#include "MainWindow/Controller/ConfigWindowController.h"
+#include "MainWindow/pages/ConfigWindowController.h"
 #include "pages/PagesSupport.h"
 #include "shared/Preferences.h"
 
@@ -46,7 +46,7 @@ TEST(SettingsWindow, OpensWithTheStoredChoiceWritesAndFollowsTheOtherProcess) {
         SCOPED_TRACE(c.arrange);
         preferences.setMonitorArrange(c.arrange);
         preferences.setScreenIndex(c.screen);
-        shown.emplace();
+        shown.emplace(preferences);
         shown->showWindow();
         EXPECT_EQ(checkedRadio(*shown), (*shown).*c.radio);
         ASSERT_EQ(shown->monitorList->count(), 2);

@@ -1,20 +1,19 @@
 // Tavvel's main window as the program builds it, for screenshots (tests/pages/screenshots.sh):
 //   pages_showcase main|about|settings|guide
 // shows the main window, then the about page, the settings window or the guide on top.
-#include "MainWindow/AppDelegate.h"
-#include "MainWindow/Controller/MainWindowController.h"
-#include "MainWindow/TavvelApplication.h"
-#include "MainWindow/View/LeftMenuBar.h"
-#include "MainWindow/View/LeftMenuCell.h"
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/window/MainWindowController.h"
+#include "MainWindow/startup/TavvelApplication.h"
+#include "MainWindow/window/LeftMenuBar.h"
+#include "MainWindow/window/LeftMenuCell.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TavvelApplication app(argc, argv);
     const QString stage = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("main");
-    AppDelegate delegate;
+    AppDelegate delegate(MainParts::make());
     delegate.showMainWindow();
     MainWindowController& controller = delegate.mainWindowController();
     controller.window()->move(40, 40);

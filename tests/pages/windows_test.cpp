@@ -1,8 +1,9 @@
 // The about page, the feedback form against the service stand-in and the new-features guide.
-#include "MainWindow/Controller/AboutViewController.h"
-#include "MainWindow/Controller/FeedbackWindowController.h"
-#include "MainWindow/Controller/NewFeaturesViewControlller.h"
+#include "MainWindow/pages/AboutViewController.h"
+#include "MainWindow/pages/FeedbackWindowController.h"
+#include "MainWindow/pages/NewFeaturesViewControlller.h"
 #include "pages/PagesSupport.h"
+#include "platform/NotificationCenter.h"
 #include "support/MainWindowTestSupport.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
@@ -39,7 +40,7 @@ QByteArray guideReply(const QList<QColor>& colours) {
 
 TEST_F(ServicePages, AboutLinksAndTheFeedbackFormThatResetsToSuggestion) {
     testsupport::OpenedUrls recorder;
-    AboutViewController about(model.get());
+    AboutViewController about(*model);
     EXPECT_TRUE(about.view()->isHidden());
     EXPECT_EQ(about.versionLabel->text(), "Version: " + AppInfo::versionWithBuild());
     EXPECT_EQ(about.websiteButton->text(), AppInfo::website().toString());
@@ -94,7 +95,7 @@ TEST_F(ServicePages, AboutLinksAndTheFeedbackFormThatResetsToSuggestion) {
 
 TEST_F(ServicePages, GuideBuiltInPagesThenReplyPagesInReplyOrder) {
     testsupport::OpenedUrls recorder;
-    NewFeaturesViewControlller guide(model.get());
+    NewFeaturesViewControlller guide(*model, platform::NotificationCenter::defaultCenter());
     NewFeaturePageList* pages = guide.pages();
     ASSERT_EQ(pages->rowCount(), 7);
     for (const NewFeatureModel& page : pages->newFeatureModelArray()) {

@@ -1,7 +1,7 @@
 // Every file the programs rewrite whole, written on a disk that fills: a file-size limit with
 // SIGXFSZ ignored makes writes past it fail as they do on a full disk. The old file must stay.
-#include "MainWindow/Controller/SearchHistoryManager.h"
-#include "MainWindow/CrashReport.h"
+#include "MainWindow/search/SearchHistoryManager.h"
+#include "MainWindow/startup/CrashReport.h"
 #include "platform/LoginItem.h"
 #include "service/DownloadManager.h"
 #include "service/DownloadPaths.h"

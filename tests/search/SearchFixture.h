@@ -1,9 +1,9 @@
 #pragma once
 // A plain host window holding a search field and a button, its client on the service stand-in.
-#include "MainWindow/Controller/SearchHistoryManager.h"
-#include "MainWindow/View/SearchField.h"
-#include "MainWindow/View/SuggestionViews.h"
-#include "MainWindow/View/SuggestionsWindowController.h"
+#include "MainWindow/search/SearchHistoryManager.h"
+#include "MainWindow/search/SearchField.h"
+#include "MainWindow/search/SuggestionViews.h"
+#include "MainWindow/search/SuggestionsWindowController.h"
 #include "onlinelibrary/OnlineTestSupport.h"
 
 #include <QPushButton>

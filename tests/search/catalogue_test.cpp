@@ -1,10 +1,11 @@
 // The online catalogue's controls on the real library screen, against the service stand-in.
-#include "MainWindow/Controller/CatalogueControls.h"
-#include "MainWindow/Controller/SearchHistoryManager.h"
-#include "MainWindow/Controller/VideoLibraryViewController.h"
-#include "MainWindow/Controller/WebLibraryViewModel.h"
-#include "MainWindow/View/ButtonWithColorfulLink.h"
-#include "MainWindow/View/SearchField.h"
+#include "MainWindow/onlinelibrary/CatalogueControls.h"
+#include "MainWindow/onlinelibrary/OnlineControls.h"
+#include "MainWindow/search/SearchHistoryManager.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
+#include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
+#include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"
+#include "MainWindow/search/SearchField.h"
 #include "platform/NotificationCenter.h"
 #include "onlinelibrary/OnlineTestSupport.h"
 #include "platform/gui/OpenUrl.h"
@@ -54,7 +55,7 @@ protected:
         testsupport::actAsMainProgram();
         standIn();
         WebModel::shared().setLatestRequest(std::nullopt);
-        screen = std::make_unique<VideoLibraryViewController>();
+        screen = std::make_unique<VideoLibraryViewController>(MainParts::make());
         ASSERT_TRUE(testsupport::showExposed(screen->view(), QSize(1000, 600)));
         ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == 3; }));
         QTest::qWait(20);
@@ -65,7 +66,7 @@ protected:
         QTest::qWait(10);
     }
     QList<ButtonWithColorfulLink*> hotTags() const {
-        return screen->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
+        return screen->onlineControls()->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
     }
     // Waits for a video-list request after the ones already counted.
     bool waitForListRequest(int& seen) {
@@ -132,7 +133,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
         return static_cast<ButtonWithColorfulLink*>(nullptr);
     };
     ASSERT_TRUE(tag("A") && tag("B") && tag("C"));
-    EXPECT_EQ(tag("A")->geometry().right(), screen->hottagsView()->width() - 1);
+    EXPECT_EQ(tag("A")->geometry().right(), screen->onlineControls()->hottagsView()->width() - 1);
     EXPECT_EQ(tag("B")->geometry().right() + 1, tag("A")->x());
     EXPECT_EQ(tag("C")->geometry().right() + 1, tag("B")->x());
 
@@ -149,8 +150,8 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
         EXPECT_EQ(r.value("ui").toString(), WebModel::clientId());
     };
     auto sortBy = [&](int index) {
-        screen->sortPopUp()->setCurrentIndex(index);
-        screen->refreshVideoListOnSort();
+        screen->onlineControls()->sortPopUp()->setCurrentIndex(index);
+        screen->onlineControls()->refreshVideoListOnSort();
     };
     sortBy(1);
     expectRequest("a sort change with no earlier request", 0, 1, 2);
@@ -158,7 +159,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     // A category after paging a keyword search: page 1 of the category, no keywords, same sort.
     WebModel::shared().latestRequest()->page = 3;
     WebModel::shared().latestRequest()->keywords = base64("x");
-    screen->showCategoryMenu();
+    screen->onlineControls()->showCategoryMenu();
     EXPECT_TRUE(screen->categoryButton()->isChecked());
     QMenu* menu = nullptr;
     ASSERT_TRUE(
@@ -180,7 +181,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
 }
 
 TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
-    SearchField field;  // on the process's client, as in the main window
+    SearchField field(WebModel::shared());  // on the process's client, as in the main window
     field.historyManager().setStoreHistory({});
     field.setMyDelegate(screen.get());
     field.show();
@@ -205,7 +206,7 @@ TEST_F(CatalogueTest, TheSearchFieldSearchesTheCatalogue) {
 
 TEST_F(CatalogueTest, TheNewsLinkFollowsTheHeartbeat) {
     testsupport::OpenedUrls opened;
-    ButtonWithColorfulLink* news = screen->newsLinkButton();
+    ButtonWithColorfulLink* news = screen->onlineControls()->newsLinkButton();
     EXPECT_FALSE(news->isVisible());
 
     auto beat = [&](const char* color, const char* url) {
@@ -238,8 +239,8 @@ TEST_F(CatalogueTest, AHugeBaseInfoBuildsOnlyTheTagsARowShows) {
     for (int i = 0; i < 10000; ++i)
         huge.data.hottags.push_back(QString::number(i));
     huge.data.hottags[0] = QString(2000000, u'w');  // one title of megabytes
-    screen->showHotTags(huge);
-    const int expected = 3 + VideoLibraryViewController::kMaxHotTags;
+    screen->onlineControls()->showHotTags(huge);
+    const int expected = 3 + OnlineControls::kMaxHotTags;
     ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == expected; }));
     QTest::qWait(50);  // and no more come
     EXPECT_EQ(hotTags().size(), expected);

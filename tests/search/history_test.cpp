@@ -1,4 +1,4 @@
-#include "MainWindow/Controller/SearchHistoryManager.h"
+#include "MainWindow/search/SearchHistoryManager.h"
 #include "support/MainWindowTestSupport.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "support/MainWindowTestSupport.h"
 
-#include "MainWindow/Controller/LibraryViewModel.h"
+#include "MainWindow/library/LibraryViewModel.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
@@ -19,6 +19,15 @@
 #include <QTest>
 
 namespace testsupport {
+
+MainParts mainParts(WebModel* web, DownloadManager* downloads) {
+    MainParts parts = MainParts::make();
+    if (web)
+        parts.web = [web]() -> WebModel& { return *web; };
+    if (downloads)
+        parts.downloads = [downloads]() -> DownloadManager& { return *downloads; };
+    return parts;
+}
 
 VideoDetail video(const QString& sign, const QString& title, const QString& imgurl) {
     VideoDetail v;

@@ -2,7 +2,8 @@
 // Pieces the main window's tests share: video records, the main program's identity and an empty
 // library, waits on the event loop, the generated clips, the library's grid, and a recorder of
 // what the program asks the desktop to open.
-#include "MainWindow/View/WQCollectionView.h"
+#include "MainWindow/startup/MainParts.h"
+#include "MainWindow/library/WQCollectionView.h"
 #include "platform/DefaultsSuite.h"
 #include "shared/Disposable.h"
 #include "shared/VideoDetail.h"
@@ -18,6 +19,10 @@
 #include <vector>
 
 namespace testsupport {
+
+// The main program's parts with the service client and the download queue replaced (null
+// keeps the process's own).
+MainParts mainParts(WebModel* web, DownloadManager* downloads);
 
 // A video record titled "Title <sign>" unless a title is given.
 VideoDetail video(const QString& sign, const QString& title = {}, const QString& imgurl = {});

@@ -1,5 +1,7 @@
 #include "platform/gui/ScreenParametersWatcher.h"
 
+#include "platform/gui/WaylandLayerShell.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -24,6 +26,9 @@ ScreenParametersWatcher::ScreenParametersWatcher() {
     connect(app, &QGuiApplication::primaryScreenChanged, this, [this](QScreen*) { settle_.start(); });
     for (QScreen* screen : QGuiApplication::screens())
         watchScreen(screen);
+    // Wallpapers on layer surfaces follow the compositor's outputs, which Qt may not see.
+    if (LayerShell* shell = LayerShell::shared())
+        connect(shell, &LayerShell::outputsChanged, this, [this] { settle_.start(); });
 }
 
 void ScreenParametersWatcher::watchScreen(QScreen* screen) {

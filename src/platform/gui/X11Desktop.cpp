@@ -1,11 +1,16 @@
 #include "platform/gui/X11Desktop.h"
 
 #include <QGuiApplication>
+#include <QRect>
+#include <QWindow>
 #include <QWidget>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <optional>
 #include <vector>
+#include <unistd.h>
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 namespace platform {
@@ -41,21 +46,120 @@ bool isX11() {
     return connection() != nullptr;
 }
 
+namespace {
+std::vector<xcb_atom_t> atomList(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type) {
+    std::vector<xcb_atom_t> result;
+    if (xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, window, property, type, 0, 4096), nullptr)) {
+        const auto* values = static_cast<const quint32*>(xcb_get_property_value(reply));
+        result.assign(values, values + xcb_get_property_value_length(reply) / 4);
+        std::free(reply);
+    }
+    return result;
+}
+
+// The X screen number the connection speaks for (":0.1" is screen 1).
+int screenNumber() {
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype colon = display.lastIndexOf(':');
+    const qsizetype dot = display.indexOf('.', colon < 0 ? 0 : colon);
+    return dot < 0 ? 0 : display.mid(dot + 1).toInt();
+}
+
+bool compositingManagerRuns(xcb_connection_t* c) {
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber());
+    const xcb_atom_t selection = atom(c, name.constData());
+    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
+        c, xcb_get_selection_owner(c, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+    std::free(reply);
+    return owned;
+}
+
+// On all desktops, with `states` (an atom list of _NET_WM_STATE); before the first map, where the
+// window manager reads them.
+void setStates(xcb_connection_t* c, xcb_window_t id, const std::vector<xcb_atom_t>& states) {
+    const auto a = atoms(c, {"_NET_WM_DESKTOP", "_NET_WM_STATE"});
+    const quint32 allDesktops = 0xFFFFFFFFu;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, a[0], XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, a[1], XCB_ATOM_ATOM, 32, quint32(states.size()), states.data());
+    xcb_flush(c);
+}
+}  // namespace
+
 bool setDesktopWindowType(QWidget* window) {
     xcb_connection_t* c = connection();
     if (!c || !window)
         return false;
     const xcb_window_t id = xcb_window_t(window->winId());
-    const auto a = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_DESKTOP", "_NET_WM_STATE",
-                             "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
-    const xcb_atom_t type = a[0], desktop = a[1], wmDesktop = a[2], state = a[3];
-    const xcb_atom_t states[] = {a[4], a[5], a[6]};
-    const quint32 allDesktops = 0xFFFFFFFFu;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type, XCB_ATOM_ATOM, 32, 1, &desktop);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, wmDesktop, XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, 3, states);
+    const auto a = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_STATE_STICKY",
+                             "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, a[0], XCB_ATOM_ATOM, 32, 1, &a[1]);
+    setStates(c, id, {a[2], a[3], a[4]});
+    return true;
+}
+
+bool setBelowWindowState(QWidget* window) {
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return false;
+    const auto a = atoms(c, {"_NET_WM_STATE_BELOW", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR",
+                             "_NET_WM_STATE_SKIP_PAGER"});
+    setStates(c, xcb_window_t(window->winId()), {a[0], a[1], a[2], a[3]});
+    return true;
+}
+
+bool passInputThrough(QWidget* window) {
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return false;
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
+                         xcb_window_t(window->winId()), 0, 0, 0, nullptr);
     xcb_flush(c);
     return true;
+}
+
+bool opaqueDesktopCovers(const QRect& screenPixels) {
+    xcb_connection_t* c = connection();
+    if (!c)
+        return false;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen)
+        return false;
+    const xcb_window_t root = screen->root;
+    const auto a = atoms(c, {"_NET_CLIENT_LIST", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP"});
+    std::vector<xcb_window_t> own;
+    for (QWindow* window : QGuiApplication::allWindows())
+        if (window->handle())
+            own.push_back(xcb_window_t(window->winId()));
+    std::optional<bool> composited;
+    for (const xcb_window_t client : atomList(c, root, a[0], XCB_ATOM_WINDOW)) {
+        if (std::find(own.begin(), own.end(), client) != own.end())
+            continue;
+        const std::vector<xcb_atom_t> types = atomList(c, client, a[1], XCB_ATOM_ATOM);
+        if (std::find(types.begin(), types.end(), a[2]) == types.end())
+            continue;
+        xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, client), nullptr);
+        xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
+            c, xcb_translate_coordinates(c, client, root, 0, 0), nullptr);
+        bool covers = false, deep = false;
+        if (geometry && origin) {
+            const QRect rect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+            covers = rect.intersected(screenPixels) == screenPixels;
+            deep = geometry->depth == 32;
+        }
+        std::free(geometry);
+        std::free(origin);
+        if (!covers)
+            continue;
+        if (!deep)
+            return true;
+        if (!composited)
+            composited = compositingManagerRuns(c);
+        if (!*composited)
+            return true;
+    }
+    return false;
 }
 
 namespace {
@@ -136,7 +240,9 @@ X11CurrentDesktopWatcher::X11CurrentDesktopWatcher() {
     if (!screen)
         return;
     root_ = screen->root;
-    currentDesktopAtom_ = atom(c, "_NET_CURRENT_DESKTOP");
+    const auto a = atoms(c, {"_NET_CURRENT_DESKTOP", "_NET_CLIENT_LIST"});
+    currentDesktopAtom_ = a[0];
+    clientListAtom_ = a[1];
     // Add property changes of the root window to what this client already selects there
     // (Qt listens on the root window too; replacing its mask would deafen it).
     quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -158,6 +264,8 @@ bool X11CurrentDesktopWatcher::nativeEventFilter(const QByteArray& eventType, vo
         auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
         if (notify->window == root_ && notify->atom == currentDesktopAtom_ && currentDesktopAtom_ != XCB_ATOM_NONE)
             emit currentDesktopChanged();
+        else if (notify->window == root_ && notify->atom == clientListAtom_ && clientListAtom_ != XCB_ATOM_NONE)
+            emit clientListChanged();
     }
     return false;  // Qt still sees the event
 }

@@ -2,6 +2,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QObject>
 
+class QRect;
 class QWidget;
 
 namespace platform {
@@ -20,8 +21,25 @@ bool setDesktopWindowType(QWidget* window);
 // manager keeps desktop windows in their layer, or this is not X11).
 bool raiseWithinDesktopLayer(QWidget* window);
 
+// Whether another program's desktop-type window covers `screenPixels` (device pixels, root
+// coordinates) and hides what lies below it: a file manager's desktop drawn in a 24-bit window,
+// or one of 32 bits with no compositing manager to blend it. Windows of this program do not
+// count. False off X11 and where no window manager lists its clients.
+bool opaqueDesktopCovers(const QRect& screenPixels);
+
+// Marks a top-level widget as a window kept below every normal window but above the desktop
+// windows (_NET_WM_STATE_BELOW), on all desktops and out of task bars and pagers, without the
+// desktop type. Call after winId() and before the first show(). Returns whether it was set.
+bool setBelowWindowState(QWidget* window);
+
+// Gives a window the empty input shape, so every click goes to the window below it. Window
+// managers copy a client's input shape to their frame only when it changes after the map, so
+// this is called once more when the window is mapped.
+bool passInputThrough(QWidget* window);
+
 // Emits currentDesktopChanged when the X server's current workspace (_NET_CURRENT_DESKTOP of
-// the root window) changes. Silent off X11.
+// the root window) changes, and clientListChanged when the window manager's list of client
+// windows (_NET_CLIENT_LIST) does. Silent off X11.
 class X11CurrentDesktopWatcher : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
@@ -30,10 +48,12 @@ public:
 
 signals:
     void currentDesktopChanged();
+    void clientListChanged();
 
 private:
     X11CurrentDesktopWatcher();
     quint32 currentDesktopAtom_ = 0;
+    quint32 clientListAtom_ = 0;
     quint32 root_ = 0;
 };
 }  // namespace platform

@@ -1,0 +1,222 @@
+#include "MainWindow/locallibrary/LocalLibraryViewModel.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+
+#include "MainWindow/library/ImageLoader.h"
+#include "platform/DistributedNotificationCenter.h"
+#include "platform/Log.h"
+#include "platform/gui/FileManager.h"
+#include "service/LocalLibraryModel.h"
+#include "shared/LocalVideoDBManager.h"
+#include "shared/Preferences.h"
+
+namespace {
+// The local file a stored url text names; none for text that is no file URL.
+std::optional<QString> localPathOf(const QString& urlText) {
+    const QUrl url(urlText, QUrl::StrictMode);
+    if (!url.isValid() || !url.isLocalFile() || url.toLocalFile().isEmpty())
+        return std::nullopt;
+    return url.toLocalFile();
+}
+
+}  // namespace
+
+LocalLibraryViewModel::LocalLibraryViewModel(const MainParts& parts, QObject* parent)
+    : LibraryViewModel(parts, parent), preferences_(parts.preferences()), database_(parts.database()) {}
+
+void LocalLibraryViewModel::reloadVideos(bool scrollToTop) {
+    // The queued steps run in this order: the picture cleared, the first row reported (queued by
+    // the list assignment), the playing video selected, then the offset and the empty picture.
+    QMetaObject::invokeMethod(
+        this, [this] { clearContainerImage(); }, Qt::QueuedConnection);
+    const bool hadView = collectionView() != nullptr;
+    const int offset = hadView ? collectionView()->contentOffset() : 0;
+    std::vector<VideoDetail> videos = database_.allVideos();
+    const bool empty = videos.empty();
+    setVideoList(std::move(videos));
+    QMetaObject::invokeMethod(
+        this, [this] { selectPlayingVideo(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, hadView, offset, scrollToTop, empty] {
+            CollectionPort* view = collectionView();
+            if (!view)
+                return;
+            if (hadView && !scrollToTop)
+                view->setContentOffset(offset);
+            if (empty)
+                view->setContainerImage(QStringLiteral("empty_video_list"));
+        },
+        Qt::QueuedConnection);
+    if (scrollToTop && collectionView())
+        collectionView()->scrollToTop();
+}
+
+void LocalLibraryViewModel::reloadData() {
+    reloadVideos(true);
+    LibraryViewModel::reloadData();
+}
+
+void LocalLibraryViewModel::selectPlayingVideo() {
+    if (!preferences_.isOpenPlayer() || !collectionView() || !videoList())
+        return;
+    const std::optional<QString> sign = preferences_.playingVideoSign();
+    if (!sign)
+        return;
+    const std::vector<VideoDetail>& list = *videoList();
+    for (size_t row = 0; row < list.size(); ++row) {
+        if (list[row].sign == *sign) {
+            collectionView()->selectRow(int(row));
+            reportSelectedVideo(int(row));
+        }
+    }
+}
+
+void LocalLibraryViewModel::importVideos(const QList<QUrl>& urls, std::function<void()> completion) {
+    ImportBatchHooks hooks = shell.importWindows;
+    QPointer<LocalLibraryViewModel> self(this);
+    hooks.reload = [self] {
+        if (self)
+            self->reloadVideos(true);
+    };
+    ImportBatch::start(urls, std::move(hooks), std::move(completion), parts_.importer(), parts_.distributedNotices());
+}
+
+std::vector<MenuEntry> LocalLibraryViewModel::itemMenu(const VideoDetail& video) {
+    std::vector<MenuEntry> entries;
+    if (!video.preurl.isEmpty())
+        entries.push_back({tr("Preview Video"), [this] { previewItemAction(); }});
+    entries.push_back({tr("Set as Wallpaper"), [this] { setBackgroundItemAction(); }});
+    entries.push_back({tr("Remove"), [this] { deleteItemAction(); }});
+    entries.push_back({tr("Show in %1").arg(platform::fileManagerName()), [this] { showInVideoFinderItemAction(); }});
+    return entries;
+}
+
+std::vector<MenuEntry> LocalLibraryViewModel::emptyAreaMenu() {
+    return {{tr("Import Video"), [this] { importVideoItemAction(); }},
+            {tr("Open Resource Path"), [this] { openResourcePathItemAction(); }},
+            {tr("Clear All"), [this] { clearAllItemAction(); }}};
+}
+
+void LocalLibraryViewModel::didRightClickItem(std::optional<int> row, QPoint globalPos) {
+    CollectionPort* view = collectionView();
+    if (!view)
+        return;
+    if (!row) {
+        view->popupMenu(emptyAreaMenu(), globalPos);
+        return;
+    }
+    const VideoDetail* video = videoAt(*row);
+    if (!video)
+        return;
+    if (videoDetailDidChanged)
+        videoDetailDidChanged(*video);
+    currentItem_ = *video;
+    view->selectRow(*row);
+    view->popupMenu(itemMenu(*video), globalPos);
+}
+
+void LocalLibraryViewModel::didDoubleClickItem(std::optional<int> row) {
+    const VideoDetail* video = row ? videoAt(*row) : nullptr;
+    if (!video)
+        return;
+    preferences_.setPlayingVideoSign(video->sign);
+    preferences_.setIsOpenPlayer(true);
+}
+
+void LocalLibraryViewModel::previewItemAction() {
+    if (!currentItem_ || !shell.showPreview)
+        return;
+    if (const std::optional<QUrl> url = ImageLoader::looseUrl(currentItem_->preurl))
+        shell.showPreview(*url);
+}
+
+void LocalLibraryViewModel::setBackgroundItemAction() {
+    if (!currentItem_)
+        return;
+    preferences_.setPlayingVideoSign(currentItem_->sign);
+    preferences_.setIsOpenPlayer(true);
+}
+
+bool LocalLibraryViewModel::isInsideVideoDirectory(const QString& path) {
+    const QString folder = QFileInfo(LocalLibraryModel::downloadVideoDirectory().toLocalFile()).canonicalFilePath();
+    // The real path, so neither "../" nor a link can lead out of the folder.
+    const QString file = QFileInfo(path).canonicalFilePath();
+    return !folder.isEmpty() && !file.isEmpty() && file.startsWith(folder + QLatin1Char('/'));
+}
+
+void LocalLibraryViewModel::deleteItemAction() {
+    if (!currentItem_)
+        return;
+    const std::optional<QString> path = localPathOf(currentItem_->url);
+    if (!path)
+        return;
+    // The database is shared with another program: a row that points elsewhere loses its row
+    // only, never the user's file.
+    if (isInsideVideoDirectory(*path)) {
+        QFile file(*path);
+        if (!file.remove())
+            platform::logLine(QStringLiteral("remove video failed: ") + file.errorString());
+    }
+    database_.deleteVideoWithSign(currentItem_->sign);
+    reloadVideos(false);
+    parts_.distributedNotices().post(ImportBatch::updateVideoListNotification);
+}
+
+void LocalLibraryViewModel::showInVideoFinderItemAction() {
+    if (!currentItem_)
+        return;
+    if (const std::optional<QString> path = localPathOf(currentItem_->url))
+        platform::showInFileManager(*path);
+}
+
+void LocalLibraryViewModel::importVideoItemAction() {
+    if (!shell.chooseVideoFiles)
+        return;
+    QPointer<LocalLibraryViewModel> self(this);
+    shell.chooseVideoFiles([self](const QList<QUrl>& urls) {
+        if (!self)
+            return;
+        self->reloadVideos(true);
+        self->importVideos(urls);
+    });
+}
+
+void LocalLibraryViewModel::openResourcePathItemAction() {
+    QDesktopServices::openUrl(LocalLibraryModel::downloadVideoDirectory());
+}
+
+void LocalLibraryViewModel::clearAllItemAction() {
+    if (!collectionView() || !shell.confirmClearAll)
+        return;
+    QPointer<LocalLibraryViewModel> self(this);
+    shell.confirmClearAll([self](bool confirmed) {
+        if (self)
+            self->clearAllVideos(confirmed);
+    });
+}
+
+void LocalLibraryViewModel::clearAllVideos(bool confirmed) {
+    platform::logLine(confirmed ? QStringLiteral("clear all: OK") : QStringLiteral("clear all: Cancel"));
+    if (!confirmed)
+        return;
+    // Every file is tried: one that cannot be removed keeps its row, so the list still shows it.
+    const QDir folder(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
+    for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const bool removed = entry.isDir() ? QDir(entry.absoluteFilePath()).removeRecursively()
+                                           : QFile::remove(entry.absoluteFilePath());
+        if (!removed)
+            platform::logLine(QStringLiteral("clear all: cannot remove ") + entry.fileName());
+    }
+    for (const VideoDetail& video : database_.allVideos()) {
+        const std::optional<QString> path = localPathOf(video.url);
+        if (!path || !QFileInfo::exists(*path) || !isInsideVideoDirectory(*path))
+            database_.deleteVideoWithSign(video.sign);
+    }
+    reloadVideos(true);
+    parts_.distributedNotices().post(ImportBatch::updateVideoListNotification);
+}

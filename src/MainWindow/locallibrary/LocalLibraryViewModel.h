@@ -1,0 +1,76 @@
+#pragma once
+#include "MainWindow/locallibrary/ImportBatch.h"
+#include "MainWindow/library/LibraryViewModel.h"
+
+#include <QList>
+#include <QUrl>
+
+class Preferences;
+class LocalVideoDBManager;
+
+// The local tab: the videos of the library database, in database order. It marks the video
+// that plays as wallpaper, offers a menu for an item (preview, set as wallpaper, remove, show in
+// the file manager) and one for the empty area (import, open the video folder, clear all), sets a
+// double-clicked video as wallpaper, and runs the import batches. Main thread only.
+class LocalLibraryViewModel : public LibraryViewModel {
+    Q_OBJECT
+public:
+    explicit LocalLibraryViewModel(const MainParts& parts, QObject* parent = nullptr);
+
+    // What the model asks of the window around it; each may be left empty (then nothing happens).
+    struct Shell {
+        // The preview window with a video's preview page.
+        std::function<void(const QUrl&)> showPreview;
+        // A non-modal file dialog for videos; the callback gets the chosen files (not on cancel).
+        std::function<void(std::function<void(const QList<QUrl>&)>)> chooseVideoFiles;
+        // Asks before clearing the library; the callback gets true for "OK" (not waited for).
+        std::function<void(std::function<void(bool)>)> confirmClearAll;
+        // The progress window and alerts of an import batch (its reload is the model's own).
+        ImportBatchHooks importWindows;
+    };
+    Shell shell;
+
+    // The video whose item menu opened last; the item actions act on it.
+    const std::optional<VideoDetail>& currentItem() const { return currentItem_; }
+
+    // Re-reads the database and refreshes the tab. With `scrollToTop` the list starts at its top;
+    // without it the scroll position stays. Then the playing video is selected.
+    virtual void reloadVideos(bool scrollToTop);
+    // The database is read again before the refresh.
+    void reloadData() override;
+
+    // One import batch of these files in this order; `completion` runs when it has ended, on the
+    // batch's worker. Returns at once.
+    void importVideos(const QList<QUrl>& urls, std::function<void()> completion = {});
+
+    void didRightClickItem(std::optional<int> row, QPoint globalPos) override;
+    void didDoubleClickItem(std::optional<int> row) override;
+
+    // The menus as they are offered now (titles in order).
+    std::vector<MenuEntry> itemMenu(const VideoDetail& video);
+    std::vector<MenuEntry> emptyAreaMenu();
+
+    // Item menu actions (on currentItem()).
+    void previewItemAction();
+    void setBackgroundItemAction();
+    void deleteItemAction();
+    void showInVideoFinderItemAction();
+    // Empty-area menu actions.
+    void importVideoItemAction();
+    void openResourcePathItemAction();
+    void clearAllItemAction();
+    // The confirmed clear: every file of the video folder is tried; the rows whose files are gone
+    // (or lie outside the folder) are deleted; the list reloads and the desktop player is told.
+    void clearAllVideos(bool confirmed);
+
+    // Whether a file lies inside the library's own "DownloadVideo" folder: the only files that
+    // removing a video may delete.
+    static bool isInsideVideoDirectory(const QString& path);
+
+private:
+    void selectPlayingVideo();
+
+    Preferences& preferences_;
+    LocalVideoDBManager& database_;
+    std::optional<VideoDetail> currentItem_;
+};

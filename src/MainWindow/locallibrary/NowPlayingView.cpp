@@ -1,0 +1,106 @@
+#include "MainWindow/locallibrary/NowPlayingView.h"
+
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSvgRenderer>
+#include <QSvgWidget>
+
+#include "shared/LocalVideoDBManager.h"
+#include "shared/Preferences.h"
+#include "shared/StyledText.h"
+#include "views/ButtonWithLinkTitle.h"
+#include "shared/TextHelpers.h"
+
+NowPlayingView::NowPlayingView(Preferences& preferences, LocalVideoDBManager& database, QWidget* parent)
+    : QWidget(parent),
+      preferences_(preferences),
+      database_(database),
+      statusIcon_(new QSvgWidget(this)),
+      statusLabel_(new QLabel(this)),
+      playingFileNameLabel_(new ButtonWithLinkTitle(QString(), this)) {
+    setObjectName(QStringLiteral("nowPlayingView"));
+    statusIcon_->setObjectName(QStringLiteral("statusIcon"));
+    statusIcon_->setFixedSize(20, 20);
+    statusIcon_->setAttribute(Qt::WA_TranslucentBackground);  // stands on the strip's own background
+    statusLabel_->setObjectName(QStringLiteral("statusLabel"));
+    playingFileNameLabel_->setObjectName(QStringLiteral("playingFileNameLabel"));
+    playingFileNameLabel_->setFlat(true);
+    playingFileNameLabel_->setAccessibleName(tr("Playing video"));
+    QFont titleFont = playingFileNameLabel_->font();
+    titleFont.setPixelSize(13);
+    playingFileNameLabel_->setFont(titleFont);
+    QPalette palette = playingFileNameLabel_->palette();
+    palette.setColor(QPalette::ButtonText, blueNormalColor());
+    playingFileNameLabel_->setPalette(palette);
+    connect(playingFileNameLabel_, &QPushButton::clicked, this, &NowPlayingView::clickVideoTitle);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 0, 8, 0);
+    layout->setSpacing(6);
+    layout->addWidget(statusIcon_);
+    layout->addWidget(statusLabel_);
+    layout->addWidget(playingFileNameLabel_);
+    layout->addStretch(1);
+
+    observeDispose_ = observe(&preferences_, &Preferences::playingVideoSignChanged, this,
+                              [this](const std::optional<QString>& sign) { playingSignChanged(sign); });
+    updatePlayingStatus();
+}
+
+void NowPlayingView::updatePlayingStatus() {
+    if (isOpenPlay) {
+        loadIcon(playingImage);
+        statusLabel_->setText(tr("Playing"));
+        if (const std::optional<QString> sign = preferences_.playingVideoSign())
+            showTitleOfSign(*sign);
+    } else {
+        loadIcon(noPlayingImage);
+        statusLabel_->setText(tr("No Video Played"));
+        setTitle(QString());
+    }
+}
+
+void NowPlayingView::playingSignChanged(const std::optional<QString>& sign) {
+    if (!sign || !preferences_.isOpenPlayer())
+        return;
+    showTitleOfSign(*sign);
+}
+
+void NowPlayingView::showTitleOfSign(const QString& sign) {
+    // An unknown sign leaves the title that is shown.
+    if (const std::optional<VideoDetail> video = database_.videoWithSign(sign))
+        setTitle(shownText(video->title));
+}
+
+void NowPlayingView::setTitle(const QString& title) {
+    playingFileNameLabel_->setText(title);
+    playingFileNameLabel_->setVisible(!title.isEmpty());
+    playingFileNameLabel_->setToolTip(title);
+}
+
+void NowPlayingView::loadIcon(const QString& resource) {
+    if (!QFile::exists(resource))
+        return;
+    if (resource != iconResource_)
+        statusIcon_->load(resource);
+    iconResource_ = resource;
+}
+
+bool NowPlayingView::isIconAnimated() const {
+    return statusIcon_->renderer()->animated();
+}
+
+QString NowPlayingView::statusText() const {
+    return statusLabel_->text();
+}
+
+QString NowPlayingView::titleText() const {
+    return playingFileNameLabel_->text();
+}
+
+void NowPlayingView::clickVideoTitle() {
+    if (playingFileNameLabel_->text().isEmpty() || !clickVideoTitleClosure)
+        return;
+    clickVideoTitleClosure(preferences_.playingVideoSign());
+}

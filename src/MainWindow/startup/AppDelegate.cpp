@@ -1,0 +1,267 @@
+#include "MainWindow/startup/AppDelegate.h"
+
+#include "MainWindow/window/MainWindowController.h"
+#include "MainWindow/startup/CrashReport.h"
+#include "MainWindow/library/ImageCache.h"
+#include "platform/AppLauncher.h"
+#include "platform/BusName.h"
+#include "platform/DefaultsSuite.h"
+#include "platform/DistributedNotificationCenter.h"
+#include "platform/Log.h"
+#include "platform/LoginItem.h"
+#include "platform/SystemEvents.h"
+#include "platform/gui/OpenUrl.h"
+#include "service/DownloadManager.h"
+#include "service/WebModel.h"
+#include "shared/AppInfo.h"
+#include "shared/Preferences.h"
+#include "shared/VersionCompare.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+const QString appVersionKey = QStringLiteral("appVersion");
+}  // namespace
+
+AppDelegate::AppDelegate(const MainParts& parts) : parts_(parts) {}
+AppDelegate::~AppDelegate() = default;
+
+QString AppDelegate::helperBundleIdentifier() {
+    return QString::fromLatin1(platform::kHelperIdentifier);
+}
+
+QString AppDelegate::helperDidTerminateNotification() {
+    return QString::fromLatin1(platform::kHelperDidTerminateNotification);
+}
+
+bool AppDelegate::attachToApplication() {
+    if (attached_)
+        return true;
+    // Answer "show your window" before the name is ours, so no request meets a gap.
+    platform::setReopenHandler([this] { applicationShouldHandleReopen(); });
+    // A SIGTERM sent as soon as the name shows must end the program cleanly, not kill it.
+    platform::SystemEvents::quitOnTerminationSignals();
+    const QString identifier = QString::fromLatin1(platform::kMainAppIdentifier);
+    if (platform::hasSessionBus() && !platform::claimBusName(identifier)) {
+        platform::reopenRunningApplication(identifier);
+        return false;
+    }
+    attached_ = true;
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+    QTimer::singleShot(0, this, &AppDelegate::applicationDidFinishLaunching);
+    return true;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    // 1. The version text exists before any request.
+    AppInfo::version();
+    // 2. Delivered notifications stay with the desktop's notification server: nothing to remove.
+    // 3. Crash reports from here on.
+    crash::installHandler();
+    // 4-6. The web client with its guide timer and midnight heartbeat, the launch heartbeat and
+    // the base information (cached by the client).
+    WebModel& web = parts_.web();
+    web.sendHeartbeat(WebModel::HeartBeatType::Boot, launchN());
+    web.requestBaseInfo([](const std::optional<BaseInfoResponse>&) {});
+    // 7. Pictures come from the disk cache, not memory.
+    ImageCache::defaultCache().setMaxMemoryCost(1);
+    // 8.
+    uploadCrashFiles();
+
+    // 9. Version bookkeeping.
+    platform::DefaultsSuite& suite = Preferences::sharedDefaults();
+    const std::optional<QString> stored = suite.string(appVersionKey);
+    bool isFirstInstall = false;
+    if (stored) {
+        if (versionIsLower(*stored, AppInfo::version()))
+            web.reportInstall(WebModel::InstallWay::Update, launchN());
+    } else {
+        web.reportInstall(WebModel::InstallWay::Reinstall, launchN());
+        isFirstInstall = true;
+    }
+    suite.setObject(appVersionKey, AppInfo::version());
+    suite.synchronize();
+
+    // 10. The desktop player starts once the first import has happened.
+    Preferences& preferences = parts_.preferences();
+    if (preferences.alreadyImportVideo()) {
+        startHelper(isFirstInstall);
+    } else {
+        importDefaultVideo_ = observe(&preferences, &Preferences::alreadyImportVideoChanged, this,
+                                      [this, isFirstInstall](bool imported) {
+                                          if (imported)
+                                              startHelper(isFirstInstall);
+                                      });
+    }
+
+    // 11. The desktop player's quit ends this program too.
+    terminalObservation_ = parts_.distributedNotices().addObserver(helperDidTerminateNotification(), this,
+                                                                   [this] { terminal(); });
+
+    // 12.
+    showMainWindow();
+
+    // 13.
+    autolaunchObserveDispose_ = observe(&preferences, &Preferences::autolaunchChanged, this,
+                                        [this](bool enabled) { setLoginItemEnabled(enabled); });
+}
+
+bool AppDelegate::applicationShouldHandleReopen() {
+    showMainWindow();
+    platform::logLine(QStringLiteral("applicationShouldHandleReopen(_:hasVisibleWindows:)"));
+    return true;
+}
+
+void AppDelegate::applicationWillTerminate() {
+    // Running transfers keep their resume data and the list is on disk before the process ends.
+    if (DownloadManager* downloads = DownloadManager::existing())
+        downloads->cancelAllDownloads();
+    platform::logLine(QStringLiteral("applicationWillTerminate"));
+}
+
+void AppDelegate::terminal() {
+    QCoreApplication::quit();
+}
+
+void AppDelegate::showHelp() {
+    platform::openWebAddress(AppInfo::helpPage());
+}
+
+void AppDelegate::showPreferences() {
+    mainWindowController().showPreferences();
+}
+
+void AppDelegate::showMainWindow() {
+    MainWindowController& controller = mainWindowController();
+    QMainWindow* window = controller.window();
+    if (!window->isVisible())
+        controller.showWindow();
+    window->raise();
+    window->activateWindow();
+}
+
+void AppDelegate::startHelper(bool isFirstInstall) {
+    if (isFirstInstall) {
+        setLoginItemEnabled(parts_.preferences().autolaunch());
+    } else {
+        // The entry may name a program that moved, or be missing after a first start that
+        // ended before its import: at every start it is made to match this installation.
+        refreshLoginItem();
+        launchHelperIfNotRunning();
+    }
+}
+
+void AppDelegate::launchHelperIfNotRunning() {
+    const QString helper = helperBundleIdentifier();
+    if (!platform::isApplicationRunning(helper) && !helperProgram().isEmpty())
+        platform::launchApplication(helper);
+}
+
+void AppDelegate::setLoginItemEnabled(bool enabled) {
+    const QString helper = helperBundleIdentifier();
+    if (!enabled) {
+        platform::setLoginItemEnabled(helper, {}, false);
+        return;
+    }
+    const QString program = helperProgram();
+    if (program.isEmpty())
+        return;
+    platform::setLoginItemEnabled(helper, program, true);
+    launchHelperIfNotRunning();
+}
+
+void AppDelegate::refreshLoginItem() {
+    const bool enabled = parts_.preferences().autolaunch();
+    const QString program = enabled ? helperProgram() : QString();
+    if (enabled && program.isEmpty())
+        return;
+    if (!platform::refreshLoginItem(helperBundleIdentifier(), program, enabled))
+        platform::logLine(QStringLiteral("login item not written: ") +
+                          platform::autostartEntryPath(helperBundleIdentifier()));
+}
+
+QString AppDelegate::helperProgram() {
+    const QString helper = helperBundleIdentifier();
+    const QString program = platform::executableForIdentifier(helper);
+    if (program.isEmpty() && !helperMissingAlert_) {
+        const QStringList looked = platform::executableCandidates(helper);
+        platform::logLine(QStringLiteral("TavvelHelper not found, looked in: ") + looked.join(QStringLiteral(", ")));
+        auto* alert = new QMessageBox(QMessageBox::Warning, tr("TavvelHelper Not Found"),
+                                      tr("The video wallpaper cannot start: its player, TavvelHelper, is not "
+                                         "installed with this Tavvel."),
+                                      QMessageBox::Ok);
+        alert->setObjectName(QStringLiteral("helperMissingAlert"));
+        alert->setAccessibleName(alert->windowTitle());
+        alert->setTextFormat(Qt::PlainText);
+        alert->setInformativeText(tr("Looked for it at:\n%1").arg(looked.join(u'\n')));
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->show();
+        helperMissingAlert_ = alert;
+    }
+    return program;
+}
+
+void AppDelegate::uploadCrashFiles() {
+    const QString dir = crash::directory();
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        return;
+    // Each upload holds its file open: a folder of a thousand reports sent at once would run
+    // out of file handles, so a few go at a time and each one that ends starts the next.
+    pendingCrashFiles_ = crash::reportsToUpload(dir);
+    for (int i = 0; i < crash::kUploadsAtOnce; ++i)
+        uploadNextCrashFile();
+}
+
+void AppDelegate::uploadNextCrashFile() {
+    if (pendingCrashFiles_.isEmpty())
+        return;
+    const QString path = pendingCrashFiles_.takeFirst();
+    platform::logLine(QFileInfo(path).fileName());
+    // Only a file the service answered for goes; offline, it waits for the next start.
+    QPointer<AppDelegate> self(this);
+    parts_.web().uploadCrashDump(QUrl::fromLocalFile(path),
+                                       [self, path](const std::optional<QString>&, bool finished) {
+                                           if (finished && !QFile::remove(path))
+                                               platform::logLine(QStringLiteral("delete crash file failure"));
+                                           if (self)
+                                               self->uploadNextCrashFile();
+                                       });
+}
+
+bool AppDelegate::versionIsLower(const QString& stored, const QString& current) {
+    return compareVersions(stored, current) < 0;
+}
+
+MainWindowController& AppDelegate::mainWindowController() {
+    if (!mainWindowController_) {
+        mainWindowController_ = std::make_unique<MainWindowController>(parts_);
+        installMainMenu(mainWindowController_->window()->menuBar());
+    }
+    return *mainWindowController_;
+}
+
+void AppDelegate::installMainMenu(QMenuBar* menuBar) {
+    QMenu* menu = menuBar->addMenu(tr("&Tavvel"));
+    menu->setObjectName(QStringLiteral("applicationMenu"));
+    QAction* settings = menu->addAction(tr("Settings..."), this, &AppDelegate::showPreferences);
+    settings->setObjectName(QStringLiteral("settingsAction"));
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    QAction* help = menu->addAction(tr("Help"), this, &AppDelegate::showHelp);
+    help->setObjectName(QStringLiteral("helpAction"));
+    QAction* newFeatures = menu->addAction(tr("What's New..."), this,
+                                           [this] { mainWindowController().showNewFeatures(); });
+    newFeatures->setObjectName(QStringLiteral("newFeaturesAction"));
+    menu->addSeparator();
+    QAction* quit = menu->addAction(tr("Quit"), qApp, &QCoreApplication::quit);
+    quit->setObjectName(QStringLiteral("quitAction"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}

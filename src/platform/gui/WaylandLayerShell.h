@@ -1,0 +1,114 @@
+#pragma once
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QRect>
+#include <memory>
+
+struct wl_buffer;
+struct wl_callback;
+struct wl_display;
+struct wl_output;
+struct wl_surface;
+struct zwlr_layer_surface_v1;
+class QSocketNotifier;
+
+namespace platform {
+class LayerSurface;
+
+// The compositor's layer shell (zwlr_layer_shell_v1: wlroots compositors, KDE's KWin) on a
+// Wayland connection of the player's own, beside whatever Qt itself speaks to. Its events are
+// read in the Qt event loop. It follows the compositor's outputs as they come and go.
+class LayerShell final : public QObject {
+    Q_OBJECT
+public:
+    // Connects to the compositor named by WAYLAND_DISPLAY and keeps the connection when it offers
+    // the layer shell, shared memory and at least one output. Call once, before the application
+    // object is made (it chooses Qt's platform from the answer). Returns whether it is there.
+    static bool open();
+    // The open layer shell, or null. Its events are read once the application object exists.
+    static LayerShell* shared();
+    ~LayerShell() override;
+
+    // The outputs' rectangles in the compositor's logical pixels, in the order they appeared.
+    QList<QRect> outputs() const;
+    // A bottom-layer surface over output number `index` of outputs(); null when there is none.
+    std::unique_ptr<LayerSurface> makeSurface(int index);
+
+    struct Globals;
+
+signals:
+    // Outputs were added or removed, or one changed its rectangle.
+    void outputsChanged();
+
+private:
+    explicit LayerShell(std::unique_ptr<Globals> globals);
+    void readEvents();
+    void flush();
+    void lost();
+
+    std::unique_ptr<Globals> globals_;
+    QSocketNotifier* notifier_ = nullptr;
+    friend class LayerSurface;
+};
+
+// One surface on the bottom layer of one output: it fills the output, pushes no other surface
+// aside, takes no keyboard and lets every click through. It is drawn into 32-bit pictures of
+// shared memory (two, so one can be drawn while the compositor shows the other).
+class LayerSurface final : public QObject {
+    Q_OBJECT
+public:
+    ~LayerSurface() override;
+
+    // Maps the surface (it shows once the compositor has configured it and a picture is drawn).
+    void show();
+    // Unmaps it.
+    void hide();
+    bool isShown() const { return surface_ != nullptr; }
+    // The size the compositor gave it; empty before its answer.
+    QSize size() const { return size_; }
+
+    // Whether a picture may be drawn now: configured, one of the two pictures free, and the
+    // compositor has shown the last one.
+    bool canDraw() const;
+    // The free picture, of size(), to draw into; then present() it. Null when !canDraw().
+    QImage* beginFrame();
+    void present();
+
+signals:
+    // A picture may be drawn again (after the first configure, a new size, a shown frame).
+    void readyToDraw();
+    // The compositor took the surface away for good (its output is gone).
+    void closed();
+
+private:
+    friend class LayerShell;
+    struct Buffer {
+        wl_buffer* buffer = nullptr;
+        uchar* pixels = nullptr;
+        QImage image;
+        bool busy = false;
+    };
+    LayerSurface(LayerShell* shell, quint32 outputName);
+    void makeBuffers();
+    void dropBuffers();
+    void drop();
+
+    static void onConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height);
+    static void onClosed(void* data, zwlr_layer_surface_v1* layer);
+    static void onRelease(void* data, wl_buffer* buffer);
+    static void onFrameDone(void* data, wl_callback* callback, uint32_t time);
+
+    LayerShell* shell_;
+    quint32 outputName_;  // the output's global name: its proxy goes with the output
+    wl_surface* surface_ = nullptr;
+    zwlr_layer_surface_v1* layer_ = nullptr;
+    wl_callback* frameCallback_ = nullptr;
+    QSize size_;
+    bool configured_ = false;
+    Buffer buffers_[2];
+    uchar* mapping_ = nullptr;
+    size_t mappingBytes_ = 0;
+    int drawing_ = -1;  // the picture handed out by beginFrame
+};
+}  // namespace platform

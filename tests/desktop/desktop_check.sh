@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Starts one desktop headless, runs the real desktop player on it with a clip that changes over
+# the whole frame, and checks what a user would: the video is seen, and the file manager's
+# desktop (where there is one) still opens its menu and its launchers through it.
+# Usage: desktop_check.sh DESKTOP HELPER DESKTOP_PROBE
+#   DESKTOP: openbox-pcmanfm xfwm4-xfdesktop marco-caja openbox-picom-nemo gnome-x11
+#            gnome-wayland sway
+# Every wait polls for its event with a deadline. A missing program fails the check with a line
+# naming its package. TAVVEL_DESKTOP_SHOTS=DIR keeps the screenshots.
+set -uo pipefail
+desktop=$1 helper=$2 probe=$3
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=desktop_lib.sh
+source "$here/desktop_lib.sh"
+
+case $desktop in
+openbox-pcmanfm)
+    need Xvfb:xvfb openbox:openbox pcmanfm:pcmanfm
+    start_x11
+    start_wm openbox --sm-disable
+    opaque_desktop_checks "pcmanfm --desktop" pcmanfm
+    ;;
+xfwm4-xfdesktop)
+    need Xvfb:xvfb xfwm4:xfwm4 xfdesktop:xfdesktop4
+    start_x11
+    start_wm xfwm4 --compositor=on --sm-client-disable
+    opaque_desktop_checks "xfdesktop --disable-wm-check" xfdesktop
+    ;;
+marco-caja)
+    need Xvfb:xvfb marco:marco caja:caja
+    start_x11
+    start_wm marco --replace --no-composite
+    opaque_desktop_checks "caja -n --force-desktop" caja
+    ;;
+openbox-picom-nemo)
+    need Xvfb:xvfb openbox:openbox picom:picom nemo-desktop:nemo
+    start_x11
+    start_wm openbox --sm-disable
+    run_bg picom --backend xrender --config /dev/null
+    wait_for "picom to composite" 20 "$probe" owned _NET_WM_CM_S0
+    gsettings set org.nemo.preferences treat-root-as-normal true 2>/dev/null
+    transparent_desktop_checks nemo-desktop nemo-desktop
+    ;;
+gnome-x11)
+    need Xvfb:xvfb gnome-shell:gnome-shell
+    start_x11
+    start_gnome_x11
+    transparent_desktop_checks "" gjs
+    ;;
+gnome-wayland)
+    need gnome-shell:gnome-shell gnome-screenshot:gnome-screenshot
+    start_gnome_wayland
+    transparent_desktop_checks "" gjs
+    ;;
+sway)
+    need sway:sway swaybg:swaybg grim:grim Xwayland:xwayland swaymsg:sway xmessage:x11-utils xhost:x11-xserver-utils
+    sway_checks
+    ;;
+*)
+    fail "no such desktop: $desktop"
+    ;;
+esac
+# The benchmark's figure, from the player as the checks left it (bench/desktop/run.sh).
+if [[ -n ${TAVVEL_DESKTOP_MEASURE:-} && -n ${helper_pid:-} ]]; then
+    bash "$TAVVEL_DESKTOP_MEASURE" "$desktop" "$helper_pid" "$clip"
+fi
+finish

@@ -1,0 +1,469 @@
+# Functions of desktop_check.sh: a private X server or Wayland compositor, a session bus,
+# temporary folders, the player, and checks that poll for their event with a deadline.
+# shellcheck shell=bash
+
+passed=0 failed=0
+pids=()
+work=$(mktemp -d /tmp/tavvel-desktop.XXXXXX)
+chmod 755 "$work"
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME/Desktop" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY DISPLAY DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
+# In a sanitizer build: whole stacks for leaks, so those of Qt's Wayland platform are told apart.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0
+# Nothing leaves the machine: the player's update check is refused at once.
+export TAVVEL_SERVICE_URL=http://127.0.0.1:9/
+# The screen, and a launcher that leaves a mark when run.
+width=1024 height=768
+marker=$work/launched
+printf '[Desktop Entry]\nType=Application\nName=Probe\nExec=touch %s\nIcon=utilities-terminal\nTerminal=false\n' \
+    "$marker" >"$HOME/Desktop/probe.desktop"
+chmod +x "$HOME/Desktop/probe.desktop"
+
+fail() {
+    echo "FAIL: $*"
+    failed=$((failed + 1))
+}
+pass() {
+    echo "ok: $*"
+    passed=$((passed + 1))
+}
+
+# Ends what this script started by process id, newest first, each gone before the next (the
+# player quits while its display is still there).
+cleanup() {
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill -TERM "${pids[i]}" 2>/dev/null || continue
+        for _ in $(seq 50); do kill -0 "${pids[i]}" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "${pids[i]}" 2>/dev/null
+    done
+    if [[ -n ${TAVVEL_DESKTOP_SHOTS:-} ]]; then
+        mkdir -p "$TAVVEL_DESKTOP_SHOTS"
+        cp "$work"/*.png "$work"/*.log "$TAVVEL_DESKTOP_SHOTS"/ 2>/dev/null
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+finish() {
+    echo "desktop $desktop: $passed passed, $failed failed"
+    ((failed == 0 && passed > 0))
+    exit $?
+}
+
+# need PROGRAM:PACKAGE...: a desktop that is not installed fails here, naming the package.
+need() {
+    local item missing=()
+    for item in "$@" compare:imagemagick convert:imagemagick ffmpeg:ffmpeg dbus-daemon:dbus \
+        xdotool:xdotool xprop:x11-utils xwininfo:x11-utils import:imagemagick; do
+        command -v "${item%%:*}" >/dev/null || missing+=("${item%%:*} (Debian package ${item#*:})")
+    done
+    if ((${#missing[@]})); then
+        fail "desktop $desktop cannot run: missing ${missing[*]}; scripts/setup.sh installs them"
+        finish
+    fi
+}
+
+# run_bg LOGNAME COMMAND...: started in the background, ended at exit.
+run_bg() {
+    local log=$work/$(basename "$1").log
+    "$@" >>"$log" 2>&1 &
+    pids+=($!)
+    last_pid=$!
+}
+
+# wait_for WHAT SECONDS COMMAND...: polls COMMAND every 0.1 s; false (and a line) on timeout.
+wait_for() {
+    local what=$1 seconds=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    while ((SECONDS < deadline)); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    echo "timed out after ${seconds}s waiting for $what"
+    return 1
+}
+
+# The clip: every pixel changes all the time (sines of position and time in each channel).
+make_clip() {
+    clip=$work/clip.mp4
+    ffmpeg -hide_banner -nostdin -loglevel error -y -f lavfi \
+        -i "nullsrc=s=320x180:r=25:d=30,geq=r='128+127*sin(X/20+T*2)':g='128+127*sin(Y/15+T*3)':b='128+127*sin((X+Y)/25+T*1.7)'" \
+        -c:v libx264 -preset ultrafast -pix_fmt yuv420p "$clip" || fail "ffmpeg could not make the clip"
+    "$probe" seed "$clip" >"$work/seed.log" 2>&1 || fail "the clip could not be put in the library: $(cat "$work/seed.log")"
+}
+
+session_bus() {
+    local address
+    address=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3>"$work/bus.pid") || return 1
+    pids+=("$(cat "$work/bus.pid")")
+    export DBUS_SESSION_BUS_ADDRESS=$address
+}
+
+# --- X11 ---------------------------------------------------------------------------------------
+
+start_x11() {
+    exec 5>"$work/display"
+    Xvfb -displayfd 5 -screen 0 "${width}x${height}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    pids+=($!)
+    wait_for "Xvfb" 20 test -s "$work/display" || { fail "Xvfb did not start: $(cat "$work/xvfb.log")"; finish; }
+    export DISPLAY=:$(head -1 "$work/display")
+    session_bus || { fail "no session bus"; finish; }
+    make_clip
+    shoot() { import -window root "$1"; }
+}
+
+wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+start_wm() {
+    run_bg "$@"
+    wait_for "the window manager ($1)" 20 wm_runs || { fail "$1 did not start: $(tail -5 "$work/$1.log")"; finish; }
+}
+
+# A window of another program with the desktop type is listed.
+desktop_window_of() {
+    local w
+    for w in $(xprop -root _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'); do
+        xprop -id "$w" _NET_WM_WINDOW_TYPE WM_CLASS | grep -q _NET_WM_WINDOW_TYPE_DESKTOP || continue
+        xprop -id "$w" WM_CLASS | grep -qi "$1" && return 0
+    done
+    return 1
+}
+
+wallpaper_windows() { xdotool search --onlyvisible --name '^Tavvel wallpaper$' 2>/dev/null; }
+
+# Visible windows of class $1 whose type is one of the rest.
+windows_of_type() {
+    local class=$1 w
+    shift
+    for w in $(xdotool search --onlyvisible --class "$class" 2>/dev/null); do
+        local type
+        type=$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)
+        for t in "$@"; do [[ $type == *"_NET_WM_WINDOW_TYPE_$t"* ]] && echo "$w"; done
+    done
+}
+menu_shown() { [[ -n $(windows_of_type "$1" POPUP_MENU DROPDOWN_MENU) ]]; }
+menu_gone() { ! menu_shown "$1"; }
+launcher_reached() { [[ -e $marker ]] || [[ -n $(windows_of_type "$1" NORMAL DIALOG) ]]; }
+
+# --- what the screen shows ---------------------------------------------------------------------
+
+# Two pictures 1 s apart differ over at least $1 per cent of the screen (kept as NAME-a/-b.png).
+video_moves() {
+    local name=$2
+    shoot "$work/$name-a.png" && sleep 1 && shoot "$work/$name-b.png" || return 1
+    local p
+    p=$(region_changed "$work/$name-a.png" "$work/$name-b.png" 0 0 "$width" "$height")
+    echo "$p" >"$work/$name.percent"
+    ((p >= $1))
+}
+
+expect_video() {
+    local name=$1
+    if wait_for "the video on the screen" 40 video_moves 50 "$name"; then
+        pass "$name: the video shows ($(cat "$work/$name.percent")% of the screen changed in 1 s)"
+    else
+        fail "$name: the video does not show (only $(cat "$work/$name.percent" 2>/dev/null)% of the screen changed in 1 s)"
+    fi
+}
+
+start_helper() {
+    run_bg "$helper"
+    helper_pid=$last_pid
+}
+
+stop_helper() {
+    kill -TERM "$helper_pid" 2>/dev/null
+    wait_for "the player to quit" 20 bash -c "! kill -0 $helper_pid"
+}
+
+# The desktop's menu opens and its launcher starts through the video.
+expect_clicks_reach() {
+    local name=$1 class=$2 x=$3 y=$4
+    xdotool mousemove $((width / 2)) $((height / 2)) click 3
+    if wait_for "the desktop menu" 10 menu_shown "$class"; then
+        pass "$name: a right-click on the desktop opens $class's menu"
+        shoot "$work/$name-menu.png"
+    else
+        fail "$name: a right-click on the desktop opens no menu of $class"
+    fi
+    xdotool key Escape
+    wait_for "the menu to close" 10 menu_gone "$class"
+    rm -f "$marker"
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 80 1
+    if wait_for "the launcher" 10 launcher_reached "$class"; then
+        pass "$name: a double-click on the launcher reaches $class"
+    else
+        fail "$name: a double-click on the launcher does not reach $class"
+    fi
+    local w
+    for w in $(windows_of_type "$class" NORMAL DIALOG); do xdotool windowclose "$w" 2>/dev/null; done
+}
+
+# opaque_desktop_checks COMMAND CLASS: the file manager first, then the player; and again the
+# other way round.
+opaque_desktop_checks() {
+    local command=$1 class=$2
+    configure_file_manager "$class"
+    # shellcheck disable=SC2086
+    run_bg $command
+    local fm=$last_pid
+    wait_for "$class's desktop" 30 desktop_window_of "$class" || fail "$class shows no desktop window"
+    wait_for "$class's launcher icon" 30 icon_drawn "$work/$class-alone.png" || fail "$class shows no launcher icon"
+    start_helper
+    wait_for "the wallpaper window" 30 wallpaper_windows || fail "the player shows no window"
+    expect_video "$class-first"
+    expect_clicks_reach "$class-first" "$class" "$launcher_x" "$launcher_y"
+
+    stop_helper
+    kill -TERM "$fm"
+    wait_for "$class to quit" 20 bash -c "! kill -0 $fm"
+    start_helper
+    wait_for "the wallpaper window" 30 wallpaper_windows || fail "the player shows no window"
+    # shellcheck disable=SC2086
+    run_bg $command
+    wait_for "$class's desktop" 30 desktop_window_of "$class" || fail "$class shows no desktop window"
+    expect_video "$class-after-player"
+    expect_clicks_reach "$class-after-player" "$class" "$launcher_x" "$launcher_y"
+}
+
+# The launcher's icon is on the screen (picture kept as $1): its square differs from the same
+# square further right, in the same rows of a plain or vertically shaded background.
+icon_drawn() {
+    shoot "$1" || return 1
+    convert "$1" -crop "48x48+$((launcher_x - 24))+$((launcher_y - 24))" +repage "$work/icon.png" &&
+        convert "$1" -crop "48x48+$((launcher_x + 276))+$((launcher_y - 24))" +repage "$work/plain.png" || return 1
+    local ae
+    ae=$(compare -metric AE -fuzz 6% "$work/icon.png" "$work/plain.png" null: 2>&1 >/dev/null | awk '{print int($1)}')
+    ((ae > 48 * 48 / 10))
+}
+
+# Only the probe launcher on the desktop, in its first place, on a plain colour.
+configure_file_manager() {
+    launcher_x=60 launcher_y=40
+    case $1 in
+    pcmanfm)
+        mkdir -p "$XDG_CONFIG_HOME/pcmanfm/default"
+        printf '[*]\nwallpaper_mode=color\ndesktop_bg=#336699\ndesktop_fg=#ffffff\nshow_trash=0\nshow_documents=0\nshow_mounts=0\n' \
+            >"$XDG_CONFIG_HOME/pcmanfm/default/desktop-items-0.conf"
+        ;;
+    xfdesktop)
+        local dir=$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml
+        mkdir -p "$dir"
+        cat >"$dir/xfce4-desktop.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-desktop" version="1.0">
+  <property name="desktop-icons" type="empty">
+    <property name="file-icons" type="empty">
+      <property name="show-home" type="bool" value="false"/>
+      <property name="show-filesystem" type="bool" value="false"/>
+      <property name="show-trash" type="bool" value="false"/>
+      <property name="show-removable" type="bool" value="false"/>
+    </property>
+  </property>
+</channel>
+XML
+        ;;
+    nemo-desktop)
+        launcher_x=122 launcher_y=62
+        gsettings set org.nemo.desktop computer-icon-visible false 2>/dev/null
+        gsettings set org.nemo.desktop home-icon-visible false 2>/dev/null
+        gsettings set org.nemo.desktop trash-icon-visible false 2>/dev/null
+        gsettings set org.nemo.desktop volumes-visible false 2>/dev/null
+        ;;
+    gjs)
+        launcher_x=64 launcher_y=68
+        ;;
+    caja)
+        launcher_x=88 launcher_y=45
+        gsettings set org.mate.caja.desktop computer-icon-visible false 2>/dev/null
+        gsettings set org.mate.caja.desktop home-icon-visible false 2>/dev/null
+        gsettings set org.mate.caja.desktop trash-icon-visible false 2>/dev/null
+        ;;
+    esac
+}
+
+# transparent_desktop_checks COMMAND CLASS: the video shows under the icons of a desktop that
+# lets it through; the icons stay on top, and the desktop still takes its clicks.
+transparent_desktop_checks() {
+    local command=$1 class=$2
+    configure_file_manager "$class"
+    # shellcheck disable=SC2086
+    [[ -n $command ]] && run_bg $command
+    [[ ${clicks:-yes} == yes ]] && { wait_for "$class's desktop" 60 desktop_window_of "$class" || fail "$class shows no desktop window"; }
+    wait_for "$class's launcher icon" 60 icon_drawn "$work/$class-alone.png" || fail "$class shows no launcher icon"
+    start_helper
+    wait_for "the wallpaper window" 30 wallpaper_windows || fail "the player shows no window"
+    # The window manager may show a new window above the icons for a moment before it is lowered.
+    if wait_for "the video under the icons" 40 video_under_icon "$class"; then
+        pass "$class: the video shows under the launcher icon ($(cat "$work/regions"))"
+    else
+        fail "$class: the video does not show under the launcher icon ($(cat "$work/regions" 2>/dev/null))"
+    fi
+    [[ ${clicks:-yes} == yes ]] && expect_clicks_reach "$class" "$class" "$launcher_x" "$launcher_y"
+}
+
+# Most of the screen moves, the launcher icon's square does not.
+video_under_icon() {
+    shoot "$work/$1-a.png" && sleep 1 && shoot "$work/$1-b.png" || return 1
+    local screen icon
+    screen=$(region_changed "$work/$1-a.png" "$work/$1-b.png" 0 0 "$width" "$height")
+    icon=$(region_changed "$work/$1-a.png" "$work/$1-b.png" $((launcher_x - 16)) $((launcher_y - 16)) 32 32)
+    echo "$screen% of the screen and $icon% of the icon changed in 1 s" >"$work/regions"
+    ((screen >= 50 && icon < 30))
+}
+
+# --- GNOME ------------------------------------------------------------------------------------
+
+# gnome-shell needs a system bus (logind, accounts); a private one that lets everything through.
+system_bus() {
+    cat >"$work/system.conf" <<XML
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$work/system_bus_socket</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+XML
+    local address
+    address=$(dbus-daemon --config-file="$work/system.conf" --fork --print-address=1 --print-pid=3 \
+        3>"$work/system_bus.pid") || return 1
+    pids+=("$(cat "$work/system_bus.pid")")
+    export DBUS_SYSTEM_BUS_ADDRESS=$address
+}
+
+gnome_settings() {
+    export XDG_CURRENT_DESKTOP=GNOME
+    gsettings set org.gnome.shell disable-user-extensions false
+    gsettings set org.gnome.shell enabled-extensions "['ding@rastersoft.com']"
+    gsettings set org.gnome.shell.extensions.ding show-home false
+    gsettings set org.gnome.shell.extensions.ding show-trash false
+    gsettings set org.gnome.shell.extensions.ding show-volumes false
+    gsettings set org.gnome.desktop.background picture-options none
+    gsettings set org.gnome.desktop.background primary-color '#336699'
+    gsettings set org.gnome.desktop.session idle-delay 0
+    gio set "$HOME/Desktop/probe.desktop" metadata::trusted true 2>/dev/null
+}
+
+start_gnome_x11() {
+    system_bus || { fail "no system bus"; finish; }
+    gnome_settings
+    run_bg gnome-shell --x11 --replace
+    wait_for "gnome-shell" 60 wm_runs || { fail "gnome-shell did not start: $(tail -5 "$work/gnome-shell.log")"; finish; }
+    # It starts in the overview, which hides the desktop; the key leaves it.
+    wait_for "DING's window" 60 desktop_window_of gjs || { fail "DING shows no desktop window"; finish; }
+    xdotool key super
+}
+
+# GNOME's compositor, headless: the player finds no layer shell and goes to XWayland by itself.
+start_gnome_wayland() {
+    session_bus || { fail "no session bus"; finish; }
+    system_bus || { fail "no system bus"; finish; }
+    make_clip
+    gnome_settings
+    export XDG_SESSION_TYPE=wayland
+    run_bg gnome-shell --wayland --headless --virtual-monitor "${width}x${height}" --wayland-display=tavvel-wayland
+    export WAYLAND_DISPLAY=tavvel-wayland
+    wait_for "gnome-shell" 60 test -S "$XDG_RUNTIME_DIR/tavvel-wayland" ||
+        { fail "gnome-shell did not start: $(tail -5 "$work/gnome-shell.log")"; finish; }
+    wait_for "XWayland's display" 30 xwayland_display || { fail "gnome-shell offers no XWayland"; finish; }
+    shoot() { gnome-screenshot -f "$1" >/dev/null 2>&1; }
+    # Pointer clicks cannot be sent to a Wayland client from here: the icons are looked at only.
+    clicks=no
+    wait_for "the overview to close" 30 leave_overview
+}
+
+# The X display mutter made (its log names it), with its authority file.
+xwayland_display() {
+    local d
+    d=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$work/gnome-shell.log" | head -1)
+    [[ -n $d ]] || return 1
+    export DISPLAY=$d
+    XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* 2>/dev/null | head -1)
+    [[ -n $XAUTHORITY ]] || return 1
+    export XAUTHORITY
+    # The socket is there before XWayland answers; a client that comes too early is refused.
+    xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null
+}
+
+# The shell starts in the overview; its D-Bus property closes it.
+leave_overview() {
+    gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.freedesktop.DBus.Properties.Set org.gnome.Shell OverviewActive "<false>" >/dev/null
+}
+
+# --- sway --------------------------------------------------------------------------------------
+
+sway_checks() {
+    # sway's own runtime folder: it runs as nobody, the player as root beside it.
+    local runtime=$work/sway-runtime
+    mkdir -p "$runtime" && chown nobody:nogroup "$runtime" && chmod 700 "$runtime"
+    local config=$work/sway.conf
+    cat >"$config" <<EOF
+output * resolution ${width}x${height} bg #336699 solid_color
+xwayland force
+for_window [title="^probe$"] floating enable, resize set 400 300, move position 0 0
+EOF
+    chmod 644 "$config"
+    run_bg setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH="$PATH" XDG_RUNTIME_DIR="$runtime" \
+        HOME="$work" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$config"
+    wait_for "sway" 30 bash -c "ls '$runtime'/wayland-? >/dev/null && ls '$runtime'/sway-ipc.* >/dev/null" ||
+        { fail "sway did not start: $(tail -5 "$work/setpriv.log")"; finish; }
+    export WAYLAND_DISPLAY SWAYSOCK
+    WAYLAND_DISPLAY=$(ls "$runtime"/wayland-? | head -1)
+    SWAYSOCK=$(ls "$runtime"/sway-ipc.* | head -1)
+    session_bus || { fail "no session bus"; finish; }
+    make_clip
+    shoot() { grim "$1"; }
+    shoot "$work/sway-alone.png"
+    start_helper
+    expect_video "sway"
+    if swaymsg -t get_tree | grep -q '"Tavvel wallpaper"'; then
+        fail "sway: the window tree holds a window of the player"
+    else
+        pass "sway: the window tree holds no window of the player"
+    fi
+    # An application window over part of the screen: it stays on top, the video moves around it.
+    # XWayland runs as sway's user, who lets root in and says which display it is.
+    touch "$work/xdisplay" && chmod 666 "$work/xdisplay"
+    swaymsg exec "xhost +si:localuser:root && echo \$DISPLAY >$work/xdisplay" >/dev/null
+    wait_for "XWayland" 30 test -s "$work/xdisplay" || { fail "sway: XWayland did not start"; finish; }
+    export DISPLAY
+    DISPLAY=$(cat "$work/xdisplay")
+    run_bg xmessage -title probe -geometry 400x300+0+0 "an application window"
+    wait_for "the probe window" 20 bash -c "swaymsg -t get_tree | grep -q '\"probe\"'" || fail "sway: no probe window"
+    if wait_for "the video around the window" 30 window_over_video; then
+        pass "sway: the video moves under the application window ($(cat "$work/regions"))"
+    else
+        fail "sway: the video is not under the application window ($(cat "$work/regions" 2>/dev/null))"
+    fi
+}
+
+# The window's inside stays still while the screen around it moves.
+window_over_video() {
+    shoot "$work/sway-window-a.png" && sleep 1 && shoot "$work/sway-window-b.png" || return 1
+    local inside outside
+    inside=$(region_changed "$work/sway-window-a.png" "$work/sway-window-b.png" 10 10 380 280)
+    outside=$(region_changed "$work/sway-window-a.png" "$work/sway-window-b.png" 420 320 590 440)
+    echo "$outside% around it, $inside% inside it changed in 1 s" >"$work/regions"
+    ((inside < 5 && outside >= 50))
+}
+
+# The share (per cent) of the rectangle X Y W H that differs between pictures A and B.
+region_changed() {
+    local crop="$5x$6+$3+$4" ae
+    convert "$1" -crop "$crop" +repage "$work/region-a.png" && convert "$2" -crop "$crop" +repage "$work/region-b.png" ||
+        return 1
+    ae=$(compare -metric AE -fuzz 6% "$work/region-a.png" "$work/region-b.png" null: 2>&1 >/dev/null | awk '{print int($1)}')
+    echo $((ae * 100 / ($5 * $6)))
+}

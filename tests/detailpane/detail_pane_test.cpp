@@ -1,0 +1,219 @@
+// The detail pane: the fields and their formats, the action button's three states and what a
+// click or the context menu's download asks of the library screen; the colourful link button's
+// colours through hover and press, and the overlay's refresh group.
+#include "onlinelibrary/OnlineTestSupport.h"
+
+#include "MainWindow/library/LibraryNotices.h"
+#include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"
+#include "MainWindow/detailpane/VideoDetailView.h"
+#include "MainWindow/onlinelibrary/WebLibraryRefreshSubView.h"
+#include "platform/NotificationCenter.h"
+#include "service/DownloadManager.h"
+#include "shared/LocalVideoDBManager.h"
+#include "views/ButtonWithHoverBackGround.h"
+#include "views/ButtonWithLinkTitle.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+using onlinetest::catalogueVideo;
+
+namespace {
+struct Calls : VideoDetailViewDelegate {
+    DetailClosure closure;
+    QStringList log;
+    DetailClosure& videoDetailDidChanged() override { return closure; }
+    void authorClicked(const QString& author) override { log << "author " + author; }
+    void downloadVideo(const VideoDetail& video) override { log << "download " + video.sign; }
+    void setAsWallpaper(const QString& sign) override { log << "wallpaper " + sign; }
+    void showDownloadList() override { log << "list"; }
+};
+
+class DetailPaneTest : public onlinetest::NoStoredDownloads {
+protected:
+    void SetUp() override {
+        LocalVideoDBManager::shared().deleteAllVideos();
+        pane.setDelegate(&calls);
+    }
+    void TearDown() override { pane.setDelegate(nullptr); }
+    QString title() const { return pane.downloadButton->text(); }
+
+    DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
+    VideoDetailView pane{testsupport::mainParts(nullptr, &queue)};
+    Calls calls;
+};
+}  // namespace
+
+TEST_F(DetailPaneTest, FieldsAndTheirFormats) {
+    struct Case {
+        qint64 time, size, width, height, frame, audio;
+        const char *duration, *sizeText, *dimensions, *audioText, *performance;
+    } cases[] = {
+        {3725000, 1024, 2560, 1440, 25, 1, "01:02:05", "1.00 KB", "2560\u00d71440(16:9)", "YES", "High Performance"},
+        {999, 1048576, 1920, 1080, 30, 0, "00:00:00", "1.00 MB", "1920\u00d71080(16:9)", "NO", "Normal Performance"},
+        {60000, 1023, 1920, 1080, 31, 2, "00:01:00", "1023 Byte", "1920\u00d71080(16:9)", "NO", "High Performance"},
+        {0, 0, 0, 0, 0, -1, "00:00:00", "0 Byte", "0\u00d70(16:9)", "NO", "Normal Performance"},
+    };
+    for (const Case& c : cases) {
+        VideoDetail v = catalogueVideo(QStringLiteral("f"));
+        v.time = c.time;
+        v.size = c.size;
+        v.width = c.width;
+        v.height = c.height;
+        v.frame = c.frame;
+        v.audio = c.audio;
+        calls.closure(v);  // the screen's selection reaches the pane through its delegate
+        SCOPED_TRACE(c.duration);
+        EXPECT_EQ(pane.durationLabel->text(), QString::fromUtf8(c.duration));
+        EXPECT_EQ(pane.sizeLabel->text(), QString::fromUtf8(c.sizeText));
+        EXPECT_EQ(pane.dimensionsLabel->text(), QString::fromUtf8(c.dimensions));
+        EXPECT_EQ(pane.audioLabel->text(), QString::fromUtf8(c.audioText));
+        EXPECT_EQ(pane.requirementLabel->text(), QString::fromUtf8(c.performance));
+        EXPECT_EQ(pane.downloadLabel->text(), QStringLiteral("345"));
+        EXPECT_EQ(pane.userVideCount->text(), QStringLiteral("12"));
+        EXPECT_EQ(pane.userName->text(), QStringLiteral("Ann"));
+    }
+    // No video: placeholders, the action disabled with its title kept, no preview.
+    calls.closure(std::nullopt);
+    EXPECT_FALSE(pane.downloadButton->isEnabled());
+    EXPECT_EQ(title(), QStringLiteral("Download"));
+    EXPECT_TRUE(pane.previewPlayerButton->isHidden());
+    EXPECT_FALSE(pane.userAvatar->isEnabled());
+    EXPECT_EQ(pane.userVideCount->text(), QStringLiteral("0"));
+    EXPECT_TRUE(pane.sizeLabel->text().isEmpty());
+}
+
+TEST_F(DetailPaneTest, OnlyWebAddressesAreOpenedOrFetched) {
+    QList<QUrl> opened;
+    pane.showPreview = [&](const QUrl& url) { opened << url; };
+    VideoDetail v = catalogueVideo(QStringLiteral("w"));
+    v.avatar = QStringLiteral("file:///etc/passwd");
+    v.imgurl = QStringLiteral("file:///home/someone/cover.png");
+    v.preurl = QStringLiteral("javascript:alert(1)");
+    pane.setVideoDetail(v);
+    EXPECT_FALSE(pane.previewPlayerButton->isHidden());  // any text shows the button ...
+    pane.clickPreviewButton();                           // ... but only a web page opens
+    EXPECT_FALSE(pane.avatarUrl());
+    EXPECT_FALSE(pane.coverUrl());  // a catalogue video's cover is never a local file
+    v.preurl = QStringLiteral("https://example.invalid/a b");
+    v.imgurl = QStringLiteral("http://example.invalid/c.jpg");
+    pane.setVideoDetail(v);
+    pane.clickPreviewButton();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0].scheme(), QStringLiteral("https"));
+    EXPECT_TRUE(pane.coverUrl());
+    // A stored video's own cover is a local file.
+    v.url = QStringLiteral("file:///videos/w.mp4");
+    v.imgurl = QStringLiteral("file:///videos/w.png");
+    pane.setVideoDetail(v);
+    EXPECT_TRUE(pane.coverUrl());
+}
+
+TEST_F(DetailPaneTest, ActionStatesAndClicks) {
+    const VideoDetail a = catalogueVideo(QStringLiteral("aaaa"));
+    pane.setVideoDetail(a);
+    EXPECT_EQ(pane.action(), VideoDetailView::Action::download);
+    EXPECT_EQ(pane.downloadButton->normalColor(), QColor(39, 215, 110));
+
+    // "Download" turns into "Downloading" before the screen queues it; again shows the list.
+    pane.downloadButton->click();
+    EXPECT_EQ(title(), QStringLiteral("Downloading"));
+    EXPECT_EQ(calls.log, QStringList{"download aaaa"});
+    queue.addDownload(a);
+    pane.downloadButton->click();
+    EXPECT_EQ(calls.log.last(), QStringLiteral("list"));
+
+    // Stored and queued: the library wins. Its click makes it the wallpaper.
+    LocalVideoDBManager::shared().insertVideo(a);
+    pane.reloadDetail();
+    EXPECT_EQ(pane.action(), VideoDetailView::Action::setAsWallpaper);
+    EXPECT_EQ(pane.downloadButton->normalColor(), QColor(52, 155, 255));
+    pane.downloadButton->click();
+    EXPECT_EQ(calls.log.last(), QStringLiteral("wallpaper aaaa"));
+
+    // A "Download" that became stale meanwhile is not downloaded again.
+    const VideoDetail b = catalogueVideo(QStringLiteral("bbbb"));
+    pane.setVideoDetail(b);
+    ASSERT_EQ(pane.action(), VideoDetailView::Action::download);
+    LocalVideoDBManager::shared().insertVideo(b);
+    const int before = calls.log.size();
+    pane.downloadButton->click();
+    EXPECT_EQ(calls.log.size(), before);
+    EXPECT_EQ(pane.action(), VideoDetailView::Action::setAsWallpaper);
+
+    pane.userName->click();
+    EXPECT_EQ(calls.log.last(), QStringLiteral("author Ann"));
+}
+
+TEST_F(DetailPaneTest, ContextMenuDownloadQueuesTheRightClickedVideo) {
+    const VideoDetail shown = catalogueVideo(QStringLiteral("shown"));
+    const VideoDetail clicked = catalogueVideo(QStringLiteral("clicked"));
+    pane.setVideoDetail(shown);
+    auto post = [](const VideoDetail& v) {
+        platform::NotificationCenter::defaultCenter().post(librarynotices::rightClickNotification,
+                                                           librarynotices::rightClickUserInfo(v));
+    };
+    // The pane still shows another video: that one is neither queued nor marked.
+    post(clicked);
+    EXPECT_EQ(calls.log, QStringList{"download clicked"});
+    EXPECT_EQ(pane.action(), VideoDetailView::Action::download);
+
+    // Already queued: only the list. Already stored: nothing at all.
+    queue.addDownload(clicked);
+    post(clicked);
+    EXPECT_EQ(calls.log.last(), QStringLiteral("list"));
+    LocalVideoDBManager::shared().insertVideo(shown);
+    post(shown);
+    EXPECT_EQ(calls.log.size(), 2);
+    EXPECT_EQ(pane.action(), VideoDetailView::Action::setAsWallpaper);
+
+    // A notice without a video does nothing.
+    platform::NotificationCenter::defaultCenter().post(librarynotices::rightClickNotification, {{"object", 5}});
+    EXPECT_EQ(calls.log.size(), 2);
+}
+
+TEST(LinkButton, ColoursFollowHoverAndPressOnlyWhileEnabled) {
+    ButtonWithColorfulLink button(QStringLiteral("#rain"));
+    button.resize(80, 24);
+    button.show();
+    const QColor normal(10, 10, 10), hover(0, 0, 255), pressed(255, 0, 0);
+    button.setTitleColor(normal);
+    button.setTitleHoverColor(hover);
+    EXPECT_EQ(button.shownColor(), normal);  // a hover colour alone changes nothing yet
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&button, &enter);
+    EXPECT_EQ(button.shownColor(), hover);
+    button.setTitlePressedColor(pressed);
+    QTest::mousePress(&button, Qt::LeftButton);
+    EXPECT_EQ(button.shownColor(), pressed);
+    QTest::mouseRelease(&button, Qt::LeftButton);
+    EXPECT_EQ(button.shownColor(), hover);  // taken to be under the pointer after a click
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&button, &leave);
+    EXPECT_EQ(button.shownColor(), normal);
+
+    button.setEnabled(false);
+    QCoreApplication::sendEvent(&button, &enter);
+    QTest::mousePress(&button, Qt::LeftButton);
+    EXPECT_EQ(button.shownColor(), normal);
+}
+
+TEST(RefreshOverlay, TheGroupShowsAsAWholeAndTheButtonCallsTheClosure) {
+    WebLibraryRefreshSubView overlay;
+    overlay.show();
+    int refreshes = 0;
+    overlay.refreshButton->click();  // no closure yet: nothing
+    overlay.refreshClosure = [&] { ++refreshes; };
+    overlay.setTitle(QStringLiteral("List is empty"));
+    for (bool shown : {true, false, true}) {
+        overlay.setShowRefreshButton(shown);
+        EXPECT_EQ(overlay.leftSubTitle->isVisible(), shown);
+        EXPECT_EQ(overlay.rightSubTitle->isVisible(), shown);
+        EXPECT_EQ(overlay.refreshButton->isVisible(), shown);
+        EXPECT_TRUE(overlay.titleLabel->isVisible());
+    }
+    EXPECT_EQ(overlay.titleLabel->text(), QStringLiteral("List is empty"));
+    overlay.refreshButton->click();
+    EXPECT_EQ(refreshes, 1);
+}

@@ -1,0 +1,315 @@
+// Tavvel as processes on the test's own session bus: the start-up's requests against the
+// service stand-in, crash reports, and the desktop player's start, login item and quit.
+#include "MainWindow/startup/CrashReport.h"
+#include "MainWindow/startup/MainParts.h"
+#include "platform/AppLauncher.h"
+#include "platform/Bundle.h"
+#include "platform/BusName.h"
+#include "platform/LoginItem.h"
+#include "service/DownloadManager.h"
+#include "service/DownloadPaths.h"
+#include "shared/Preferences.h"
+#include "support/MainWindowTestSupport.h"
+#include "support/ProcessHelpers.h"
+#include "support/ServiceStandIn.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using testsupport::ServiceStandIn;
+using testsupport::writtenSuite;
+
+namespace {
+const QString kHelper = QString::fromLatin1(platform::kHelperIdentifier);
+const QString kMain = QString::fromLatin1(platform::kMainAppIdentifier);
+
+const bool kBundle = [] {
+    // The crash folder the children use: the main program's own caches folder.
+    platform::setMainBundle(
+        {QStringLiteral("1.0"), QStringLiteral("10"), QString::fromLatin1(platform::kMainAppIdentifier)});
+    return true;
+}();
+
+void setSuite(const QString& key, const std::optional<QVariant>& value) {
+    if (value)
+        writtenSuite().setObject(key, *value);
+    else
+        writtenSuite().remove(key);
+    writtenSuite().synchronize();
+}
+
+QStringList crashFiles() {
+    return QDir(crash::directory()).entryList(QDir::Files);
+}
+
+void startTavvel(QProcess& process, const QString& serviceUrl, const QStringList& arguments = {},
+                 const QString& program = QStringLiteral(TAVVEL_CHILD)) {
+    qputenv("TAVVEL_SERVICE_URL", serviceUrl.toUtf8());
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    testsupport::startChild(process, program, arguments);
+}
+
+qint64 owner(const QString& name) {
+    const QDBusReply<uint> reply = QDBusConnection::sessionBus().interface()->servicePid(name);
+    return reply.isValid() ? qint64(reply.value()) : -1;
+}
+
+void quit(QProcess& process) {
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(15000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+}
+
+QList<int> codes(const ServiceStandIn& standIn) {
+    QList<int> result;
+    for (const auto& r : standIn.requests())
+        if (r.code && *r.code != 214)  // the guide goes out on its own timers
+            result << *r.code;
+    return result;
+}
+}  // namespace
+
+// The parts hold getters: making them makes no service, so a second Tavvel that only hands over
+// to the first never restores and restarts the download list.
+TEST(MainParts, MakeMakesNoServiceUntilOneIsAsked) {
+    const MainParts parts = MainParts::make();
+    EXPECT_EQ(DownloadManager::existing(), nullptr);
+    DownloadManager& queue = parts.downloads();
+    EXPECT_EQ(DownloadManager::existing(), &queue);
+    EXPECT_EQ(&MainParts::make().downloads(), &queue);  // one queue per process
+}
+
+TEST(StartUpProcess, RequestOrderAndInstallReportByVersion) {
+    ASSERT_TRUE(kBundle);
+    const struct {
+        std::optional<QString> stored;
+        std::optional<int> reportType;
+    } cases[] = {{std::nullopt, 2},
+                 {QStringLiteral("1.0.9"), 1},
+                 {QStringLiteral("1.0.10"), std::nullopt},
+                 {QStringLiteral("1.0.11"), std::nullopt}};
+    setSuite(PreferencesKey::alreadyImportVideo, false);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.value_or(QStringLiteral("none")).toStdString());
+        ServiceStandIn standIn;
+        ASSERT_TRUE(standIn.start());
+        setSuite(QStringLiteral("appVersion"), c.stored ? std::optional<QVariant>(*c.stored) : std::nullopt);
+        QDir(crash::directory()).removeRecursively();
+        ASSERT_TRUE(
+            crash::writeReport(crash::directory(), {QStringLiteral("std::logic_error"), {}, {}, {}, {}, {}}, 1000));
+
+        QProcess tavvel;
+        startTavvel(tavvel, standIn.baseUrl(), {QStringLiteral("1.0"), QStringLiteral("10")});
+        const QList<int> expected = c.reportType ? QList<int>{21, 501, 25, 13} : QList<int>{21, 501, 25};
+        ASSERT_TRUE(QTest::qWaitFor([&] { return codes(standIn).size() >= expected.size(); }, 15000))
+            << tavvel.readAllStandardOutput().toStdString();
+        QTest::qWait(500);  // nothing more comes
+        // The four go out one after the other but on parallel connections, so the stand-in may
+        // receive them in another order: the set is what it can tell.
+        QList<int> received = codes(standIn), wanted = expected;
+        std::sort(received.begin(), received.end());
+        std::sort(wanted.begin(), wanted.end());
+        EXPECT_EQ(received, wanted);
+        EXPECT_TRUE(QTest::qWaitFor([] { return crashFiles().isEmpty(); }, 5000));
+        quit(tavvel);
+
+        for (const auto& r : standIn.requests()) {
+            if (r.code == 21) {
+                EXPECT_EQ(r.json->value("type").toString(), "1");
+                EXPECT_EQ(r.json->value("n").toString(), "1000");
+            } else if (r.code == 25) {
+                ASSERT_EQ(r.parts.size(), 3);
+                EXPECT_EQ(r.parts[2].name, "dmp");
+            } else if (r.code == 13) {
+                EXPECT_EQ(r.json->value("type").toInt(), *c.reportType);
+                EXPECT_EQ(r.json->value("n").toString(), "1000");
+            }
+        }
+        EXPECT_EQ(writtenSuite().string(QStringLiteral("appVersion")), QStringLiteral("1.0.10"));
+    }
+}
+
+TEST(CrashProcess, OneFilePerCrashKeptOfflineUploadedOnline) {
+    const struct {
+        const char* mode;
+        QString name, reason;
+    } cases[] = {{"event", "std::runtime_error", "boom in the loop"},
+                 {"direct", "std::runtime_error", "boom outside the loop"},
+                 {"signal", "SIGSEGV", "Fatal signal SIGSEGV"},
+                 {"overflow", "SIGSEGV", "Fatal signal SIGSEGV"}};
+    const QString offline = testsupport::refusedServiceUrl();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        QDir(crash::directory()).removeRecursively();
+        QProcess child;
+        startTavvel(child, offline, {QStringLiteral("1.0"), QStringLiteral("10"), QString::fromLatin1(c.mode)});
+        ASSERT_TRUE(child.waitForFinished(20000));
+        EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+        const QStringList files = crashFiles();
+        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9]+\\.txt$")).match(files[0]).hasMatch());
+        QFile file(QDir(crash::directory()).filePath(files[0]));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        EXPECT_FALSE(text.endsWith(u'\n')) << "no line feed after the last symbol";
+        const QStringList blocks = text.split(QStringLiteral("\n\n"));
+        ASSERT_GE(blocks.size(), 5);
+        EXPECT_EQ(blocks.mid(0, 4), (QStringList{c.name, "(null)", "version: 1.0.10", c.reason}));
+        EXPECT_FALSE(blocks[4].isEmpty()) << "the call stack";
+    }
+
+    // Unreachable service: the report stays for the next start.
+    const QStringList left = crashFiles();
+    setSuite(QStringLiteral("appVersion"), QStringLiteral("1.0.10"));
+    {
+        QProcess tavvel;
+        startTavvel(tavvel, offline, {QStringLiteral("1.0"), QStringLiteral("10")});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return tavvel.readAllStandardOutput().contains(left[0].toUtf8()); }, 15000));
+        QTest::qWait(1500);
+        quit(tavvel);
+        EXPECT_EQ(crashFiles(), left);
+    }
+    // The service answers: uploaded, then deleted.
+    ServiceStandIn standIn;
+    ASSERT_TRUE(standIn.start());
+    QProcess tavvel;
+    startTavvel(tavvel, standIn.baseUrl(), {QStringLiteral("1.0"), QStringLiteral("10")});
+    ASSERT_TRUE(QTest::qWaitFor([] { return crashFiles().isEmpty(); }, 15000));
+    EXPECT_EQ(codes(standIn).count(25), 1);
+    quit(tavvel);
+}
+
+TEST(StartUpProcess, DesktopPlayerAfterFirstImportLoginItemReopenAndQuit) {
+    const QString entry = platform::autostartEntryPath(kHelper);
+    const QString offline = testsupport::refusedServiceUrl();
+    setSuite(QStringLiteral("appVersion"), std::nullopt);
+    setSuite(PreferencesKey::alreadyImportVideo, false);
+    setSuite(PreferencesKey::autolaunch, true);
+    QFile::remove(entry);
+
+    // First install: the player is started and registered only once the first import (the
+    // samples, which this Tavvel imports itself) is done.
+    QProcess tavvel;
+    startTavvel(tavvel, offline, {}, QStringLiteral(TAVVEL_MAIN_PROGRAM));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kMain); }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelper); }, 30000));
+    EXPECT_TRUE(writtenSuite().boolean(PreferencesKey::alreadyImportVideo));
+    ASSERT_TRUE(QFile::exists(entry));
+    QFile file(entry);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(
+        "\nExec=" + platform::desktopEntryExec({QStringLiteral(TAVVEL_HELPER_PROGRAM)}).toUtf8() + "\n"));
+    const qint64 player = owner(kHelper);
+
+    // Auto-start off: the entry goes, the player stays.
+    setSuite(PreferencesKey::autolaunch, false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(entry); }, 5000));
+    EXPECT_EQ(owner(kHelper), player);
+
+    // A second Tavvel hands over and exits; the first shows its window.
+    QProcess second;
+    startTavvel(second, offline, {}, QStringLiteral(TAVVEL_MAIN_PROGRAM));
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    QByteArray out;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            out += tavvel.readAllStandardOutput();
+            return out.contains("applicationShouldHandleReopen(_:hasVisibleWindows:)\n");
+        },
+        5000));
+    // Up with its window shown, Tavvel has loaded no web engine: the first preview brings it.
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(tavvel.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(maps.readAll().contains("libQt6WebEngineCore.so"));
+
+    // Quitting Tavvel leaves the player running and the download list on disk.
+    QFile::remove(downloadListPath());
+    quit(tavvel);
+    EXPECT_EQ(tavvel.exitCode(), 0);
+    EXPECT_TRUE((out + tavvel.readAllStandardOutput()).contains("applicationWillTerminate\n"));
+    EXPECT_TRUE(QFile::exists(downloadListPath()));
+    QTest::qWait(300);
+    EXPECT_EQ(owner(kHelper), player);
+
+    // A later start finds the player running and leaves it; the player's quit ends Tavvel.
+    QProcess later;
+    startTavvel(later, offline, {}, QStringLiteral(TAVVEL_MAIN_PROGRAM));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kMain); }, 15000));
+    QTest::qWait(1000);
+    EXPECT_EQ(owner(kHelper), player);
+    ::kill(pid_t(player), SIGTERM);
+    ASSERT_TRUE(later.waitForFinished(15000));
+    EXPECT_EQ(later.exitCode(), 0);
+
+    // With no player running, a later start launches it. (The quitting player holds its name
+    // until its process ends; a start before that finds it still running.)
+    ASSERT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelper); }, 15000));
+    QProcess last;
+    startTavvel(last, offline, {}, QStringLiteral(TAVVEL_MAIN_PROGRAM));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelper); }, 15000));
+    EXPECT_FALSE(QFile::exists(entry));
+    ::kill(pid_t(owner(kHelper)), SIGTERM);
+    EXPECT_TRUE(last.waitForFinished(15000));
+}
+
+TEST(CrashProcess, AHugeCrashFolderIsTrimmedAndUploadedAFewAtATime) {
+    QDir dir(crash::directory());
+    dir.removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(dir.path()));
+    const auto put = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    for (int i = 0; i < 1100; ++i)
+        put(QStringLiteral("%1.txt").arg(1000000 + i), "std::logic_error\n\n(null)\n\nversion: 1.0.10\n\nboom\n\nframe");
+    // Not reports of ours, left alone: another name, a link (whose target must not go), a FIFO
+    // (whose opening would block), and a report far too large (removed, not sent).
+    put(QStringLiteral("notes.md"), "kept");
+    QTemporaryDir outside;
+    ASSERT_TRUE(outside.isValid());
+    QFile target(outside.filePath(QStringLiteral("private.txt")));
+    ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+    target.close();
+    ASSERT_TRUE(QFile::link(target.fileName(), dir.filePath(QStringLiteral("7.txt"))));
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("8.txt"))).constData(), 0600), 0);
+    put(QStringLiteral("9999999.txt"), QByteArray(crash::kMaxReportBytes + 1, 'x'));
+
+    ServiceStandIn standIn;
+    ASSERT_TRUE(standIn.start());
+    setSuite(QStringLiteral("appVersion"), QStringLiteral("1.0.10"));
+    // The usual limit of open files of a desktop session.
+    rlimit files{}, usual{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    usual = files;
+    usual.rlim_cur = std::min<rlim_t>(1024, files.rlim_cur);
+    setrlimit(RLIMIT_NOFILE, &usual);
+    QProcess tavvel;
+    startTavvel(tavvel, standIn.baseUrl(), {QStringLiteral("1.0"), QStringLiteral("10")});
+    setrlimit(RLIMIT_NOFILE, &files);
+    const QStringList others{QStringLiteral("7.txt"), QStringLiteral("8.txt"), QStringLiteral("notes.md")};
+    const auto left = [&] { return dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return left() == others; }, 30000)) << left().size();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return codes(standIn).count(25) == crash::kMaxKeptReports; }, 10000));
+    EXPECT_EQ(tavvel.state(), QProcess::Running);
+    EXPECT_TRUE(target.exists());
+    quit(tavvel);
+    EXPECT_EQ(codes(standIn).count(25), crash::kMaxKeptReports);
+    dir.removeRecursively();
+}

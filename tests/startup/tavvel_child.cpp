@@ -1,0 +1,50 @@
+// Tavvel's start-up with a version of the test's choosing, or a crash of a chosen kind:
+//   tavvel_child SHORT BUILD [event|direct|signal|overflow]
+#include "MainWindow/startup/AppDelegate.h"
+#include "MainWindow/startup/CrashReport.h"
+#include "MainWindow/startup/TavvelApplication.h"
+#include "platform/AppLauncher.h"
+#include "platform/Bundle.h"
+
+#include <QTimer>
+
+#include <csignal>
+#include <stdexcept>
+
+namespace {
+// Each call keeps a page of its own on the stack until none is left.
+[[gnu::noinline]] int descend(int depth) {
+    volatile char page[4096];
+    page[0] = static_cast<char>(depth);
+    if (depth == -1)
+        return 0;
+    return descend(depth + 1) + page[0];
+}
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 3)
+        return 2;
+    platform::setMainBundle({QString::fromLatin1(argv[1]), QString::fromLatin1(argv[2]),
+                             QString::fromLatin1(platform::kMainAppIdentifier)});
+    const QByteArray mode = argc > 3 ? QByteArray(argv[3]) : QByteArray();
+    TavvelApplication app(argc, argv);
+    if (mode == "direct") {
+        crash::installHandler();
+        throw std::runtime_error("boom outside the loop");
+    }
+    if (mode == "signal") {
+        crash::installHandler();
+        std::raise(SIGSEGV);
+    }
+    if (mode == "overflow") {
+        crash::installHandler();
+        return descend(argc);
+    }
+    AppDelegate delegate(MainParts::make());
+    if (!delegate.attachToApplication())
+        return 0;
+    if (mode == "event")
+        QTimer::singleShot(300, [] { throw std::runtime_error("boom in the loop"); });
+    return app.exec();
+}
