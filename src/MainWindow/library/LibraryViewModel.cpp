@@ -242,10 +242,9 @@ void LibraryViewModel::refreshRow(int row) {
 
 void LibraryViewModel::downloadVideoCompleteWithNotifi(const QVariantMap& userInfo) {
     const QVariant sign = userInfo.value(QStringLiteral("sign"));
-    if (sign.typeId() == QMetaType::QString && videoCount() > 0 && collectionView_) {
-        // The download tab counts the queue's rows and keeps no list of its own.
-        if (!videoList_)
-            return;
+    // The look-up is in the base's own list: a model that keeps none (the download tab, whose
+    // count comes from the queue) always takes the reload path.
+    if (sign.typeId() == QMetaType::QString && videoList_ && !videoList_->empty() && collectionView_) {
         const QString wanted = sign.toString();
         const auto& list = *videoList_;
         const auto found = std::find_if(list.begin(), list.end(),
