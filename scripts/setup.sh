@@ -14,7 +14,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   dbus dbus-x11 xvfb xauth x11-utils imagemagick curl
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
-  fonts-dejavu-core
+  fonts-dejavu-core ccache
   qt6-webengine-dev python3-pyatspi at-spi2-core
   clang-format
   libxcb-shape0-dev libwayland-dev libwayland-bin qt6-wayland

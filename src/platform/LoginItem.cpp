@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include "platform/WholeFile.h"
 
 namespace platform {
 QString autostartEntryPath(const QString& identifier) {
@@ -73,9 +73,6 @@ bool setLoginItemEnabled(const QString& identifier, const QString& program, bool
         return !QFile::exists(path) || QFile::remove(path);
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     // TryExec: once the program is gone (uninstalled, moved), sessions skip the entry.
     const QString entry = QStringLiteral(
                               "[Desktop Entry]\n"
@@ -88,8 +85,7 @@ bool setLoginItemEnabled(const QString& identifier, const QString& program, bool
                               "NoDisplay=true\n"
                               "X-GNOME-Autostart-enabled=true\n")
                               .arg(QFileInfo(program).fileName(), keyFileString(program), desktopEntryExec({program}));
-    file.write(entry.toUtf8());
-    return file.commit();
+    return writeWholeFile(path, entry.toUtf8());
 }
 
 bool loginItemStarts(const QString& identifier, const QString& program) {

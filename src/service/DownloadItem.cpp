@@ -157,6 +157,7 @@ bool DownloadItem::beginFresh() {
     if (!transfer_.partial.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     transfer_.offset = 0;
+    transfer_.fileBytes = 0;
     transfer_.etag.clear();
     transfer_.lastModified.clear();
     transfer_.total = -1;
@@ -168,6 +169,7 @@ bool DownloadItem::beginResumed(const ResumeData& data, const QString& partialPa
     if (!transfer_.partial.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     transfer_.offset = transfer_.partial.size();
+    transfer_.fileBytes = transfer_.offset;
     downloadedSize = transfer_.offset;
     transfer_.etag = data.etag;
     transfer_.lastModified = data.lastModified;
@@ -194,6 +196,7 @@ bool DownloadItem::beginRequest(const QUrl& url, const ResumeData* resume) {
     transfer_.headersSeen = false;
     transfer_.httpStatus = 0;
     transfer_.writeFailed = false;
+    transfer_.tooLarge = false;
     transfer_.rejected = false;
     transfer_.replaceOnFirstByte = false;
     request = reply;
@@ -307,12 +310,23 @@ void DownloadItem::onReadyRead() {
         const qint64 got = reply->read(block, sizeof block);
         if (got <= 0)
             break;
-        if (transfer_.partial.write(block, got) != got) {
+        if (!writeBody(block, got)) {
             transfer_.writeFailed = true;
             reply->abort();
             return;
         }
     }
+}
+
+bool DownloadItem::writeBody(const char* data, qint64 length) {
+    if (videoInfo.size > 0 && transfer_.fileBytes + length > videoInfo.size + kSizeMarginBytes) {
+        transfer_.tooLarge = true;
+        return false;
+    }
+    if (transfer_.partial.write(data, length) != length)
+        return false;
+    transfer_.fileBytes += length;
+    return true;
 }
 
 void DownloadItem::takeWholeFileInstead() {
@@ -321,6 +335,7 @@ void DownloadItem::takeWholeFileInstead() {
     transfer_.replaceOnFirstByte = false;
     transfer_.partial.resize(0);
     transfer_.offset = 0;
+    transfer_.fileBytes = 0;
     transfer_.resumed = false;
     transfer_.etag = transfer_.replacement.etag;
     transfer_.lastModified = transfer_.replacement.lastModified;
@@ -352,13 +367,14 @@ void DownloadItem::onFinished() {
     if (!transfer_.writeFailed && !transfer_.rejected && reply->bytesAvailable() > 0) {
         takeWholeFileInstead();
         const QByteArray rest = reply->readAll();
-        if (transfer_.partial.write(rest) != rest.size())
+        if (!writeBody(rest.constData(), rest.size()))
             transfer_.writeFailed = true;
     }
     bool success = reply->error() == QNetworkReply::NoError && !transfer_.writeFailed && !transfer_.rejected &&
                    !transfer_.replaceOnFirstByte;
-    QString errorString = transfer_.writeFailed ? QStringLiteral("cannot write the partial file")
-                                                : reply->errorString();
+    QString errorString = transfer_.tooLarge      ? QStringLiteral("the file is larger than its record")
+                          : transfer_.writeFailed ? QStringLiteral("cannot write the partial file")
+                                                  : reply->errorString();
     if (transfer_.rejected || transfer_.replaceOnFirstByte)
         errorString = QStringLiteral("HTTP status %1 without the file").arg(transfer_.httpStatus);
     if (success && transfer_.total >= 0 && transfer_.partial.size() != transfer_.total) {

@@ -128,6 +128,9 @@ public:
     // Inactivity time-outs of fresh and resumed transfers.
     static constexpr int kFreshTimeoutMs = 10000;
     static constexpr int kResumedTimeoutMs = 60000;
+    // A body may run this much past the record's size (a record that is a little off) before
+    // the transfer stops; with no size in the record there is no limit.
+    static constexpr qint64 kSizeMarginBytes = 1024 * 1024;
 
 signals:
     // Every status change, also the start of a transfer, which `statusChanged` does not hear.
@@ -149,7 +152,9 @@ private:
         QString lastModified;
         qint64 total = -1;
         int httpStatus = 0;
+        qint64 fileBytes = 0;  // bytes in the partial file, kept ones included
         bool writeFailed = false;
+        bool tooLarge = false;  // the body ran past the record's size: it is not the video
         bool rejected = false;            // an error answer: its body is not the file
         bool replaceOnFirstByte = false;  // a whole file answered a range: it replaces the kept bytes
         struct {
@@ -165,6 +170,9 @@ private:
     void checkHeaders();
     void restartFresh();
     void onReadyRead();
+    // Appends received bytes to the partial file; false when they cannot be written or would
+    // take the file past its record's size.
+    bool writeBody(const char* data, qint64 length);
     // A resumed 200 empties the partial file before its first byte is written.
     void takeWholeFileInstead();
     void tellResumable();

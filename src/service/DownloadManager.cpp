@@ -3,6 +3,7 @@
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
+#include "platform/WholeFile.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadPaths.h"
 #include "service/VideoSign.h"
@@ -261,7 +262,7 @@ void DownloadManager::storeDownloadItemsAsync() {
         snapshot.push_back(DownloadStore{item->videoInfo, item->cacheURL});
     const QByteArray data = encodeDownloadList(snapshot);
     const QString path = downloadListPath();
-    storeDownloadQueue_.start([data, path] { writeFileAtomically(path, data); });
+    storeDownloadQueue_.start([data, path] { platform::writeWholeFile(path, data); });
 }
 
 void DownloadManager::waitForStores() {
@@ -292,7 +293,7 @@ void DownloadManager::dropResumeFiles(DownloadItem& item) {
 
 void DownloadManager::saveResumeData(const ItemPtr& item, const DownloadResponse& response) {
     const QString descriptor = unusedRandomFilePath(downloadCachesDirectoryPath());
-    if (response.resumeData && !writeFileAtomically(descriptor, encodeResumeData(*response.resumeData))) {
+    if (response.resumeData && !platform::writeWholeFile(descriptor, encodeResumeData(*response.resumeData))) {
         // Without a descriptor the partial data can never be used again.
         if (!response.partialPath.isEmpty())
             QFile::remove(response.partialPath);
@@ -306,7 +307,7 @@ void DownloadManager::saveResumeData(const ItemPtr& item, const DownloadResponse
 
 void DownloadManager::saveDescriptor(const ItemPtr& item, const ResumeData& data, const QString& partialPath) {
     const QString descriptor = unusedRandomFilePath(downloadCachesDirectoryPath());
-    if (!writeFileAtomically(descriptor, encodeResumeData(data)))
+    if (!platform::writeWholeFile(descriptor, encodeResumeData(data)))
         return;
     deleteResumeFiles(item->cacheURL, partialPath);
     item->cacheURL = QUrl::fromLocalFile(descriptor);

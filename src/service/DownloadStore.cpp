@@ -9,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace {
 bool isAlphanumeric10(QStringView text) {
@@ -151,17 +150,6 @@ std::optional<ResumeFile> readResumeFile(const std::optional<QUrl>& cacheURL) {
         return std::nullopt;
     const QString partialPath = QFileInfo(*descriptor).dir().filePath(data->partial);
     return ResumeFile{std::move(*data), partialPath};
-}
-
-bool writeFileAtomically(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit) {

@@ -59,7 +59,5 @@ std::optional<ResumeFile> readResumeFile(const std::optional<QUrl>& cacheURL);
 bool isResumeFileName(const QString& name);   // 10 letters and digits
 bool isPartialFileName(const QString& name);  // 10 letters and digits + ".part"
 
-// Writes the whole file through a temporary and a rename: a crash leaves the old or the new.
-bool writeFileAtomically(const QString& path, const QByteArray& data);
 // Reads a small file whole; nothing when missing, unreadable or larger than `limit`.
 std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit = 16 * 1024 * 1024);

@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QPointer>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QThreadPool>
 
 #include <cmath>
@@ -13,6 +15,7 @@
 
 #include "platform/Log.h"
 #include "platform/MainThread.h"
+#include "platform/WholeFile.h"
 #include "service/DownloadPaths.h"
 #include "service/VideoProbe.h"
 #include "service/VideoSign.h"
@@ -27,34 +30,66 @@ QString fileUrlText(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
 }
 
-// What the worker reads from the source file when the service has no record of it.
+// What the worker reads from the source file: always its probe and size; the thumbnail only when
+// the service has no record of it.
 struct LocalReading {
     VideoProbe probe;
-    QString thumbnailPath;  // empty when no frame was taken
+    bool frameDecoded = false;
+    QString thumbnailPath;  // empty when no frame was taken or none was wanted
     qint64 sourceSize = 0;
 };
 
-LocalReading readLocalFile(const QString& sourcePath) {
+LocalReading readLocalFile(const QString& sourcePath, bool withThumbnail) {
     LocalReading reading;
     QImage frame;
     QString error;
     reading.probe = probeVideo(sourcePath, &frame, &error);
-    if (reading.probe.duration <= 0)
-        return reading;  // refused later; no thumbnail for it
+    reading.frameDecoded = !frame.isNull();
+    reading.sourceSize = QFileInfo(sourcePath).size();
+    if (reading.probe.duration <= 0 || !withThumbnail)
+        return reading;  // refused later, or the service's picture is used: no thumbnail
 
     if (!frame.isNull()) {
         const QString path = unusedRandomFilePath(AppInfo::applicationSupport(), QStringLiteral(".png"));
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly) && frame.save(&file, "PNG") && file.commit())
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!frame.save(&buffer, "PNG"))
+            error = QStringLiteral("the frame could not be encoded");
+        else if (platform::writeWholeFile(path, png))
             reading.thumbnailPath = path;
         else
-            error = file.errorString();
+            error = QStringLiteral("the file could not be written");
     }
     if (reading.thumbnailPath.isEmpty())
         platform::logLine(QStringLiteral("Image generation failed with error ") + error);
-
-    reading.sourceSize = QFileInfo(sourcePath).size();
     return reading;
+}
+
+// Copies that imports of this process hold now: such a file is never taken for the leftover of
+// an import that was killed.
+QMutex claimedMutex;
+QSet<QString> claimedCopies;
+
+bool claimCopy(const QString& path) {
+    QMutexLocker lock(&claimedMutex);
+    if (claimedCopies.contains(path))
+        return false;
+    claimedCopies.insert(path);
+    return true;
+}
+
+void releaseCopy(const QString& path) {
+    QMutexLocker lock(&claimedMutex);
+    claimedCopies.remove(path);
+}
+
+// A file already at the copy's name that is this very video (same size and sign, and no row has
+// that sign, so nothing uses it): the copy of an import killed before its row went in.
+bool isLeftoverCopy(const QString& source, const QString& destination, const QString& sign) {
+    const QFileInfo there(destination);
+    return there.isFile() && !there.isSymLink() && there.size() == QFileInfo(source).size() &&
+           videoSign(destination) == sign;
 }
 
 // One import call. Its fields are used on the main thread only; workers get copies of what they
@@ -83,6 +118,8 @@ public:
             if (local && !local->thumbnailPath.isEmpty())
                 QFile::remove(local->thumbnailPath);
         }
+        if (!destinationPath.isEmpty())
+            releaseCopy(destinationPath);
         platform::runOnMainThread([completion = std::move(completion_), sign = sign, status] {
             if (completion)
                 completion(sign, status);
@@ -136,24 +173,26 @@ void storeRecord(const ImportJob::Ptr& job, const VideoDetail& record) {
 
 // Joins the copy with the record step once both have ended.
 void finishWhenReady(const ImportJob::Ptr& job) {
-    if (!job->copyEnded || (!job->serviceRecord && !job->local))
+    if (!job->copyEnded || !job->local)
         return;
     if (job->destinationPath.isEmpty()) {
         job->report(ImportVideoStatus::failure);  // a row would point at a missing file
         return;
     }
     const QString copyUrl = fileUrlText(job->destinationPath);
+    const LocalReading& reading = *job->local;
+    // Whatever the service says of a sign, a file that is no playable video is refused.
+    if (reading.probe.duration <= 0 || !reading.probe.hasVideoTrack || reading.probe.width <= 0 ||
+        reading.probe.height <= 0 || !reading.frameDecoded) {
+        job->report(ImportVideoStatus::failure);
+        return;
+    }
     if (job->serviceRecord) {
         VideoDetail record = *job->serviceRecord;
         record.url = copyUrl;
         record.sign = job->sign;  // the file's own identity, whatever the service says
+        record.size = reading.sourceSize;
         storeRecord(job, record);
-        return;
-    }
-    const LocalReading& reading = *job->local;
-    if (reading.probe.duration <= 0 || !reading.probe.hasVideoTrack || reading.probe.width <= 0 ||
-        reading.probe.height <= 0) {
-        job->report(ImportVideoStatus::failure);
         return;
     }
     const QString imageUrl = reading.thumbnailPath.isEmpty() ? QString() : fileUrlText(reading.thumbnailPath);
@@ -162,8 +201,8 @@ void finishWhenReady(const ImportJob::Ptr& job) {
 }
 
 void readLocalRecord(const ImportJob::Ptr& job) {
-    job->startWork([job, source = job->sourcePath] {
-        LocalReading reading = readLocalFile(source);
+    job->startWork([job, source = job->sourcePath, withThumbnail = !job->serviceRecord] {
+        LocalReading reading = readLocalFile(source, withThumbnail);
         platform::runOnMainThread([job, reading = std::move(reading)] {
             job->local = reading;
             finishWhenReady(job);
@@ -172,17 +211,26 @@ void readLocalRecord(const ImportJob::Ptr& job) {
 }
 
 void startCopy(const ImportJob::Ptr& job) {
-    job->startWork([job, source = job->sourcePath, name = job->name, extension = job->extension] {
+    job->startWork([job, source = job->sourcePath, name = job->name, extension = job->extension, sign = job->sign] {
         const QString directory = downloadVideoDirectoryPath();
         const QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
         QString destination = QDir(directory).filePath(name);
         QFile file(source);
         // Copying never replaces what is there: a name taken (already, or by another import in
-        // the meantime) gets a random one instead.
-        bool copied = file.copy(destination);
+        // the meantime) gets a random one instead, unless it is this video left by a killed import.
+        bool copied = false;
+        if (claimCopy(destination)) {
+            copied = file.copy(destination);
+            if (!copied && isLeftoverCopy(source, destination, sign)) {
+                platform::logLine(QStringLiteral("Reusing the copy of an earlier import: ") + name);
+                copied = true;
+            }
+            if (!copied)
+                releaseCopy(destination);
+        }
         if (!copied && pathTaken(destination)) {
             destination = unusedRandomFilePath(directory, suffix);
-            copied = file.copy(destination);
+            copied = file.copy(destination) && claimCopy(destination);
         }
         if (!copied)
             platform::logLine(QStringLiteral("copy error ") + file.errorString());
@@ -207,7 +255,7 @@ void importSigned(const ImportJob::Ptr& job) {
             return;
         }
         job->serviceRecord = detail;
-        finishWhenReady(job);
+        readLocalRecord(job);
     });
 }
 

@@ -79,7 +79,9 @@ int streamRotation(AVStream* stream) {
     return uprightRotation(av_display_rotation_get(reinterpret_cast<const int32_t*>(data)));
 }
 
-QImage toImage(const AVFrame* frame, QString* error) {
+}  // namespace
+
+QImage rgbaImage(const AVFrame* frame, QString* error) {
     std::unique_ptr<SwsContext, SwsFreer> scaler(
         sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
                        frame->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr));
@@ -88,19 +90,20 @@ QImage toImage(const AVFrame* frame, QString* error) {
             *error = QStringLiteral("unsupported pixel format");
         return {};
     }
-    QImage image(frame->width, frame->height, QImage::Format_RGBA8888);
-    if (image.isNull()) {
+    // swscale's vector code writes whole blocks of pixels, past a row whose width is not a multiple
+    // of 16: convert into rows padded to 32 pixels with a spare row, then keep the picture alone.
+    const int paddedWidth = (frame->width + 31) / 32 * 32;
+    QImage padded(paddedWidth, frame->height + 1, QImage::Format_RGBA8888);
+    if (padded.isNull()) {
         if (error)
             *error = QStringLiteral("out of memory");
         return {};
     }
-    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+    uint8_t* planes[4] = {padded.bits(), nullptr, nullptr, nullptr};
+    int strides[4] = {static_cast<int>(padded.bytesPerLine()), 0, 0, 0};
     sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
-    return image;
+    return padded.copy(0, 0, frame->width, frame->height);
 }
-
-}  // namespace
 
 int uprightRotation(double displayMatrixDegrees) {
     if (std::isnan(displayMatrixDegrees))
@@ -228,7 +231,7 @@ QImage frameOfContext(AVFormatContext* context, qint64 atSecond, QString* error)
         *error = describe(lastError < 0 ? lastError : AVERROR_INVALIDDATA);
         return {};
     }
-    QImage image = toImage(kept.get(), error);
+    QImage image = rgbaImage(kept.get(), error);
     if (image.isNull())
         return {};
     const int rotation = streamRotation(stream);

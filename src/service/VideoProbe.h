@@ -29,6 +29,11 @@ VideoProbe probeVideo(const QString& path, QImage* middleFrame, QString* frameEr
 // when no frame can be taken.
 QImage videoFrame(const QString& path, qint64 atSecond, QString* error = nullptr);
 
+struct AVFrame;
+// A decoded frame of any pixel format as an RGBA picture of its size; a null image and `error`
+// set when the format cannot be converted.
+QImage rgbaImage(const AVFrame* frame, QString* error = nullptr);
+
 // Clockwise degrees, a multiple of 90, for a display matrix's rotation (FFmpeg's convention:
 // counter-clockwise degrees); 0 for NaN.
 int uprightRotation(double displayMatrixDegrees);

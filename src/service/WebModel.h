@@ -26,6 +26,11 @@ class QTimer;
 class WebModel : public QObject {
     Q_OBJECT
 public:
+    // The whole time a form request, and an upload of a file, may take, besides the time-out
+    // of inactivity.
+    static constexpr int kRequestDeadlineMs = 10000;
+    static constexpr int kUploadDeadlineMs = 60000;
+
     enum class HeartBeatType : int { Boot = 0, MidNight = 1, HeartBeat = 2 };  // sent as raw + 1
     enum class InstallWay : int { Update = 1, Reinstall = 2 };                 // sent as this number
     enum class Endpoint { Content, Statistics };                               // "/src.html", "/inst.html"

@@ -66,3 +66,12 @@ QString formatDuration(qint64 seconds) {
     return QString::asprintf(format.constData(), static_cast<long long>(hours), static_cast<long long>(minutes),
                              static_cast<long long>(rest));
 }
+
+QString shownText(const QString& text) {
+    if (text.size() <= kMaxShownCharacters)
+        return text;
+    qsizetype cut = kMaxShownCharacters;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QChar(0x2026);
+}

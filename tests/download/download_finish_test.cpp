@@ -273,9 +273,13 @@ protected:
             sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
         sqlite3_close(other);
 
+        // The worker's answer and the undo it leads to end with nothing of the video left.
+        EXPECT_TRUE(waitUntil([&] {
+            m.waitForVerifications();
+            return !database.videoWithSign(sign) && libraryFiles().isEmpty() && cacheFiles().isEmpty() &&
+                   m.progressArray().empty() && m.runningCount() == 0;
+        }));
         m.waitForVerifications();
-        m.waitForVerifications();  // an undo the main thread asked for
-        spin(300);
         EXPECT_FALSE(database.videoWithSign(sign));
         EXPECT_TRUE(libraryFiles().isEmpty()) << libraryFiles().join(u' ').toStdString();
         EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();

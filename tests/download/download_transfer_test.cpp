@@ -242,3 +242,33 @@ TEST_F(TransferTest, AFaultyAnswerToAResumeNeverSpoilsTheFile) {
         files->setRangeShift(0);
     }
 }
+
+TEST_F(TransferTest, ABodyFarLongerThanItsRecordStopsAtTheSizeAndFailsTheItem) {
+    files->setSpeedLimit(0);
+    const qint64 real = QFileInfo(big).size();
+    struct Case {
+        qint64 recordSize;
+        S end;
+    } const cases[] = {
+        {100000, S::error},                                    // a lie: the body would fill the disk
+        {real - 1000, S::finish},                              // a record a little off still downloads
+        {real - DownloadItem::kSizeMarginBytes - 1, S::error}  // just past the margin
+    };
+    DownloadManager& m = launch();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.recordSize);
+        VideoDetail v = video(signOf(big), files->url(QStringLiteral("big.mp4")));
+        v.size = c.recordSize;
+        m.addDownload(v);
+        const auto it = m.progressArray().back();
+        if (c.end == S::finish) {
+            ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
+            EXPECT_EQ(contents(destination()), contents(big));
+            continue;
+        }
+        ASSERT_TRUE(waitForStatus(it, S::error));
+        // Nothing of the lying body is kept to be resumed.
+        EXPECT_TRUE(cacheFiles().filter(QStringLiteral(".part")).isEmpty()) << cacheFiles().join(' ').toStdString();
+        m.removeDownload(it.get());
+    }
+}

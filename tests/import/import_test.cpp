@@ -382,3 +382,71 @@ TEST_F(ImportTest, EveryCallOfABatchReportsOnce) {
 }
 
 }  // namespace
+
+TEST_F(ImportTest, TheServicesRecordNeverMakesAFileThatIsNoVideoImportable) {
+    // The service answers for every sign, as a lying or confused one would.
+    service.setReply(504, ScriptedReply::encrypted(serviceRecordReply(QStringLiteral("x"))));
+    const auto made = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(sources.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    const QString refused[] = {
+        made(QStringLiteral("notes.mp4"), "This is a text file, not a video.\n"),
+        made(QStringLiteral("empty.mp4"), QByteArray()),
+        made(QStringLiteral("zeros.mp4"), QByteArray(20 * 1024 * 1024, '\0')),
+        source(QStringLiteral("truncated.mp4")),
+        source(QStringLiteral("audio_only.mp4")),
+    };
+    for (const QString& path : refused) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(import(path).status, ImportVideoStatus::failure);
+    }
+    EXPECT_TRUE(entries(downloadDirectory()).isEmpty());
+    EXPECT_TRUE(LocalVideoDBManager::shared().allVideos().empty());
+
+    // A real video takes the record, with the file's own size in place of the service's.
+    const QString clip = source(QStringLiteral("clip_320x180.mp4"));
+    ASSERT_EQ(import(clip).status, ImportVideoStatus::complete);
+    const auto row = LocalVideoDBManager::shared().videoWithSign(*videoSign(clip));
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->title, QStringLiteral("Harbour at dusk"));
+    EXPECT_EQ(row->size, QFileInfo(clip).size());
+}
+
+TEST_F(ImportTest, ACopyLeftByAKilledImportIsReusedNotCopiedAgain) {
+    service.setReply(504, ScriptedReply::drop());
+    struct Case {
+        const char* leftover;  // what lies under the copy's name
+        bool reused;
+    } const cases[] = {{"clip_320x180.mp4", true}, {"clip_1280x720.mp4", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.leftover);
+        QDir(downloadDirectory()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(downloadDirectory()));
+        const QString there = QDir(downloadDirectory()).filePath(QStringLiteral("Aurora.mp4"));
+        ASSERT_TRUE(QFile::copy(testVideo(c.leftover), there));
+        const QString path = source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("Aurora.mp4"));
+        ASSERT_EQ(import(path).status, ImportVideoStatus::complete);
+        const auto row = LocalVideoDBManager::shared().videoWithSign(*videoSign(path));
+        ASSERT_TRUE(row);
+        EXPECT_EQ(QUrl(row->url).toLocalFile() == there, c.reused);
+        // One file per video: the leftover of this video is the copy; another video's stays.
+        EXPECT_EQ(entries(downloadDirectory()).size(), c.reused ? 1 : 2);
+        LocalVideoDBManager::shared().deleteVideoWithSign(row->sign);
+    }
+}
+
+TEST_F(ImportTest, AServiceReplyThatNeverEndsGivesWayToTheFilesOwnRecord) {
+    service.setReply(504, ScriptedReply::trickle());
+    const QString path = source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("Slow Harbour.mp4"));
+    QElapsedTimer took;
+    took.start();
+    ASSERT_EQ(import(path).status, ImportVideoStatus::complete);
+    EXPECT_GE(took.elapsed(), WebModel::kRequestDeadlineMs - 100);  // the reply was waited for, then dropped
+    const auto row = LocalVideoDBManager::shared().videoWithSign(*videoSign(path));
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->title, QStringLiteral("Slow Harbour"));
+    EXPECT_EQ(row->width, 320);
+}

@@ -4,6 +4,9 @@
 #include "ImportFixture.h"
 #include "service/VideoProbe.h"
 
+#include <cstring>
+#include <memory>
+
 using importtest::testVideo;
 
 TEST(VideoProbe, ReadsTheTracksOfEachContainer) {
@@ -112,4 +115,38 @@ TEST(VideoProbe, DisplayMatrixAnglesBecomeQuarterTurns) {
     EXPECT_EQ(uprightRotation(-180), 180);
     EXPECT_EQ(uprightRotation(89.6), 270);
     EXPECT_EQ(uprightRotation(std::nan("")), 0);
+}
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+// Sizes whose width is not a multiple of 16 (portrait phone videos, squares) made swscale write
+// past the picture; the sanitizer build catches any such write here.
+TEST(VideoProbe, ConvertsFramesOfEveryWidthWithinThePicture) {
+    const int sizes[][2] = {{360, 640}, {540, 960}, {1080, 1080}, {1080, 1920}, {200, 200}, {424, 240},
+                            {1, 1},     {2, 2},     {8, 6},       {18, 10},     {30, 2},    {1280, 720}};
+    const AVPixelFormat formats[] = {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV444P, AV_PIX_FMT_NV12, AV_PIX_FMT_RGB24};
+    for (const auto& size : sizes)
+        for (AVPixelFormat format : formats) {
+            SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1] << " format " << format);
+            std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(),
+                                                               [](AVFrame* f) { av_frame_free(&f); });
+            frame->width = size[0];
+            frame->height = size[1];
+            frame->format = format;
+            ASSERT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
+            // Mid grey in every format: luma and both chroma planes at 128, or RGB all 128.
+            for (AVBufferRef* buffer : frame->buf)
+                if (buffer)
+                    std::memset(buffer->data, 128, buffer->size);
+            QString error;
+            const QImage image = rgbaImage(frame.get(), &error);
+            ASSERT_FALSE(image.isNull()) << error.toStdString();
+            EXPECT_EQ(image.size(), QSize(size[0], size[1]));
+            const QColor corner = image.pixelColor(size[0] - 1, size[1] - 1);
+            EXPECT_NEAR(corner.red(), 128, 4);
+            EXPECT_NEAR(corner.blue(), 128, 4);
+            EXPECT_EQ(corner.alpha(), 255);
+        }
 }

@@ -15,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QElapsedTimer>
+
+#include <sys/stat.h>
 
 using namespace testsupport;
 
@@ -246,4 +249,28 @@ TEST_F(Thumbnails, AFailedThumbnailIsAskedForAgainOnlyWhenItsCellIsConfiguredAne
     view.reloadData();
     view.viewport()->repaint();
     EXPECT_TRUE(settled(16));
+}
+
+TEST_F(Thumbnails, SpecialFilesAreNeverReadAndNeverHoldTheLoaderUp) {
+    const QString fifo = dir.filePath(QStringLiteral("picture.fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString folder = dir.filePath(QStringLiteral("folder.png"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString paths[] = {fifo, QStringLiteral("/dev/zero"), folder, fifo};
+    auto own = std::make_unique<ImageLoader>(dir.filePath(QStringLiteral("own cache")));
+    int answered = 0;
+    for (const QString& path : paths)
+        own->load(QUrl::fromLocalFile(path), QSize(20, 10), [&](const QImage& image) {
+            EXPECT_TRUE(image.isNull());
+            ++answered;
+        });
+    // A real picture still comes through both decoders after them.
+    QImage real;
+    own->load(QUrl::fromLocalFile(writePng(dir.filePath(QStringLiteral("real.png")), Qt::cyan)), QSize(),
+              [&](const QImage& image) { real = image; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !real.isNull() && answered == 4; }));
+    QElapsedTimer ending;
+    ending.start();
+    own.reset();
+    EXPECT_LT(ending.elapsed(), ImageLoader::kDecodeWaitMs);
 }

@@ -29,6 +29,20 @@ TEST(TextHelpers, DurationBoundaries) {
         EXPECT_EQ(formatDuration(seconds), QString::fromLatin1(expected)) << seconds;
 }
 
+TEST(TextHelpers, ShownTextIsCutWithoutSplittingACharacter) {
+    const QString smile = QStringLiteral("\U0001F600");
+    const QString fits(kMaxShownCharacters, u'a');
+    const std::pair<QString, QString> cases[] = {
+        {QString(), QString()},
+        {fits, fits},
+        {fits + u'b', fits + QChar(0x2026)},
+        {QString(2000000, u'x'), QString(kMaxShownCharacters, u'x') + QChar(0x2026)},
+        {QString(kMaxShownCharacters - 1, u'a') + smile, QString(kMaxShownCharacters - 1, u'a') + QChar(0x2026)},
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(shownText(text), shown) << text.size();
+}
+
 TEST(TextHelpers, RandomNames) {
     const QString alphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
     QSet<QChar> seen;

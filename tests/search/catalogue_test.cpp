@@ -9,6 +9,7 @@
 #include "platform/NotificationCenter.h"
 #include "onlinelibrary/OnlineTestSupport.h"
 #include "platform/gui/OpenUrl.h"
+#include "shared/TextHelpers.h"
 #include "views/TabTitleView.h"
 
 #include <QAction>
@@ -231,4 +232,19 @@ TEST_F(CatalogueTest, TheNewsLinkFollowsTheHeartbeat) {
     QTest::mouseClick(news, Qt::LeftButton);
     EXPECT_EQ(opened.urls.size(), 1);
     WebModel::shared().setHeartbeatResponse(std::nullopt);
+}
+
+TEST_F(CatalogueTest, AHugeBaseInfoBuildsOnlyTheTagsARowShows) {
+    BaseInfoResponse huge;
+    for (int i = 0; i < 10000; ++i)
+        huge.data.hottags.push_back(QString::number(i));
+    huge.data.hottags[0] = QString(2000000, u'w');  // one title of megabytes
+    screen->onlineControls()->showHotTags(huge);
+    const int expected = 3 + OnlineControls::kMaxHotTags;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == expected; }));
+    QTest::qWait(50);  // and no more come
+    EXPECT_EQ(hotTags().size(), expected);
+    const auto tags = hotTags();
+    EXPECT_TRUE(std::any_of(tags.cbegin(), tags.cend(),
+                            [](auto* tag) { return tag->text().size() == kMaxShownCharacters + 1; }));
 }

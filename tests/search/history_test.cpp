@@ -24,7 +24,7 @@ TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeatsAndClearingEmptiesTh
         {"a,b,c,d,e", QStringLiteral("f"), "f,a,b,c,d"},
         {"a,b,c,d,e", QStringLiteral("c"), "c,a,b,d,e"},
         {"cat", QStringLiteral("Cat"), "Cat,cat"},
-        {"a,b,c,d,e,f,g", QStringLiteral("h"), "h,a,b,c,d"},  // a longer file is read whole
+        {"a,b,c,d,e,f,g", QStringLiteral("h"), "h,a,b,c,d"},  // a longer file gives its first five
         {"", QStringLiteral("ca\u0007t\u0000\n"), "cat"},     // control characters never reach the file
         {"a", QStringLiteral("\u0001\u001f"), "a"},           // nothing left: nothing recorded
         {"a", QString(), "a"},
@@ -81,4 +81,14 @@ TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
     }
     // A missing file is an empty history too.
     EXPECT_TRUE(SearchHistoryManager::loadSearchHistory(dir.filePath(QStringLiteral("none"))).isEmpty());
+}
+
+TEST(SearchHistory, AFileOfAHundredThousandTermsReadsAsItsFirstFive) {
+    QTemporaryDir dir;
+    QStringList many;
+    for (int i = 0; i < 100000; ++i)
+        many << QString::number(i);
+    const QString path = dir.filePath(QStringLiteral("h.info"));
+    testsupport::writeFile(path, SearchHistoryManager::encode(many));
+    EXPECT_EQ(SearchHistoryManager(path).storeHistory(), many.mid(0, SearchHistoryManager::maximumCount));
 }

@@ -1,5 +1,5 @@
 // Tavvel's start-up with a version of the test's choosing, or a crash of a chosen kind:
-//   tavvel_child SHORT BUILD [event|direct|signal]
+//   tavvel_child SHORT BUILD [event|direct|signal|overflow]
 #include "MainWindow/startup/AppDelegate.h"
 #include "MainWindow/startup/CrashReport.h"
 #include "MainWindow/startup/TavvelApplication.h"
@@ -10,6 +10,17 @@
 
 #include <csignal>
 #include <stdexcept>
+
+namespace {
+// Each call keeps a page of its own on the stack until none is left.
+[[gnu::noinline]] int descend(int depth) {
+    volatile char page[4096];
+    page[0] = static_cast<char>(depth);
+    if (depth == -1)
+        return 0;
+    return descend(depth + 1) + page[0];
+}
+}  // namespace
 
 int main(int argc, char* argv[]) {
     if (argc < 3)
@@ -25,6 +36,10 @@ int main(int argc, char* argv[]) {
     if (mode == "signal") {
         crash::installHandler();
         std::raise(SIGSEGV);
+    }
+    if (mode == "overflow") {
+        crash::installHandler();
+        return descend(argc);
     }
     AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())

@@ -291,6 +291,15 @@ private:
             case ScriptedReply::Kind::Stall:
                 it->busy = true;  // never answered; the client gives up
                 return;
+            case ScriptedReply::Kind::Trickle: {
+                it->busy = true;
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\n\r\n");
+                // Often enough that no inactivity time-out fires; the timer goes with the socket.
+                auto* drip = new QTimer(socket);
+                QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write("A"); });
+                drip->start(500);
+                return;
+            }
             case ScriptedReply::Kind::Encrypted:
             case ScriptedReply::Kind::ZeroPadded:
                 writeResponse(socket, reply.status, {{"Content-Type", reply.contentType}},
@@ -350,6 +359,12 @@ ScriptedReply ScriptedReply::drop() {
 ScriptedReply ScriptedReply::stall() {
     ScriptedReply r;
     r.kind = Kind::Stall;
+    return r;
+}
+
+ScriptedReply ScriptedReply::trickle() {
+    ScriptedReply r;
+    r.kind = Kind::Trickle;
     return r;
 }
 

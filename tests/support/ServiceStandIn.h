@@ -59,6 +59,7 @@ struct ScriptedReply {
         Raw,         // body sent as it is
         Drop,        // the connection is closed without an answer
         Stall,       // no answer at all; the connection stays open
+        Trickle,     // a 200 whose long body comes one byte every half second, never ending in time
     };
     Kind kind = Kind::Encrypted;
     QByteArray body;
@@ -71,6 +72,7 @@ struct ScriptedReply {
     static ScriptedReply raw(const QByteArray& body, int status = 200);
     static ScriptedReply drop();
     static ScriptedReply stall();
+    static ScriptedReply trickle();
     ScriptedReply delayed(int ms) const;
 };
 

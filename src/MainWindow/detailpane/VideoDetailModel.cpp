@@ -61,7 +61,7 @@ VideoDetailModel::Texts VideoDetailModel::textsOf(const std::optional<VideoDetai
     if (!video)
         return texts;
     const VideoDetail& v = *video;
-    texts.title = v.title;
+    texts.title = shownText(v.title);
     texts.author = v.author;
     texts.authorAccessibleName = localizedString("Videos by %1", "search by author").arg(v.author);
     // A value no video can have (a negative count, size or length) says unknown.

@@ -163,7 +163,7 @@ void DownloadItemCell::showItem() {
     if (!item)
         return;
     const Presentation p = present(*item);
-    title->setText(p.title);
+    title->setText(shownText(p.title));
     if (p.icon != Presentation::Icon::asBuilt) {
         status->setText(p.statusText);
         QPalette palette = status->palette();

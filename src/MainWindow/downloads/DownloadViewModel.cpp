@@ -1,6 +1,7 @@
 #include "MainWindow/downloads/DownloadViewModel.h"
 
 #include "service/DownloadManager.h"
+#include "shared/TextHelpers.h"
 
 DownloadViewModel::DownloadViewModel(const MainParts& parts, QObject* parent) : LibraryViewModel(parts, parent) {
     DownloadManager& q = this->queue();
@@ -55,7 +56,7 @@ QVariant DownloadViewModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole: return item->videoInfo.title;
+    case Qt::AccessibleTextRole: return shownText(item->videoInfo.title);
     case SignRole: return item->videoInfo.sign;
     case VideoRole: return QVariant::fromValue(item->videoInfo);
     case ItemRole: return QVariant::fromValue(static_cast<void*>(item.get()));

@@ -2,11 +2,13 @@
 
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
+#include "platform/Log.h"
 #include "platform/Paths.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
@@ -53,12 +55,11 @@ ImageLoader::ImageLoader(const QString& diskCacheDirectory, ImageCache* memory, 
     cache->setCacheDirectory(diskCacheDirectory);
     cache->setMaximumCacheSize(200LL * 1024 * 1024);
     network_->setCache(cache);
-    decoders_.setMaxThreadCount(2);
+    decoders_->setMaxThreadCount(2);
 }
 
 ImageLoader::~ImageLoader() {
-    decoders_.clear();
-    decoders_.waitForDone();
+    stopDecoding();
     // No completion runs while the loader goes.
     for (auto& [key, job] : jobs_) {
         if (job->reply) {
@@ -190,34 +191,45 @@ void ImageLoader::startNetwork(const std::shared_ptr<Job>& job, bool fromDisk) {
 
 void ImageLoader::stopDecoding() {
     decodingStopped_ = true;
-    decoders_.clear();
-    decoders_.waitForDone();
+    if (!decoders_)
+        return;
+    decoders_->clear();
+    // A decode that does not end (a file on a hung network mount) must not keep the program
+    // from ending: after a while the pool is left to the end of the process.
+    if (decoders_->waitForDone(kDecodeWaitMs))
+        delete decoders_;
+    else
+        platform::logLine(QStringLiteral("Image decoding did not end; quitting without it"));
+    decoders_ = nullptr;
 }
 
 void ImageLoader::decodeLater(const std::shared_ptr<Job>& job, QByteArray data, QString path) {
-    if (decodingStopped_)
+    if (decodingStopped_ || !decoders_)
         return;
     const QSize pixelSize = job->pixelSize;
     QPointer<ImageLoader> self(this);
-    decoders_.start([self, job, data = std::move(data), path = std::move(path), pixelSize]() mutable {
+    decoders_->start([self, job, data = std::move(data), path = std::move(path), pixelSize]() mutable {
         QImage image;
         if (path.isEmpty()) {
             QBuffer buffer(&data);
             buffer.open(QIODevice::ReadOnly);
             image = decodeFilling(&buffer, pixelSize);
         } else {
+            // Only a regular file of a sane size: a FIFO or a device would block the decoder for good.
+            const QFileInfo info(path);
             QFile file(path);
-            if (file.open(QIODevice::ReadOnly))
+            if (info.isFile() && info.size() <= kMaxBodyBytes && file.open(QIODevice::ReadOnly))
                 image = decodeFilling(&file, pixelSize);
         }
-        // The destructor waits for this job, so the loader is alive here.
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, job, image] {
-                if (self)
-                    self->finish(job, image);
-            },
-            Qt::QueuedConnection);
+        // The loader may be gone when its end stopped waiting for this job.
+        if (ImageLoader* target = self.data())
+            QMetaObject::invokeMethod(
+                target,
+                [self, job, image] {
+                    if (self)
+                        self->finish(job, image);
+                },
+                Qt::QueuedConnection);
     });
 }
 

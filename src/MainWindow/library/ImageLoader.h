@@ -41,7 +41,7 @@ public:
     bool isPending(Ticket ticket) const { return tickets_.count(ticket) != 0; }
 
     ImageCache& memory() const { return *memory_; }
-    // Waits for the running decodes and starts no more (the program is ending).
+    // Waits a while for the running decodes and starts no more (the program is ending).
     void stopDecoding();
 
     QNetworkAccessManager& network() { return *network_; }
@@ -53,6 +53,8 @@ public:
     // `image` scaled to cover `size` and cropped to it around its centre.
     static QImage aspectFill(const QImage& image, QSize size);
 
+    // How long the end of the loader waits for running decodes.
+    static constexpr int kDecodeWaitMs = 3000;
     // Bodies above this size are abandoned.
     static constexpr qint64 kMaxBodyBytes = 32 * 1024 * 1024;
 
@@ -64,7 +66,7 @@ private:
     void deliverLater(Ticket ticket, const QImage& image);
 
     QNetworkAccessManager* network_;
-    QThreadPool decoders_;
+    QThreadPool* decoders_ = new QThreadPool;  // owned; left running when a decode never ends
     bool decodingStopped_ = false;
     std::unique_ptr<ImageCache> ownMemory_;
     ImageCache* memory_;

@@ -2,6 +2,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "shared/PlainText.h"
+#include "shared/TextHelpers.h"
 
 #include <algorithm>
 #include <set>
@@ -136,8 +137,8 @@ QVariant LibraryViewModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole: return video->title;
-    case Qt::ToolTipRole: return plainToolTip(video->title);
+    case Qt::AccessibleTextRole: return shownText(video->title);
+    case Qt::ToolTipRole: return plainToolTip(shownText(video->title));
     case SignRole: return video->sign;
     case ThumbnailRole:
     case Qt::DecorationRole: {
@@ -179,8 +180,12 @@ void LibraryViewModel::displayedRowsChanged(int first, int last) {
         thumbnails().cancel(downloadTaskCache_.take(sign));
 }
 
+std::optional<QUrl> LibraryViewModel::thumbnailAddress(const VideoDetail& video) const {
+    return ImageLoader::looseUrl(video.imgurl);
+}
+
 void LibraryViewModel::startThumbnail(const VideoDetail& video) {
-    const std::optional<QUrl> url = ImageLoader::looseUrl(video.imgurl);
+    const std::optional<QUrl> url = thumbnailAddress(video);
     if (!url)
         return;  // the placeholder stays
     const QSize size = collectionView_ ? collectionView_->thumbnailSize() : QSize();
@@ -252,10 +257,9 @@ void LibraryViewModel::refreshRow(int row) {
 
 void LibraryViewModel::downloadVideoCompleteWithNotifi(const QVariantMap& userInfo) {
     const QVariant sign = userInfo.value(QStringLiteral("sign"));
-    if (sign.typeId() == QMetaType::QString && videoCount() > 0 && collectionView_) {
-        // The download tab counts the queue's rows and keeps no list of its own.
-        if (!videoList_)
-            return;
+    // The look-up is in the base's own list: a model that keeps none (the download tab, whose
+    // count comes from the queue) always takes the reload path.
+    if (sign.typeId() == QMetaType::QString && videoList_ && !videoList_->empty() && collectionView_) {
         const QString wanted = sign.toString();
         const auto& list = *videoList_;
         const auto found = std::find_if(list.begin(), list.end(),

@@ -103,6 +103,8 @@ protected:
 
     // Called by unbind before the model lets go of the list.
     virtual void willUnbind();
+    // Where a row's picture is read from; none keeps the placeholder.
+    virtual std::optional<QUrl> thumbnailAddress(const VideoDetail& video) const;
     // Redraws one row after the download queue named its video.
     virtual void refreshRow(int row);
     // The handler of "reloadCollectionView.Notification".

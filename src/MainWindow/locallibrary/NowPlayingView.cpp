@@ -11,6 +11,7 @@
 #include "shared/StyledText.h"
 #include "views/ButtonWithLinkTitle.h"
 #include "shared/PlainText.h"
+#include "shared/TextHelpers.h"
 
 NowPlayingView::NowPlayingView(Preferences& preferences, LocalVideoDBManager& database, QWidget* parent)
     : QWidget(parent),
@@ -70,7 +71,7 @@ void NowPlayingView::playingSignChanged(const std::optional<QString>& sign) {
 void NowPlayingView::showTitleOfSign(const QString& sign) {
     // An unknown sign leaves the title that is shown.
     if (const std::optional<VideoDetail> video = database_.videoWithSign(sign))
-        setTitle(video->title);
+        setTitle(shownText(video->title));
 }
 
 void NowPlayingView::setTitle(const QString& title) {

@@ -7,6 +7,7 @@
 #include "platform/gui/OpenUrl.h"
 #include "service/WebModel.h"
 #include "shared/StyledText.h"
+#include "shared/TextHelpers.h"
 
 #include "shared/PlainText.h"
 
@@ -16,6 +17,8 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QToolButton>
+
+#include <algorithm>
 
 OnlineControls::OnlineControls(const MainParts& parts, WebLibraryViewModel& model, const Places& places, Hooks hooks,
                                QObject* parent)
@@ -128,7 +131,9 @@ void OnlineControls::refreshVideoListOnSort() {
 void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
     if (!reply)
         return;
-    const std::vector<QString> tags = reply->data.hottags;
+    // One row of tags is shown; building thousands of them would only stall the window.
+    const auto& all = reply->data.hottags;
+    const std::vector<QString> tags(all.begin(), all.begin() + std::min<qsizetype>(kMaxHotTags, qsizetype(all.size())));
     QPointer<OnlineControls> self(this);
     QMetaObject::invokeMethod(
         this,
@@ -137,7 +142,7 @@ void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
                 return;
             QLayout* layout = self->hottagsView_->layout();
             for (const QString& text : tags) {
-                auto* tag = new ButtonWithColorfulLink(text, self->hottagsView_);
+                auto* tag = new ButtonWithColorfulLink(shownText(text), self->hottagsView_);
                 tag->setObjectName(QStringLiteral("hottag"));
                 tag->setAccessibleName(text);
                 tag->setTitleColor(qApp->palette().color(QPalette::WindowText));

@@ -50,6 +50,8 @@ public:
     void switchCategory(QAction* item);
     void refreshVideoListOnSort();
     void showHotTags(const std::optional<BaseInfoResponse>& reply);
+    // The most hot tags built: more than one row holds are never seen.
+    static constexpr int kMaxHotTags = 20;
     void hottagClickAction(ButtonWithColorfulLink* tag);
     void updateNewsLink();
     void openNewsURL();

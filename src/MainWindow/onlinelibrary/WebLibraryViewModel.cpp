@@ -345,3 +345,7 @@ void WebLibraryViewModel::searchByKeywords(const QString& keywords) {
     request.keywords = VideoListRequest::base64Utf8(keywords);
     loadVideoList(request);
 }
+
+std::optional<QUrl> WebLibraryViewModel::thumbnailAddress(const VideoDetail& video) const {
+    return webAddress(video.imgurl);
+}

@@ -74,6 +74,8 @@ signals:
 protected:
     void willUnbind() override;
     void refreshRow(int row) override;
+    // The service's pictures come from web addresses only.
+    std::optional<QUrl> thumbnailAddress(const VideoDetail& video) const override;
 
 private:
     WebModel& client() const;

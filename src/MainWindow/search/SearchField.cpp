@@ -4,6 +4,7 @@
 #include "MainWindow/search/SuggestionsWindowController.h"
 #include "platform/Log.h"
 #include "service/WebModel.h"
+#include "shared/TextHelpers.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -138,8 +139,8 @@ void SearchField::receiveSuggestions(quint64 generation, const QString& prefix,
         return;
     }
     SuggestionRows rows;
-    for (const QString& keyword : *keywords)
-        rows.append(SuggestionRow::normal(keyword));
+    for (const QString& keyword : keywords->mid(0, kMaxRows))
+        rows.append(SuggestionRow::normal(shownText(keyword)));
     // After the current event, like every reply; the field may have moved on by then.
     QMetaObject::invokeMethod(
         this,
@@ -175,8 +176,11 @@ void SearchField::search() {
 void SearchField::addHotkeys(const std::optional<BaseInfoResponse>& reply) {
     if (!reply)
         return;
-    for (const QString& keyword : reply->data.hotkey)
-        hotkeys_.append(SuggestionRow::normal(keyword));
+    for (const QString& keyword : reply->data.hotkey) {
+        if (hotkeys_.size() >= kMaxRows)
+            break;
+        hotkeys_.append(SuggestionRow::normal(shownText(keyword)));
+    }
 }
 
 void SearchField::updateFieldEditorWithSelected() {

@@ -43,6 +43,8 @@ public:
     SuggestionsWindowController* suggestionWindowController();
     SearchHistoryManager& historyManager();
     const SuggestionRows& hotkeys() const { return hotkeys_; }
+    // The most rows of one kind the popup lists: a reply of thousands would stall the window.
+    static constexpr int kMaxRows = 20;
 
     bool skipNextSuggestion = false;
 

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include "platform/WholeFile.h"
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -102,6 +102,8 @@ QStringList SearchHistoryManager::decode(const QByteArray& bytes) {
                 if (xml.hasError())
                     return {};
                 terms.append(text);
+                if (terms.size() == maximumCount)
+                    return terms;  // what follows would be dropped anyway
             } else {
                 return {};
             }
@@ -126,15 +128,12 @@ QStringList SearchHistoryManager::loadSearchHistory(const QString& filePath) {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return decode(file.readAll());
+    // Only the first terms are kept, so only the start of a file grown large is read.
+    return decode(file.read(kMaxFileBytes));
 }
 
 void SearchHistoryManager::write() const {
     // A failed write is ignored: the list in memory keeps the change and the next write stores it.
     QDir().mkpath(QFileInfo(filePath_).absolutePath());
-    QSaveFile file(filePath_);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(encode(storeHistory_));
-    file.commit();
+    platform::writeWholeFile(filePath_, encode(storeHistory_));
 }

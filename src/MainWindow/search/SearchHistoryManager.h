@@ -8,6 +8,8 @@
 class SearchHistoryManager {
 public:
     static constexpr int maximumCount = 5;
+    // The most of the file that is read: a file grown far past five terms is read from its start.
+    static constexpr qint64 kMaxFileBytes = 256 * 1024;
 
     // Reads the file once; writes nothing.
     SearchHistoryManager();

@@ -22,12 +22,12 @@
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -252,16 +252,27 @@ void AppDelegate::uploadCrashFiles() {
     const QString dir = crash::directory();
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         return;
-    QDirIterator entries(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (entries.hasNext()) {
-        const QString path = entries.next();
-        platform::logLine(QDir(dir).relativeFilePath(path));
-        // Only a file the service answered for goes; offline, it waits for the next start.
-        parts_.web().uploadCrashDump(QUrl::fromLocalFile(path), [path](const std::optional<QString>&, bool finished) {
-            if (finished && !QFile::remove(path))
-                platform::logLine(QStringLiteral("delete crash file failure"));
-        });
-    }
+    // Each upload holds its file open: a folder of a thousand reports sent at once would run
+    // out of file handles, so a few go at a time and each one that ends starts the next.
+    pendingCrashFiles_ = crash::reportsToUpload(dir);
+    for (int i = 0; i < crash::kUploadsAtOnce; ++i)
+        uploadNextCrashFile();
+}
+
+void AppDelegate::uploadNextCrashFile() {
+    if (pendingCrashFiles_.isEmpty())
+        return;
+    const QString path = pendingCrashFiles_.takeFirst();
+    platform::logLine(QFileInfo(path).fileName());
+    // Only a file the service answered for goes; offline, it waits for the next start.
+    QPointer<AppDelegate> self(this);
+    parts_.web().uploadCrashDump(QUrl::fromLocalFile(path),
+                                       [self, path](const std::optional<QString>&, bool finished) {
+                                           if (finished && !QFile::remove(path))
+                                               platform::logLine(QStringLiteral("delete crash file failure"));
+                                           if (self)
+                                               self->uploadNextCrashFile();
+                                       });
 }
 
 bool AppDelegate::versionIsLower(const QString& stored, const QString& current) {

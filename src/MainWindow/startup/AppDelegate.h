@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -54,7 +55,8 @@ public:
     // This installation's player; empty when it is not there, which is logged and shown in
     // an alert naming the places looked at (not again while that alert is open).
     QString helperProgram();
-    // Uploads the crash reports of earlier runs; each is deleted once the service answered.
+    // Uploads the crash reports of earlier runs, a few at a time; each is deleted once the
+    // service answered.
     void uploadCrashFiles();
 
     // True when `stored` is an earlier version than `current`, by their numbers.
@@ -66,6 +68,9 @@ public:
 
 private:
     void installMainMenu(QMenuBar* menuBar);
+    void uploadNextCrashFile();
+
+    QStringList pendingCrashFiles_;
 
     MainParts parts_;
     std::unique_ptr<MainWindowController> mainWindowController_;

@@ -1,18 +1,23 @@
 #include "MainWindow/startup/CrashReport.h"
 
 #include "platform/Bundle.h"
+#include "platform/Log.h"
 #include "platform/Paths.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include "platform/WholeFile.h"
 
 #include <cxxabi.h>
 #include <execinfo.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -84,15 +89,19 @@ const char* signalName(int sig) {
     }
 }
 
-void writeAll(int fd, const char* text, size_t length) {
+bool writeAll(int fd, const char* text, size_t length) {
     while (length > 0) {
         const ssize_t n = write(fd, text, length);
         if (n <= 0)
-            return;
+            return false;
         text += n;
         length -= static_cast<size_t>(n);
     }
+    return true;
 }
+
+// The handler's own stack: a stack overflow leaves none to run on.
+alignas(16) char alternateStack[64 * 1024];
 
 void onFatalSignal(int sig) {
     if (!reported.exchange(true) && signalDir[0]) {
@@ -107,20 +116,26 @@ void onFatalSignal(int sig) {
         size_t t = appendText(temporary, 0, sizeof temporary, target);
         t = appendText(temporary, t, sizeof temporary, ".txt.part");
         appendText(target, n, sizeof target, ".txt");
-        const int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const int fd = open(temporary, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd >= 0) {
             const char* name = signalName(sig);
-            writeAll(fd, name, strlen(name));
-            writeAll(fd, "\n\n(null)\n\n", 10);
-            writeAll(fd, signalHead, strlen(signalHead));
-            writeAll(fd, "Fatal signal ", 13);
-            writeAll(fd, name, strlen(name));
-            writeAll(fd, "\n\n", 2);
-            void* frames[128];
-            backtrace_symbols_fd(frames, backtrace(frames, 128), fd);
-            fsync(fd);
+            bool written = writeAll(fd, name, strlen(name)) && writeAll(fd, "\n\n(null)\n\n", 10) &&
+                           writeAll(fd, signalHead, strlen(signalHead)) && writeAll(fd, "Fatal signal ", 13) &&
+                           writeAll(fd, name, strlen(name)) && writeAll(fd, "\n\n", 2);
+            if (written) {
+                void* frames[128];
+                backtrace_symbols_fd(frames, backtrace(frames, 128), fd);
+                // That writer ends every symbol with a line feed; the report has none after the last.
+                const off_t end = lseek(fd, 0, SEEK_END);
+                char last = 0;
+                if (end > 0 && lseek(fd, end - 1, SEEK_SET) == end - 1 && read(fd, &last, 1) == 1 && last == '\n')
+                    written = ftruncate(fd, end - 1) == 0;
+            }
+            written = fsync(fd) == 0 && written;
             close(fd);
-            rename(temporary, target);
+            // A report cut short by a full disk is not one: the old file of that name stays.
+            if (!written || rename(temporary, target) != 0)
+                unlink(temporary);
         }
     }
     // The default action ends the process with the signal, as it would have without us.
@@ -148,14 +163,41 @@ QString directory() {
     return QDir(caches).filePath(QStringLiteral("Crash"));
 }
 
+QStringList reportsToUpload(const QString& dir) {
+    static const QRegularExpression reportName(QStringLiteral("^[0-9]{1,20}\\.txt$"));
+    QStringList reports;
+    const QDir folder(dir);
+    for (const QString& name : folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        struct stat status {};
+        const QString path = folder.filePath(name);
+        if (reportName.match(name).hasMatch() && lstat(QFile::encodeName(path).constData(), &status) == 0 &&
+            S_ISREG(status.st_mode))
+            reports << path;
+    }
+    // Newest first: a longer number is a later second.
+    std::sort(reports.begin(), reports.end(), [](const QString& a, const QString& b) {
+        const QString x = QFileInfo(a).completeBaseName(), y = QFileInfo(b).completeBaseName();
+        return x.size() != y.size() ? x.size() > y.size() : x > y;
+    });
+    QStringList kept;
+    for (const QString& path : reports) {
+        const bool tooLarge = QFileInfo(path).size() > kMaxReportBytes;
+        if (!tooLarge && kept.size() < kMaxKeptReports) {
+            kept << path;
+            continue;
+        }
+        platform::logLine(QStringLiteral("Removed crash file %1: %2")
+                              .arg(QFileInfo(path).fileName(), tooLarge ? QStringLiteral("too large")
+                                                                        : QStringLiteral("too many reports")));
+        QFile::remove(path);
+    }
+    return kept;
+}
+
 bool writeReport(const QString& dir, const Report& report, double secondsSince1970) {
     if (dir.isEmpty() || !QDir().mkpath(dir))
         return false;
-    QSaveFile file(QDir(dir).filePath(fileName(secondsSince1970)));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(formatReport(report).toUtf8());
-    return file.commit();
+    return platform::writeWholeFile(QDir(dir).filePath(fileName(secondsSince1970)), formatReport(report).toUtf8());
 }
 
 void handler() {
@@ -201,10 +243,14 @@ void installHandler() {
     backtrace(frame, 1);
 
     std::set_terminate(handler);
+    stack_t stack{};
+    stack.ss_sp = alternateStack;
+    stack.ss_size = sizeof alternateStack;
+    const bool ownStack = sigaltstack(&stack, nullptr) == 0;
     struct sigaction action {};
     action.sa_handler = onFatalSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
+    action.sa_flags = SA_RESETHAND | (ownStack ? SA_ONSTACK : 0);
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
         sigaction(sig, &action, nullptr);
 }

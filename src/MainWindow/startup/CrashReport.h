@@ -25,6 +25,16 @@ QString directory();
 // False on failure, which nothing reports further.
 bool writeReport(const QString& dir, const Report& report, double secondsSince1970);
 
+// What the folder keeps and uploads: the newest reports, each at most this large, sent this many
+// at a time.
+constexpr int kMaxKeptReports = 50;
+constexpr qint64 kMaxReportBytes = 1024 * 1024;
+constexpr int kUploadsAtOnce = 3;
+// The reports in `dir` to upload, newest first: regular files (links are not followed) named as
+// fileName names them. Reports past the newest kMaxKeptReports and reports larger than
+// kMaxReportBytes are deleted, each with a log line; anything else in the folder is left alone.
+QStringList reportsToUpload(const QString& dir);
+
 // Writes a report for the exception being handled now (or a bare terminate), then ends the
 // process as the runtime would. Installed with std::set_terminate.
 [[noreturn]] void handler();
