@@ -33,6 +33,16 @@
 
 namespace {
 constexpr int kTimeoutMs = 2000;
+
+// The inactivity time-out never fires on a reply that trickles a byte a second: every request
+// also ends, as a failed exchange, once its whole time is up.
+void endBy(QNetworkReply* reply, int deadlineMs) {
+    // Precise: a coarse timer may fire up to 5% before the deadline it was given.
+    QTimer::singleShot(deadlineMs, Qt::PreciseTimer, reply, [reply] {
+        if (reply->isRunning())
+            reply->abort();
+    });
+}
 constexpr int kMidnightCheckStepMs = 60 * 1000;
 const QString kCtKey = QStringLiteral("ct");
 
@@ -176,6 +186,7 @@ void WebModel::postForm(Endpoint endpoint, int code, const QString& payload, Rep
 }
 
 void WebModel::finishReply(QNetworkReply* reply, const ReplyHandler& handler) {
+    endBy(reply, kRequestDeadlineMs);
     connect(reply, &QNetworkReply::finished, this, [reply, handler] {
         reply->deleteLater();
         Reply result;
@@ -412,6 +423,7 @@ void WebModel::uploadCrashDump(const QUrl& fileUrl, CrashUploadCompletion comple
 
     QNetworkReply* reply = sessionManager()->post(makeRequest(endpointUrl(Endpoint::Statistics)), multi);
     multi->setParent(reply);
+    endBy(reply, kUploadDeadlineMs);
     connect(reply, &QNetworkReply::finished, this, [reply, completion] {
         reply->deleteLater();
         if (!completion)
