@@ -58,8 +58,7 @@ void blockRow(const quint32* in, quint32* out, int left, int width, int originX,
 FramePlan framePlan(const QSize& frame, const QSize& view) {
     if (frame.isEmpty() || view.isEmpty())
         return {view, 1};
-    const double scale =
-        qMax(double(view.width()) / frame.width(), double(view.height()) / frame.height());
+    const double scale = qMax(double(view.width()) / frame.width(), double(view.height()) / frame.height());
     const int block = scale >= 2.0 - 1e-9 ? int(std::floor(scale + 1e-9)) : 1;
     return {QSize((view.width() + block - 1) / block, (view.height() + block - 1) / block), block};
 }

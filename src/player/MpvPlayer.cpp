@@ -65,8 +65,8 @@ MpvPlayer::MpvPlayer(std::unique_ptr<VideoRenderer> renderer, QObject* parent)
     mpv_request_log_messages(mpv_, "error");
     mpv_observe_property(mpv_, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
     if (renderer_ && !renderer_->attach(mpv_) && renderer_->name() != QLatin1String("software")) {
-        platform::logLine(QStringLiteral("video renderer: software (mpv's %1 renderer could not be made)")
-                              .arg(renderer_->name()));
+        platform::logLine(
+            QStringLiteral("video renderer: software (mpv's %1 renderer could not be made)").arg(renderer_->name()));
         renderer_ = makeSoftwareRenderer();
         if (!renderer_->attach(mpv_))
             platform::logLine(QStringLiteral("mpv render context could not be created"));

@@ -209,9 +209,8 @@ void OpenGLRenderer::renderPending() {
         fbo_ = std::make_unique<QOpenGLFramebufferObject>(size);
     mpv_opengl_fbo target{int(fbo_->handle()), size.width(), size.height(), 0};
     int flip = 1;  // the usual OpenGL order: the first row is the bottom
-    mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
-                                 {MPV_RENDER_PARAM_FLIP_Y, &flip},
-                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &target}, {MPV_RENDER_PARAM_FLIP_Y, &flip}, {MPV_RENDER_PARAM_INVALID, nullptr}};
     const bool rendered = mpv_render_context_render(mpvContext_, params) >= 0;
     // The views' contexts sample the texture next: it must be complete.
     context_->functions()->glFinish();

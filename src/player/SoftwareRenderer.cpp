@@ -219,8 +219,8 @@ bool SoftwareRenderer::drawView(QWidget* view, QPainter& painter, const QRegion&
             return false;
         QBackingStore* backing = view->backingStore();
         if (backing && backing->paintDevice() == target) {
-            store_ = {view->window(), target, target->constBits(),
-                      {bits, target->bytesPerLine(), view->size()}, frame_, true};
+            store_ = {view->window(), target, target->constBits(), {bits, target->bytesPerLine(), view->size()},
+                      frame_,         true};
             if (othersWaiting_) {
                 othersWaiting_ = false;
                 for (QWidget* other : views)

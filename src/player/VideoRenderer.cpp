@@ -8,6 +8,7 @@ bool VideoRenderer::drawFrame(QImage& target, const QRect& viewFrame) {
         return false;
     QPainter painter(&target);
     painter.setClipRect(viewFrame);
-    painter.drawImage(PlayerView::aspectFillRect(frame.size(), viewFrame.size()).translated(viewFrame.topLeft()), frame);
+    painter.drawImage(PlayerView::aspectFillRect(frame.size(), viewFrame.size()).translated(viewFrame.topLeft()),
+                      frame);
     return true;
 }

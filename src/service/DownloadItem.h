@@ -154,7 +154,7 @@ private:
         int httpStatus = 0;
         qint64 fileBytes = 0;  // bytes in the partial file, kept ones included
         bool writeFailed = false;
-        bool tooLarge = false;  // the body ran past the record's size: it is not the video
+        bool tooLarge = false;            // the body ran past the record's size: it is not the video
         bool rejected = false;            // an error answer: its body is not the file
         bool replaceOnFirstByte = false;  // a whole file answered a range: it replaces the kept bytes
         struct {

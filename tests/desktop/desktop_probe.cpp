@@ -17,8 +17,9 @@ int selectionOwned(const char* name) {
         return 2;
     xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name),
                                                           nullptr);
-    xcb_get_selection_owner_reply_t* owner =
-        atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr;
+    xcb_get_selection_owner_reply_t* owner = atom ? xcb_get_selection_owner_reply(
+                                                        c, xcb_get_selection_owner(c, atom->atom), nullptr)
+                                                  : nullptr;
     const bool owned = owner && owner->owner != XCB_WINDOW_NONE;
     std::free(owner);
     std::free(atom);
@@ -35,8 +36,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QCoreApplication app(argc, argv);
-    const size_t count = apptest::addToMainLibrary(QString::fromLocal8Bit(argv[2]),
-                                                   QStringLiteral("0123456789abcdef0123456789abcdef"),
-                                                   QStringLiteral("desktop"));
+    const size_t count = apptest::addToMainLibrary(
+        QString::fromLocal8Bit(argv[2]), QStringLiteral("0123456789abcdef0123456789abcdef"), QStringLiteral("desktop"));
     return count == 1 ? 0 : 1;
 }

@@ -130,8 +130,7 @@ TEST(VideoProbe, ConvertsFramesOfEveryWidthWithinThePicture) {
     for (const auto& size : sizes)
         for (AVPixelFormat format : formats) {
             SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1] << " format " << format);
-            std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(),
-                                                               [](AVFrame* f) { av_frame_free(&f); });
+            std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(), [](AVFrame* f) { av_frame_free(&f); });
             frame->width = size[0];
             frame->height = size[1];
             frame->format = format;

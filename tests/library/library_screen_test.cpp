@@ -246,7 +246,8 @@ TEST_F(LibraryScreen, TheOnlineOverlayShowsOverTheOnlineListOnly) {
              screen.switchTab(screen.onlineTab());
              screen.switchTab(screen.localTab());
          }},
-        {"the author clicked on the local tab", [&] { screen.detailPaneCoordinator()->authorClicked(QStringLiteral("Ann")); }},
+        {"the author clicked on the local tab",
+         [&] { screen.detailPaneCoordinator()->authorClicked(QStringLiteral("Ann")); }},
         {"the author clicked on the download tab",
          [&] {
              screen.switchTab(screen.downloadTab());
@@ -284,7 +285,8 @@ TEST_F(LibraryScreen, TheNowPlayingTitleSelectsThePlayingVideoAndThePaneShowsIt)
     };
     drain();
     ASSERT_EQ(shown, std::optional(QStringLiteral("v0")));
-    auto* title = screen.localParts()->nowPlayingView()->findChild<QPushButton*>(QStringLiteral("playingFileNameLabel"));
+    auto* title = screen.localParts()->nowPlayingView()->findChild<QPushButton*>(
+        QStringLiteral("playingFileNameLabel"));
     ASSERT_TRUE(title);
     // From the local tab and from another tab alike.
     for (TabTitleView* from : {screen.localTab(), screen.downloadTab()}) {
@@ -292,8 +294,8 @@ TEST_F(LibraryScreen, TheNowPlayingTitleSelectsThePlayingVideoAndThePaneShowsIt)
         screen.switchTab(from);
         drain();
         Preferences::shared().setPlayingVideoSign(QStringLiteral("v27"));
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return screen.localParts()->nowPlayingView()->titleText() == QStringLiteral("Title v27"); }));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return screen.localParts()->nowPlayingView()->titleText() == QStringLiteral("Title v27"); }));
         QTest::mouseClick(title, Qt::LeftButton);
         drain();
         EXPECT_EQ(screen.collectionView()->boundModel(), screen.localLibraryViewModel());
@@ -345,7 +347,8 @@ TEST_F(LibraryScreen, TheCounterAndTheNowPlayingTitleReachScreenReaders) {
     QAccessibleInterface* counter = QAccessible::queryAccessibleInterface(screen.pageStatus());
     EXPECT_EQ(counter->text(QAccessible::Name), QStringLiteral("Videos shown"));
     EXPECT_EQ(counter->text(QAccessible::Description), QStringLiteral("4 of 4"));
-    auto* title = screen.localParts()->nowPlayingView()->findChild<QPushButton*>(QStringLiteral("playingFileNameLabel"));
+    auto* title = screen.localParts()->nowPlayingView()->findChild<QPushButton*>(
+        QStringLiteral("playingFileNameLabel"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return title->isVisible(); }));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(title)->text(QAccessible::Description), QStringLiteral("Title v3"));
 }

@@ -35,12 +35,14 @@ TEST(RendererChoice, OpenGLOnlyOnAGpuOrWhenForced) {
     for (const auto& c : cases) {
         qputenv("TAVVEL_RENDERER", c.forced);
         std::unique_ptr<VideoRenderer> renderer;
-        const QStringList lines = playertest::capturedStdout([&] { renderer = makeVideoRenderer(); })
-                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines = playertest::capturedStdout([&] {
+                                      renderer = makeVideoRenderer();
+                                  }).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         ASSERT_TRUE(renderer) << c.forced;
         EXPECT_EQ(renderer->name(), c.name) << c.forced;
         ASSERT_EQ(lines.size(), 1) << lines.join('|').toStdString();
-        EXPECT_TRUE(lines.front().startsWith(QStringLiteral("video renderer: ") + c.name)) << lines.front().toStdString();
+        EXPECT_TRUE(lines.front().startsWith(QStringLiteral("video renderer: ") + c.name))
+            << lines.front().toStdString();
         EXPECT_TRUE(lines.front().contains(QLatin1String(c.reason))) << lines.front().toStdString();
     }
     qunsetenv("TAVVEL_RENDERER");

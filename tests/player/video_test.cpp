@@ -77,7 +77,7 @@ protected:
     WallpaperPlatform& platform() {
         static SplitScreenPlatform halves(desktopWallpaperPlatform());
         return QGuiApplication::screens().size() == 1 ? static_cast<WallpaperPlatform&>(halves)
-                                                       : desktopWallpaperPlatform();
+                                                      : desktopWallpaperPlatform();
     }
     VideoRenderer& renderer() { return *manager->player().renderer(); }
     // Waits until a few frames are out, then pauses, so every view shows one still frame.

@@ -35,7 +35,9 @@ TEST(FullDisk, EveryWholeFileKeepsItsOldContentWhenTheNewCannotBeWritten) {
     const QString crashDir = dir.filePath(QStringLiteral("Crash"));
     const QString id = QStringLiteral("com.zembo.FullDisk");
     DownloadManager& queue = DownloadManager::shared();
-    const auto report = [](int length) { return crash::Report{QStringLiteral("e"), {}, {}, {}, QString(length, u'r'), {}}; };
+    const auto report = [](int length) {
+        return crash::Report{QStringLiteral("e"), {}, {}, {}, QString(length, u'r'), {}};
+    };
     // Each: the file, a first write, and a larger one that must fail (false when it tells).
     const struct {
         const char* name;
@@ -51,8 +53,7 @@ TEST(FullDisk, EveryWholeFileKeepsItsOldContentWhenTheNewCannotBeWritten) {
         {"crash report", QDir(crashDir).filePath(crash::fileName(1000)),
          [&] { return crash::writeReport(crashDir, report(10), 1000); },
          [&] { return !crash::writeReport(crashDir, report(100000), 1000); }},
-        {"download list", downloadListPath(),
-         [&] { return queue.addDownload(queued(0)), queue.waitForStores(), true; },
+        {"download list", downloadListPath(), [&] { return queue.addDownload(queued(0)), queue.waitForStores(), true; },
          [&] {
              for (int i = 1; i < 40; ++i)
                  queue.addDownload(queued(i));
@@ -75,7 +76,8 @@ TEST(FullDisk, EveryWholeFileKeepsItsOldContentWhenTheNewCannotBeWritten) {
         EXPECT_EQ(contents(c.path), old);
         // No temporary is left beside the file.
         const QFileInfo file(c.path);
-        EXPECT_EQ(file.dir().entryList({file.fileName() + u'*'}, QDir::Files | QDir::Hidden), QStringList{file.fileName()});
+        EXPECT_EQ(file.dir().entryList({file.fileName() + u'*'}, QDir::Files | QDir::Hidden),
+                  QStringList{file.fileName()});
     }
     std::signal(SIGXFSZ, previous);
     while (!queue.progressArray().empty())

@@ -306,7 +306,8 @@ TEST(CrashProcess, AHugeCrashFolderIsTrimmedAndUploadedAFewAtATime) {
         file.write(bytes);
     };
     for (int i = 0; i < 1100; ++i)
-        put(QStringLiteral("%1.txt").arg(1000000 + i), "std::logic_error\n\n(null)\n\nversion: 1.0.10\n\nboom\n\nframe");
+        put(QStringLiteral("%1.txt").arg(1000000 + i),
+            "std::logic_error\n\n(null)\n\nversion: 1.0.10\n\nboom\n\nframe");
     // Not reports of ours, left alone: another name, a link (whose target must not go), a FIFO
     // (whose opening would block), and a report far too large (removed, not sent).
     put(QStringLiteral("notes.md"), "kept");

@@ -70,10 +70,10 @@ VideoDetailModel::Texts VideoDetailModel::textsOf(const std::optional<VideoDetai
     texts.downloads = v.down >= 0 ? QString::number(v.down) : unknown;
     texts.size = v.size >= 0 ? formatByteSize(v.size) : unknown;
     texts.duration = v.time >= 0 ? formatDuration(v.time / 1000) : unknown;
-    texts.dimensions = v.width >= 0 && v.height >= 0 ? QString::number(v.width) + QChar(0x00D7) +
-                                                           QString::number(v.height) + QLatin1Char('(') + v.ratio +
-                                                           QLatin1Char(')')
-                                                     : unknown;
+    texts.dimensions = v.width >= 0 && v.height >= 0
+                           ? QString::number(v.width) + QChar(0x00D7) + QString::number(v.height) + QLatin1Char('(') +
+                                 v.ratio + QLatin1Char(')')
+                           : unknown;
     texts.audio = v.audio == 1 ? localizedString("YES", "has audio") : localizedString("NO", "has no audio");
     texts.requirement = v.performanceDescription();
     return texts;

@@ -266,13 +266,12 @@ void AppDelegate::uploadNextCrashFile() {
     platform::logLine(QFileInfo(path).fileName());
     // Only a file the service answered for goes; offline, it waits for the next start.
     QPointer<AppDelegate> self(this);
-    parts_.web().uploadCrashDump(QUrl::fromLocalFile(path),
-                                       [self, path](const std::optional<QString>&, bool finished) {
-                                           if (finished && !QFile::remove(path))
-                                               platform::logLine(QStringLiteral("delete crash file failure"));
-                                           if (self)
-                                               self->uploadNextCrashFile();
-                                       });
+    parts_.web().uploadCrashDump(QUrl::fromLocalFile(path), [self, path](const std::optional<QString>&, bool finished) {
+        if (finished && !QFile::remove(path))
+            platform::logLine(QStringLiteral("delete crash file failure"));
+        if (self)
+            self->uploadNextCrashFile();
+    });
 }
 
 bool AppDelegate::versionIsLower(const QString& stored, const QString& current) {

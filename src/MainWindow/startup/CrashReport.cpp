@@ -167,7 +167,8 @@ QStringList reportsToUpload(const QString& dir) {
     static const QRegularExpression reportName(QStringLiteral("^[0-9]{1,20}\\.txt$"));
     QStringList reports;
     const QDir folder(dir);
-    for (const QString& name : folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+    for (const QString& name :
+         folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
         struct stat status {};
         const QString path = folder.filePath(name);
         if (reportName.match(name).hasMatch() && lstat(QFile::encodeName(path).constData(), &status) == 0 &&
@@ -187,8 +188,8 @@ QStringList reportsToUpload(const QString& dir) {
             continue;
         }
         platform::logLine(QStringLiteral("Removed crash file %1: %2")
-                              .arg(QFileInfo(path).fileName(), tooLarge ? QStringLiteral("too large")
-                                                                        : QStringLiteral("too many reports")));
+                              .arg(QFileInfo(path).fileName(),
+                                   tooLarge ? QStringLiteral("too large") : QStringLiteral("too many reports")));
         QFile::remove(path);
     }
     return kept;

@@ -62,8 +62,8 @@ struct LayerShell::Globals {
             emit owner->outputsChanged();
     }
 
-    static void onGeometry(void* data, wl_output* proxy, int32_t x, int32_t y, int32_t, int32_t, int32_t,
-                           const char*, const char*, int32_t) {
+    static void onGeometry(void* data, wl_output* proxy, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
+                           const char*, int32_t) {
         if (Output* o = static_cast<Globals*>(data)->output(proxy))
             o->position = QPoint(x, y);
     }
@@ -95,7 +95,8 @@ struct LayerShell::Globals {
         static const wl_output_listener outputListener = {&onGeometry, &onMode, &onDone, &onScale, nullptr, nullptr};
         auto* self = static_cast<Globals*>(data);
         if (std::strcmp(interface, wl_compositor_interface.name) == 0 && !self->compositor) {
-            self->compositor = static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 1));
+            self->compositor = static_cast<wl_compositor*>(
+                wl_registry_bind(registry, name, &wl_compositor_interface, 1));
         } else if (std::strcmp(interface, wl_shm_interface.name) == 0 && !self->shm) {
             self->shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
         } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0 && !self->layerShell) {

@@ -69,8 +69,8 @@ int screenNumber() {
 bool compositingManagerRuns(xcb_connection_t* c) {
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber());
     const xcb_atom_t selection = atom(c, name.constData());
-    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
-        c, xcb_get_selection_owner(c, selection), nullptr);
+    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection),
+                                                                           nullptr);
     const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
     std::free(reply);
     return owned;
@@ -103,8 +103,8 @@ bool setBelowWindowState(QWidget* window) {
     xcb_connection_t* c = connection();
     if (!c || !window)
         return false;
-    const auto a = atoms(c, {"_NET_WM_STATE_BELOW", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR",
-                             "_NET_WM_STATE_SKIP_PAGER"});
+    const auto a = atoms(
+        c, {"_NET_WM_STATE_BELOW", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
     setStates(c, xcb_window_t(window->winId()), {a[0], a[1], a[2], a[3]});
     return true;
 }
