@@ -75,8 +75,7 @@ TEST(Buttons, LinkTitleShowsItsWholeTitle) {
                 const QColor c = image.pixelColor(x, y);
                 inked += c.red() > 150 && c.green() < 120 && c.blue() < 120;
             }
-        EXPECT_GT(inked, 0) << "the underscore was cut off in a " << link.width() << "x" << link.height()
-                            << " button";
+        EXPECT_GT(inked, 0) << "the underscore was cut off in a " << link.width() << "x" << link.height() << " button";
     }
 }
 
