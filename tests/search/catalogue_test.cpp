@@ -248,3 +248,21 @@ TEST_F(CatalogueTest, AHugeBaseInfoBuildsOnlyTheTagsARowShows) {
     EXPECT_TRUE(std::any_of(tags.cbegin(), tags.cend(),
                             [](auto* tag) { return tag->text().size() == kMaxShownCharacters + 1; }));
 }
+
+TEST_F(CatalogueTest, ALongHotTagSearchesItsWholeText) {
+    BaseInfoResponse reply;
+    const QString whole = QString(kMaxShownCharacters + 50, u'w');
+    reply.data.hottags.push_back(whole);
+    screen->onlineControls()->showHotTags(reply);
+    ButtonWithColorfulLink* tag = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (auto* t : hotTags())
+            if (t->text().size() == kMaxShownCharacters + 1)
+                tag = t;
+        return tag != nullptr;
+    }));
+    int seen = 0;
+    tag->click();
+    ASSERT_TRUE(waitForListRequest(seen));
+    EXPECT_EQ(lastListRequest().value("keywords").toString(), QString::fromLatin1(whole.toLatin1().toBase64()));
+}

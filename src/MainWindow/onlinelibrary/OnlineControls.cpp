@@ -148,9 +148,10 @@ void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
                 tag->setTitleColor(qApp->palette().color(QPalette::WindowText));
                 tag->setTitleHoverColor(blueNormalColor());
                 tag->setFontSize(12);
-                connect(tag, &QPushButton::clicked, self.data(), [self, tag] {
+                // The search is for the whole tag, not the shortened title the button shows.
+                connect(tag, &QPushButton::clicked, self.data(), [self, text] {
                     if (self)
-                        self->hottagClickAction(tag);
+                        self->hottagClickAction(text);
                 });
                 layout->addWidget(tag);
             }
@@ -158,8 +159,8 @@ void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
         Qt::QueuedConnection);
 }
 
-void OnlineControls::hottagClickAction(ButtonWithColorfulLink* tag) {
-    hooks_.search(tag->title());
+void OnlineControls::hottagClickAction(const QString& tag) {
+    hooks_.search(tag);
 }
 
 void OnlineControls::updateNewsLink() {
