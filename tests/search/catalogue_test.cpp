@@ -266,3 +266,14 @@ TEST_F(CatalogueTest, ALongHotTagSearchesItsWholeText) {
     ASSERT_TRUE(waitForListRequest(seen));
     EXPECT_EQ(lastListRequest().value("keywords").toString(), QString::fromLatin1(whole.toLatin1().toBase64()));
 }
+
+TEST_F(CatalogueTest, AHugeNewsMessageIsShownShortened) {
+    HeartbeatResponse reply;
+    reply.data.msg.msgBottom.msg = QString(2000000, u'n');
+    WebModel::shared().setHeartbeatResponse(reply);
+    screen->onlineControls()->updateNewsLink();
+    ButtonWithColorfulLink* news = screen->onlineControls()->newsLinkButton();
+    EXPECT_EQ(news->text().size(), kMaxShownCharacters + 1);
+    EXPECT_EQ(news->accessibleName().size(), kMaxShownCharacters + 1);
+    WebModel::shared().setHeartbeatResponse(std::nullopt);
+}

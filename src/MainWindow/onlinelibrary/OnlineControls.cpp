@@ -169,8 +169,8 @@ void OnlineControls::updateNewsLink() {
         return;
     const MsgBottom& m = heartbeat->data.msg.msgBottom;
     newsLinkButton_->show();
-    newsLinkButton_->setTitle(m.msg);
-    newsLinkButton_->setAccessibleName(m.msg);
+    newsLinkButton_->setTitle(shownText(m.msg));
+    newsLinkButton_->setAccessibleName(shownText(m.msg));
     // An empty colour text keeps the colour the link has.
     if (const std::optional<QColor> color = catalogue::newsColor(m.color))
         newsLinkButton_->setTitleColor(*color);
