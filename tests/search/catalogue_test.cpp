@@ -261,6 +261,7 @@ TEST_F(CatalogueTest, ALongHotTagSearchesItsWholeText) {
                 tag = t;
         return tag != nullptr;
     }));
+    EXPECT_EQ(tag->accessibleName().size(), kMaxShownCharacters + 1);
     int seen = 0;
     tag->click();
     ASSERT_TRUE(waitForListRequest(seen));
@@ -276,4 +277,16 @@ TEST_F(CatalogueTest, AHugeNewsMessageIsShownShortened) {
     EXPECT_EQ(news->text().size(), kMaxShownCharacters + 1);
     EXPECT_EQ(news->accessibleName().size(), kMaxShownCharacters + 1);
     WebModel::shared().setHeartbeatResponse(std::nullopt);
+}
+
+TEST_F(CatalogueTest, AHugeCategoryTitleIsShownShortened) {
+    const std::optional<BaseInfoResponse> kept = WebModel::shared().baseInfo();
+    BaseInfoResponse huge;
+    huge.data.cate.push_back(Cate{7, QString(2000000, u'c')});
+    WebModel::shared().setBaseInfo(huge);
+    QMenu* menu = screen->onlineControls()->categoryMenu();
+    WebModel::shared().setBaseInfo(kept);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().at(0)->text().size(), kMaxShownCharacters + 1);
+    delete menu;
 }

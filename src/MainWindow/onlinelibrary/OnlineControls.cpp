@@ -83,7 +83,7 @@ QMenu* OnlineControls::categoryMenu() {
         if (!reply || !target || !self)
             return;
         for (const Cate& cate : reply->data.cate) {
-            QAction* item = target->addAction(literalAmpersands(cate.title));
+            QAction* item = target->addAction(literalAmpersands(shownText(cate.title)));
             item->setData(cate.id);
             connect(item, &QAction::triggered, self.data(), [self, item] {
                 if (self)
@@ -144,7 +144,7 @@ void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
             for (const QString& text : tags) {
                 auto* tag = new ButtonWithColorfulLink(shownText(text), self->hottagsView_);
                 tag->setObjectName(QStringLiteral("hottag"));
-                tag->setAccessibleName(text);
+                tag->setAccessibleName(shownText(text));
                 tag->setTitleColor(qApp->palette().color(QPalette::WindowText));
                 tag->setTitleHoverColor(blueNormalColor());
                 tag->setFontSize(12);
