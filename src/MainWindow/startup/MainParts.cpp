@@ -29,6 +29,9 @@ ImageLoader& processImageLoader() {
         // need the application's plugins, which go with it.
         if (QCoreApplication* app = QCoreApplication::instance())
             QObject::connect(app, &QCoreApplication::aboutToQuit, made, [made] { made->stopDecoding(); });
+        // An application object that goes without its event loop ending sends no aboutToQuit;
+        // a decode still running then would meet Qt's image plugins torn down at exit.
+        qAddPostRoutine([] { processImageLoader().stopDecoding(); });
         return made;
     }();  // lives for the whole process
     return *loader;
