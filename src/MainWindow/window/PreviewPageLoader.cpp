@@ -1,6 +1,6 @@
 #include "MainWindow/window/PreviewPageLoader.h"
 
-#include "MainWindow/Preview/PreviewPage.h"
+#include "MainWindow/preview/PreviewPage.h"
 #include "platform/Bundle.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 
 class PreviewPageMaker;
 
-// The preview's web page plugin (MainWindow/Preview), loaded by the first preview and kept for
+// The preview's web page plugin (MainWindow/preview), loaded by the first preview and kept for
 // the process.
 namespace previewpage {
 // The plugin's file name.

@@ -1,6 +1,6 @@
 #include "MainWindow/window/PreviewVideoWindow.h"
 
-#include "MainWindow/Preview/PreviewPage.h"
+#include "MainWindow/preview/PreviewPage.h"
 #include "MainWindow/window/PreviewPageLoader.h"
 
 #include <QCloseEvent>

@@ -1,5 +1,5 @@
 #pragma once
-#include "MainWindow/Preview/PreviewPage.h"
+#include "MainWindow/preview/PreviewPage.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "MainWindow/Preview/WebPagePlugin.h"
+#include "MainWindow/preview/WebPagePlugin.h"
 
 #include <QWebEnginePage>
 #include <QWebEngineView>
