@@ -321,7 +321,14 @@ TEST_F(FinishTest, PausedAndResumedWhileTheRowGoesInFinishesOnce) {
 
     ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
     m.waitForVerifications();
-    spin(300);
+    // The announcement comes back over the bus, which is slow under load: wait for it, then
+    // for a marker posted after every finish had its say, so a second one would be in too.
+    ASSERT_TRUE(waitUntil([&] { return updateCount >= 1; }));
+    int markers = 0;
+    const DisposablePtr marker = platform::DistributedNotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("FinishTestMarker"), nullptr, [&] { ++markers; });
+    platform::DistributedNotificationCenter::defaultCenter().post(QStringLiteral("FinishTestMarker"));
+    ASSERT_TRUE(waitUntil([&] { return markers == 1; }));
     EXPECT_EQ(updateCount, 1);
     EXPECT_TRUE(rowPresentAtUpdate);
     EXPECT_EQ(m.runningCount(), 0);
