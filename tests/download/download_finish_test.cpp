@@ -192,6 +192,8 @@ TEST_F(FinishTest, RemovedItemsNeverEnterTheLibraryAndLeaveNoFiles) {
     EXPECT_EQ(libraryFiles(), QStringList{signOf(small) + ".mp4"});
     EXPECT_FALSE(LocalVideoDBManager::shared().videoWithSign(signOf(big)));
     EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+    // The report travels over HTTP and may land after the list emptied.
+    ASSERT_TRUE(waitUntil([] { return !reports().isEmpty(); }));
     EXPECT_EQ(reports().size(), 1);
 }
 
