@@ -10,6 +10,8 @@ shift || true
 LAUNCHER=()
 if command -v ccache >/dev/null; then
   LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  # Paths taken relative to the checkout, so a clone in another folder reuses the cache.
+  export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 fi
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} "${LAUNCHER[@]}" "$@" >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"

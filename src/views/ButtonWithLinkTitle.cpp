@@ -64,5 +64,8 @@ void ButtonWithLinkTitle::paintEvent(QPaintEvent*) {
     QStyleOptionButton option;
     initStyleOption(&option);
     option.text = fontMetrics().elidedText(text(), Qt::ElideRight, width());
-    painter.drawControl(QStyle::CE_PushButton, option);
+    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+    // The button is only as tall as its title: the style's contents rect, inset by the bevel's
+    // margins, would cut off what lies below the baseline ("_", "p"). The title gets the whole rect.
+    painter.drawControl(QStyle::CE_PushButtonLabel, option);
 }

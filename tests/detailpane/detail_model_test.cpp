@@ -226,3 +226,12 @@ TEST(DetailTexts, FieldsAreFormattedAndEmptyWithoutAVideo) {
     EXPECT_EQ(VideoDetailModel::textsOf(v).audio, QStringLiteral("NO"));
 }
 }  // namespace
+
+TEST(DetailTexts, EveryTextFromTheServiceIsShortened) {
+    VideoDetail v = video(QStringLiteral("t"));
+    const QString huge(2000000, u'x');
+    v.title = v.author = v.ratio = huge;
+    const VideoDetailModel::Texts texts = VideoDetailModel::textsOf(v);
+    for (const QString& text : {texts.title, texts.author, texts.authorAccessibleName, texts.dimensions})
+        EXPECT_LT(text.size(), 2 * kMaxShownCharacters);
+}

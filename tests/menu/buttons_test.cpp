@@ -52,6 +52,33 @@ TEST(Buttons, LinkTitleSize) {
     EXPECT_EQ(link.verticalMargin(), 2.0);
 }
 
+// A button sized to its title shows all of it, the part below the baseline too ("_", "p"),
+// plain or flat, under the style the programs run with.
+TEST(Buttons, LinkTitleShowsItsWholeTitle) {
+    for (const bool flat : {false, true}) {
+        SCOPED_TRACE(flat ? "flat" : "plain");
+        ButtonWithLinkTitle link(QStringLiteral("_"));
+        link.setFlat(flat);
+        QFont font = link.font();
+        font.setPixelSize(13);
+        link.setFont(font);
+        QPalette palette = link.palette();
+        palette.setColor(QPalette::ButtonText, Qt::red);
+        link.setPalette(palette);
+        link.resize(link.sizeHint());
+        QImage image(link.size(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        link.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        int inked = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                inked += c.red() > 150 && c.green() < 120 && c.blue() < 120;
+            }
+        EXPECT_GT(inked, 0) << "the underscore was cut off in a " << link.width() << "x" << link.height() << " button";
+    }
+}
+
 TEST(Buttons, HoverFollowsTheMouseFromCreation) {
     ButtonWithHoverBackGround b(QStringLiteral("Upgrade"));
     b.resize(120, 30);

@@ -248,3 +248,45 @@ TEST_F(CatalogueTest, AHugeBaseInfoBuildsOnlyTheTagsARowShows) {
     EXPECT_TRUE(std::any_of(tags.cbegin(), tags.cend(),
                             [](auto* tag) { return tag->text().size() == kMaxShownCharacters + 1; }));
 }
+
+TEST_F(CatalogueTest, ALongHotTagSearchesItsWholeText) {
+    BaseInfoResponse reply;
+    const QString whole = QString(kMaxShownCharacters + 50, u'w');
+    reply.data.hottags.push_back(whole);
+    screen->onlineControls()->showHotTags(reply);
+    ButtonWithColorfulLink* tag = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (auto* t : hotTags())
+            if (t->text().size() == kMaxShownCharacters + 1)
+                tag = t;
+        return tag != nullptr;
+    }));
+    EXPECT_EQ(tag->accessibleName().size(), kMaxShownCharacters + 1);
+    int seen = 0;
+    tag->click();
+    ASSERT_TRUE(waitForListRequest(seen));
+    EXPECT_EQ(lastListRequest().value("keywords").toString(), QString::fromLatin1(whole.toLatin1().toBase64()));
+}
+
+TEST_F(CatalogueTest, AHugeNewsMessageIsShownShortened) {
+    HeartbeatResponse reply;
+    reply.data.msg.msgBottom.msg = QString(2000000, u'n');
+    WebModel::shared().setHeartbeatResponse(reply);
+    screen->onlineControls()->updateNewsLink();
+    ButtonWithColorfulLink* news = screen->onlineControls()->newsLinkButton();
+    EXPECT_EQ(news->text().size(), kMaxShownCharacters + 1);
+    EXPECT_EQ(news->accessibleName().size(), kMaxShownCharacters + 1);
+    WebModel::shared().setHeartbeatResponse(std::nullopt);
+}
+
+TEST_F(CatalogueTest, AHugeCategoryTitleIsShownShortened) {
+    const std::optional<BaseInfoResponse> kept = WebModel::shared().baseInfo();
+    BaseInfoResponse huge;
+    huge.data.cate.push_back(Cate{7, QString(2000000, u'c')});
+    WebModel::shared().setBaseInfo(huge);
+    QMenu* menu = screen->onlineControls()->categoryMenu();
+    WebModel::shared().setBaseInfo(kept);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().at(0)->text().size(), kMaxShownCharacters + 1);
+    delete menu;
+}

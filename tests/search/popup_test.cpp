@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "shared/TextHelpers.h"
+
 namespace {
 SuggestionRow row(const char* text, bool header = false, bool separator = false) {
     SuggestionRow row = SuggestionRow::normal(QString::fromLatin1(text));
@@ -203,4 +205,23 @@ TEST_F(SearchTest, EveryRowOfALongPopupCanBeSeenAndTheHeaderReadsWhole) {
     }
     EXPECT_EQ(reached.last(), QStringLiteral("hot keyword 19"));
     EXPECT_EQ(reached.size(), 25);
+}
+
+TEST_F(SearchTest, ALongKeywordIsDrawnShortenedAndSearchedWhole) {
+    const QString whole(kMaxShownCharacters + 50, u'k');
+    BaseInfoResponse reply;
+    reply.data.hotkey.push_back(whole);
+    field->addHotkeys(reply);
+    focusField();
+    ASSERT_TRUE(popup()->isVisible());
+    SuggestionRowView* shortened = nullptr;
+    for (auto* view : popup()->window()->contentView()->findChildren<SuggestionRowView*>())
+        if (view->isVisible() && view->textField()->text().size() == kMaxShownCharacters + 1)
+            shortened = view;
+    ASSERT_NE(shortened, nullptr);
+    EXPECT_EQ(shortened->accessibleName().size(), kMaxShownCharacters + 1);
+    popup()->mouseEntered(shortened);
+    click(shortened);
+    EXPECT_EQ(field->text(), whole);
+    EXPECT_EQ(delegate->searches, QStringList{whole});
 }

@@ -62,8 +62,8 @@ VideoDetailModel::Texts VideoDetailModel::textsOf(const std::optional<VideoDetai
         return texts;
     const VideoDetail& v = *video;
     texts.title = shownText(v.title);
-    texts.author = v.author;
-    texts.authorAccessibleName = localizedString("Videos by %1", "search by author").arg(v.author);
+    texts.author = shownText(v.author);
+    texts.authorAccessibleName = localizedString("Videos by %1", "search by author").arg(texts.author);
     // A value no video can have (a negative count, size or length) says unknown.
     const QString unknown = localizedString("Unknown", "a value the service sent that no video can have");
     texts.uploads = v.upcount >= 0 ? QString::number(v.upcount) : unknown;
@@ -72,7 +72,7 @@ VideoDetailModel::Texts VideoDetailModel::textsOf(const std::optional<VideoDetai
     texts.duration = v.time >= 0 ? formatDuration(v.time / 1000) : unknown;
     texts.dimensions = v.width >= 0 && v.height >= 0
                            ? QString::number(v.width) + QChar(0x00D7) + QString::number(v.height) + QLatin1Char('(') +
-                                 v.ratio + QLatin1Char(')')
+                                 shownText(v.ratio) + QLatin1Char(')')
                            : unknown;
     texts.audio = v.audio == 1 ? localizedString("YES", "has audio") : localizedString("NO", "has no audio");
     texts.requirement = v.performanceDescription();

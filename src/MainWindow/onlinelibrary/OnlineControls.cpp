@@ -83,7 +83,7 @@ QMenu* OnlineControls::categoryMenu() {
         if (!reply || !target || !self)
             return;
         for (const Cate& cate : reply->data.cate) {
-            QAction* item = target->addAction(literalAmpersands(cate.title));
+            QAction* item = target->addAction(literalAmpersands(shownText(cate.title)));
             item->setData(cate.id);
             connect(item, &QAction::triggered, self.data(), [self, item] {
                 if (self)
@@ -144,13 +144,14 @@ void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
             for (const QString& text : tags) {
                 auto* tag = new ButtonWithColorfulLink(shownText(text), self->hottagsView_);
                 tag->setObjectName(QStringLiteral("hottag"));
-                tag->setAccessibleName(text);
+                tag->setAccessibleName(shownText(text));
                 tag->setTitleColor(qApp->palette().color(QPalette::WindowText));
                 tag->setTitleHoverColor(blueNormalColor());
                 tag->setFontSize(12);
-                connect(tag, &QPushButton::clicked, self.data(), [self, tag] {
+                // The search is for the whole tag, not the shortened title the button shows.
+                connect(tag, &QPushButton::clicked, self.data(), [self, text] {
                     if (self)
-                        self->hottagClickAction(tag);
+                        self->hottagClickAction(text);
                 });
                 layout->addWidget(tag);
             }
@@ -158,8 +159,8 @@ void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
         Qt::QueuedConnection);
 }
 
-void OnlineControls::hottagClickAction(ButtonWithColorfulLink* tag) {
-    hooks_.search(tag->title());
+void OnlineControls::hottagClickAction(const QString& tag) {
+    hooks_.search(tag);
 }
 
 void OnlineControls::updateNewsLink() {
@@ -168,8 +169,8 @@ void OnlineControls::updateNewsLink() {
         return;
     const MsgBottom& m = heartbeat->data.msg.msgBottom;
     newsLinkButton_->show();
-    newsLinkButton_->setTitle(m.msg);
-    newsLinkButton_->setAccessibleName(m.msg);
+    newsLinkButton_->setTitle(shownText(m.msg));
+    newsLinkButton_->setAccessibleName(shownText(m.msg));
     // An empty colour text keeps the colour the link has.
     if (const std::optional<QColor> color = catalogue::newsColor(m.color))
         newsLinkButton_->setTitleColor(*color);

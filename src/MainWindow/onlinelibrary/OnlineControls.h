@@ -52,7 +52,7 @@ public:
     void showHotTags(const std::optional<BaseInfoResponse>& reply);
     // The most hot tags built: more than one row holds are never seen.
     static constexpr int kMaxHotTags = 20;
-    void hottagClickAction(ButtonWithColorfulLink* tag);
+    void hottagClickAction(const QString& tag);
     void updateNewsLink();
     void openNewsURL();
 

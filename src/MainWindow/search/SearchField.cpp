@@ -4,7 +4,6 @@
 #include "MainWindow/search/SuggestionsWindowController.h"
 #include "platform/Log.h"
 #include "service/WebModel.h"
-#include "shared/TextHelpers.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -140,7 +139,7 @@ void SearchField::receiveSuggestions(quint64 generation, const QString& prefix,
     }
     SuggestionRows rows;
     for (const QString& keyword : keywords->mid(0, kMaxRows))
-        rows.append(SuggestionRow::normal(shownText(keyword)));
+        rows.append(SuggestionRow::normal(keyword));
     // After the current event, like every reply; the field may have moved on by then.
     QMetaObject::invokeMethod(
         this,
@@ -179,7 +178,7 @@ void SearchField::addHotkeys(const std::optional<BaseInfoResponse>& reply) {
     for (const QString& keyword : reply->data.hotkey) {
         if (hotkeys_.size() >= kMaxRows)
             break;
-        hotkeys_.append(SuggestionRow::normal(shownText(keyword)));
+        hotkeys_.append(SuggestionRow::normal(keyword));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "MainWindow/search/SuggestionViews.h"
 
 #include "shared/StyledText.h"
+#include "shared/TextHelpers.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -65,7 +66,8 @@ void HighlightingView::leaveEvent(QEvent* event) {
 SuggestionRowView::SuggestionRowView(const QString& text, QWidget* parent)
     : HighlightingView(parent), icon_(new QLabel(this)), text_(new SuggestibleTextFieldCell(this)) {
     setObjectName(QStringLiteral("suggestionRow"));
-    setAccessibleName(text);
+    // Drawn shortened; the row's label keeps the whole term, which a choice puts in the field.
+    setAccessibleName(shownText(text));
     setFixedHeight(rowHeight);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 0, 12, 0);
@@ -73,7 +75,7 @@ SuggestionRowView::SuggestionRowView(const QString& text, QWidget* parent)
     icon_->setFixedSize(24, 24);
     icon_->setAttribute(Qt::WA_TransparentForMouseEvents);
     icon_->hide();
-    text_->setText(text);
+    text_->setText(shownText(text));
     text_->setTextFormat(Qt::PlainText);
     layout->addWidget(icon_);
     layout->addWidget(text_, 1);

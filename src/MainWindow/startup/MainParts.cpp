@@ -29,6 +29,9 @@ ImageLoader& processImageLoader() {
         // need the application's plugins, which go with it.
         if (QCoreApplication* app = QCoreApplication::instance())
             QObject::connect(app, &QCoreApplication::aboutToQuit, made, [made] { made->stopDecoding(); });
+        // An application object that goes without its event loop ending sends no aboutToQuit:
+        // its destructor still runs the post routines, before the plugins are unloaded.
+        qAddPostRoutine([] { processImageLoader().stopDecoding(); });
         return made;
     }();  // lives for the whole process
     return *loader;

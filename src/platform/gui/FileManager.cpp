@@ -66,7 +66,7 @@ void showInFileManager(const QString& filePath) {
 
 QString fileManagerName() {
     const QString mime = QStringLiteral("inode/directory");
-    // The user's choice first, then the system's (the order of the MIME applications spec).
+    // The user's choice first, then the system's (the order freedesktop.org's MIME applications rules give).
     QStringList lists;
     for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
         lists << dir + QStringLiteral("/mimeapps.list");
