@@ -113,9 +113,11 @@ public:
     // `withdrawn`: deleted by the user before its video entered the library; a finish under
     // way checks it, so a removed item never enters the library. `entered`: a finish put the
     // video in; any other finish of the same item still running then changes nothing.
+    // `announced`: the library and the player were told (main thread only).
     struct Fate {
         std::atomic<bool> withdrawn{false};
         std::atomic<bool> entered{false};
+        bool announced = false;
     };
     using FatePtr = std::shared_ptr<Fate>;
     const FatePtr& fate() const { return fate_; }

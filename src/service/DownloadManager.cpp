@@ -472,8 +472,20 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
             });
         return;
     }
-    if (fate->entered)
-        return;  // an earlier transfer of this item already put the video in and told everyone
+    const auto announce = [this, &fate, &record] {
+        // The row is in: the library and the desktop player hear of it only now.
+        fate->announced = true;
+        reportFinishedDownload(record.id);
+        platform::DistributedNotificationCenter::defaultCenter().post(updateVideoListName());
+    };
+    if (fate->entered) {
+        // An earlier transfer of this item already settled it. When that one only found the row
+        // this finish put in (both waited for the lock and its answer came first), nobody was
+        // told yet.
+        if ((result.rowIsNew || result.outcome == FinishResult::repaired) && !fate->announced)
+            announce();
+        return;
+    }
     const ItemPtr item = weak.lock();
     const bool listed = item && isListed(item.get()) && item->currentTransfer() == transfer;
     const bool entered = result.outcome == FinishResult::inserted || result.outcome == FinishResult::repaired;
@@ -497,9 +509,7 @@ void DownloadManager::finishDone(const std::weak_ptr<DownloadItem>& weak, quint6
     postReload(std::nullopt);
     if (!entered)
         return;  // the library did not change
-    // The row is in: the library and the desktop player hear of it only now.
-    reportFinishedDownload(record.id);
-    platform::DistributedNotificationCenter::defaultCenter().post(updateVideoListName());
+    announce();
 }
 
 void DownloadManager::reportFinishedDownload(qint64 videoId) {

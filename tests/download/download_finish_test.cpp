@@ -192,6 +192,8 @@ TEST_F(FinishTest, RemovedItemsNeverEnterTheLibraryAndLeaveNoFiles) {
     EXPECT_EQ(libraryFiles(), QStringList{signOf(small) + ".mp4"});
     EXPECT_FALSE(LocalVideoDBManager::shared().videoWithSign(signOf(big)));
     EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+    // The report travels over HTTP and may land after the list emptied.
+    ASSERT_TRUE(waitUntil([] { return !reports().isEmpty(); }));
     EXPECT_EQ(reports().size(), 1);
 }
 
@@ -321,7 +323,14 @@ TEST_F(FinishTest, PausedAndResumedWhileTheRowGoesInFinishesOnce) {
 
     ASSERT_TRUE(waitUntil([&] { return m.progressArray().empty(); }));
     m.waitForVerifications();
-    spin(300);
+    // The announcement comes back over the bus, which is slow under load: wait for it, then
+    // for a marker posted after every finish had its say, so a second one would be in too.
+    ASSERT_TRUE(waitUntil([&] { return updateCount >= 1; }));
+    int markers = 0;
+    const DisposablePtr marker = platform::DistributedNotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("FinishTestMarker"), nullptr, [&] { ++markers; });
+    platform::DistributedNotificationCenter::defaultCenter().post(QStringLiteral("FinishTestMarker"));
+    ASSERT_TRUE(waitUntil([&] { return markers == 1; }));
     EXPECT_EQ(updateCount, 1);
     EXPECT_TRUE(rowPresentAtUpdate);
     EXPECT_EQ(m.runningCount(), 0);

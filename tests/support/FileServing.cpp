@@ -31,6 +31,7 @@ struct FileServing::State {
     } faults;
     QList<ServedFileRequest> served;
     std::atomic<qint64> bytesSent{0};
+    std::atomic<int> answersInProgress{0};
 };
 
 namespace {
@@ -53,6 +54,7 @@ public:
           remaining_(count),
           bytesPerSecond_(bytesPerSecond),
           failAfter_(failAfter) {
+        ++state_->answersInProgress;
         if (!file_.open(QIODevice::ReadOnly) || !file_.seek(first)) {
             socket_->abort();
             return;
@@ -63,6 +65,8 @@ public:
         connect(&timer_, &QTimer::timeout, this, [this] { pump(); });
         pump();
     }
+
+    ~BodyStreamer() override { --state_->answersInProgress; }
 
 private:
     void pump() {
@@ -269,6 +273,10 @@ void FileServing::setRangeShift(qint64 bytes) {
 
 qint64 FileServing::bytesSent() const {
     return state_->bytesSent.load();
+}
+
+int FileServing::answersInProgress() const {
+    return state_->answersInProgress.load();
 }
 
 QList<ServedFileRequest> FileServing::requests() const {

@@ -49,6 +49,9 @@ public:
     // Body bytes handed to connections since the start or the last reset.
     qint64 bytesSent() const;
     QList<ServedFileRequest> requests() const;
+    // Bodies still being sent: an answer ends only when its connection closes, and a client
+    // that went away may have its bytes counted until the server notices.
+    int answersInProgress() const;
     void resetCounters();
 
     struct State;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <cstdlib>
 
@@ -37,6 +38,10 @@ int main(int argc, char** argv) {
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
+    // End the way the programs end, through the event loop: what stops on aboutToQuit (the
+    // picture decoders among them) stops before the statics and the Qt libraries go.
+    QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    app.exec();
     // A network reply aborted by the last test is torn down in Qt's own network thread; left
     // unfinished at exit, its pieces show up as leaks. Let that thread and the deferred
     // deletions settle first.
