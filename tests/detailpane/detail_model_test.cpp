@@ -7,6 +7,7 @@
 
 #include "MainWindow/library/CollectionPort.h"
 #include "MainWindow/library/LibraryNotices.h"
+#include "detailpane/DetailPaneRecorder.h"
 #include "MainWindow/detailpane/VideoDetailModel.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
@@ -41,16 +42,7 @@ struct FakeCollection : CollectionPort {
     void popupMenu(const std::vector<MenuEntry>&, QPoint) override {}
 };
 
-// The library screen's side of the pane: what it was asked, in order.
-struct Screen : VideoDetailViewDelegate {
-    DetailClosure closure;
-    QStringList log;
-    DetailClosure& videoDetailDidChanged() override { return closure; }
-    void authorClicked(const QString& author) override { log << "author " + author; }
-    void downloadVideo(const VideoDetail& video) override { log << "download " + video.sign; }
-    void setAsWallpaper(const QString& sign) override { log << "wallpaper " + sign; }
-    void showDownloadList() override { log << "list"; }
-};
+using Screen = DetailPaneRecorder;
 
 // Nothing answers at its address, so a queued download fails and stays in the list.
 VideoDetail video(const QString& sign) {

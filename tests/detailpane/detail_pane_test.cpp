@@ -5,6 +5,7 @@
 
 #include "MainWindow/library/LibraryNotices.h"
 #include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"
+#include "detailpane/DetailPaneRecorder.h"
 #include "MainWindow/detailpane/VideoDetailView.h"
 #include "MainWindow/onlinelibrary/WebLibraryRefreshSubView.h"
 #include "platform/NotificationCenter.h"
@@ -22,15 +23,7 @@
 using onlinetest::catalogueVideo;
 
 namespace {
-struct Calls : VideoDetailViewDelegate {
-    DetailClosure closure;
-    QStringList log;
-    DetailClosure& videoDetailDidChanged() override { return closure; }
-    void authorClicked(const QString& author) override { log << "author " + author; }
-    void downloadVideo(const VideoDetail& video) override { log << "download " + video.sign; }
-    void setAsWallpaper(const QString& sign) override { log << "wallpaper " + sign; }
-    void showDownloadList() override { log << "list"; }
-};
+using Calls = DetailPaneRecorder;
 
 class DetailPaneTest : public onlinetest::NoStoredDownloads {
 protected:
