@@ -76,7 +76,9 @@ void spin(int ms) {
     QTest::qWait(ms);
 }
 
-QStringList cacheFiles() {
+QStringList DownloadTest::cacheFiles() const {
+    if (manager_)
+        manager_->waitForStores();
     QStringList names = QDir(downloadCachesDirectoryPath()).entryList(QDir::Files | QDir::Hidden);
     names.removeAll(QStringLiteral("downloadInfo.bat"));
     return names;

@@ -33,8 +33,6 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000);
 // Runs the event loop for a while.
 void spin(int ms);
 
-// File names in the caches directory other than the list.
-QStringList cacheFiles();
 // File names in "DownloadVideo".
 QStringList libraryFiles();
 
@@ -47,6 +45,9 @@ protected:
     DownloadManager& launch();
     void destroyManager();
     DownloadManager& manager() { return *manager_; }
+    // File names in the caches directory other than the list, once the list's background write
+    // (through a temporary file beside it) has ended.
+    QStringList cacheFiles() const;
 
     DownloadManager::ItemPtr item(size_t index) const { return manager_->progressArray().at(index); }
     // Waits until the item's current transfer ended and its answer was handled.
