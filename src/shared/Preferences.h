@@ -43,6 +43,9 @@ public:
     // Reads all ten keys of `suite` without setters; starts no timer.
     explicit Preferences(platform::DefaultsSuite& suite);
 
+    // The suite these values are read from and written to.
+    platform::DefaultsSuite& defaults() const { return suite_; }
+
     qint64 monitorArrange() const { return monitorArrange_; }
     qint64 screenIndex() const { return screenIndex_; }
     qint64 playModel() const { return playModel_; }

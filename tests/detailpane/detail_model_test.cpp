@@ -56,6 +56,7 @@ VideoDetail video(const QString& sign) {
 
 MainParts withQueue(MainParts parts, DownloadManager& queue) {
     parts.downloads = [&queue]() -> DownloadManager& { return queue; };
+    parts.downloadsIfMade = [&queue] { return &queue; };
     return parts;
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails when the main program reaches a process-wide instance anywhere but its composition root
-# (a `::shared()` or `defaultCenter()` outside startup/MainParts.cpp), or when one of its view
+# (a `::shared()`, `::sharedDefaults()`, `::existing()` or `defaultCenter()` outside
+# startup/MainParts.cpp), or when one of its view
 # models (a file named *Model.h or *Model.cpp) includes a Qt Widgets header or our widget library.
 # Usage: check_mainwindow.sh [src-dir] [Qt include dirs, separated by ';']
 set -euo pipefail
@@ -20,7 +21,7 @@ faults=0
 while IFS= read -r hit; do
     echo "$hit: only the composition root (startup/MainParts.cpp) reaches a shared instance"
     faults=$((faults + 1))
-done < <(grep -rnE '::shared\(\)|defaultCenter\(\)' --include='*.h' --include='*.cpp' "$MAIN" | grep -v "^$ROOT:" || true)
+done < <(grep -rnE '::(shared|sharedDefaults|existing)\(\)|defaultCenter\(\)' --include='*.h' --include='*.cpp' "$MAIN" | grep -v "^$ROOT:" || true)
 
 while IFS= read -r -d '' model; do
     while IFS= read -r line; do

@@ -11,6 +11,7 @@ trap 'rm -rf "$WORK"' EXIT
 cases=(
     "tree as it is|||0"
     "a shared instance in a controller|library/VideoLibraryViewController.cpp|static auto& p = Preferences::shared();|1"
+    "the settings suite in start-up|startup/AppDelegate.cpp|auto& s = Preferences::sharedDefaults();|1"
     "a notification centre in a view|window/LeftMenuBar.cpp|auto& c = platform::NotificationCenter::defaultCenter();|1"
     "a widget in a view model|detailpane/VideoDetailModel.h|#include <QPushButton>|1"
     "a widget module path in a view model|library/LibraryViewModel.cpp|#include <QtWidgets/QLabel>|1"

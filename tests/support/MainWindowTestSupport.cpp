@@ -24,8 +24,10 @@ MainParts mainParts(WebModel* web, DownloadManager* downloads) {
     MainParts parts = MainParts::make();
     if (web)
         parts.web = [web]() -> WebModel& { return *web; };
-    if (downloads)
+    if (downloads) {
         parts.downloads = [downloads]() -> DownloadManager& { return *downloads; };
+        parts.downloadsIfMade = [downloads] { return downloads; };
+    }
     return parts;
 }
 

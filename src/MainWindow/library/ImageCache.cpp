@@ -1,10 +1,5 @@
 #include "MainWindow/library/ImageCache.h"
 
-ImageCache& ImageCache::defaultCache() {
-    static ImageCache cache;
-    return cache;
-}
-
 bool ImageCache::insert(const QString& key, const QImage& image) {
     return cache_.insert(key, new QImage(image), image.sizeInBytes());
 }

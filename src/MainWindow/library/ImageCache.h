@@ -9,8 +9,6 @@
 // cache of the network instead.
 class ImageCache {
 public:
-    static ImageCache& defaultCache();
-
     qint64 maxMemoryCost() const { return cache_.maxCost(); }
     void setMaxMemoryCost(qint64 cost) { cache_.setMaxCost(cost); }
 

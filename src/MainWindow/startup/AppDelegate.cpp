@@ -3,6 +3,7 @@
 #include "MainWindow/window/MainWindowController.h"
 #include "MainWindow/startup/CrashReport.h"
 #include "MainWindow/library/ImageCache.h"
+#include "MainWindow/library/ImageLoader.h"
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
 #include "platform/DefaultsSuite.h"
@@ -75,12 +76,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     web.sendHeartbeat(WebModel::HeartBeatType::Boot, launchN());
     web.requestBaseInfo([](const std::optional<BaseInfoResponse>&) {});
     // 7. Pictures come from the disk cache, not memory.
-    ImageCache::defaultCache().setMaxMemoryCost(1);
+    parts_.images().memory().setMaxMemoryCost(1);
     // 8.
     uploadCrashFiles();
 
     // 9. Version bookkeeping.
-    platform::DefaultsSuite& suite = Preferences::sharedDefaults();
+    platform::DefaultsSuite& suite = parts_.preferences().defaults();
     const std::optional<QString> stored = suite.string(appVersionKey);
     bool isFirstInstall = false;
     if (stored) {
@@ -158,7 +159,7 @@ bool AppDelegate::applicationShouldHandleReopen() {
 
 void AppDelegate::applicationWillTerminate() {
     // Running transfers keep their resume data and the list is on disk before the process ends.
-    if (DownloadManager* downloads = DownloadManager::existing())
+    if (DownloadManager* downloads = parts_.downloadsIfMade())
         downloads->cancelAllDownloads();
     platform::logLine(QStringLiteral("applicationWillTerminate"));
 }

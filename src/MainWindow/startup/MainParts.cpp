@@ -1,7 +1,6 @@
 #include "MainWindow/startup/MainParts.h"
 
 #include "MainWindow/library/ImageLoader.h"
-#include "MainWindow/library/ImageCache.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/DistributedNotificationCenter.h"
@@ -17,14 +16,12 @@
 #include <QDir>
 
 namespace {
-// The process's picture loader: its disk cache in "<cache folder>/images", its memory the
-// default ImageCache.
+// The process's picture loader: its disk cache in "<cache folder>/images", its memory cache its own.
 ImageLoader& processImageLoader() {
     static auto* loader = [] {
         const QString identifier = platform::mainBundle().identifier.value_or(
             QString::fromLatin1(platform::kMainAppIdentifier));
-        auto* made = new ImageLoader(QDir(platform::ownCachesDirectory(identifier)).filePath(QStringLiteral("images")),
-                                     &ImageCache::defaultCache());
+        auto* made = new ImageLoader(QDir(platform::ownCachesDirectory(identifier)).filePath(QStringLiteral("images")));
         // The loader outlives the application object, but its decoders must not: image readers
         // need the application's plugins, which go with it.
         if (QCoreApplication* app = QCoreApplication::instance())
@@ -43,6 +40,7 @@ MainParts MainParts::make() {
         []() -> Preferences& { return Preferences::shared(); },
         []() -> WebModel& { return WebModel::shared(); },
         []() -> DownloadManager& { return DownloadManager::shared(); },
+        []() -> DownloadManager* { return DownloadManager::existing(); },
         []() -> LocalVideoDBManager& { return LocalVideoDBManager::shared(); },
         []() -> LocalLibraryModel& { return LocalLibraryModel::shared(); },
         []() -> ImageLoader& { return processImageLoader(); },

@@ -20,6 +20,8 @@ struct MainParts {
     std::function<Preferences&()> preferences;
     std::function<WebModel&()> web;
     std::function<DownloadManager&()> downloads;
+    // The download queue when `downloads` has made it, else null (quitting must not make one).
+    std::function<DownloadManager*()> downloadsIfMade;
     std::function<LocalVideoDBManager&()> database;
     std::function<LocalLibraryModel&()> importer;
     std::function<ImageLoader&()> images;
