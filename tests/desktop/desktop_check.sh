@@ -15,26 +15,22 @@ source "$here/desktop_lib.sh"
 
 case $desktop in
 openbox-pcmanfm)
-    need Xvfb:xvfb openbox:openbox pcmanfm:pcmanfm
-    start_x11
+    start_x11 openbox:openbox pcmanfm:pcmanfm
     start_wm openbox --sm-disable
     opaque_desktop_checks "pcmanfm --desktop" pcmanfm
     ;;
 xfwm4-xfdesktop)
-    need Xvfb:xvfb xfwm4:xfwm4 xfdesktop:xfdesktop4
-    start_x11
+    start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4
     start_wm xfwm4 --compositor=on --sm-client-disable
     opaque_desktop_checks "xfdesktop --disable-wm-check" xfdesktop
     ;;
 marco-caja)
-    need Xvfb:xvfb marco:marco caja:caja
-    start_x11
+    start_x11 marco:marco caja:caja
     start_wm marco --replace --no-composite
     opaque_desktop_checks "caja -n --force-desktop" caja
     ;;
 openbox-picom-nemo)
-    need Xvfb:xvfb openbox:openbox picom:picom nemo-desktop:nemo
-    start_x11
+    start_x11 openbox:openbox picom:picom nemo-desktop:nemo
     start_wm openbox --sm-disable
     run_bg picom --backend xrender --config /dev/null
     wait_for "picom to composite" 20 "$probe" owned _NET_WM_CM_S0
@@ -42,8 +38,7 @@ openbox-picom-nemo)
     transparent_desktop_checks nemo-desktop nemo-desktop
     ;;
 gnome-x11)
-    need Xvfb:xvfb gnome-shell:gnome-shell
-    start_x11
+    start_x11 gnome-shell:gnome-shell
     start_gnome_x11
     transparent_desktop_checks "" gjs
     ;;

@@ -129,7 +129,9 @@ session() {
 
 # --- X11 ---------------------------------------------------------------------------------------
 
+# start_x11 PROGRAM:PACKAGE...: a private X server, once these programs are found.
 start_x11() {
+    need Xvfb:xvfb "$@"
     exec 5>"$work/display"
     run_bg Xvfb -displayfd 5 -screen 0 "${width}x${height}x24" -nolisten tcp
     wait_for "Xvfb" 20 test -s "$work/display" || stop "Xvfb did not start: $(cat "$work/Xvfb.log")"
@@ -191,7 +193,8 @@ motion() {
     shoot "$work/$name-a.png" && sleep 1 && shoot "$work/$name-b.png" || return 1
     for area in "$@"; do
         read -r x y w h range what <<<"$area"
-        p=$(region_changed "$work/$name-a.png" "$work/$name-b.png" "$x" "$y" "$w" "$h") || return 1
+        p=$(differing "$work/$name-a.png" "$x" "$y" "$work/$name-b.png" "$x" "$y" "$w" "$h") || return 1
+        p=$((p * 100 / (w * h)))
         said+="${said:+, }$p% of $what"
         ((p >= ${range%-*} && p <= ${range#*-})) || held=1
     done
@@ -277,10 +280,9 @@ transparent_desktop_checks() {
 # square further right, in the same rows of a plain or vertically shaded background.
 icon_drawn() {
     shoot "$1" || return 1
-    convert "$1" -crop "48x48+$((launcher_x - 24))+$((launcher_y - 24))" +repage "$work/icon.png" &&
-        convert "$1" -crop "48x48+$((launcher_x + 276))+$((launcher_y - 24))" +repage "$work/plain.png" || return 1
     local ae
-    ae=$(compare -metric AE -fuzz 6% "$work/icon.png" "$work/plain.png" null: 2>&1 >/dev/null | awk '{print int($1)}')
+    ae=$(differing "$1" $((launcher_x - 24)) $((launcher_y - 24)) "$1" $((launcher_x + 276)) $((launcher_y - 24)) 48 48) ||
+        return 1
     ((ae > 48 * 48 / 10))
 }
 
@@ -442,11 +444,12 @@ EOF
         "the video is not under the application window" "420 320 590 440 50-100 the area around it" "10 10 380 280 0-4 its inside"
 }
 
-# The share (per cent) of the rectangle X Y W H that differs between pictures A and B.
-region_changed() {
-    local crop="$5x$6+$3+$4" ae
-    convert "$1" -crop "$crop" +repage "$work/region-a.png" && convert "$2" -crop "$crop" +repage "$work/region-b.png" ||
-        return 1
-    ae=$(compare -metric AE -fuzz 6% "$work/region-a.png" "$work/region-b.png" null: 2>&1 >/dev/null | awk '{print int($1)}')
-    echo $((ae * 100 / ($5 * $6)))
+# differing A XA YA B XB YB W H: how many pixels of the W x H rectangle at XA,YA of picture A
+# differ from those of the one at XB,YB of picture B.
+differing() {
+    convert "$1" -crop "$7x$8+$2+$3" +repage "$work/part-a.png" &&
+        convert "$4" -crop "$7x$8+$5+$6" +repage "$work/part-b.png" || return 1
+    # compare's own status: 1 when they differ, 2 on an error.
+    compare -metric AE -fuzz 6% "$work/part-a.png" "$work/part-b.png" null: 2>&1 >/dev/null | awk '{print int($1)}' ||
+        (($? == 1))
 }
