@@ -175,9 +175,10 @@ launcher_reached() { [[ -e $marker ]] || [[ -n $(windows_of_type "$1" NORMAL DIA
 
 # --- what the screen shows ---------------------------------------------------------------------
 
-# expect_motion NAME SECONDS SHOWS LACKS AREA...: waits for two pictures 1 s apart (kept as
-# NAME-a/-b.png) in which each AREA, "X Y W H LOW-HIGH WHAT", changed over LOW to HIGH per cent
-# of it; the line gives the shares of the last pair.
+# expect_motion NAME SECONDS SHOWS LACKS AREA...: waits for three pictures 1 s apart (kept as
+# NAME-a/-b/-c.png) in which each AREA, "X Y W H LOW-HIGH WHAT", changed over LOW to HIGH per
+# cent of it in each second: the first picture may be taken before the video's first frame, so
+# one pair alone cannot tell a moving video from a still one. The line gives the last shares.
 expect_motion() {
     local name=$1 seconds=$2 shows=$3 lacks=$4
     shift 4
@@ -188,17 +189,23 @@ expect_motion() {
     fi
 }
 motion() {
-    local name=$1 area x y w h range what p said="" held=0
+    local name=$1 area x y w h range what pair p shares said="" held=0
     shift
-    shoot "$work/$name-a.png" && sleep 1 && shoot "$work/$name-b.png" || return 1
+    shoot "$work/$name-a.png" && sleep 1 && shoot "$work/$name-b.png" && sleep 1 && shoot "$work/$name-c.png" ||
+        return 1
     for area in "$@"; do
         read -r x y w h range what <<<"$area"
-        p=$(differing "$work/$name-a.png" "$x" "$y" "$work/$name-b.png" "$x" "$y" "$w" "$h") || return 1
-        p=$((p * 100 / (w * h)))
-        said+="${said:+, }$p% of $what"
-        ((p >= ${range%-*} && p <= ${range#*-})) || held=1
+        shares=""
+        for pair in a:b b:c; do
+            p=$(differing "$work/$name-${pair%:*}.png" "$x" "$y" "$work/$name-${pair#*:}.png" "$x" "$y" "$w" "$h") ||
+                return 1
+            p=$((p * 100 / (w * h)))
+            shares+="${shares:+ then }$p%"
+            ((p >= ${range%-*} && p <= ${range#*-})) || held=1
+        done
+        said+="${said:+, }$shares of $what"
     done
-    echo "$said changed in 1 s" >"$work/$name.changed"
+    echo "$said changed, second by second" >"$work/$name.changed"
     return $held
 }
 
