@@ -186,37 +186,68 @@ TEST_F(DetailModel, TheContextMenuDownloadGoesThroughTheNotice) {
     queue.addDownload(clicked);
     post(librarynotices::rightClickUserInfo(clicked));
     EXPECT_EQ(screen.log.last(), QStringLiteral("list"));
+    // Already stored: nothing asked, but the shown video's button learns it.
+    ASSERT_EQ(LocalVideoDBManager::shared().insertVideo(shown), LocalVideoDBManager::InsertResult::inserted);
+    post(librarynotices::rightClickUserInfo(shown));
+    EXPECT_EQ(screen.log.size(), 2);
+    EXPECT_EQ(pane.action(), VideoDetailModel::Action::setAsWallpaper);
     post({{librarynotices::videoKey, 5}});  // no video in the notice
     EXPECT_EQ(screen.log.size(), 2);
 }
 
-TEST(DetailTexts, FieldsAreFormattedAndEmptyWithoutAVideo) {
+TEST(DetailTexts, FieldsAreFormattedImpossibleValuesUnknownAndEmptyWithoutAVideo) {
     const VideoDetailModel::Texts none = VideoDetailModel::textsOf(std::nullopt);
     EXPECT_EQ(none.uploads, QStringLiteral("0"));
     for (const QString& text : {none.title, none.author, none.size, none.duration, none.dimensions, none.audio})
         EXPECT_TRUE(text.isEmpty());
 
-    VideoDetail v = video(QStringLiteral("t"));
-    v.upcount = 12;
-    v.down = 345;
-    v.size = 1536000;
-    v.time = 61500;
-    v.width = 1920;
-    v.height = 1080;
-    v.ratio = QStringLiteral("16:9");
-    v.audio = 1;
-    const VideoDetailModel::Texts texts = VideoDetailModel::textsOf(v);
-    EXPECT_EQ(texts.title, QStringLiteral("Title t"));
-    EXPECT_EQ(texts.author, QStringLiteral("Ann"));
-    EXPECT_EQ(texts.authorAccessibleName, QStringLiteral("Videos by Ann"));
-    EXPECT_EQ(texts.uploads, QStringLiteral("12"));
-    EXPECT_EQ(texts.downloads, QStringLiteral("345"));
-    EXPECT_EQ(texts.dimensions, QString::fromUtf8("1920\u00D71080(16:9)"));
-    EXPECT_EQ(texts.duration, formatDuration(61));
-    EXPECT_EQ(texts.size, formatByteSize(1536000));
-    EXPECT_EQ(texts.audio, QStringLiteral("YES"));
-    v.audio = 0;
-    EXPECT_EQ(VideoDetailModel::textsOf(v).audio, QStringLiteral("NO"));
+    // Title and author are shown as sent, markup and "&" included.
+    struct Case {
+        const char *title, *author;
+        qint64 time, size, width, height, frame, audio, upcount, down;
+        const char *duration, *sizeText, *dimensions, *audioText, *requirement, *uploads, *downloads;
+    } const cases[] = {
+        {"Title t", "Ann", 61500, 1536000, 1920, 1080, 0, 1, 12, 345, "00:01:01", "1.46 MB", "1920\u00D71080(16:9)",
+         "YES", "Normal Performance", "12", "345"},
+        {"Title f", "Ann", 3725000, 1024, 2560, 1440, 25, 1, 12, 345, "01:02:05", "1.00 KB", "2560\u00d71440(16:9)",
+         "YES", "High Performance", "12", "345"},
+        {"Title f", "Ann", 999, 1048576, 1920, 1080, 30, 0, 12, 345, "00:00:00", "1.00 MB", "1920\u00d71080(16:9)",
+         "NO", "Normal Performance", "12", "345"},
+        {"Title f", "Ann", 60000, 1023, 1920, 1080, 31, 2, 12, 345, "00:01:00", "1023 Byte", "1920\u00d71080(16:9)",
+         "NO", "High Performance", "12", "345"},
+        {"Title f", "Ann", 0, 0, 0, 0, 0, -1, 12, 345, "00:00:00", "0 Byte", "0\u00d70(16:9)", "NO",
+         "Normal Performance", "12", "345"},
+        {"<i>Rain</i><br>Night", "Tom & Jerry", -5000, -1, -1280, -720, 0, 0, -9, -3, "Unknown", "Unknown",
+         "Unknown", "NO", "Normal Performance", "Unknown", "Unknown"},
+        {"<font color=white>Sea</font>", "A&B", 5000, 1024, 1280, 720, 0, 0, 9, 3, "00:00:05", "1.00 KB",
+         "1280\u00d7720(16:9)", "NO", "Normal Performance", "9", "3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.title << " " << c.duration << " " << c.sizeText);
+        VideoDetail v = video(QStringLiteral("t"));
+        v.title = QString::fromUtf8(c.title);
+        v.author = QString::fromUtf8(c.author);
+        v.ratio = QStringLiteral("16:9");
+        v.time = c.time;
+        v.size = c.size;
+        v.width = c.width;
+        v.height = c.height;
+        v.frame = c.frame;
+        v.audio = c.audio;
+        v.upcount = c.upcount;
+        v.down = c.down;
+        const VideoDetailModel::Texts texts = VideoDetailModel::textsOf(v);
+        EXPECT_EQ(texts.title, v.title);
+        EXPECT_EQ(texts.author, v.author);
+        EXPECT_EQ(texts.authorAccessibleName, QStringLiteral("Videos by ") + v.author);
+        EXPECT_EQ(texts.duration, QString::fromUtf8(c.duration));
+        EXPECT_EQ(texts.size, QString::fromUtf8(c.sizeText));
+        EXPECT_EQ(texts.dimensions, QString::fromUtf8(c.dimensions));
+        EXPECT_EQ(texts.audio, QString::fromUtf8(c.audioText));
+        EXPECT_EQ(texts.requirement.text, QString::fromUtf8(c.requirement));
+        EXPECT_EQ(texts.uploads, QString::fromUtf8(c.uploads));
+        EXPECT_EQ(texts.downloads, QString::fromUtf8(c.downloads));
+    }
 }
 }  // namespace
 
