@@ -1,15 +1,14 @@
 // The detail pane's decisions with no widget at all: a list model bound to a stand-in list
-// selects a video, the pane's model decides what its button offers and what a press, the author
-// or the context menu asks of the library screen, over a real database and download queue.
+// selects a video, the pane's model decides what its button offers and what a press or the author
+// asks of the library screen, over a real database and download queue. The fields' formats and the
+// context menu's download are checked on the pane itself (detail_pane_test).
 #include <gtest/gtest.h>
 
 #include "MainWindow/library/LibraryViewModel.h"  // first: it declares VideoDetail a meta type
 
 #include "MainWindow/library/CollectionPort.h"
-#include "MainWindow/library/LibraryNotices.h"
 #include "detailpane/DetailPaneRecorder.h"
 #include "MainWindow/detailpane/VideoDetailModel.h"
-#include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
 #include "service/DownloadPaths.h"
 #include "service/WebModel.h"
@@ -97,7 +96,7 @@ protected:
     Screen screen;
 };
 
-TEST_F(DetailModel, TheSelectedVideoDecidesTheOfferAndAPressAsksTheScreen) {
+TEST_F(DetailModel, TheSelectedVideoAndTheQueueDecideTheOfferAndAPressAsksTheScreen) {
     using Action = VideoDetailModel::Action;
     struct Case {
         const char* name;
@@ -140,6 +139,15 @@ TEST_F(DetailModel, TheSelectedVideoDecidesTheOfferAndAPressAsksTheScreen) {
         EXPECT_EQ(screen.log, c.asked);
         EXPECT_EQ(pane.action(), c.after);
     }
+    // Queued elsewhere (the context menu) while shown: the button follows the queue's report.
+    const VideoDetail later = video(QStringLiteral("later"));
+    show({later});
+    ASSERT_EQ(pane.action(), Action::download);
+    std::vector<Action> moved;
+    QObject::connect(&pane, &VideoDetailModel::actionChanged, [&](Action a) { moved.push_back(a); });
+    queue.addDownload(later);
+    ASSERT_FALSE(moved.empty());
+    EXPECT_EQ(moved.back(), Action::downloading);
     screen.log.clear();
     pane.clickAuthor();
     EXPECT_EQ(screen.log, QStringList{"author Ann"});
@@ -151,103 +159,6 @@ TEST_F(DetailModel, TheSelectedVideoDecidesTheOfferAndAPressAsksTheScreen) {
     pane.press();
     pane.clickAuthor();
     EXPECT_TRUE(screen.log.isEmpty());
-}
-
-TEST_F(DetailModel, AStaleOfferIsCheckedAgainAndTheQueueMovesTheButton) {
-    const VideoDetail s = video(QStringLiteral("s"));
-    show({s});
-    ASSERT_EQ(pane.action(), VideoDetailModel::Action::download);
-    std::vector<VideoDetailModel::Action> shown;
-    QObject::connect(&pane, &VideoDetailModel::actionChanged, [&](VideoDetailModel::Action a) { shown.push_back(a); });
-
-    // Queued elsewhere (the context menu): the button follows the queue's report.
-    queue.addDownload(s);
-    ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown.back(), VideoDetailModel::Action::downloading);
-
-    // Stored meanwhile while the button still says "Download": the press only corrects it.
-    pane.setAction(VideoDetailModel::Action::download);
-    ASSERT_EQ(LocalVideoDBManager::shared().insertVideo(s), LocalVideoDBManager::InsertResult::inserted);
-    screen.log.clear();
-    pane.press();
-    EXPECT_TRUE(screen.log.isEmpty());
-    EXPECT_EQ(pane.action(), VideoDetailModel::Action::setAsWallpaper);
-}
-
-TEST_F(DetailModel, TheContextMenuDownloadGoesThroughTheNotice) {
-    const VideoDetail shown = video(QStringLiteral("shown")), clicked = video(QStringLiteral("clicked"));
-    show({shown, clicked});
-    const auto post = [](const QVariantMap& info) {
-        platform::NotificationCenter::defaultCenter().post(librarynotices::rightClickNotification, info);
-    };
-    post(librarynotices::rightClickUserInfo(clicked));
-    EXPECT_EQ(screen.log, QStringList{"download clicked"});
-    EXPECT_EQ(pane.action(), VideoDetailModel::Action::download);  // the shown video is not marked
-    queue.addDownload(clicked);
-    post(librarynotices::rightClickUserInfo(clicked));
-    EXPECT_EQ(screen.log.last(), QStringLiteral("list"));
-    // Already stored: nothing asked, but the shown video's button learns it.
-    ASSERT_EQ(LocalVideoDBManager::shared().insertVideo(shown), LocalVideoDBManager::InsertResult::inserted);
-    post(librarynotices::rightClickUserInfo(shown));
-    EXPECT_EQ(screen.log.size(), 2);
-    EXPECT_EQ(pane.action(), VideoDetailModel::Action::setAsWallpaper);
-    post({{librarynotices::videoKey, 5}});  // no video in the notice
-    EXPECT_EQ(screen.log.size(), 2);
-}
-
-TEST(DetailTexts, FieldsAreFormattedImpossibleValuesUnknownAndEmptyWithoutAVideo) {
-    const VideoDetailModel::Texts none = VideoDetailModel::textsOf(std::nullopt);
-    EXPECT_EQ(none.uploads, QStringLiteral("0"));
-    for (const QString& text : {none.title, none.author, none.size, none.duration, none.dimensions, none.audio})
-        EXPECT_TRUE(text.isEmpty());
-
-    // Title and author are shown as sent, markup and "&" included.
-    struct Case {
-        const char *title, *author;
-        qint64 time, size, width, height, frame, audio, upcount, down;
-        const char *duration, *sizeText, *dimensions, *audioText, *requirement, *uploads, *downloads;
-    } const cases[] = {
-        {"Title t", "Ann", 61500, 1536000, 1920, 1080, 0, 1, 12, 345, "00:01:01", "1.46 MB", "1920\u00D71080(16:9)",
-         "YES", "Normal Performance", "12", "345"},
-        {"Title f", "Ann", 3725000, 1024, 2560, 1440, 25, 1, 12, 345, "01:02:05", "1.00 KB", "2560\u00d71440(16:9)",
-         "YES", "High Performance", "12", "345"},
-        {"Title f", "Ann", 999, 1048576, 1920, 1080, 30, 0, 12, 345, "00:00:00", "1.00 MB", "1920\u00d71080(16:9)",
-         "NO", "Normal Performance", "12", "345"},
-        {"Title f", "Ann", 60000, 1023, 1920, 1080, 31, 2, 12, 345, "00:01:00", "1023 Byte", "1920\u00d71080(16:9)",
-         "NO", "High Performance", "12", "345"},
-        {"Title f", "Ann", 0, 0, 0, 0, 0, -1, 12, 345, "00:00:00", "0 Byte", "0\u00d70(16:9)", "NO",
-         "Normal Performance", "12", "345"},
-        {"<i>Rain</i><br>Night", "Tom & Jerry", -5000, -1, -1280, -720, 0, 0, -9, -3, "Unknown", "Unknown",
-         "Unknown", "NO", "Normal Performance", "Unknown", "Unknown"},
-        {"<font color=white>Sea</font>", "A&B", 5000, 1024, 1280, 720, 0, 0, 9, 3, "00:00:05", "1.00 KB",
-         "1280\u00d7720(16:9)", "NO", "Normal Performance", "9", "3"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.title << " " << c.duration << " " << c.sizeText);
-        VideoDetail v = video(QStringLiteral("t"));
-        v.title = QString::fromUtf8(c.title);
-        v.author = QString::fromUtf8(c.author);
-        v.ratio = QStringLiteral("16:9");
-        v.time = c.time;
-        v.size = c.size;
-        v.width = c.width;
-        v.height = c.height;
-        v.frame = c.frame;
-        v.audio = c.audio;
-        v.upcount = c.upcount;
-        v.down = c.down;
-        const VideoDetailModel::Texts texts = VideoDetailModel::textsOf(v);
-        EXPECT_EQ(texts.title, v.title);
-        EXPECT_EQ(texts.author, v.author);
-        EXPECT_EQ(texts.authorAccessibleName, QStringLiteral("Videos by ") + v.author);
-        EXPECT_EQ(texts.duration, QString::fromUtf8(c.duration));
-        EXPECT_EQ(texts.size, QString::fromUtf8(c.sizeText));
-        EXPECT_EQ(texts.dimensions, QString::fromUtf8(c.dimensions));
-        EXPECT_EQ(texts.audio, QString::fromUtf8(c.audioText));
-        EXPECT_EQ(texts.requirement.text, QString::fromUtf8(c.requirement));
-        EXPECT_EQ(texts.uploads, QString::fromUtf8(c.uploads));
-        EXPECT_EQ(texts.downloads, QString::fromUtf8(c.downloads));
-    }
 }
 }  // namespace
 

@@ -1,11 +1,14 @@
-// The detail pane's widgets: the fields as shown, the action button's states and clicks; the
-// colourful link button's colours through hover and press, and the overlay's refresh group.
+// The detail pane: the fields and their formats, the action button's three states and what a
+// click or the context menu's download asks of the library screen; the colourful link button's
+// colours through hover and press, and the overlay's refresh group.
 #include "onlinelibrary/OnlineTestSupport.h"
 
+#include "MainWindow/library/LibraryNotices.h"
 #include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"
 #include "detailpane/DetailPaneRecorder.h"
 #include "MainWindow/detailpane/VideoDetailView.h"
 #include "MainWindow/onlinelibrary/WebLibraryRefreshSubView.h"
+#include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
 #include "shared/LocalVideoDBManager.h"
 #include "views/ButtonWithHoverBackGround.h"
@@ -37,44 +40,34 @@ protected:
 };
 }  // namespace
 
-// The formats are the model's (detail_model_test); the pane shows its texts as plain text.
-TEST_F(DetailPaneTest, FieldsShowTheModelsTextsAsPlainTextAndPlaceholdersWithoutAVideo) {
-    VideoDetail unknown = catalogueVideo(QStringLiteral("u")), markup = catalogueVideo(QStringLiteral("m"));
-    unknown.title = QStringLiteral("<i>Rain</i><br>Night");
-    unknown.author = QStringLiteral("Tom & Jerry");
-    unknown.size = unknown.time = unknown.width = unknown.height = unknown.upcount = unknown.down = -1;
-    markup.title = QStringLiteral("<font color=white>Sea</font>");
-    markup.author = QStringLiteral("A&B");
-    for (const VideoDetail& v : {unknown, markup}) {
-        SCOPED_TRACE(v.title.toStdString());
+TEST_F(DetailPaneTest, FieldsAndTheirFormats) {
+    struct Case {
+        qint64 time, size, width, height, frame, audio;
+        const char *duration, *sizeText, *dimensions, *audioText, *performance;
+    } cases[] = {
+        {3725000, 1024, 2560, 1440, 25, 1, "01:02:05", "1.00 KB", "2560\u00d71440(16:9)", "YES", "High Performance"},
+        {999, 1048576, 1920, 1080, 30, 0, "00:00:00", "1.00 MB", "1920\u00d71080(16:9)", "NO", "Normal Performance"},
+        {60000, 1023, 1920, 1080, 31, 2, "00:01:00", "1023 Byte", "1920\u00d71080(16:9)", "NO", "High Performance"},
+        {0, 0, 0, 0, 0, -1, "00:00:00", "0 Byte", "0\u00d70(16:9)", "NO", "Normal Performance"},
+    };
+    for (const Case& c : cases) {
+        VideoDetail v = catalogueVideo(QStringLiteral("f"));
+        v.time = c.time;
+        v.size = c.size;
+        v.width = c.width;
+        v.height = c.height;
+        v.frame = c.frame;
+        v.audio = c.audio;
         calls.closure(v);  // the screen's selection reaches the pane through its delegate
-        const VideoDetailModel::Texts texts = VideoDetailModel::textsOf(v);
-        // What a screen reader and the eye get is the text itself, markup and "&" included.
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.titleLabel)->text(QAccessible::Name), v.title);
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.userName)->text(QAccessible::Name),
-                  QStringLiteral("Videos by ") + v.author);
-        EXPECT_TRUE(pane.userName->shortcut().isEmpty());  // no mnemonic stolen from the name
-        const std::pair<const QLabel*, QString> shown[] = {
-            {pane.sizeLabel, texts.size},           {pane.durationLabel, texts.duration},
-            {pane.dimensionsLabel, texts.dimensions}, {pane.audioLabel, texts.audio},
-            {pane.requirementLabel, texts.requirement.text}, {pane.downloadLabel, texts.downloads},
-        };
-        for (const auto& [label, text] : shown)
-            EXPECT_EQ(label->text(), text) << label->objectName().toStdString();
-        EXPECT_EQ(pane.userVideCount->text(), texts.uploads);
-    }
-    // A high performance video's red does not stay on the next, normal one.
-    const QColor normal = pane.palette().color(QPalette::WindowText);
-    VideoDetail v = catalogueVideo(QStringLiteral("p"));
-    for (auto [width, frame, red] :
-         {std::tuple{2560, 25, true}, {1280, 25, false}, {2560, 60, true}, {640, 24, false}}) {
-        v.width = width;
-        v.height = width * 9 / 16;
-        v.frame = frame;
-        calls.closure(v);
+        SCOPED_TRACE(c.duration);
+        EXPECT_EQ(pane.durationLabel->text(), QString::fromUtf8(c.duration));
+        EXPECT_EQ(pane.sizeLabel->text(), QString::fromUtf8(c.sizeText));
+        EXPECT_EQ(pane.dimensionsLabel->text(), QString::fromUtf8(c.dimensions));
+        EXPECT_EQ(pane.audioLabel->text(), QString::fromUtf8(c.audioText));
+        EXPECT_EQ(pane.requirementLabel->text(), QString::fromUtf8(c.performance));
+        EXPECT_EQ(pane.downloadLabel->text(), QStringLiteral("345"));
+        EXPECT_EQ(pane.userVideCount->text(), QStringLiteral("12"));
         EXPECT_EQ(pane.userName->text(), QStringLiteral("Ann"));
-        SCOPED_TRACE(pane.requirementLabel->text().toStdString());
-        EXPECT_EQ(pane.requirementLabel->palette().color(QPalette::WindowText) == normal, !red);
     }
     // No video: placeholders, the action disabled with its title kept, no preview.
     calls.closure(std::nullopt);
@@ -83,7 +76,9 @@ TEST_F(DetailPaneTest, FieldsShowTheModelsTextsAsPlainTextAndPlaceholdersWithout
     EXPECT_TRUE(pane.previewPlayerButton->isHidden());
     EXPECT_FALSE(pane.userAvatar->isEnabled());
     EXPECT_EQ(pane.userVideCount->text(), QStringLiteral("0"));
-    EXPECT_TRUE(pane.sizeLabel->text().isEmpty());
+    EXPECT_TRUE(pane.userName->text().isEmpty());
+    for (const QLabel* label : {pane.titleLabel, pane.sizeLabel, pane.durationLabel, pane.dimensionsLabel, pane.audioLabel})
+        EXPECT_TRUE(label->text().isEmpty()) << label->objectName().toStdString();
 }
 
 TEST_F(DetailPaneTest, OnlyWebAddressesAreOpenedOrFetched) {
@@ -112,25 +107,67 @@ TEST_F(DetailPaneTest, OnlyWebAddressesAreOpenedOrFetched) {
     EXPECT_TRUE(pane.coverUrl());
 }
 
-// What a press decides is the model's (detail_model_test): the pane shows the offer's title and
-// colour and passes its clicks on.
 TEST_F(DetailPaneTest, ActionStatesAndClicks) {
     const VideoDetail a = catalogueVideo(QStringLiteral("aaaa"));
     pane.setVideoDetail(a);
     EXPECT_EQ(pane.action(), VideoDetailView::Action::download);
     EXPECT_EQ(pane.downloadButton->normalColor(), QColor(39, 215, 110));
+
+    // "Download" turns into "Downloading" before the screen queues it; again shows the list.
     pane.downloadButton->click();
     EXPECT_EQ(title(), QStringLiteral("Downloading"));
     EXPECT_EQ(calls.log, QStringList{"download aaaa"});
+    queue.addDownload(a);
+    pane.downloadButton->click();
+    EXPECT_EQ(calls.log.last(), QStringLiteral("list"));
 
+    // Stored and queued: the library wins. Its click makes it the wallpaper.
     LocalVideoDBManager::shared().insertVideo(a);
     pane.reloadDetail();
     EXPECT_EQ(pane.action(), VideoDetailView::Action::setAsWallpaper);
     EXPECT_EQ(pane.downloadButton->normalColor(), QColor(52, 155, 255));
     pane.downloadButton->click();
     EXPECT_EQ(calls.log.last(), QStringLiteral("wallpaper aaaa"));
+
+    // A "Download" that became stale meanwhile is not downloaded again.
+    const VideoDetail b = catalogueVideo(QStringLiteral("bbbb"));
+    pane.setVideoDetail(b);
+    ASSERT_EQ(pane.action(), VideoDetailView::Action::download);
+    LocalVideoDBManager::shared().insertVideo(b);
+    const int before = calls.log.size();
+    pane.downloadButton->click();
+    EXPECT_EQ(calls.log.size(), before);
+    EXPECT_EQ(pane.action(), VideoDetailView::Action::setAsWallpaper);
+
     pane.userName->click();
     EXPECT_EQ(calls.log.last(), QStringLiteral("author Ann"));
+}
+
+TEST_F(DetailPaneTest, ContextMenuDownloadQueuesTheRightClickedVideo) {
+    const VideoDetail shown = catalogueVideo(QStringLiteral("shown"));
+    const VideoDetail clicked = catalogueVideo(QStringLiteral("clicked"));
+    pane.setVideoDetail(shown);
+    auto post = [](const VideoDetail& v) {
+        platform::NotificationCenter::defaultCenter().post(librarynotices::rightClickNotification,
+                                                           librarynotices::rightClickUserInfo(v));
+    };
+    // The pane still shows another video: that one is neither queued nor marked.
+    post(clicked);
+    EXPECT_EQ(calls.log, QStringList{"download clicked"});
+    EXPECT_EQ(pane.action(), VideoDetailView::Action::download);
+
+    // Already queued: only the list. Already stored: nothing at all.
+    queue.addDownload(clicked);
+    post(clicked);
+    EXPECT_EQ(calls.log.last(), QStringLiteral("list"));
+    LocalVideoDBManager::shared().insertVideo(shown);
+    post(shown);
+    EXPECT_EQ(calls.log.size(), 2);
+    EXPECT_EQ(pane.action(), VideoDetailView::Action::setAsWallpaper);
+
+    // A notice without a video does nothing.
+    platform::NotificationCenter::defaultCenter().post(librarynotices::rightClickNotification, {{"object", 5}});
+    EXPECT_EQ(calls.log.size(), 2);
 }
 
 TEST(LinkButton, ColoursFollowHoverAndPressOnlyWhileEnabled) {
@@ -176,4 +213,53 @@ TEST(RefreshOverlay, TheGroupShowsAsAWholeAndTheButtonCallsTheClosure) {
     EXPECT_EQ(overlay.titleLabel->text(), QStringLiteral("List is empty"));
     overlay.refreshButton->click();
     EXPECT_EQ(refreshes, 1);
+}
+
+TEST_F(DetailPaneTest, ServiceTextShowsAsTextImpossibleValuesAsUnknownAndColoursDoNotStick) {
+    struct Case {
+        const char* title;
+        const char* author;
+        qint64 size, time, width, height, upcount, down;
+        const char *sizeText, *duration, *dimensions, *uploads, *downloads;
+    } cases[] = {
+        {"<i>Rain</i><br>Night", "Tom & Jerry", -1, -5000, -1280, -720, -9, -3, "Unknown", "Unknown", "Unknown",
+         "Unknown", "Unknown"},
+        {"<font color=white>Sea</font>", "A&B", 1024, 5000, 1280, 720, 9, 3, "1.00 KB", "00:00:05",
+         "1280\u00d7720(16:9)", "9", "3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        VideoDetail v = catalogueVideo(QStringLiteral("t"));
+        v.title = QString::fromUtf8(c.title);
+        v.author = QString::fromUtf8(c.author);
+        v.size = c.size;
+        v.time = c.time;
+        v.width = c.width;
+        v.height = c.height;
+        v.upcount = c.upcount;
+        v.down = c.down;
+        calls.closure(v);
+        // What a screen reader and the eye get is the text itself, markup and "&" included.
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.titleLabel)->text(QAccessible::Name), v.title);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.userName)->text(QAccessible::Name),
+                  QStringLiteral("Videos by ") + v.author);
+        EXPECT_TRUE(pane.userName->shortcut().isEmpty());  // no mnemonic stolen from the name
+        EXPECT_EQ(pane.sizeLabel->text(), QString::fromUtf8(c.sizeText));
+        EXPECT_EQ(pane.durationLabel->text(), QString::fromUtf8(c.duration));
+        EXPECT_EQ(pane.dimensionsLabel->text(), QString::fromUtf8(c.dimensions));
+        EXPECT_EQ(pane.userVideCount->text(), QString::fromUtf8(c.uploads));
+        EXPECT_EQ(pane.downloadLabel->text(), QString::fromUtf8(c.downloads));
+    }
+    // A high performance video's red does not stay on the next, normal one.
+    const QColor normal = pane.palette().color(QPalette::WindowText);
+    VideoDetail v = catalogueVideo(QStringLiteral("p"));
+    for (auto [width, frame, red] :
+         {std::tuple{2560, 25, true}, {1280, 25, false}, {2560, 60, true}, {640, 24, false}}) {
+        v.width = width;
+        v.height = width * 9 / 16;
+        v.frame = frame;
+        calls.closure(v);
+        SCOPED_TRACE(pane.requirementLabel->text().toStdString());
+        EXPECT_EQ(pane.requirementLabel->palette().color(QPalette::WindowText) == normal, !red);
+    }
 }
