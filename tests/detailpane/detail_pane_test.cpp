@@ -77,7 +77,8 @@ TEST_F(DetailPaneTest, FieldsAndTheirFormats) {
     EXPECT_FALSE(pane.userAvatar->isEnabled());
     EXPECT_EQ(pane.userVideCount->text(), QStringLiteral("0"));
     EXPECT_TRUE(pane.userName->text().isEmpty());
-    for (const QLabel* label : {pane.titleLabel, pane.sizeLabel, pane.durationLabel, pane.dimensionsLabel, pane.audioLabel})
+    for (const QLabel* label :
+         {pane.titleLabel, pane.sizeLabel, pane.durationLabel, pane.dimensionsLabel, pane.audioLabel})
         EXPECT_TRUE(label->text().isEmpty()) << label->objectName().toStdString();
 }
 

@@ -251,7 +251,8 @@ TEST_F(CatalogueTest, HugeServiceTextsAreShownShortenedAndAHotTagSearchesItsWhol
     EXPECT_EQ(hotTags().size(), expected);
     const auto tags = hotTags();
     auto tagOf = [&](QChar letter) {
-        const auto found = std::find_if(tags.cbegin(), tags.cend(), [&](auto* t) { return t->text().startsWith(letter); });
+        const auto found = std::find_if(tags.cbegin(), tags.cend(),
+                                        [&](auto* t) { return t->text().startsWith(letter); });
         return found == tags.cend() ? nullptr : *found;
     };
     ASSERT_TRUE(tagOf(u'w') && tagOf(u'v'));
@@ -269,9 +270,9 @@ TEST_F(CatalogueTest, HugeServiceTextsAreShownShortenedAndAHotTagSearchesItsWhol
 
     const ButtonWithColorfulLink* news = screen->onlineControls()->newsLinkButton();
     const std::pair<const char*, QString> shown[] = {
-        {"hot tag of megabytes", tagOf(u'w')->text()},   {"long hot tag", tagOf(u'v')->text()},
-        {"its name", tagOf(u'v')->accessibleName()},     {"news", news->text()},
-        {"news name", news->accessibleName()},           {"category", menu->actions().at(0)->text()},
+        {"hot tag of megabytes", tagOf(u'w')->text()}, {"long hot tag", tagOf(u'v')->text()},
+        {"its name", tagOf(u'v')->accessibleName()},   {"news", news->text()},
+        {"news name", news->accessibleName()},         {"category", menu->actions().at(0)->text()},
     };
     for (const auto& [name, text] : shown)
         EXPECT_EQ(text.size(), kMaxShownCharacters + 1) << name;
