@@ -1,12 +1,10 @@
-// The detail pane's decisions with no widget at all: a list model bound to a stand-in list
-// selects a video, the pane's model decides what its button offers and what a press or the author
-// asks of the library screen, over a real database and download queue. The fields' formats and the
-// context menu's download are checked on the pane itself (detail_pane_test).
+// The detail pane's decisions with no widget at all: the screen's selection reaches the pane's
+// model, which decides what its button offers and what a press or the author asks of the library
+// screen, over a real database and download queue. The fields' formats and the context menu's
+// download are checked on the pane itself (detail_pane_test); a real list's selection reaching the
+// pane in library_screen_test.
 #include <gtest/gtest.h>
 
-#include "MainWindow/library/LibraryViewModel.h"  // first: it declares VideoDetail a meta type
-
-#include "MainWindow/library/CollectionPort.h"
 #include "detailpane/DetailPaneRecorder.h"
 #include "MainWindow/detailpane/VideoDetailModel.h"
 #include "service/DownloadManager.h"
@@ -15,32 +13,10 @@
 #include "shared/LocalVideoDBManager.h"
 #include "shared/TextHelpers.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTest>
 
 namespace {
-// The list as the models see it: a selection and nothing drawn.
-struct FakeCollection : CollectionPort {
-    LibraryViewModel* bound = nullptr;
-    std::vector<int> selection;
-    LibraryViewModel* boundModel() const override { return bound; }
-    void setBoundModel(LibraryViewModel* model) override { bound = model; }
-    void selectRow(int row) override { selection = {row}; }
-    std::vector<int> selectedRows() const override { return selection; }
-    void scrollToTop() override {}
-    int contentOffset() const override { return 0; }
-    void setContentOffset(int) override {}
-    double contentHeight() const override { return 0; }
-    double visibleHeight() const override { return 0; }
-    void setContainerImage(const QString&) override {}
-    QString containerImage() const override { return {}; }
-    void footerChanged() override {}
-    QSize thumbnailSize() const override { return {}; }
-    void popupMenu(const std::vector<MenuEntry>&, QPoint) override {}
-};
-
 using Screen = DetailPaneRecorder;
 
 // Nothing answers at its address, so a queued download fails and stays in the list.
@@ -59,11 +35,6 @@ MainParts withQueue(MainParts parts, DownloadManager& queue) {
     return parts;
 }
 
-void drain() {
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
-
 // Members made in order: no stored downloads or videos, then a queue that starts empty.
 class Clean : public ::testing::Test {
 protected:
@@ -76,22 +47,13 @@ protected:
 
 class DetailModel : public Clean {
 protected:
-    void SetUp() override {
-        pane.setDelegate(&screen);
-        list.videoDetailDidChanged = [this](const std::optional<VideoDetail>& v) { screen.closure(v); };
-        list.bind(&collection);
-    }
-    // Shows `videos` in the list; the first one is selected and reaches the pane.
-    void show(std::vector<VideoDetail> videos) {
-        list.setVideoList(std::move(videos));
-        drain();
-    }
+    void SetUp() override { pane.setDelegate(&screen); }
+    // The screen's selection, as it reaches the pane.
+    void show(const std::optional<VideoDetail>& video) { screen.closure(video); }
 
     WebModel client{QStringLiteral("http://127.0.0.1:1"), false};  // no service answers
     DownloadManager queue{client, LocalVideoDBManager::shared()};
     MainParts parts = withQueue(MainParts::make(), queue);
-    FakeCollection collection;
-    LibraryViewModel list{parts};
     VideoDetailModel pane{parts};
     Screen screen;
 };
@@ -129,7 +91,7 @@ TEST_F(DetailModel, TheSelectedVideoAndTheQueueDecideTheOfferAndAPressAsksTheScr
         }
         if (c.queued)
             queue.addDownload(s);
-        show({s, video(QStringLiteral("other"))});
+        show(s);
         ASSERT_TRUE(pane.video());
         EXPECT_EQ(pane.video()->sign, QStringLiteral("s"));
         EXPECT_EQ(pane.action(), c.offered);
@@ -141,7 +103,7 @@ TEST_F(DetailModel, TheSelectedVideoAndTheQueueDecideTheOfferAndAPressAsksTheScr
     }
     // Queued elsewhere (the context menu) while shown: the button follows the queue's report.
     const VideoDetail later = video(QStringLiteral("later"));
-    show({later});
+    show(later);
     ASSERT_EQ(pane.action(), Action::download);
     std::vector<Action> moved;
     QObject::connect(&pane, &VideoDetailModel::actionChanged, [&](Action a) { moved.push_back(a); });
@@ -152,8 +114,8 @@ TEST_F(DetailModel, TheSelectedVideoAndTheQueueDecideTheOfferAndAPressAsksTheScr
     pane.clickAuthor();
     EXPECT_EQ(screen.log, QStringList{"author Ann"});
 
-    // An empty list shows no video: a press asks nothing.
-    show({});
+    // No video shown: a press asks nothing.
+    show(std::nullopt);
     EXPECT_FALSE(pane.video());
     screen.log.clear();
     pane.press();
