@@ -263,9 +263,11 @@ TEST_F(ServiceTest, StalledServerGivesNoResultWithinTheTimeOut) {
         called = true;
         EXPECT_FALSE(info);
     });
-    ASSERT_TRUE(waitFor([&] { return called; }, 4000));
+    // The two-second time-out, told apart from an answer at once and from a much longer wait;
+    // the upper bound leaves room for a timer that fires late on a loaded machine.
+    ASSERT_TRUE(waitFor([&] { return called; }, 8000));
     EXPECT_GE(clock.elapsed(), 1800);
-    EXPECT_LT(clock.elapsed(), 3500);
+    EXPECT_LT(clock.elapsed(), 6000);
     EXPECT_FALSE(model->baseInfo());
 }
 
