@@ -72,13 +72,7 @@ TEST_F(DetailModel, TheSelectedVideoAndTheQueueDecideTheOfferAndAPressAsksTheScr
         {"new", false, false, Action::download, "Download", {"download s"}, Action::downloading},
         {"queued", false, true, Action::downloading, "Downloading", {"list"}, Action::downloading},
         {"stored", true, false, Action::setAsWallpaper, "Set as Wallpaper", {"wallpaper s"}, Action::setAsWallpaper},
-        {"stored and queued",
-         true,
-         true,
-         Action::setAsWallpaper,
-         "Set as Wallpaper",
-         {"wallpaper s"},
-         Action::setAsWallpaper},
+        {"in both", true, true, Action::setAsWallpaper, "Set as Wallpaper", {"wallpaper s"}, Action::setAsWallpaper},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
