@@ -40,34 +40,66 @@ protected:
 };
 }  // namespace
 
-TEST_F(DetailPaneTest, FieldsAndTheirFormats) {
+TEST_F(DetailPaneTest, FieldsTheirFormatsServiceTextAsTextAndColoursThatDoNotStick) {
+    // Title and author as the service sent them; values no video can have show as unknown.
     struct Case {
-        qint64 time, size, width, height, frame, audio;
-        const char *duration, *sizeText, *dimensions, *audioText, *performance;
+        const char *title, *author;
+        qint64 time, size, width, height, frame, audio, upcount, down;
+        const char *duration, *sizeText, *dimensions, *audioText, *performance, *uploads, *downloads;
     } cases[] = {
-        {3725000, 1024, 2560, 1440, 25, 1, "01:02:05", "1.00 KB", "2560\u00d71440(16:9)", "YES", "High Performance"},
-        {999, 1048576, 1920, 1080, 30, 0, "00:00:00", "1.00 MB", "1920\u00d71080(16:9)", "NO", "Normal Performance"},
-        {60000, 1023, 1920, 1080, 31, 2, "00:01:00", "1023 Byte", "1920\u00d71080(16:9)", "NO", "High Performance"},
-        {0, 0, 0, 0, 0, -1, "00:00:00", "0 Byte", "0\u00d70(16:9)", "NO", "Normal Performance"},
+        {"Title f", "Ann", 3725000, 1024, 2560, 1440, 25, 1, 12, 345, "01:02:05", "1.00 KB", "2560\u00d71440(16:9)",
+         "YES", "High Performance", "12", "345"},
+        {"Title f", "Ann", 999, 1048576, 1920, 1080, 30, 0, 12, 345, "00:00:00", "1.00 MB", "1920\u00d71080(16:9)",
+         "NO", "Normal Performance", "12", "345"},
+        {"Title f", "Ann", 60000, 1023, 1920, 1080, 31, 2, 12, 345, "00:01:00", "1023 Byte", "1920\u00d71080(16:9)",
+         "NO", "High Performance", "12", "345"},
+        {"Title f", "Ann", 0, 0, 0, 0, 0, -1, 12, 345, "00:00:00", "0 Byte", "0\u00d70(16:9)", "NO",
+         "Normal Performance", "12", "345"},
+        {"<i>Rain</i><br>Night", "Tom & Jerry", -5000, -1, -1280, -720, 0, 0, -9, -3, "Unknown", "Unknown", "Unknown",
+         "NO", "Normal Performance", "Unknown", "Unknown"},
+        {"<font color=white>Sea</font>", "A&B", 5000, 1024, 1280, 720, 0, 0, 9, 3, "00:00:05", "1.00 KB",
+         "1280\u00d7720(16:9)", "NO", "Normal Performance", "9", "3"},
     };
     for (const Case& c : cases) {
         VideoDetail v = catalogueVideo(QStringLiteral("f"));
+        v.title = QString::fromUtf8(c.title);
+        v.author = QString::fromUtf8(c.author);
         v.time = c.time;
         v.size = c.size;
         v.width = c.width;
         v.height = c.height;
         v.frame = c.frame;
         v.audio = c.audio;
+        v.upcount = c.upcount;
+        v.down = c.down;
         calls.closure(v);  // the screen's selection reaches the pane through its delegate
-        SCOPED_TRACE(c.duration);
+        SCOPED_TRACE(testing::Message() << c.title << " " << c.duration);
         EXPECT_EQ(pane.durationLabel->text(), QString::fromUtf8(c.duration));
         EXPECT_EQ(pane.sizeLabel->text(), QString::fromUtf8(c.sizeText));
         EXPECT_EQ(pane.dimensionsLabel->text(), QString::fromUtf8(c.dimensions));
         EXPECT_EQ(pane.audioLabel->text(), QString::fromUtf8(c.audioText));
         EXPECT_EQ(pane.requirementLabel->text(), QString::fromUtf8(c.performance));
-        EXPECT_EQ(pane.downloadLabel->text(), QStringLiteral("345"));
-        EXPECT_EQ(pane.userVideCount->text(), QStringLiteral("12"));
-        EXPECT_EQ(pane.userName->text(), QStringLiteral("Ann"));
+        EXPECT_EQ(pane.downloadLabel->text(), QString::fromUtf8(c.downloads));
+        EXPECT_EQ(pane.userVideCount->text(), QString::fromUtf8(c.uploads));
+        // What a screen reader and the eye get is the text itself, markup and "&" included; no
+        // mnemonic is stolen from the name.
+        EXPECT_EQ(pane.userName->text(), QString(v.author).replace(u'&', QStringLiteral("&&")));
+        EXPECT_TRUE(pane.userName->shortcut().isEmpty());
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.titleLabel)->text(QAccessible::Name), v.title);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.userName)->text(QAccessible::Name),
+                  QStringLiteral("Videos by ") + v.author);
+    }
+    // A high performance video's red does not stay on the next, normal one.
+    const QColor normal = pane.palette().color(QPalette::WindowText);
+    VideoDetail v = catalogueVideo(QStringLiteral("p"));
+    for (auto [width, frame, red] :
+         {std::tuple{2560, 25, true}, {1280, 25, false}, {2560, 60, true}, {640, 24, false}}) {
+        v.width = width;
+        v.height = width * 9 / 16;
+        v.frame = frame;
+        calls.closure(v);
+        SCOPED_TRACE(pane.requirementLabel->text().toStdString());
+        EXPECT_EQ(pane.requirementLabel->palette().color(QPalette::WindowText) == normal, !red);
     }
     // No video: placeholders, the action disabled with its title kept, no preview.
     calls.closure(std::nullopt);
@@ -76,7 +108,10 @@ TEST_F(DetailPaneTest, FieldsAndTheirFormats) {
     EXPECT_TRUE(pane.previewPlayerButton->isHidden());
     EXPECT_FALSE(pane.userAvatar->isEnabled());
     EXPECT_EQ(pane.userVideCount->text(), QStringLiteral("0"));
-    EXPECT_TRUE(pane.sizeLabel->text().isEmpty());
+    EXPECT_TRUE(pane.userName->text().isEmpty());
+    for (const QLabel* label :
+         {pane.titleLabel, pane.sizeLabel, pane.durationLabel, pane.dimensionsLabel, pane.audioLabel})
+        EXPECT_TRUE(label->text().isEmpty()) << label->objectName().toStdString();
 }
 
 TEST_F(DetailPaneTest, OnlyWebAddressesAreOpenedOrFetched) {
@@ -211,53 +246,4 @@ TEST(RefreshOverlay, TheGroupShowsAsAWholeAndTheButtonCallsTheClosure) {
     EXPECT_EQ(overlay.titleLabel->text(), QStringLiteral("List is empty"));
     overlay.refreshButton->click();
     EXPECT_EQ(refreshes, 1);
-}
-
-TEST_F(DetailPaneTest, ServiceTextShowsAsTextImpossibleValuesAsUnknownAndColoursDoNotStick) {
-    struct Case {
-        const char* title;
-        const char* author;
-        qint64 size, time, width, height, upcount, down;
-        const char *sizeText, *duration, *dimensions, *uploads, *downloads;
-    } cases[] = {
-        {"<i>Rain</i><br>Night", "Tom & Jerry", -1, -5000, -1280, -720, -9, -3, "Unknown", "Unknown", "Unknown",
-         "Unknown", "Unknown"},
-        {"<font color=white>Sea</font>", "A&B", 1024, 5000, 1280, 720, 9, 3, "1.00 KB", "00:00:05",
-         "1280\u00d7720(16:9)", "9", "3"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.title);
-        VideoDetail v = catalogueVideo(QStringLiteral("t"));
-        v.title = QString::fromUtf8(c.title);
-        v.author = QString::fromUtf8(c.author);
-        v.size = c.size;
-        v.time = c.time;
-        v.width = c.width;
-        v.height = c.height;
-        v.upcount = c.upcount;
-        v.down = c.down;
-        calls.closure(v);
-        // What a screen reader and the eye get is the text itself, markup and "&" included.
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.titleLabel)->text(QAccessible::Name), v.title);
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.userName)->text(QAccessible::Name),
-                  QStringLiteral("Videos by ") + v.author);
-        EXPECT_TRUE(pane.userName->shortcut().isEmpty());  // no mnemonic stolen from the name
-        EXPECT_EQ(pane.sizeLabel->text(), QString::fromUtf8(c.sizeText));
-        EXPECT_EQ(pane.durationLabel->text(), QString::fromUtf8(c.duration));
-        EXPECT_EQ(pane.dimensionsLabel->text(), QString::fromUtf8(c.dimensions));
-        EXPECT_EQ(pane.userVideCount->text(), QString::fromUtf8(c.uploads));
-        EXPECT_EQ(pane.downloadLabel->text(), QString::fromUtf8(c.downloads));
-    }
-    // A high performance video's red does not stay on the next, normal one.
-    const QColor normal = pane.palette().color(QPalette::WindowText);
-    VideoDetail v = catalogueVideo(QStringLiteral("p"));
-    for (auto [width, frame, red] :
-         {std::tuple{2560, 25, true}, {1280, 25, false}, {2560, 60, true}, {640, 24, false}}) {
-        v.width = width;
-        v.height = width * 9 / 16;
-        v.frame = frame;
-        calls.closure(v);
-        SCOPED_TRACE(pane.requirementLabel->text().toStdString());
-        EXPECT_EQ(pane.requirementLabel->palette().color(QPalette::WindowText) == normal, !red);
-    }
 }
