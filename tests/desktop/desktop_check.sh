@@ -20,7 +20,7 @@ openbox-pcmanfm)
     opaque_desktop_checks "pcmanfm --desktop" pcmanfm
     ;;
 xfwm4-xfdesktop)
-    start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4
+    start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4 xfconf-query:xfconf
     start_wm xfwm4 --compositor=on --sm-client-disable
     opaque_desktop_checks "xfdesktop --disable-wm-check" xfdesktop
     ;;

@@ -304,21 +304,10 @@ configure_file_manager() {
             >"$XDG_CONFIG_HOME/pcmanfm/default/desktop-items-0.conf"
         ;;
     xfdesktop)
-        local dir=$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml
-        mkdir -p "$dir"
-        cat >"$dir/xfce4-desktop.xml" <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-desktop" version="1.0">
-  <property name="desktop-icons" type="empty">
-    <property name="file-icons" type="empty">
-      <property name="show-home" type="bool" value="false"/>
-      <property name="show-filesystem" type="bool" value="false"/>
-      <property name="show-trash" type="bool" value="false"/>
-      <property name="show-removable" type="bool" value="false"/>
-    </property>
-  </property>
-</channel>
-XML
+        # Kept by xfconfd, which the session bus starts.
+        for key in home filesystem trash removable; do
+            xfconf-query -c xfce4-desktop -p "/desktop-icons/file-icons/show-$key" -n -t bool -s false
+        done
         ;;
     nemo-desktop)
         launcher_x=122 launcher_y=62
