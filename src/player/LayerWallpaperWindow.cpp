@@ -52,7 +52,9 @@ void LayerWallpaperWindow::draw() {
     if (!picture)
         return;
     // Before the first frame (or without a player) the surface is black, as the X11 window is.
-    if (!renderer_ || !renderer_->drawFrame(*picture, playerViewFrame_))
+    const int scale = surface_->scale();
+    const QRect frame(playerViewFrame_.topLeft() * scale, playerViewFrame_.size() * scale);
+    if (!renderer_ || !renderer_->drawFrame(*picture, frame))
         picture->fill(Qt::black);
     due_ = false;
     surface_->present();

@@ -4,7 +4,7 @@
 # desktop (where there is one) still opens its menu and its launchers through it.
 # Usage: desktop_check.sh DESKTOP HELPER DESKTOP_PROBE
 #   DESKTOP: openbox-pcmanfm xfwm4-xfdesktop marco-caja openbox-picom-nemo gnome-x11
-#            gnome-wayland sway
+#            gnome-wayland sway sway-outputs
 # Every wait polls for its event with a deadline. A missing program fails the check with a line
 # naming its package. TAVVEL_DESKTOP_SHOTS=DIR keeps the screenshots.
 set -uo pipefail
@@ -50,6 +50,10 @@ gnome-wayland)
 sway)
     need sway:sway swaybg:swaybg grim:grim Xwayland:xwayland swaymsg:sway xmessage:x11-utils xhost:x11-xserver-utils
     sway_checks
+    ;;
+sway-outputs)
+    need sway:sway grim:grim swaymsg:sway
+    sway_outputs_checks
     ;;
 *)
     fail "no such desktop: $desktop"

@@ -104,11 +104,13 @@ check() {
     if wait_for "$yes" "$seconds" "$@"; then pass "$yes"; else fail "$no" && return 1; fi
 }
 
-# The clip: every pixel changes all the time (sines of position and time in each channel).
+# The clip: every pixel changes all the time (sines of position and time in each channel). At
+# clip_size=640x480 a 1024x768 screen gets it at its own pixels (less than twice enlarged) and the
+# screen's pixels are seen one by one.
 make_clip() {
     clip=$work/clip.mp4
     ffmpeg -hide_banner -nostdin -loglevel error -y -f lavfi \
-        -i "nullsrc=s=320x180:r=25:d=30,geq=r='128+127*sin(X/20+T*2)':g='128+127*sin(Y/15+T*3)':b='128+127*sin((X+Y)/25+T*1.7)'" \
+        -i "nullsrc=s=320x180:r=25:d=30,geq=r='128+127*sin(X/20+T*2)':g='128+127*sin(Y/15+T*3)':b='128+127*sin((X+Y)/25+T*1.7)',scale=${clip_size:-320x180}" \
         -c:v libx264 -preset ultrafast -pix_fmt yuv420p "$clip" || fail "ffmpeg could not make the clip"
     "$probe" seed "$clip" >"$work/seed.log" 2>&1 || fail "the clip could not be put in the library: $(cat "$work/seed.log")"
 }
@@ -402,24 +404,25 @@ leave_overview() {
 
 # --- sway --------------------------------------------------------------------------------------
 
-sway_checks() {
-    # sway's own runtime folder: it runs as nobody, the player as root beside it.
-    local runtime=$work/sway-runtime
-    mkdir -p "$runtime" && chown nobody:nogroup "$runtime" && chmod 700 "$runtime"
-    local config=$work/sway.conf
-    cat >"$config" <<EOF
-output * resolution ${width}x${height} bg #336699 solid_color
-xwayland force
-for_window [title="^probe$"] floating enable, resize set 400 300, move position 0 0
-EOF
-    chmod 644 "$config"
-    run_bg setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH="$PATH" XDG_RUNTIME_DIR="$runtime" \
-        HOME="$work" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$config"
-    wait_for "sway" 30 bash -c "ls '$runtime'/wayland-? >/dev/null && ls '$runtime'/sway-ipc.* >/dev/null" ||
+# start_sway CONFIG-LINE...: a headless sway with outputs of the screen's size and these lines.
+# It refuses to run as root: it runs as nobody, in a runtime folder of its own, the player as root
+# beside it.
+start_sway() {
+    sway_runtime=$work/sway-runtime
+    mkdir -p "$sway_runtime" && chown nobody:nogroup "$sway_runtime" && chmod 700 "$sway_runtime"
+    printf '%s\n' "output * resolution ${width}x${height} bg #336699 solid_color" "$@" >"$work/sway.conf"
+    chmod 644 "$work/sway.conf"
+    run_bg setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH="$PATH" XDG_RUNTIME_DIR="$sway_runtime" \
+        HOME="$work" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$work/sway.conf"
+    wait_for "sway" 30 bash -c "ls '$sway_runtime'/wayland-? >/dev/null && ls '$sway_runtime'/sway-ipc.* >/dev/null" ||
         stop "sway did not start: $(tail -5 "$work/setpriv.log")"
     export WAYLAND_DISPLAY SWAYSOCK
-    WAYLAND_DISPLAY=$(ls "$runtime"/wayland-? | head -1)
-    SWAYSOCK=$(ls "$runtime"/sway-ipc.* | head -1)
+    WAYLAND_DISPLAY=$(ls "$sway_runtime"/wayland-? | head -1)
+    SWAYSOCK=$(ls "$sway_runtime"/sway-ipc.* | head -1)
+}
+
+sway_checks() {
+    start_sway "xwayland force" 'for_window [title="^probe$"] floating enable, resize set 400 300, move position 0 0'
     session
     shoot() { grim "$1"; }
     shoot "$work/sway-alone.png"
@@ -438,6 +441,61 @@ EOF
     wait_for "the probe window" 20 bash -c "swaymsg -t get_tree | grep -q '\"probe\"'" || fail "sway: no probe window"
     expect_motion sway-window 30 "the video moves under the application window" \
         "the video is not under the application window" "420 320 590 440 50-100 the area around it" "10 10 380 280 0-4 its inside"
+}
+
+# Outputs that come, go and change scale while the player runs: the video moves on each output
+# there is, at the output's own pixels. A headless output of sway 1.7 cannot be taken away, one
+# of its Wayland backend can (its window closed): so a sway with two such outputs runs inside
+# the headless one, each output a floating window there.
+sway_outputs_checks() {
+    start_sway "xwayland disable" "output HEADLESS-1 resolution $((2 * width + 16))x$((2 * height + 16))" \
+        'for_window [title="WL-1$"] floating enable, move position 0 0' \
+        "for_window [title=\"WL-2\$\"] floating enable, move position $((width + 16)) 0" \
+        "for_window [title=\"WL-3\$\"] floating enable, move position 0 $((height + 16))"
+    local outer=$SWAYSOCK
+    SWAYSOCK=$sway_runtime/inner.sock
+    swaymsg -s "$outer" exec "env WLR_BACKENDS=wayland WLR_WL_OUTPUTS=2 WLR_RENDERER=pixman SWAYSOCK=$SWAYSOCK \
+        sway -c $work/sway.conf >$sway_runtime/inner.log 2>&1" >/dev/null
+    wait_for "the inner sway" 30 output_listed WL-2 || stop "the inner sway did not start: $(tail -5 "$sway_runtime/inner.log")"
+    WAYLAND_DISPLAY=$(ls "$sway_runtime"/wayland-? | grep -vx "$WAYLAND_DISPLAY" | head -1)
+    clip_size=640x480 session
+    # One output's picture, at its own pixels (grim waits for the output's next frame).
+    shoot() { timeout 10 grim -o "$output" "$1"; }
+    start_helper
+    output=WL-1 expect_video "sway-first-output"
+    output=WL-2 expect_video "sway-second-output"
+
+    swaymsg create_output >/dev/null
+    wait_for "a third output" 20 output_listed WL-3 || stop "sway: create_output made no WL-3"
+    output=WL-3 expect_video "sway-added-output"
+
+    swaymsg output WL-3 scale 2 >/dev/null
+    output=WL-3 check 10 "sway-scaled: the scaled output is shot at ${width}x${height} pixels" \
+        "sway-scaled: the scaled output is not shot at ${width}x${height}" shot_size_is "$width" "$height"
+    output=WL-3 expect_video "sway-scaled"
+    # Drawn at half the pixels and enlarged by the compositor, each pair of columns would be one.
+    local pairs
+    pairs=$(column_pairs_differing "$work/sway-scaled-c.png")
+    if ((pairs > 10)); then pass "sway-scaled: $pairs% of column pairs differ: drawn at the output's pixels"
+    else fail "sway-scaled: $pairs% of column pairs differ: enlarged by the compositor"; fi
+
+    swaymsg -s "$outer" '[title="WL-2$"] kill' >/dev/null
+    wait_for "WL-2 to go" 20 bash -c "! swaymsg -t get_outputs | grep -q '\"WL-2\"'" || fail "sway: WL-2 stays"
+    output=WL-1 expect_video "sway-first-after-removal"
+    output=WL-3 expect_video "sway-scaled-after-removal"
+    check 0 "sway: the player still runs" "sway: the player is gone" kill -0 "$helper_pid"
+}
+output_listed() { swaymsg -t get_outputs | grep -q "\"$1\""; }
+shot_size_is() { shoot "$work/size.png" && [[ $(identify -format %wx%h "$work/size.png") == "$1x$2" ]]; }
+
+# The share (per cent) of the picture's pixels in even columns that differ from their right
+# neighbour.
+column_pairs_differing() {
+    convert "$1" -define sample:offset=25 -sample 50%x100% "$work/even.png" &&
+        convert "$1" -define sample:offset=75 -sample 50%x100% "$work/odd.png" || return 1
+    local ae
+    ae=$(compare -metric AE "$work/even.png" "$work/odd.png" null: 2>&1 >/dev/null | awk '{print int($1)}')
+    echo $((ae * 100 / (width / 2 * height)))
 }
 
 # differing A XA YA B XB YB W H: how many pixels of the W x H rectangle at XA,YA of picture A

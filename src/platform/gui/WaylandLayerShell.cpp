@@ -21,6 +21,7 @@ struct Output {
     QSize mode;  // device pixels
     int scale = 1;
     QRect rect;  // logical, as of the last "done"
+    int doneScale = 1;  // the scale as of the last "done"
 };
 
 LayerShell* sharedShell = nullptr;
@@ -81,22 +82,24 @@ struct LayerShell::Globals {
         if (!o)
             return;
         const QRect rect(o->position, o->mode / qMax(1, o->scale));
-        if (rect != o->rect) {
+        if (rect != o->rect || o->scale != o->doneScale) {
             o->rect = rect;
+            o->doneScale = o->scale;
             self->changed();
         }
     }
     static void onScale(void* data, wl_output* proxy, int32_t factor) {
         if (Output* o = static_cast<Globals*>(data)->output(proxy))
-            o->scale = factor;
+            o->scale = qMax(1, factor);
     }
 
     static void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
         static const wl_output_listener outputListener = {&onGeometry, &onMode, &onDone, &onScale, nullptr, nullptr};
         auto* self = static_cast<Globals*>(data);
         if (std::strcmp(interface, wl_compositor_interface.name) == 0 && !self->compositor) {
+            // Version 3 lets a surface's pictures have more pixels than its size (scaled outputs).
             self->compositor = static_cast<wl_compositor*>(
-                wl_registry_bind(registry, name, &wl_compositor_interface, 1));
+                wl_registry_bind(registry, name, &wl_compositor_interface, qMin<uint32_t>(version, 3)));
         } else if (std::strcmp(interface, wl_shm_interface.name) == 0 && !self->shm) {
             self->shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
         } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0 && !self->layerShell) {
@@ -106,7 +109,7 @@ struct LayerShell::Globals {
             // Version 2 brings "done" and "scale"; later versions add events the player ignores.
             auto* proxy = static_cast<wl_output*>(
                 wl_registry_bind(registry, name, &wl_output_interface, qMin<uint32_t>(version, 2)));
-            self->outputs.push_back({name, proxy, {}, {}, 1, {}});
+            self->outputs.push_back({name, proxy, {}, {}, 1, {}, 1});
             wl_output_add_listener(proxy, &outputListener, self);
         }
     }
@@ -206,7 +209,25 @@ std::unique_ptr<LayerSurface> LayerShell::makeSurface(int index) {
 
 // --- LayerSurface ----------------------------------------------------------------------------
 
-LayerSurface::LayerSurface(LayerShell* shell, quint32 outputName) : shell_(shell), outputName_(outputName) {}
+LayerSurface::LayerSurface(LayerShell* shell, quint32 outputName) : shell_(shell), outputName_(outputName) {
+    // A new scale of the output (without a new size) comes with no configure of the surface.
+    connect(shell, &LayerShell::outputsChanged, this, [this] {
+        if (configured_ && outputScale() != scale_) {
+            makeBuffers();
+            emit readyToDraw();
+        }
+    });
+}
+
+int LayerSurface::outputScale() const {
+    const LayerShell::Globals& g = *shell_->globals_;
+    if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(g.compositor)) < WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION)
+        return 1;
+    for (const Output& o : g.outputs)
+        if (o.name == outputName_)
+            return o.doneScale;
+    return scale_;
+}
 
 LayerSurface::~LayerSurface() {
     drop();
@@ -260,14 +281,19 @@ void LayerSurface::drop() {
     surface_ = nullptr;
     configured_ = false;
     size_ = QSize();
+    committedScale_ = 1;
 }
 
 void LayerSurface::makeBuffers() {
     dropBuffers();
+    scale_ = outputScale();
     if (size_.isEmpty())
         return;
-    const int stride = size_.width() * 4;
-    const size_t bytes = size_t(stride) * size_t(size_.height());
+    // On a scaled output the pictures have the output's own pixels, so the compositor shows
+    // them as they are instead of enlarging them.
+    const QSize pixels = size_ * scale_;
+    const int stride = pixels.width() * 4;
+    const size_t bytes = size_t(stride) * size_t(pixels.height());
     const int fd = memfd_create("tavvel-wallpaper", MFD_CLOEXEC);
     if (fd < 0 || ftruncate(fd, off_t(bytes * 2)) < 0) {
         logLine(QStringLiteral("wayland: no shared memory for the wallpaper (%1)")
@@ -289,9 +315,9 @@ void LayerSurface::makeBuffers() {
         Buffer& b = buffers_[i];
         b.pixels = mapping_ + bytes * size_t(i);
         // XRGB8888 in memory is QImage's RGB32 on a little-endian machine.
-        b.image = QImage(b.pixels, size_.width(), size_.height(), stride, QImage::Format_RGB32);
+        b.image = QImage(b.pixels, pixels.width(), pixels.height(), stride, QImage::Format_RGB32);
         b.image.fill(Qt::black);
-        b.buffer = wl_shm_pool_create_buffer(pool, int32_t(bytes * size_t(i)), size_.width(), size_.height(), stride,
+        b.buffer = wl_shm_pool_create_buffer(pool, int32_t(bytes * size_t(i)), pixels.width(), pixels.height(), stride,
                                              WL_SHM_FORMAT_XRGB8888);
         wl_buffer_add_listener(b.buffer, &listener, this);
         b.busy = false;
@@ -332,6 +358,10 @@ void LayerSurface::present() {
     static const wl_callback_listener frameListener = {&LayerSurface::onFrameDone};
     frameCallback_ = wl_surface_frame(surface_);
     wl_callback_add_listener(frameCallback_, &frameListener, this);
+    if (scale_ != committedScale_) {
+        wl_surface_set_buffer_scale(surface_, scale_);
+        committedScale_ = scale_;
+    }
     wl_surface_attach(surface_, b.buffer, 0, 0);
     wl_surface_damage(surface_, 0, 0, size_.width(), size_.height());
     wl_surface_commit(surface_);
@@ -350,7 +380,7 @@ void LayerSurface::onConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_
             if (o.name == self->outputName_)
                 size = o.rect.size();
     self->configured_ = true;
-    if (size != self->size_ || !self->mapping_) {
+    if (size != self->size_ || !self->mapping_ || self->outputScale() != self->scale_) {
         self->size_ = size;
         self->makeBuffers();
     }

@@ -38,7 +38,7 @@ public:
     struct Globals;
 
 signals:
-    // Outputs were added or removed, or one changed its rectangle.
+    // Outputs were added or removed, or one changed its rectangle or its scale.
     void outputsChanged();
 
 private:
@@ -65,13 +65,15 @@ public:
     // Unmaps it.
     void hide();
     bool isShown() const { return surface_ != nullptr; }
-    // The size the compositor gave it; empty before its answer.
+    // The size the compositor gave it, in logical pixels; empty before its answer.
     QSize size() const { return size_; }
+    // How many picture pixels make one logical pixel each way: the output's scale.
+    int scale() const { return scale_; }
 
     // Whether a picture may be drawn now: configured, one of the two pictures free, and the
     // compositor has shown the last one.
     bool canDraw() const;
-    // The free picture, of size(), to draw into; then present() it. Null when !canDraw().
+    // The free picture, of size() * scale(), to draw into; then present() it. Null when !canDraw().
     QImage* beginFrame();
     void present();
 
@@ -90,6 +92,7 @@ private:
         bool busy = false;
     };
     LayerSurface(LayerShell* shell, quint32 outputName);
+    int outputScale() const;
     void makeBuffers();
     void dropBuffers();
     void drop();
@@ -105,6 +108,8 @@ private:
     zwlr_layer_surface_v1* layer_ = nullptr;
     wl_callback* frameCallback_ = nullptr;
     QSize size_;
+    int scale_ = 1;           // of the pictures
+    int committedScale_ = 1;  // the surface's, as last told to the compositor
     bool configured_ = false;
     Buffer buffers_[2];
     uchar* mapping_ = nullptr;
