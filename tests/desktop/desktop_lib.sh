@@ -461,6 +461,10 @@ sway_outputs_checks() {
     clip_size=640x480 session
     # One output's picture, at its own pixels (grim waits for the output's next frame).
     shoot() { timeout 10 grim -o "$output" "$1"; }
+    # Each output shows the whole video, not its part of one spanning all: the 640x480 clip then
+    # fills a 1024x768 output without its pixels repeated.
+    mkdir -p "$XDG_DATA_HOME/Q7ZK3M8WRT.tavvel/Preferences"
+    printf '[General]\nMonitorArrange=1\n' >"$XDG_DATA_HOME/Q7ZK3M8WRT.tavvel/Preferences/Q7ZK3M8WRT.tavvel.ini"
     start_helper
     output=WL-1 expect_video "sway-first-output"
     output=WL-2 expect_video "sway-second-output"
@@ -472,17 +476,15 @@ sway_outputs_checks() {
     swaymsg output WL-3 scale 2 >/dev/null
     output=WL-3 check 10 "sway-scaled: the scaled output is shot at ${width}x${height} pixels" \
         "sway-scaled: the scaled output is not shot at ${width}x${height}" shot_size_is "$width" "$height"
+    swaymsg -s "$outer" '[title="WL-2$"] kill' >/dev/null
+    wait_for "WL-2 to go" 20 bash -c "! swaymsg -t get_outputs | grep -q '\"WL-2\"'" || fail "sway: WL-2 stays"
+    output=WL-1 expect_video "sway-first-after-removal"
     output=WL-3 expect_video "sway-scaled"
     # Drawn at half the pixels and enlarged by the compositor, each pair of columns would be one.
     local pairs
     pairs=$(column_pairs_differing "$work/sway-scaled-c.png")
     if ((pairs > 10)); then pass "sway-scaled: $pairs% of column pairs differ: drawn at the output's pixels"
     else fail "sway-scaled: $pairs% of column pairs differ: enlarged by the compositor"; fi
-
-    swaymsg -s "$outer" '[title="WL-2$"] kill' >/dev/null
-    wait_for "WL-2 to go" 20 bash -c "! swaymsg -t get_outputs | grep -q '\"WL-2\"'" || fail "sway: WL-2 stays"
-    output=WL-1 expect_video "sway-first-after-removal"
-    output=WL-3 expect_video "sway-scaled-after-removal"
     check 0 "sway: the player still runs" "sway: the player is gone" kill -0 "$helper_pid"
 }
 output_listed() { swaymsg -t get_outputs | grep -q "\"$1\""; }
