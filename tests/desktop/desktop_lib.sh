@@ -457,10 +457,13 @@ sway_outputs_checks() {
     swaymsg -s "$outer" exec "env WLR_BACKENDS=wayland WLR_WL_OUTPUTS=2 WLR_RENDERER=pixman SWAYSOCK=$SWAYSOCK \
         sway -c $work/sway.conf >$sway_runtime/inner.log 2>&1" >/dev/null
     wait_for "the inner sway" 30 output_listed WL-2 || stop "the inner sway did not start: $(tail -5 "$sway_runtime/inner.log")"
-    WAYLAND_DISPLAY=$(ls "$sway_runtime"/wayland-? | grep -vx "$WAYLAND_DISPLAY" | head -1)
+    local socket
+    for socket in "$sway_runtime"/wayland-?; do
+        [[ $socket != "$WAYLAND_DISPLAY" ]] && WAYLAND_DISPLAY=$socket && break
+    done
     clip_size=640x480 session
     # One output's picture, at its own pixels (grim waits for the output's next frame).
-    shoot() { timeout 10 grim -o "$output" "$1"; }
+    shoot() { timeout 10 grim -o "${output:?}" "$1"; }
     # Each output shows the whole video, not its part of one spanning all: the 640x480 clip then
     # fills a 1024x768 output without its pixels repeated.
     mkdir -p "$XDG_DATA_HOME/Q7ZK3M8WRT.tavvel/Preferences"
@@ -497,7 +500,7 @@ column_pairs_differing() {
         convert "$1" -define sample:offset=75 -sample 50%x100% "$work/odd.png" || return 1
     local ae
     ae=$(compare -metric AE "$work/even.png" "$work/odd.png" null: 2>&1 >/dev/null | awk '{print int($1)}')
-    echo $((ae * 100 / (width / 2 * height)))
+    echo $((ae * 200 / (width * height)))
 }
 
 # differing A XA YA B XB YB W H: how many pixels of the W x H rectangle at XA,YA of picture A
