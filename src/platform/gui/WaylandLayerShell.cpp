@@ -20,7 +20,7 @@ struct Output {
     QPoint position;
     QSize mode;  // device pixels
     int scale = 1;
-    QRect rect;  // logical, as of the last "done"
+    QRect rect;         // logical, as of the last "done"
     int doneScale = 1;  // the scale as of the last "done"
 };
 
