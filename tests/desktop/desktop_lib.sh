@@ -172,6 +172,19 @@ windows_of_type() {
     done
 }
 menu_shown() { [[ -n $(windows_of_type "$1" POPUP_MENU DROPDOWN_MENU) ]]; }
+# The menu is drawn, not only mapped (picture kept as $2): its middle is the same in two pictures
+# taken apart, while the video under a menu not yet drawn moves. (Its edges can be a see-through
+# shadow.)
+menu_drawn() {
+    # shellcheck disable=SC2034 # all that getwindowgeometry sets, kept local
+    local w WINDOW X Y WIDTH HEIGHT SCREEN
+    w=$(windows_of_type "$1" POPUP_MENU DROPDOWN_MENU | head -1)
+    [[ -n $w ]] && eval "$(xdotool getwindowgeometry --shell "$w")" || return 1
+    shoot "$work/menu-before.png" && sleep 0.3 && shoot "$2" || return 1
+    local x=$((X + WIDTH / 4)) y=$((Y + HEIGHT / 4)) ae
+    ae=$(differing "$work/menu-before.png" $x $y "$2" $x $y $((WIDTH / 2)) $((HEIGHT / 2))) || return 1
+    ((ae * 400 <= WIDTH * HEIGHT))
+}
 menu_gone() { ! menu_shown "$1"; }
 launcher_reached() { [[ -e $marker ]] || [[ -n $(windows_of_type "$1" NORMAL DIALOG) ]]; }
 
@@ -228,7 +241,7 @@ expect_clicks_reach() {
     local name=$1 class=$2
     xdotool mousemove $((width / 2)) $((height / 2)) click 3
     check 10 "$name: a right-click on the desktop opens $class's menu" \
-        "$name: a right-click on the desktop opens no menu of $class" menu_shown "$class" && shoot "$work/$name-menu.png"
+        "$name: a right-click on the desktop opens no menu of $class" menu_drawn "$class" "$work/$name-menu.png"
     xdotool key Escape
     wait_for "the menu to close" 10 menu_gone "$class"
     rm -f "$marker"
@@ -285,14 +298,18 @@ transparent_desktop_checks() {
     [[ ${clicks:-yes} == yes ]] && expect_clicks_reach "$class" "$class"
 }
 
-# The launcher's icon is on the screen (picture kept as $1): its square differs from the same
-# square further right, in the same rows of a plain or vertically shaded background.
+# The launcher's icon is on the screen (picture kept as $1): its square differs from the squares
+# of bare desktop further right (the same rows of a vertically shaded background) and further down.
 icon_drawn() {
     shoot "$1" || return 1
-    local ae
-    ae=$(differing "$1" $((launcher_x - 24)) $((launcher_y - 24)) "$1" $((launcher_x + 276)) $((launcher_y - 24)) 48 48) ||
-        return 1
-    ((ae > 48 * 48 / 10))
+    # Against two squares of bare desktop, to the right and below: a banner or a panel over one
+    # of them, or GNOME's overview over all three, is not taken for the icon.
+    local x=$((launcher_x - 24)) y=$((launcher_y - 24)) ae
+    for reference in "$((x + 276)) $y" "$x $((y + 276))"; do
+        # shellcheck disable=SC2086 # the reference is two numbers
+        ae=$(differing "$1" "$x" "$y" "$1" $reference 48 48) || return 1
+        ((ae > 48 * 48 / 10)) || return 1
+    done
 }
 
 # Only the probe launcher on the desktop, in its first place, on a plain colour.
@@ -362,9 +379,9 @@ XML
 start_gnome_x11() {
     gnome_session
     start_wm gnome-shell --x11 --replace
-    # It starts in the overview, which hides the desktop; the key leaves it.
+    # It starts in the overview, which hides the desktop.
     wait_for "DING's window" 60 desktop_window_of gjs || stop "DING shows no desktop window"
-    xdotool key super
+    wait_for "the overview to close" 30 leave_overview
 }
 
 # GNOME's compositor, headless: the player finds no layer shell and goes to XWayland by itself.
@@ -398,8 +415,13 @@ xwayland_display() {
 
 # The shell starts in the overview; its D-Bus property closes it.
 leave_overview() {
+    [[ $(shell_property Get OverviewActive) == *false* ]] && return 0
+    shell_property Set OverviewActive "<false>"
+    return 1
+}
+shell_property() {
     gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
-        --method org.freedesktop.DBus.Properties.Set org.gnome.Shell OverviewActive "<false>" >/dev/null
+        --method "org.freedesktop.DBus.Properties.$1" org.gnome.Shell "${@:2}"
 }
 
 # --- sway --------------------------------------------------------------------------------------
