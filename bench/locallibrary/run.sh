@@ -31,7 +31,15 @@ cat > "$WORK/first.sh" <<INNER
 t0=\$(date +%s%N)
 until grep -qs "alreadyImportVideo=true" "$XDG_DATA_HOME"/*/Preferences/*.ini; do sleep 0.05; done
 echo \$(( (\$(date +%s%N) - t0) / 1000000 ))
-kill %1; pkill -f "$BUILD/bin/TavvelHelper" || true
+# The player this bus started, by the process owning its name: a match on the program's path
+# would also end the players of other sessions.
+for i in \$(seq 100); do
+    helper=\$(dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \\
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:com.zembo.TavvelHelper 2>/dev/null | awk '/uint32/ {print \$2}')
+    [ -n "\$helper" ] && break
+    sleep 0.1
+done
+kill %1; [ -n "\$helper" ] && kill "\$helper" || true
 INNER
 first=$(timeout 120 dbus-run-session -- bash "$WORK/first.sh" 2>/dev/null | tail -1)
 echo "cp + ffmpeg thumbnail of 4 samples: $base ms (1.00)"
