@@ -35,6 +35,18 @@ void writeFile(const QString& path, const QByteArray& data) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(data);
 }
+
+// Another connection's exclusive transaction, as the other program might hold one: the write
+// lock stays taken, longer than the busy wait, until released.
+struct WriteLock {
+    sqlite3* db = nullptr;
+    const bool held = LocalVideoDBManager::shared().isOpen() &&
+                      sqlite3_open(LocalVideoDBManager::shared().databasePath().toUtf8().constData(), &db) ==
+                          SQLITE_OK &&
+                      sqlite3_exec(db, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr) == SQLITE_OK;
+    ~WriteLock() { sqlite3_close(db); }
+    void release() const { sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr); }
+};
 }  // namespace
 
 class FinishTest : public DownloadTest {
@@ -54,6 +66,8 @@ protected:
         updates.reset();
         DownloadTest::TearDown();
     }
+    QString destination() const { return QDir(downloadVideoDirectoryPath()).filePath(signOf(small) + ".mp4"); }
+    void removeWhileTheRowGoesIn(bool rowInBeforeRemoval);
 
     QString small;
     DisposablePtr updates;
@@ -69,12 +83,11 @@ TEST_F(FinishTest, VerifiedDownloadIsInTheDatabaseBeforeUpdateVideoListAndIsRepo
     EXPECT_TRUE(rowPresentAtUpdate);
     EXPECT_TRUE(m.progressArray().empty());
 
-    const QString destination = QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4");
-    EXPECT_EQ(contents(destination), contents(small));
+    EXPECT_EQ(contents(destination()), contents(small));
     const auto row = LocalVideoDBManager::shared().videoWithSign(sign);
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->url, QUrl::fromLocalFile(destination).toString(QUrl::FullyEncoded));
-    EXPECT_EQ(QUrl(row->url).toLocalFile(), destination);
+    EXPECT_EQ(row->url, QUrl::fromLocalFile(destination()).toString(QUrl::FullyEncoded));
+    EXPECT_EQ(QUrl(row->url).toLocalFile(), destination());
     EXPECT_EQ(row->id, 8123);
     EXPECT_EQ(row->title, video(sign, QString()).title);
 
@@ -119,7 +132,6 @@ TEST_F(FinishTest, SignMismatchGivesErrorLeavesNoFileAndKeepsTheLibraryFile) {
 TEST_F(FinishTest, ASignAlreadyInTheLibraryKeepsOneFile) {
     // The library has the video already (imported elsewhere); its file is there or was lost.
     const QString sign = signOf(small);
-    const QString destination = QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4");
     const QString imported = QDir(AppInfo::applicationSupport()).filePath(QStringLiteral("imported.mp4"));
     for (const bool fileThere : {true, false}) {
         SCOPED_TRACE(fileThere);
@@ -140,11 +152,11 @@ TEST_F(FinishTest, ASignAlreadyInTheLibraryKeepsOneFile) {
         const auto now = database.videoWithSign(sign);
         ASSERT_TRUE(now);
         EXPECT_EQ(database.allVideos().size(), 1u);
-        EXPECT_EQ(QUrl(now->url).toLocalFile(), fileThere ? imported : destination);
+        EXPECT_EQ(QUrl(now->url).toLocalFile(), fileThere ? imported : destination());
         EXPECT_EQ(libraryFiles(), fileThere ? QStringList() : QStringList{sign + ".mp4"});
         EXPECT_EQ(updateCount, fileThere ? 0 : 1);
         EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
-        QFile::remove(destination);
+        QFile::remove(destination());
     }
 }
 
@@ -198,13 +210,8 @@ TEST_F(FinishTest, RemovedItemsNeverEnterTheLibraryAndLeaveNoFiles) {
 }
 
 TEST_F(FinishTest, FailedInsertKeepsTheItemAsErrorWithItsFileAndAnnouncesNothing) {
-    LocalVideoDBManager& database = LocalVideoDBManager::shared();
-    ASSERT_TRUE(database.isOpen());
-    // Another process holding the write lock longer than the busy wait.
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(database.databasePath().toUtf8().constData(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
-
+    const WriteLock lock;
+    ASSERT_TRUE(lock.held);
     const QString sign = signOf(small);
     DownloadManager& m = launch();
     // The main thread keeps running while the database waits for the lock.
@@ -223,8 +230,7 @@ TEST_F(FinishTest, FailedInsertKeepsTheItemAsErrorWithItsFileAndAnnouncesNothing
     ASSERT_TRUE(waitForStatus(it, S::error, 30000));
     beat.stop();
     EXPECT_LT(longestGap, 1000);
-    sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    lock.release();
     spin(200);
 
     EXPECT_EQ(m.progressArray().size(), 1u);
@@ -240,84 +246,72 @@ TEST_F(FinishTest, FailedInsertKeepsTheItemAsErrorWithItsFileAndAnnouncesNothing
 }
 
 // Removal racing the finish: the verified file is already in the library folder and the worker
-// waits for the database lock (held here, as the other program might) when the user deletes the
-// item. `rowInBeforeRemoval` lets the worker insert the row before the main thread hears of it.
-class RemovalDuringFinishTest : public FinishTest {
-protected:
-    void run(bool rowInBeforeRemoval) {
-        LocalVideoDBManager& database = LocalVideoDBManager::shared();
-        ASSERT_TRUE(database.isOpen());
-        sqlite3* other = nullptr;
-        ASSERT_EQ(sqlite3_open(database.databasePath().toUtf8().constData(), &other), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
-
-        const QString sign = signOf(small);
-        const QString destination = QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4");
-        DownloadManager& m = launch();
-        m.addDownload(video(sign, files->url(QStringLiteral("small.mp4"))));
-        const auto it = item(0);
-        // The move comes just before the insert, which now waits for the lock.
-        const bool moved = waitUntil([&] { return QFile::exists(destination); });
-        if (rowInBeforeRemoval) {
-            // From here no event is handled until the removal, so the worker's answer waits.
-            sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
-            QElapsedTimer clock;
-            clock.start();
-            while (!database.videoWithSign(sign) && clock.elapsed() < 15000)
-                QThread::msleep(5);
-            QThread::msleep(100);
-        }
-        ASSERT_TRUE(moved);
-        ASSERT_EQ(m.progressArray().size(), 1u);
-        it->pauseDownload();
-        m.removeDownload(it.get());
-        if (!rowInBeforeRemoval)
-            sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
-        sqlite3_close(other);
-
-        // The worker's answer and the undo it leads to end with nothing of the video left.
-        EXPECT_TRUE(waitUntil([&] {
-            m.waitForVerifications();
-            return !database.videoWithSign(sign) && libraryFiles().isEmpty() && cacheFiles().isEmpty() &&
-                   m.progressArray().empty() && m.runningCount() == 0;
-        }));
-        m.waitForVerifications();
-        EXPECT_FALSE(database.videoWithSign(sign));
-        EXPECT_TRUE(libraryFiles().isEmpty()) << libraryFiles().join(u' ').toStdString();
-        EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
-        EXPECT_TRUE(m.progressArray().empty());
-        EXPECT_EQ(m.runningCount(), 0);
-        EXPECT_EQ(updateCount, 0);
-        EXPECT_TRUE(reports().isEmpty());
-    }
-};
-
-TEST_F(RemovalDuringFinishTest, RemovedWhileTheInsertWaitsNeverEntersTheLibrary) {
-    run(false);
-}
-
-TEST_F(RemovalDuringFinishTest, RemovedAfterTheRowWentInIsTakenBackAndNotAnnounced) {
-    run(true);
-}
-
-TEST_F(FinishTest, PausedAndResumedWhileTheRowGoesInFinishesOnce) {
+// waits for the database lock when the user deletes the item. `rowInBeforeRemoval` lets the
+// worker insert the row before the main thread hears of it.
+void FinishTest::removeWhileTheRowGoesIn(bool rowInBeforeRemoval) {
+    const WriteLock lock;
+    ASSERT_TRUE(lock.held);
     LocalVideoDBManager& database = LocalVideoDBManager::shared();
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(database.databasePath().toUtf8().constData(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
     const QString sign = signOf(small);
     DownloadManager& m = launch();
     m.addDownload(video(sign, files->url(QStringLiteral("small.mp4"))));
     const auto it = item(0);
-    const bool moved = waitUntil(
-        [&] { return QFile::exists(QDir(downloadVideoDirectoryPath()).filePath(sign + ".mp4")); });
+    // The move comes just before the insert, which now waits for the lock.
+    const bool moved = waitUntil([&] { return QFile::exists(destination()); });
+    if (rowInBeforeRemoval) {
+        // From here no event is handled until the removal, so the worker's answer waits.
+        lock.release();
+        QElapsedTimer clock;
+        clock.start();
+        while (!database.videoWithSign(sign) && clock.elapsed() < 15000)
+            QThread::msleep(5);
+        QThread::msleep(100);
+    }
+    ASSERT_TRUE(moved);
+    ASSERT_EQ(m.progressArray().size(), 1u);
+    it->pauseDownload();
+    m.removeDownload(it.get());
+    if (!rowInBeforeRemoval)
+        lock.release();
+
+    // The worker's answer and the undo it leads to end with nothing of the video left.
+    EXPECT_TRUE(waitUntil([&] {
+        m.waitForVerifications();
+        return !database.videoWithSign(sign) && libraryFiles().isEmpty() && cacheFiles().isEmpty() &&
+               m.progressArray().empty() && m.runningCount() == 0;
+    }));
+    m.waitForVerifications();
+    EXPECT_FALSE(database.videoWithSign(sign));
+    EXPECT_TRUE(libraryFiles().isEmpty()) << libraryFiles().join(u' ').toStdString();
+    EXPECT_TRUE(cacheFiles().isEmpty()) << cacheFiles().join(u' ').toStdString();
+    EXPECT_TRUE(m.progressArray().empty());
+    EXPECT_EQ(m.runningCount(), 0);
+    EXPECT_EQ(updateCount, 0);
+    EXPECT_TRUE(reports().isEmpty());
+}
+
+TEST_F(FinishTest, RemovedWhileTheInsertWaitsNeverEntersTheLibrary) {
+    removeWhileTheRowGoesIn(false);
+}
+
+TEST_F(FinishTest, RemovedAfterTheRowWentInIsTakenBackAndNotAnnounced) {
+    removeWhileTheRowGoesIn(true);
+}
+
+TEST_F(FinishTest, PausedAndResumedWhileTheRowGoesInFinishesOnce) {
+    const WriteLock lock;
+    ASSERT_TRUE(lock.held);
+    const QString sign = signOf(small);
+    DownloadManager& m = launch();
+    m.addDownload(video(sign, files->url(QStringLiteral("small.mp4"))));
+    const auto it = item(0);
+    const bool moved = waitUntil([&] { return QFile::exists(destination()); });
     it->pauseDownload();
     m.resumeDownload(0);  // a second transfer starts while the first one's row waits for the lock
     // The second transfer ends too, and its own finish waits for the lock beside the first.
     const bool second = waitUntil([&] { return files->requests().size() == 2 && !it->isTransferring(); });
     spin(200);
-    sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    lock.release();
     ASSERT_TRUE(moved);
     ASSERT_TRUE(second);
 

@@ -104,6 +104,13 @@ protected:
     Outcome import(const QString& path, bool checkOnline = true) {
         return import(QUrl::fromLocalFile(path), checkOnline);
     }
+    // Imports a file that must be taken; its row, stored under the file's own sign.
+    std::optional<VideoDetail> imported(const QString& path, bool checkOnline = true) {
+        const Outcome outcome = import(path, checkOnline);
+        EXPECT_EQ(outcome.status, ImportVideoStatus::complete);
+        EXPECT_EQ(outcome.sign, videoSign(path).value_or(QString()));
+        return LocalVideoDBManager::shared().videoWithSign(outcome.sign);
+    }
 
     // The stand-in's record for 504: a full record that differs from the file in every field.
     static QByteArray serviceRecordReply(const QString& sign) {
@@ -169,11 +176,8 @@ TEST_F(ImportTest, ServiceRecordIsStoredWithTheCopyAndTheFilesOwnSign) {
 TEST_F(ImportTest, FailingServiceGivesTheRecordReadFromTheFile) {
     service.setReply(504, ScriptedReply::drop());
     const QString path = source(QStringLiteral("clip_1280x720.mp4"), QStringLiteral("harbour.clip.mp4"));
-    const Outcome outcome = import(path);
-    ASSERT_EQ(outcome.status, ImportVideoStatus::complete);
+    const auto row = imported(path);
     EXPECT_GE(service.requestCount(), 1);
-
-    const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->id, 0);
     EXPECT_EQ(row->title, QStringLiteral("harbour.clip"));
@@ -204,11 +208,9 @@ TEST_F(ImportTest, FailingServiceGivesTheRecordReadFromTheFile) {
 
 TEST_F(ImportTest, WithoutCheckOnlineTheServiceIsNotAsked) {
     service.setReply(504, ScriptedReply::encrypted(serviceRecordReply(QStringLiteral("x"))));
-    const Outcome outcome = import(source(QStringLiteral("clip_320x180.mp4")), false);
-    EXPECT_EQ(outcome.status, ImportVideoStatus::complete);
+    const auto row = imported(source(QStringLiteral("clip_320x180.mp4")), false);
     for (const auto& request : service.requests())
         EXPECT_NE(request.code, 504);
-    const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->title, QStringLiteral("clip_320x180"));
 }
@@ -236,31 +238,26 @@ TEST_F(ImportTest, SecondImportOfTheSameVideoIsExistAndCopiesNothing) {
 }
 
 TEST_F(ImportTest, TakenNameGetsTenRandomLettersAndDigits) {
-    const QString taken = QDir(downloadDirectory()).filePath(QStringLiteral("clip.mp4"));
-    ASSERT_TRUE(QFile::copy(testVideo(QStringLiteral("clip_12_7s.mp4")), taken));
-    const QByteArray before = fileBytes(taken);
-
-    const Outcome outcome = import(source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("clip.mp4")), false);
-    ASSERT_EQ(outcome.status, ImportVideoStatus::complete);
-    const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
-    ASSERT_TRUE(row);
-    const QString copyName = QFileInfo(QUrl(row->url).toLocalFile()).fileName();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}\\.mp4$")).match(copyName).hasMatch())
-        << copyName.toStdString();
-    EXPECT_EQ(row->title, QStringLiteral("clip"));
-    EXPECT_EQ(fileBytes(taken), before);
-    EXPECT_EQ(entries(downloadDirectory()).size(), 2);
-
-    // A name without an extension gets none.
-    const QString bare = QDir(downloadDirectory()).filePath(QStringLiteral("bare"));
-    ASSERT_TRUE(QFile::copy(testVideo(QStringLiteral("clip_12_7s.mp4")), bare));
-    const Outcome second = import(source(QStringLiteral("clip_640x360.webm"), QStringLiteral("bare")), false);
-    ASSERT_EQ(second.status, ImportVideoStatus::complete);
-    const auto secondRow = LocalVideoDBManager::shared().videoWithSign(second.sign);
-    ASSERT_TRUE(secondRow);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}$"))
-                    .match(QFileInfo(QUrl(secondRow->url).toLocalFile()).fileName())
-                    .hasMatch());
+    const struct {
+        const char *clip, *name, *title, *copyName;
+    } cases[] = {{"clip_320x180.mp4", "clip.mp4", "clip", "^[A-Za-z0-9]{10}\\.mp4$"},
+                 {"clip_640x360.webm", "bare", "bare", "^[A-Za-z0-9]{10}$"}};  // without an extension, gets none
+    qsizetype files = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString taken = QDir(downloadDirectory()).filePath(QString::fromLatin1(c.name));
+        ASSERT_TRUE(QFile::copy(testVideo(QStringLiteral("clip_12_7s.mp4")), taken));
+        const QByteArray before = fileBytes(taken);
+        const auto row = imported(source(QString::fromLatin1(c.clip), QString::fromLatin1(c.name)), false);
+        ASSERT_TRUE(row);
+        const QString copyName = QFileInfo(QUrl(row->url).toLocalFile()).fileName();
+        EXPECT_TRUE(QRegularExpression(QString::fromLatin1(c.copyName)).match(copyName).hasMatch())
+            << copyName.toStdString();
+        EXPECT_EQ(row->title, QString::fromLatin1(c.title));
+        EXPECT_EQ(fileBytes(taken), before);
+        files += 2;  // the one in the way, and the copy
+        EXPECT_EQ(entries(downloadDirectory()).size(), files);
+    }
 }
 
 TEST_F(ImportTest, RecordValuesOfEachShapeAndLength) {
@@ -281,9 +278,7 @@ TEST_F(ImportTest, RecordValuesOfEachShapeAndLength) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome outcome = import(source(QString::fromLatin1(c.clip), QString::fromLatin1(c.name)), false);
-        ASSERT_EQ(outcome.status, ImportVideoStatus::complete);
-        const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
+        const auto row = imported(source(QString::fromLatin1(c.clip), QString::fromLatin1(c.name)), false);
         ASSERT_TRUE(row);
         EXPECT_EQ(row->ratio, QString::fromLatin1(c.ratio));
         EXPECT_EQ(row->time, c.time);
@@ -294,12 +289,22 @@ TEST_F(ImportTest, RecordValuesOfEachShapeAndLength) {
     EXPECT_EQ(thumbnails().size(), 5);
 }
 
-TEST_F(ImportTest, FilesThatCannotBeImportedFailOnceAndLeaveNothing) {
+TEST_F(ImportTest, FilesThatCannotBeImportedFailOnceAndLeaveNothingWhateverTheServiceSays) {
     service.setReply(504, ScriptedReply::drop());
     const QString vanished = source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("vanished.mp4"));
     ASSERT_TRUE(QFile::remove(vanished));
-    const QStringList refused = {source(QStringLiteral("audio_only.mp4")), source(QStringLiteral("truncated.mp4")),
-                                 vanished};
+    const auto made = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(sources.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    const QStringList refused = {source(QStringLiteral("audio_only.mp4")),
+                                 source(QStringLiteral("truncated.mp4")),
+                                 vanished,
+                                 made(QStringLiteral("notes.mp4"), "This is a text file, not a video.\n"),
+                                 made(QStringLiteral("empty.mp4"), QByteArray()),
+                                 made(QStringLiteral("zeros.mp4"), QByteArray(20 * 1024 * 1024, '\0'))};
     for (const QString& path : refused) {
         SCOPED_TRACE(path.toStdString());
         EXPECT_EQ(import(path).status, ImportVideoStatus::failure);
@@ -309,9 +314,22 @@ TEST_F(ImportTest, FilesThatCannotBeImportedFailOnceAndLeaveNothing) {
     EXPECT_EQ(import(QUrl::fromLocalFile(sources.path() + QLatin1Char('/'))).status, ImportVideoStatus::failure);
     EXPECT_EQ(import(QUrl()).status, ImportVideoStatus::failure);
 
+    // The service answers for every sign, as a lying or confused one would: still no file is taken.
+    service.setReply(504, ScriptedReply::encrypted(serviceRecordReply(QStringLiteral("x"))));
+    for (const QString& path : refused) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(import(path).status, ImportVideoStatus::failure);
+    }
     EXPECT_TRUE(entries(downloadDirectory()).isEmpty());
     EXPECT_TRUE(thumbnails().isEmpty());
     EXPECT_TRUE(LocalVideoDBManager::shared().allVideos().empty());
+
+    // A real video takes the record, with the file's own size in place of the service's.
+    const QString clip = source(QStringLiteral("clip_320x180.mp4"));
+    const auto row = imported(clip);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->title, QStringLiteral("Harbour at dusk"));
+    EXPECT_EQ(row->size, QFileInfo(clip).size());
 }
 
 TEST_F(ImportTest, FailedCopyGivesFailureAndNoRow) {
@@ -336,9 +354,7 @@ TEST_F(ImportTest, FailedCopyGivesFailureAndNoRow) {
 
 TEST_F(ImportTest, RotatedClipGetsAnUprightThumbnail) {
     const QString path = source(QStringLiteral("rotated_90.mp4"));
-    const Outcome outcome = import(path, false);
-    ASSERT_EQ(outcome.status, ImportVideoStatus::complete);
-    const auto row = LocalVideoDBManager::shared().videoWithSign(outcome.sign);
+    const auto row = imported(path, false);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->width, 320);  // the track's natural size
     EXPECT_EQ(row->height, 180);
@@ -383,38 +399,6 @@ TEST_F(ImportTest, EveryCallOfABatchReportsOnce) {
 
 }  // namespace
 
-TEST_F(ImportTest, TheServicesRecordNeverMakesAFileThatIsNoVideoImportable) {
-    // The service answers for every sign, as a lying or confused one would.
-    service.setReply(504, ScriptedReply::encrypted(serviceRecordReply(QStringLiteral("x"))));
-    const auto made = [&](const QString& name, const QByteArray& bytes) {
-        QFile file(sources.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
-    };
-    const QString refused[] = {
-        made(QStringLiteral("notes.mp4"), "This is a text file, not a video.\n"),
-        made(QStringLiteral("empty.mp4"), QByteArray()),
-        made(QStringLiteral("zeros.mp4"), QByteArray(20 * 1024 * 1024, '\0')),
-        source(QStringLiteral("truncated.mp4")),
-        source(QStringLiteral("audio_only.mp4")),
-    };
-    for (const QString& path : refused) {
-        SCOPED_TRACE(path.toStdString());
-        EXPECT_EQ(import(path).status, ImportVideoStatus::failure);
-    }
-    EXPECT_TRUE(entries(downloadDirectory()).isEmpty());
-    EXPECT_TRUE(LocalVideoDBManager::shared().allVideos().empty());
-
-    // A real video takes the record, with the file's own size in place of the service's.
-    const QString clip = source(QStringLiteral("clip_320x180.mp4"));
-    ASSERT_EQ(import(clip).status, ImportVideoStatus::complete);
-    const auto row = LocalVideoDBManager::shared().videoWithSign(*videoSign(clip));
-    ASSERT_TRUE(row);
-    EXPECT_EQ(row->title, QStringLiteral("Harbour at dusk"));
-    EXPECT_EQ(row->size, QFileInfo(clip).size());
-}
-
 TEST_F(ImportTest, ACopyLeftByAKilledImportIsReusedNotCopiedAgain) {
     service.setReply(504, ScriptedReply::drop());
     struct Case {
@@ -427,9 +411,7 @@ TEST_F(ImportTest, ACopyLeftByAKilledImportIsReusedNotCopiedAgain) {
         ASSERT_TRUE(QDir().mkpath(downloadDirectory()));
         const QString there = QDir(downloadDirectory()).filePath(QStringLiteral("Aurora.mp4"));
         ASSERT_TRUE(QFile::copy(testVideo(c.leftover), there));
-        const QString path = source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("Aurora.mp4"));
-        ASSERT_EQ(import(path).status, ImportVideoStatus::complete);
-        const auto row = LocalVideoDBManager::shared().videoWithSign(*videoSign(path));
+        const auto row = imported(source(QStringLiteral("clip_320x180.mp4"), QStringLiteral("Aurora.mp4")));
         ASSERT_TRUE(row);
         EXPECT_EQ(QUrl(row->url).toLocalFile() == there, c.reused);
         // One file per video: the leftover of this video is the copy; another video's stays.

@@ -13,6 +13,7 @@
 #include "support/ProcessHelpers.h"
 #include "support/ServiceStandIn.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
@@ -20,9 +21,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTest>
-
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <algorithm>
 #include <csignal>
@@ -121,10 +121,7 @@ TEST(StartUpProcess, RequestOrderAndInstallReportByVersion) {
         QTest::qWait(500);  // nothing more comes
         // The four go out one after the other but on parallel connections, so the stand-in may
         // receive them in another order: the set is what it can tell.
-        QList<int> received = codes(standIn), wanted = expected;
-        std::sort(received.begin(), received.end());
-        std::sort(wanted.begin(), wanted.end());
-        EXPECT_EQ(received, wanted);
+        EXPECT_THAT(codes(standIn), testing::UnorderedElementsAreArray(expected));
         EXPECT_TRUE(QTest::qWaitFor([] { return crashFiles().isEmpty(); }, 5000));
         quit(tavvel);
 
@@ -300,33 +297,32 @@ TEST(CrashProcess, AHugeCrashFolderIsTrimmedAndUploadedAFewAtATime) {
     QDir dir(crash::directory());
     dir.removeRecursively();
     ASSERT_TRUE(QDir().mkpath(dir.path()));
-    const auto put = [&](const QString& name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
+    const auto put = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     };
     for (int i = 0; i < 1100; ++i)
-        put(QStringLiteral("%1.txt").arg(1000000 + i),
+        put(dir.filePath(QStringLiteral("%1.txt").arg(1000000 + i)),
             "std::logic_error\n\n(null)\n\nversion: 1.0.10\n\nboom\n\nframe");
     // Not reports of ours, left alone: another name, a link (whose target must not go), a FIFO
     // (whose opening would block), and a report far too large (removed, not sent).
-    put(QStringLiteral("notes.md"), "kept");
+    put(dir.filePath(QStringLiteral("notes.md")), "kept");
     QTemporaryDir outside;
     ASSERT_TRUE(outside.isValid());
-    QFile target(outside.filePath(QStringLiteral("private.txt")));
-    ASSERT_TRUE(target.open(QIODevice::WriteOnly));
-    target.close();
-    ASSERT_TRUE(QFile::link(target.fileName(), dir.filePath(QStringLiteral("7.txt"))));
+    const QString target = outside.filePath(QStringLiteral("private.txt"));
+    put(target, QByteArray());
+    ASSERT_TRUE(QFile::link(target, dir.filePath(QStringLiteral("7.txt"))));
     ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("8.txt"))).constData(), 0600), 0);
-    put(QStringLiteral("9999999.txt"), QByteArray(crash::kMaxReportBytes + 1, 'x'));
+    put(dir.filePath(QStringLiteral("9999999.txt")), QByteArray(crash::kMaxReportBytes + 1, 'x'));
 
     ServiceStandIn standIn;
     ASSERT_TRUE(standIn.start());
     setSuite(QStringLiteral("appVersion"), QStringLiteral("1.0.10"));
     // The usual limit of open files of a desktop session.
-    rlimit files{}, usual{};
+    rlimit files{};
     getrlimit(RLIMIT_NOFILE, &files);
-    usual = files;
+    rlimit usual = files;
     usual.rlim_cur = std::min<rlim_t>(1024, files.rlim_cur);
     setrlimit(RLIMIT_NOFILE, &usual);
     QProcess tavvel;
@@ -337,7 +333,7 @@ TEST(CrashProcess, AHugeCrashFolderIsTrimmedAndUploadedAFewAtATime) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return left() == others; }, 30000)) << left().size();
     EXPECT_TRUE(QTest::qWaitFor([&] { return codes(standIn).count(25) == crash::kMaxKeptReports; }, 10000));
     EXPECT_EQ(tavvel.state(), QProcess::Running);
-    EXPECT_TRUE(target.exists());
+    EXPECT_TRUE(QFile::exists(target));
     quit(tavvel);
     EXPECT_EQ(codes(standIn).count(25), crash::kMaxKeptReports);
     dir.removeRecursively();
