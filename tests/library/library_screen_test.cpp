@@ -29,16 +29,22 @@
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
-#include <functional>
 
 using namespace testsupport;
 
 using LibraryScreen = LibraryTest;
 
+// The online tab asks the unreachable service for its first page; waits until that has failed.
+static bool firstPageEnded(VideoLibraryViewController& screen) {
+    const bool ended = QTest::qWaitFor(
+        [&] { return screen.webLibraryViewModel()->loadStatus() != WebLibraryViewModel::LoadStatus::loading; });
+    drain();
+    return ended;
+}
+
 TEST_F(LibraryScreen, SwitchTableSetsLayoutHeadersCounterAndModel) {
     VideoLibraryViewController screen(MainParts::make());
-    screen.view()->resize(900, 600);
-    screen.view()->show();
+    ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
     drain();
     WQCollectionView* list = screen.collectionView();
     EXPECT_EQ(list->boundModel(), screen.localLibraryViewModel());
@@ -95,10 +101,7 @@ TEST_F(LibraryScreen, CounterReadsCountOverTheLargerTotal) {
     screen.switchTab(screen.onlineTab());
     drain();
     WebLibraryViewModel* online = screen.webLibraryViewModel();
-    // The tab asks the (unreachable) service for its first page; its failure must not land
-    // on the lists set below.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return online->loadStatus() != WebLibraryViewModel::LoadStatus::loading; }));
-    drain();
+    ASSERT_TRUE(firstPageEnded(screen));  // its failure must not land on the lists set below
     struct Case {
         int loaded;
         qint64 total;
@@ -229,42 +232,30 @@ TEST_F(LibraryScreen, DownloadFromTheDetailPaneQueuesItAndReloadsTheShownList) {
 TEST_F(LibraryScreen, TheOnlineOverlayShowsOverTheOnlineListOnly) {
     VideoLibraryViewController screen(MainParts::make());
     ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
-    WebLibraryViewModel* online = screen.webLibraryViewModel();
     auto overlayShown = [&] { return screen.refreshSubView() && screen.refreshSubView()->isVisible(); };
-    auto firstPageEnded = [&] {
-        const bool ended = QTest::qWaitFor(
-            [&] { return online->loadStatus() != WebLibraryViewModel::LoadStatus::loading; });
-        drain();
-        return ended;
-    };
-    struct Case {
+    const struct {
         const char* name;
-        std::function<void()> act;
+        std::vector<TabTitleView*> tabs;  // switched to in turn
+        bool authorClicked;
     } cases[] = {
-        {"the online tab left while its first page loads",
-         [&] {
-             screen.switchTab(screen.onlineTab());
-             screen.switchTab(screen.localTab());
-         }},
-        {"the author clicked on the local tab",
-         [&] { screen.detailPaneCoordinator()->authorClicked(QStringLiteral("Ann")); }},
-        {"the author clicked on the download tab",
-         [&] {
-             screen.switchTab(screen.downloadTab());
-             screen.detailPaneCoordinator()->authorClicked(QStringLiteral("Ann"));
-         }},
+        {"the online tab left while its first page loads", {screen.onlineTab(), screen.localTab()}, false},
+        {"the author clicked on the local tab", {}, true},
+        {"the author clicked on the download tab", {screen.downloadTab()}, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        c.act();
-        ASSERT_TRUE(firstPageEnded());  // the service does not answer: the first page failed
+        for (TabTitleView* tab : c.tabs)
+            screen.switchTab(tab);
+        if (c.authorClicked)
+            screen.detailPaneCoordinator()->authorClicked(QStringLiteral("Ann"));
+        ASSERT_TRUE(firstPageEnded(screen));  // the service does not answer: the first page failed
         EXPECT_FALSE(overlayShown());
-        EXPECT_FALSE(online->overlay());
+        EXPECT_FALSE(screen.webLibraryViewModel()->overlay());
         EXPECT_NE(screen.collectionView()->containerImage(), QStringLiteral("network_error"));
     }
     // Over the online list the failure is shown.
     screen.switchTab(screen.onlineTab());
-    ASSERT_TRUE(firstPageEnded());
+    ASSERT_TRUE(firstPageEnded(screen));
     EXPECT_TRUE(overlayShown());
     EXPECT_EQ(screen.collectionView()->containerImage(), QStringLiteral("network_error"));
     screen.switchTab(screen.localTab());
@@ -288,8 +279,8 @@ TEST_F(LibraryScreen, TheCounterAndNowPlayingTitleReachScreenReadersAndTheTitleS
     QAccessibleInterface* counter = QAccessible::queryAccessibleInterface(screen.pageStatus());
     EXPECT_EQ(counter->text(QAccessible::Name), QStringLiteral("Videos shown"));
     EXPECT_EQ(counter->text(QAccessible::Description), QStringLiteral("30 of 30"));
-    auto* title = screen.localParts()->nowPlayingView()->findChild<QPushButton*>(
-        QStringLiteral("playingFileNameLabel"));
+    NowPlayingView* nowPlaying = screen.localParts()->nowPlayingView();
+    auto* title = nowPlaying->findChild<QPushButton*>(QStringLiteral("playingFileNameLabel"));
     ASSERT_TRUE(title);
     ASSERT_TRUE(QTest::qWaitFor([&] { return title->isVisible(); }));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(title)->text(QAccessible::Description), QStringLiteral("Title v0"));
@@ -299,8 +290,7 @@ TEST_F(LibraryScreen, TheCounterAndNowPlayingTitleReachScreenReadersAndTheTitleS
         screen.switchTab(from);
         drain();
         Preferences::shared().setPlayingVideoSign(QStringLiteral("v27"));
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return screen.localParts()->nowPlayingView()->titleText() == QStringLiteral("Title v27"); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return nowPlaying->titleText() == QStringLiteral("Title v27"); }));
         QTest::mouseClick(title, Qt::LeftButton);
         drain();
         EXPECT_EQ(screen.collectionView()->boundModel(), screen.localLibraryViewModel());
@@ -323,8 +313,6 @@ TEST_F(LibraryScreen, ImportVideoTakesTheFileChosenInQtsOwnDialog) {
     for (QWidget* top : QApplication::topLevelWidgets())
         if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->objectName() == "importVideoPanel")
             panel = dialog;
-    if (!panel)
-        panel = screen.view()->window()->findChild<QFileDialog*>(QStringLiteral("importVideoPanel"));
     ASSERT_TRUE(panel);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
     // The widget dialog, as on desktops without a native one: the name typed, then Return.

@@ -225,17 +225,13 @@ TEST_F(Thumbnails, LocalFilesSkipTheNetworkAndTheDiskCacheServesASecondPass) {
 }
 
 TEST_F(Thumbnails, AFailedThumbnailIsAskedForAgainOnlyWhenItsCellIsConfiguredAnew) {
-    int asked = 0;
-    standIn.addRoute(QStringLiteral("/missing/"), [&asked](const HttpRequest&, QTcpSocket* socket) {
-        ++asked;
-        ServiceStandIn::writeResponse(socket, 404, {{"Content-Type", "text/plain"}}, "gone", true);
-    });
     std::vector<VideoDetail> list = videos(8);
     for (VideoDetail& v : list)
-        v.imgurl = standIn.baseUrl() + QStringLiteral("/missing/") + v.sign + QStringLiteral(".png");
+        v.imgurl = files.url(v.sign + QStringLiteral(".png"));  // none is served: each is a 404
     model.setVideoList(list);
-    auto settled = [&](int requests) {
-        return QTest::qWaitFor([&] { return asked == requests && model.runningThumbnailCount() == 0; });
+    auto settled = [&](qsizetype requests) {
+        return QTest::qWaitFor(
+            [&] { return files.requests().size() == requests && model.runningThumbnailCount() == 0; });
     };
     ASSERT_TRUE(settled(8));
     // A load starts during the paint that asks for it, so none running right after one means none asked.
@@ -244,7 +240,7 @@ TEST_F(Thumbnails, AFailedThumbnailIsAskedForAgainOnlyWhenItsCellIsConfiguredAne
         EXPECT_EQ(model.runningThumbnailCount(), 0) << "repaint " << i;
         drain();
     }
-    EXPECT_EQ(asked, 8);
+    EXPECT_EQ(files.requests().size(), 8);
     // A reload configures the cells again: each failed picture is asked for once more.
     view.reloadData();
     view.viewport()->repaint();

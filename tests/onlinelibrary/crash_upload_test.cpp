@@ -13,29 +13,19 @@ using testsupport::ScriptedReply;
 
 TEST(CrashUpload, EveryReportIsUploadedAndDeleted) {
     testsupport::ServiceStandIn& standIn = onlinetest::processStandIn();
-    QDir dir(crash::directory());
-    ASSERT_TRUE(dir.mkpath(QStringLiteral(".")));
+    const QDir dir(crash::directory());
     const QSet<QByteArray> names{"1700000001.txt", "1700000002.txt", "1700000003.txt"};
-    auto writeReports = [&] {
-        for (const QByteArray& name : names) {
-            QFile file(dir.filePath(QString::fromLatin1(name)));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write("report " + name);
-        }
-    };
-    auto uploaded = [&] {
-        QSet<QByteArray> sent;
-        for (const auto& r : standIn.requests())
-            if (r.code == 25 && r.parts.size() == 3 && r.parts[2].fileName)
-                sent.insert(*r.parts[2].fileName);
-        return sent;
-    };
     AppDelegate delegate(MainParts::make());
 
-    writeReports();
+    for (const QByteArray& name : names)
+        testsupport::writeFile(dir.filePath(QString::fromLatin1(name)), "report " + name);
     standIn.clearRequests();
     standIn.setReply(25, ScriptedReply::raw("ok", 200));
     delegate.uploadCrashFiles();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dir.entryList(QDir::Files).isEmpty(); }));
-    EXPECT_EQ(uploaded(), names);
+    QSet<QByteArray> uploaded;
+    for (const auto& r : standIn.requests())
+        if (r.code == 25 && r.parts.size() == 3 && r.parts[2].fileName)
+            uploaded.insert(*r.parts[2].fileName);
+    EXPECT_EQ(uploaded, names);
 }

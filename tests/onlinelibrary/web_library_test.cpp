@@ -262,10 +262,7 @@ TEST_F(OnlineList, EveryWayToTheEndOfTheListLoadsTheNextPage) {
         for (int i = 0; i < times; ++i)
             QTest::keyClick(&view, key);
     };
-    struct Case {
-        const char* name;
-        std::function<void()> reachTheEnd;
-    } cases[] = {
+    const std::pair<const char*, std::function<void()>> waysToTheEnd[] = {
         {"the scroll bar dragged to its end",
          [&] {
              bar->setSliderDown(true);
@@ -289,8 +286,8 @@ TEST_F(OnlineList, EveryWayToTheEndOfTheListLoadsTheNextPage) {
              }
          }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, reachTheEnd] : waysToTheEnd) {
+        SCOPED_TRACE(name);
         standIn.queueReply(502, page(1, 3, 40, "a"));
         model->loadVideoList(WebLibraryViewModel::defaultRequest());
         ASSERT_TRUE(waitForRows(40));
@@ -298,7 +295,7 @@ TEST_F(OnlineList, EveryWayToTheEndOfTheListLoadsTheNextPage) {
         ASSERT_GT(bar->maximum() - bar->value(), WQCollectionView::kEndReportDistance);  // not yet near the end
         const int before = standIn.requestCount();
         standIn.queueReply(502, page(2, 3, 40, "b"));
-        c.reachTheEnd();
+        reachTheEnd();
         ASSERT_TRUE(waitForRows(80));
         EXPECT_EQ(standIn.requestCount(), before + 1);
         EXPECT_EQ(lastJson().value("page").toInteger(), 2);

@@ -68,6 +68,13 @@ protected:
     QList<ButtonWithColorfulLink*> hotTags() const {
         return screen->onlineControls()->hottagsView()->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag"));
     }
+    // The first hot tag whose text starts with `start`.
+    ButtonWithColorfulLink* hotTag(const QString& start) const {
+        for (auto* t : hotTags())
+            if (t->text().startsWith(start))
+                return t;
+        return nullptr;
+    }
     // Waits for a video-list request after the ones already counted.
     bool waitForListRequest(int& seen) {
         auto count = [] {
@@ -125,17 +132,11 @@ TEST(CatalogueLogic, NewsColourAndAddresses) {
 
 TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     // A, B and C stand from right to left, A at the right edge.
-    const auto tags = hotTags();
-    auto tag = [&](const char* text) {
-        for (auto* t : tags)
-            if (t->text() == QLatin1String(text))
-                return t;
-        return static_cast<ButtonWithColorfulLink*>(nullptr);
-    };
-    ASSERT_TRUE(tag("A") && tag("B") && tag("C"));
-    EXPECT_EQ(tag("A")->geometry().right(), screen->onlineControls()->hottagsView()->width() - 1);
-    EXPECT_EQ(tag("B")->geometry().right() + 1, tag("A")->x());
-    EXPECT_EQ(tag("C")->geometry().right() + 1, tag("B")->x());
+    ButtonWithColorfulLink *a = hotTag("A"), *b = hotTag("B"), *c = hotTag("C");
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(a->geometry().right(), screen->onlineControls()->hottagsView()->width() - 1);
+    EXPECT_EQ(b->geometry().right() + 1, a->x());
+    EXPECT_EQ(c->geometry().right() + 1, b->x());
 
     int seen = 0;
     auto expectRequest = [&](const char* step, int cate, int page, int sort, const QString& keywords = {}) {
@@ -176,7 +177,7 @@ TEST_F(CatalogueTest, HotTagsCategoriesAndSortBuildTheirRequests) {
     WebModel::shared().latestRequest()->page = 2;
     sortBy(0);
     expectRequest("a sort change after paging keeps the category", 5, 1, 1);
-    QTest::mouseClick(tag("B"), Qt::LeftButton);
+    QTest::mouseClick(b, Qt::LeftButton);
     expectRequest("a hot tag searches its text", 5, 1, 1, base64("B"));
 }
 
@@ -249,13 +250,8 @@ TEST_F(CatalogueTest, HugeServiceTextsAreShownShortenedAndAHotTagSearchesItsWhol
     ASSERT_TRUE(QTest::qWaitFor([&] { return hotTags().size() == expected; }));
     QTest::qWait(50);  // and no more come
     EXPECT_EQ(hotTags().size(), expected);
-    const auto tags = hotTags();
-    auto tagOf = [&](QChar letter) {
-        const auto found = std::find_if(tags.cbegin(), tags.cend(),
-                                        [&](auto* t) { return t->text().startsWith(letter); });
-        return found == tags.cend() ? nullptr : *found;
-    };
-    ASSERT_TRUE(tagOf(u'w') && tagOf(u'v'));
+    ButtonWithColorfulLink *w = hotTag("w"), *v = hotTag("v");
+    ASSERT_TRUE(w && v);
 
     HeartbeatResponse beat;
     beat.data.msg.msgBottom.msg = QString(2000000, u'n');
@@ -270,15 +266,15 @@ TEST_F(CatalogueTest, HugeServiceTextsAreShownShortenedAndAHotTagSearchesItsWhol
 
     const ButtonWithColorfulLink* news = screen->onlineControls()->newsLinkButton();
     const std::pair<const char*, QString> shown[] = {
-        {"hot tag of megabytes", tagOf(u'w')->text()}, {"long hot tag", tagOf(u'v')->text()},
-        {"its name", tagOf(u'v')->accessibleName()},   {"news", news->text()},
-        {"news name", news->accessibleName()},         {"category", menu->actions().at(0)->text()},
+        {"hot tag of megabytes", w->text()},   {"long hot tag", v->text()},
+        {"its name", v->accessibleName()},     {"news", news->text()},
+        {"news name", news->accessibleName()}, {"category", menu->actions().at(0)->text()},
     };
     for (const auto& [name, text] : shown)
         EXPECT_EQ(text.size(), kMaxShownCharacters + 1) << name;
 
     int seen = 0;
-    tagOf(u'v')->click();
+    v->click();
     ASSERT_TRUE(waitForListRequest(seen));
     EXPECT_EQ(lastListRequest().value("keywords").toString(), QString::fromLatin1(whole.toLatin1().toBase64()));
 }

@@ -115,9 +115,8 @@ TEST_F(SearchTest, PopupClicksFocusAndAccessibility) {
     EXPECT_EQ(selected, 1);
 
     // A click on a row puts its label into the field and searches it.
-    auto rows = c->window()->contentView()->findChildren<SuggestionRowView*>();
     SuggestionRowView* b = nullptr;
-    for (auto* row : rows)
+    for (auto* row : c->window()->contentView()->findChildren<SuggestionRowView*>())
         if (row->isVisible() && row->textField()->text() == QStringLiteral("b"))
             b = row;
     ASSERT_NE(b, nullptr);
@@ -172,8 +171,7 @@ TEST_F(SearchTest, EveryRowOfALongPopupCanBeSeenAndTheHeaderReadsWhole) {
     SuggestionRows rows{history};
     for (int i = 0; i < 5; ++i)
         rows.append(SuggestionRow::normal(QStringLiteral("history %1").arg(i)));
-    rows.append(row("", true, true));
-    rows.append(row("Hot Keywords", true));
+    rows << row("", true, true) << row("Hot Keywords", true);
     for (int i = 0; i < 20; ++i)
         rows.append(SuggestionRow::normal(QStringLiteral("hot keyword %1").arg(i)));
     SuggestionsWindowController* c = popup();
