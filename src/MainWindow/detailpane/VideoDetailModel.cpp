@@ -5,7 +5,7 @@
 #include "MainWindow/library/WebAddress.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
-#include "shared/LocalVideoDBManager.h"
+#include "MainWindow/library/LocalLibraryIndex.h"
 #include "shared/TextHelpers.h"
 
 #include <QPointer>
@@ -15,6 +15,8 @@ VideoDetailModel::VideoDetailModel(const MainParts& parts, QObject* parent) : QO
     DownloadManager& queue = parts_.downloads();
     connect(&queue, &DownloadManager::downloadAdded, this, [this] { refreshAction(); });
     connect(&queue, &DownloadManager::downloadRemoved, this, [this] { refreshAction(); });
+    // So do rows read after the database was held elsewhere.
+    connect(&parts_.library(), &LocalLibraryIndex::changed, this, [this] { refreshAction(); });
     rightClickObservation_ = parts_.notices().addObserver(librarynotices::rightClickNotification, this,
                                                           [this](const QVariantMap& userInfo) {
                                                               if (const auto video = librarynotices::videoOf(userInfo))
@@ -80,7 +82,7 @@ VideoDetailModel::Texts VideoDetailModel::textsOf(const std::optional<VideoDetai
 }
 
 bool VideoDetailModel::isStored(const QString& sign) const {
-    return parts_.database().videoWithSign(sign).has_value();
+    return parts_.library().contains(sign);
 }
 
 VideoDetailModel::Action VideoDetailModel::currentAction() const {

@@ -14,7 +14,6 @@
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
-#include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "views/TabTitleView.h"
 

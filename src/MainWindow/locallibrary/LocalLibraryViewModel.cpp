@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include "MainWindow/library/ImageLoader.h"
+#include "MainWindow/library/LocalLibraryIndex.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
 #include "platform/gui/FileManager.h"
@@ -26,16 +27,35 @@ std::optional<QString> localPathOf(const QString& urlText) {
 }  // namespace
 
 LocalLibraryViewModel::LocalLibraryViewModel(const MainParts& parts, QObject* parent)
-    : LibraryViewModel(parts, parent), preferences_(parts.preferences()), database_(parts.database()) {}
+    : LibraryViewModel(parts, parent), preferences_(parts.preferences()), database_(parts.database()) {
+    connect(&parts_.library(), &LocalLibraryIndex::changed, this, &LocalLibraryViewModel::libraryChanged);
+}
 
 void LocalLibraryViewModel::reloadVideos(bool scrollToTop) {
     // The queued steps run in this order: the picture cleared, the first row reported (queued by
     // the list assignment), the playing video selected, then the offset and the empty picture.
     QMetaObject::invokeMethod(
         this, [this] { clearContainerImage(); }, Qt::QueuedConnection);
+    if (std::optional<std::vector<VideoDetail>> videos = parts_.library().readNow()) {
+        showVideos(std::move(*videos), scrollToTop);
+        return;
+    }
+    // The other program holds the database: the list keeps what it shows until the rows come.
+    pendingScrollToTop_ = pendingScrollToTop_.value_or(false) || scrollToTop;
+}
+
+void LocalLibraryViewModel::libraryChanged() {
+    if (!pendingScrollToTop_)
+        return;
+    const bool scrollToTop = *pendingScrollToTop_;
+    pendingScrollToTop_.reset();
+    if (const auto& rows = parts_.library().rows())
+        showVideos(*rows, scrollToTop);
+}
+
+void LocalLibraryViewModel::showVideos(std::vector<VideoDetail> videos, bool scrollToTop) {
     const bool hadView = collectionView() != nullptr;
     const int offset = hadView ? collectionView()->contentOffset() : 0;
-    std::vector<VideoDetail> videos = database_.allVideos();
     const bool empty = videos.empty();
     setVideoList(std::move(videos));
     QMetaObject::invokeMethod(
