@@ -53,9 +53,7 @@ public:
     Heartbeat() {
         clock_.start();
         timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            longest_ = std::max(longest_, clock_.restart());
-        });
+        QObject::connect(&timer_, &QTimer::timeout, [this] { longest_ = std::max(longest_, clock_.restart()); });
         timer_.start();
     }
     qint64 longestMs() { return std::max(longest_, clock_.elapsed()); }

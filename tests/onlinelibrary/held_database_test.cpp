@@ -41,7 +41,9 @@ TEST(HeldDatabase, TheTabsNeverWaitForTheFileAndTheListCatchesUpOnceItIsFree) {
 
     // Still held: what the window knew before answers.
     WebLibraryViewModel* online = screen.webLibraryViewModel();
-    const auto badge = [&](int row) { return online->data(online->index(row), LibraryViewModel::BadgeRole).toString(); };
+    const auto badge = [&](int row) {
+        return online->data(online->index(row), LibraryViewModel::BadgeRole).toString();
+    };
     EXPECT_EQ(badge(0), QStringLiteral("online_video_list_downloaded_tavvel.png"));
     EXPECT_EQ(badge(35), QString());
     VideoDetailModel* pane = &screen.detailView()->model();
