@@ -36,12 +36,15 @@ void LocalLibraryViewModel::reloadVideos(bool scrollToTop) {
     // the list assignment), the playing video selected, then the offset and the empty picture.
     QMetaObject::invokeMethod(
         this, [this] { clearContainerImage(); }, Qt::QueuedConnection);
+    // A reload still waiting for the database is answered by this one.
+    const bool toTop = pendingScrollToTop_.value_or(false) || scrollToTop;
+    pendingScrollToTop_.reset();
     if (std::optional<std::vector<VideoDetail>> videos = parts_.library().readNow()) {
-        showVideos(std::move(*videos), scrollToTop);
+        showVideos(std::move(*videos), toTop);
         return;
     }
     // The other program holds the database: the list keeps what it shows until the rows come.
-    pendingScrollToTop_ = pendingScrollToTop_.value_or(false) || scrollToTop;
+    pendingScrollToTop_ = toTop;
 }
 
 void LocalLibraryViewModel::libraryChanged() {
