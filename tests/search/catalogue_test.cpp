@@ -285,15 +285,15 @@ TEST_F(CatalogueTest, HugeServiceTextsAreShownShortenedAndAHotTagSearchesItsWhol
     EXPECT_EQ(lastListRequest().value("keywords").toString(), QString::fromLatin1(whole.toLatin1().toBase64()));
 }
 
-// Twenty long hot tags from the service, in the real window at a narrow and a wide width: the
-// tags wrap into rows, none covers another or leaves its area, each shows its whole title or,
-// too long, an elided one with the whole tag as its tooltip.
+// Twenty long hot tags from the service in the real window, narrow and wide: they wrap into
+// rows, none covers another or leaves its area, and each shows its whole title or, as wide as a
+// tag may be, an elided one; the tooltip always has the whole tag.
 TEST(HotTagRows, TwentyLongTagsStayReadableAtAnyWidth) {
     testsupport::actAsMainProgram();
     QStringList tags;
     for (int i = 0; i < 20; ++i)
         tags << QStringLiteral("tag %1 slow waves over a quiet harbour at dusk").arg(i);
-    tags[7] = QString(300, u'w');  // wider than any row
+    tags[7] = QString(300, u'w');
     standIn().setReply(501,
                        reply(R"({"cate":[],"hotkey":[],"hottags":)" +
                              QJsonDocument(QJsonArray::fromStringList(tags)).toJson(QJsonDocument::Compact) + "}"));
@@ -301,37 +301,29 @@ TEST(HotTagRows, TwentyLongTagsStayReadableAtAnyWidth) {
     QMainWindow window;
     VideoLibraryViewController screen(MainParts::make(), &window);
     window.setCentralWidget(screen.view());
-    ASSERT_TRUE(testsupport::showExposed(&window, QSize(600, 500)));
+    ASSERT_TRUE(testsupport::showExposed(&window, QSize(600, 700)));
     QWidget* area = screen.onlineControls()->hottagsView();
-    const auto shownTags = [&] { return area->findChildren<ButtonWithColorfulLink*>(QStringLiteral("hottag")); };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shownTags().size() == 20; }));
-
+    QList<ButtonWithColorfulLink*> all;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (all = area->findChildren<ButtonWithColorfulLink*>()).size() == 20; }));
     for (const int width : {600, 1600}) {
         SCOPED_TRACE(width);
         window.resize(width, 700);
         ASSERT_TRUE(QTest::qWaitFor([&] { return area->width() > width - 60 && area->width() < width; }));
         testsupport::drain();
         onlinetest::screenshot(&window, QStringLiteral("hot-tags-%1").arg(width));
-        const QRect inside = area->rect();
-        const QList<ButtonWithColorfulLink*> all = shownTags();
         std::set<int> rows;
         for (qsizetype i = 0; i < all.size(); ++i) {
             const ButtonWithColorfulLink* tag = all[i];
-            SCOPED_TRACE(tag->title().left(12).toStdString());
             rows.insert(tag->y());
-            EXPECT_TRUE(inside.contains(tag->geometry())) << tag->geometry().x() << "," << tag->geometry().y();
-            EXPECT_TRUE(tag->isVisible());
+            EXPECT_TRUE(area->rect().contains(tag->geometry())) << i;
             for (qsizetype j = i + 1; j < all.size(); ++j)
-                EXPECT_FALSE(tag->geometry().intersects(all[j]->geometry())) << all[j]->title().left(12).toStdString();
-            // The whole title fits, or the tag is as wide as a tag may be and its tooltip has it whole.
-            const bool whole = tag->width() >= tag->sizeHint().width();
-            EXPECT_TRUE(whole || tag->width() == std::min(inside.width(), HotTagsLayout::kMostTagWidth));
+                EXPECT_FALSE(tag->geometry().intersects(all[j]->geometry())) << i << " " << j;
+            EXPECT_TRUE(tag->width() >= tag->sizeHint().width() ||
+                        tag->width() == std::min(area->width(), HotTagsLayout::kMostTagWidth));
             EXPECT_EQ(tag->toolTip(), plainToolTip(tag->title()));
         }
-        EXPECT_GT(rows.size(), 2u);  // wrapped, not squeezed into one row
-        // The list below starts under the last row of tags.
-        EXPECT_GE(screen.collectionView()->mapTo(screen.view(), QPoint(0, 0)).y(),
-                  area->mapTo(screen.view(), QPoint(0, area->height())).y());
+        EXPECT_GT(rows.size(), 2u);
+        EXPECT_GE(screen.collectionView()->mapTo(screen.view(), QPoint()).y(),
+                  area->mapTo(screen.view(), QPoint(0, area->height())).y());  // the list starts below
     }
-    WebModel::shared().setBaseInfo(std::nullopt);
 }
