@@ -512,6 +512,44 @@ sway_outputs_checks() {
     else fail "sway-scaled: $pairs% of column pairs differ: enlarged by the compositor"; fi
     check 0 "sway: the player still runs" "sway: the player is gone" kill -0 "$helper_pid"
 }
+# One output, scaled and turned while the player runs (it starts at a fractional scale): each
+# row "MODE SCALE TRANSFORM", the video moves over the whole output and covers all of it. The
+# fractional scales come with modes whose logical size is whole: sway leaves the last column of
+# 1024 pixels at 1.5 bare, its own background included. Then the output is switched off and on:
+# the video comes back.
+sway_scales_checks() {
+    start_sway "xwayland disable" "output HEADLESS-1 resolution 1920x1080 scale 1.5"
+    session
+    shoot() { grim "$1"; }
+    start_helper
+    local row mode scale turn w h
+    for row in "1920x1080 1.5 normal" "1024x768 1 normal" "1920x1080 1.25 normal" "1024x768 2 normal" \
+        "1024x768 1 90" "1024x768 1 180" "1024x768 1 270" "1920x1080 1.5 90"; do
+        read -r mode scale turn <<<"$row"
+        swaymsg output HEADLESS-1 resolution "$mode" scale "$scale" transform "$turn" >/dev/null
+        w=${mode%x*} h=${mode#*x}
+        [[ $turn == 90 || $turn == 270 ]] && read -r w h <<<"$h $w"
+        wait_for "the output at $mode, scale $scale, turned $turn" 10 shot_size_is "$w" "$h" ||
+            fail "sway: the output is not shot at ${w}x$h"
+        expect_motion "sway-$scale-$turn" 40 "the video shows" "the video does not show" "0 0 $w $h 50-100 the output"
+        expect_covered "sway-$scale-$turn" "$work/sway-$scale-$turn-c.png" 99
+    done
+    swaymsg output HEADLESS-1 resolution ${width}x$height scale 1 transform normal >/dev/null
+    swaymsg output HEADLESS-1 disable >/dev/null && swaymsg output HEADLESS-1 enable >/dev/null
+    expect_video "sway-switched-on-again"
+    check 0 "sway: the player still runs" "sway: the player is gone" kill -0 "$helper_pid"
+}
+
+# expect_covered NAME PICTURE PERCENT: at least PERCENT of the picture's pixels are not the
+# desktop's background colour.
+expect_covered() {
+    local w h differing covered
+    read -r w h <<<"$(identify -format '%w %h' "$2")"
+    differing=$(compare -metric AE -fuzz 6% "$2" \( -size "${w}x$h" xc:#336699 \) null: 2>&1 | awk '{print int($1)}')
+    covered=$((differing * 100 / (w * h)))
+    if ((covered >= $3)); then pass "$1: the video covers $covered% of the output"
+    else fail "$1: the video covers only $covered% of the output"; fi
+}
 output_listed() { swaymsg -t get_outputs | grep -q "\"$1\""; }
 shot_size_is() { shoot "$work/size.png" && [[ $(identify -format %wx%h "$work/size.png") == "$1x$2" ]]; }
 
