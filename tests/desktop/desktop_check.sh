@@ -59,6 +59,10 @@ sway-scales)
     need sway:sway grim:grim swaymsg:sway
     sway_scales_checks
     ;;
+weston)
+    need weston:weston weston-screenshooter:weston
+    weston_checks
+    ;;
 *)
     fail "no such desktop: $desktop"
     ;;

@@ -399,6 +399,13 @@ void LayerSurface::makeBuffers() {
     // On a scaled output the pictures have the output's own pixels, so the compositor shows
     // them as they are instead of enlarging them, and no more than those are drawn.
     const QSize pixels = picture_.pixels;
+    logLine(QStringLiteral("wayland: wallpaper of %1x%2 logical pixels drawn at %3x%4%5")
+                .arg(size_.width())
+                .arg(size_.height())
+                .arg(pixels.width())
+                .arg(pixels.height())
+                .arg(picture_.viewport ? QStringLiteral(" through a viewport")
+                                       : QStringLiteral(", %1 per logical pixel").arg(picture_.bufferScale)));
     const int stride = pixels.width() * 4;
     const size_t bytes = size_t(stride) * size_t(pixels.height());
     const int fd = memfd_create("tavvel-wallpaper", MFD_CLOEXEC);
