@@ -15,18 +15,22 @@ LayerWallpaperWindow::LayerWallpaperWindow(platform::LayerShell& shell, int outp
             draw();
     });
     // A compositor closes the surfaces of an output it switches off. While that output is still
-    // there the surface is made again: at once when it was shown (the compositor may take it
-    // back), else once the output describes itself anew (it may be off still).
+    // there the surface is made again: at once when it was shown (once until the output describes
+    // itself anew, so a compositor that closes every surface cannot keep the player busy), else
+    // once the output describes itself anew (it may be off still).
     connect(surface_.get(), &platform::LayerSurface::closed, this, [this] {
         if (!wanted_ || !surface_->hasOutput())
             return;
         platform::logLine(QStringLiteral("wayland: the compositor closed the wallpaper of an output it still has"));
-        if (shown_)
+        if (shown_ && !reopenedAtOnce_) {
+            reopenedAtOnce_ = true;
             QMetaObject::invokeMethod(this, &LayerWallpaperWindow::reopen, Qt::QueuedConnection);
-        else
+        } else {
             reopenOnOutputs_ = true;
+        }
     });
     connect(&shell, &platform::LayerShell::outputsChanged, this, [this] {
+        reopenedAtOnce_ = false;
         if (reopenOnOutputs_)
             reopen();
     });
