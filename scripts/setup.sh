@@ -17,8 +17,8 @@ PACKAGES=(
   fonts-dejavu-core ccache
   qt6-webengine-dev python3-pyatspi at-spi2-core
   clang-format
-  libxcb-shape0-dev libwayland-dev libwayland-bin qt6-wayland
-  openbox pcmanfm xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils
+  libxcb-shape0-dev libwayland-dev libwayland-bin wayland-protocols qt6-wayland
+  openbox pcmanfm xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils weston
   xdotool x11-xserver-utils wmctrl
 )
 
