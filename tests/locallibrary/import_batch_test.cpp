@@ -11,7 +11,12 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <QProcess>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <unistd.h>
 
 #include "MainWindow/locallibrary/ImportBatch.h"
 #include "MainWindow/locallibrary/ProgressWindow.h"
@@ -146,6 +151,27 @@ protected:
             platform::DistributedNotificationCenter::defaultCenter());
     }
 
+    // Runs a batch of `path` with the real window hooks: the text of the one alert it shows.
+    QString alertOfBatch(const QString& path) {
+        ImportBatch::start({QUrl::fromLocalFile(path)}, importWindowHooks(&main, {}), {}, LocalLibraryModel::shared(),
+                           platform::DistributedNotificationCenter::defaultCenter());
+        QMessageBox* alert = nullptr;
+        const bool shown = QTest::qWaitFor([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                    alert = box;
+            return alert != nullptr;
+        });
+        const QString text = shown ? alert->text() : QStringLiteral("no alert");
+        if (shown) {
+            EXPECT_EQ(alert->informativeText(), QFileInfo(path).fileName());  // the name, tags and all
+        }
+        closeAlerts();
+        EXPECT_TRUE(waitForUpdates(1));  // the batch has ended
+        logged(true);
+        return text;
+    }
+
     bool waitForUpdates(int count) {
         return QTest::qWaitFor([&] { return logged().count(QStringLiteral("UpdateVideoList")) >= count; }, 30000);
     }
@@ -269,23 +295,65 @@ TEST_F(ImportBatchTest, EachFailedFileIsNamedWithWhatWentWrong) {
     logged(true);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        ImportBatch::start({QUrl::fromLocalFile(c.path)}, importWindowHooks(&main, {}), {}, LocalLibraryModel::shared(),
-                           platform::DistributedNotificationCenter::defaultCenter());
-        QMessageBox* alert = nullptr;
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
-                    alert = box;
-            return alert != nullptr;
-        }));
-        EXPECT_EQ(alert->text(), QString::fromLatin1(c.text));
-        EXPECT_EQ(alert->informativeText(), QFileInfo(c.path).fileName());  // the name, tags and all
-        closeAlerts();
-        ASSERT_TRUE(waitForUpdates(1));  // the batch has ended
-        logged(true);
+        EXPECT_EQ(alertOfBatch(c.path), QString::fromLatin1(c.text));
     }
     // Looked at after a failure: a readable file is no video, an address no file.
-    EXPECT_EQ(importProblemOf(QUrl::fromLocalFile(text), sources.path()), ImportProblem::notVideo);
-    EXPECT_EQ(importProblemOf(QUrl(QStringLiteral("https://example.invalid/a.mp4")), sources.path()),
+    EXPECT_EQ(importProblemOf(QUrl::fromLocalFile(text), sources.path()).problem, ImportProblem::notVideo);
+    EXPECT_EQ(importProblemOf(QUrl(QStringLiteral("https://example.invalid/a.mp4")), sources.path()).problem,
               ImportProblem::unreadable);
+}
+
+// Undoes a change to the library folder whatever the test's end.
+struct FolderRestore {
+    QString folder;
+    ~FolderRestore() { undo(); }
+    void undo() const {
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder});
+        QFile(folder).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!QFileInfo(folder).isDir())
+            QFile::remove(folder);
+        QDir().mkpath(folder);
+    }
+};
+
+TEST_F(ImportBatchTest, ALibraryFolderThatCannotBeWrittenIsNamedWithTheCause) {
+    const QString folder = LocalLibraryModel::downloadVideoDirectory().toLocalFile();
+    FolderRestore restore{folder};
+    const QString clip = copyOfTestVideo(sources, QStringLiteral("clip_1280x720.mp4"));
+    const auto words = [](int error) { return QString::fromLocal8Bit(std::strerror(error)); };
+    // As root no mode bit stops a write: there the folder is made immutable instead.
+    const bool root = ::geteuid() == 0;
+    struct Case {
+        const char* name;
+        std::function<bool()> spoil;  // false: this machine cannot make the case
+        QString reason;
+    } const cases[] = {
+        {"a file in its place",
+         [&] { return QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly); }, words(ENOTDIR)},
+        {root ? "immutable" : "read-only",
+         [&] {
+             if (!root)
+                 return QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+             return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) == 0;
+         },
+         words(root ? EPERM : EACCES)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.spoil()) {
+            ADD_FAILURE() << "the folder could not be spoilt";
+            continue;
+        }
+        EXPECT_EQ(alertOfBatch(clip), QStringLiteral("The folder \"%1\" cannot be written: %2").arg(folder, c.reason));
+        EXPECT_FALSE(LocalVideoDBManager::shared().videoWithSign(*videoSign(clip)));
+        restore.undo();  // each case starts from a working folder
+    }
+    // A data folder that is a file: the library's folders below it cannot be made.
+    const QString blocker = sources.filePath(QStringLiteral("data"));
+    QFile(blocker).open(QIODevice::WriteOnly);
+    const QString below = blocker + QStringLiteral("/container/DownloadVideo");
+    const ImportDiagnosis found = importProblemOf(QUrl::fromLocalFile(clip), below);
+    EXPECT_EQ(found.problem, ImportProblem::unwritable);
+    EXPECT_EQ(found.folder, below);
+    EXPECT_EQ(found.reason, words(ENOTDIR));
 }
