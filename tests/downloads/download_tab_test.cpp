@@ -1,5 +1,5 @@
-// The download tab's rows: state texts (also of replies larger than their record), the percentage
-// of unknown and odd sizes, and the state icon acting on its own item after the queue changed.
+// The download tab's rows: state texts, the percentage of unknown and odd sizes, and the
+// state icon acting on its own item after the queue changed.
 #include "onlinelibrary/OnlineTestSupport.h"
 
 #include "MainWindow/downloads/DownloadItemCell.h"
@@ -66,79 +66,54 @@ TEST(DownloadCell, StateTextsAndIconActOnTheirOwnItem) {
     EXPECT_FALSE(queue.isDownloading(QStringLiteral("three")));
 }
 
+// A reply past the record's size (endless, or announced so) is the server's fault, not the disk's;
+// a size near the largest number must not overflow.
 TEST(DownloadCell, AFailedRowSaysWhatFailed) {
-    onlinetest::forgetDownloads();
-    DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
-    struct Case {
-        const char* sign;
-        const char* url;
-        const char* text;
-    } cases[] = {
-        {"closed", "http://127.0.0.1:1/closed.mp4", "Network Error"},  // nothing listens there
-        {"ftp", "ftp://127.0.0.1/ftp.mp4", "Invalid Address"},
-        {"file", "file:///etc/passwd", "Invalid Address"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        // A sign the queue can name a file by: 32 hexadecimal digits.
-        VideoDetail video = catalogueVideo(QString::fromLatin1(c.sign).toUtf8().toHex().leftJustified(32, '0'));
-        video.url = QString::fromLatin1(c.url);
-        queue.addDownload(video);
-        const auto item = queue.progressArray().back();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return item->status == ItemStatus::error; }));
-        DownloadItemCell cell(item, queue, MainParts::make().images());
-        EXPECT_EQ(cell.status->text(), QString::fromLatin1(c.text));
-        EXPECT_EQ(cell.status->palette().color(QPalette::WindowText), QColor(255, 59, 48));
-    }
-}
-
-// A reply that holds more than the record's size (endless, longer, or announced so) is the
-// server's fault, not the disk's; sizes near the largest number must not overflow either.
-TEST(DownloadCell, AReplyLargerThanTheRecordIsBlamedOnTheServer) {
     onlinetest::forgetDownloads();
     testsupport::ServiceStandIn server;
     ASSERT_TRUE(server.start());
-    constexpr qint64 kRecordSize = 100000;
     server.addRoute(QStringLiteral("/body/"), [](const testsupport::HttpRequest& request, QTcpSocket* socket) {
-        const QString name = request.path.section(u'/', -1);
         testsupport::HeaderList headers{{"Content-Type", "video/mp4"}};
-        if (name == QLatin1String("announced"))
+        if (request.path.endsWith(QLatin1String("short")))
+            return testsupport::ServiceStandIn::writeResponse(socket, 200, headers, QByteArray(1000, 'v'), true);
+        if (request.path.endsWith(QLatin1String("announced")))
             headers.append({"Content-Length", QByteArray::number(std::numeric_limits<qint64>::max())});
-        if (name == QLatin1String("short")) {
-            testsupport::ServiceStandIn::writeResponse(socket, 200, headers, QByteArray(1000, 'v'), true);
-            return;
-        }
         socket->write(testsupport::ServiceStandIn::responseHead(200, headers, true));
-        // An endless body, as fast as the client takes it.
-        auto* pump = new QTimer(socket);
-        QObject::connect(pump, &QTimer::timeout, socket, [socket, pump] {
-            if (socket->state() != QAbstractSocket::ConnectedState)
-                pump->stop();
-            else if (socket->bytesToWrite() < 256 * 1024)
+        auto* pump = new QTimer(socket);  // an endless body, as fast as the client takes it
+        QObject::connect(pump, &QTimer::timeout, socket, [socket] {
+            if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 256 * 1024)
                 socket->write(QByteArray(64 * 1024, 'v'));
         });
         pump->start(1);
     });
+    const QString body = server.baseUrl() + QStringLiteral("/body/");
     DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
     struct Case {
-        const char* name;
-        qint64 recordSize;
+        const char* sign;
+        QString url;
         const char* text;
+        qint64 size = 0;
     } cases[] = {
-        {"endless", kRecordSize, "Server Sent More Than Expected"},
-        {"announced", kRecordSize, "Server Sent More Than Expected"},
-        {"short", std::numeric_limits<qint64>::max() - 10, "Damaged File"},  // received whole, but not the video
+        {"closed", "http://127.0.0.1:1/closed.mp4", "Network Error"},  // nothing listens there
+        {"ftp", "ftp://127.0.0.1/ftp.mp4", "Invalid Address"},
+        {"file", "file:///etc/passwd", "Invalid Address"},
+        {"endless", body + "endless", "Server Sent More Than Expected", 100000},
+        {"announced", body + "announced", "Server Sent More Than Expected", 100000},
+        {"short", body + "short", "Damaged File", std::numeric_limits<qint64>::max() - 10},  // whole, but not the video
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        VideoDetail video = catalogueVideo(QString::fromLatin1(c.name).toUtf8().toHex().leftJustified(32, '0'));
-        video.url = server.baseUrl() + QStringLiteral("/body/") + QString::fromLatin1(c.name);
-        video.size = c.recordSize;
+        SCOPED_TRACE(c.sign);
+        // A sign the queue can name a file by: 32 hexadecimal digits.
+        VideoDetail video = catalogueVideo(QString::fromLatin1(c.sign).toUtf8().toHex().leftJustified(32, '0'));
+        video.url = c.url;
+        video.size = c.size;
         queue.addDownload(video);
         const auto item = queue.progressArray().back();
         ASSERT_TRUE(QTest::qWaitFor([&] { return item->status == ItemStatus::error; }, 20000));
         DownloadItemCell cell(item, queue, MainParts::make().images());
         EXPECT_EQ(cell.status->text(), QString::fromLatin1(c.text));
-        queue.removeDownload(item.get());
+        EXPECT_EQ(cell.status->palette().color(QPalette::WindowText), QColor(255, 59, 48));
+        cell.resize(600, cell.sizeHint().height());  // the width of the list's rows
+        onlinetest::screenshot(&cell, QStringLiteral("download_row_") + QString::fromLatin1(c.sign));
     }
 }

@@ -320,40 +320,34 @@ TEST_F(ImportBatchTest, ALibraryFolderThatCannotBeWrittenIsNamedWithTheCause) {
     const QString folder = LocalLibraryModel::downloadVideoDirectory().toLocalFile();
     FolderRestore restore{folder};
     const QString clip = copyOfTestVideo(sources, QStringLiteral("clip_1280x720.mp4"));
-    const auto words = [](int error) { return QString::fromLocal8Bit(std::strerror(error)); };
+    const auto text = [](const QString& path, int error) {
+        return QStringLiteral("The folder \"%1\" cannot be written: %2")
+            .arg(path, QString::fromLocal8Bit(strerror(error)));
+    };
     // As root no mode bit stops a write: there the folder is made immutable instead.
     const bool root = ::geteuid() == 0;
-    struct Case {
-        const char* name;
-        std::function<bool()> spoil;  // false: this machine cannot make the case
-        QString reason;
-    } const cases[] = {
-        {"a file in its place",
-         [&] { return QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly); }, words(ENOTDIR)},
-        {root ? "immutable" : "read-only",
-         [&] {
-             if (!root)
-                 return QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-             return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) == 0;
+    const struct {
+        std::function<bool()> spoil;
+        int error;
+    } cases[] = {
+        {[&] { return QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly); }, ENOTDIR},
+        {[&] {
+             return root ? QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) == 0
+                         : QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
          },
-         words(root ? EPERM : EACCES)},
+         root ? EPERM : EACCES},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (!c.spoil()) {
-            ADD_FAILURE() << "the folder could not be spoilt";
-            continue;
-        }
-        EXPECT_EQ(alertOfBatch(clip), QStringLiteral("The folder \"%1\" cannot be written: %2").arg(folder, c.reason));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        ASSERT_TRUE(c.spoil());
+        EXPECT_EQ(alertOfBatch(clip), text(folder, c.error));
         EXPECT_FALSE(LocalVideoDBManager::shared().videoWithSign(*videoSign(clip)));
-        restore.undo();  // each case starts from a working folder
+        restore.undo();
     }
-    // A data folder that is a file: the library's folders below it cannot be made.
+    // A data folder that is a file (XDG_DATA_HOME set so): the folders below it cannot be made.
     const QString blocker = sources.filePath(QStringLiteral("data"));
-    QFile(blocker).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile(blocker).open(QIODevice::WriteOnly));
     const QString below = blocker + QStringLiteral("/container/DownloadVideo");
-    const ImportDiagnosis found = importProblemOf(QUrl::fromLocalFile(clip), below);
-    EXPECT_EQ(found.problem, ImportProblem::unwritable);
-    EXPECT_EQ(found.folder, below);
-    EXPECT_EQ(found.reason, words(ENOTDIR));
+    EXPECT_EQ(importResultText(ImportVideoStatus::failure, importProblemOf(QUrl::fromLocalFile(clip), below)),
+              text(below, ENOTDIR));
 }
