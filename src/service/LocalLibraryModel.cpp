@@ -137,9 +137,10 @@ public:
             workers_->start(std::move(work));
     }
 
-    QPointer<WebModel> web;                             // a step queued before the client went away finds it gone
-    LocalVideoDBManager& database;                      // used by the workers only, which the model outlives
-    std::shared_ptr<QDeadlineTimer> serviceQuietUntil;  // the model's, main thread only
+    QPointer<WebModel> web;         // a step queued before the client went away finds it gone
+    LocalVideoDBManager& database;  // used by the workers only, which the model outlives
+    // The model's; main thread only.
+    std::shared_ptr<QDeadlineTimer> serviceQuietUntil;
     QString sourcePath;
     QString name;
     QString title;

@@ -34,9 +34,7 @@ struct BatchWindow {
     ImportBatchHooks hooks;
     std::function<void()> closeProgressWindow;
 };
-}  // namespace
 
-namespace {
 // Makes `path` and its missing parents as the copy would; the error of the first level that
 // fails (a file in the way is "not a directory"), or 0.
 int makeFolders(const QByteArray& path) {
