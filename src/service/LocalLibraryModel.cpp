@@ -1,6 +1,7 @@
 #include "service/LocalLibraryModel.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -101,8 +102,12 @@ public:
     using Ptr = std::shared_ptr<ImportJob>;
 
     ImportJob(LocalLibraryModel::ImportCompletion completion, QThreadPool* workers, WebModel& web,
-              LocalVideoDBManager& database)
-        : web(&web), database(database), completion_(std::move(completion)), workers_(workers) {}
+              LocalVideoDBManager& database, std::shared_ptr<QDeadlineTimer> serviceQuietUntil)
+        : web(&web),
+          database(database),
+          serviceQuietUntil(std::move(serviceQuietUntil)),
+          completion_(std::move(completion)),
+          workers_(workers) {}
     ~ImportJob() { report(ImportVideoStatus::failure); }
     ImportJob(const ImportJob&) = delete;
     ImportJob& operator=(const ImportJob&) = delete;
@@ -134,6 +139,8 @@ public:
 
     QPointer<WebModel> web;         // a step queued before the client went away finds it gone
     LocalVideoDBManager& database;  // used by the workers only, which the model outlives
+    // The model's; main thread only.
+    std::shared_ptr<QDeadlineTimer> serviceQuietUntil;
     QString sourcePath;
     QString name;
     QString title;
@@ -245,12 +252,18 @@ void startCopy(const ImportJob::Ptr& job) {
 // Main thread: the sign is known and no row has it.
 void importSigned(const ImportJob::Ptr& job) {
     startCopy(job);
-    if (!job->checkOnline || !job->web) {
+    if (!job->checkOnline || !job->web || !job->serviceQuietUntil->hasExpired()) {
         readLocalRecord(job);
         return;
     }
-    job->web->requestVideoDetail(job->sign, [job](const std::optional<VideoDetail>& detail) {
+    QElapsedTimer asked;
+    asked.start();
+    job->web->requestVideoDetail(job->sign, [job, asked](const std::optional<VideoDetail>& detail) {
         if (!detail) {
+            // No answer within the time-out (whose coarse timer may end it up to 5% early): a
+            // silent service, not one that does not know the video.
+            if (asked.elapsed() >= WebModel::kInactivityTimeoutMs * 9 / 10)
+                job->serviceQuietUntil->setRemainingTime(LocalLibraryModel::kServiceQuietMs);
             readLocalRecord(job);
             return;
         }
@@ -268,7 +281,11 @@ LocalLibraryModel& LocalLibraryModel::shared() {
 }
 
 LocalLibraryModel::LocalLibraryModel(WebModel& web, LocalVideoDBManager& database, QObject* parent)
-    : QObject(parent), web_(web), database_(database), workers_(new QThreadPool(this)) {
+    : QObject(parent),
+      web_(web),
+      database_(database),
+      workers_(new QThreadPool(this)),
+      serviceQuietUntil_(std::make_shared<QDeadlineTimer>()) {
     workers_->setMaxThreadCount(4);
 }
 
@@ -281,7 +298,7 @@ QUrl LocalLibraryModel::downloadVideoDirectory() {
 }
 
 void LocalLibraryModel::importVideo(const QUrl& url, bool checkOnline, ImportCompletion completion) {
-    auto job = std::make_shared<ImportJob>(std::move(completion), workers_, web_, database_);
+    auto job = std::make_shared<ImportJob>(std::move(completion), workers_, web_, database_, serviceQuietUntil_);
     if (!url.isLocalFile())
         return;  // the job reports `failure` as it goes
     job->sourcePath = url.toLocalFile();
