@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <cmath>
 #include <cstring>
+#include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -53,7 +54,75 @@ void blockRow(const quint32* in, quint32* out, int left, int width, int originX,
     }
     partial(end);
 }
+
+// Rows [firstRow, firstRow + rows) of the turned picture, columns [firstColumn, firstColumn +
+// columns), into `out` (`columns` pixels a row). Each case walks the picture along its rows, so
+// the few rows of a strip are gathered from consecutive pixels.
+template <int Turns>
+void gatherTurned(const PixelRows& picture, int firstColumn, int columns, int firstRow, int rows, quint32* out) {
+    const int w = picture.size.width(), h = picture.size.height();
+    const auto row = [&](int y) {
+        return reinterpret_cast<const quint32*>(picture.bits + qsizetype(y) * picture.stride);
+    };
+    if constexpr (Turns == 2) {
+        // Shown (x, y) is (w-1-x, h-1-y): each row reversed.
+        for (int r = 0; r < rows; ++r) {
+            const quint32* in = row(h - 1 - (firstRow + r));
+            quint32* line = out + qsizetype(r) * columns;
+            for (int c = 0; c < columns; ++c)
+                line[c] = in[w - 1 - (firstColumn + c)];
+        }
+    } else {
+        for (int c = 0; c < columns; ++c) {
+            const int x = firstColumn + c;
+            // A quarter turn: shown (x, y) is (y, h-1-x); three: (w-1-y, x).
+            const quint32* in = row(Turns == 1 ? h - 1 - x : x);
+            for (int r = 0; r < rows; ++r)
+                out[qsizetype(r) * columns + c] = in[Turns == 1 ? firstRow + r : w - 1 - (firstRow + r)];
+        }
+    }
+}
+
+// blitBlocks for a turned picture: the shown rows are gathered a strip at a time into a small
+// buffer that stays in the cache, then copied or enlarged as unturned rows are.
+void blitTurned(const PixelRows& picture, QImage& target, const QRect& rect, const QPoint& origin, int block,
+                int turns) {
+    constexpr int kStrip = 8;
+    const int firstColumn = (rect.left() - origin.x()) / block;
+    const int columns = (rect.right() - origin.x()) / block - firstColumn + 1;
+    const int lastRow = (rect.bottom() - origin.y()) / block;
+    std::vector<quint32> strip(size_t(columns) * kStrip);
+    uchar* bits = target.bits();
+    const qsizetype stride = target.bytesPerLine();
+    int y = rect.top();
+    while (y <= rect.bottom()) {
+        const int firstRow = (y - origin.y()) / block;
+        const int rows = qMin(kStrip, lastRow - firstRow + 1);
+        switch (turns) {
+        case 1: gatherTurned<1>(picture, firstColumn, columns, firstRow, rows, strip.data()); break;
+        case 2: gatherTurned<2>(picture, firstColumn, columns, firstRow, rows, strip.data()); break;
+        default: gatherTurned<3>(picture, firstColumn, columns, firstRow, rows, strip.data()); break;
+        }
+        const int stripEnd = qMin(rect.bottom(), origin.y() + (firstRow + rows) * block - 1);
+        for (; y <= stripEnd; ++y) {
+            const quint32* in = strip.data() + qsizetype((y - origin.y()) / block - firstRow) * columns;
+            auto* out = reinterpret_cast<quint32*>(bits + y * stride) + rect.left();
+            if (block == 1)
+                std::memcpy(out, in, size_t(columns) * 4);
+            else
+                blockRow(in, out, rect.left(), rect.width(), origin.x() + firstColumn * block, block);
+        }
+    }
+}
 }  // namespace
+
+int quarterTurns(int degrees) {
+    return ((degrees % 360 + 360) % 360 + 45) / 90 % 4;
+}
+
+QSize turnedSize(const QSize& size, int turns) {
+    return turns % 2 ? size.transposed() : size;
+}
 
 FramePlan framePlan(const QSize& frame, const QSize& view) {
     if (frame.isEmpty() || view.isEmpty())
@@ -63,10 +132,15 @@ FramePlan framePlan(const QSize& frame, const QSize& view) {
     return {QSize((view.width() + block - 1) / block, (view.height() + block - 1) / block), block};
 }
 
-void blitBlocks(const PixelRows& picture, QImage& target, const QRect& area, const QPoint& origin, int block) {
-    const QRect rect = area & target.rect() & QRect(origin, picture.size * block);
+void blitBlocks(const PixelRows& picture, QImage& target, const QRect& area, const QPoint& origin, int block,
+                int turns) {
+    const QRect rect = area & target.rect() & QRect(origin, turnedSize(picture.size, turns) * block);
     if (rect.isEmpty() || block < 1 || !picture.bits)
         return;
+    if (turns % 4) {
+        blitTurned(picture, target, rect, origin, block, turns % 4);
+        return;
+    }
     const int width = rect.width();
     uchar* bits = target.bits();
     const qsizetype stride = target.bytesPerLine();
