@@ -103,7 +103,7 @@ bool SoftwareRenderer::sameSizes(const QList<QWidget*>& views) const {
 
 QWidget* SoftwareRenderer::directView(const QList<QWidget*>& views) const {
     const QSize frame = videoSize();
-    if (turns_ != 0 || !sameSizes(views) || framePlan(frame, views.front()->size()).block != 1)
+    if (!sameSizes(views) || framePlan(frame, views.front()->size()).block != 1)
         return nullptr;
     QWidget* first = views.front();
     QWidget* window = first->window();
@@ -230,15 +230,22 @@ bool SoftwareRenderer::drawView(QWidget* view, QPainter& painter, const QRegion&
     const FramePlan plan = framePlan(frame, view->size());
     const QRect viewRect(origin, view->size());
     const QRegion area = (exposed & view->rect()).translated(origin);
-    if (plan.block == 1 && turns_ == 0 && target->rect().contains(viewRect)) {
+    if (plan.block == 1 && target->rect().contains(viewRect)) {
         if (storeHoldsFrame(view->size(), target)) {
             for (const QRect& rect : area)
                 blitBlocks(store_.rows, *target, rect, origin, 1);
             return true;
         }
         uchar* bits = target->bits() + qsizetype(origin.y()) * target->bytesPerLine() + qsizetype(origin.x()) * 4;
-        if (!render(bits, target->bytesPerLine(), view->size()))
+        if (turns_ == 0 && !render(bits, target->bytesPerLine(), view->size()))
             return false;
+        if (turns_ != 0) {
+            // Turned while copied, the whole view: the other windows copy it from here.
+            if (!renderPicture(plan_, turnedSize(view->size(), turns_)))
+                return false;
+            const PixelRows rows{plan_.image.constBits(), plan_.image.bytesPerLine(), plan_.image.size()};
+            blitBlocks(rows, *target, viewRect, origin, 1, turns_);
+        }
         QBackingStore* backing = view->backingStore();
         if (backing && backing->paintDevice() == target) {
             store_ = {view->window(), target, target->constBits(), {bits, target->bytesPerLine(), view->size()},

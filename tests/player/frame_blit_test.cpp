@@ -47,6 +47,7 @@ TEST(FrameBlit, CopiesAndEnlargesThePartOfThePictureAWindowShows) {
         // A clip filmed upright on a phone: the picture is turned while it is copied.
         {"a quarter turn", QRect(0, 0, 12, 9), QPoint(1, 1), 1, 1},
         {"a half turn, cut", QRect(1, 0, 5, 4), QPoint(-1, 0), 1, 2},
+        {"three quarters, cut", QRect(1, 2, 10, 6), QPoint(2, -1), 1, 3},
         {"three quarters, blocks of two", QRect(0, 0, 12, 9), QPoint(-2, -3), 2, 3},
         {"a quarter turn, blocks of three cut mid-block", QRect(2, 1, 9, 8), QPoint(-1, -2), 3, 1},
     };
@@ -64,6 +65,23 @@ TEST(FrameBlit, CopiesAndEnlargesThePartOfThePictureAWindowShows) {
         painter.drawImage(c.origin, turned.scaled(turned.size() * c.block));
         painter.end();
         EXPECT_EQ(target, expected) << c.name;
+    }
+    // Quarter turns go by tiles: a picture larger than one, each pixel its own colour.
+    QImage large(150, 70, QImage::Format_RGB32);
+    for (int y = 0; y < large.height(); ++y)
+        for (int x = 0; x < large.width(); ++x)
+            large.setPixel(x, y, qRgb(x, y, (x * y) & 0xff));
+    for (const int turns : {1, 3}) {
+        QImage target(73, 151, QImage::Format_RGB32);
+        target.fill(Qt::black);
+        blitBlocks({large.constBits(), large.bytesPerLine(), large.size()}, target, target.rect(), QPoint(1, 0), 1,
+                   turns);
+        QImage expected(target.size(), QImage::Format_RGB32);
+        expected.fill(Qt::black);
+        QPainter painter(&expected);
+        painter.drawImage(QPoint(1, 0), large.transformed(QTransform().rotate(90 * turns)));
+        painter.end();
+        EXPECT_EQ(target, expected) << turns << " quarter turns";
     }
 }
 
