@@ -102,8 +102,7 @@ bool SoftwareRenderer::sameSizes(const QList<QWidget*>& views) const {
 }
 
 QWidget* SoftwareRenderer::directView(const QList<QWidget*>& views) const {
-    const QSize frame = videoSize();
-    if (!sameSizes(views) || framePlan(frame, views.front()->size()).block != 1)
+    if (!sameSizes(views) || framePlan(videoSize(), views.front()->size()).block != 1)
         return nullptr;
     QWidget* first = views.front();
     QWidget* window = first->window();
@@ -237,10 +236,11 @@ bool SoftwareRenderer::drawView(QWidget* view, QPainter& painter, const QRegion&
             return true;
         }
         uchar* bits = target->bits() + qsizetype(origin.y()) * target->bytesPerLine() + qsizetype(origin.x()) * 4;
-        if (turns_ == 0 && !render(bits, target->bytesPerLine(), view->size()))
-            return false;
-        if (turns_ != 0) {
-            // Turned while copied, the whole view: the other windows copy it from here.
+        if (turns_ == 0) {
+            if (!render(bits, target->bytesPerLine(), view->size()))
+                return false;
+        } else {
+            // Turned while copied, over the whole view: the other windows copy it from here.
             if (!renderPicture(plan_, turnedSize(view->size(), turns_)))
                 return false;
             const PixelRows rows{plan_.image.constBits(), plan_.image.bytesPerLine(), plan_.image.size()};

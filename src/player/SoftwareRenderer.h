@@ -22,8 +22,8 @@ class QPaintDevice;
 //   enlarges its part of it by whole-pixel blocks into its backing store.
 // Views of unequal sizes draw currentFrame() themselves.
 // mpv's software renderer cannot turn a picture, so the core is told to leave a clip's rotation
-// alone: mpv renders the picture as decoded, on its side, into a picture of our own, and the
-// windows turn it while they copy it.
+// alone: mpv renders the picture as decoded, on its side, into a picture of our own, which is
+// turned while it is copied into the first window (the others copy that, as above) or into each.
 class SoftwareRenderer final : public VideoRenderer {
     Q_OBJECT
 public:
