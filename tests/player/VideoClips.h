@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSize>
 #include <QStandardPaths>
 #include <QString>
 #include <functional>
@@ -27,28 +28,27 @@ inline bool makeClip(const QString& path, const QString& size, double seconds, i
     return rc == 0 && QFile::exists(path);
 }
 
-// A clip of four flat quarters (red, green / blue, white) of `size`, stored with `rotation`
-// degrees of rotation metadata, as a phone writes it, and beside it ("...png") its first frame as
-// FFmpeg shows it: turned upright by that metadata.
-inline bool makeQuartersClip(const QString& path, const QString& size, int rotation) {
-    const QString plain = path + QStringLiteral(".plain.mp4"), shown = path + QStringLiteral(".png");
-    const QString quarter = QStringLiteral("color=%2:s=%1:d=2:r=30");
-    const QStringList parts = size.split(u'x');
-    const QString q = QStringLiteral("%1x%2").arg(parts.value(0).toInt() / 2).arg(parts.value(1).toInt() / 2);
-    const QString graph = QStringLiteral("%1[a];%2[b];%3[c];%4[d];[a][b]hstack[t];[c][d]hstack[u];[t][u]vstack")
-                              .arg(quarter.arg(q, QStringLiteral("red")), quarter.arg(q, QStringLiteral("lime")),
-                                   quarter.arg(q, QStringLiteral("blue")), quarter.arg(q, QStringLiteral("white")));
-    const QString quiet = QStringLiteral("-hide_banner -nostdin -loglevel error -y");
-    const auto ffmpeg = [&](const QString& args, const QStringList& more) {
-        return QProcess::execute(QStringLiteral("ffmpeg"), args.split(u' ') + more) == 0;
+// A clip of four flat quarters (red, green / blue, white) of `size`, stored with
+// `rotation` degrees of rotation metadata as a phone writes it, and beside it ("...png") its
+// first frame as FFmpeg shows it: turned upright by that metadata.
+inline bool makeQuartersClip(const QString& path, const QSize& size, int rotation) {
+    const QString half = QStringLiteral("%1x%2").arg(size.width() / 2).arg(size.height() / 2);
+    QString graph;
+    for (const char* colour : {"red", "lime", "blue", "white"})
+        graph += QStringLiteral("color=%1:s=%2:d=2:r=30[%1];").arg(QLatin1String(colour), half);
+    graph += QStringLiteral("[red][lime]hstack[top];[blue][white]hstack[bottom];[top][bottom]vstack");
+    const QString quiet = QStringLiteral("-hide_banner -nostdin -loglevel error -y ");
+    const auto ffmpeg = [](const QString& args) {
+        return QProcess::execute(QStringLiteral("ffmpeg"), QProcess::splitCommand(args)) == 0;
     };
-    return ffmpeg(quiet + QStringLiteral(" -f lavfi -i"),
-                  {graph, QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
-                   QStringLiteral("ultrafast"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), plain}) &&
-           ffmpeg(quiet + QStringLiteral(" -i"),
-                  {plain, QStringLiteral("-c"), QStringLiteral("copy"), QStringLiteral("-metadata:s:v:0"),
-                   QStringLiteral("rotate=%1").arg(rotation), path}) &&
-           ffmpeg(quiet + QStringLiteral(" -i"), {path, QStringLiteral("-frames:v"), QStringLiteral("1"), shown});
+    // The metadata goes on with a copy: FFmpeg 5.1 drops it when it encodes.
+    return ffmpeg(quiet +
+                  QStringLiteral("-f lavfi -i \"%1\" -c:v libx264 -preset ultrafast -pix_fmt yuv420p \"%2.plain.mp4\"")
+                      .arg(graph, path)) &&
+           ffmpeg(quiet + QStringLiteral("-i \"%1.plain.mp4\" -c copy -metadata:s:v:0 rotate=%2 \"%1\"")
+                              .arg(path)
+                              .arg(rotation)) &&
+           ffmpeg(quiet + QStringLiteral("-i \"%1\" -frames:v 1 \"%1.png\"").arg(path));
 }
 
 // How much longer a wait on the real player may take in this build: under AddressSanitizer our

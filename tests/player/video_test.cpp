@@ -316,15 +316,12 @@ TEST_F(RealPlayer, RotatedClipsPlayUprightAndFillTheScreensAsFfmpegShowsThem) {
             continue;  // no OpenGL windows on the headless platform
         for (const int rotation : {0, 90, 180, 270}) {
             const QString clip = library.videoPath(QStringLiteral("r%1.mp4").arg(rotation));
-            ASSERT_TRUE(playertest::makeQuartersClip(clip, QStringLiteral("320x180"), rotation));
+            ASSERT_TRUE(playertest::makeQuartersClip(clip, QSize(320, 180), rotation));
             const QImage shown(clip + QStringLiteral(".png"));
             ASSERT_EQ(shown.size(), rotation % 180 ? QSize(180, 320) : QSize(320, 180));
             for (const int arrange : {2, 0}) {
-                SCOPED_TRACE(QStringLiteral("%1 renderer, rotation %2, arrangement %3")
-                                 .arg(QLatin1String(rendererName))
-                                 .arg(rotation)
-                                 .arg(arrange)
-                                 .toStdString());
+                SCOPED_TRACE(testing::Message()
+                             << rendererName << " renderer, rotation " << rotation << ", arrangement " << arrange);
                 qputenv("TAVVEL_RENDERER", rendererName);
                 TestLibrary one;
                 one.addRow(QStringLiteral("r"), TestLibrary::fileUrl(clip));
