@@ -13,7 +13,7 @@ PACKAGES=(
   libxcb1-dev libx11-xcb-dev
   libgtest-dev libgmock-dev googletest
   dbus dbus-x11 xvfb xauth x11-utils imagemagick curl
-  desktop-file-utils appstream dpkg-dev file librsvg2-bin
+  desktop-file-utils appstream dpkg-dev file librsvg2-bin lintian libglib2.0-bin
   fonts-dejavu-core ccache
   qt6-webengine-dev python3-pyatspi at-spi2-core
   clang-format
