@@ -137,6 +137,11 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
     }));
     observerDisposables_.push_back(observe(prefs, &Preferences::isOpenPlayerChanged, this, [this](bool open) {
         if (open) {
+            // Switched on by the user: every video that crashed the player gets another try.
+            if (!crashedVideos_.isEmpty()) {
+                crashedVideos_.clear();
+                storeCrashedVideos();
+            }
             platform::clearWallpaperProblem();
             openPlayer();
         } else
