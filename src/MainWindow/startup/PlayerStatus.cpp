@@ -44,8 +44,8 @@ void PlayerStatus::watch() {
 QString PlayerStatus::problem() const {
     if (state_ == State::Stopped)
         return tr(
-            "The video wallpaper player stopped unexpectedly and was not started again. Switch the video "
-            "wallpaper on to start it.");
+            "The video wallpaper player stopped unexpectedly and was not started again. Choose a video, or "
+            "switch the video wallpaper off and on, to start it.");
     if (state_ == State::Restarting)
         return tr("The video wallpaper player stopped unexpectedly; it is being started again.");
     return playerProblem_;
