@@ -40,6 +40,8 @@ LocalLibraryParts::LocalLibraryParts(const MainParts& parts, LocalLibraryViewMod
     uploadLink_->setFlat(true);
     connect(uploadLink_, &QPushButton::clicked, this, &LocalLibraryParts::uploadVideo);
     playerBar_ = new PlayerBarView(parts_.preferences(), parts_.database(), nowPlayingView_, bottomArea_);
+    if (parts_.playerStatus)
+        playerBar_->setPlayerStatus(&parts_.playerStatus());
     auto* bottom = static_cast<QHBoxLayout*>(bottomArea_->layout());
     bottom->setContentsMargins(12, 0, 0, 0);
     bottom->addWidget(importVideoButton_);

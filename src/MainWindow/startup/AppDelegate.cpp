@@ -2,6 +2,7 @@
 
 #include "MainWindow/window/MainWindowController.h"
 #include "MainWindow/startup/CrashReport.h"
+#include "MainWindow/startup/PlayerStatus.h"
 #include "MainWindow/library/ImageCache.h"
 #include "MainWindow/library/ImageLoader.h"
 #include "platform/AppLauncher.h"
@@ -20,8 +21,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
@@ -106,21 +105,18 @@ void AppDelegate::applicationDidFinishLaunching() {
                                       });
     }
 
-    // The wallpaper switched on or a video chosen after the desktop player went away (it
-    // crashed or was killed without its quit notice): the player is started again. Only a player
-    // seen leaving the bus counts, so the first start and a start under way are not doubled.
-    if (platform::hasSessionBus()) {
-        auto* watcher = new QDBusServiceWatcher(helperBundleIdentifier(), QDBusConnection::sessionBus(),
-                                                QDBusServiceWatcher::WatchForOwnerChange, this);
-        connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { helperGone_ = false; });
-        connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] { helperGone_ = true; });
-    }
+    // A desktop player that went without its quit notice (a crash, a kill) is started again, a
+    // few times; once it is left stopped, switching the wallpaper on or choosing a video starts it.
+    PlayerStatus& status = parts_.playerStatus();
+    status.relaunch = [self = QPointer<AppDelegate>(this)] {
+        if (self && self->parts_.preferences().alreadyImportVideo())
+            self->launchHelperIfNotRunning();
+    };
+    status.watch();
     auto wallpaperWanted = [this] {
         const Preferences& settings = parts_.preferences();
-        if (!helperGone_ || !settings.isOpenPlayer() || !settings.alreadyImportVideo())
-            return;
-        helperGone_ = false;  // one start until the bus says otherwise
-        launchHelperIfNotRunning();
+        if (settings.isOpenPlayer() && settings.alreadyImportVideo())
+            parts_.playerStatus().startAgainIfStopped();
     };
     wallpaperObservations_ = {
         observe(&preferences, &Preferences::isOpenPlayerChanged, this, [wallpaperWanted](bool) { wallpaperWanted(); }),

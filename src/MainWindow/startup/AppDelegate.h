@@ -78,7 +78,6 @@ private:
     DisposablePtr importDefaultVideo_;
     DisposablePtr terminalObservation_;
     std::vector<DisposablePtr> wallpaperObservations_;
-    bool helperGone_ = false;  // a desktop player left the bus and none was started since
     bool attached_ = false;
     QPointer<QMessageBox> helperMissingAlert_;
 };

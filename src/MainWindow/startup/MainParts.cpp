@@ -1,6 +1,7 @@
 #include "MainWindow/startup/MainParts.h"
 
 #include "MainWindow/library/ImageLoader.h"
+#include "MainWindow/startup/PlayerStatus.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/DistributedNotificationCenter.h"
@@ -47,6 +48,10 @@ MainParts MainParts::make() {
         []() -> platform::NotificationCenter& { return platform::NotificationCenter::defaultCenter(); },
         []() -> platform::DistributedNotificationCenter& {
             return platform::DistributedNotificationCenter::defaultCenter();
+        },
+        []() -> PlayerStatus& {
+            static auto* status = new PlayerStatus(platform::DistributedNotificationCenter::defaultCenter());
+            return *status;  // lives for the whole process
         },
     };
 }

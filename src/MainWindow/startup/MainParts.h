@@ -5,6 +5,7 @@ class DownloadManager;
 class ImageLoader;
 class LocalLibraryModel;
 class LocalVideoDBManager;
+class PlayerStatus;
 class Preferences;
 class WebModel;
 namespace platform {
@@ -28,6 +29,8 @@ struct MainParts {
     // In-process notices, and the ones between Tavvel and the desktop player.
     std::function<platform::NotificationCenter&()> notices;
     std::function<platform::DistributedNotificationCenter&()> distributedNotices;
+    // The desktop player's life and its reports, for the window to show.
+    std::function<PlayerStatus&()> playerStatus;
 
     // The process's own instances: the one place of the main program that names them.
     static MainParts make();
