@@ -607,6 +607,8 @@ weston_checks() {
     check 30 "weston: the player says this desktop cannot show a wallpaper" \
         "weston: the player does not say that this desktop cannot show a wallpaper" \
         grep -q "no wallpaper on this desktop" "$work/$(basename "$helper").log"
+    check 10 "weston: the main window is told why" "weston: nothing is left for the main window to show" \
+        grep -q "^WallpaperProblem=.*cannot show a video wallpaper" "$XDG_CONFIG_HOME/com.zembo.TavvelHelper.ini"
     # The wallpaper's windows are shown before the playing video is written down.
     wait_for "the player to play" 30 grep -q "^CurrentVideoSign=." \
         "$XDG_DATA_HOME/Q7ZK3M8WRT.tavvel/Preferences/Q7ZK3M8WRT.tavvel.ini" || fail "weston: the player plays nothing"
