@@ -197,8 +197,16 @@ LocalVideoDBManager::InsertResult LocalVideoDBManager::insertVideo(const VideoDe
         return InsertResult::refused;
     }
     std::lock_guard lock(mutex_);
-    if (videoWithSignLocked(video.sign))
+    // The look-up and the insert in one write transaction: the other program (or a second
+    // Tavvel on the same folders) cannot add the same sign in between.
+    if (!db_ || sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        platform::logLine(QStringLiteral("insert false"));
+        return InsertResult::failed;
+    }
+    if (videoWithSignLocked(video.sign)) {
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
         return InsertResult::alreadyThere;
+    }
     Stmt stmt(db_, kInsert);
     bool ok = false;
     if (stmt.valid()) {
@@ -231,6 +239,9 @@ LocalVideoDBManager::InsertResult LocalVideoDBManager::insertVideo(const VideoDe
         stmt.bind(i++, qint64(1));
         ok = stmt.run();
     }
+    ok = ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok)
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     platform::logLine(QStringLiteral("insert ") + (ok ? QStringLiteral("true") : QStringLiteral("false")));
     return ok ? InsertResult::inserted : InsertResult::failed;
 }
