@@ -17,8 +17,9 @@
 #include "support/ProcessHelpers.h"
 
 TEST(ImportRace, TwoProgramsImportingTheSameSamplesKeepEveryRowsFile) {
-    const int rounds = qEnvironmentVariableIsSet("TAVVEL_RACE_ROUNDS") ? qEnvironmentVariableIntValue("TAVVEL_RACE_ROUNDS")
-                                                                        : 50;
+    const int rounds = qEnvironmentVariableIsSet("TAVVEL_RACE_ROUNDS")
+                           ? qEnvironmentVariableIntValue("TAVVEL_RACE_ROUNDS")
+                           : 50;
     const QStringList samples = {importtest::testVideo(QStringLiteral("clip_320x180.mp4")),
                                  importtest::testVideo(QStringLiteral("clip_12_7s.mp4")),
                                  importtest::testVideo(QStringLiteral("clip_1366x768.mov"))};
@@ -68,8 +69,7 @@ TEST(ImportRace, TwoProgramsImportingTheSameSamplesKeepEveryRowsFile) {
                                        .entryList(QDir::Files | QDir::Hidden | QDir::System))
             strays += named.contains(name) ? 0 : 1;
     }
-    std::printf("%d rounds: %d rows, %d naming a missing file, %d files no row names\n", rounds, rows, missing,
-                strays);
+    std::printf("%d rounds: %d rows, %d naming a missing file, %d files no row names\n", rounds, rows, missing, strays);
     EXPECT_EQ(rows, rounds * samples.size());
     EXPECT_EQ(missing, 0);
     EXPECT_EQ(strays, 0);
