@@ -1,15 +1,13 @@
 // import_race_child <file>...: once a line comes on standard input, imports the files one after
-// another into the library without asking the service, prints one line per result and exits.
-// Two of them started on the same folders are two programs importing the samples at once.
+// another without asking the service, then exits. Two of them on the same folders are two
+// programs importing the samples at once.
 #include "service/LocalLibraryModel.h"
 #include "service/WebModel.h"
 #include "shared/LocalVideoDBManager.h"
 
 #include <QCoreApplication>
-#include <QUrl>
 #include <cstdio>
 #include <iostream>
-#include <string>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -20,18 +18,11 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::string go;
     std::getline(std::cin, go);
-
     std::function<void()> next = [&] {
-        if (files.isEmpty()) {
-            app.exit(0);
-            return;
-        }
-        const QString file = files.takeFirst();
-        library.importVideo(QUrl::fromLocalFile(file), false, [&](const QString&, ImportVideoStatus status) {
-            std::printf("%d\n", static_cast<int>(status));
-            std::fflush(stdout);
-            next();
-        });
+        if (files.isEmpty())
+            return app.exit(0);
+        library.importVideo(QUrl::fromLocalFile(files.takeFirst()), false,
+                            [&](const QString&, ImportVideoStatus) { next(); });
     };
     next();
     return app.exec();

@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -60,57 +61,29 @@ TEST(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
         ::kill(pid_t(player.value()), SIGTERM);
 }
 
-// A library file that is no database, after earlier runs: Tavvel keeps it under a new name,
-// starts a fresh library with the samples and the wallpaper, and the next start leaves it be.
+// A library file that is no database, after earlier runs: Tavvel keeps it under a new name and
+// starts a fresh library with the samples and the wallpaper.
 TEST(FirstStart, ABrokenLibraryIsSetAsideAndTheSamplesComeInAgain) {
     const QString path = LocalVideoDBManager::defaultPath();
-    const QByteArray garbage(5000, '\x5a');
-    {
-        QFile broken(path);
-        ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-        broken.write(garbage);
-    }
+    QFile broken(path);
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write(QByteArray(5000, 'Z')) == 5000);
+    broken.close();
     writtenSuite().setBool(PreferencesKey::alreadyImportVideo, true);
     writtenSuite().synchronize();
 
     QProcess tavvel;
     startTavvel(tavvel);
-    QByteArray out;
-    const QByteArray said = "database broken, set aside as ";
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            out += tavvel.readAllStandardOutput();
-            return out.contains(said);
-        },
-        30000))
-        << out.toStdString();
-    const qsizetype at = out.indexOf(said) + said.size();
-    const QString aside = QString::fromUtf8(out.mid(at, out.indexOf('\n', at) - at));
-    EXPECT_TRUE(QFileInfo(aside).fileName().startsWith(QStringLiteral("Tavvel.db.broken-")));
-    QFile kept(aside);
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), garbage);
-
     LocalVideoDBManager library(path, LocalVideoDBManager::BrokenFile::leave);
     ASSERT_TRUE(QTest::qWaitFor([&] { return library.allVideos().size() == 4; }, 60000));
     ASSERT_TRUE(QTest::qWaitFor([] { return writtenSuite().boolean(PreferencesKey::alreadyImportVideo); }, 30000));
     EXPECT_EQ(writtenSuite().string(PreferencesKey::currentVideoSign), library.allVideos().back().sign);
     stop(tavvel);
-
-    QProcess again;
-    startTavvel(again);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            out = again.readAllStandardOutput();
-            return out.contains(path.toUtf8());
-        },
-        30000));
-    stop(again);
-    out += again.readAllStandardOutput();
-    EXPECT_FALSE(out.contains(said)) << out.toStdString();
-    EXPECT_EQ(library.allVideos().size(), 4u);
-    const QString helper = QString::fromLatin1(platform::kHelperIdentifier);
-    const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(helper);
+    const QStringList aside = QDir(QFileInfo(path).absolutePath()).entryList({QStringLiteral("Tavvel.db.broken-*")});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(QFileInfo(QFileInfo(path).dir().filePath(aside[0])).size(), 5000);
+    EXPECT_TRUE(tavvel.readAllStandardOutput().contains("database broken, set aside as "));
+    const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(
+        QString::fromLatin1(platform::kHelperIdentifier));
     if (player.isValid())
         ::kill(pid_t(player.value()), SIGTERM);
 }
