@@ -97,8 +97,8 @@ int lockUnheldFile(const QString& path) {
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return -1;
-    struct stat held {
-    }, there{};
+    struct stat held = {};
+    struct stat there = {};
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 || ::stat(name.constData(), &there) != 0 ||
         held.st_dev != there.st_dev || held.st_ino != there.st_ino || !S_ISREG(held.st_mode)) {
         ::close(fd);

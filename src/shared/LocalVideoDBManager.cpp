@@ -138,14 +138,14 @@ private:
 
 // Device and inode of what is at `path` now.
 std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path) {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
     return std::pair<quint64, quint64>(info.st_dev, info.st_ino);
 }
 
 bool pathExists(const QString& path) {
-    struct stat info {};
+    struct stat info = {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
@@ -187,7 +187,7 @@ bool isDamage(int rc) {
 }
 
 FileState stateOf(const QString& path, sqlite3* db) {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return FileState::unknown;
     if (!S_ISREG(info.st_mode))
