@@ -16,6 +16,7 @@
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
+#include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "shared/VersionCompare.h"
 
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -95,6 +97,11 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     // 10. The desktop player starts once the first import has happened.
     Preferences& preferences = parts_.preferences();
+    // A library file that was no database was set aside and a fresh one started: the samples
+    // come in again as on a first start, and the user hears of it once the window is there.
+    const std::optional<QString> setAside = parts_.database().setAsidePath();
+    if (setAside)
+        preferences.setAlreadyImportVideo(false);
     if (preferences.alreadyImportVideo()) {
         startHelper(isFirstInstall);
     } else {
@@ -141,10 +148,26 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     // 12.
     showMainWindow();
+    if (setAside)
+        showLibraryReplacedAlert(*setAside);
 
     // 13.
     autolaunchObserveDispose_ = observe(&preferences, &Preferences::autolaunchChanged, this,
                                         [this](bool enabled) { setLoginItemEnabled(enabled); });
+}
+
+void AppDelegate::showLibraryReplacedAlert(const QString& setAside) {
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
+                                  tr("Tavvel could not read its video library, so it started a new one and imports "
+                                     "the sample videos again."),
+                                  QMessageBox::Ok, mainWindowController().window());
+    alert->setObjectName(QStringLiteral("libraryReplacedAlert"));
+    alert->setTextFormat(Qt::PlainText);
+    alert->setInformativeText(tr("The old library file was kept as \"%1\".").arg(QDir::toNativeSeparators(setAside)));
+    if (auto* detail = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        detail->setTextFormat(Qt::PlainText);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
