@@ -13,12 +13,12 @@ PACKAGES=(
   libxcb1-dev libx11-xcb-dev
   libgtest-dev libgmock-dev googletest
   dbus dbus-x11 xvfb xauth x11-utils imagemagick curl
-  desktop-file-utils appstream dpkg-dev file librsvg2-bin
+  desktop-file-utils appstream dpkg-dev file librsvg2-bin lintian libglib2.0-bin
   fonts-dejavu-core ccache
   qt6-webengine-dev python3-pyatspi at-spi2-core
   clang-format
-  libxcb-shape0-dev libwayland-dev libwayland-bin qt6-wayland
-  openbox pcmanfm xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils
+  libxcb-shape0-dev libwayland-dev libwayland-bin wayland-protocols qt6-wayland
+  openbox pcmanfm xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils weston
   xdotool x11-xserver-utils wmctrl
 )
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Local library figures: the first-run import of the four samples by the built program (start to
-# "alreadyImportVideo") against cp plus one ffmpeg thumbnail per sample; a dropped batch of 20
+# "alreadyImportVideo") against cp plus one ffmpeg thumbnail per sample, and with a service that
+# holds its requests open against one that refuses them; a dropped batch of 20
 # clips through the library screen against 20 through the import service alone.
 set -euo pipefail
 BUILD=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
@@ -24,9 +25,10 @@ for f in "$SAMPLES"/*.mp4; do
 done
 base=$(( ($(now) - t0) / 1000000 ))
 
-fresh first
-export TAVVEL_SERVICE_URL=http://127.0.0.1:9
-cat > "$WORK/first.sh" <<INNER
+# Start to "alreadyImportVideo" of the built program on fresh folders, service at $TAVVEL_SERVICE_URL.
+first_start() {
+    fresh "$1"
+    cat > "$WORK/$1.sh" <<INNER
 "$BUILD/bin/Tavvel" >/dev/null 2>&1 &
 t0=\$(date +%s%N)
 until grep -qs "alreadyImportVideo=true" "$XDG_DATA_HOME"/*/Preferences/*.ini; do sleep 0.05; done
@@ -41,9 +43,21 @@ for i in \$(seq 100); do
 done
 kill %1; [ -n "\$helper" ] && kill "\$helper" || true
 INNER
-first=$(timeout 120 dbus-run-session -- bash "$WORK/first.sh" 2>/dev/null | tail -1)
+    timeout 120 dbus-run-session -- bash "$WORK/$1.sh" 2>/dev/null | tail -1
+}
+export TAVVEL_SERVICE_URL=http://127.0.0.1:9
+first=$(first_start first)
+# A service that holds the video-detail request of every sample open, a byte at a time.
+"$BUILD/tests/support/service_standin" --trickle 504 > "$WORK/standin.out" 2>/dev/null &
+standin=$!
+until [ -s "$WORK/standin.out" ]; do sleep 0.05; done
+TAVVEL_SERVICE_URL=$(head -1 "$WORK/standin.out")
+held=$(first_start held)
+kill "$standin"
+TAVVEL_SERVICE_URL=http://127.0.0.1:9
 echo "cp + ffmpeg thumbnail of 4 samples: $base ms (1.00)"
 awk -v a="$first" -v b="$base" 'BEGIN { printf "first-run import of 4 samples (start to alreadyImportVideo): %d ms (%.2f)\n", a, a / b }'
+awk -v a="$held" -v b="$first" 'BEGIN { printf "the same with the service holding each request open: %d ms (%.2f of the refused service)\n", a, a / b }'
 
 # Two folders of 21 distinct clips each (the first of each is a warm-up) (the hue differs, so does every sign).
 shift=0

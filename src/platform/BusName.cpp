@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
 
 namespace platform {
 bool hasSessionBus() {
@@ -23,5 +24,14 @@ bool isBusNameOwned(const QString& name) {
         return false;
     const QDBusReply<bool> reply = bus.interface()->isServiceRegistered(name);
     return reply.isValid() && reply.value();
+}
+
+BusNameWatcher::BusNameWatcher(const QString& name, QObject* parent) : QObject(parent) {
+    if (!hasSessionBus())
+        return;
+    auto* watcher = new QDBusServiceWatcher(name, QDBusConnection::sessionBus(),
+                                            QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, &BusNameWatcher::appeared);
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &BusNameWatcher::vanished);
 }
 }  // namespace platform

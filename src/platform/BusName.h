@@ -1,4 +1,5 @@
 #pragma once
+#include <QObject>
 #include <QString>
 
 namespace platform {
@@ -12,4 +13,16 @@ bool hasSessionBus();
 bool claimBusName(const QString& name);
 // True when some process currently owns `name`.
 bool isBusNameOwned(const QString& name);
+
+// Tells when a well-known name gets an owner and when it loses it (its process quit, crashed
+// or was killed). Main thread; nothing is told without a session bus.
+class BusNameWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit BusNameWatcher(const QString& name, QObject* parent = nullptr);
+
+signals:
+    void appeared();
+    void vanished();
+};
 }  // namespace platform

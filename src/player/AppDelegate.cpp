@@ -4,6 +4,7 @@
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/SystemEvents.h"
 #include "platform/gui/ScreenParametersWatcher.h"
+#include "player/CrashGuard.h"
 #include "player/CustomAlertWindowController.h"
 #include "player/StatusBarManager.h"
 #include "player/UpgradeWindowController.h"
@@ -38,6 +39,8 @@ void AppDelegate::attachToApplication() {
     if (attached_)
         return;
     attached_ = true;
+    // Before the first video loads: a crash on it is remembered for the next start.
+    crashguard::install();
     // Connected before the status menu connects its own refill, so the menu is rebuilt first
     // and its screen list refilled after.
     connect(&platform::ScreenParametersWatcher::shared(), &platform::ScreenParametersWatcher::screenParametersChanged,
@@ -51,6 +54,10 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::startHelper() {
+    // A video that crashed the last run is not loaded again: the player would only crash again,
+    // at every start (at login too, where nothing else would tell the user).
+    if (const std::optional<QString> crashed = crashguard::takeCrashedVideo())
+        parts_.player.skipCrashedVideo(*crashed);
     parts_.player.setupWindows();
     parts_.statusBar.buildStatusMenu();
     platform::SystemEvents& events = platform::SystemEvents::shared();

@@ -1,5 +1,7 @@
 #include "player/DesktopWallpaperPlatform.h"
 
+#include "platform/Log.h"
+#include "platform/WallpaperProblem.h"
 #include "platform/gui/WaylandLayerShell.h"
 #include "platform/gui/X11Desktop.h"
 #include "player/DesktopWallpaperWindow.h"
@@ -11,9 +13,24 @@
 #include <QScreen>
 
 namespace {
+// The player's one place that tells of a desktop on which no wallpaper can be shown: in the log,
+// and to the main window, again whenever the user's choice has cleared what it showed.
+void reportWallpaperUnavailable(bool atStart) {
+    if (!atStart && !platform::wallpaperProblem().isEmpty())
+        return;
+    platform::logLine(QStringLiteral(
+        "no wallpaper on this desktop: the Wayland compositor offers neither a layer shell nor an X server, so a "
+        "window of the player would be an ordinary window over the others; none is shown"));
+    platform::reportWallpaperProblem(
+        QObject::tr("This desktop cannot show a video wallpaper: its Wayland compositor offers neither a layer "
+                    "shell nor an X server."));
+}
+
 class DesktopPlatform final : public WallpaperPlatform {
 public:
     DesktopPlatform() {
+        if (cannotShowWallpaper())
+            reportWallpaperUnavailable(true);
         if (platform::isX11())
             connect(&platform::X11CurrentDesktopWatcher::shared(),
                     &platform::X11CurrentDesktopWatcher::currentDesktopChanged, this,
@@ -33,9 +50,19 @@ public:
         return result;
     }
 
+    // On Wayland without a layer shell every window of Qt's is an ordinary one, raised over the
+    // user's work: such a desktop has no screen for a wallpaper.
+    static bool cannotShowWallpaper() {
+        return !platform::LayerShell::shared() && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    }
+
     QList<QRect> screens() const override {
         if (platform::LayerShell* shell = platform::LayerShell::shared())
             return shell->outputs();
+        if (cannotShowWallpaper()) {
+            reportWallpaperUnavailable(false);
+            return {};
+        }
         QList<QRect> result;
         for (QScreen* screen : orderedScreens())
             result.append(screen->geometry());

@@ -25,10 +25,18 @@ struct PixelRows {
     QSize size;
 };
 
-// Writes `area` of `target` (its own pixel coordinates) from a picture whose top-left pixel lies
-// at `origin` in the target, each picture pixel repeated as a `block` x `block` square. Only the
-// part of `area` inside the target is written; picture pixels beyond its size repeat its edge.
-void blitBlocks(const PixelRows& picture, QImage& target, const QRect& area, const QPoint& origin, int block);
+// Clockwise quarter turns from the decoded picture to the one shown (a phone's clip filmed
+// upright is decoded lying on its side): 0 to 3, from mpv's rotation in degrees.
+int quarterTurns(int degrees);
+// `size` after `turns` quarter turns.
+QSize turnedSize(const QSize& size, int turns);
+
+// Writes `area` of `target` (its own pixel coordinates) from a picture, turned clockwise by
+// `turns` quarter turns, whose top-left pixel then lies at `origin` in the target, each picture
+// pixel repeated as a `block` x `block` square. Only the part of `area` inside the target is
+// written; picture pixels beyond its size repeat its edge.
+void blitBlocks(const PixelRows& picture, QImage& target, const QRect& area, const QPoint& origin, int block,
+                int turns = 0);
 
 // The 32-bit picture `painter` paints on, when its pixels can be written straight (a raster
 // image of an opaque 32-bit format, reached by a whole-pixel translation); then `origin` is where

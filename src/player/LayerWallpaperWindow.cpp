@@ -1,5 +1,6 @@
 #include "player/LayerWallpaperWindow.h"
 
+#include "platform/Log.h"
 #include "platform/gui/WaylandLayerShell.h"
 #include "player/VideoRenderer.h"
 
@@ -9,8 +10,29 @@ LayerWallpaperWindow::LayerWallpaperWindow(platform::LayerShell& shell, int outp
     if (!surface_)
         return;
     connect(surface_.get(), &platform::LayerSurface::readyToDraw, this, [this] {
+        shown_ = true;
         if (due_)
             draw();
+    });
+    // A compositor closes the surfaces of an output it switches off. While that output is still
+    // there the surface is made again: at once when it was shown (once until the output describes
+    // itself anew, so a compositor that closes every surface cannot keep the player busy), else
+    // once the output describes itself anew (it may be off still).
+    connect(surface_.get(), &platform::LayerSurface::closed, this, [this] {
+        if (!wanted_ || !surface_->hasOutput())
+            return;
+        platform::logLine(QStringLiteral("wayland: the compositor closed the wallpaper of an output it still has"));
+        if (shown_ && !reopenedAtOnce_) {
+            reopenedAtOnce_ = true;
+            QMetaObject::invokeMethod(this, &LayerWallpaperWindow::reopen, Qt::QueuedConnection);
+        } else {
+            reopenOnOutputs_ = true;
+        }
+    });
+    connect(&shell, &platform::LayerShell::outputsChanged, this, [this] {
+        reopenedAtOnce_ = false;
+        if (reopenOnOutputs_)
+            reopen();
     });
     if (renderer_)
         connect(renderer_, &VideoRenderer::frameChanged, this, [this] {
@@ -24,9 +46,20 @@ LayerWallpaperWindow::~LayerWallpaperWindow() {
         renderer_->detachSurface();
 }
 
+void LayerWallpaperWindow::reopen() {
+    reopenOnOutputs_ = false;
+    if (wanted_ && surface_ && surface_->hasOutput() && !surface_->isShown()) {
+        shown_ = false;
+        surface_->show();
+        due_ = true;
+    }
+}
+
 void LayerWallpaperWindow::show() {
+    wanted_ = true;
     if (!surface_ || surface_->isShown())
         return;
+    shown_ = false;
     surface_->show();
     if (renderer_ && !attached_) {
         renderer_->attachSurface();
@@ -36,6 +69,8 @@ void LayerWallpaperWindow::show() {
 }
 
 void LayerWallpaperWindow::orderOut() {
+    wanted_ = false;
+    reopenOnOutputs_ = false;
     if (!surface_)
         return;
     surface_->hide();
@@ -52,8 +87,13 @@ void LayerWallpaperWindow::draw() {
     if (!picture)
         return;
     // Before the first frame (or without a player) the surface is black, as the X11 window is.
-    const int scale = surface_->scale();
-    const QRect frame(playerViewFrame_.topLeft() * scale, playerViewFrame_.size() * scale);
+    // The frame is in logical pixels; the picture has the output's real ones.
+    const QSize logical = surface_->size(), pixels = surface_->pictureSize();
+    const auto x = [&](int v) { return int(qint64(v) * pixels.width() / logical.width()); };
+    const auto y = [&](int v) { return int(qint64(v) * pixels.height() / logical.height()); };
+    const QRect frame(QPoint(x(playerViewFrame_.left()), y(playerViewFrame_.top())),
+                      QPoint(x(playerViewFrame_.left() + playerViewFrame_.width()) - 1,
+                             y(playerViewFrame_.top() + playerViewFrame_.height()) - 1));
     if (!renderer_ || !renderer_->drawFrame(*picture, frame))
         picture->fill(Qt::black);
     due_ = false;

@@ -30,11 +30,16 @@ public:
 
 private:
     void show();
+    void reopen();
     void draw();
 
     std::unique_ptr<platform::LayerSurface> surface_;
     QRect playerViewFrame_;
     QPointer<VideoRenderer> renderer_;
     bool attached_ = false;
-    bool due_ = false;  // a frame came while no picture could be drawn
+    bool due_ = false;              // a frame came while no picture could be drawn
+    bool wanted_ = false;           // shown, not ordered out
+    bool shown_ = false;            // the compositor configured the surface since it was made
+    bool reopenedAtOnce_ = false;   // since the output's last description
+    bool reopenOnOutputs_ = false;  // closed before it was shown: made again at the output's next description
 };

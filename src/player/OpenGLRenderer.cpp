@@ -1,6 +1,7 @@
 #include "player/OpenGLRenderer.h"
 
 #include "platform/Log.h"
+#include "player/FrameBlit.h"
 #include "player/SoftwareRenderer.h"
 #include "views/PlayerView.h"
 
@@ -201,7 +202,11 @@ void OpenGLRenderer::renderPending() {
         int64_t w = 0, h = 0;
         mpv_get_property(mpv_, "dwidth", MPV_FORMAT_INT64, &w);
         mpv_get_property(mpv_, "dheight", MPV_FORMAT_INT64, &h);
-        size = videoSize_ = QSize(int(w), int(h));
+        // mpv turns a rotated clip while it renders, but its display size is the unturned one:
+        // the picture is rendered at the turned size, so that it fills the texture.
+        int64_t degrees = 0;
+        mpv_get_property(mpv_, "video-out-params/rotate", MPV_FORMAT_INT64, &degrees);
+        size = videoSize_ = turnedSize(QSize(int(w), int(h)), quarterTurns(int(degrees % 360)));
     }
     if (size.isEmpty() || size.width() > 16384 || size.height() > 16384 || !makeCurrent())
         return;

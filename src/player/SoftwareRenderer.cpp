@@ -31,6 +31,9 @@ bool SoftwareRenderer::attach(mpv_handle* mpv) {
     mpv_ = mpv;
     // Every render fills its target: the picture keeps its aspect and what overflows is cut.
     mpv_set_property_string(mpv_, "panscan", "1.0");
+    // mpv's software renderer cannot turn a picture (libmpv 0.35 aborts on a clip turned by a
+    // quarter and shows one turned by a half upside down): the core leaves the rotation to us.
+    mpv_set_property_string(mpv_, "video-rotate", "no");
     mpv_render_context_set_update_callback(context_, &SoftwareRenderer::onUpdate, this);
     return true;
 }
@@ -61,7 +64,11 @@ QSize SoftwareRenderer::videoSize() const {
         int64_t w = 0, h = 0;
         mpv_get_property(mpv_, "dwidth", MPV_FORMAT_INT64, &w);
         mpv_get_property(mpv_, "dheight", MPV_FORMAT_INT64, &h);
-        videoSize_ = QSize(int(w), int(h));
+        // The file's own rotation, which mpv no longer applies (so the size above is unturned).
+        int64_t degrees = 0;
+        mpv_get_property(mpv_, "current-tracks/video/demux-rotation", MPV_FORMAT_INT64, &degrees);
+        turns_ = quarterTurns(int(degrees % 360));
+        videoSize_ = turnedSize(QSize(int(w), int(h)), turns_);
     }
     if (videoSize_.width() > 16384 || videoSize_.height() > 16384)
         return QSize();
@@ -155,10 +162,8 @@ bool SoftwareRenderer::render(uchar* bits, qsizetype stride, const QSize& size) 
     return true;
 }
 
-bool SoftwareRenderer::renderPicture(Picture& picture, const QSize& size) const {
-    if (picture.hasFrame && picture.frame == frame_ && picture.image.size() == size)
-        return true;
-    if (picture.image.size() != size) {
+bool SoftwareRenderer::makePicture(Picture& picture, const QSize& size) {
+    if (picture.image.size() != size || picture.image.isNull()) {
         // Rows and start aligned to 64 bytes: mpv's converters take their fast paths then.
         const qsizetype stride = (qsizetype(size.width()) * 4 + 63) / 64 * 64;
         const size_t bytes = size_t(stride) * size_t(size.height()) + 64;
@@ -171,6 +176,14 @@ bool SoftwareRenderer::renderPicture(Picture& picture, const QSize& size) const 
             return false;
         picture.image.fill(Qt::black);
     }
+    return true;
+}
+
+bool SoftwareRenderer::renderPicture(Picture& picture, const QSize& size) const {
+    if (picture.hasFrame && picture.frame == frame_ && picture.image.size() == size)
+        return true;
+    if (!makePicture(picture, size))
+        return false;
     // bits() on our own buffer: the image was made over it, so no copy is made here.
     if (!render(picture.buffer.get(), picture.image.bytesPerLine(), size))
         return false;
@@ -181,9 +194,17 @@ bool SoftwareRenderer::renderPicture(Picture& picture, const QSize& size) const 
 
 const QImage& SoftwareRenderer::currentFrame() const {
     const QSize size = videoSize();
-    if (!size.isEmpty() && frame_ > 0)
-        renderPicture(full_, size);
-    return full_.image;
+    const bool rendered = !size.isEmpty() && frame_ > 0 && renderPicture(full_, turnedSize(size, turns_));
+    if (turns_ == 0)
+        return full_.image;
+    if (rendered && !(upright_.hasFrame && upright_.frame == frame_ && upright_.image.size() == size) &&
+        makePicture(upright_, size)) {
+        const PixelRows rows{full_.image.constBits(), full_.image.bytesPerLine(), full_.image.size()};
+        blitBlocks(rows, upright_.image, upright_.image.rect(), QPoint(0, 0), 1, turns_);
+        upright_.frame = frame_;
+        upright_.hasFrame = true;
+    }
+    return upright_.image;
 }
 
 bool SoftwareRenderer::storeHoldsFrame(const QSize& size, const QPaintDevice* except) const {
@@ -215,8 +236,16 @@ bool SoftwareRenderer::drawView(QWidget* view, QPainter& painter, const QRegion&
             return true;
         }
         uchar* bits = target->bits() + qsizetype(origin.y()) * target->bytesPerLine() + qsizetype(origin.x()) * 4;
-        if (!render(bits, target->bytesPerLine(), view->size()))
-            return false;
+        if (turns_ == 0) {
+            if (!render(bits, target->bytesPerLine(), view->size()))
+                return false;
+        } else {
+            // Turned while copied, over the whole view: the other windows copy it from here.
+            if (!renderPicture(plan_, turnedSize(view->size(), turns_)))
+                return false;
+            const PixelRows rows{plan_.image.constBits(), plan_.image.bytesPerLine(), plan_.image.size()};
+            blitBlocks(rows, *target, viewRect, origin, 1, turns_);
+        }
         QBackingStore* backing = view->backingStore();
         if (backing && backing->paintDevice() == target) {
             store_ = {view->window(), target, target->constBits(), {bits, target->bytesPerLine(), view->size()},
@@ -230,11 +259,11 @@ bool SoftwareRenderer::drawView(QWidget* view, QPainter& painter, const QRegion&
         }
         return true;
     }
-    if (!renderPicture(plan_, plan.render))
+    if (!renderPicture(plan_, turnedSize(plan.render, turns_)))
         return false;
     const PixelRows rows{plan_.image.constBits(), plan_.image.bytesPerLine(), plan_.image.size()};
     for (const QRect& rect : area)
-        blitBlocks(rows, *target, rect, origin, plan.block);
+        blitBlocks(rows, *target, rect, origin, plan.block, turns_);
     return true;
 }
 
@@ -243,13 +272,13 @@ bool SoftwareRenderer::drawFrame(QImage& target, const QRect& viewFrame) {
     if (frame.isEmpty() || frame_ == 0 || !context_ || viewFrame.isEmpty() || target.depth() != 32)
         return false;
     const FramePlan plan = framePlan(frame, viewFrame.size());
-    if (plan.block == 1 && target.rect().contains(viewFrame)) {
+    if (plan.block == 1 && turns_ == 0 && target.rect().contains(viewFrame)) {
         uchar* bits = target.bits() + qsizetype(viewFrame.y()) * target.bytesPerLine() + qsizetype(viewFrame.x()) * 4;
         return render(bits, target.bytesPerLine(), viewFrame.size());
     }
-    if (!renderPicture(plan_, plan.render))
+    if (!renderPicture(plan_, turnedSize(plan.render, turns_)))
         return false;
     const PixelRows rows{plan_.image.constBits(), plan_.image.bytesPerLine(), plan_.image.size()};
-    blitBlocks(rows, target, target.rect() & viewFrame, viewFrame.topLeft(), plan.block);
+    blitBlocks(rows, target, target.rect() & viewFrame, viewFrame.topLeft(), plan.block, turns_);
     return true;
 }

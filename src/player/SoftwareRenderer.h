@@ -21,6 +21,9 @@ class QPaintDevice;
 //   visible region, near source resolution, into a picture of our own, and every window
 //   enlarges its part of it by whole-pixel blocks into its backing store.
 // Views of unequal sizes draw currentFrame() themselves.
+// mpv's software renderer cannot turn a picture, so the core is told to leave a clip's rotation
+// alone: mpv renders the picture as decoded, on its side, into a picture of our own, which is
+// turned while it is copied into the first window (the others copy that, as above) or into each.
 class SoftwareRenderer final : public VideoRenderer {
     Q_OBJECT
 public:
@@ -63,11 +66,15 @@ private:
 
     static void onUpdate(void* context);
     void renderPending();
+    // The size shown (turned), and the quarter turns from the decoded picture to it.
     QSize videoSize() const;
     QList<QWidget*> shownViews() const;
     bool sameSizes(const QList<QWidget*>& views) const;
     QWidget* directView(const QList<QWidget*>& views) const;
     bool render(uchar* bits, qsizetype stride, const QSize& size) const;
+    // Sizes `picture` (its pixels black when it is made anew); false when memory runs out.
+    static bool makePicture(Picture& picture, const QSize& size);
+    // `size` is the decoded picture's orientation.
     bool renderPicture(Picture& picture, const QSize& size) const;
     bool storeHoldsFrame(const QSize& size, const QPaintDevice* except) const;
 
@@ -75,11 +82,13 @@ private:
     mpv_render_context* context_ = nullptr;
     std::atomic_bool pending_{false};
     mutable QSize videoSize_;
+    mutable int turns_ = 0;
     QList<QPointer<QWidget>> views_;
     quint64 frame_ = 0;           // the newest frame mpv has
     mutable bool due_ = false;    // ... and it has not been rendered yet
     bool othersWaiting_ = false;  // the other views repaint once the direct one has rendered
-    mutable Picture full_;        // currentFrame()
+    mutable Picture full_;        // the whole frame as decoded
+    mutable Picture upright_;     // ... and turned upright: currentFrame() of a turned clip
     Picture plan_;                // the rendered region that windows enlarge
     StoreFrame store_;
     mutable quint64 renderedFrames_ = 0;

@@ -1,8 +1,11 @@
 #include "player/VideoPlayerManager.h"
 
+#include "platform/DefaultsSuite.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
 #include "platform/Random.h"
+#include "platform/WallpaperProblem.h"
+#include "player/CrashGuard.h"
 #include "player/DesktopWallpaperPlatform.h"
 #include "shared/LocalVideoDBManager.h"
 
@@ -20,6 +23,10 @@ bool isPlayableUrl(const QString& text) {
 }
 
 VideoPlayerManager* sharedInstance = nullptr;
+
+const QString crashedVideosKey = QStringLiteral("CrashedVideos");
+// A list kept short: a video deleted since stays in it until then.
+constexpr int kMaxCrashedVideos = 50;
 }  // namespace
 
 std::optional<VideoPlayerScreenType> screenTypeFromInteger(qint64 value) {
@@ -97,6 +104,7 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
 
     currentScreenList_ = platform_.screens();
     uniform_ = [](quint32 n) { return platform::randomUniform(n); };
+    crashedVideos_ = platform::helperDefaults().object(crashedVideosKey).toStringList();
 
     connect(&platform_, &WallpaperPlatform::activeSpaceDidChange, this, &VideoPlayerManager::activeSpaceDidChange);
     updateVideoListDispose_ = platform::DistributedNotificationCenter::defaultCenter().addObserver(
@@ -107,8 +115,15 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
         observe(prefs, &Preferences::playingVideoSignChanged, this, [this](const std::optional<QString>& sign) {
             // A removed sign comes back from the other process as
             // the empty text: it names no video either.
-            if (sign && !sign->isEmpty())
-                playVideoWithSign(*sign);
+            if (!sign || sign->isEmpty())
+                return;
+            const VideoDetail* current = videoList_.current();
+            const bool chosen = !current || current->sign != *sign;
+            // Chosen again, a video that crashed the player gets another try.
+            if (chosen && crashedVideos_.removeAll(*sign) > 0)
+                storeCrashedVideos();
+            if (playVideoWithSign(*sign) && chosen)
+                platform::clearWallpaperProblem();
         }));
     observerDisposables_.push_back(observe(prefs, &Preferences::isPlayingChanged, this, [this](bool playing) {
         // A closed wallpaper stays closed: playing shows the windows.
@@ -121,9 +136,15 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
         rebuildVideoList();
     }));
     observerDisposables_.push_back(observe(prefs, &Preferences::isOpenPlayerChanged, this, [this](bool open) {
-        if (open)
+        if (open) {
+            // Switched on by the user: every video that crashed the player gets another try.
+            if (!crashedVideos_.isEmpty()) {
+                crashedVideos_.clear();
+                storeCrashedVideos();
+            }
+            platform::clearWallpaperProblem();
             openPlayer();
-        else
+        } else
             closePlayer();
     }));
     observerDisposables_.push_back(bindBool(prefs, &Preferences::muteChanged, this, &VideoPlayerManager::setMuted));
@@ -158,7 +179,7 @@ MediaPlayer& VideoPlayerManager::player() {
         connect(player_.get(), &MediaPlayer::itemFailed, this, &VideoPlayerManager::onItemFailed);
         connect(player_.get(), &MediaPlayer::itemStarted, this, &VideoPlayerManager::onItemStarted);
         rebuildVideoList();
-        player_->replaceItem(findPlayableEntry().value_or(QUrl()));
+        loadPlayableEntry();
         player_->setVolume(preferences_.volume());
         player_->setMuted(preferences_.mute());
         addStatusObserver();
@@ -215,7 +236,7 @@ std::optional<QUrl> VideoPlayerManager::findPlayableEntry() {
     // One pass at most: every entry is tried once, starting at the cursor.
     for (int step = 0; step < videoList_.count(); ++step) {
         const VideoDetail* video = videoList_.current();
-        if (video && isPlayableUrl(video->url))
+        if (video && isPlayableUrl(video->url) && !crashedVideos_.contains(video->sign))
             return QUrl(video->url);
         videoList_.advanceWrapping();
     }
@@ -264,7 +285,7 @@ void VideoPlayerManager::playNextVideo() {
         videoList_.setCurrentIndex(videoList_.isEmpty() ? std::nullopt : std::optional<int>(0));
     }
     removeStatusObserver();
-    p.replaceItem(findPlayableEntry().value_or(QUrl()));
+    loadPlayableEntry();
     addStatusObserver();
     syncPlayingSign();
 }
@@ -318,6 +339,12 @@ void VideoPlayerManager::onItemEnded(quint64 item) {
 void VideoPlayerManager::onItemFailed(quint64 item) {
     if (!player_ || item == 0 || item != player_->currentItem() || item != observedItem_)
         return;
+    if (const VideoDetail* video = videoList_.current()) {
+        const QString path = QUrl(video->url).toLocalFile();
+        const QString reason = QFileInfo(path).isReadable() ? tr("this video format is not supported")
+                                                            : tr("the file cannot be read");
+        platform::reportWallpaperProblem(tr("Cannot play \"%1\": %2.").arg(shownName(video->sign), reason));
+    }
     ++consecutiveFailures_;
     if (playModel_ != VideoPlayerPlayModel::single && consecutiveFailures_ >= qMax(1, videoList_.count())) {
         // Every entry failed once in a row: trying again would only cycle through them for ever.
@@ -330,6 +357,69 @@ void VideoPlayerManager::onItemFailed(quint64 item) {
 void VideoPlayerManager::onItemStarted(quint64 item) {
     if (player_ && item == player_->currentItem())
         resetFailureCount();
+}
+
+void VideoPlayerManager::loadPlayableEntry() {
+    const std::optional<QUrl> url = findPlayableEntry();
+    const VideoDetail* video = url ? videoList_.current() : nullptr;
+    crashguard::setPlayingVideo(video ? video->sign : QString());
+    if (video)
+        platform::logLine(QStringLiteral("playing ") + video->sign);
+    player_->replaceItem(url.value_or(QUrl()));
+    if (!url)
+        switchOffWhenNothingIsLeft();
+}
+
+void VideoPlayerManager::switchOffWhenNothingIsLeft() {
+    QString crashed;
+    for (const VideoDetail& video : videoList_.items()) {
+        if (!crashedVideos_.contains(video.sign))
+            return;  // not all skipped for a crash: a missing file or an empty list, as before
+        if (crashed.isEmpty())
+            crashed = video.sign;
+    }
+    if (crashed.isEmpty() || !preferences_.isOpenPlayer())
+        return;
+    platform::reportWallpaperProblem(
+        tr("The player crashed while playing \"%1\" and no other video can be played: the video wallpaper "
+           "is off.")
+            .arg(shownName(crashedVideos_.constLast())));
+    // After the current call (the player may be in the making): the wallpaper's own switch
+    // closes the windows.
+    QMetaObject::invokeMethod(
+        this, [this] { preferences_.setIsOpenPlayer(false); }, Qt::QueuedConnection);
+}
+
+void VideoPlayerManager::skipCrashedVideo(const QString& sign) {
+    if (sign.isEmpty())
+        return;
+    crashedVideos_.removeAll(sign);
+    crashedVideos_.append(sign);
+    while (crashedVideos_.size() > kMaxCrashedVideos)
+        crashedVideos_.removeFirst();
+    storeCrashedVideos();
+    platform::logLine(QStringLiteral("skipping a video that crashed the player: ") + sign);
+    platform::reportWallpaperProblem(
+        tr("The player crashed while playing \"%1\". That video is skipped until you choose it again.")
+            .arg(shownName(sign)));
+}
+
+QString VideoPlayerManager::shownName(const QString& sign) {
+    const std::optional<VideoDetail> video = database_.videoWithSign(sign);
+    if (!video)
+        return sign;
+    if (!video->title.trimmed().isEmpty())
+        return video->title.trimmed();
+    return QFileInfo(QUrl(video->url).toLocalFile()).fileName();
+}
+
+void VideoPlayerManager::storeCrashedVideos() {
+    platform::DefaultsSuite& suite = platform::helperDefaults();
+    if (crashedVideos_.isEmpty())
+        suite.remove(crashedVideosKey);
+    else
+        suite.setObject(crashedVideosKey, crashedVideos_);
+    suite.synchronize();
 }
 
 // --- windows ---------------------------------------------------------------------------------
@@ -411,8 +501,8 @@ void VideoPlayerManager::openPlayer() {
     placeAllWindows();
     removeStatusObserver();
     resetFailureCount();
-    MediaPlayer& p = player();
-    p.replaceItem(findPlayableEntry().value_or(QUrl()));
+    player();
+    loadPlayableEntry();
     addStatusObserver();
     setPlaying(true);
 }

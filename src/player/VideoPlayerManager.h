@@ -10,6 +10,7 @@ class LocalVideoDBManager;
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -108,12 +109,22 @@ public:
     // Target of the click on a wallpaper window.
     Q_INVOKABLE void tapVideoPlayerViewAction();
 
+    // A video that crashed the player in an earlier run: skipped like a missing file until the
+    // user chooses it again, and the user is told which and why.
+    void skipCrashedVideo(const QString& sign);
+    const QStringList& crashedVideos() const { return crashedVideos_; }
+
     // The random source of the shuffle (uniform in 0 .. n-1); tests seed their own.
     void setRandomSource(std::function<quint32(quint32)> uniform) { uniform_ = std::move(uniform); }
 
 private:
     std::optional<QUrl> findPlayableEntry();
+    // Loads the playable entry found from the cursor (none: no item) and tells the crash record.
     void loadPlayableEntry();
+    // With every entry left skipped for a crash, the wallpaper goes off and says so.
+    void switchOffWhenNothingIsLeft();
+    QString shownName(const QString& sign);
+    void storeCrashedVideos();
     void onItemEnded(quint64 item);
     void onItemFailed(quint64 item);
     void onItemStarted(quint64 item);
@@ -139,4 +150,6 @@ private:
     quint64 observedItem_ = 0;
     // Failed items in a row; the advance stops once a whole pass of the list has failed.
     int consecutiveFailures_ = 0;
+    // Signs of videos that crashed the player, kept in the player's own settings.
+    QStringList crashedVideos_;
 };

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 // Bounds what a reply may hold before we write it out.
 constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
@@ -33,6 +35,14 @@ std::optional<std::pair<qint64, qint64>> parseContentRange(const QByteArray& hea
     if (!okStart)
         return std::nullopt;
     return std::make_pair(start, total);
+}
+
+// Sizes come from servers and records: a sum past the largest size stays at the largest.
+qint64 saturatingAdd(qint64 a, qint64 b) {
+    qint64 sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return sum;
 }
 }  // namespace
 
@@ -243,7 +253,10 @@ void DownloadItem::checkHeaders() {
                 transfer_.etag = etag;
             if (!lastModified.isEmpty())
                 transfer_.lastModified = lastModified;
-            transfer_.total = range->second >= 0 ? range->second : length >= 0 ? transfer_.offset + length : -1;
+            transfer_.total = range->second >= 0 ? range->second
+                              : length >= 0      ? saturatingAdd(transfer_.offset, length)
+                                                 : -1;
+            stopIfAnnouncedTooLarge(transfer_.total);
             return;
         }
         if (transfer_.httpStatus == 416) {
@@ -259,6 +272,7 @@ void DownloadItem::checkHeaders() {
         // The whole file instead of the rest: it replaces what we held once its body arrives.
         transfer_.replaceOnFirstByte = true;
         transfer_.replacement = {etag, lastModified, length};
+        stopIfAnnouncedTooLarge(length);
         return;
     } else if (transfer_.httpStatus < 200 || transfer_.httpStatus >= 300) {
         transfer_.rejected = true;  // an error page is no video
@@ -266,8 +280,25 @@ void DownloadItem::checkHeaders() {
     }
     transfer_.etag = etag;
     transfer_.lastModified = lastModified;
-    transfer_.total = length >= 0 ? transfer_.offset + length : -1;
-    tellResumable();
+    transfer_.total = length >= 0 ? saturatingAdd(transfer_.offset, length) : -1;
+    if (!stopIfAnnouncedTooLarge(transfer_.total))
+        tellResumable();
+}
+
+qint64 DownloadItem::sizeLimit() const {
+    return videoInfo.size > 0 ? saturatingAdd(videoInfo.size, kSizeMarginBytes) : -1;
+}
+
+bool DownloadItem::stopIfAnnouncedTooLarge(qint64 announced) {
+    const qint64 limit = sizeLimit();
+    if (limit < 0 || announced <= limit)
+        return false;
+    // Not worth receiving: a body that size is not this video.
+    transfer_.tooLarge = true;
+    transfer_.writeFailed = true;
+    if (transfer_.reply && transfer_.reply->isRunning())
+        transfer_.reply->abort();
+    return true;
 }
 
 void DownloadItem::tellResumable() {
@@ -319,7 +350,8 @@ void DownloadItem::onReadyRead() {
 }
 
 bool DownloadItem::writeBody(const char* data, qint64 length) {
-    if (videoInfo.size > 0 && transfer_.fileBytes + length > videoInfo.size + kSizeMarginBytes) {
+    const qint64 limit = sizeLimit();
+    if (limit >= 0 && saturatingAdd(transfer_.fileBytes, length) > limit) {
         transfer_.tooLarge = true;
         return false;
     }
@@ -351,8 +383,8 @@ void DownloadItem::onProgress(qint64 received, qint64 total) {
         return;
     takeWholeFileInstead();
     DownloadProgress progress;
-    progress.completedUnitCount = transfer_.offset + received;
-    progress.totalUnitCount = total >= 0 ? transfer_.offset + total : transfer_.total;
+    progress.completedUnitCount = saturatingAdd(transfer_.offset, received);
+    progress.totalUnitCount = total >= 0 ? saturatingAdd(transfer_.offset, total) : transfer_.total;
     downloadedSize = progress.completedUnitCount;
     if (downloadProgressHandler)
         downloadProgressHandler(progress);
@@ -372,7 +404,7 @@ void DownloadItem::onFinished() {
     }
     bool success = reply->error() == QNetworkReply::NoError && !transfer_.writeFailed && !transfer_.rejected &&
                    !transfer_.replaceOnFirstByte;
-    QString errorString = transfer_.tooLarge      ? QStringLiteral("the file is larger than its record")
+    QString errorString = transfer_.tooLarge      ? QStringLiteral("the server sent more than the record's size")
                           : transfer_.writeFailed ? QStringLiteral("cannot write the partial file")
                                                   : reply->errorString();
     if (transfer_.rejected || transfer_.replaceOnFirstByte)
@@ -382,7 +414,9 @@ void DownloadItem::onFinished() {
         errorString = QStringLiteral("the transfer ended early");
     }
     DownloadResponse response = finishTransfer(success, errorString);
-    if (!response.success && transfer_.writeFailed)
+    if (!response.success && transfer_.tooLarge)
+        response.failure = DownloadFailure::tooLarge;
+    else if (!response.success && transfer_.writeFailed)
         response.failure = DownloadFailure::disk;
     deliver(response);
 }

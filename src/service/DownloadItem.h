@@ -23,6 +23,7 @@ enum class DownloadFailure {
     network,       // no answer, a broken connection, an error answer
     refused,       // an address that is not a web address
     disk,          // the received file could not be written, moved or entered (a full disk, no rights)
+    tooLarge,      // the server sent (or announced) more than the record's size: not the video
     verification,  // the received file is not the video it should be
 };
 
@@ -165,6 +166,10 @@ private:
         } replacement;  // that file's validators and size, taken with its first byte
     };
 
+    // The most bytes a body may hold, the margin included; -1 for no limit.
+    qint64 sizeLimit() const;
+    // Ends the transfer as too large when `announced` passes the limit; true then.
+    bool stopIfAnnouncedTooLarge(qint64 announced);
     bool beginFresh();
     bool beginResumed(const ResumeData& data, const QString& partialPath);
     // A range request when `resume` is given, else a fresh one.

@@ -1,17 +1,24 @@
 #include "service/LocalLibraryModel.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QSet>
 #include <QPointer>
 #include <QBuffer>
+#include <QTemporaryFile>
 #include <QThreadPool>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <numeric>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Log.h"
 #include "platform/MainThread.h"
@@ -66,30 +73,90 @@ LocalReading readLocalFile(const QString& sourcePath, bool withThumbnail) {
     return reading;
 }
 
-// Copies that imports of this process hold now: such a file is never taken for the leftover of
-// an import that was killed.
-QMutex claimedMutex;
-QSet<QString> claimedCopies;
-
-bool claimCopy(const QString& path) {
-    QMutexLocker lock(&claimedMutex);
-    if (claimedCopies.contains(path))
-        return false;
-    claimedCopies.insert(path);
-    return true;
-}
-
-void releaseCopy(const QString& path) {
-    QMutexLocker lock(&claimedMutex);
-    claimedCopies.remove(path);
-}
-
 // A file already at the copy's name that is this very video (same size and sign, and no row has
 // that sign, so nothing uses it): the copy of an import killed before its row went in.
 bool isLeftoverCopy(const QString& source, const QString& destination, const QString& sign) {
     const QFileInfo there(destination);
     return there.isFile() && !there.isSymLink() && there.size() == QFileInfo(source).size() &&
            videoSign(destination) == sign;
+}
+
+// A copy in the library folder that an import holds until it has reported. The exclusive flock
+// on its open file tells every import, of this program or of another one on the same folders,
+// that the file belongs to a running import and is no leftover. `ours`: this import wrote it,
+// so this import alone may delete it.
+struct CopyClaim {
+    QString path;
+    int lock = -1;
+    bool ours = false;
+};
+
+// The file at `path`, locked, when no running import holds it and it is still what lies at the
+// path once locked (an import that gave up deletes its copy under its lock).
+int lockUnheldFile(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return -1;
+    struct stat held = {};
+    struct stat there = {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 || ::stat(name.constData(), &there) != 0 ||
+        held.st_dev != there.st_dev || held.st_ino != there.st_ino || !S_ISREG(held.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Writes the source whole under a temporary name in `directory`, locks it, and only then gives
+// it its name: under `name` when free (a link never replaces a file), else the leftover of a
+// killed import of this video is taken as it is, else 10 random letters and digits.
+std::optional<CopyClaim> placeCopy(const QString& source, const QString& directory, const QString& name,
+                                   const QString& suffix, const QString& sign) {
+    QFile input(source);
+    QTemporaryFile temporary(QDir(directory).filePath(QStringLiteral(".import-XXXXXX")));
+    bool written = input.open(QIODevice::ReadOnly) && temporary.open();
+    while (written && !input.atEnd()) {
+        const QByteArray chunk = input.read(1 << 20);
+        written = !chunk.isEmpty() && temporary.write(chunk) == chunk.size();
+    }
+    written = written && temporary.flush() &&
+              temporary.setPermissions(input.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!written) {
+        platform::logLine(QStringLiteral("copy error ") +
+                          (input.isOpen() ? temporary.errorString() : input.errorString()));
+        return std::nullopt;
+    }
+    const QByteArray from = QFile::encodeName(temporary.fileName());
+    CopyClaim claim{QDir(directory).filePath(name), ::open(from.constData(), O_RDONLY | O_CLOEXEC), true};
+    if (claim.lock < 0 || ::flock(claim.lock, LOCK_EX) != 0) {
+        platform::logLine(QStringLiteral("copy error ") + QString::fromLocal8Bit(std::strerror(errno)));
+        if (claim.lock >= 0)
+            ::close(claim.lock);
+        return std::nullopt;
+    }
+    if (::link(from.constData(), QFile::encodeName(claim.path).constData()) == 0)
+        return claim;
+    int error = errno;
+    if (error == EEXIST) {
+        if (const int leftover = lockUnheldFile(claim.path);
+            leftover >= 0 && isLeftoverCopy(source, claim.path, sign)) {
+            platform::logLine(QStringLiteral("Reusing the copy of an earlier import: ") + name);
+            ::close(claim.lock);
+            return CopyClaim{claim.path, leftover, false};
+        } else if (leftover >= 0) {
+            ::close(leftover);
+        }
+        do {
+            claim.path = unusedRandomFilePath(directory, suffix);
+            error = ::link(from.constData(), QFile::encodeName(claim.path).constData()) == 0 ? 0 : errno;
+        } while (error == EEXIST);
+        if (error == 0)
+            return claim;
+    }
+    platform::logLine(QStringLiteral("copy error ") + QString::fromLocal8Bit(std::strerror(error)));
+    ::close(claim.lock);
+    return std::nullopt;
 }
 
 // One import call. Its fields are used on the main thread only; workers get copies of what they
@@ -101,8 +168,12 @@ public:
     using Ptr = std::shared_ptr<ImportJob>;
 
     ImportJob(LocalLibraryModel::ImportCompletion completion, QThreadPool* workers, WebModel& web,
-              LocalVideoDBManager& database)
-        : web(&web), database(database), completion_(std::move(completion)), workers_(workers) {}
+              LocalVideoDBManager& database, std::shared_ptr<QDeadlineTimer> serviceQuietUntil)
+        : web(&web),
+          database(database),
+          serviceQuietUntil(std::move(serviceQuietUntil)),
+          completion_(std::move(completion)),
+          workers_(workers) {}
     ~ImportJob() { report(ImportVideoStatus::failure); }
     ImportJob(const ImportJob&) = delete;
     ImportJob& operator=(const ImportJob&) = delete;
@@ -113,13 +184,14 @@ public:
             return;
         reported_ = true;
         if (status != ImportVideoStatus::complete) {
-            if (!destinationPath.isEmpty())
-                QFile::remove(destinationPath);
+            // A copy this import found (another's, or a leftover) is not this import's to delete.
+            if (copy && copy->ours)
+                QFile::remove(copy->path);
             if (local && !local->thumbnailPath.isEmpty())
                 QFile::remove(local->thumbnailPath);
         }
-        if (!destinationPath.isEmpty())
-            releaseCopy(destinationPath);
+        if (copy)
+            ::close(copy->lock);  // the row names it, or it is gone: no longer held
         platform::runOnMainThread([completion = std::move(completion_), sign = sign, status] {
             if (completion)
                 completion(sign, status);
@@ -134,6 +206,8 @@ public:
 
     QPointer<WebModel> web;         // a step queued before the client went away finds it gone
     LocalVideoDBManager& database;  // used by the workers only, which the model outlives
+    // The model's; main thread only.
+    std::shared_ptr<QDeadlineTimer> serviceQuietUntil;
     QString sourcePath;
     QString name;
     QString title;
@@ -142,7 +216,7 @@ public:
     QString sign;
 
     bool copyEnded = false;
-    QString destinationPath;  // set once the copy succeeded
+    std::optional<CopyClaim> copy;  // set once the copy is in place
     std::optional<VideoDetail> serviceRecord;
     std::optional<LocalReading> local;
 
@@ -175,11 +249,11 @@ void storeRecord(const ImportJob::Ptr& job, const VideoDetail& record) {
 void finishWhenReady(const ImportJob::Ptr& job) {
     if (!job->copyEnded || !job->local)
         return;
-    if (job->destinationPath.isEmpty()) {
+    if (!job->copy) {
         job->report(ImportVideoStatus::failure);  // a row would point at a missing file
         return;
     }
-    const QString copyUrl = fileUrlText(job->destinationPath);
+    const QString copyUrl = fileUrlText(job->copy->path);
     const LocalReading& reading = *job->local;
     // Whatever the service says of a sign, a file that is no playable video is refused.
     if (reading.probe.duration <= 0 || !reading.probe.hasVideoTrack || reading.probe.width <= 0 ||
@@ -212,31 +286,11 @@ void readLocalRecord(const ImportJob::Ptr& job) {
 
 void startCopy(const ImportJob::Ptr& job) {
     job->startWork([job, source = job->sourcePath, name = job->name, extension = job->extension, sign = job->sign] {
-        const QString directory = downloadVideoDirectoryPath();
         const QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
-        QString destination = QDir(directory).filePath(name);
-        QFile file(source);
-        // Copying never replaces what is there: a name taken (already, or by another import in
-        // the meantime) gets a random one instead, unless it is this video left by a killed import.
-        bool copied = false;
-        if (claimCopy(destination)) {
-            copied = file.copy(destination);
-            if (!copied && isLeftoverCopy(source, destination, sign)) {
-                platform::logLine(QStringLiteral("Reusing the copy of an earlier import: ") + name);
-                copied = true;
-            }
-            if (!copied)
-                releaseCopy(destination);
-        }
-        if (!copied && pathTaken(destination)) {
-            destination = unusedRandomFilePath(directory, suffix);
-            copied = file.copy(destination) && claimCopy(destination);
-        }
-        if (!copied)
-            platform::logLine(QStringLiteral("copy error ") + file.errorString());
-        platform::runOnMainThread([job, destination = copied ? destination : QString()] {
+        std::optional<CopyClaim> copy = placeCopy(source, downloadVideoDirectoryPath(), name, suffix, sign);
+        platform::runOnMainThread([job, copy = std::move(copy)] {
             job->copyEnded = true;
-            job->destinationPath = destination;
+            job->copy = copy;
             finishWhenReady(job);
         });
     });
@@ -245,12 +299,18 @@ void startCopy(const ImportJob::Ptr& job) {
 // Main thread: the sign is known and no row has it.
 void importSigned(const ImportJob::Ptr& job) {
     startCopy(job);
-    if (!job->checkOnline || !job->web) {
+    if (!job->checkOnline || !job->web || !job->serviceQuietUntil->hasExpired()) {
         readLocalRecord(job);
         return;
     }
-    job->web->requestVideoDetail(job->sign, [job](const std::optional<VideoDetail>& detail) {
+    QElapsedTimer asked;
+    asked.start();
+    job->web->requestVideoDetail(job->sign, [job, asked](const std::optional<VideoDetail>& detail) {
         if (!detail) {
+            // No answer within the time-out (whose coarse timer may end it up to 5% early): a
+            // silent service, not one that does not know the video.
+            if (asked.elapsed() >= WebModel::kInactivityTimeoutMs * 9 / 10)
+                job->serviceQuietUntil->setRemainingTime(LocalLibraryModel::kServiceQuietMs);
             readLocalRecord(job);
             return;
         }
@@ -268,7 +328,11 @@ LocalLibraryModel& LocalLibraryModel::shared() {
 }
 
 LocalLibraryModel::LocalLibraryModel(WebModel& web, LocalVideoDBManager& database, QObject* parent)
-    : QObject(parent), web_(web), database_(database), workers_(new QThreadPool(this)) {
+    : QObject(parent),
+      web_(web),
+      database_(database),
+      workers_(new QThreadPool(this)),
+      serviceQuietUntil_(std::make_shared<QDeadlineTimer>()) {
     workers_->setMaxThreadCount(4);
 }
 
@@ -281,7 +345,7 @@ QUrl LocalLibraryModel::downloadVideoDirectory() {
 }
 
 void LocalLibraryModel::importVideo(const QUrl& url, bool checkOnline, ImportCompletion completion) {
-    auto job = std::make_shared<ImportJob>(std::move(completion), workers_, web_, database_);
+    auto job = std::make_shared<ImportJob>(std::move(completion), workers_, web_, database_, serviceQuietUntil_);
     if (!url.isLocalFile())
         return;  // the job reports `failure` as it goes
     job->sourcePath = url.toLocalFile();

@@ -1,8 +1,10 @@
 #pragma once
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "shared/VideoDetail.h"
@@ -39,9 +41,13 @@ public:
     ~LocalLibraryModel() override;  // waits for running work of this instance
 
     // Imports the file at `url` (a file URL). With `checkOnline` the service is asked for the
-    // video's record by its sign first. May be called from any thread.
+    // video's record by its sign first, unless it let such a request run out of time within the
+    // last `kServiceQuietMs`: a batch of files then waits for it once, not once per file.
+    // May be called from any thread.
     // The `sign` given to the completion is empty when the failure came before it was known.
     virtual void importVideo(const QUrl& url, bool checkOnline, ImportCompletion completion);
+
+    static constexpr int kServiceQuietMs = 60000;
 
     // "<applicationSupport>/DownloadVideo", made when missing: imported and downloaded videos.
     static QUrl downloadVideoDirectory();
@@ -60,4 +66,6 @@ private:
     WebModel& web_;
     LocalVideoDBManager& database_;
     QThreadPool* workers_;
+    // Main thread: until when the service is not asked, after it let a request run out of time.
+    std::shared_ptr<QDeadlineTimer> serviceQuietUntil_;
 };

@@ -32,7 +32,6 @@
 #endif
 
 namespace {
-constexpr int kTimeoutMs = 2000;
 
 // The inactivity time-out never fires on a reply that trickles a byte a second: every request
 // also ends, as a failed exchange, once its whole time is up.
@@ -147,7 +146,7 @@ QNetworkRequest WebModel::makeRequest(const QUrl& url) const {
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("MACTavvel") + AppInfo::version());
     // An inactivity time-out, like the session's request time-out.
-    request.setTransferTimeout(kTimeoutMs);
+    request.setTransferTimeout(kInactivityTimeoutMs);
     QMutexLocker lock(&trustMutex());
     if (!extraAuthorities().isEmpty()) {
         QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();

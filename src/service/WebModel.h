@@ -29,6 +29,8 @@ public:
     // The whole time a form request, and an upload of a file, may take, besides the time-out
     // of inactivity.
     static constexpr int kRequestDeadlineMs = 10000;
+    // A request that gets no byte for this long has failed.
+    static constexpr int kInactivityTimeoutMs = 2000;
     static constexpr int kUploadDeadlineMs = 60000;
 
     enum class HeartBeatType : int { Boot = 0, MidNight = 1, HeartBeat = 2 };  // sent as raw + 1

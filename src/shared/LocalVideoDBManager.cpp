@@ -5,13 +5,19 @@
 #include "platform/Log.h"
 #include "shared/AppInfo.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryFile>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -136,6 +142,19 @@ private:
     std::array<int, 25> index_{};
 };
 
+// Device and inode of what is at `path` now.
+std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path) {
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return std::pair<quint64, quint64>(info.st_dev, info.st_ino);
+}
+
+bool pathExists(const QString& path) {
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
 // Copies the template when no file is at `path`. The copy is written under another name with
 // its final mode and only then linked into place: the other program, opening the path at any
 // moment, finds nothing or the whole writable file (a read-only one would stay read-only for
@@ -163,12 +182,112 @@ void placeTemplate(const QString& path) {
         errno != EEXIST)
         platform::logLine(QStringLiteral("copy error ") + QString::fromLocal8Bit(std::strerror(errno)));
 }
+
+// What the file at the path is. `unknown` (busy, unreadable, missing) is never taken for broken:
+// only a file that is certainly no library is set aside.
+enum class FileState { sound, broken, unknown };
+
+bool isDamage(int rc) {
+    rc &= 0xff;
+    return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
+}
+
+FileState stateOf(const QString& path, sqlite3* db) {
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return FileState::unknown;
+    if (!S_ISREG(info.st_mode))
+        return FileState::broken;
+    if (!db)
+        return FileState::unknown;
+    {
+        Stmt check(db, "PRAGMA quick_check");
+        if (!check.valid())
+            return isDamage(sqlite3_errcode(db)) ? FileState::broken : FileState::unknown;
+        const int rc = sqlite3_step(check.get());
+        if (rc != SQLITE_ROW)
+            return isDamage(rc) ? FileState::broken : FileState::unknown;
+        if (qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0)), "ok") != 0)
+            return FileState::broken;
+    }
+    // Every column the statements name must be there (an empty file opens as an empty database).
+    Stmt columns(db, "select name from pragma_table_info('LocalVideos')");
+    if (!columns.valid())
+        return isDamage(sqlite3_errcode(db)) ? FileState::broken : FileState::unknown;
+    QSet<QByteArray> names;
+    int rc;
+    while ((rc = sqlite3_step(columns.get())) == SQLITE_ROW)
+        names.insert(reinterpret_cast<const char*>(sqlite3_column_text(columns.get(), 0)));
+    if (rc != SQLITE_DONE)
+        return isDamage(rc) ? FileState::broken : FileState::unknown;
+    static constexpr std::array<const char*, 26> expected = {
+        "vid",     "sign", "preurl", "title",  "url",        "description", "time",    "size",  "imgurl",
+        "imgsize", "tags", "ratio",  "width",  "height",     "frame",       "rate",    "audio", "uptime",
+        "down",    "view", "author", "avatar", "avatarsize", "hp",          "upcount", "state"};
+    for (const char* name : expected) {
+        if (!names.contains(name))
+            return FileState::broken;
+    }
+    return FileState::sound;
+}
+
+// Moves `from` to `to` unless something is at `to`; false with errno set otherwise.
+bool renameNoReplace(const QString& from, const QString& to) {
+    return ::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD, QFile::encodeName(to).constData(),
+                       RENAME_NOREPLACE) == 0;
+}
+
+// Renames the broken file (with the journals that belong to it, which must not be played into
+// the fresh one) to a name that tells what and when; never over an earlier one. Nothing is deleted.
+std::optional<QString> setAsideBrokenFile(const QString& path) {
+    const QString stem = path + QStringLiteral(".broken-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1; n < 100; ++n) {
+        const QString aside = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+        if (pathExists(aside + QStringLiteral("-journal")) || pathExists(aside + QStringLiteral("-wal")))
+            continue;
+        if (!renameNoReplace(path, aside)) {
+            if (errno == EEXIST)
+                continue;
+            platform::logLine(QStringLiteral("set aside error ") + QString::fromLocal8Bit(std::strerror(errno)));
+            return std::nullopt;
+        }
+        for (const QString& side : {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+            if (pathExists(path + side))
+                renameNoReplace(path + side, aside + side);
+        }
+        return aside;
+    }
+    return std::nullopt;
+}
+
+// Held while a program checks (and maybe replaces) the file: a second Tavvel on the same folders
+// then checks the fresh file, instead of setting aside the one the first has just put there.
+class DirectoryLock {
+public:
+    explicit DirectoryLock(const QString& path)
+        : fd_(::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                     O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0)
+            ::flock(fd_, LOCK_EX);
+    }
+    ~DirectoryLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+private:
+    int fd_;
+};
 }  // namespace
 
 LocalVideoDBManager& LocalVideoDBManager::shared() {
     // Kept open until the process ends and never destroyed: a worker thread still inside a
     // call while main() returns must not meet a closed connection or a destroyed mutex.
-    static LocalVideoDBManager* manager = new LocalVideoDBManager(defaultPath());
+    static LocalVideoDBManager* manager = new LocalVideoDBManager(
+        defaultPath(), isDesktopPlayer() ? BrokenFile::leave : BrokenFile::setAside);
     return *manager;
 }
 
@@ -176,9 +295,29 @@ QString LocalVideoDBManager::defaultPath() {
     return AppInfo::applicationSupport() + QStringLiteral("/Tavvel.db");
 }
 
-LocalVideoDBManager::LocalVideoDBManager(const QString& path) : path_(path) {
+LocalVideoDBManager::LocalVideoDBManager(const QString& path, BrokenFile broken) : path_(path) {
+    std::optional<DirectoryLock> checking;
+    if (broken == BrokenFile::setAside)
+        checking.emplace(path_);
     placeTemplate(path_);
     platform::logLine(path_);
+    open();
+    if (broken != BrokenFile::setAside || stateOf(path_, db_) != FileState::broken)
+        return;
+    sqlite3_close(db_);
+    db_ = nullptr;
+    setAside_ = setAsideBrokenFile(path_);
+    if (!setAside_)
+        return;
+    platform::logLine(QStringLiteral("database broken, set aside as ") + *setAside_);
+    placeTemplate(path_);
+    open();
+}
+
+void LocalVideoDBManager::open() {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    opened_ = fileIdentity(path_);
     // Without a file the copy failed: opening with CREATE would leave an empty database without
     // the table that every later start would keep using. Without it, the next start retries.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
@@ -193,6 +332,12 @@ LocalVideoDBManager::LocalVideoDBManager(const QString& path) : path_(path) {
     db_ = db;
 }
 
+void LocalVideoDBManager::followPath() {
+    const auto now = fileIdentity(path_);
+    if (now && now != opened_)
+        open();
+}
+
 LocalVideoDBManager::~LocalVideoDBManager() {
     sqlite3_close(db_);
 }
@@ -203,8 +348,17 @@ LocalVideoDBManager::InsertResult LocalVideoDBManager::insertVideo(const VideoDe
         return InsertResult::refused;
     }
     std::lock_guard lock(mutex_);
-    if (videoWithSignLocked(video.sign))
+    followPath();
+    // The look-up and the insert in one write transaction: the other program (or a second
+    // Tavvel on the same folders) cannot add the same sign in between.
+    if (!db_ || sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        platform::logLine(QStringLiteral("insert false"));
+        return InsertResult::failed;
+    }
+    if (videoWithSignLocked(video.sign)) {
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
         return InsertResult::alreadyThere;
+    }
     Stmt stmt(db_, kInsert);
     bool ok = false;
     if (stmt.valid()) {
@@ -237,12 +391,16 @@ LocalVideoDBManager::InsertResult LocalVideoDBManager::insertVideo(const VideoDe
         stmt.bind(i++, qint64(1));
         ok = stmt.run();
     }
+    ok = ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok)
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     platform::logLine(QStringLiteral("insert ") + (ok ? QStringLiteral("true") : QStringLiteral("false")));
     return ok ? InsertResult::inserted : InsertResult::failed;
 }
 
 std::vector<VideoDetail> LocalVideoDBManager::allVideos() {
     std::lock_guard lock(mutex_);
+    followPath();
     return allVideosLocked(nullptr);
 }
 
@@ -265,6 +423,7 @@ std::vector<VideoDetail> LocalVideoDBManager::allVideosLocked(bool* busy) {
 
 std::optional<VideoDetail> LocalVideoDBManager::videoWithSign(const QString& sign) {
     std::lock_guard lock(mutex_);
+    followPath();
     return videoWithSignLocked(sign);
 }
 
@@ -293,11 +452,13 @@ auto LocalVideoDBManager::readHeld(bool wait, Read read) -> std::optional<declty
         lock.lock();
     else if (!lock.try_lock())
         return std::nullopt;  // another thread is inside, maybe waiting for the other program
-    if (!wait)
+    followPath();
+    const bool quick = !wait && db_;
+    if (quick)
         sqlite3_busy_timeout(db_, 0);
     bool busy = false;
     auto result = read(&busy);
-    if (!wait)
+    if (quick)
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     if (busy)
         return std::nullopt;
@@ -314,6 +475,7 @@ std::optional<std::optional<VideoDetail>> LocalVideoDBManager::readVideoWithSign
 
 bool LocalVideoDBManager::execute(const char* sql, const QString* sign, const QString* url) {
     std::lock_guard lock(mutex_);
+    followPath();
     Stmt stmt(db_, sql);
     if (!stmt.valid())
         return false;

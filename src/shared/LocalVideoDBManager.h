@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -12,7 +13,8 @@ struct sqlite3;
 // The library of wallpaper videos: table "LocalVideos" of "Tavvel.db" in the shared container's
 // "Application Support". Both programs open the same file; failures are only logged.
 //
-// One connection per process, opened at construction and kept for the life of the process.
+// One connection per process, opened at construction and kept for the life of the process (or
+// until the file at the path is replaced).
 // Calls may come from any thread: they are serialized by a mutex, and the connection waits
 // up to 3 s for the other program's lock instead of failing at once.
 //
@@ -23,8 +25,14 @@ class LocalVideoDBManager {
 public:
     static LocalVideoDBManager& shared();
 
+    // What to do with a file that is no library (no database, a damaged one, one without the
+    // table, a folder). The main program sets it aside under a new name and starts a fresh one;
+    // the desktop player, which may run while the main program has the file open, leaves it to
+    // the main program and follows the path to the new file.
+    enum class BrokenFile { setAside, leave };
+
     // A manager of the database file at `path`, copying the template there when no file exists.
-    explicit LocalVideoDBManager(const QString& path);
+    explicit LocalVideoDBManager(const QString& path, BrokenFile broken = BrokenFile::setAside);
     ~LocalVideoDBManager();
     LocalVideoDBManager(const LocalVideoDBManager&) = delete;
     LocalVideoDBManager& operator=(const LocalVideoDBManager&) = delete;
@@ -59,6 +67,9 @@ public:
 
     const QString& databasePath() const { return path_; }
     bool isOpen() const { return db_ != nullptr; }
+    // Where the broken file found at the start went ("Tavvel.db.broken-<date>-<time>"); none when
+    // the file was sound.
+    const std::optional<QString>& setAsidePath() const { return setAside_; }
 
     // "<applicationSupport>/Tavvel.db".
     static QString defaultPath();
@@ -66,6 +77,10 @@ public:
     static QString templateResource() { return QStringLiteral(":/Tavvel.db"); }
 
 private:
+    void open();
+    // Opens again when the path names another file than the open one (the main program put a
+    // fresh library in place of a broken one).
+    void followPath();
     std::optional<VideoDetail> videoWithSignLocked(const QString& sign, bool* busy = nullptr);
     std::vector<VideoDetail> allVideosLocked(bool* busy);
     // Runs `read` under the lock; none when the lock or the file is held elsewhere.
@@ -75,5 +90,7 @@ private:
 
     QString path_;
     sqlite3* db_ = nullptr;
+    std::optional<std::pair<quint64, quint64>> opened_;  // device and inode of what `db_` opened
+    std::optional<QString> setAside_;
     std::mutex mutex_;
 };

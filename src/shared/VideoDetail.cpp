@@ -38,10 +38,10 @@ bool VideoDetail::isHighPerformance(qint64 width, qint64 height, qint64 frame, q
 StyledText VideoDetail::performanceDescription() const {
     StyledText label;
     if (isHighPerformance(width, height, frame, rate)) {
-        label.text = localizedString("High Performance", "new more resouce");
+        label.text = localizedString("High Performance", "new more resource");
         label.color = SystemColor::Red;
     } else {
-        label.text = localizedString("Normal Performance", "new more resouce");
+        label.text = localizedString("Normal Performance", "new more resource");
         label.color = SystemColor::Label;
     }
     label.alignment = Qt::AlignRight;

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <optional>
 #include <thread>
 
 using dbtest::rawCount;
@@ -183,11 +184,46 @@ TEST(LocalVideoDB, ExistingFileIsKeptAndAFileThatIsNoDatabaseFailsQuietly) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(4096, 'x'));
     }
+    // The desktop player leaves a file that is no database where it is, and fails quietly.
     StdoutCapture out;
-    LocalVideoDBManager db(junk);
+    LocalVideoDBManager db(junk, LocalVideoDBManager::BrokenFile::leave);
     db.insertVideo(video("y"));
     EXPECT_TRUE(db.allVideos().empty());
+    EXPECT_FALSE(db.setAsidePath());
     EXPECT_EQ(out.lines(), (QStringList{junk, "insert false"}));
+}
+
+// A file that is no library is set aside whole by the main program, which starts a fresh one;
+// the desktop player, open on the broken file before, follows the path to the new one.
+TEST(LocalVideoDB, BrokenFileIsSetAsideAndAFreshLibraryTakesItsPlace) {
+    const struct Case {
+        const char* name;
+        std::optional<QByteArray> content;  // none: a folder with a file in it
+    } cases[] = {{"empty file", QByteArray()}, {"garbage", QByteArray(8192, 'Z')}, {"folder", std::nullopt}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+        QFile file(path);
+        ASSERT_TRUE(c.content ? file.open(QIODevice::WriteOnly) && file.write(*c.content) == c.content->size()
+                              : QDir().mkpath(path + QStringLiteral("/inside")));
+        file.close();
+        LocalVideoDBManager player(path, LocalVideoDBManager::BrokenFile::leave);
+        LocalVideoDBManager main(path);
+        EXPECT_FALSE(player.setAsidePath());
+        ASSERT_TRUE(main.setAsidePath());
+        const QString aside = *main.setAsidePath();
+        EXPECT_TRUE(QFileInfo(aside).fileName().startsWith(QStringLiteral("Tavvel.db.broken-")));
+        // The broken thing is kept as it was, under its new name.
+        QFile kept(aside);
+        EXPECT_TRUE(c.content ? kept.open(QIODevice::ReadOnly) && kept.readAll() == *c.content
+                              : QFileInfo::exists(aside + QStringLiteral("/inside")));
+        EXPECT_EQ(main.insertVideo(video("new")), LocalVideoDBManager::InsertResult::inserted);
+        EXPECT_TRUE(player.videoWithSign(QStringLiteral("new")));  // followed to the fresh file
+        // The next start finds a sound file and sets nothing aside again.
+        EXPECT_FALSE(LocalVideoDBManager(path).setAsidePath());
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2);
+    }
 }
 
 TEST(LocalVideoDB, TwoConnectionsSeeEachOthersWrites) {

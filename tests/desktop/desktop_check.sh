@@ -4,7 +4,7 @@
 # desktop (where there is one) still opens its menu and its launchers through it.
 # Usage: desktop_check.sh DESKTOP HELPER DESKTOP_PROBE
 #   DESKTOP: openbox-pcmanfm xfwm4-xfdesktop marco-caja openbox-picom-nemo gnome-x11
-#            gnome-wayland sway sway-outputs
+#            gnome-wayland sway sway-outputs sway-scales weston
 # Every wait polls for its event with a deadline. A missing program fails the check with a line
 # naming its package. TAVVEL_DESKTOP_SHOTS=DIR keeps the screenshots.
 set -uo pipefail
@@ -54,6 +54,14 @@ sway)
 sway-outputs)
     need sway:sway grim:grim swaymsg:sway
     sway_outputs_checks
+    ;;
+sway-scales)
+    need sway:sway grim:grim swaymsg:sway
+    sway_scales_checks
+    ;;
+weston)
+    need weston:weston weston-screenshooter:weston
+    weston_checks
     ;;
 *)
     fail "no such desktop: $desktop"

@@ -427,17 +427,22 @@ shell_property() {
 # --- sway --------------------------------------------------------------------------------------
 
 # start_sway CONFIG-LINE...: a headless sway with outputs of the screen's size and these lines.
-# It refuses to run as root: it runs as nobody, in a runtime folder of its own, the player as root
-# beside it.
+# It refuses to run as root: then it runs as nobody, in a runtime folder of its own, the player as
+# root beside it. Run by anyone else, sway and the player are both that user's.
 start_sway() {
     sway_runtime=$work/sway-runtime
-    mkdir -p "$sway_runtime" && chown nobody:nogroup "$sway_runtime" && chmod 700 "$sway_runtime"
+    mkdir -p "$sway_runtime" && chmod 700 "$sway_runtime"
     printf '%s\n' "output * resolution ${width}x${height} bg #336699 solid_color" "$@" >"$work/sway.conf"
     chmod 644 "$work/sway.conf"
-    run_bg setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH="$PATH" XDG_RUNTIME_DIR="$sway_runtime" \
-        HOME="$work" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$work/sway.conf"
+    local as=() log=$work/env.log
+    if ((EUID == 0)); then
+        chown nobody:nogroup "$sway_runtime"
+        as=(setpriv --reuid=nobody --regid=nogroup --clear-groups) log=$work/setpriv.log
+    fi
+    run_bg "${as[@]}" env -i PATH="$PATH" XDG_RUNTIME_DIR="$sway_runtime" HOME="$work" \
+        WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$work/sway.conf"
     wait_for "sway" 30 bash -c "ls '$sway_runtime'/wayland-? >/dev/null && ls '$sway_runtime'/sway-ipc.* >/dev/null" ||
-        stop "sway did not start: $(tail -5 "$work/setpriv.log")"
+        stop "sway did not start: $(tail -5 "$log")"
     export WAYLAND_DISPLAY SWAYSOCK
     WAYLAND_DISPLAY=$(ls "$sway_runtime"/wayland-? | head -1)
     SWAYSOCK=$(ls "$sway_runtime"/sway-ipc.* | head -1)
@@ -453,9 +458,12 @@ sway_checks() {
     check 0 "sway: the window tree holds no window of the player" "sway: the window tree holds a window of the player" \
         bash -c "! swaymsg -t get_tree | grep -q '\"Tavvel wallpaper\"'"
     # An application window over part of the screen: it stays on top, the video moves around it.
-    # XWayland runs as sway's user, who lets root in and says which display it is.
+    # XWayland runs as sway's user, who lets root in (when the player is root's) and says which
+    # display it is.
     touch "$work/xdisplay" && chmod 666 "$work/xdisplay"
-    swaymsg exec "xhost +si:localuser:root && echo \$DISPLAY >$work/xdisplay" >/dev/null
+    local letin=""
+    ((EUID == 0)) && letin="xhost +si:localuser:root && "
+    swaymsg exec "${letin}echo \$DISPLAY >$work/xdisplay" >/dev/null
     wait_for "XWayland" 30 test -s "$work/xdisplay" || stop "sway: XWayland did not start"
     export DISPLAY
     DISPLAY=$(cat "$work/xdisplay")
@@ -512,6 +520,46 @@ sway_outputs_checks() {
     else fail "sway-scaled: $pairs% of column pairs differ: enlarged by the compositor"; fi
     check 0 "sway: the player still runs" "sway: the player is gone" kill -0 "$helper_pid"
 }
+# One output, scaled and turned while the player runs (it starts at a fractional scale): each
+# row "MODE SCALE TRANSFORM", the video moves over the whole output and covers all of it. The
+# fractional scales come with modes whose logical size is whole: sway leaves the last column of
+# 1024 pixels at 1.5 bare, its own background included. Then the output is switched off and on:
+# the video comes back.
+sway_scales_checks() {
+    start_sway "xwayland disable" "output HEADLESS-1 resolution 1920x1080 scale 1.5"
+    session
+    shoot() { grim "$1"; }
+    start_helper
+    local row mode scale turn w h
+    for row in "1920x1080 1.5 normal" "1024x768 1 normal" "1920x1080 1.25 normal" "1024x768 2 normal" \
+        "1024x768 1 90" "1024x768 1 180" "1024x768 1 270" "1920x1080 1.5 90"; do
+        read -r mode scale turn <<<"$row"
+        swaymsg output HEADLESS-1 resolution "$mode" scale "$scale" transform "$turn" >/dev/null
+        w=${mode%x*} h=${mode#*x}
+        [[ $turn == 90 || $turn == 270 ]] && read -r w h <<<"$h $w"
+        wait_for "the output at $mode, scale $scale, turned $turn" 10 shot_size_is "$w" "$h" ||
+            fail "sway: the output is not shot at ${w}x$h"
+        expect_motion "sway-$scale-$turn" 40 "the video moves over the whole output" \
+            "the video does not move over the whole output" "0 0 $w $h 90-100 the output"
+        expect_covered "sway-$scale-$turn" "$work/sway-$scale-$turn-c.png" 97
+    done
+    swaymsg output HEADLESS-1 resolution ${width}x$height scale 1 transform normal >/dev/null
+    swaymsg output HEADLESS-1 disable >/dev/null && swaymsg output HEADLESS-1 enable >/dev/null
+    expect_video "sway-switched-on-again"
+    check 0 "sway: the player still runs" "sway: the player is gone" kill -0 "$helper_pid"
+}
+
+# expect_covered NAME PICTURE PERCENT: at least PERCENT of the picture's pixels are neither the
+# desktop's background colour nor black (a surface drawn only in part is black elsewhere).
+expect_covered() {
+    local w h not_bg not_black covered
+    read -r w h <<<"$(identify -format '%w %h' "$2")"
+    not_bg=$(compare -metric AE -fuzz 6% "$2" \( -size "${w}x$h" xc:#336699 \) null: 2>&1 | awk '{print int($1)}')
+    not_black=$(compare -metric AE -fuzz 6% "$2" \( -size "${w}x$h" xc:black \) null: 2>&1 | awk '{print int($1)}')
+    covered=$(((not_bg + not_black - w * h) * 100 / (w * h)))
+    if ((covered >= $3)); then pass "$1: the video covers $covered% of the output"
+    else fail "$1: the video covers only $covered% of the output"; fi
+}
 output_listed() { swaymsg -t get_outputs | grep -q "\"$1\""; }
 shot_size_is() { shoot "$work/size.png" && [[ $(identify -format %wx%h "$work/size.png") == "$1x$2" ]]; }
 
@@ -533,4 +581,41 @@ differing() {
     # compare's own status: 1 when they differ, 2 on an error.
     compare -metric AE -fuzz 6% "$work/part-a.png" "$work/part-b.png" null: 2>&1 >/dev/null | awk '{print int($1)}' ||
         (($? == 1))
+}
+
+# --- weston ------------------------------------------------------------------------------------
+
+# weston has no layer shell and, started so, no XWayland: whatever window the player made would be
+# an ordinary one over the user's work. The player says so and shows none; the desktop stays as
+# it was.
+weston_checks() {
+    mkdir -p "$XDG_CONFIG_HOME"
+    printf '[core]\nidle-time=0\n[shell]\nbackground-color=0xff336699\npanel-position=none\n' \
+        >"$XDG_CONFIG_HOME/weston.ini"
+    run_bg weston --backend=headless-backend.so --use-pixman --socket=tavvel-weston --width=$width \
+        --height=$height --debug
+    export WAYLAND_DISPLAY=tavvel-weston
+    wait_for "weston" 20 test -S "$XDG_RUNTIME_DIR/tavvel-weston" || stop "weston did not start: $(tail -5 "$work/weston.log")"
+    session
+    # weston-screenshooter writes a file named by the time into the current folder.
+    shoot() {
+        rm -rf "$work/shots" && mkdir -p "$work/shots" && (cd "$work/shots" && weston-screenshooter) &&
+            mv "$work"/shots/*.png "$1"
+    }
+    wait_for "weston's desktop" 20 shoot "$work/weston-alone.png" || stop "weston cannot be shot"
+    start_helper
+    check 30 "weston: the player says this desktop cannot show a wallpaper" \
+        "weston: the player does not say that this desktop cannot show a wallpaper" \
+        grep -q "no wallpaper on this desktop" "$work/$(basename "$helper").log"
+    check 10 "weston: the main window is told why" "weston: nothing is left for the main window to show" \
+        grep -q "^WallpaperProblem=.*cannot show a video wallpaper" "$XDG_CONFIG_HOME/com.zembo.TavvelHelper.ini"
+    # The wallpaper's windows are shown before the playing video is written down.
+    wait_for "the player to play" 30 grep -q "^CurrentVideoSign=." \
+        "$XDG_DATA_HOME/Q7ZK3M8WRT.tavvel/Preferences/Q7ZK3M8WRT.tavvel.ini" || fail "weston: the player plays nothing"
+    shoot "$work/weston-player.png"
+    local ae
+    ae=$(differing "$work/weston-alone.png" 0 0 "$work/weston-player.png" 0 0 "$width" "$height")
+    if ((ae == 0)); then pass "weston: nothing of the player's is over the desktop"
+    else fail "weston: $((ae * 100 / (width * height)))% of the desktop is covered by the player"; fi
+    check 0 "weston: the player still runs" "weston: the player is gone" kill -0 "$helper_pid"
 }

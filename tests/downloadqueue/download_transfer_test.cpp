@@ -262,6 +262,7 @@ TEST_F(TransferTest, ABodyFarLongerThanItsRecordStopsAtTheSizeAndFailsTheItem) {
             continue;
         }
         ASSERT_TRUE(waitForStatus(it, S::error));
+        EXPECT_EQ(it->failure, DownloadFailure::tooLarge);  // the server's fault, not the disk's
         // Nothing of the lying body is kept to be resumed.
         EXPECT_TRUE(cacheFiles().filter(QStringLiteral(".part")).isEmpty()) << cacheFiles().join(' ').toStdString();
         m.removeDownload(it.get());

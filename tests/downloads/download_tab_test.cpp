@@ -9,6 +9,10 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <limits>
 
 using onlinetest::catalogueVideo;
 
@@ -62,28 +66,54 @@ TEST(DownloadCell, StateTextsAndIconActOnTheirOwnItem) {
     EXPECT_FALSE(queue.isDownloading(QStringLiteral("three")));
 }
 
+// A reply past the record's size (endless, or announced so) is the server's fault, not the disk's;
+// a size near the largest number must not overflow.
 TEST(DownloadCell, AFailedRowSaysWhatFailed) {
     onlinetest::forgetDownloads();
+    testsupport::ServiceStandIn server;
+    ASSERT_TRUE(server.start());
+    server.addRoute(QStringLiteral("/body/"), [](const testsupport::HttpRequest& request, QTcpSocket* socket) {
+        testsupport::HeaderList headers{{"Content-Type", "video/mp4"}};
+        if (request.path.endsWith(QLatin1String("short")))
+            return testsupport::ServiceStandIn::writeResponse(socket, 200, headers, QByteArray(1000, 'v'), true);
+        if (request.path.endsWith(QLatin1String("announced")))
+            headers.append({"Content-Length", QByteArray::number(std::numeric_limits<qint64>::max())});
+        socket->write(testsupport::ServiceStandIn::responseHead(200, headers, true));
+        auto* pump = new QTimer(socket);  // an endless body, as fast as the client takes it
+        QObject::connect(pump, &QTimer::timeout, socket, [socket] {
+            if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 256 * 1024)
+                socket->write(QByteArray(64 * 1024, 'v'));
+        });
+        pump->start(1);
+    });
+    const QString body = server.baseUrl() + QStringLiteral("/body/");
     DownloadManager queue{WebModel::shared(), LocalVideoDBManager::shared()};
     struct Case {
         const char* sign;
-        const char* url;
+        QString url;
         const char* text;
+        qint64 size = 0;
     } cases[] = {
         {"closed", "http://127.0.0.1:1/closed.mp4", "Network Error"},  // nothing listens there
         {"ftp", "ftp://127.0.0.1/ftp.mp4", "Invalid Address"},
         {"file", "file:///etc/passwd", "Invalid Address"},
+        {"endless", body + "endless", "Server Sent More Than Expected", 100000},
+        {"announced", body + "announced", "Server Sent More Than Expected", 100000},
+        {"short", body + "short", "Damaged File", std::numeric_limits<qint64>::max() - 10},  // whole, but not the video
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(c.sign);
         // A sign the queue can name a file by: 32 hexadecimal digits.
         VideoDetail video = catalogueVideo(QString::fromLatin1(c.sign).toUtf8().toHex().leftJustified(32, '0'));
-        video.url = QString::fromLatin1(c.url);
+        video.url = c.url;
+        video.size = c.size;
         queue.addDownload(video);
         const auto item = queue.progressArray().back();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return item->status == ItemStatus::error; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return item->status == ItemStatus::error; }, 20000));
         DownloadItemCell cell(item, queue, MainParts::make().images());
         EXPECT_EQ(cell.status->text(), QString::fromLatin1(c.text));
         EXPECT_EQ(cell.status->palette().color(QPalette::WindowText), QColor(255, 59, 48));
+        cell.resize(600, cell.sizeHint().height());  // the width of the list's rows
+        onlinetest::screenshot(&cell, QStringLiteral("download_row_") + QString::fromLatin1(c.sign));
     }
 }

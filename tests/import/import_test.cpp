@@ -432,3 +432,25 @@ TEST_F(ImportTest, AServiceReplyThatNeverEndsGivesWayToTheFilesOwnRecord) {
     EXPECT_EQ(row->title, QStringLiteral("Slow Harbour"));
     EXPECT_EQ(row->width, 320);
 }
+
+TEST_F(ImportTest, AServiceSilentPastItsTimeOutIsNotAskedForTheNextFileButAFailingOneIs) {
+    struct Case {
+        const char* name;
+        ScriptedReply reply;
+        bool askedAgain;
+    } const cases[] = {
+        {"no answer", ScriptedReply::stall(), false},
+        {"connection closed at once", ScriptedReply::drop(), true},
+        {"an error page", ScriptedReply::raw("<html>busy</html>", 503), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        library = std::make_unique<LocalLibraryModel>(*web, LocalVideoDBManager::shared());  // forgets the silence
+        LocalVideoDBManager::shared().deleteAllVideos();
+        service.setReply(504, c.reply);
+        ASSERT_TRUE(imported(source(QStringLiteral("clip_320x180.mp4"))));
+        const int afterFirst = service.requestCount();
+        ASSERT_TRUE(imported(source(QStringLiteral("clip_1280x720.mp4"))));  // with its own record either way
+        EXPECT_EQ(service.requestCount() > afterFirst, c.askedAgain);
+    }
+}

@@ -1,9 +1,11 @@
 // Tavvel as a user gets it: installed into a prefix, started on empty folders, moved, cut short,
-// missing its player; the desktop files; the Debian package.
+// missing its player, started from its menu entry; the desktop files; the Debian package.
 #include "MainWindow/startup/AppDelegate.h"
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
+#include "platform/DefaultsSuite.h"
 #include "platform/LoginItem.h"
+#include "shared/AppInfo.h"
 #include "shared/Preferences.h"
 #include "support/MainWindowTestSupport.h"
 #include "support/ProcessHelpers.h"
@@ -16,6 +18,7 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,6 +26,7 @@
 
 namespace {
 const QString kHelper = QString::fromLatin1(platform::kHelperIdentifier);
+const QString kMain = QString::fromLatin1(platform::kMainAppIdentifier);
 
 // Exit code (-1 when it did not end by itself) and output of a command.
 std::pair<int, QByteArray> run(const QString& program, const QStringList& arguments) {
@@ -47,32 +51,87 @@ QString helperIn(const QString& prefix) {
     return prefix + QStringLiteral("/" HELPER_DIR "/TavvelHelper");
 }
 
-void startTavvel(QProcess& process, const QString& prefix, const QString& serviceUrl) {
-    qputenv("TAVVEL_SERVICE_URL", serviceUrl.toUtf8());
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
-    testsupport::startChild(process, prefix + QStringLiteral("/" BIN_DIR "/Tavvel"), {});
-}
-
-qint64 helperPid() {
-    const QDBusReply<uint> reply = QDBusConnection::sessionBus().interface()->servicePid(kHelper);
+qint64 ownerPid(const QString& name) {
+    const QDBusReply<uint> reply = QDBusConnection::sessionBus().interface()->servicePid(name);
     return reply.isValid() ? qint64(reply.value()) : -1;
 }
 
-// Waits for the player of `prefix` to own its name and the login item to name it, then stops
-// the player, which ends Tavvel too.
-void expectPlayerAndLoginItemOf(const QString& prefix, QProcess& tavvel) {
-    ASSERT_TRUE(QTest::qWaitFor([] { return helperPid() > 0; }, 90000)) << tavvel.readAll().toStdString();
-    EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/exe").arg(helperPid())).symLinkTarget(), helperIn(prefix));
-    QFile entry(platform::autostartEntryPath(kHelper));
-    EXPECT_TRUE(entry.open(QIODevice::ReadOnly) &&
-                entry.readAll().contains("\nExec=" + platform::desktopEntryExec({helperIn(prefix)}).toUtf8() + "\n"));
-    ::kill(pid_t(helperPid()), SIGTERM);
-    EXPECT_TRUE(tavvel.waitForFinished(20000));
-    EXPECT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelper); }, 20000));
+// Ends the owner of `name`, should one be left, and waits until the name is free.
+void endOwnerOf(const QString& name) {
+    if (const qint64 pid = ownerPid(name); pid > 0)
+        ::kill(pid_t(pid), SIGTERM);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !platform::isBusNameOwned(name); }, 20000)) << name.toStdString();
+}
+
+// The value of `key` in a desktop entry's main group.
+QString entryValue(const QString& path, const QString& key) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith(key.toUtf8() + '='))
+            return QString::fromUtf8(line.mid(key.size() + 1));
+    return {};
 }
 }  // namespace
 
-TEST(InstalledTavvel, StartsItsOwnPlayerAndTheLoginItemFollowsAMove) {
+// The installed programs start on folders of each test's own (settings, library, login item) and
+// no program outlives its test, so nothing one test leaves reaches the next.
+class InstalledTavvel : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"data", "config", "cache", "runtime"})
+            ASSERT_TRUE(QDir().mkpath(home_.filePath(QLatin1String(name))));
+        QFile::setPermissions(home_.filePath(QStringLiteral("runtime")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    void TearDown() override {
+        endOwnerOf(kHelper);
+        endOwnerOf(kMain);
+    }
+
+    QProcessEnvironment environment(const QString& serviceUrl) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"data", "config", "cache"})
+            env.insert(QStringLiteral("XDG_%1_HOME").arg(QString::fromLatin1(name).toUpper()),
+                       home_.filePath(QLatin1String(name)));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.filePath(QStringLiteral("runtime")));
+        env.insert(QStringLiteral("TAVVEL_SERVICE_URL"), serviceUrl);
+        env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--no-sandbox"));
+        return env;
+    }
+    void startTavvel(QProcess& process, const QString& prefix, const QString& serviceUrl) const {
+        process.setProcessEnvironment(environment(serviceUrl));
+        process.start(prefix + QStringLiteral("/" BIN_DIR "/Tavvel"), {});
+    }
+    QString loginItem() const {
+        return home_.filePath(QStringLiteral("config/autostart/") + kHelper + QStringLiteral(".desktop"));
+    }
+    bool loginItemStarts(const QString& program) const {
+        return entryValue(loginItem(), QStringLiteral("Exec")) == platform::desktopEntryExec({program});
+    }
+    // A setting both programs share, as the installed ones wrote it.
+    std::optional<QString> writtenSetting(const QString& key) const {
+        const QString group = AppInfo::appGroup();
+        return platform::DefaultsSuite(home_.filePath(QStringLiteral("data/%1/Preferences/%1.ini").arg(group)))
+            .string(key);
+    }
+
+    // Waits for the player of `prefix` to own its name and the login item to name it, then stops
+    // the player, which ends Tavvel too.
+    void expectPlayerAndLoginItemOf(const QString& prefix, QProcess& tavvel) const {
+        ASSERT_TRUE(QTest::qWaitFor([] { return ownerPid(kHelper) > 0; }, 90000)) << tavvel.readAll().toStdString();
+        EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/exe").arg(ownerPid(kHelper))).symLinkTarget(), helperIn(prefix));
+        EXPECT_TRUE(loginItemStarts(helperIn(prefix)));
+        ::kill(pid_t(ownerPid(kHelper)), SIGTERM);
+        EXPECT_TRUE(tavvel.waitForFinished(20000));
+        EXPECT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelper); }, 20000));
+    }
+
+    QTemporaryDir home_;
+};
+
+TEST_F(InstalledTavvel, StartsItsOwnPlayerAndTheLoginItemFollowsAMove) {
     QTemporaryDir root;
     const QString first = install(root, QStringLiteral("first"));
     const QString offline = testsupport::refusedServiceUrl();
@@ -98,10 +157,10 @@ TEST(InstalledTavvel, StartsItsOwnPlayerAndTheLoginItemFollowsAMove) {
     without.terminate();
     EXPECT_TRUE(without.waitForFinished(15000));
     EXPECT_EQ((output + without.readAll()).count("TavvelHelper not found"), 1);
-    EXPECT_TRUE(platform::loginItemStarts(kHelper, helperIn(moved)));
+    EXPECT_TRUE(loginItemStarts(helperIn(moved)));
 }
 
-TEST(InstalledTavvel, AFirstStartCutShortGetsItsLoginItemAtTheNext) {
+TEST_F(InstalledTavvel, AFirstStartCutShortGetsItsLoginItemAtTheNext) {
     QTemporaryDir root;
     const QString prefix = install(root, QStringLiteral("usr"));
     testsupport::ServiceStandIn standIn;  // the import waits on an answer about each sample
@@ -116,15 +175,15 @@ TEST(InstalledTavvel, AFirstStartCutShortGetsItsLoginItemAtTheNext) {
     ASSERT_TRUE(QTest::qWaitFor(asked, 60000));
     ::kill(pid_t(cut.processId()), SIGKILL);
     ASSERT_TRUE(cut.waitForFinished(10000));
-    EXPECT_TRUE(testsupport::writtenSuite().string(QStringLiteral("appVersion")).has_value());
-    EXPECT_FALSE(QFile::exists(platform::autostartEntryPath(kHelper)));
+    EXPECT_TRUE(writtenSetting(QStringLiteral("appVersion")).has_value());
+    EXPECT_FALSE(QFile::exists(loginItem()));
 
     QProcess next;
     startTavvel(next, prefix, testsupport::refusedServiceUrl());
     expectPlayerAndLoginItemOf(prefix, next);
 }
 
-TEST(InstalledTavvel, AlertNamesThePlacesLookedAt) {
+TEST_F(InstalledTavvel, AlertNamesThePlacesLookedAt) {
     AppDelegate delegate(MainParts::make());  // no player beside this test program, nor in a libexec folder near it
     delegate.launchHelperIfNotRunning();
     delegate.setLoginItemEnabled(true);  // while the alert is open, no second one
@@ -140,6 +199,79 @@ TEST(InstalledTavvel, AlertNamesThePlacesLookedAt) {
         QDir::cleanPath(here + QStringLiteral("/../" HELPER_DIR "/TavvelHelper"))))
         << alerts[0]->informativeText().toStdString();
     EXPECT_FALSE(QFile::exists(platform::autostartEntryPath(kHelper)));
+    alerts[0]->close();
+}
+
+// A prefix in a home folder, whose bin/ the session's PATH lacks: GLib's launcher starts the menu
+// entry on an X display, and the window carries the icon and the class that docks match to it.
+TEST_F(InstalledTavvel, TheMenuEntryOfAPrefixStartsItOffThePathWithItsIcon) {
+    for (const char* tool : {"Xvfb", "gio", "xdotool", "xprop"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    QTemporaryDir root;
+    const QString prefix = install(root, QStringLiteral("home of $USER/.local"));
+    const QString entry = prefix + QStringLiteral("/" DATA_DIR "/applications/" APP_ID ".desktop");
+    EXPECT_EQ(entryValue(entry, QStringLiteral("Exec")),
+              platform::desktopEntryExec({prefix + QStringLiteral("/" BIN_DIR "/Tavvel")}));
+    const auto [valid, complaints] = run(QStringLiteral("desktop-file-validate"), {entry});
+    EXPECT_EQ(valid, 0) << complaints.toStdString();
+
+    QProcess display;  // it writes its display number once it accepts clients
+    display.start(QStringLiteral("Xvfb"),
+                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                   QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    QByteArray number;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (number += display.readAllStandardOutput()).endsWith('\n'); }, 30000));
+    QProcessEnvironment env = environment(testsupport::refusedServiceUrl());
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("DISPLAY"), u':' + QString::fromLatin1(number.trimmed()));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    const auto log = [&] {
+        QFile file(home_.filePath(QStringLiteral("launched.log")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    };
+    QProcess launcher;
+    launcher.setProcessEnvironment(env);
+    launcher.setStandardOutputFile(home_.filePath(QStringLiteral("launched.log")));
+    launcher.setStandardErrorFile(home_.filePath(QStringLiteral("launched.log")), QIODevice::Append);
+    launcher.start(QStringLiteral("gio"), {QStringLiteral("launch"), entry});
+    ASSERT_TRUE(launcher.waitForFinished(30000));
+    ASSERT_EQ(launcher.exitCode(), 0) << log();
+    ASSERT_TRUE(QTest::qWaitFor([] { return ownerPid(kMain) > 0; }, 60000)) << log();
+    EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/exe").arg(ownerPid(kMain))).symLinkTarget(),
+              prefix + QStringLiteral("/" BIN_DIR "/Tavvel"));
+
+    const auto onDisplay = [&](const QString& tool, const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(tool, arguments);
+        process.waitForFinished(10000);
+        return process.readAllStandardOutput();
+    };
+    QByteArray window;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            window = onDisplay(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                           QStringLiteral("--pid"), QString::number(ownerPid(kMain))})
+                         .split('\n')
+                         .value(0);
+            return !window.isEmpty();
+        },
+        60000))
+        << log();
+    const QByteArray properties = onDisplay(
+        QStringLiteral("xprop"), {QStringLiteral("-id"), QString::fromLatin1(window), QStringLiteral("WM_CLASS"),
+                                  QStringLiteral("_NET_WM_ICON")});
+    const QString wmClass = entryValue(entry, QStringLiteral("StartupWMClass"));
+    EXPECT_FALSE(wmClass.isEmpty());
+    EXPECT_TRUE(properties.contains(", \"" + wmClass.toUtf8() + "\"\n")) << properties.toStdString();
+    EXPECT_TRUE(properties.contains("_NET_WM_ICON(CARDINAL) = ") && properties.contains("Icon (16 x 16)"))
+        << properties.left(300).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([] { return ownerPid(kHelper) > 0; }, 90000)) << log();
+    endOwnerOf(kHelper);  // the player ends Tavvel with it
+    EXPECT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kMain); }, 20000));
+    display.terminate();
+    EXPECT_TRUE(display.waitForFinished(10000));
 }
 
 TEST(InstalledFiles, DesktopEntryAndMetainfoValidate) {
@@ -169,8 +301,16 @@ TEST(DebianPackage, HoldsTheProgramsAndNamesTheLibraries) {
     for (const char* path :
          {"/usr/bin/Tavvel", "/usr/" HELPER_DIR "/TavvelHelper", "/usr/" PLUGIN_DIR "/tavvel_preview_page.so",
           "/usr/share/tavvel/samples/Aurora.mp4", "/usr/share/applications/" APP_ID ".desktop",
-          "/usr/share/icons/hicolor/scalable/apps/" APP_ID ".svg", "/usr/share/metainfo/" APP_ID ".metainfo.xml"})
+          "/usr/share/icons/hicolor/scalable/apps/" APP_ID ".svg", "/usr/share/metainfo/" APP_ID ".metainfo.xml",
+          "/usr/share/man/man1/Tavvel.1.gz", "/usr/share/doc/tavvel/copyright",
+          "/usr/share/doc/tavvel/changelog.Debian.gz"})
         EXPECT_TRUE(contents.contains(QByteArray(" .") + path + "\n")) << path;
+    // Debian's own checks of a package: no error, no warning.
+    if (!QStandardPaths::findExecutable(QStringLiteral("lintian")).isEmpty()) {
+        const auto [clean, findings] = run(QStringLiteral("lintian"),
+                                           {QStringLiteral("--fail-on"), QStringLiteral("error,warning"), deb});
+        EXPECT_EQ(clean, 0) << findings.toStdString();
+    }
     const QByteArray depends =
         run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), deb, QStringLiteral("Depends")}).second;
     for (const char* library : {"libqt6core6", "libqt6widgets6", "libqt6webenginewidgets6", "libmpv", "libavformat",

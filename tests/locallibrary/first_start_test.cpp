@@ -4,6 +4,9 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -54,6 +57,33 @@ TEST(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
     EXPECT_FALSE(out.contains("insert ")) << out.toStdString();
     stop(again);
     const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(helper);
+    if (player.isValid())
+        ::kill(pid_t(player.value()), SIGTERM);
+}
+
+// A library file that is no database, after earlier runs: Tavvel keeps it under a new name and
+// starts a fresh library with the samples and the wallpaper.
+TEST(FirstStart, ABrokenLibraryIsSetAsideAndTheSamplesComeInAgain) {
+    const QString path = LocalVideoDBManager::defaultPath();
+    QFile broken(path);
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write(QByteArray(5000, 'Z')) == 5000);
+    broken.close();
+    writtenSuite().setBool(PreferencesKey::alreadyImportVideo, true);
+    writtenSuite().synchronize();
+
+    QProcess tavvel;
+    startTavvel(tavvel);
+    LocalVideoDBManager library(path, LocalVideoDBManager::BrokenFile::leave);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return library.allVideos().size() == 4; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return writtenSuite().boolean(PreferencesKey::alreadyImportVideo); }, 30000));
+    EXPECT_EQ(writtenSuite().string(PreferencesKey::currentVideoSign), library.allVideos().back().sign);
+    stop(tavvel);
+    const QStringList aside = QDir(QFileInfo(path).absolutePath()).entryList({QStringLiteral("Tavvel.db.broken-*")});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(QFileInfo(QFileInfo(path).dir().filePath(aside[0])).size(), 5000);
+    EXPECT_TRUE(tavvel.readAllStandardOutput().contains("database broken, set aside as "));
+    const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(
+        QString::fromLatin1(platform::kHelperIdentifier));
     if (player.isValid())
         ::kill(pid_t(player.value()), SIGTERM);
 }

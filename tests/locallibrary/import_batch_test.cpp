@@ -11,7 +11,12 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <QProcess>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <unistd.h>
 
 #include "MainWindow/locallibrary/ImportBatch.h"
 #include "MainWindow/locallibrary/ProgressWindow.h"
@@ -146,6 +151,27 @@ protected:
             platform::DistributedNotificationCenter::defaultCenter());
     }
 
+    // Runs a batch of `path` with the real window hooks: the text of the one alert it shows.
+    QString alertOfBatch(const QString& path) {
+        ImportBatch::start({QUrl::fromLocalFile(path)}, importWindowHooks(&main, {}), {}, LocalLibraryModel::shared(),
+                           platform::DistributedNotificationCenter::defaultCenter());
+        QMessageBox* alert = nullptr;
+        const bool shown = QTest::qWaitFor([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                    alert = box;
+            return alert != nullptr;
+        });
+        const QString text = shown ? alert->text() : QStringLiteral("no alert");
+        if (shown) {
+            EXPECT_EQ(alert->informativeText(), QFileInfo(path).fileName());  // the name, tags and all
+        }
+        closeAlerts();
+        EXPECT_TRUE(waitForUpdates(1));  // the batch has ended
+        logged(true);
+        return text;
+    }
+
     bool waitForUpdates(int count) {
         return QTest::qWaitFor([&] { return logged().count(QStringLiteral("UpdateVideoList")) >= count; }, 30000);
     }
@@ -269,23 +295,59 @@ TEST_F(ImportBatchTest, EachFailedFileIsNamedWithWhatWentWrong) {
     logged(true);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        ImportBatch::start({QUrl::fromLocalFile(c.path)}, importWindowHooks(&main, {}), {}, LocalLibraryModel::shared(),
-                           platform::DistributedNotificationCenter::defaultCenter());
-        QMessageBox* alert = nullptr;
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
-                    alert = box;
-            return alert != nullptr;
-        }));
-        EXPECT_EQ(alert->text(), QString::fromLatin1(c.text));
-        EXPECT_EQ(alert->informativeText(), QFileInfo(c.path).fileName());  // the name, tags and all
-        closeAlerts();
-        ASSERT_TRUE(waitForUpdates(1));  // the batch has ended
-        logged(true);
+        EXPECT_EQ(alertOfBatch(c.path), QString::fromLatin1(c.text));
     }
     // Looked at after a failure: a readable file is no video, an address no file.
-    EXPECT_EQ(importProblemOf(QUrl::fromLocalFile(text), sources.path()), ImportProblem::notVideo);
-    EXPECT_EQ(importProblemOf(QUrl(QStringLiteral("https://example.invalid/a.mp4")), sources.path()),
+    EXPECT_EQ(importProblemOf(QUrl::fromLocalFile(text), sources.path()).problem, ImportProblem::notVideo);
+    EXPECT_EQ(importProblemOf(QUrl(QStringLiteral("https://example.invalid/a.mp4")), sources.path()).problem,
               ImportProblem::unreadable);
+}
+
+// Undoes a change to the library folder whatever the test's end.
+struct FolderRestore {
+    QString folder;
+    ~FolderRestore() { undo(); }
+    void undo() const {
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder});
+        QFile(folder).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!QFileInfo(folder).isDir())
+            QFile::remove(folder);
+        QDir().mkpath(folder);
+    }
+};
+
+TEST_F(ImportBatchTest, ALibraryFolderThatCannotBeWrittenIsNamedWithTheCause) {
+    const QString folder = LocalLibraryModel::downloadVideoDirectory().toLocalFile();
+    FolderRestore restore{folder};
+    const QString clip = copyOfTestVideo(sources, QStringLiteral("clip_1280x720.mp4"));
+    const auto text = [](const QString& path, int error) {
+        return QStringLiteral("The folder \"%1\" cannot be written: %2")
+            .arg(path, QString::fromLocal8Bit(strerror(error)));
+    };
+    // As root no mode bit stops a write: there the folder is made immutable instead.
+    const bool root = ::geteuid() == 0;
+    const struct {
+        std::function<bool()> spoil;
+        int error;
+    } cases[] = {
+        {[&] { return QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly); }, ENOTDIR},
+        {[&] {
+             return root ? QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) == 0
+                         : QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+         },
+         root ? EPERM : EACCES},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        ASSERT_TRUE(c.spoil());
+        EXPECT_EQ(alertOfBatch(clip), text(folder, c.error));
+        EXPECT_FALSE(LocalVideoDBManager::shared().videoWithSign(*videoSign(clip)));
+        restore.undo();
+    }
+    // A data folder that is a file (XDG_DATA_HOME set so): the folders below it cannot be made.
+    const QString blocker = sources.filePath(QStringLiteral("data"));
+    ASSERT_TRUE(QFile(blocker).open(QIODevice::WriteOnly));
+    const QString below = blocker + QStringLiteral("/container/DownloadVideo");
+    EXPECT_EQ(importResultText(ImportVideoStatus::failure, importProblemOf(QUrl::fromLocalFile(clip), below)),
+              text(below, ENOTDIR));
 }

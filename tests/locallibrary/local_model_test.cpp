@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -145,35 +146,60 @@ TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
     // A path that starts in the folder but leads out of it.
     addRow(QStringLiteral("sneaky"), fileUrl(videoFolder() + QStringLiteral("/../../../../../../..") + sneaky));
     addRow(QStringLiteral("broken"), QStringLiteral("http://[not a url"));
+    // A file in a folder that cannot be changed, and one that cannot be changed itself.
+    const QString locked = videoFolder() + QStringLiteral("/locked");
+    const QString stuck = writeFile(locked + QStringLiteral("/stuck.mp4"));
+    const QString fixed = writeFile(videoFolder() + QStringLiteral("/immutable.mp4"));
+    addRow(QStringLiteral("stuck"), fileUrl(stuck));
+    addRow(QStringLiteral("immutable"), fileUrl(fixed));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    dropFileOverrides();
+    // The immutable flag needs the power to set it; without it that row is left out.
+    const bool immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), fixed}) == 0;
     reload();
+    QStringList told;
+    model.shell.showRemoveProblem = [&told](const QString& text) { told << text; };
 
     struct Case {
         const char* sign;
         QString file;  // empty: none
         bool fileGone;
         bool rowGone;
+        QString problem;  // what the user is told
     };
     const Case cases[] = {
-        {"outside", outside, false, true},
-        {"sneaky", sneaky, false, true},
-        {"inside", inside, true, true},
-        {"broken", {}, false, false},
+        {"outside", outside, false, true, {}},
+        {"sneaky", sneaky, false, true, {}},
+        {"inside", inside, true, true, {}},
+        {"broken", {}, false, false, {}},
+        {"stuck", stuck, false, false,
+         QStringLiteral("The video was not removed: the folder \"%1\" cannot be changed.").arg(locked)},
+        {"immutable", fixed, false, false,
+         QStringLiteral("The video was not removed: the file \"%1\" cannot be changed.").arg(fixed)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sign);
+        if (QLatin1String(c.sign) == QLatin1String("immutable") && !immutable) {
+            std::printf("chattr +i refused here: the immutable file is not tried\n");
+            continue;
+        }
         const int before = updateCount;
+        told.clear();
         ASSERT_FALSE(rightClick(rowOf(QString::fromLatin1(c.sign))).isEmpty());
         choose(QStringLiteral("Remove"));
         if (!c.file.isEmpty()) {
             EXPECT_EQ(QFile::exists(c.file), !c.fileGone);
         }
+        EXPECT_EQ(told, c.problem.isEmpty() ? QStringList() : QStringList{c.problem});
         EXPECT_EQ(!librarySigns().contains(QString::fromLatin1(c.sign)), c.rowGone);
         EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == before + (c.rowGone ? 1 : 0); }, 3000));
         QTest::qWait(c.rowGone ? 0 : 300);
         EXPECT_EQ(updateCount, before + (c.rowGone ? 1 : 0));
     }
     settle();
-    EXPECT_EQ(model.videoCount(), 1);
+    EXPECT_EQ(model.videoCount(), immutable ? 3 : 4);
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), fixed});
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTellsThePlayer) {

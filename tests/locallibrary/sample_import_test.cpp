@@ -1,7 +1,9 @@
-// The first-run import over the real batch, import and database, with the samples this build made.
+// The first-run import over the real batch, import and database, with the samples this build made;
+// once against a service that holds its requests open.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -9,12 +11,18 @@
 #include "MainWindow/library/VideoLibraryViewController.h"
 #include "MainWindow/locallibrary/ImportBatch.h"
 #include "MainWindow/locallibrary/LocalLibraryParts.h"
+#include "MainWindow/locallibrary/ProgressWindow.h"
 #include "MainWindow/locallibrary/SampleVideoImport.h"
 #include "MainWindow/startup/MainParts.h"
 #include "platform/DistributedNotificationCenter.h"
+#include "service/LocalLibraryModel.h"
+#include "service/WebModel.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "support/MainWindowTestSupport.h"
+#include "support/ServiceStandIn.h"
+
+#include <algorithm>
 
 using namespace testsupport;
 
@@ -103,4 +111,38 @@ TEST_F(FirstRun, ALostSettingsFileImportsTheSamplesAgainWithoutAnAlert) {
             EXPECT_FALSE(qobject_cast<QMessageBox*>(top) && top->isVisible())
                 << static_cast<QMessageBox*>(top)->text().toStdString();
     }
+}
+
+// A service that holds the video-detail request open (a reply trickling in, byte by byte): the
+// first start shows its progress window meanwhile and is over within one request deadline plus a
+// margin, with the samples' own records, instead of waiting the deadline out once per sample.
+TEST_F(FirstRun, AServiceThatHoldsTheRequestOpenDelaysTheFirstStartOnce) {
+    testsupport::ServiceStandIn service;
+    ASSERT_TRUE(service.start());
+    service.setReply(504, testsupport::ScriptedReply::trickle());
+    WebModel web(service.baseUrl(), /*startTimers=*/false);
+    LocalLibraryModel importer(web, LocalVideoDBManager::shared());
+    MainParts parts = MainParts::make();
+    parts.importer = [&importer]() -> LocalLibraryModel& { return importer; };
+    Preferences& settings = Preferences::shared();
+
+    QElapsedTimer took;
+    took.start();
+    VideoLibraryViewController screen(parts);
+    screen.localParts()->sampleImport()->sampleDirectory = QStringLiteral(TAVVEL_SAMPLES_DIR);
+    screen.view()->resize(900, 600);
+    screen.view()->show();
+    ASSERT_TRUE(service.waitForRequests(1, 10000));
+    const auto progressShown = [&] {
+        const auto windows = screen.view()->window()->findChildren<ProgressWindowController*>();
+        return std::any_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); });
+    };
+    EXPECT_TRUE(progressShown());  // while the service holds the first sample's request
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settings.alreadyImportVideo(); }, 4 * WebModel::kRequestDeadlineMs));
+    EXPECT_LT(took.elapsed(), 2 * WebModel::kRequestDeadlineMs);
+    EXPECT_GE(took.elapsed(), WebModel::kRequestDeadlineMs - 100);  // the first request was waited for
+    drain();
+    EXPECT_FALSE(progressShown());
+    EXPECT_EQ(libraryTitles(), SampleVideoImport::sampleTitles());
+    EXPECT_EQ(service.requestCount(), 1);  // the silent service was not asked again for each sample
 }

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSize>
 #include <QStandardPaths>
 #include <QString>
 #include <functional>
@@ -25,6 +26,29 @@ inline bool makeClip(const QString& path, const QString& size, double seconds, i
     args << QStringLiteral("-c:v libx264 -preset ultrafast -pix_fmt yuv420p").split(u' ') << path;
     const int rc = QProcess::execute(QStringLiteral("ffmpeg"), args);
     return rc == 0 && QFile::exists(path);
+}
+
+// A clip of four flat quarters (red, green / blue, white) of `size`, stored with
+// `rotation` degrees of rotation metadata as a phone writes it, and beside it ("...png") its
+// first frame as FFmpeg shows it: turned upright by that metadata.
+inline bool makeQuartersClip(const QString& path, const QSize& size, int rotation) {
+    const QString half = QStringLiteral("%1x%2").arg(size.width() / 2).arg(size.height() / 2);
+    QString graph;
+    for (const char* colour : {"red", "lime", "blue", "white"})
+        graph += QStringLiteral("color=%1:s=%2:d=2:r=30[%1];").arg(QLatin1String(colour), half);
+    graph += QStringLiteral("[red][lime]hstack[top];[blue][white]hstack[bottom];[top][bottom]vstack");
+    const QString quiet = QStringLiteral("-hide_banner -nostdin -loglevel error -y ");
+    const auto ffmpeg = [](const QString& args) {
+        return QProcess::execute(QStringLiteral("ffmpeg"), QProcess::splitCommand(args)) == 0;
+    };
+    // The metadata goes on with a copy: FFmpeg 5.1 drops it when it encodes.
+    return ffmpeg(quiet +
+                  QStringLiteral("-f lavfi -i \"%1\" -c:v libx264 -preset ultrafast -pix_fmt yuv420p \"%2.plain.mp4\"")
+                      .arg(graph, path)) &&
+           ffmpeg(quiet + QStringLiteral("-i \"%1.plain.mp4\" -c copy -metadata:s:v:0 rotate=%2 \"%1\"")
+                              .arg(path)
+                              .arg(rotation)) &&
+           ffmpeg(quiet + QStringLiteral("-i \"%1\" -frames:v 1 \"%1.png\"").arg(path));
 }
 
 // How much longer a wait on the real player may take in this build: under AddressSanitizer our

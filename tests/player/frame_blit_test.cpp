@@ -36,6 +36,7 @@ TEST(FrameBlit, CopiesAndEnlargesThePartOfThePictureAWindowShows) {
         QRect area;
         QPoint origin;
         int block;
+        int turns = 0;
     } cases[] = {
         {"copy", QRect(0, 0, 7, 5), QPoint(0, 0), 1},
         {"copy of the right part", QRect(0, 0, 4, 5), QPoint(-3, 0), 1},
@@ -43,19 +44,44 @@ TEST(FrameBlit, CopiesAndEnlargesThePartOfThePictureAWindowShows) {
         {"blocks of two, second window", QRect(0, 0, 8, 10), QPoint(-6, 0), 2},
         {"blocks of three, cut mid-block", QRect(2, 1, 9, 8), QPoint(-1, -2), 3},
         {"area beyond the target", QRect(-5, -5, 40, 40), QPoint(0, 0), 2},
+        // A clip filmed upright on a phone: the picture is turned while it is copied.
+        {"a quarter turn", QRect(0, 0, 12, 9), QPoint(1, 1), 1, 1},
+        {"a half turn, cut", QRect(1, 0, 5, 4), QPoint(-1, 0), 1, 2},
+        {"three quarters, cut", QRect(1, 2, 10, 6), QPoint(2, -1), 1, 3},
+        {"three quarters, blocks of two", QRect(0, 0, 12, 9), QPoint(-2, -3), 2, 3},
+        {"a quarter turn, blocks of three cut mid-block", QRect(2, 1, 9, 8), QPoint(-1, -2), 3, 1},
     };
     for (const auto& c : cases) {
         QImage target(12, 9, QImage::Format_RGB32);
         target.fill(Qt::black);
-        blitBlocks(rows, target, c.area, c.origin, c.block);
-        // Reference: Qt's nearest-neighbour scaling of the whole picture, drawn at the origin.
+        blitBlocks(rows, target, c.area, c.origin, c.block, c.turns);
+        // Reference: Qt's turn and nearest-neighbour scaling of the whole picture, drawn at the
+        // origin.
+        const QImage turned = picture.transformed(QTransform().rotate(90 * c.turns));
         QImage expected(target.size(), QImage::Format_RGB32);
         expected.fill(Qt::black);
         QPainter painter(&expected);
-        painter.setClipRect(c.area & QRect(c.origin, picture.size() * c.block));
-        painter.drawImage(c.origin, picture.scaled(picture.size() * c.block));
+        painter.setClipRect(c.area & QRect(c.origin, turned.size() * c.block));
+        painter.drawImage(c.origin, turned.scaled(turned.size() * c.block));
         painter.end();
         EXPECT_EQ(target, expected) << c.name;
+    }
+    // Quarter turns go by tiles: a picture larger than one, each pixel its own colour.
+    QImage large(150, 70, QImage::Format_RGB32);
+    for (int y = 0; y < large.height(); ++y)
+        for (int x = 0; x < large.width(); ++x)
+            large.setPixel(x, y, qRgb(x, y, (x * y) & 0xff));
+    for (const int turns : {1, 3}) {
+        QImage target(73, 151, QImage::Format_RGB32);
+        target.fill(Qt::black);
+        blitBlocks({large.constBits(), large.bytesPerLine(), large.size()}, target, target.rect(), QPoint(1, 0), 1,
+                   turns);
+        QImage expected(target.size(), QImage::Format_RGB32);
+        expected.fill(Qt::black);
+        QPainter painter(&expected);
+        painter.drawImage(QPoint(1, 0), large.transformed(QTransform().rotate(90 * turns)));
+        painter.end();
+        EXPECT_EQ(target, expected) << turns << " quarter turns";
     }
 }
 

@@ -1,6 +1,7 @@
 // The play list and the play modes, the settings reactions and the faults that the player mends,
 // over fake screens and a fake player, with real settings and database files.
 #include "PlayerFakes.h"
+#include "platform/WallpaperProblem.h"
 
 #include <gtest/gtest.h>
 
@@ -330,4 +331,38 @@ TEST(PlayList, UpdateVideoListFromAnotherProcessRebuildsWithoutTouchingThePictur
     EXPECT_TRUE(rig.log.take().isEmpty());  // no pause, no reload
     rig.platform.player->finishCurrent();
     EXPECT_EQ(rig.platform.player->currentFile(), QStringLiteral("c.mp4"));
+}
+
+// A video that crashed the player is passed over like a missing file, also by the next start;
+// with every entry skipped the wallpaper goes off; a video chosen again plays, and switching the
+// wallpaper on gives every one another try. Each step says why in the player's own settings.
+TEST(PlayList, AVideoThatCrashedThePlayerIsSkippedUntilChosenAgain) {
+    const QString a = QStringLiteral("crash-a"), b = QStringLiteral("crash-b");
+    PlayerRig rig;
+    rig.library.addVideo(a);
+    rig.library.addVideo(b);
+    rig.library.suite.setObject(PreferencesKey::currentVideoSign, a);
+    rig.make();
+    rig.manager->skipCrashedVideo(a);
+    rig.player();
+    EXPECT_EQ(replaces(rig.log.take()), QStringList{b + ".mp4"});
+    EXPECT_EQ(platform::wallpaperProblem(),
+              "The player crashed while playing \"crash-a\". That video is skipped until you choose it again.");
+    EXPECT_EQ(VideoPlayerManager(rig.platform, *rig.prefs, rig.library.db).crashedVideos(), QStringList{a});
+
+    rig.manager->skipCrashedVideo(b);
+    rig.manager->openPlayer();
+    EXPECT_EQ(replaces(rig.log.take()), QStringList{"-"});
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(rig.prefs->isOpenPlayer());
+    EXPECT_TRUE(platform::wallpaperProblem().contains("no other video can be played"))
+        << platform::wallpaperProblem().toStdString();
+
+    rig.prefs->setPlayingVideoSign(a);  // the cursor stays on b, so this is a new choice
+    EXPECT_EQ(replaces(rig.log.take()), QStringList{a + ".mp4"});
+    EXPECT_EQ(rig.manager->crashedVideos(), QStringList{b});
+    EXPECT_EQ(platform::wallpaperProblem(), QString());
+    rig.prefs->setIsOpenPlayer(true);
+    EXPECT_TRUE(rig.manager->crashedVideos().isEmpty());
+    EXPECT_TRUE(VideoPlayerManager(rig.platform, *rig.prefs, rig.library.db).crashedVideos().isEmpty());
 }

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QSignalSpy>
 
@@ -303,4 +304,56 @@ TEST_F(RealPlayer, TheForcedRendererDrawsTheFrames) {
     manager->setupWindows();
     playAFewFramesThenPause();
     EXPECT_GT(litShare(widget(0)->grab().toImage()), 0.5);
+}
+
+TEST_F(RealPlayer, RotatedClipsPlayUprightAndFillTheScreensAsFfmpegShowsThem) {
+    // A phone's clip, 320x180 as stored; turned by a quarter it is shown 180x320. Alone on the
+    // left screen (rendered at the screen's size) and spread over both (enlarged by blocks).
+    const QByteArray forced = qgetenv("TAVVEL_RENDERER");
+    const bool xcb = QGuiApplication::platformName() == QLatin1String("xcb");
+    for (const char* rendererName : {"software", "opengl"}) {
+        if (QByteArray(rendererName) == "opengl" && !xcb)
+            continue;  // no OpenGL windows on the headless platform
+        for (const int rotation : {0, 90, 180, 270}) {
+            const QString clip = library.videoPath(QStringLiteral("r%1.mp4").arg(rotation));
+            ASSERT_TRUE(playertest::makeQuartersClip(clip, QSize(320, 180), rotation));
+            const QImage shown(clip + QStringLiteral(".png"));
+            ASSERT_EQ(shown.size(), rotation % 180 ? QSize(180, 320) : QSize(320, 180));
+            for (const int arrange : {2, 0}) {
+                SCOPED_TRACE(testing::Message()
+                             << rendererName << " renderer, rotation " << rotation << ", arrangement " << arrange);
+                qputenv("TAVVEL_RENDERER", rendererName);
+                TestLibrary one;
+                one.addRow(QStringLiteral("r"), TestLibrary::fileUrl(clip));
+                one.suite.setInteger(PreferencesKey::monitorArrange, arrange);
+                prefs = std::make_unique<Preferences>(one.suite);
+                manager = std::make_unique<VideoPlayerManager>(platform(), *prefs, one.db);
+                manager->setupWindows();
+                EXPECT_EQ(renderer().name(), QLatin1String(rendererName));
+                playAFewFramesThenPause();
+                // What the screens should show: FFmpeg's upright frame filling the box of them.
+                const QList<QRect> screens = arrange == 0 ? platform().screens() : platform().screens().mid(0, 1);
+                QRect box;
+                for (const QRect& s : screens)
+                    box |= s;
+                QImage expected(box.size(), QImage::Format_RGB32);
+                QPainter painter(&expected);
+                painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                painter.drawImage(PlayerView::aspectFillRect(shown.size(), box.size()), shown);
+                painter.end();
+                ASSERT_EQ(manager->windowList().size(), size_t(screens.size()));
+                for (qsizetype i = 0; i < screens.size(); ++i)
+                    EXPECT_LT(meanDifference(widget(size_t(i))->grab().toImage(),
+                                             expected.copy(screens.at(i).translated(-box.topLeft()))),
+                              6.0)
+                        << "window " << i;
+                manager.reset();
+                prefs.reset();
+            }
+        }
+    }
+    if (forced.isNull())
+        qunsetenv("TAVVEL_RENDERER");
+    else
+        qputenv("TAVVEL_RENDERER", forced);
 }

@@ -1,14 +1,17 @@
 // Tavvel's start-up with a version of the test's choosing, or a crash of a chosen kind:
-//   tavvel_child SHORT BUILD [event|direct|signal|overflow]
+//   tavvel_child SHORT BUILD [event|direct|signal|overflow|thread-overflow|pool-overflow]
 #include "MainWindow/startup/AppDelegate.h"
 #include "MainWindow/startup/CrashReport.h"
 #include "MainWindow/startup/TavvelApplication.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 
+#include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <csignal>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -40,6 +43,19 @@ int main(int argc, char* argv[]) {
     if (mode == "overflow") {
         crash::installHandler();
         return descend(argc);
+    }
+    if (mode == "thread-overflow" || mode == "pool-overflow") {
+        // As the program does: the handler first, the threads after.
+        crash::installHandler();
+        if (mode == "pool-overflow") {
+            QThreadPool::globalInstance()->start([argc] { descend(argc); });
+            QThreadPool::globalInstance()->waitForDone();
+        } else {
+            std::unique_ptr<QThread> worker(QThread::create([argc] { descend(argc); }));
+            worker->start();
+            worker->wait();
+        }
+        return 0;
     }
     AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())

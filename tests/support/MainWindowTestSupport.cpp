@@ -87,6 +87,20 @@ void actAsMainProgram() {
         {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
 }
 
+void resetSharedSettings() {
+    Preferences& settings = Preferences::shared();
+    settings.setMonitorArrange(0);
+    settings.setScreenIndex(0);
+    settings.setPlayModel(0);
+    settings.setPlayingVideoSign(std::nullopt);
+    settings.setVolume(0.5f);
+    settings.setMute(false);
+    settings.setAlreadyImportVideo(false);
+    settings.setIsOpenPlayer(true);
+    settings.setIsPlaying(true);
+    settings.setAutolaunch(true);
+}
+
 void useUnreachableService() {
     qputenv("TAVVEL_SERVICE_URL", refusedServiceUrl().toUtf8());
 }
@@ -148,6 +162,7 @@ void OpenedUrls::open(const QUrl& url) {
 
 void LibraryTest::SetUp() {
     actAsMainProgram();
+    resetSharedSettings();
     LocalVideoDBManager::shared().deleteAllVideos();
 }
 

@@ -43,6 +43,9 @@ bool showExposed(QWidget* widget, QSize size);
 
 // This process takes the main program's identity (its settings and folders).
 void actAsMainProgram();
+// The shared settings as a first start finds them, set through the process's own object so that
+// it and the file agree.
+void resetSharedSettings();
 // Points the web service at a closed loopback port, so every request fails at once.
 void useUnreachableService();
 // The shared settings suite as the other processes last wrote it.
@@ -90,7 +93,7 @@ private:
     QStringList schemes_;
 };
 
-// Every test runs as the main program, on an empty library.
+// Every test runs as the main program, on an empty library and first-start settings.
 class LibraryTest : public ::testing::Test {
 protected:
     void SetUp() override;

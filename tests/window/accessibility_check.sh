@@ -24,5 +24,11 @@ if ! timeout 10 tail --pid="$tavvel" -f /dev/null; then
   echo "Quit over the accessibility bus did not end Tavvel" >&2
   exit 1
 fi
-wait "$tavvel"
-grep -q applicationWillTerminate "$tmp/out.log"
+status=0
+wait "$tavvel" || status=$?
+if ((status != 0)); then
+  echo "Tavvel ended with status $status:" >&2
+  cat "$tmp/out.log" >&2
+  exit 1
+fi
+grep -q applicationWillTerminate "$tmp/out.log" || { cat "$tmp/out.log" >&2; exit 1; }

@@ -31,6 +31,7 @@ QString DownloadItemCell::failureText(DownloadFailure failure) {
     switch (failure) {
     case DownloadFailure::refused: return text("Invalid Address");
     case DownloadFailure::disk: return text("Cannot Save the File");
+    case DownloadFailure::tooLarge: return text("Server Sent More Than Expected");
     case DownloadFailure::verification: return text("Damaged File");
     case DownloadFailure::network: break;
     }

@@ -1,7 +1,9 @@
 #pragma once
 #include <QList>
+#include <QString>
 #include <QUrl>
 #include <functional>
+#include <utility>
 
 #include "service/LocalLibraryModel.h"
 
@@ -15,10 +17,22 @@ enum class ImportProblem {
     notVideo,    // readable, but no video the library can take
     unreadable,  // missing, a folder, or refused to be read
     diskFull,    // the library's disk has less room than the file needs
+    unwritable,  // the library's folder cannot be made or written (read-only, immutable, a file in the way)
 };
 
-// The problem a file that failed to import shows: looked at after the failure.
-ImportProblem importProblemOf(const QUrl& url, const QString& libraryFolder);
+// What was found out about a file that failed to import.
+struct ImportDiagnosis {
+    ImportDiagnosis(ImportProblem problem = ImportProblem::notVideo, QString folder = {}, QString reason = {})
+        : problem(problem), folder(std::move(folder)), reason(std::move(reason)) {}
+    ImportProblem problem;
+    QString folder;  // unwritable: the folder that refused
+    QString reason;  // unwritable: the system's words for it
+};
+
+// The problem a file that failed to import shows: looked at after the failure. A small file is
+// written (and removed) in `libraryFolder` and in the folder holding it (the database's), so a
+// folder that cannot take the copy is told from a file that is no video.
+ImportDiagnosis importProblemOf(const QUrl& url, const QString& libraryFolder);
 
 // What a batch shows and does on the main thread. Every hook may be left empty.
 struct ImportBatchHooks {
@@ -27,7 +41,7 @@ struct ImportBatchHooks {
     // Tells the user about a file that was not imported (duplicates, unreadable files).
     std::function<void(ImportVideoStatus)> showImportResult;
     // The same with the file and what went wrong; used instead of the above when set.
-    std::function<void(ImportVideoStatus, const QUrl& file, ImportProblem)> showImportProblem;
+    std::function<void(ImportVideoStatus, const QUrl& file, const ImportDiagnosis&)> showImportProblem;
     // Refreshes the local list once the batch has ended.
     std::function<void()> reload;
     // A file already in the library is no failure to tell about (the first-run samples, which a

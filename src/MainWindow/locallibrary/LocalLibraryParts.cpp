@@ -40,6 +40,8 @@ LocalLibraryParts::LocalLibraryParts(const MainParts& parts, LocalLibraryViewMod
     uploadLink_->setFlat(true);
     connect(uploadLink_, &QPushButton::clicked, this, &LocalLibraryParts::uploadVideo);
     playerBar_ = new PlayerBarView(parts_.preferences(), parts_.database(), nowPlayingView_, bottomArea_);
+    if (parts_.playerStatus)
+        playerBar_->setPlayerStatus(&parts_.playerStatus());
     auto* bottom = static_cast<QHBoxLayout*>(bottomArea_->layout());
     bottom->setContentsMargins(12, 0, 0, 0);
     bottom->addWidget(importVideoButton_);
@@ -58,6 +60,14 @@ LocalLibraryParts::LocalLibraryParts(const MainParts& parts, LocalLibraryViewMod
         chooseVideoFiles(std::move(chosen));
     };
     local->shell.showPreview = [this](const QUrl& url) { hooks_.showPreview(url); };
+    local->shell.showRemoveProblem = [this](const QString& text) {
+        auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"), text, QMessageBox::Ok,
+                                      screen_->window());
+        alert->setObjectName(QStringLiteral("removeProblemAlert"));
+        alert->setTextFormat(Qt::PlainText);  // a path is no markup
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->open();
+    };
     local->shell.confirmClearAll = [this](std::function<void(bool)> answer) {
         auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
                                       tr("Are you sure to clear all the videos"), QMessageBox::NoButton,

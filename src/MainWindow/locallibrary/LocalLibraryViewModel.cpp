@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "MainWindow/library/ImageLoader.h"
 #include "MainWindow/library/LocalLibraryIndex.h"
 #include "platform/DistributedNotificationCenter.h"
@@ -184,12 +187,27 @@ void LocalLibraryViewModel::deleteItemAction() {
     // only, never the user's file.
     if (isInsideVideoDirectory(*path)) {
         QFile file(*path);
-        if (!file.remove())
+        if (!file.remove() && QFileInfo(*path).exists()) {
+            // A row without its file would be lost; a file without its row would stay for good.
             platform::logLine(QStringLiteral("remove video failed: ") + file.errorString());
+            if (shell.showRemoveProblem)
+                shell.showRemoveProblem(removeProblemText(*path));
+            return;
+        }
     }
     database_.deleteVideoWithSign(currentItem_->sign);
     reloadVideos(false);
     parts_.distributedNotices().post(ImportBatch::updateVideoListNotification);
+}
+
+QString LocalLibraryViewModel::removeProblemText(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    // By the rights this process acts with (a read-only folder, or an immutable one, refuses
+    // the removal); otherwise it is the file itself that is immutable.
+    if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) != 0)
+        return tr("The video was not removed: the folder \"%1\" cannot be changed.")
+            .arg(QDir::toNativeSeparators(folder));
+    return tr("The video was not removed: the file \"%1\" cannot be changed.").arg(QDir::toNativeSeparators(path));
 }
 
 void LocalLibraryViewModel::showInVideoFinderItemAction() {

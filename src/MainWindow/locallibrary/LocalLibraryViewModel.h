@@ -25,6 +25,8 @@ public:
         std::function<void(std::function<void(const QList<QUrl>&)>)> chooseVideoFiles;
         // Asks before clearing the library; the callback gets true for "OK" (not waited for).
         std::function<void(std::function<void(bool)>)> confirmClearAll;
+        // Tells why a video stayed in the library (its file could not be removed).
+        std::function<void(const QString&)> showRemoveProblem;
         // The progress window and alerts of an import batch (its reload is the model's own).
         ImportBatchHooks importWindows;
     };
@@ -68,6 +70,9 @@ public:
     // Whether a file lies inside the library's own "DownloadVideo" folder: the only files that
     // removing a video may delete.
     static bool isInsideVideoDirectory(const QString& path);
+    // Why the file at `path` could not be removed: its folder, or the file itself, cannot be
+    // changed (with the path).
+    static QString removeProblemText(const QString& path);
 
 private:
     void selectPlayingVideo();

@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QResizeEvent>
 #include <QSvgRenderer>
 #include <QSvgWidget>
 #include <QTimer>
 
+#include "MainWindow/startup/PlayerStatus.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "shared/StyledText.h"
@@ -20,7 +22,8 @@ NowPlayingView::NowPlayingView(Preferences& preferences, LocalVideoDBManager& da
       database_(database),
       statusIcon_(new QSvgWidget(this)),
       statusLabel_(new QLabel(this)),
-      playingFileNameLabel_(new ButtonWithLinkTitle(QString(), this)) {
+      playingFileNameLabel_(new ButtonWithLinkTitle(QString(), this)),
+      problemLabel_(new QLabel(this)) {
     setObjectName(QStringLiteral("nowPlayingView"));
     statusIcon_->setObjectName(QStringLiteral("statusIcon"));
     statusIcon_->setFixedSize(20, 20);
@@ -36,6 +39,12 @@ NowPlayingView::NowPlayingView(Preferences& preferences, LocalVideoDBManager& da
     palette.setColor(QPalette::ButtonText, blueNormalColor());
     playingFileNameLabel_->setPalette(palette);
     connect(playingFileNameLabel_, &QPushButton::clicked, this, &NowPlayingView::clickVideoTitle);
+    problemLabel_->setObjectName(QStringLiteral("playerProblemLabel"));
+    problemLabel_->setTextFormat(Qt::PlainText);  // names of files and texts of the player
+    problemLabel_->setAccessibleName(tr("Video wallpaper problem"));
+    problemLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    problemLabel_->setFocusPolicy(Qt::TabFocus);  // screen readers reach it by the keyboard too
+    problemLabel_->hide();
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 0, 8, 0);
@@ -43,15 +52,48 @@ NowPlayingView::NowPlayingView(Preferences& preferences, LocalVideoDBManager& da
     layout->addWidget(statusIcon_);
     layout->addWidget(statusLabel_);
     layout->addWidget(playingFileNameLabel_);
-    layout->addStretch(1);
+    layout->addWidget(problemLabel_, 1);
+    layout->addStretch(0);
 
     observeDispose_ = observe(&preferences_, &Preferences::playingVideoSignChanged, this,
                               [this](const std::optional<QString>& sign) { playingSignChanged(sign); });
     updatePlayingStatus();
 }
 
+void NowPlayingView::setPlayerStatus(PlayerStatus* status) {
+    if (playerStatus_)
+        disconnect(playerStatus_, nullptr, this, nullptr);
+    playerStatus_ = status;
+    if (status)
+        connect(status, &PlayerStatus::changed, this, [this] {
+            updatePlayingStatus();
+            showProblem();
+        });
+    updatePlayingStatus();
+    showProblem();
+}
+
+bool NowPlayingView::isPlayerStopped() const {
+    return playerStatus_ && playerStatus_->state() == PlayerStatus::State::Stopped;
+}
+
+void NowPlayingView::showProblem() {
+    problemText_ = playerStatus_ ? playerStatus_->problem() : QString();
+    problemLabel_->setVisible(!problemText_.isEmpty());
+    problemLabel_->setToolTip(plainToolTip(problemText_));
+    problemLabel_->setAccessibleDescription(problemText_);
+    problemLabel_->setText(
+        problemLabel_->fontMetrics().elidedText(problemText_, Qt::ElideRight, qMax(0, problemLabel_->width())));
+}
+
+void NowPlayingView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    showProblem();  // shortened to the room there is now
+}
+
 void NowPlayingView::updatePlayingStatus() {
-    if (isOpenPlay) {
+    // A player that is gone shows nothing, whatever the switch says.
+    if (isOpenPlay && !isPlayerStopped()) {
         loadIcon(playingImage);
         statusLabel_->setText(tr("Playing"));
         if (const std::optional<QString> sign = preferences_.playingVideoSign())

@@ -7,6 +7,7 @@
 
 class ButtonWithLinkTitle;
 class LocalVideoDBManager;
+class PlayerStatus;
 class Preferences;
 class QLabel;
 class QSvgWidget;
@@ -14,6 +15,8 @@ class QSvgWidget;
 // The strip in the library screen's bottom area: an animated icon and "Playing" with the playing
 // video's title as a blue link while the video wallpaper is on, a still icon and
 // "No Video Played" while it is off. A click on the title hands the playing sign to the screen.
+// Beside them, one line of plain text says why the wallpaper cannot be shown, when the desktop
+// player says so or has stopped; a stopped player shows as off.
 class NowPlayingView : public QWidget {
     Q_OBJECT
 public:
@@ -27,6 +30,11 @@ public:
 
     // Redraws icon, status text and title from isOpenPlay and the playing sign.
     void updatePlayingStatus();
+    // Follows the desktop player's state and reports (it must outlive the view).
+    void setPlayerStatus(PlayerStatus* status);
+    bool isPlayerStopped() const;
+    // The whole line of the player's problem (the label may show it shortened).
+    QString problemText() const { return problemText_; }
 
     QString statusText() const;
     QString titleText() const;
@@ -45,6 +53,8 @@ private:
     void setTitle(const QString& title);
     void loadIcon(const QString& resource);
     void clickVideoTitle();
+    void showProblem();
+    void resizeEvent(QResizeEvent* event) override;
 
     Preferences& preferences_;
     LocalVideoDBManager& database_;
@@ -52,6 +62,9 @@ private:
     QSvgWidget* statusIcon_;
     QLabel* statusLabel_;
     ButtonWithLinkTitle* playingFileNameLabel_;
+    QLabel* problemLabel_;
+    PlayerStatus* playerStatus_ = nullptr;
+    QString problemText_;
     QString iconResource_;
     QString title_;
     DisposablePtr observeDispose_;

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "MainWindow/locallibrary/NowPlayingView.h"
+#include "MainWindow/startup/PlayerStatus.h"
 #include "shared/Preferences.h"
 
 namespace {
@@ -97,10 +98,20 @@ void PlayerBarView::showMute(bool mute) {
     muteButton_->setToolTip(muteButton_->accessibleName());
 }
 
+void PlayerBarView::setPlayerStatus(PlayerStatus* status) {
+    if (playerStatus_)
+        disconnect(playerStatus_, nullptr, this, nullptr);
+    playerStatus_ = status;
+    nowPlayingView_->setPlayerStatus(status);
+    if (status)
+        connect(status, &PlayerStatus::changed, this, [this] { showOpenPlayer(preferences_.isOpenPlayer()); });
+    showOpenPlayer(preferences_.isOpenPlayer());
+}
+
 void PlayerBarView::showOpenPlayer(bool open) {
     nowPlayingView_->isOpenPlay = open;
     nowPlayingView_->updatePlayingStatus();
-    playButton_->setEnabled(open);
+    playButton_->setEnabled(open && !nowPlayingView_->isPlayerStopped());
 }
 
 void PlayerBarView::showVolume(float volume) {

@@ -6,6 +6,7 @@
 
 class LocalVideoDBManager;
 class NowPlayingView;
+class PlayerStatus;
 class Preferences;
 class QComboBox;
 class QSlider;
@@ -31,6 +32,10 @@ public:
     QSlider* volumeSlider() const { return volumeSlider_; }
     QComboBox* playModelButton() const { return playModelButton_; }
 
+    // Follows the desktop player's state: a stopped player has no pause to offer. The status
+    // must outlive the bar.
+    void setPlayerStatus(PlayerStatus* status);
+
     // Makes the video with this sign the wallpaper, switching the wallpaper on when it was off.
     static void playVideo(Preferences& preferences, const QString& sign);
 
@@ -44,6 +49,7 @@ private:
     void volumeSliderAction(int value);
 
     Preferences& preferences_;
+    PlayerStatus* playerStatus_ = nullptr;
     NowPlayingView* nowPlayingView_;
     QToolButton* playButton_;
     QToolButton* muteButton_;

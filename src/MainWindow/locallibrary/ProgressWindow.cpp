@@ -36,22 +36,25 @@ void ProgressWindowController::showProgressWindow() {
     activateWindow();
 }
 
-QString importResultText(ImportVideoStatus status, ImportProblem problem) {
+QString importResultText(ImportVideoStatus status, const ImportDiagnosis& diagnosis) {
     if (status == ImportVideoStatus::isExist)
         return QObject::tr("This video exists");
     if (status != ImportVideoStatus::failure)
         return QString();
-    switch (problem) {
+    switch (diagnosis.problem) {
     case ImportProblem::unreadable: return QObject::tr("This file cannot be read");
     case ImportProblem::diskFull: return QObject::tr("There is not enough disk space for this video");
+    case ImportProblem::unwritable:
+        return QObject::tr("The folder \"%1\" cannot be written: %2").arg(diagnosis.folder, diagnosis.reason);
     case ImportProblem::notVideo:
     case ImportProblem::none: break;
     }
     return QObject::tr("This video format is not supported");
 }
 
-void showImportResultAlert(QWidget* parent, ImportVideoStatus status, const QUrl& file, ImportProblem problem) {
-    const QString text = importResultText(status, problem);
+void showImportResultAlert(QWidget* parent, ImportVideoStatus status, const QUrl& file,
+                           const ImportDiagnosis& diagnosis) {
+    const QString text = importResultText(status, diagnosis);
     if (text.isEmpty())
         return;
     auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"), text, QMessageBox::Ok,
@@ -80,8 +83,8 @@ ImportBatchHooks importWindowHooks(QWidget* anchor, std::function<void()> reload
         };
     };
     hooks.showImportResult = [over](ImportVideoStatus status) { showImportResultAlert(over, status); };
-    hooks.showImportProblem = [over](ImportVideoStatus status, const QUrl& file, ImportProblem problem) {
-        showImportResultAlert(over, status, file, problem);
+    hooks.showImportProblem = [over](ImportVideoStatus status, const QUrl& file, const ImportDiagnosis& diagnosis) {
+        showImportResultAlert(over, status, file, diagnosis);
     };
     hooks.reload = std::move(reload);
     return hooks;

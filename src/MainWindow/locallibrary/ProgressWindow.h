@@ -17,9 +17,9 @@ public:
 // Tells the user about one file that was not imported. Opens without blocking; the batch goes on.
 // With the file, its name is shown and the text says what went wrong with it.
 void showImportResultAlert(QWidget* parent, ImportVideoStatus status, const QUrl& file = {},
-                           ImportProblem problem = ImportProblem::notVideo);
+                           const ImportDiagnosis& diagnosis = ImportProblem::notVideo);
 // The alert's text; empty for a status that needs no alert.
-QString importResultText(ImportVideoStatus status, ImportProblem problem);
+QString importResultText(ImportVideoStatus status, const ImportDiagnosis& diagnosis);
 
 // The hooks of a batch shown over `anchor`'s window: a progress window of its own and the alerts.
 ImportBatchHooks importWindowHooks(QWidget* anchor, std::function<void()> reload);

@@ -130,8 +130,8 @@ void WebLibraryViewModel::showLoadFailure(bool noResponse) {
     if (!collectionView())
         return;
     collectionView()->setContainerImage(QStringLiteral("network_error"));
-    setOverlay(Overlay{noResponse ? localizedString("Fail to connect network", "no reponse")
-                                  : localizedString("The server is under maintenance", "no reponse"),
+    setOverlay(Overlay{noResponse ? localizedString("Fail to connect network", "no response")
+                                  : localizedString("The server is under maintenance", "no response"),
                        true});
 }
 

@@ -2,6 +2,7 @@
 
 #include "MainWindow/window/MainWindowController.h"
 #include "MainWindow/startup/CrashReport.h"
+#include "MainWindow/startup/PlayerStatus.h"
 #include "MainWindow/library/ImageCache.h"
 #include "MainWindow/library/ImageLoader.h"
 #include "platform/AppLauncher.h"
@@ -15,15 +16,15 @@
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
+#include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "shared/VersionCompare.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -96,6 +97,11 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     // 10. The desktop player starts once the first import has happened.
     Preferences& preferences = parts_.preferences();
+    // A library file that was no database was set aside and a fresh one started: the samples
+    // come in again as on a first start, and the user hears of it once the window is there.
+    const std::optional<QString> setAside = parts_.database().setAsidePath();
+    if (setAside)
+        preferences.setAlreadyImportVideo(false);
     if (preferences.alreadyImportVideo()) {
         startHelper(isFirstInstall);
     } else {
@@ -106,21 +112,18 @@ void AppDelegate::applicationDidFinishLaunching() {
                                       });
     }
 
-    // The wallpaper switched on or a video chosen after the desktop player went away (it
-    // crashed or was killed without its quit notice): the player is started again. Only a player
-    // seen leaving the bus counts, so the first start and a start under way are not doubled.
-    if (platform::hasSessionBus()) {
-        auto* watcher = new QDBusServiceWatcher(helperBundleIdentifier(), QDBusConnection::sessionBus(),
-                                                QDBusServiceWatcher::WatchForOwnerChange, this);
-        connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { helperGone_ = false; });
-        connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] { helperGone_ = true; });
-    }
+    // A desktop player that went without its quit notice (a crash, a kill) is started again, a
+    // few times; once it is left stopped, switching the wallpaper on or choosing a video starts it.
+    PlayerStatus& status = parts_.playerStatus();
+    status.relaunch = [self = QPointer<AppDelegate>(this)] {
+        if (self && self->parts_.preferences().alreadyImportVideo())
+            self->launchHelperIfNotRunning();
+    };
+    status.watch();
     auto wallpaperWanted = [this] {
         const Preferences& settings = parts_.preferences();
-        if (!helperGone_ || !settings.isOpenPlayer() || !settings.alreadyImportVideo())
-            return;
-        helperGone_ = false;  // one start until the bus says otherwise
-        launchHelperIfNotRunning();
+        if (settings.isOpenPlayer() && settings.alreadyImportVideo())
+            parts_.playerStatus().startAgainIfStopped();
     };
     wallpaperObservations_ = {
         observe(&preferences, &Preferences::isOpenPlayerChanged, this, [wallpaperWanted](bool) { wallpaperWanted(); }),
@@ -145,10 +148,26 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     // 12.
     showMainWindow();
+    if (setAside)
+        showLibraryReplacedAlert(*setAside);
 
     // 13.
     autolaunchObserveDispose_ = observe(&preferences, &Preferences::autolaunchChanged, this,
                                         [this](bool enabled) { setLoginItemEnabled(enabled); });
+}
+
+void AppDelegate::showLibraryReplacedAlert(const QString& setAside) {
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
+                                  tr("Tavvel could not read its video library, so it started a new one and imports "
+                                     "the sample videos again."),
+                                  QMessageBox::Ok, mainWindowController().window());
+    alert->setObjectName(QStringLiteral("libraryReplacedAlert"));
+    alert->setTextFormat(Qt::PlainText);
+    alert->setInformativeText(tr("The old library file was kept as \"%1\".").arg(QDir::toNativeSeparators(setAside)));
+    if (auto* detail = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        detail->setTextFormat(Qt::PlainText);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {

@@ -55,6 +55,8 @@ public:
     // This installation's player; empty when it is not there, which is logged and shown in
     // an alert naming the places looked at (not again while that alert is open).
     QString helperProgram();
+    // Tells once that the library file was no database and where it was kept.
+    void showLibraryReplacedAlert(const QString& setAside);
     // Uploads the crash reports of earlier runs, a few at a time; each is deleted once the
     // service answered.
     void uploadCrashFiles();
@@ -78,7 +80,6 @@ private:
     DisposablePtr importDefaultVideo_;
     DisposablePtr terminalObservation_;
     std::vector<DisposablePtr> wallpaperObservations_;
-    bool helperGone_ = false;  // a desktop player left the bus and none was started since
     bool attached_ = false;
     QPointer<QMessageBox> helperMissingAlert_;
 };

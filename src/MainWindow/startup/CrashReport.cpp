@@ -3,6 +3,7 @@
 #include "platform/Bundle.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
+#include "platform/SignalStack.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <cxxabi.h>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +59,9 @@ double now() {
 char signalDir[4096];
 char signalHead[1024];  // the version block, completed with the signal's name and reason
 std::atomic<bool> reported{false};
+// Set once the signal path's report is on disk (or given up): a second thread's fatal signal
+// waits for it, as its default action would end the process with the report half written.
+std::atomic<bool> reportDone{false};
 
 size_t appendText(char* buffer, size_t at, size_t size, const char* text) {
     while (*text && at + 1 < size)
@@ -100,11 +105,18 @@ bool writeAll(int fd, const char* text, size_t length) {
     return true;
 }
 
-// The handler's own stack: a stack overflow leaves none to run on.
-alignas(16) char alternateStack[64 * 1024];
+void waitForReport() {
+    // Bounded: a report that never ends must not keep a crashed process alive.
+    for (int i = 0; i < 500 && !reportDone.load(); ++i) {
+        timespec pause{0, 10 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+}
 
 void onFatalSignal(int sig) {
-    if (!reported.exchange(true) && signalDir[0]) {
+    if (reported.exchange(true)) {
+        waitForReport();
+    } else if (signalDir[0]) {
         timespec ts{};
         clock_gettime(CLOCK_REALTIME, &ts);
         const long long seconds = ts.tv_sec + (ts.tv_nsec >= 500000000L ? 1 : 0);
@@ -138,9 +150,29 @@ void onFatalSignal(int sig) {
                 unlink(temporary);
         }
     }
+    reportDone.store(true);
     // The default action ends the process with the signal, as it would have without us.
     signal(sig, SIG_DFL);
+    sigset_t unblock;
+    sigemptyset(&unblock);
+    sigaddset(&unblock, sig);
+    pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
     raise(sig);
+}
+
+// A report whose writing was cut short (the machine went down, or a killed process): its
+// beginning still tells what crashed, so it is kept under its final name when that is free.
+void completePartialReports(const QDir& folder) {
+    static const QRegularExpression partName(QStringLiteral("^([0-9]{1,20}\\.txt)\\.part$"));
+    for (const QString& name : folder.entryList({QStringLiteral("*.txt.part")}, QDir::Files | QDir::Hidden)) {
+        const QRegularExpressionMatch match = partName.match(name);
+        const QString path = folder.filePath(name);
+        if (!match.hasMatch())
+            continue;
+        const QString target = folder.filePath(match.captured(1));
+        if (QFileInfo(path).size() == 0 || QFileInfo::exists(target) || !QFile::rename(path, target))
+            QFile::remove(path);
+    }
 }
 }  // namespace
 
@@ -167,6 +199,7 @@ QStringList reportsToUpload(const QString& dir) {
     static const QRegularExpression reportName(QStringLiteral("^[0-9]{1,20}\\.txt$"));
     QStringList reports;
     const QDir folder(dir);
+    completePartialReports(folder);
     for (const QString& name :
          folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
         struct stat status {};
@@ -228,6 +261,10 @@ void handler() {
 }
 
 void installHandler() {
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
     const QByteArray dir = QDir(directory()).absolutePath().toLocal8Bit();
     if (!directory().isEmpty() && static_cast<size_t>(dir.size()) < sizeof signalDir) {
         QDir().mkpath(directory());
@@ -244,14 +281,13 @@ void installHandler() {
     backtrace(frame, 1);
 
     std::set_terminate(handler);
-    stack_t stack{};
-    stack.ss_sp = alternateStack;
-    stack.ss_size = sizeof alternateStack;
-    const bool ownStack = sigaltstack(&stack, nullptr) == 0;
+    // This thread's stack for the handler; every thread started later gets its own as it starts.
+    platform::ensureSignalStack();
     struct sigaction action {};
     action.sa_handler = onFatalSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | (ownStack ? SA_ONSTACK : 0);
+    // Not reset on entry: a second thread's crash must reach the handler and wait there.
+    action.sa_flags = SA_ONSTACK;
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
         sigaction(sig, &action, nullptr);
 }

@@ -2,6 +2,7 @@
 
 #include "MainWindow/library/ImageLoader.h"
 #include "MainWindow/library/LocalLibraryIndex.h"
+#include "MainWindow/startup/PlayerStatus.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/DistributedNotificationCenter.h"
@@ -52,6 +53,10 @@ MainParts MainParts::make() {
         []() -> platform::NotificationCenter& { return platform::NotificationCenter::defaultCenter(); },
         []() -> platform::DistributedNotificationCenter& {
             return platform::DistributedNotificationCenter::defaultCenter();
+        },
+        []() -> PlayerStatus& {
+            static auto* status = new PlayerStatus(platform::DistributedNotificationCenter::defaultCenter());
+            return *status;  // lives for the whole process
         },
     };
 }

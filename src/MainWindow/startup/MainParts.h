@@ -6,6 +6,7 @@ class ImageLoader;
 class LocalLibraryIndex;
 class LocalLibraryModel;
 class LocalVideoDBManager;
+class PlayerStatus;
 class Preferences;
 class WebModel;
 namespace platform {
@@ -31,6 +32,8 @@ struct MainParts {
     // In-process notices, and the ones between Tavvel and the desktop player.
     std::function<platform::NotificationCenter&()> notices;
     std::function<platform::DistributedNotificationCenter&()> distributedNotices;
+    // The desktop player's life and its reports, for the window to show.
+    std::function<PlayerStatus&()> playerStatus;
 
     // The process's own instances: the one place of the main program that names them.
     static MainParts make();

@@ -73,8 +73,12 @@ PreviewPageMaker* load() {
 
 QStringList candidates() {
     QStringList folders;
+#ifdef TAVVEL_TEST_BUILD
+    // Test programs and benchmarks lie elsewhere in the build tree. An installed program never
+    // loads code from a folder its environment names.
     if (const QString chosen = qEnvironmentVariable("TAVVEL_PLUGIN_DIR"); !chosen.isEmpty())
         folders << chosen;
+#endif
     folders << platform::executableDirectory() + QStringLiteral("/" TAVVEL_PLUGIN_DIR_FROM_MAIN);
     QStringList paths;
     // Absolute: QPluginLoader looks a relative name up in Qt's library paths.

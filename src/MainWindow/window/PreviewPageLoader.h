@@ -8,8 +8,8 @@ class PreviewPageMaker;
 namespace previewpage {
 // The plugin's file name.
 inline constexpr char kFileName[] = "tavvel_preview_page.so";
-// Where it is looked for, in order: the folder TAVVEL_PLUGIN_DIR names (test programs and
-// benchmarks, which lie elsewhere in the build tree), then the installed plugin folder seen from
+// Where it is looked for, in order: in a build with tests or benchmarks only, the folder
+// TAVVEL_PLUGIN_DIR names (those programs lie elsewhere in the build tree); then the installed plugin folder seen from
 // the program's ("<program folder>/../lib/tavvel"; the build tree is laid out the same).
 QStringList candidates();
 // Makes Qt's global share GL context, which Qt WebEngine needs, then loads the plugin: the first

@@ -1,7 +1,9 @@
 #include "platform/gui/WaylandLayerShell.h"
 
 #include "platform/Log.h"
+#include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -13,17 +15,26 @@
 #include <wayland-client.h>
 
 namespace platform {
-namespace {
+// One output of the compositor, as the player follows it.
 struct Output {
     quint32 name = 0;
     wl_output* proxy = nullptr;
+    zxdg_output_v1* xdg = nullptr;  // the compositor's own logical rectangle, where offered
     QPoint position;
-    QSize mode;  // device pixels
+    QSize mode;  // device pixels, before the output's transform
+    int transform = WL_OUTPUT_TRANSFORM_NORMAL;
     int scale = 1;
-    QRect rect;         // logical, as of the last "done"
-    int doneScale = 1;  // the scale as of the last "done"
+    QPoint logicalPosition;
+    QSize logicalSize;
+    QRect rect;    // logical, as of the last "done"
+    QSize pixels;  // the output's real pixels the way up the user sees them, as of the last "done"
+    int doneScale = 1;
+
+    // A quarter turn shows the mode's width as the height.
+    QSize turnedMode() const { return transform % 2 ? mode.transposed() : mode; }
 };
 
+namespace {
 LayerShell* sharedShell = nullptr;
 }  // namespace
 
@@ -33,12 +44,18 @@ struct LayerShell::Globals {
     wl_compositor* compositor = nullptr;
     wl_shm* shm = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
+    zxdg_output_manager_v1* xdgOutputs = nullptr;
+    wp_viewporter* viewporter = nullptr;
     std::vector<Output> outputs;
     LayerShell* owner = nullptr;  // null while open() still asks
 
     ~Globals() {
         for (Output& output : outputs)
-            wl_output_destroy(output.proxy);
+            dropOutput(output);
+        if (viewporter)
+            wp_viewporter_destroy(viewporter);
+        if (xdgOutputs)
+            zxdg_output_manager_v1_destroy(xdgOutputs);
         if (layerShell)
             zwlr_layer_shell_v1_destroy(layerShell);
         if (shm)
@@ -57,6 +74,26 @@ struct LayerShell::Globals {
                 return &o;
         return nullptr;
     }
+    Output* output(zxdg_output_v1* xdg) {
+        for (Output& o : outputs)
+            if (o.xdg == xdg)
+                return &o;
+        return nullptr;
+    }
+    static void dropOutput(Output& output) {
+        if (output.xdg)
+            zxdg_output_v1_destroy(output.xdg);
+        wl_output_destroy(output.proxy);
+    }
+
+    void describeLogically(Output& output) {
+        static const zxdg_output_v1_listener listener = {&onLogicalPosition, &onLogicalSize, &onXdgDone, &onXdgName,
+                                                         &onXdgDescription};
+        if (!xdgOutputs || output.xdg)
+            return;
+        output.xdg = zxdg_output_manager_v1_get_xdg_output(xdgOutputs, output.proxy);
+        zxdg_output_v1_add_listener(output.xdg, &listener, this);
+    }
 
     void changed() {
         if (owner)
@@ -64,9 +101,11 @@ struct LayerShell::Globals {
     }
 
     static void onGeometry(void* data, wl_output* proxy, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
-                           const char*, int32_t) {
-        if (Output* o = static_cast<Globals*>(data)->output(proxy))
+                           const char*, int32_t transform) {
+        if (Output* o = static_cast<Globals*>(data)->output(proxy)) {
             o->position = QPoint(x, y);
+            o->transform = transform;
+        }
     }
     static void onMode(void* data, wl_output* proxy, uint32_t flags, int32_t width, int32_t height, int32_t) {
         if (Output* o = static_cast<Globals*>(data)->output(proxy); o && (flags & WL_OUTPUT_MODE_CURRENT)) {
@@ -81,13 +120,34 @@ struct LayerShell::Globals {
         Output* o = self->output(proxy);
         if (!o)
             return;
-        const QRect rect(o->position, o->mode / qMax(1, o->scale));
-        if (rect != o->rect || o->scale != o->doneScale) {
+        // A fractional scale is told to wl_output rounded up: only the compositor's logical size
+        // is right then. Without it the size follows from the mode, its turn and the scale.
+        const QSize pixels = o->turnedMode();
+        const QRect rect = o->logicalSize.isEmpty() ? QRect(o->position, pixels / qMax(1, o->scale))
+                                                    : QRect(o->logicalPosition, o->logicalSize);
+        if (rect != o->rect || pixels != o->pixels || o->scale != o->doneScale) {
             o->rect = rect;
+            o->pixels = pixels;
             o->doneScale = o->scale;
             self->changed();
         }
     }
+    static void onLogicalPosition(void* data, zxdg_output_v1* xdg, int32_t x, int32_t y) {
+        if (Output* o = static_cast<Globals*>(data)->output(xdg))
+            o->logicalPosition = QPoint(x, y);
+    }
+    static void onLogicalSize(void* data, zxdg_output_v1* xdg, int32_t width, int32_t height) {
+        if (Output* o = static_cast<Globals*>(data)->output(xdg))
+            o->logicalSize = QSize(width, height);
+    }
+    // From version 3 on the output's own "done" closes the description.
+    static void onXdgDone(void* data, zxdg_output_v1* xdg) {
+        auto* self = static_cast<Globals*>(data);
+        if (Output* o = self->output(xdg); o && zxdg_output_v1_get_version(xdg) < 3)
+            onDone(data, o->proxy);
+    }
+    static void onXdgName(void*, zxdg_output_v1*, const char*) {}
+    static void onXdgDescription(void*, zxdg_output_v1*, const char*) {}
     static void onScale(void* data, wl_output* proxy, int32_t factor) {
         if (Output* o = static_cast<Globals*>(data)->output(proxy))
             o->scale = qMax(1, factor);
@@ -105,19 +165,31 @@ struct LayerShell::Globals {
         } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0 && !self->layerShell) {
             self->layerShell = static_cast<zwlr_layer_shell_v1*>(
                 wl_registry_bind(registry, name, &zwlr_layer_shell_v1_interface, 1));
+        } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && !self->xdgOutputs) {
+            self->xdgOutputs = static_cast<zxdg_output_manager_v1*>(
+                wl_registry_bind(registry, name, &zxdg_output_manager_v1_interface, qMin<uint32_t>(version, 3)));
+            for (Output& output : self->outputs)
+                self->describeLogically(output);
+        } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0 && !self->viewporter) {
+            self->viewporter = static_cast<wp_viewporter*>(
+                wl_registry_bind(registry, name, &wp_viewporter_interface, 1));
         } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
             // Version 2 brings "done" and "scale"; later versions add events the player ignores.
             auto* proxy = static_cast<wl_output*>(
                 wl_registry_bind(registry, name, &wl_output_interface, qMin<uint32_t>(version, 2)));
-            self->outputs.push_back({name, proxy, {}, {}, 1, {}, 1});
+            Output output;
+            output.name = name;
+            output.proxy = proxy;
+            self->outputs.push_back(output);
             wl_output_add_listener(proxy, &outputListener, self);
+            self->describeLogically(self->outputs.back());
         }
     }
     static void onGlobalRemove(void* data, wl_registry*, uint32_t name) {
         auto* self = static_cast<Globals*>(data);
         for (auto it = self->outputs.begin(); it != self->outputs.end(); ++it) {
             if (it->name == name) {
-                wl_output_destroy(it->proxy);
+                dropOutput(*it);
                 self->outputs.erase(it);
                 self->changed();
                 return;
@@ -210,23 +282,53 @@ std::unique_ptr<LayerSurface> LayerShell::makeSurface(int index) {
 // --- LayerSurface ----------------------------------------------------------------------------
 
 LayerSurface::LayerSurface(LayerShell* shell, quint32 outputName) : shell_(shell), outputName_(outputName) {
-    // A new scale of the output (without a new size) comes with no configure of the surface.
+    // A new scale or turn of the output (without a new size) comes with no configure of the surface;
+    // an output that was switched off and on again (its surface closed) describes itself anew.
     connect(shell, &LayerShell::outputsChanged, this, [this] {
-        if (configured_ && outputScale() != scale_) {
+        if (configured_ && pictureFor(size_) != picture_) {
             makeBuffers();
             emit readyToDraw();
         }
     });
 }
 
-int LayerSurface::outputScale() const {
-    const LayerShell::Globals& g = *shell_->globals_;
-    if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(g.compositor)) < WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION)
-        return 1;
-    for (const Output& o : g.outputs)
+const Output* LayerSurface::output() const {
+    for (const Output& o : shell_->globals_->outputs)
         if (o.name == outputName_)
-            return o.doneScale;
-    return scale_;
+            return &o;
+    return nullptr;
+}
+
+bool LayerSurface::hasOutput() const {
+    return output() != nullptr;
+}
+
+LayerPicture LayerSurface::pictureFor(const QSize& size) const {
+    const LayerShell::Globals& g = *shell_->globals_;
+    const Output* o = output();
+    const bool scales = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(g.compositor)) >=
+                        WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION;
+    return layerPicture(size, o ? o->rect.size() : size, o ? o->pixels : size, scales ? (o ? o->doneScale : 1) : 1,
+                        g.viewporter != nullptr);
+}
+
+LayerPicture layerPicture(const QSize& size, const QSize& outputSize, const QSize& outputPixels, int outputScale,
+                          bool viewporter) {
+    if (size.isEmpty())
+        return {};
+    // The output's real pixels over the part of it the surface covers.
+    QSize pixels = size;
+    if (!outputSize.isEmpty() && !outputPixels.isEmpty())
+        pixels = QSize(int(qint64(size.width()) * outputPixels.width() / outputSize.width()),
+                       int(qint64(size.height()) * outputPixels.height() / outputSize.height()));
+    for (int n = qMax(1, outputScale); n >= 1; --n)
+        if (pixels == size * n)
+            return {pixels, n, false};
+    if (viewporter && !pixels.isEmpty())
+        return {pixels, 1, true};
+    // No way to map them exactly: whole pixels per logical one, never more than the output has.
+    const int n = qMax(1, qMin(pixels.width() / size.width(), pixels.height() / size.height()));
+    return {size * n, n, false};
 }
 
 LayerSurface::~LayerSurface() {
@@ -245,6 +347,8 @@ void LayerSurface::show() {
         return;
     static const zwlr_layer_surface_v1_listener listener = {&LayerSurface::onConfigure, &LayerSurface::onClosed};
     surface_ = wl_compositor_create_surface(g.compositor);
+    if (g.viewporter)
+        viewport_ = wp_viewporter_get_viewport(g.viewporter, surface_);
     // Clicks go to what lies below: an empty input region.
     wl_region* none = wl_compositor_create_region(g.compositor);
     wl_surface_set_input_region(surface_, none);
@@ -273,6 +377,9 @@ void LayerSurface::drop() {
         wl_callback_destroy(frameCallback_);
     frameCallback_ = nullptr;
     dropBuffers();
+    if (viewport_)
+        wp_viewport_destroy(viewport_);
+    viewport_ = nullptr;
     if (layer_)
         zwlr_layer_surface_v1_destroy(layer_);
     if (surface_)
@@ -281,17 +388,24 @@ void LayerSurface::drop() {
     surface_ = nullptr;
     configured_ = false;
     size_ = QSize();
-    committedScale_ = 1;
+    committed_ = LayerPicture{QSize(), 1, false};
 }
 
 void LayerSurface::makeBuffers() {
     dropBuffers();
-    scale_ = outputScale();
-    if (size_.isEmpty())
+    picture_ = pictureFor(size_);
+    if (picture_.pixels.isEmpty())
         return;
     // On a scaled output the pictures have the output's own pixels, so the compositor shows
-    // them as they are instead of enlarging them.
-    const QSize pixels = size_ * scale_;
+    // them as they are instead of enlarging them, and no more than those are drawn.
+    const QSize pixels = picture_.pixels;
+    logLine(QStringLiteral("wayland: wallpaper of %1x%2 logical pixels drawn at %3x%4%5")
+                .arg(size_.width())
+                .arg(size_.height())
+                .arg(pixels.width())
+                .arg(pixels.height())
+                .arg(picture_.viewport ? QStringLiteral(" through a viewport")
+                                       : QStringLiteral(", %1 per logical pixel").arg(picture_.bufferScale)));
     const int stride = pixels.width() * 4;
     const size_t bytes = size_t(stride) * size_t(pixels.height());
     const int fd = memfd_create("tavvel-wallpaper", MFD_CLOEXEC);
@@ -358,10 +472,16 @@ void LayerSurface::present() {
     static const wl_callback_listener frameListener = {&LayerSurface::onFrameDone};
     frameCallback_ = wl_surface_frame(surface_);
     wl_callback_add_listener(frameCallback_, &frameListener, this);
-    if (scale_ != committedScale_) {
-        wl_surface_set_buffer_scale(surface_, scale_);
-        committedScale_ = scale_;
+    if (picture_.bufferScale != committed_.bufferScale)
+        wl_surface_set_buffer_scale(surface_, picture_.bufferScale);
+    if (viewport_ && (picture_.viewport != committed_.viewport || size_ != committedSize_)) {
+        if (picture_.viewport)
+            wp_viewport_set_destination(viewport_, size_.width(), size_.height());
+        else
+            wp_viewport_set_destination(viewport_, -1, -1);
     }
+    committed_ = picture_;
+    committedSize_ = size_;
     wl_surface_attach(surface_, b.buffer, 0, 0);
     wl_surface_damage(surface_, 0, 0, size_.width(), size_.height());
     wl_surface_commit(surface_);
@@ -380,7 +500,7 @@ void LayerSurface::onConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_
             if (o.name == self->outputName_)
                 size = o.rect.size();
     self->configured_ = true;
-    if (size != self->size_ || !self->mapping_ || self->outputScale() != self->scale_) {
+    if (size != self->size_ || !self->mapping_ || self->pictureFor(size) != self->picture_) {
         self->size_ = size;
         self->makeBuffers();
     }

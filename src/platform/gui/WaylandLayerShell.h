@@ -11,10 +11,26 @@ struct wl_display;
 struct wl_output;
 struct wl_surface;
 struct zwlr_layer_surface_v1;
+struct wp_viewport;
 class QSocketNotifier;
 
 namespace platform {
 class LayerSurface;
+struct Output;
+
+// How a surface of a logical size is drawn on its output: pictures of `pixels`, shown at
+// `bufferScale` picture pixels per logical one, or mapped onto the logical size through a
+// viewport (a fractional scale).
+struct LayerPicture {
+    QSize pixels;
+    int bufferScale = 1;
+    bool viewport = false;
+    bool operator==(const LayerPicture&) const = default;
+};
+// The picture for a surface of `size` on an output of `outputSize` logical and `outputPixels`
+// real pixels whose integer scale is `outputScale`: as many pixels as the output has there.
+LayerPicture layerPicture(const QSize& size, const QSize& outputSize, const QSize& outputPixels, int outputScale,
+                          bool viewporter);
 
 // The compositor's layer shell (zwlr_layer_shell_v1: wlroots compositors, KDE's KWin) on a
 // Wayland connection of the player's own, beside whatever Qt itself speaks to. Its events are
@@ -67,8 +83,10 @@ public:
     bool isShown() const { return surface_ != nullptr; }
     // The size the compositor gave it, in logical pixels; empty before its answer.
     QSize size() const { return size_; }
-    // How many picture pixels make one logical pixel each way: the output's scale.
-    int scale() const { return scale_; }
+    // The pictures' size: the output's real pixels over size().
+    QSize pictureSize() const { return picture_.pixels; }
+    // Its output is still there (a closed surface may be shown again).
+    bool hasOutput() const;
 
     // Whether a picture may be drawn now: configured, one of the two pictures free, and the
     // compositor has shown the last one.
@@ -80,7 +98,7 @@ public:
 signals:
     // A picture may be drawn again (after the first configure, a new size, a shown frame).
     void readyToDraw();
-    // The compositor took the surface away for good (its output is gone).
+    // The compositor took the surface away (its output is gone or switched off).
     void closed();
 
 private:
@@ -92,7 +110,8 @@ private:
         bool busy = false;
     };
     LayerSurface(LayerShell* shell, quint32 outputName);
-    int outputScale() const;
+    const Output* output() const;
+    LayerPicture pictureFor(const QSize& size) const;
     void makeBuffers();
     void dropBuffers();
     void drop();
@@ -106,10 +125,12 @@ private:
     quint32 outputName_;  // the output's global name: its proxy goes with the output
     wl_surface* surface_ = nullptr;
     zwlr_layer_surface_v1* layer_ = nullptr;
+    wp_viewport* viewport_ = nullptr;
     wl_callback* frameCallback_ = nullptr;
     QSize size_;
-    int scale_ = 1;           // of the pictures
-    int committedScale_ = 1;  // the surface's, as last told to the compositor
+    LayerPicture picture_;    // of the pictures
+    LayerPicture committed_;  // the surface's, as last told to the compositor
+    QSize committedSize_;
     bool configured_ = false;
     Buffer buffers_[2];
     uchar* mapping_ = nullptr;

@@ -1,7 +1,9 @@
 // The service stand-in as a program: prints its base address, then one line per request.
 //   service_standin [--port N] [--tls DIR] [--reply CODE=FILE]... [--raw CODE=FILE]... [--queue CODE=FILE]...
+//                   [--trickle CODE]...
 // --reply answers CODE with the encrypted content of FILE (plain JSON), --raw with FILE as it is;
-// --queue answers the next request of CODE once with FILE, in the order given (pages 1, 2, 3, ...).
+// --queue answers the next request of CODE once with FILE, in the order given (pages 1, 2, 3, ...);
+// --trickle holds every request of CODE open with a body that comes a byte at a time.
 // Point either program at it with TAVVEL_SERVICE_URL=<printed address>.
 #include "support/ServiceStandIn.h"
 
@@ -24,6 +26,8 @@ int main(int argc, char* argv[]) {
         const QString value = args[i + 1];
         if (option == QLatin1String("--port")) {
             port = quint16(value.toUInt());
+        } else if (option == QLatin1String("--trickle")) {
+            standIn.setReply(value.toInt(), ScriptedReply::trickle());
         } else if (option == QLatin1String("--tls")) {
             tlsDir = value;
         } else if (option == QLatin1String("--reply") || option == QLatin1String("--raw") ||

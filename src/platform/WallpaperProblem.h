@@ -1,0 +1,25 @@
+#pragma once
+#include <QString>
+
+namespace platform {
+class DefaultsSuite;
+
+// Why the video wallpaper cannot be shown, from the desktop player to the main program: the
+// player records one line of plain text in its own settings and posts this notice; the main
+// program reads the text at its start and on every notice, and shows it with the player's state.
+inline constexpr const char* kWallpaperProblemNotification = "com.zembo.TavvelHelper.WallpaperProblem";
+
+// The desktop player's side. Records `text` (shown as plain text, in the user's language) and
+// waits until the bus has the notice, so the player may end right after. The player clears it
+// when the user picks a video or switches the wallpaper on; a problem that stays is reported
+// again where it is found.
+void reportWallpaperProblem(const QString& text);
+void clearWallpaperProblem();
+
+// The main program's side: the text the player last recorded, empty when there is none.
+QString wallpaperProblem();
+
+// The desktop player's own settings ("<config folder>/com.zembo.TavvelHelper.ini"), from either
+// program: its standard suite in the player, the same file opened by path elsewhere.
+DefaultsSuite& helperDefaults();
+}  // namespace platform
