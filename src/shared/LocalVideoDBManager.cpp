@@ -33,6 +33,12 @@ constexpr const char* kUpdateURL = "update LocalVideos set url = ? where sign = 
 
 constexpr int kBusyTimeoutMs = 3000;
 
+// The file is locked by another connection (this answer then says nothing about the rows).
+bool isBusy(sqlite3* db) {
+    const int code = db ? sqlite3_errcode(db) : SQLITE_OK;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
 bool isDesktopPlayer() {
     return platform::mainBundle().identifier == QLatin1String(platform::kHelperIdentifier);
 }
@@ -395,13 +401,23 @@ LocalVideoDBManager::InsertResult LocalVideoDBManager::insertVideo(const VideoDe
 std::vector<VideoDetail> LocalVideoDBManager::allVideos() {
     std::lock_guard lock(mutex_);
     followPath();
+    return allVideosLocked(nullptr);
+}
+
+std::vector<VideoDetail> LocalVideoDBManager::allVideosLocked(bool* busy) {
     std::vector<VideoDetail> out;
     Stmt stmt(db_, kSelectAll);
-    if (!stmt.valid())
+    if (!stmt.valid()) {
+        if (busy)
+            *busy = isBusy(db_);
         return out;
+    }
     const RowReader reader(stmt.get());
-    while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
         out.push_back(reader.read());
+    if (busy)
+        *busy = rc != SQLITE_DONE && isBusy(db_);
     return out;
 }
 
@@ -411,16 +427,50 @@ std::optional<VideoDetail> LocalVideoDBManager::videoWithSign(const QString& sig
     return videoWithSignLocked(sign);
 }
 
-std::optional<VideoDetail> LocalVideoDBManager::videoWithSignLocked(const QString& sign) {
+std::optional<VideoDetail> LocalVideoDBManager::videoWithSignLocked(const QString& sign, bool* busy) {
     Stmt stmt(db_, kSelectSign);
-    if (!stmt.valid())
+    if (!stmt.valid()) {
+        if (busy)
+            *busy = isBusy(db_);
         return std::nullopt;
+    }
     stmt.bind(1, sign);
     const RowReader reader(stmt.get());
     std::optional<VideoDetail> last;
-    while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
         last = reader.read();  // the last row with the sign wins
+    if (busy)
+        *busy = rc != SQLITE_DONE && isBusy(db_);
     return last;
+}
+
+template <typename Read>
+auto LocalVideoDBManager::readHeld(bool wait, Read read) -> std::optional<decltype(read(nullptr))> {
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (wait)
+        lock.lock();
+    else if (!lock.try_lock())
+        return std::nullopt;  // another thread is inside, maybe waiting for the other program
+    followPath();
+    const bool quick = !wait && db_;
+    if (quick)
+        sqlite3_busy_timeout(db_, 0);
+    bool busy = false;
+    auto result = read(&busy);
+    if (quick)
+        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    if (busy)
+        return std::nullopt;
+    return result;
+}
+
+std::optional<std::vector<VideoDetail>> LocalVideoDBManager::readAllVideos(bool wait) {
+    return readHeld(wait, [this](bool* busy) { return allVideosLocked(busy); });
+}
+
+std::optional<std::optional<VideoDetail>> LocalVideoDBManager::readVideoWithSign(const QString& sign, bool wait) {
+    return readHeld(wait, [this, &sign](bool* busy) { return videoWithSignLocked(sign, busy); });
 }
 
 bool LocalVideoDBManager::execute(const char* sql, const QString* sign, const QString* url) {

@@ -52,6 +52,12 @@ public:
     std::vector<VideoDetail> allVideos();
     // The last row with this sign, if any.
     std::optional<VideoDetail> videoWithSign(const QString& sign);
+
+    // The same reads for callers that must tell "held elsewhere" from "no rows": none when
+    // another thread or program holds the database. With `wait` false nothing is waited for
+    // (the window's thread); with true the usual 3 s for the other program.
+    std::optional<std::vector<VideoDetail>> readAllVideos(bool wait);
+    std::optional<std::optional<VideoDetail>> readVideoWithSign(const QString& sign, bool wait);
     // Points the rows of this sign at another file (their own file is gone); true on success.
     bool updateVideoURL(const QString& sign, const QString& url);
     // Logs "delete <sign> true|false".
@@ -75,7 +81,11 @@ private:
     // Opens again when the path names another file than the open one (the main program put a
     // fresh library in place of a broken one).
     void followPath();
-    std::optional<VideoDetail> videoWithSignLocked(const QString& sign);
+    std::optional<VideoDetail> videoWithSignLocked(const QString& sign, bool* busy = nullptr);
+    std::vector<VideoDetail> allVideosLocked(bool* busy);
+    // Runs `read` under the lock; none when the lock or the file is held elsewhere.
+    template <typename Read>
+    auto readHeld(bool wait, Read read) -> std::optional<decltype(read(nullptr))>;
     bool execute(const char* sql, const QString* sign, const QString* url = nullptr);
 
     QString path_;

@@ -17,6 +17,7 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <tuple>
 
@@ -246,4 +247,39 @@ TEST(RefreshOverlay, TheGroupShowsAsAWholeAndTheButtonCallsTheClosure) {
     EXPECT_EQ(overlay.titleLabel->text(), QStringLiteral("List is empty"));
     overlay.refreshButton->click();
     EXPECT_EQ(refreshes, 1);
+}
+
+// Extreme numbers in the service's reply: a field no video can have says "Unknown", one within
+// reason goes through the formatter, and a number beyond 64 bits drops the whole record.
+TEST_F(DetailPaneTest, ExtremeNumbersFromTheServiceAreFormattedOrUnknown) {
+    const char* unknown = "Unknown";
+    const std::vector<std::vector<const char*>> cases = {
+        // literal, size, duration, dimensions, uploads and downloads; none: the record is refused
+        {"0", "0 Byte", "00:00:00", "0\u00d70(16:9)", "0"},
+        {"-1", unknown, unknown, unknown, unknown},
+        {"9223372036854775807", unknown, unknown, unknown, unknown},
+        {"-9223372036854775808", unknown, unknown, unknown, unknown},
+        {"9.0e18", unknown, unknown, unknown, unknown},
+        {"1e12", "953674.32 MB", unknown, unknown, unknown},
+        {"3600000000", "3433.23 MB", "1000:00:00", unknown, "3600000000"},
+        {"65536", "64.00 KB", "00:01:05", "65536\u00d765536(16:9)", "65536"},
+        {"1e300"},
+        {"-1.7976931348623157e308"},
+    };
+    const QString base = QString::fromUtf8(
+        QJsonDocument(catalogueVideo(QStringLiteral("x")).toJsonObject()).toJson(QJsonDocument::Compact));
+    static const QRegularExpression numbers(QStringLiteral("\"(size|time|width|height|upcount|down)\":-?[0-9]+"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c[0]);
+        const QString json = QString(base).replace(numbers, QStringLiteral("\"\\1\":") + QLatin1String(c[0]));
+        const std::optional<VideoDetail> v = VideoDetail::fromJson(QJsonDocument::fromJson(json.toUtf8()).object());
+        ASSERT_EQ(v.has_value(), c.size() > 1);
+        if (!v)
+            continue;
+        calls.closure(*v);
+        const QLabel* shown[] = {pane.sizeLabel, pane.durationLabel, pane.dimensionsLabel, pane.userVideCount,
+                                 pane.downloadLabel};
+        for (size_t i = 0; i < std::size(shown); ++i)
+            EXPECT_EQ(shown[i]->text(), QString::fromUtf8(c[std::min<size_t>(i + 1, 4)])) << i;
+    }
 }

@@ -1,5 +1,6 @@
 // The online catalogue's controls on the real library screen, against the service stand-in.
 #include "MainWindow/onlinelibrary/CatalogueControls.h"
+#include "MainWindow/onlinelibrary/HotTagsLayout.h"
 #include "MainWindow/onlinelibrary/OnlineControls.h"
 #include "MainWindow/search/SearchHistoryManager.h"
 #include "MainWindow/library/VideoLibraryViewController.h"
@@ -9,10 +10,15 @@
 #include "platform/NotificationCenter.h"
 #include "onlinelibrary/OnlineTestSupport.h"
 #include "platform/gui/OpenUrl.h"
+#include "shared/PlainText.h"
 #include "shared/TextHelpers.h"
 #include "views/TabTitleView.h"
 
 #include <QAction>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMainWindow>
+#include <set>
 #include <algorithm>
 #include <QComboBox>
 #include <QMenu>
@@ -277,4 +283,47 @@ TEST_F(CatalogueTest, HugeServiceTextsAreShownShortenedAndAHotTagSearchesItsWhol
     v->click();
     ASSERT_TRUE(waitForListRequest(seen));
     EXPECT_EQ(lastListRequest().value("keywords").toString(), QString::fromLatin1(whole.toLatin1().toBase64()));
+}
+
+// Twenty long hot tags from the service in the real window, narrow and wide: they wrap into
+// rows, none covers another or leaves its area, and each shows its whole title or, as wide as a
+// tag may be, an elided one; the tooltip always has the whole tag.
+TEST(HotTagRows, TwentyLongTagsStayReadableAtAnyWidth) {
+    testsupport::actAsMainProgram();
+    QStringList tags;
+    for (int i = 0; i < 20; ++i)
+        tags << QStringLiteral("tag %1 slow waves over a quiet harbour at dusk").arg(i);
+    tags[7] = QString(300, u'w');
+    standIn().setReply(501,
+                       reply(R"({"cate":[],"hotkey":[],"hottags":)" +
+                             QJsonDocument(QJsonArray::fromStringList(tags)).toJson(QJsonDocument::Compact) + "}"));
+    WebModel::shared().setBaseInfo(std::nullopt);  // asked of the service again
+    QMainWindow window;
+    VideoLibraryViewController screen(MainParts::make(), &window);
+    window.setCentralWidget(screen.view());
+    ASSERT_TRUE(testsupport::showExposed(&window, QSize(600, 700)));
+    QWidget* area = screen.onlineControls()->hottagsView();
+    QList<ButtonWithColorfulLink*> all;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (all = area->findChildren<ButtonWithColorfulLink*>()).size() == 20; }));
+    for (const int width : {600, 1600}) {
+        SCOPED_TRACE(width);
+        window.resize(width, 700);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return area->width() > width - 60 && area->width() < width; }));
+        testsupport::drain();
+        onlinetest::screenshot(&window, QStringLiteral("hot-tags-%1").arg(width));
+        std::set<int> rows;
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            const ButtonWithColorfulLink* tag = all[i];
+            rows.insert(tag->y());
+            EXPECT_TRUE(area->rect().contains(tag->geometry())) << i;
+            for (qsizetype j = i + 1; j < all.size(); ++j)
+                EXPECT_FALSE(tag->geometry().intersects(all[j]->geometry())) << i << " " << j;
+            EXPECT_TRUE(tag->width() >= tag->sizeHint().width() ||
+                        tag->width() == std::min(area->width(), HotTagsLayout::kMostTagWidth));
+            EXPECT_EQ(tag->toolTip(), plainToolTip(tag->title()));
+        }
+        EXPECT_GT(rows.size(), 2u);
+        EXPECT_GE(screen.collectionView()->mapTo(screen.view(), QPoint()).y(),
+                  area->mapTo(screen.view(), QPoint(0, area->height())).y());  // the list starts below
+    }
 }

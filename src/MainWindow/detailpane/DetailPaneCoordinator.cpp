@@ -1,7 +1,7 @@
 #include "MainWindow/detailpane/DetailPaneCoordinator.h"
 
 #include "service/DownloadManager.h"
-#include "shared/LocalVideoDBManager.h"
+#include "MainWindow/library/LocalLibraryIndex.h"
 
 DetailPaneCoordinator::DetailPaneCoordinator(const MainParts& parts, Hooks hooks, QObject* parent)
     : QObject(parent), parts_(parts), hooks_(std::move(hooks)) {}
@@ -25,7 +25,7 @@ void DetailPaneCoordinator::downloadVideo(const VideoDetail& detail) {
         showDownloadList();
         return;
     }
-    if (!parts_.database().videoWithSign(detail.sign))
+    if (!parts_.library().contains(detail.sign))
         parts_.downloads().addDownload(detail);
     hooks_.reloadList();
 }

@@ -5,7 +5,7 @@
 #include "MainWindow/library/WebAddress.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
-#include "shared/LocalVideoDBManager.h"
+#include "MainWindow/library/LocalLibraryIndex.h"
 #include "shared/TextHelpers.h"
 
 #include <QPointer>
@@ -15,6 +15,8 @@ VideoDetailModel::VideoDetailModel(const MainParts& parts, QObject* parent) : QO
     DownloadManager& queue = parts_.downloads();
     connect(&queue, &DownloadManager::downloadAdded, this, [this] { refreshAction(); });
     connect(&queue, &DownloadManager::downloadRemoved, this, [this] { refreshAction(); });
+    // So do rows read after the database was held elsewhere.
+    connect(&parts_.library(), &LocalLibraryIndex::changed, this, [this] { refreshAction(); });
     rightClickObservation_ = parts_.notices().addObserver(librarynotices::rightClickNotification, this,
                                                           [this](const QVariantMap& userInfo) {
                                                               if (const auto video = librarynotices::videoOf(userInfo))
@@ -64,13 +66,15 @@ VideoDetailModel::Texts VideoDetailModel::textsOf(const std::optional<VideoDetai
     texts.title = shownText(v.title);
     texts.author = shownText(v.author);
     texts.authorAccessibleName = localizedString("Videos by %1", "search by author").arg(texts.author);
-    // A value no video can have (a negative count, size or length) says unknown.
+    // A value no video can have (negative, or far beyond any real file, length, picture or
+    // audience) says unknown rather than showing the service's raw digits.
     const QString unknown = localizedString("Unknown", "a value the service sent that no video can have");
-    texts.uploads = v.upcount >= 0 ? QString::number(v.upcount) : unknown;
-    texts.downloads = v.down >= 0 ? QString::number(v.down) : unknown;
-    texts.size = v.size >= 0 ? formatByteSize(v.size) : unknown;
-    texts.duration = v.time >= 0 ? formatDuration(v.time / 1000) : unknown;
-    texts.dimensions = v.width >= 0 && v.height >= 0
+    const auto within = [](qint64 value, qint64 most) { return value >= 0 && value <= most; };
+    texts.uploads = within(v.upcount, kMostCount) ? QString::number(v.upcount) : unknown;
+    texts.downloads = within(v.down, kMostCount) ? QString::number(v.down) : unknown;
+    texts.size = within(v.size, kMostBytes) ? formatByteSize(v.size) : unknown;
+    texts.duration = within(v.time, kMostMilliseconds) ? formatDuration(v.time / 1000) : unknown;
+    texts.dimensions = within(v.width, kMostPixels) && within(v.height, kMostPixels)
                            ? QString::number(v.width) + QChar(0x00D7) + QString::number(v.height) + QLatin1Char('(') +
                                  shownText(v.ratio) + QLatin1Char(')')
                            : unknown;
@@ -80,7 +84,7 @@ VideoDetailModel::Texts VideoDetailModel::textsOf(const std::optional<VideoDetai
 }
 
 bool VideoDetailModel::isStored(const QString& sign) const {
-    return parts_.database().videoWithSign(sign).has_value();
+    return parts_.library().contains(sign);
 }
 
 VideoDetailModel::Action VideoDetailModel::currentAction() const {

@@ -48,6 +48,11 @@ public:
     void setAction(Action action);
     static QString actionTitle(Action action);
     static Texts textsOf(const std::optional<VideoDetail>& video);
+    // The largest values shown; beyond them (or below 0) a field says "Unknown".
+    static constexpr qint64 kMostCount = 999'999'999'999;                    // uploads, downloads
+    static constexpr qint64 kMostBytes = qint64(1) << 40;                    // 1 TiB: "1048576.00 MB"
+    static constexpr qint64 kMostMilliseconds = qint64(1000) * 3600 * 1000;  // "1000:00:00"
+    static constexpr qint64 kMostPixels = 65536;                             // width or height
 
     // Where the cover and the avatar come from: only http(s) or local file addresses.
     std::optional<QUrl> coverUrl() const;

@@ -14,7 +14,6 @@
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
-#include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "views/TabTitleView.h"
 
@@ -74,6 +73,10 @@ VideoLibraryViewController::VideoLibraryViewController(const MainParts& parts, Q
     pageStatus_->setAccessibleDescription(tr("%1 of %2").arg(0).arg(0));
     headerRow->addWidget(pageStatus_);
     root->addWidget(header);
+    // The hot tags under the headers, across the whole width, in as many rows as they need.
+    hotTagsSlot_ = makeSlot(QStringLiteral("hotTagsSlot"), view_);
+    hotTagsSlot_->layout()->setContentsMargins(12, 0, 12, 2);
+    root->addWidget(hotTagsSlot_);
 
     // The list beside the detail pane.
     auto* middle = new QHBoxLayout;
@@ -125,7 +128,7 @@ VideoLibraryViewController::VideoLibraryViewController(const MainParts& parts, Q
         this);
     view_->installEventFilter(this);  // the first-run import on the screen's first showing
     onlineControls_ = new OnlineControls(
-        parts_, *webLibraryViewModel(), {onlineControlsSlot_, categoryButton_, onlineTabTitle_, view_},
+        parts_, *webLibraryViewModel(), {onlineControlsSlot_, hotTagsSlot_, categoryButton_, onlineTabTitle_, view_},
         {[this] { switchTab(onlineTab_); }, [this] { switchTabKeepingCounter(onlineTab_); },
          [this](const QString& words) { searchVideos(words); }},
         this);

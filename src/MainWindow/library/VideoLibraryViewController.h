@@ -133,6 +133,7 @@ private:
     QWidget* nowPlayingSlot_ = nullptr;
     QWidget* bottomArea_ = nullptr;
     QWidget* onlineControlsSlot_ = nullptr;
+    QWidget* hotTagsSlot_ = nullptr;
     QPointer<VideoDetailView> detailView_;
     OnlineControls* onlineControls_ = nullptr;
     WebLibraryRefreshSubView* refreshSubView_ = nullptr;

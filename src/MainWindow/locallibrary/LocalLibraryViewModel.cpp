@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "MainWindow/library/ImageLoader.h"
+#include "MainWindow/library/LocalLibraryIndex.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
 #include "platform/gui/FileManager.h"
@@ -29,16 +30,38 @@ std::optional<QString> localPathOf(const QString& urlText) {
 }  // namespace
 
 LocalLibraryViewModel::LocalLibraryViewModel(const MainParts& parts, QObject* parent)
-    : LibraryViewModel(parts, parent), preferences_(parts.preferences()), database_(parts.database()) {}
+    : LibraryViewModel(parts, parent), preferences_(parts.preferences()), database_(parts.database()) {
+    connect(&parts_.library(), &LocalLibraryIndex::changed, this, &LocalLibraryViewModel::libraryChanged);
+}
 
 void LocalLibraryViewModel::reloadVideos(bool scrollToTop) {
     // The queued steps run in this order: the picture cleared, the first row reported (queued by
     // the list assignment), the playing video selected, then the offset and the empty picture.
     QMetaObject::invokeMethod(
         this, [this] { clearContainerImage(); }, Qt::QueuedConnection);
+    // A reload still waiting for the database is answered by this one.
+    const bool toTop = pendingScrollToTop_.value_or(false) || scrollToTop;
+    pendingScrollToTop_.reset();
+    if (std::optional<std::vector<VideoDetail>> videos = parts_.library().readNow()) {
+        showVideos(std::move(*videos), toTop);
+        return;
+    }
+    // The other program holds the database: the list keeps what it shows until the rows come.
+    pendingScrollToTop_ = toTop;
+}
+
+void LocalLibraryViewModel::libraryChanged() {
+    if (!pendingScrollToTop_)
+        return;
+    const bool scrollToTop = *pendingScrollToTop_;
+    pendingScrollToTop_.reset();
+    if (const auto& rows = parts_.library().rows())
+        showVideos(*rows, scrollToTop);
+}
+
+void LocalLibraryViewModel::showVideos(std::vector<VideoDetail> videos, bool scrollToTop) {
     const bool hadView = collectionView() != nullptr;
     const int offset = hadView ? collectionView()->contentOffset() : 0;
-    std::vector<VideoDetail> videos = database_.allVideos();
     const bool empty = videos.empty();
     setVideoList(std::move(videos));
     QMetaObject::invokeMethod(

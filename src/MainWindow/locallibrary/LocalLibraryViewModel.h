@@ -36,7 +36,8 @@ public:
     const std::optional<VideoDetail>& currentItem() const { return currentItem_; }
 
     // Re-reads the database and refreshes the tab. With `scrollToTop` the list starts at its top;
-    // without it the scroll position stays. Then the playing video is selected.
+    // without it the scroll position stays. Then the playing video is selected. While the other
+    // program holds the database, all of it happens once the rows have been read.
     virtual void reloadVideos(bool scrollToTop);
     // The database is read again before the refresh.
     void reloadData() override;
@@ -75,8 +76,12 @@ public:
 
 private:
     void selectPlayingVideo();
+    void showVideos(std::vector<VideoDetail> videos, bool scrollToTop);
+    void libraryChanged();
 
     Preferences& preferences_;
     LocalVideoDBManager& database_;
     std::optional<VideoDetail> currentItem_;
+    // A reload waiting for the database (whether it scrolls to the top).
+    std::optional<bool> pendingScrollToTop_;
 };

@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 #include <QSvgRenderer>
 #include <QSvgWidget>
+#include <QTimer>
 
 #include "MainWindow/startup/PlayerStatus.h"
 #include "shared/LocalVideoDBManager.h"
@@ -111,9 +112,19 @@ void NowPlayingView::playingSignChanged(const std::optional<QString>& sign) {
 }
 
 void NowPlayingView::showTitleOfSign(const QString& sign) {
+    // Never waits on the window's thread: while the other program holds the database the title
+    // is looked up again a little later, as long as this sign is still the one playing.
+    const std::optional<std::optional<VideoDetail>> found = database_.readVideoWithSign(sign, false);
+    if (!found) {
+        QTimer::singleShot(kLookUpAgainMs, this, [this, sign] {
+            if (preferences_.isOpenPlayer() && preferences_.playingVideoSign() == sign)
+                showTitleOfSign(sign);
+        });
+        return;
+    }
     // An unknown sign leaves the title that is shown.
-    if (const std::optional<VideoDetail> video = database_.videoWithSign(sign))
-        setTitle(shownText(video->title));
+    if (*found)
+        setTitle(shownText((*found)->title));
 }
 
 void NowPlayingView::setTitle(const QString& title) {

@@ -58,6 +58,7 @@ private:
 
     Preferences& preferences_;
     LocalVideoDBManager& database_;
+    static constexpr int kLookUpAgainMs = 250;
     QSvgWidget* statusIcon_;
     QLabel* statusLabel_;
     ButtonWithLinkTitle* playingFileNameLabel_;

@@ -3,6 +3,7 @@
 #include "shared/PlainText.h"
 
 #include <QMouseEvent>
+#include <algorithm>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -81,5 +82,9 @@ void ButtonWithColorfulLink::paintEvent(QPaintEvent*) {
     }
     painter.setPen(shown_);
     painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, title_);
+    // A button narrower than its title shows it elided, inside the padding it has when it fits.
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int padding = std::max(0, sizeHint().width() - metrics.horizontalAdvance(title_)) / 2;
+    const QString shown = metrics.elidedText(title_, Qt::ElideRight, std::max(0, width() - 2 * padding));
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, shown);
 }

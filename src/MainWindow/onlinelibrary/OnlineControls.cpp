@@ -3,6 +3,7 @@
 #include "MainWindow/onlinelibrary/CatalogueControls.h"
 #include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
 #include "MainWindow/onlinelibrary/ButtonWithColorfulLink.h"
+#include "MainWindow/onlinelibrary/HotTagsLayout.h"
 #include "platform/NotificationCenter.h"
 #include "platform/gui/OpenUrl.h"
 #include "service/WebModel.h"
@@ -39,14 +40,13 @@ OnlineControls::OnlineControls(const MainParts& parts, WebLibraryViewModel& mode
     connect(newsLinkButton_, &QPushButton::clicked, this, &OnlineControls::openNewsURL);
     slot->addWidget(newsLinkButton_);
 
-    // The first tag stands at the right edge, each next one to the left of the one before.
-    hottagsView_ = new QWidget(slot_);
+    // The first tag stands at the right edge, each next one to the left of the one before, in
+    // as many rows as the width needs: every tag stays readable at any window width.
+    QWidget* tagsPlace = places.tagsSlot ? places.tagsSlot : slot_;
+    hottagsView_ = new QWidget(tagsPlace);
     hottagsView_->setObjectName(QStringLiteral("hottagsView"));
-    auto* tags = new QHBoxLayout(hottagsView_);
-    tags->setDirection(QBoxLayout::RightToLeft);
-    tags->setContentsMargins(0, 0, 0, 0);
-    tags->setSpacing(0);
-    slot->addWidget(hottagsView_);
+    new HotTagsLayout(hottagsView_);
+    tagsPlace->layout()->addWidget(hottagsView_);
 
     // The tags are the service's sort codes.
     sortPopUp_ = new QComboBox(slot_);
@@ -145,6 +145,8 @@ void OnlineControls::showHotTags(const std::optional<BaseInfoResponse>& reply) {
                 auto* tag = new ButtonWithColorfulLink(shownText(text), self->hottagsView_);
                 tag->setObjectName(QStringLiteral("hottag"));
                 tag->setAccessibleName(shownText(text));
+                // The whole tag, also when the row is too narrow for its title.
+                tag->setToolTip(plainToolTip(shownText(text)));
                 tag->setTitleColor(qApp->palette().color(QPalette::WindowText));
                 tag->setTitleHoverColor(blueNormalColor());
                 tag->setFontSize(12);

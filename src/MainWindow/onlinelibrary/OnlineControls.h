@@ -24,7 +24,8 @@ class OnlineControls : public QObject {
 public:
     // Where the controls live on the screen (all outlive this object's use of them).
     struct Places {
-        QWidget* slot = nullptr;  // "sortPopUp", "hottagsView" and "newsLinkButton" go here
+        QWidget* slot = nullptr;      // "sortPopUp" and "newsLinkButton" go here
+        QWidget* tagsSlot = nullptr;  // "hottagsView" goes here (in `slot` when null)
         QToolButton* categoryButton = nullptr;
         QToolButton* onlineTabTitle = nullptr;  // shows the chosen category
         QWidget* menuParent = nullptr;
@@ -50,7 +51,7 @@ public:
     void switchCategory(QAction* item);
     void refreshVideoListOnSort();
     void showHotTags(const std::optional<BaseInfoResponse>& reply);
-    // The most hot tags built: more than one row holds are never seen.
+    // The most hot tags built: more would only crowd the screen.
     static constexpr int kMaxHotTags = 20;
     void hottagClickAction(const QString& tag);
     void updateNewsLink();

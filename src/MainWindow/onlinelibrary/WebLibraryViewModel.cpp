@@ -6,7 +6,7 @@
 #include "platform/NotificationCenter.h"
 #include "service/DownloadManager.h"
 #include "service/WebModel.h"
-#include "shared/LocalVideoDBManager.h"
+#include "MainWindow/library/LocalLibraryIndex.h"
 #include "shared/Preferences.h"
 #include "shared/TextHelpers.h"
 
@@ -23,7 +23,14 @@ QString shortest(double value) {
 
 }  // namespace
 
-WebLibraryViewModel::WebLibraryViewModel(const MainParts& parts, QObject* parent) : LibraryViewModel(parts, parent) {}
+WebLibraryViewModel::WebLibraryViewModel(const MainParts& parts, QObject* parent) : LibraryViewModel(parts, parent) {
+    // Rows read after the database was held elsewhere: the badges are found again.
+    connect(&parts_.library(), &LocalLibraryIndex::changed, this, [this] {
+        badges_.clear();
+        if (rowCount() > 0)
+            emit dataChanged(index(0), index(rowCount() - 1), {BadgeRole});
+    });
+}
 
 WebModel& WebLibraryViewModel::client() const {
     return parts_.web();
@@ -34,7 +41,7 @@ DownloadManager& WebLibraryViewModel::queue() const {
 }
 
 bool WebLibraryViewModel::isStored(const QString& sign) const {
-    return parts_.database().videoWithSign(sign).has_value();
+    return parts_.library().contains(sign);
 }
 
 VideoListRequest WebLibraryViewModel::defaultRequest() {

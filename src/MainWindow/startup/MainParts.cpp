@@ -1,6 +1,7 @@
 #include "MainWindow/startup/MainParts.h"
 
 #include "MainWindow/library/ImageLoader.h"
+#include "MainWindow/library/LocalLibraryIndex.h"
 #include "MainWindow/startup/PlayerStatus.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
@@ -43,6 +44,10 @@ MainParts MainParts::make() {
         []() -> DownloadManager& { return DownloadManager::shared(); },
         []() -> DownloadManager* { return DownloadManager::existing(); },
         []() -> LocalVideoDBManager& { return LocalVideoDBManager::shared(); },
+        []() -> LocalLibraryIndex& {
+            static auto* index = new LocalLibraryIndex(LocalVideoDBManager::shared());  // lives for the whole process
+            return *index;
+        },
         []() -> LocalLibraryModel& { return LocalLibraryModel::shared(); },
         []() -> ImageLoader& { return processImageLoader(); },
         []() -> platform::NotificationCenter& { return platform::NotificationCenter::defaultCenter(); },

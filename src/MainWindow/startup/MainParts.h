@@ -3,6 +3,7 @@
 
 class DownloadManager;
 class ImageLoader;
+class LocalLibraryIndex;
 class LocalLibraryModel;
 class LocalVideoDBManager;
 class PlayerStatus;
@@ -24,6 +25,8 @@ struct MainParts {
     // The download queue when `downloads` has made it, else null (quitting must not make one).
     std::function<DownloadManager*()> downloadsIfMade;
     std::function<LocalVideoDBManager&()> database;
+    // The window's view of `database`, which never waits for it.
+    std::function<LocalLibraryIndex&()> library;
     std::function<LocalLibraryModel&()> importer;
     std::function<ImageLoader&()> images;
     // In-process notices, and the ones between Tavvel and the desktop player.
