@@ -285,6 +285,54 @@ opaque_desktop_checks() {
     file_manager_desktop "$command" "$class" 30
     expect_video "$class-after-player"
     expect_clicks_reach "$class-after-player" "$class"
+    wallpaper_kept_checks "$class" "${kept_states[@]}"
+}
+
+# The settings file both programs share.
+settings_file() { echo "$XDG_DATA_HOME/Q7ZK3M8WRT.tavvel/Preferences/Q7ZK3M8WRT.tavvel.ini"; }
+# wallpaper_open true|false: the switch of the main window, through the settings file.
+wallpaper_open() {
+    sed -i "s/^IsOpenPlayer=.*/IsOpenPlayer=$1/" "$(settings_file)"
+}
+
+# states_kept STATE...: the wallpaper window covers the screen, is on every workspace and
+# carries each _NET_WM_STATE_<STATE> (KWin's own are _KDE_NET_WM_STATE_...).
+states_kept() {
+    local w props state
+    w=$(wallpaper_windows | head -1)
+    [[ -n $w ]] || return 1
+    props=$(xprop -id "$w" _NET_WM_STATE _NET_WM_DESKTOP)
+    [[ $props == *"_NET_WM_DESKTOP(CARDINAL) = 4294967295"* ]] || return 1
+    for state in "$@"; do [[ $props == *"_NET_WM_STATE_$state"* ]] || return 1; done
+    xwininfo -id "$w" | tr -s ' ' | grep -q "Absolute upper-left X: 0" &&
+        xwininfo -id "$w" | tr -s ' ' | grep -q "Absolute upper-left Y: 0" &&
+        xwininfo -id "$w" | grep -Eq "Width: +$width\b" && xwininfo -id "$w" | grep -Eq "Height: +$height\b"
+}
+
+# wallpaper_kept_checks NAME STATE...: over an opaque desktop the video stays through the
+# wallpaper switched off and on (on another workspace too, with every state back) and through
+# "Show desktop" (where the window manager keeps windows out of the task bar up: not KWin, which
+# raises its desktop over them).
+wallpaper_kept_checks() {
+    local name=$1
+    shift
+    check 10 "$name: the window covers the screen with its states" "$name: the window lacks a state or its place"         states_kept "$@"
+    wallpaper_open false
+    wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
+        fail "$name: the wallpaper does not close"
+    wallpaper_open true
+    wait_for "the wallpaper to open" 20 wallpaper_windows || fail "$name: the wallpaper does not open again"
+    check 10 "$name-reopened: the window has its states back" "$name-reopened: the window lost a state or its place"         states_kept "$@"
+    wmctrl -s 1
+    expect_video "$name-reopened-other-workspace"
+    wmctrl -s 0
+    [[ $name == plasmashell* ]] && return
+    run_bg xmessage -title probe -geometry 400x300+0+0 "an application window"
+    wait_for "the probe window" 20 xdotool search --onlyvisible --name '^probe$' || fail "$name: no probe window"
+    wmctrl -k on
+    expect_video "$name-show-desktop"
+    wmctrl -k off
+    kill "$last_pid"
 }
 
 # transparent_desktop_checks COMMAND CLASS: the video shows under the icons of a desktop that
@@ -337,6 +385,9 @@ configure_file_manager() {
     gjs)
         launcher_x=64 launcher_y=68
         ;;
+    plasmashell)
+        launcher_x=58 launcher_y=40
+        ;;
     caja)
         launcher_x=88 launcher_y=45
         for key in computer home trash; do gsettings set org.mate.caja.desktop "$key-icon-visible" false 2>/dev/null; done
@@ -346,9 +397,8 @@ configure_file_manager() {
 
 # --- GNOME ------------------------------------------------------------------------------------
 
-# gnome-shell needs a system bus (logind, accounts): a private one that lets everything through;
-# and DING's icons, on a plain colour.
-gnome_session() {
+# A private system bus that lets everything through (logind, accounts, udisks).
+system_bus() {
     cat >"$work/system.conf" <<XML
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
@@ -365,6 +415,11 @@ gnome_session() {
 </busconfig>
 XML
     bus DBUS_SYSTEM_BUS_ADDRESS --config-file="$work/system.conf" || stop "no system bus"
+}
+
+# gnome-shell needs a system bus; and DING's icons, on a plain colour.
+gnome_session() {
+    system_bus
     export XDG_CURRENT_DESKTOP=GNOME
     gsettings set org.gnome.shell disable-user-extensions false
     gsettings set org.gnome.shell enabled-extensions "['ding@rastersoft.com']"
@@ -422,6 +477,19 @@ leave_overview() {
 shell_property() {
     gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
         --method "org.freedesktop.DBus.Properties.$1" org.gnome.Shell "${@:2}"
+}
+
+# --- KDE Plasma on X11 ----------------------------------------------------------------------------
+
+# kwin_x11 (compositing, as it starts by default) and plasmashell with its own wallpaper.
+start_kde_x11() {
+    system_bus
+    export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
+    start_wm kwin_x11
+    wait_for "KWin to composite" 30 "$probe" owned _NET_WM_CM_S0 || fail "kwin_x11 does not composite"
+    run_bg plasmashell
+    fm_pid=$last_pid
+    wait_for "plasmashell's desktop" 60 desktop_window_of plasmashell || stop "plasmashell shows no desktop window"
 }
 
 # --- sway --------------------------------------------------------------------------------------
