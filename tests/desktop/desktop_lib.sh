@@ -323,7 +323,10 @@ wallpaper_kept_checks() {
     wallpaper_open true
     wait_for "the wallpaper to open" 20 wallpaper_windows || fail "$name: the wallpaper does not open again"
     check 10 "$name-reopened: the window has its states back" "$name-reopened: the window lost a state or its place"         states_kept "$@"
+    (($(xprop -root _NET_NUMBER_OF_DESKTOPS | grep -o '[0-9]*$') >= 2)) || wmctrl -n 2
     wmctrl -s 1
+    wait_for "the second workspace" 10 bash -c "xprop -root _NET_CURRENT_DESKTOP | grep -q '= 1$'" ||
+        fail "$name: the second workspace does not come"
     expect_video "$name-reopened-other-workspace"
     wmctrl -s 0
     [[ $name == plasmashell* ]] && return
@@ -483,6 +486,8 @@ shell_property() {
 
 # kwin_x11 (compositing, as it starts by default) and plasmashell with its own wallpaper.
 start_kde_x11() {
+    [[ -d /usr/share/plasma/shells/org.kde.plasma.desktop ]] ||
+        stop "desktop $desktop cannot run: missing Plasma's desktop shell (Debian package plasma-desktop)"
     system_bus
     export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
     start_wm kwin_x11
