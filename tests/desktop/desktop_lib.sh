@@ -304,9 +304,7 @@ states_kept() {
     props=$(xprop -id "$w" _NET_WM_STATE _NET_WM_DESKTOP)
     [[ $props == *"_NET_WM_DESKTOP(CARDINAL) = 4294967295"* ]] || return 1
     for state in "$@"; do [[ $props == *"_NET_WM_STATE_$state"* ]] || return 1; done
-    xwininfo -id "$w" | tr -s ' ' | grep -q "Absolute upper-left X: 0" &&
-        xwininfo -id "$w" | tr -s ' ' | grep -q "Absolute upper-left Y: 0" &&
-        xwininfo -id "$w" | grep -Eq "Width: +$width\b" && xwininfo -id "$w" | grep -Eq "Height: +$height\b"
+    [[ $(xwininfo -id "$w" | awk '/Absolute upper-left [XY]|Width|Height/ {printf "%s ", $NF}') == "0 0 $width $height " ]]
 }
 
 # wallpaper_kept_checks NAME STATE...: over an opaque desktop the video stays through the
