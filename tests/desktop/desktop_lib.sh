@@ -301,11 +301,14 @@ states_kept() {
     local w props state
     w=$(wallpaper_windows | head -1)
     [[ -n $w ]] || return 1
-    props=$(xprop -id "$w" _NET_WM_STATE _NET_WM_DESKTOP)
-    [[ $props == *"_NET_WM_DESKTOP(CARDINAL) = 4294967295"* ]] || return 1
+    props="$(xprop -id "$w" _NET_WM_STATE _NET_WM_DESKTOP) at $(xwininfo -id "$w" |
+        awk '/Absolute upper-left [XY]|Width|Height/ {printf "%s ", $NF}')"
+    echo "$props" | tr '\n' ' ' >"$work/states.seen"
+    [[ $props == *"_NET_WM_DESKTOP(CARDINAL) = 4294967295"* && $props == *"at 0 0 $width $height " ]] || return 1
     for state in "$@"; do [[ $props == *"_NET_WM_STATE_$state"* ]] || return 1; done
-    [[ $(xwininfo -id "$w" | awk '/Absolute upper-left [XY]|Width|Height/ {printf "%s ", $NF}') == "0 0 $width $height " ]]
 }
+# The line after a failed states_kept: what it saw.
+states_seen() { echo "  seen: $(cat "$work/states.seen" 2>/dev/null)"; }
 
 # wallpaper_kept_checks NAME STATE...: over an opaque desktop the video stays through the
 # wallpaper switched off and on (on another workspace too, with every state back) and through
@@ -314,13 +317,15 @@ states_kept() {
 wallpaper_kept_checks() {
     local name=$1
     shift
-    check 10 "$name: the window covers the screen with its states" "$name: the window lacks a state or its place"         states_kept "$@"
+    check 10 "$name: the window covers the screen with its states" "$name: the window lacks a state or its place" \
+        states_kept "$@" || states_seen
     wallpaper_open false
     wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
         fail "$name: the wallpaper does not close"
     wallpaper_open true
     wait_for "the wallpaper to open" 20 wallpaper_windows || fail "$name: the wallpaper does not open again"
-    check 10 "$name-reopened: the window has its states back" "$name-reopened: the window lost a state or its place"         states_kept "$@"
+    check 10 "$name-reopened: the window has its states back" "$name-reopened: the window lost a state or its place" \
+        states_kept "$@" || states_seen
     (($(xprop -root _NET_NUMBER_OF_DESKTOPS | grep -o '[0-9]*$') >= 2)) || wmctrl -n 2
     wmctrl -s 1
     wait_for "the second workspace" 10 bash -c "xprop -root _NET_CURRENT_DESKTOP | grep -q '= 1$'" ||
