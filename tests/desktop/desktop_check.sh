@@ -15,20 +15,20 @@ source "$here/desktop_lib.sh"
 
 case $desktop in
 openbox-pcmanfm)
-    start_x11 openbox:openbox pcmanfm:pcmanfm wmctrl:wmctrl xmessage:x11-utils
+    start_x11 openbox:openbox pcmanfm:pcmanfm xmessage:x11-utils
     start_wm openbox --sm-disable
     # openbox keeps no sticky state: it puts the window on every workspace instead.
     kept_states=(BELOW SKIP_TASKBAR SKIP_PAGER)
     opaque_desktop_checks "pcmanfm --desktop" pcmanfm
     ;;
 xfwm4-xfdesktop)
-    start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4 xfconf-query:xfconf wmctrl:wmctrl xmessage:x11-utils
+    start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4 xfconf-query:xfconf xmessage:x11-utils
     start_wm xfwm4 --compositor=on --sm-client-disable
     kept_states=(BELOW STICKY SKIP_TASKBAR SKIP_PAGER)
     opaque_desktop_checks "xfdesktop --disable-wm-check" xfdesktop
     ;;
 kde-x11)
-    start_x11 kwin_x11:kwin-x11 plasmashell:plasma-workspace wmctrl:wmctrl qdbus:qdbus-qt5
+    start_x11 kwin_x11:kwin-x11 plasmashell:plasma-workspace qdbus:qdbus-qt5
     kept_states=(BELOW STICKY SKIP_TASKBAR SKIP_PAGER SKIP_SWITCHER)
     start_kde_x11
     desktop_then_player "" plasmashell 30

@@ -133,7 +133,7 @@ session() {
 
 # start_x11 PROGRAM:PACKAGE...: a private X server, once these programs are found.
 start_x11() {
-    need Xvfb:xvfb "$@"
+    need Xvfb:xvfb wmctrl:wmctrl "$@"
     exec 5>"$work/display"
     run_bg Xvfb -displayfd 5 -screen 0 "${width}x${height}x24" -nolisten tcp
     wait_for "Xvfb" 20 test -s "$work/display" || stop "Xvfb did not start: $(cat "$work/Xvfb.log")"
@@ -249,9 +249,13 @@ expect_clicks_reach() {
     # The file manager answers a launcher with a dialog of its own, slow to come on a loaded machine.
     check 30 "$name: a double-click on the launcher reaches $class" \
         "$name: a double-click on the launcher does not reach $class" launcher_reached "$class"
+    # Closed as a user would, through the window manager: destroying another client's window
+    # under it (xdotool windowclose) makes the file manager die of an X error a moment later.
     local w
-    for w in $(windows_of_type "$class" NORMAL DIALOG); do xdotool windowclose "$w" 2>/dev/null; done
+    for w in $(windows_of_type "$class" NORMAL DIALOG); do wmctrl -i -c "$w"; done
+    wait_for "$class's windows to close" 20 launcher_windows_gone "$class" || fail "$name: $class's windows stay open"
 }
+launcher_windows_gone() { [[ -z $(windows_of_type "$1" NORMAL DIALOG) ]]; }
 
 # file_manager_desktop COMMAND CLASS SECONDS: the file manager started (if COMMAND is given), and
 # its desktop window waited for where this script can see it.
@@ -301,7 +305,7 @@ states_kept() {
     local w props state
     w=$(wallpaper_windows | head -1)
     [[ -n $w ]] || return 1
-    props="$(xprop -id "$w" _NET_WM_STATE _NET_WM_DESKTOP) at $(xwininfo -id "$w" |
+    props="$(xprop -id "$w" _NET_WM_STATE _NET_WM_DESKTOP _NET_WM_WINDOW_TYPE) at $(xwininfo -id "$w" |
         awk '/Absolute upper-left [XY]|Width|Height/ {printf "%s ", $NF}')"
     echo "$props" | tr '\n' ' ' >"$work/states.seen"
     [[ $props == *"_NET_WM_DESKTOP(CARDINAL) = 4294967295"* && $props == *"at 0 0 $width $height " ]] || return 1
