@@ -186,7 +186,7 @@ menu_drawn() {
     ((ae * 400 <= WIDTH * HEIGHT))
 }
 menu_gone() { ! menu_shown "$1"; }
-launcher_reached() { [[ -e $marker ]] || [[ -n $(windows_of_type "$1" NORMAL DIALOG) ]]; }
+launcher_reached() { [[ -e $marker ]] || [[ -n $(launcher_windows "$1") ]]; }
 
 # --- what the screen shows ---------------------------------------------------------------------
 
@@ -245,6 +245,9 @@ expect_clicks_reach() {
     xdotool key Escape
     wait_for "the menu to close" 10 menu_gone "$class"
     rm -f "$marker"
+    # The windows the file manager had before (plasmashell keeps one of the normal type): only
+    # those the launcher brings count.
+    windows_before=$(windows_of_type "$class" NORMAL DIALOG)
     xdotool mousemove "$launcher_x" "$launcher_y" click --repeat 2 --delay 80 1
     # The file manager answers a launcher with a dialog of its own, slow to come on a loaded machine.
     check 30 "$name: a double-click on the launcher reaches $class" \
@@ -252,10 +255,13 @@ expect_clicks_reach() {
     # Closed as a user would, through the window manager: destroying another client's window
     # under it (xdotool windowclose) makes the file manager die of an X error a moment later.
     local w
-    for w in $(windows_of_type "$class" NORMAL DIALOG); do wmctrl -i -c "$w"; done
-    wait_for "$class's windows to close" 20 launcher_windows_gone "$class" || fail "$name: $class's windows stay open"
+    for w in $(launcher_windows "$class"); do wmctrl -i -c "$w"; done
+    wait_for "the launcher's windows to close" 20 launcher_windows_gone "$class" ||
+        fail "$name: the launcher's windows of $class stay open:$(for w in $(launcher_windows "$class"); do
+            printf ' "%s"' "$(xdotool getwindowname "$w")"; done)"
 }
-launcher_windows_gone() { [[ -z $(windows_of_type "$1" NORMAL DIALOG) ]]; }
+launcher_windows() { windows_of_type "$1" NORMAL DIALOG | grep -vxF "${windows_before:-none}"; }
+launcher_windows_gone() { [[ -z $(launcher_windows "$1") ]]; }
 
 # file_manager_desktop COMMAND CLASS SECONDS: the file manager started (if COMMAND is given), and
 # its desktop window waited for where this script can see it.
