@@ -20,12 +20,6 @@ Qt::WindowFlags flagsFor(bool passInput) {
 QScreen* screenFor(const QRect& screen, QScreen* target) {
     return target ? target : QGuiApplication::screenAt(screen.center());
 }
-
-// The screen's rectangle in the X server's pixels.
-QRect devicePixels(const QRect& screen, QScreen* target) {
-    const qreal ratio = target ? target->devicePixelRatio() : 1.0;
-    return QRectF(QPointF(screen.topLeft()) * ratio, QSizeF(screen.size()) * ratio).toRect();
-}
 }  // namespace
 
 WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& playerViewFrame,
@@ -44,6 +38,10 @@ WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& p
         windowHandle()->setScreen(target);
     }
     setGeometry(screen);
+    // A window of a fixed size cannot be maximized: KWin would fit a screen-sized one into the
+    // work area, leaving the panel's strip bare.
+    if (passInput)
+        setFixedSize(screen.size());
     playerView_ = new PlayerView(playerViewFrame, this);
     playerView_->setPlayer(source);
 }
@@ -73,7 +71,7 @@ DesktopWallpaperWindow::DesktopWallpaperWindow(const QRect& screen, const QRect&
       source_(source),
       clickTarget_(clickTarget),
       target_(screenFor(screen, target)) {
-    overOpaque_ = platform::opaqueDesktopCovers(devicePixels(screen_, target_));
+    overOpaque_ = platform::opaqueDesktopCovers(platform::nativePixels(screen_, target_));
     makeWidget();
     if (platform::isX11())
         connect(&platform::X11CurrentDesktopWatcher::shared(), &platform::X11CurrentDesktopWatcher::clientListChanged,
@@ -86,7 +84,6 @@ DesktopWallpaperWindow::~DesktopWallpaperWindow() {
 
 void DesktopWallpaperWindow::makeWidget() {
     widget_ = new WallpaperWindowWidget(screen_, playerViewFrame_, source_, clickTarget_, target_, overOpaque_);
-    levelSet_ = false;
 }
 
 void DesktopWallpaperWindow::dropWidget() {
@@ -97,7 +94,7 @@ void DesktopWallpaperWindow::dropWidget() {
 }
 
 void DesktopWallpaperWindow::redecide() {
-    const bool overOpaque = platform::opaqueDesktopCovers(devicePixels(screen_, target_));
+    const bool overOpaque = platform::opaqueDesktopCovers(platform::nativePixels(screen_, target_));
     if (overOpaque == overOpaque_)
         return;
     // The window manager reads a window's type and states at its first map only: a new window.
@@ -111,14 +108,24 @@ void DesktopWallpaperWindow::redecide() {
 
 void DesktopWallpaperWindow::setDesktopLevel() {
     desktopLevel_ = true;
-    if (!widget_ || levelSet_)
-        return;
+    if (widget_ && !widget_->isVisible())
+        writeLevel();
+}
+
+void DesktopWallpaperWindow::writeLevel() {
     widget_->winId();
     if (overOpaque_)
         platform::setBelowWindowState(widget_);
     else
         platform::setDesktopWindowType(widget_);
-    levelSet_ = true;
+}
+
+void DesktopWallpaperWindow::show() {
+    // The window manager dropped the states when the window was withdrawn: sticky, out of the
+    // task bar and the switcher come back with every map.
+    if (!widget_->isVisible() && desktopLevel_)
+        writeLevel();
+    widget_->show();
 }
 
 void DesktopWallpaperWindow::apply(Order order) {
@@ -129,7 +136,7 @@ void DesktopWallpaperWindow::apply(Order order) {
     case Order::none: break;
     case Order::out: widget_->hide(); break;
     case Order::front:
-        widget_->show();
+        show();
         // Over an opaque desktop the window is above the icons already, in a layer of its own.
         if (overOpaque_)
             break;
@@ -139,7 +146,7 @@ void DesktopWallpaperWindow::apply(Order order) {
             widget_->raise();
         break;
     case Order::back:
-        widget_->show();
+        show();
         if (!overOpaque_)
             widget_->lower();
         break;

@@ -59,6 +59,8 @@ private:
     void dropWidget();
     void redecide();
     void apply(Order order);
+    void writeLevel();
+    void show();
 
     QRect screen_, playerViewFrame_;
     QPointer<VideoFrameSource> source_;
@@ -66,7 +68,6 @@ private:
     QPointer<QScreen> target_;
     QPointer<WallpaperWindowWidget> widget_;
     bool overOpaque_ = false;
-    bool levelSet_ = false;
     bool desktopLevel_ = false;  // setDesktopLevel was asked for
     Order order_ = Order::none;
 };

@@ -3,7 +3,7 @@
 # the whole frame, and checks what a user would: the video is seen, and the file manager's
 # desktop (where there is one) still opens its menu and its launchers through it.
 # Usage: desktop_check.sh DESKTOP HELPER DESKTOP_PROBE
-#   DESKTOP: openbox-pcmanfm xfwm4-xfdesktop marco-caja openbox-picom-nemo gnome-x11
+#   DESKTOP: openbox-pcmanfm xfwm4-xfdesktop kde-x11 marco-caja openbox-picom-nemo gnome-x11
 #            gnome-wayland sway sway-outputs sway-scales weston
 # Every wait polls for its event with a deadline. A missing program fails the check with a line
 # naming its package. TAVVEL_DESKTOP_SHOTS=DIR keeps the screenshots.
@@ -15,18 +15,38 @@ source "$here/desktop_lib.sh"
 
 case $desktop in
 openbox-pcmanfm)
-    start_x11 openbox:openbox pcmanfm:pcmanfm
+    start_x11 openbox:openbox pcmanfm:pcmanfm xmessage:x11-utils
     start_wm openbox --sm-disable
+    # openbox keeps no sticky state: it puts the window on every workspace instead.
+    kept_states=(BELOW SKIP_TASKBAR SKIP_PAGER)
     opaque_desktop_checks "pcmanfm --desktop" pcmanfm
     ;;
 xfwm4-xfdesktop)
-    start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4 xfconf-query:xfconf
+    start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4 xfconf-query:xfconf xmessage:x11-utils
     start_wm xfwm4 --compositor=on --sm-client-disable
+    kept_states=(BELOW STICKY SKIP_TASKBAR SKIP_PAGER)
     opaque_desktop_checks "xfdesktop --disable-wm-check" xfdesktop
+    ;;
+kde-x11)
+    start_x11 kwin_x11:kwin-x11 plasmashell:plasma-workspace qdbus:qdbus-qt5
+    kept_states=(BELOW STICKY SKIP_TASKBAR SKIP_PAGER SKIP_SWITCHER)
+    start_kde_x11
+    desktop_then_player "" plasmashell 30
+    expect_video plasmashell-composited
+    expect_clicks_reach plasmashell-composited plasmashell
+    wallpaper_kept_checks plasmashell-composited "${kept_states[@]}"
+    # Without compositing KWin fitted a window of the screen's size into the work area.
+    quit "$helper_pid" "the player"
+    qdbus org.kde.KWin /Compositor org.kde.kwin.Compositing.suspend >/dev/null
+    start_player
+    expect_video plasmashell-uncomposited
+    check 10 "plasmashell-uncomposited: the window covers the screen with its states" \
+        "plasmashell-uncomposited: the window lacks a state or its place" states_kept "${kept_states[@]}" || states_seen
     ;;
 marco-caja)
     start_x11 marco:marco caja:caja
     start_wm marco --replace --no-composite
+    kept_states=(BELOW STICKY SKIP_TASKBAR SKIP_PAGER)
     opaque_desktop_checks "caja -n --force-desktop" caja
     ;;
 openbox-picom-nemo)

@@ -133,7 +133,7 @@ session() {
 
 # start_x11 PROGRAM:PACKAGE...: a private X server, once these programs are found.
 start_x11() {
-    need Xvfb:xvfb "$@"
+    need Xvfb:xvfb wmctrl:wmctrl "$@"
     exec 5>"$work/display"
     run_bg Xvfb -displayfd 5 -screen 0 "${width}x${height}x24" -nolisten tcp
     wait_for "Xvfb" 20 test -s "$work/display" || stop "Xvfb did not start: $(cat "$work/Xvfb.log")"
@@ -186,7 +186,7 @@ menu_drawn() {
     ((ae * 400 <= WIDTH * HEIGHT))
 }
 menu_gone() { ! menu_shown "$1"; }
-launcher_reached() { [[ -e $marker ]] || [[ -n $(windows_of_type "$1" NORMAL DIALOG) ]]; }
+launcher_reached() { [[ -e $marker ]] || [[ -n $(launcher_windows "$1") ]]; }
 
 # --- what the screen shows ---------------------------------------------------------------------
 
@@ -245,13 +245,23 @@ expect_clicks_reach() {
     xdotool key Escape
     wait_for "the menu to close" 10 menu_gone "$class"
     rm -f "$marker"
+    # The windows the file manager had before (plasmashell keeps one of the normal type): only
+    # those the launcher brings count.
+    windows_before=$(windows_of_type "$class" NORMAL DIALOG)
     xdotool mousemove "$launcher_x" "$launcher_y" click --repeat 2 --delay 80 1
     # The file manager answers a launcher with a dialog of its own, slow to come on a loaded machine.
     check 30 "$name: a double-click on the launcher reaches $class" \
         "$name: a double-click on the launcher does not reach $class" launcher_reached "$class"
+    # Closed as a user would, through the window manager: destroying another client's window
+    # under it (xdotool windowclose) makes the file manager die of an X error a moment later.
     local w
-    for w in $(windows_of_type "$class" NORMAL DIALOG); do xdotool windowclose "$w" 2>/dev/null; done
+    for w in $(launcher_windows "$class"); do wmctrl -i -c "$w"; done
+    wait_for "the launcher's windows to close" 20 launcher_windows_gone "$class" ||
+        fail "$name: the launcher's windows of $class stay open:$(for w in $(launcher_windows "$class"); do
+            printf ' "%s"' "$(xdotool getwindowname "$w")"; done)"
 }
+launcher_windows() { windows_of_type "$1" NORMAL DIALOG | grep -vxF "${windows_before:-none}"; }
+launcher_windows_gone() { [[ -z $(launcher_windows "$1") ]]; }
 
 # file_manager_desktop COMMAND CLASS SECONDS: the file manager started (if COMMAND is given), and
 # its desktop window waited for where this script can see it.
@@ -285,6 +295,60 @@ opaque_desktop_checks() {
     file_manager_desktop "$command" "$class" 30
     expect_video "$class-after-player"
     expect_clicks_reach "$class-after-player" "$class"
+    wallpaper_kept_checks "$class" "${kept_states[@]}"
+}
+
+# The settings file both programs share.
+settings_file() { echo "$XDG_DATA_HOME/Q7ZK3M8WRT.tavvel/Preferences/Q7ZK3M8WRT.tavvel.ini"; }
+# wallpaper_open true|false: the switch of the main window, through the settings file.
+wallpaper_open() {
+    sed -i "s/^IsOpenPlayer=.*/IsOpenPlayer=$1/" "$(settings_file)"
+}
+
+# states_kept STATE...: the wallpaper window covers the screen, is on every workspace and
+# carries each _NET_WM_STATE_<STATE> (KWin's own are _KDE_NET_WM_STATE_...).
+states_kept() {
+    local w props state
+    w=$(wallpaper_windows | head -1)
+    [[ -n $w ]] || return 1
+    props="$(xprop -id "$w" _NET_WM_STATE _NET_WM_DESKTOP _NET_WM_WINDOW_TYPE) at $(xwininfo -id "$w" |
+        awk '/Absolute upper-left [XY]|Width|Height/ {printf "%s ", $NF}')"
+    echo "$props" | tr '\n' ' ' >"$work/states.seen"
+    [[ $props == *"_NET_WM_DESKTOP(CARDINAL) = 4294967295"* && $props == *"at 0 0 $width $height " ]] || return 1
+    for state in "$@"; do [[ $props == *"_NET_WM_STATE_$state"* ]] || return 1; done
+}
+# The line after a failed states_kept: what it saw.
+states_seen() { echo "  seen: $(cat "$work/states.seen" 2>/dev/null)"; }
+
+# wallpaper_kept_checks NAME STATE...: over an opaque desktop the video stays through the
+# wallpaper switched off and on (on another workspace too, with every state back) and through
+# "Show desktop" (where the window manager keeps windows out of the task bar up: not KWin, which
+# raises its desktop over them).
+wallpaper_kept_checks() {
+    local name=$1
+    shift
+    check 10 "$name: the window covers the screen with its states" "$name: the window lacks a state or its place" \
+        states_kept "$@" || states_seen
+    wallpaper_open false
+    wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
+        fail "$name: the wallpaper does not close"
+    wallpaper_open true
+    wait_for "the wallpaper to open" 20 wallpaper_windows || fail "$name: the wallpaper does not open again"
+    check 10 "$name-reopened: the window has its states back" "$name-reopened: the window lost a state or its place" \
+        states_kept "$@" || states_seen
+    (($(xprop -root _NET_NUMBER_OF_DESKTOPS | grep -o '[0-9]*$') >= 2)) || wmctrl -n 2
+    wmctrl -s 1
+    wait_for "the second workspace" 10 bash -c "xprop -root _NET_CURRENT_DESKTOP | grep -q '= 1$'" ||
+        fail "$name: the second workspace does not come"
+    expect_video "$name-reopened-other-workspace"
+    wmctrl -s 0
+    [[ $name == plasmashell* ]] && return
+    run_bg xmessage -title probe -geometry 400x300+0+0 "an application window"
+    wait_for "the probe window" 20 xdotool search --onlyvisible --name '^probe$' || fail "$name: no probe window"
+    wmctrl -k on
+    expect_video "$name-show-desktop"
+    wmctrl -k off
+    kill "$last_pid"
 }
 
 # transparent_desktop_checks COMMAND CLASS: the video shows under the icons of a desktop that
@@ -337,6 +401,9 @@ configure_file_manager() {
     gjs)
         launcher_x=64 launcher_y=68
         ;;
+    plasmashell)
+        launcher_x=58 launcher_y=40
+        ;;
     caja)
         launcher_x=88 launcher_y=45
         for key in computer home trash; do gsettings set org.mate.caja.desktop "$key-icon-visible" false 2>/dev/null; done
@@ -346,9 +413,8 @@ configure_file_manager() {
 
 # --- GNOME ------------------------------------------------------------------------------------
 
-# gnome-shell needs a system bus (logind, accounts): a private one that lets everything through;
-# and DING's icons, on a plain colour.
-gnome_session() {
+# A private system bus that lets everything through (logind, accounts, udisks).
+system_bus() {
     cat >"$work/system.conf" <<XML
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
@@ -365,6 +431,11 @@ gnome_session() {
 </busconfig>
 XML
     bus DBUS_SYSTEM_BUS_ADDRESS --config-file="$work/system.conf" || stop "no system bus"
+}
+
+# gnome-shell needs a system bus; and DING's icons, on a plain colour.
+gnome_session() {
+    system_bus
     export XDG_CURRENT_DESKTOP=GNOME
     gsettings set org.gnome.shell disable-user-extensions false
     gsettings set org.gnome.shell enabled-extensions "['ding@rastersoft.com']"
@@ -422,6 +493,21 @@ leave_overview() {
 shell_property() {
     gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
         --method "org.freedesktop.DBus.Properties.$1" org.gnome.Shell "${@:2}"
+}
+
+# --- KDE Plasma on X11 ----------------------------------------------------------------------------
+
+# kwin_x11 (compositing, as it starts by default) and plasmashell with its own wallpaper.
+start_kde_x11() {
+    [[ -d /usr/share/plasma/shells/org.kde.plasma.desktop ]] ||
+        stop "desktop $desktop cannot run: missing Plasma's desktop shell (Debian package plasma-desktop)"
+    system_bus
+    export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
+    start_wm kwin_x11
+    wait_for "KWin to composite" 30 "$probe" owned _NET_WM_CM_S0 || fail "kwin_x11 does not composite"
+    run_bg plasmashell
+    fm_pid=$last_pid
+    wait_for "plasmashell's desktop" 60 desktop_window_of plasmashell || stop "plasmashell shows no desktop window"
 }
 
 # --- sway --------------------------------------------------------------------------------------

@@ -1,12 +1,15 @@
 // Shows one clip as the wallpaper on the X server of $DISPLAY, then prints
 // "ready <window id>" once frames are on screen, and runs until stdin closes or 30 s pass.
-// Usage: wallpaper_x11_child CLIP
+// With --native it prints each screen's rectangle in native pixels ("x y w h" a line) instead.
+// Usage: wallpaper_x11_child CLIP | wallpaper_x11_child --native
 #include "PlayerFakes.h"
 #include "player/DesktopWallpaperPlatform.h"
+#include "platform/gui/X11Desktop.h"
 #include "player/DesktopWallpaperWindow.h"
 #include "player/VideoRenderer.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
@@ -17,6 +20,13 @@ int main(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);
     if (argc < 2)
         return 2;
+    if (qstrcmp(argv[1], "--native") == 0) {
+        for (QScreen* screen : QGuiApplication::screens()) {
+            const QRect r = platform::nativePixels(screen->geometry(), screen);
+            std::printf("%d %d %d %d\n", r.x(), r.y(), r.width(), r.height());
+        }
+        return 0;
+    }
     TestLibrary library;
     library.addRow(QStringLiteral("clip"), TestLibrary::fileUrl(QString::fromLocal8Bit(argv[1])));
     Preferences prefs(library.suite);

@@ -74,3 +74,19 @@ TEST(X11Wallpaper, WithoutAWindowManagerItStaysBelowWindowsAndItsIconDocksInALat
     EXPECT_LT(match.captured(2).toInt(), match.captured(3).toInt()) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("\ndocked"))) << out.toStdString();
 }
+
+// Qt keeps a screen's top-left corner in native pixels and scales only its size: the second of
+// two screens starts at its native corner whatever the scale, or no desktop is found there.
+TEST(X11Wallpaper, ScreensInNativePixelsAtEveryScale) {
+    for (const char* factors : {"left=1;right=1", "left=2;right=2", "left=1;right=2", "left=1.5;right=2"}) {
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=" TWO_SCREENS_JSON));
+        env.insert(QStringLiteral("QT_SCREEN_SCALE_FACTORS"), QString::fromLatin1(factors));
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral(X11_CHILD), {QStringLiteral("--native")});
+        ASSERT_TRUE(run.waitForFinished(30000)) << factors;
+        EXPECT_EQ(QString::fromUtf8(run.readAllStandardOutput()), QStringLiteral("0 0 320 240\n320 0 320 240\n"))
+            << factors;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QRect>
+#include <QScreen>
 #include <QWindow>
 #include <QWidget>
 #include <algorithm>
@@ -87,6 +88,48 @@ void setStates(xcb_connection_t* c, xcb_window_t id, const std::vector<xcb_atom_
 }
 }  // namespace
 
+namespace {
+// A window manager says it runs through _NET_SUPPORTING_WM_CHECK on the root window, naming a
+// window of its own that exists.
+xcb_window_t windowManagerWindow(xcb_connection_t* c, xcb_window_t root, xcb_atom_t check) {
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    xcb_window_t wm = XCB_WINDOW_NONE;
+    if (reply && xcb_get_property_value_length(reply) >= 4)
+        wm = *static_cast<xcb_window_t*>(xcb_get_property_value(reply));
+    std::free(reply);
+    if (wm == XCB_WINDOW_NONE)
+        return XCB_WINDOW_NONE;
+    xcb_get_window_attributes_reply_t* attrs = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, wm),
+                                                                               nullptr);
+    std::free(attrs);
+    return attrs ? wm : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+bool windowManagerRuns(xcb_connection_t* c, xcb_window_t root, xcb_atom_t check) {
+    return windowManagerWindow(c, root, check) != XCB_WINDOW_NONE;
+}
+
+// The running window manager's _NET_WM_NAME, empty when none says.
+QByteArray windowManagerName(xcb_connection_t* c) {
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen)
+        return {};
+    const auto a = atoms(c, {"_NET_SUPPORTING_WM_CHECK", "_NET_WM_NAME", "UTF8_STRING"});
+    const xcb_window_t wm = windowManagerWindow(c, screen->root, a[0]);
+    if (wm == XCB_WINDOW_NONE)
+        return {};
+    QByteArray name;
+    if (xcb_get_property_reply_t* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, wm, a[1], a[2], 0, 64),
+                                                                 nullptr)) {
+        name = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
+                          xcb_get_property_value_length(reply));
+        std::free(reply);
+    }
+    return name;
+}
+}  // namespace
+
 bool setDesktopWindowType(QWidget* window) {
     xcb_connection_t* c = connection();
     if (!c || !window)
@@ -103,9 +146,18 @@ bool setBelowWindowState(QWidget* window) {
     xcb_connection_t* c = connection();
     if (!c || !window)
         return false;
-    const auto a = atoms(
-        c, {"_NET_WM_STATE_BELOW", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
-    setStates(c, xcb_window_t(window->winId()), {a[0], a[1], a[2], a[3]});
+    // KWin lists every window without the desktop type in Alt-Tab unless told otherwise.
+    const auto a = atoms(c, {"_NET_WM_STATE_BELOW", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR",
+                             "_NET_WM_STATE_SKIP_PAGER", "_KDE_NET_WM_STATE_SKIP_SWITCHER"});
+    const xcb_window_t id = xcb_window_t(window->winId());
+    // openbox's "Show desktop" unmaps every window but desktops, docks (which it raises over
+    // normal windows) and splash windows; xfwm4 and KWin leave a window out of the task bar
+    // alone, and KWin would centre a splash window in the work area.
+    if (windowManagerName(c) == "Openbox") {
+        const auto type = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_SPLASH"});
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type[0], XCB_ATOM_ATOM, 32, 1, &type[1]);
+    }
+    setStates(c, id, {a[0], a[1], a[2], a[3], a[4]});
     return true;
 }
 
@@ -118,6 +170,31 @@ bool passInputThrough(QWidget* window) {
     xcb_flush(c);
     return true;
 }
+
+QRect nativePixels(const QRect& logical, const QScreen* screen) {
+    if (!screen)
+        return logical;
+    const qreal ratio = screen->devicePixelRatio();
+    const QPointF origin = screen->geometry().topLeft();
+    return QRectF(origin + (QPointF(logical.topLeft()) - origin) * ratio, QSizeF(logical.size()) * ratio).toRect();
+}
+
+namespace {
+// plasmashell draws wallpaper, icons and widgets opaque into one 32-bit window.
+bool paintsOpaqueIn32Bits(xcb_connection_t* c, xcb_window_t window) {
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64), nullptr);
+    bool plasma = false;
+    if (reply) {
+        // Instance and class name, each ending in a NUL.
+        const QByteArray value(static_cast<const char*>(xcb_get_property_value(reply)),
+                               xcb_get_property_value_length(reply));
+        plasma = value.split('\0').contains("plasmashell");
+        std::free(reply);
+    }
+    return plasma;
+}
+}  // namespace
 
 bool opaqueDesktopCovers(const QRect& screenPixels) {
     xcb_connection_t* c = connection();
@@ -152,7 +229,7 @@ bool opaqueDesktopCovers(const QRect& screenPixels) {
         std::free(origin);
         if (!covers)
             continue;
-        if (!deep)
+        if (!deep || paintsOpaqueIn32Bits(c, client))
             return true;
         if (!composited)
             composited = compositingManagerRuns(c);
@@ -161,25 +238,6 @@ bool opaqueDesktopCovers(const QRect& screenPixels) {
     }
     return false;
 }
-
-namespace {
-// A window manager says it runs through _NET_SUPPORTING_WM_CHECK on the root window, naming a
-// window of its own that exists.
-bool windowManagerRuns(xcb_connection_t* c, xcb_window_t root, xcb_atom_t check) {
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
-    xcb_window_t wm = XCB_WINDOW_NONE;
-    if (reply && xcb_get_property_value_length(reply) >= 4)
-        wm = *static_cast<xcb_window_t*>(xcb_get_property_value(reply));
-    std::free(reply);
-    if (wm == XCB_WINDOW_NONE)
-        return false;
-    xcb_get_window_attributes_reply_t* attrs = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, wm),
-                                                                               nullptr);
-    std::free(attrs);
-    return attrs != nullptr;
-}
-}  // namespace
 
 bool raiseWithinDesktopLayer(QWidget* window) {
     xcb_connection_t* c = connection();

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class QRect;
+class QScreen;
 class QWidget;
 
 namespace platform {
@@ -11,8 +12,8 @@ bool isX11();
 
 // Makes a top-level widget a desktop window: the window type _NET_WM_WINDOW_TYPE_DESKTOP (the
 // window manager keeps it below all other windows, on every workspace), on all desktops, kept
-// out of task bars and pagers. Call after winId() and before the first show(). Does nothing
-// off X11. Returns whether the properties were set.
+// out of task bars and pagers. Call after winId() and before every show() (window managers
+// drop the states of a withdrawn window). Does nothing off X11. Returns whether they were set.
 bool setDesktopWindowType(QWidget* window);
 
 // Stacks a desktop window above the other desktop windows (those that draw the desktop icons)
@@ -21,15 +22,22 @@ bool setDesktopWindowType(QWidget* window);
 // manager keeps desktop windows in their layer, or this is not X11).
 bool raiseWithinDesktopLayer(QWidget* window);
 
-// Whether another program's desktop-type window covers `screenPixels` (device pixels, root
+// `logical` (Qt's coordinates, on `screen`) in the X server's pixels. Qt keeps each screen's
+// top-left corner in native pixels and scales only what lies beyond it, so a second screen
+// starts where the server says, whatever the scale.
+QRect nativePixels(const QRect& logical, const QScreen* screen);
+
+// Whether another program's desktop-type window covers `screenPixels` (native pixels, root
 // coordinates) and hides what lies below it: a file manager's desktop drawn in a 24-bit window,
-// or one of 32 bits with no compositing manager to blend it. Windows of this program do not
-// count. False off X11 and where no window manager lists its clients.
+// one of 32 bits with no compositing manager to blend it, or plasmashell's, which paints its
+// wallpaper opaque into a 32-bit window. Windows of this program do not count. False off X11
+// and where no window manager lists its clients.
 bool opaqueDesktopCovers(const QRect& screenPixels);
 
 // Marks a top-level widget as a window kept below every normal window but above the desktop
-// windows (_NET_WM_STATE_BELOW), on all desktops and out of task bars and pagers, without the
-// desktop type. Call after winId() and before the first show(). Returns whether it was set.
+// windows (_NET_WM_STATE_BELOW), on all desktops and out of task bars, pagers and KWin's task
+// switcher (under openbox of the splash type, which its "Show desktop" leaves in place). Call after winId() and before
+// every show(): window managers drop the states of a withdrawn window. Returns whether it was set.
 bool setBelowWindowState(QWidget* window);
 
 // Gives a window the empty input shape, so every click goes to the window below it. Window
