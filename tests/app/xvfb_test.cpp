@@ -14,7 +14,7 @@
 #include <QTemporaryDir>
 
 TEST(OnXDisplay, PlayerShowsTheLibraryVideo) {
-    for (const char* tool : {"xvfb-run", "import"})
+    for (const char* tool : {"Xvfb", "import"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             GTEST_SKIP() << tool << " is not installed";
     if (!playertest::haveFfmpeg())
@@ -46,8 +46,8 @@ TEST(OnXDisplay, PlayerShowsTheLibraryVideo) {
     run.setProcessChannelMode(QProcess::MergedChannels);
     // The screen is taken once a second until it shows more than a few colours (the video is up),
     // for at most 40 seconds: a loaded machine or a sanitizer build starts the player slowly.
-    run.start(QStringLiteral("xvfb-run"),
-              {"-a", "-s", "-screen 0 800x600x24", "sh", "-c",
+    run.start(QStringLiteral("bash"),
+              {XVFB_RUN, "-s", "-screen 0 800x600x24", "sh", "-c",
                R"sh("$HELPER" & pid=$!; for i in $(seq 40); do sleep 1; import -window root "$SHOT"; )sh"
                R"sh([ "$(identify -format %k "$SHOT")" -gt 64 ] && break; done; )sh"
                R"sh(kill -TERM $pid; wait $pid; echo "helper exit $?")sh"});

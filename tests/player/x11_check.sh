@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs inside xvfb-run: shows CLIP as wallpaper with the child program, then records what the
-# X server says about its window and what the root window shows.
+# Runs on an X display of its own (tests/support/xvfb_run.sh): shows CLIP as wallpaper with the
+# child program, then records what the X server says about its window and what the root window shows.
 # Usage: x11_check.sh CHILD CLIP OUTDIR
 set -u
 child=$1 clip=$2 out=$3

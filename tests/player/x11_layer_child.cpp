@@ -1,4 +1,4 @@
-// On an X server without a window manager (Xvfb as xvfb-run starts it), one after the other:
+// On an X server without a window manager (Xvfb as tests/support/xvfb_run.sh starts it), one after the other:
 // - a desktop-icons window, a panel and the wallpaper with the icons hidden; prints
 //   "order icons=I wallpaper=W panel=P" (stacking, bottom 0);
 // - the status menu built before any tray exists, then a tray appears; prints "docked" when the

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs Tavvel on a virtual display with the accessibility bus of this session bus, drives it
 # through accessibility_check.py and expects the menu's Quit to end it.
-# Usage (inside xvfb-run and dbus-run-session): accessibility_check.sh TAVVEL_PROGRAM
+# Usage (on an X display and inside dbus-run-session): accessibility_check.sh TAVVEL_PROGRAM
 set -euo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
