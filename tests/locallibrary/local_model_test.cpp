@@ -197,7 +197,8 @@ TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
         EXPECT_EQ(updateCount, before + (c.rowGone ? 1 : 0));
     }
     settle();
-    EXPECT_EQ(model.videoCount(), immutable ? 3 : 4);
+    // broken, stuck and immutable stay, whether the immutable one was tried or not.
+    EXPECT_EQ(model.videoCount(), 3);
     QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), fixed});
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
