@@ -22,11 +22,16 @@
 #include <algorithm>
 #include <QComboBox>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QToolButton>
 
 using onlinetest::reply;
 
 namespace {
+
+// What the service answers for the catalogue, unless a test says otherwise (and puts it back).
+constexpr const char* kCatalogue = R"({"cate":[{"id":3,"title":"Nature"},{"id":5,"title":"City"}],)"
+                                   R"("hottags":["A","B","C"],"hotkey":["sea"]})";
 
 // The process's client is made once, so one stand-in serves every case of the process.
 testsupport::ServiceStandIn& standIn() {
@@ -34,8 +39,7 @@ testsupport::ServiceStandIn& standIn() {
         auto* s = new testsupport::ServiceStandIn;
         EXPECT_TRUE(s->start());
         qputenv("TAVVEL_SERVICE_URL", s->baseUrl().toUtf8());
-        s->setReply(501, reply(R"({"cate":[{"id":3,"title":"Nature"},{"id":5,"title":"City"}],)"
-                               R"("hottags":["A","B","C"],"hotkey":["sea"]})"));
+        s->setReply(501, reply(kCatalogue));
         s->setReply(502, reply(R"({"pages":3,"page":1,"total":0,"count":0,"vlist":[]})"));
         s->setReply(505, reply(R"(["cat","cats"])"));
         return s;
@@ -298,6 +302,11 @@ TEST(HotTagRows, TwentyLongTagsStayReadableAtAnyWidth) {
                        reply(R"({"cate":[],"hotkey":[],"hottags":)" +
                              QJsonDocument(QJsonArray::fromStringList(tags)).toJson(QJsonDocument::Compact) + "}"));
     WebModel::shared().setBaseInfo(std::nullopt);  // asked of the service again
+    // The other tests of the process see the usual catalogue again, whatever order they run in.
+    const auto restore = qScopeGuard([] {
+        standIn().setReply(501, reply(kCatalogue));
+        WebModel::shared().setBaseInfo(std::nullopt);
+    });
     QMainWindow window;
     VideoLibraryViewController screen(MainParts::make(), &window);
     window.setCentralWidget(screen.view());
