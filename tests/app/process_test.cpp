@@ -65,7 +65,7 @@ void expectNoticeAfterSignal(int signalNumber) {
     // The player is up: the name is taken while its start-up runs.
     QTest::qWait(500);
     EXPECT_EQ(listener.count, 0);
-    ::kill(pid_t(helper.processId()), signalNumber);
+    testsupport::signalProcess(helper.processId(), signalNumber);
     ASSERT_TRUE(helper.waitForFinished(10000));
     EXPECT_EQ(helper.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(helper.exitCode(), 0);
@@ -133,7 +133,7 @@ TEST(Processes, MainProgramStartsTheHelperAndQuitsWithIt) {
     EXPECT_EQ(main.state(), QProcess::Running);
 
     // The player's exit ends the main program.
-    ::kill(pid_t(helperPid), SIGTERM);
+    testsupport::signalProcess(helperPid, SIGTERM);
     EXPECT_TRUE(main.waitForFinished(10000)) << main.readAll().toStdString();
     EXPECT_EQ(main.exitCode(), 0);
     EXPECT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelperName); }, 10000));

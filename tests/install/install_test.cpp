@@ -59,7 +59,7 @@ qint64 ownerPid(const QString& name) {
 // Ends the owner of `name`, should one be left, and waits until the name is free.
 void endOwnerOf(const QString& name) {
     if (const qint64 pid = ownerPid(name); pid > 0)
-        ::kill(pid_t(pid), SIGTERM);
+        testsupport::signalProcess(pid, SIGTERM);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !platform::isBusNameOwned(name); }, 20000)) << name.toStdString();
 }
 
@@ -123,7 +123,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([] { return ownerPid(kHelper) > 0; }, 90000)) << tavvel.readAll().toStdString();
         EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/exe").arg(ownerPid(kHelper))).symLinkTarget(), helperIn(prefix));
         EXPECT_TRUE(loginItemStarts(helperIn(prefix)));
-        ::kill(pid_t(ownerPid(kHelper)), SIGTERM);
+        testsupport::signalProcess(ownerPid(kHelper), SIGTERM);
         EXPECT_TRUE(tavvel.waitForFinished(20000));
         EXPECT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelper); }, 20000));
     }
@@ -173,7 +173,7 @@ TEST_F(InstalledTavvel, AFirstStartCutShortGetsItsLoginItemAtTheNext) {
                            [](const auto& r) { return r.code == 504; });
     };
     ASSERT_TRUE(QTest::qWaitFor(asked, 60000));
-    ::kill(pid_t(cut.processId()), SIGKILL);
+    testsupport::signalProcess(cut.processId(), SIGKILL);
     ASSERT_TRUE(cut.waitForFinished(10000));
     EXPECT_TRUE(writtenSetting(QStringLiteral("appVersion")).has_value());
     EXPECT_FALSE(QFile::exists(loginItem()));

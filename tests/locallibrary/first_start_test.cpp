@@ -58,7 +58,7 @@ TEST(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
     stop(again);
     const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(helper);
     if (player.isValid())
-        ::kill(pid_t(player.value()), SIGTERM);
+        testsupport::signalProcess(player.value(), SIGTERM);
 }
 
 // A library file that is no database, after earlier runs: Tavvel keeps it under a new name and
@@ -85,5 +85,5 @@ TEST(FirstStart, ABrokenLibraryIsSetAsideAndTheSamplesComeInAgain) {
     const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(
         QString::fromLatin1(platform::kHelperIdentifier));
     if (player.isValid())
-        ::kill(pid_t(player.value()), SIGTERM);
+        testsupport::signalProcess(player.value(), SIGTERM);
 }

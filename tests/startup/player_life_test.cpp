@@ -91,7 +91,7 @@ TEST(PlayerLife, ACrashingVideoIsSkippedThenLeavesTheWallpaperOffAndTheStripSays
     for (const auto& c : crashes) {
         SCOPED_TRACE(c.victim);
         const size_t before = players.size();
-        ::kill(pid_t(players.back()->processId()), SIGSEGV);
+        testsupport::signalProcess(players.back()->processId(), SIGSEGV);
         ASSERT_TRUE(QTest::qWaitFor([&] { return players.size() == before + 1; }, 10000)) << "restarted";
         ASSERT_TRUE(QTest::qWaitFor([&] { return strip.problemText() == c.said; }, 20000))
             << strip.problemText().toStdString();

@@ -259,7 +259,7 @@ TEST(StartUpProcess, DesktopPlayerAfterFirstImportLoginItemReopenAndQuit) {
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kMain); }, 15000));
     QTest::qWait(1000);
     EXPECT_EQ(owner(kHelper), player);
-    ::kill(pid_t(player), SIGTERM);
+    testsupport::signalProcess(player, SIGTERM);
     ASSERT_TRUE(later.waitForFinished(15000));
     EXPECT_EQ(later.exitCode(), 0);
 
@@ -270,7 +270,7 @@ TEST(StartUpProcess, DesktopPlayerAfterFirstImportLoginItemReopenAndQuit) {
     startTavvel(last, offline, {}, QStringLiteral(TAVVEL_MAIN_PROGRAM));
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelper); }, 15000));
     EXPECT_FALSE(QFile::exists(entry));
-    ::kill(pid_t(owner(kHelper)), SIGTERM);
+    testsupport::signalProcess(owner(kHelper), SIGTERM);
     EXPECT_TRUE(last.waitForFinished(15000));
 }
 
@@ -299,7 +299,7 @@ TEST(StartUpProcess, ADesktopPlayerThatDiesIsStartedAgainAFewTimesThenWhenTheWal
     for (int round = 0; round <= PlayerStatus::kRestarts; ++round) {
         SCOPED_TRACE(round);
         const qint64 player = owner(kHelper);
-        ::kill(pid_t(player), SIGKILL);
+        testsupport::signalProcess(player, SIGKILL);
         if (round < PlayerStatus::kRestarts) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return owner(kHelper) > 0 && owner(kHelper) != player; }, 15000));
         } else {
@@ -311,7 +311,8 @@ TEST(StartUpProcess, ADesktopPlayerThatDiesIsStartedAgainAFewTimesThenWhenTheWal
     setSuite(PreferencesKey::currentVideoSign, QStringLiteral("chosen"));
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelper); }, 15000));
     quit(tavvel);
-    ::kill(pid_t(owner(kHelper)), SIGTERM);
+    if (const qint64 player = owner(kHelper); player > 0)
+        testsupport::signalProcess(player, SIGTERM);
     ASSERT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelper); }, 15000));
 }
 

@@ -9,6 +9,10 @@
 #include <QProcessEnvironment>
 #include <QTcpServer>
 
+#include <gtest/gtest.h>
+
+#include <csignal>
+
 namespace testsupport {
 QString builtProgram(const QString& relativePath) {
     const QString buildDir = qEnvironmentVariable("TAVVEL_BUILD_DIR");
@@ -43,6 +47,14 @@ bool settleBusNotifications(int timeoutMs) {
     const DisposablePtr observation = center.addObserver(marker, nullptr, [&back] { back = true; });
     center.post(marker);
     return QTest::qWaitFor([&back] { return back; }, timeoutMs);
+}
+
+bool signalProcess(qint64 pid, int signalNumber) {
+    if (pid <= 0) {
+        ADD_FAILURE() << "no process to send signal " << signalNumber << " to (pid " << pid << ")";
+        return false;
+    }
+    return ::kill(pid_t(pid), signalNumber) == 0;
 }
 
 }  // namespace testsupport

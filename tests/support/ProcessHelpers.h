@@ -18,4 +18,9 @@ QString refusedServiceUrl();
 // posted and waited for delivery) has reached this process's observers: a notice of an earlier
 // test then cannot arrive during the next one. It posts a marker of its own and waits for it.
 bool settleBusNotifications(int timeoutMs = 10000);
+
+// Sends the signal to one process. A pid of 0 or below (a name without owner, a process that has
+// ended) would signal this test's whole process group, the test runner with it: such a call is a
+// test failure and sends nothing.
+bool signalProcess(qint64 pid, int signalNumber);
 }  // namespace testsupport
