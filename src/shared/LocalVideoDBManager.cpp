@@ -404,8 +404,10 @@ std::vector<VideoDetail> LocalVideoDBManager::allVideos() {
     return allVideosLocked(nullptr);
 }
 
-std::vector<VideoDetail> LocalVideoDBManager::allVideosLocked(bool* busy) {
+std::vector<VideoDetail> LocalVideoDBManager::allVideosLocked(bool* busy, bool* complete) {
     std::vector<VideoDetail> out;
+    if (complete)
+        *complete = false;
     Stmt stmt(db_, kSelectAll);
     if (!stmt.valid()) {
         if (busy)
@@ -418,6 +420,8 @@ std::vector<VideoDetail> LocalVideoDBManager::allVideosLocked(bool* busy) {
         out.push_back(reader.read());
     if (busy)
         *busy = rc != SQLITE_DONE && isBusy(db_);
+    if (complete)
+        *complete = rc == SQLITE_DONE;
     return out;
 }
 
@@ -504,4 +508,43 @@ void LocalVideoDBManager::deleteAllVideos() {
     }
     const bool ok = execute(kDeleteAll, nullptr);
     platform::logLine(QStringLiteral("delete all ") + (ok ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+LocalVideoDBManager::WriteResult LocalVideoDBManager::deleteVideos(
+    const std::function<bool(const std::vector<VideoDetail>& rows, const DeleteRows& remove)>& change) {
+    std::lock_guard lock(mutex_);
+    followPath();
+    // Exclusive from the start: once it is had, no reader can make the commit wait, so no file
+    // is touched before the rows are certain to change with it.
+    if (!db_ || sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const bool busy = isBusy(db_);
+        platform::logLine(busy ? QStringLiteral("delete busy") : QStringLiteral("delete false"));
+        return busy ? WriteResult::busy : WriteResult::failed;
+    }
+    bool complete = false;
+    const std::vector<VideoDetail> rows = allVideosLocked(nullptr, &complete);
+    if (!complete) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        platform::logLine(QStringLiteral("delete false"));
+        return WriteResult::failed;
+    }
+    const DeleteRows remove = [this](const QString& sign) {
+        Stmt stmt(db_, kDeleteSign);
+        if (stmt.valid())
+            stmt.bind(1, sign);
+        const bool ok = stmt.run();
+        platform::logLine(QStringLiteral("delete ") + sign + QLatin1Char(' ') +
+                          (ok ? QStringLiteral("true") : QStringLiteral("false")));
+        return ok;
+    };
+    if (!change(rows, remove)) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return WriteResult::done;
+    }
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return WriteResult::done;
+    // Only a failing disk gets here: what was removed is gone, the rows stay.
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    platform::logLine(QStringLiteral("delete commit false"));
+    return WriteResult::failed;
 }

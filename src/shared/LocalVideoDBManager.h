@@ -2,6 +2,7 @@
 #include "shared/VideoDetail.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -65,6 +66,21 @@ public:
     // Logs "delete all true|false".
     void deleteAllVideos();
 
+    // How a write that must go together with files ended.
+    enum class WriteResult {
+        done,    // committed, or taken back because the caller asked
+        busy,    // the other program held the file past the usual wait; nothing was changed
+        failed,  // no database, or it refused: nothing was changed (unless the commit failed)
+    };
+    // Deletes the rows of a sign (logs "delete <sign> true|false"); true when the statement ran.
+    using DeleteRows = std::function<bool(const QString& sign)>;
+    // Runs `change` inside one transaction that holds the file alone from its start, so files it
+    // removes and the rows it deletes change together for the other program. `change` is given
+    // every row and the deleter; its false takes every deletion back. Nothing is called when
+    // the file cannot be had: waits the usual 3 s, so for workers, never the window's thread.
+    WriteResult deleteVideos(
+        const std::function<bool(const std::vector<VideoDetail>& rows, const DeleteRows& remove)>& change);
+
     const QString& databasePath() const { return path_; }
     bool isOpen() const { return db_ != nullptr; }
     // Where the broken file found at the start went ("Tavvel.db.broken-<date>-<time>"); none when
@@ -82,7 +98,8 @@ private:
     // fresh library in place of a broken one).
     void followPath();
     std::optional<VideoDetail> videoWithSignLocked(const QString& sign, bool* busy = nullptr);
-    std::vector<VideoDetail> allVideosLocked(bool* busy);
+    // `complete` tells whether every row was read.
+    std::vector<VideoDetail> allVideosLocked(bool* busy, bool* complete = nullptr);
     // Runs `read` under the lock; none when the lock or the file is held elsewhere.
     template <typename Read>
     auto readHeld(bool wait, Read read) -> std::optional<decltype(read(nullptr))>;

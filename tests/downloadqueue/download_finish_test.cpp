@@ -6,6 +6,7 @@
 #include "service/DownloadStore.h"
 #include "shared/AppInfo.h"
 #include "shared/LocalVideoDBManager.h"
+#include "support/DatabaseLock.h"
 #include "support/ProcessHelpers.h"
 
 #include <QDir>
@@ -16,10 +17,10 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
-#include <sqlite3.h>
 
 using namespace dltest;
 using S = ItemStatus;
+using testsupport::WriteLock;
 
 namespace {
 QList<testsupport::RecordedRequest> reports() {
@@ -35,18 +36,6 @@ void writeFile(const QString& path, const QByteArray& data) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(data);
 }
-
-// Another connection's exclusive transaction, as the other program might hold one: the write
-// lock stays taken, longer than the busy wait, until released.
-struct WriteLock {
-    sqlite3* db = nullptr;
-    const bool held = LocalVideoDBManager::shared().isOpen() &&
-                      sqlite3_open(LocalVideoDBManager::shared().databasePath().toUtf8().constData(), &db) ==
-                          SQLITE_OK &&
-                      sqlite3_exec(db, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr) == SQLITE_OK;
-    ~WriteLock() { sqlite3_close(db); }
-    void release() const { sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr); }
-};
 }  // namespace
 
 class FinishTest : public DownloadTest {

@@ -1,8 +1,10 @@
 // The local tab's model on the real list widget, database and files: reload order, the playing
-// video, the menus, remove and clear all, where they may and may not touch files.
+// video, the menus, remove and clear all, where they may and may not touch files, and what they
+// do while another connection holds the database.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
@@ -19,6 +21,7 @@
 #include "service/LocalLibraryModel.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
+#include "support/DatabaseLock.h"
 #include "support/MainWindowTestSupport.h"
 #include "support/ProcessHelpers.h"
 
@@ -64,6 +67,7 @@ protected:
         updates = platform::DistributedNotificationCenter::defaultCenter().addObserver(
             QStringLiteral("UpdateVideoList"), nullptr, [this] { ++updateCount; });
         QObject::connect(&list, &WQCollectionView::menuShown, &list, [this](QMenu* menu) { lastMenu = menu; });
+        QObject::connect(&model, &LocalLibraryViewModel::removalEnded, &list, [this] { ++removals; });
     }
     void settle() { QTest::qWait(50); }
     void reload() {
@@ -89,11 +93,16 @@ protected:
         lastMenu->close();
     }
     int rowOf(const QString& sign) { return int(librarySigns().indexOf(sign)); }
+    // Removals and clears end on the worker; this waits for the `count`th outcome to be shown.
+    bool removalsEnded(int count) {
+        return QTest::qWaitFor([&] { return removals >= count; }, 15000) && removals == count;
+    }
 
     WQCollectionView list;
     LocalLibraryViewModel model{MainParts::make()};
     QMenu* lastMenu = nullptr;
     int updateCount = 0;
+    int removals = 0;
     DisposablePtr updates;
     QTemporaryDir elsewhere;
 };
@@ -184,9 +193,14 @@ TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
             continue;
         }
         const int before = updateCount;
+        const int ended = removals;
         told.clear();
         ASSERT_FALSE(rightClick(rowOf(QString::fromLatin1(c.sign))).isEmpty());
         choose(QStringLiteral("Remove"));
+        // A row without a file URL never reaches the worker.
+        if (!c.file.isEmpty()) {
+            EXPECT_TRUE(removalsEnded(ended + 1));
+        }
         if (!c.file.isEmpty()) {
             EXPECT_EQ(QFile::exists(c.file), !c.fileGone);
         }
@@ -230,6 +244,7 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     // own file outside the folder stays, its row goes.
     rightClick(std::nullopt);
     choose(QStringLiteral("Clear All"));
+    ASSERT_TRUE(removalsEnded(1));
     EXPECT_FALSE(QFile::exists(first));
     EXPECT_FALSE(QFile::exists(last));
     EXPECT_TRUE(QFile::exists(stuck));
@@ -254,6 +269,7 @@ TEST_F(LocalModelTest, ARemovalKeepsTheScrollPositionAndAReloadStartsAtTheTop) {
     list.setContentOffset(500);
     rightClick(30);
     choose(QStringLiteral("Remove"));
+    ASSERT_TRUE(removalsEnded(1));
     testsupport::drain();
     EXPECT_FALSE(librarySigns().contains(QStringLiteral("r30")));
     EXPECT_EQ(model.videoCount(), 39);
@@ -262,4 +278,57 @@ TEST_F(LocalModelTest, ARemovalKeepsTheScrollPositionAndAReloadStartsAtTheTop) {
     testsupport::drain();
     EXPECT_EQ(list.contentOffset(), 0);
     list.setCollectionViewLayout(nullptr);
+}
+
+TEST_F(LocalModelTest, WhileAnotherConnectionHoldsTheFileRemovalsKeepRowAndFileAndSaySo) {
+    QStringList told;
+    model.shell.showRemoveProblem = [&told](const QString& text) { told << text; };
+    model.shell.confirmClearAll = [](std::function<void(bool)> answer) { answer(true); };
+    const QString held = QStringLiteral("another program is using the video library. Try again in a moment.");
+    struct Case {
+        const char* action;
+        const char* begin;  // how the other connection holds the file
+        QString problem;
+    };
+    const Case cases[] = {
+        {"Remove", "BEGIN EXCLUSIVE;", QStringLiteral("The video was not removed: ") + held},
+        {"Remove", "BEGIN IMMEDIATE;", QStringLiteral("The video was not removed: ") + held},
+        {"Clear All", "BEGIN EXCLUSIVE;", QStringLiteral("The videos were not removed: ") + held},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.action) + " " + c.begin);
+        const QString file = writeFile(videoFolder() + QStringLiteral("/held.mp4"));
+        addRow(QStringLiteral("held"), fileUrl(file));
+        reload();
+        const bool remove = QLatin1String(c.action) == QLatin1String("Remove");
+        const std::optional<int> row = remove ? std::optional<int>(rowOf(QStringLiteral("held"))) : std::nullopt;
+        const int updatesBefore = updateCount;
+        for (const bool locked : {true, false}) {
+            std::optional<testsupport::WriteLock> lock;
+            if (locked) {
+                lock.emplace(c.begin);
+                ASSERT_TRUE(lock->held);
+            }
+            told.clear();
+            const int ended = removals;
+            ASSERT_FALSE(rightClick(row).isEmpty());
+            QElapsedTimer clock;
+            clock.start();
+            choose(QString::fromLatin1(c.action));
+            const qint64 took = clock.elapsed();
+            std::printf("%s, %s: the action returned in %lld ms\n", c.action, locked ? c.begin : "free",
+                        static_cast<long long>(took));
+            EXPECT_LT(took, 100);  // the busy wait alone takes 3 s
+            ASSERT_TRUE(removalsEnded(ended + 1));
+            if (lock)
+                lock->release();
+            EXPECT_EQ(told, locked ? QStringList{c.problem} : QStringList());
+            EXPECT_EQ(QFile::exists(file), locked);
+            EXPECT_EQ(librarySigns().contains(QStringLiteral("held")), locked);
+        }
+        // Only the removal that happened was announced.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == updatesBefore + 1; }, 3000));
+        QTest::qWait(100);
+        EXPECT_EQ(updateCount, updatesBefore + 1);
+    }
 }

@@ -150,3 +150,7 @@ void ImportBatch::start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::fu
         platform::runOnMainThread([distributed] { distributed->post(ImportBatch::updateVideoListNotification); });
     });
 }
+
+void ImportBatch::runAfterBatches(std::function<void()> work) {
+    importQueue().start(std::move(work));
+}

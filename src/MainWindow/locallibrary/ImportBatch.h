@@ -66,6 +66,10 @@ namespace ImportBatch {
 void start(const QList<QUrl>& urls, ImportBatchHooks hooks, std::function<void()> completion,
            LocalLibraryModel& importer, platform::DistributedNotificationCenter& notices);
 
+// Runs `work` on the batches' serial worker, after every batch started before it: a removal
+// then never meets a batch halfway through the same folder. Returns at once.
+void runAfterBatches(std::function<void()> work);
+
 // The distributed notice that the library changed.
 inline const QString updateVideoListNotification = QStringLiteral("UpdateVideoList");
 }  // namespace ImportBatch

@@ -13,6 +13,7 @@
 #include "MainWindow/library/LocalLibraryIndex.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
+#include "platform/MainThread.h"
 #include "platform/gui/FileManager.h"
 #include "service/LocalLibraryModel.h"
 #include "shared/LocalVideoDBManager.h"
@@ -25,6 +26,19 @@ std::optional<QString> localPathOf(const QString& urlText) {
     if (!url.isValid() || !url.isLocalFile() || url.toLocalFile().isEmpty())
         return std::nullopt;
     return url.toLocalFile();
+}
+
+// Why the database did not change with the files; `all` for "Clear All".
+QString writeProblemText(LocalVideoDBManager::WriteResult result, bool all) {
+    if (result == LocalVideoDBManager::WriteResult::busy)
+        return all ? LocalLibraryViewModel::tr(
+                         "The videos were not removed: another program is using the video "
+                         "library. Try again in a moment.")
+                   : LocalLibraryViewModel::tr(
+                         "The video was not removed: another program is using the video "
+                         "library. Try again in a moment.");
+    return all ? LocalLibraryViewModel::tr("The videos were not removed: the video library cannot be changed.")
+               : LocalLibraryViewModel::tr("The video was not removed: the video library cannot be changed.");
 }
 
 }  // namespace
@@ -183,21 +197,58 @@ void LocalLibraryViewModel::deleteItemAction() {
     const std::optional<QString> path = localPathOf(currentItem_->url);
     if (!path)
         return;
-    // The database is shared with another program: a row that points elsewhere loses its row
-    // only, never the user's file.
-    if (isInsideVideoDirectory(*path)) {
-        QFile file(*path);
-        if (!file.remove() && QFileInfo(*path).exists()) {
-            // A row without its file would be lost; a file without its row would stay for good.
-            platform::logLine(QStringLiteral("remove video failed: ") + file.errorString());
-            if (shell.showRemoveProblem)
-                shell.showRemoveProblem(removeProblemText(*path));
-            return;
-        }
-    }
-    database_.deleteVideoWithSign(currentItem_->sign);
-    reloadVideos(false);
-    parts_.distributedNotices().post(ImportBatch::updateVideoListNotification);
+    removeOnWorker(
+        [database = &database_, sign = currentItem_->sign, path = *path] {
+            using WriteResult = LocalVideoDBManager::WriteResult;
+            Removal removal;
+            const WriteResult result = database->deleteVideos(
+                [&](const std::vector<VideoDetail>&, const LocalVideoDBManager::DeleteRows& remove) {
+                    if (!remove(sign)) {
+                        removal.problem = writeProblemText(WriteResult::failed, false);
+                        return false;
+                    }
+                    // The database is shared with another program: a row that points elsewhere
+                    // loses its row only, never the user's file.
+                    QFile file(path);
+                    if (isInsideVideoDirectory(path) && !file.remove() && QFileInfo(path).exists()) {
+                        // The row is taken back: a row without its file would be lost, a file
+                        // without its row would stay for good.
+                        platform::logLine(QStringLiteral("remove video failed: ") + file.errorString());
+                        removal.problem = removeProblemText(path);
+                        return false;
+                    }
+                    removal.changed = true;
+                    return true;
+                });
+            if (result != WriteResult::done)
+                removal.problem = writeProblemText(result, false);
+            return removal;
+        },
+        false);
+}
+
+void LocalLibraryViewModel::removeOnWorker(std::function<Removal()> work, bool scrollToTop) {
+    QPointer<LocalLibraryViewModel> self(this);
+    platform::DistributedNotificationCenter* notices = &parts_.distributedNotices();
+    // Behind the import batches: a removal never meets a batch halfway through the folder.
+    ImportBatch::runAfterBatches([self, notices, work = std::move(work), scrollToTop] {
+        Removal removal = work();
+        platform::runOnMainThread([self, notices, removal = std::move(removal), scrollToTop] {
+            if (self)
+                self->endRemoval(removal, scrollToTop);
+            // The rows are gone whether or not the window still is.
+            if (removal.changed)
+                notices->post(ImportBatch::updateVideoListNotification);
+        });
+    });
+}
+
+void LocalLibraryViewModel::endRemoval(const Removal& removal, bool scrollToTop) {
+    if (!removal.problem.isEmpty() && shell.showRemoveProblem)
+        shell.showRemoveProblem(removal.problem);
+    if (removal.changed)
+        reloadVideos(scrollToTop);
+    emit removalEnded();
 }
 
 QString LocalLibraryViewModel::removeProblemText(const QString& path) {
@@ -247,19 +298,32 @@ void LocalLibraryViewModel::clearAllVideos(bool confirmed) {
     platform::logLine(confirmed ? QStringLiteral("clear all: OK") : QStringLiteral("clear all: Cancel"));
     if (!confirmed)
         return;
-    // Every file is tried: one that cannot be removed keeps its row, so the list still shows it.
-    const QDir folder(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
-    for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const bool removed = entry.isDir() ? QDir(entry.absoluteFilePath()).removeRecursively()
-                                           : QFile::remove(entry.absoluteFilePath());
-        if (!removed)
-            platform::logLine(QStringLiteral("clear all: cannot remove ") + entry.fileName());
-    }
-    for (const VideoDetail& video : database_.allVideos()) {
-        const std::optional<QString> path = localPathOf(video.url);
-        if (!path || !QFileInfo::exists(*path) || !isInsideVideoDirectory(*path))
-            database_.deleteVideoWithSign(video.sign);
-    }
-    reloadVideos(true);
-    parts_.distributedNotices().post(ImportBatch::updateVideoListNotification);
+    removeOnWorker(
+        [database = &database_] {
+            using WriteResult = LocalVideoDBManager::WriteResult;
+            Removal removal;
+            const WriteResult result = database->deleteVideos([&](const std::vector<VideoDetail>& rows,
+                                                                  const LocalVideoDBManager::DeleteRows& remove) {
+                // Every file is tried: one that cannot be removed keeps its row, so the list
+                // still shows it.
+                const QDir folder(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
+                for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+                    const bool removed = entry.isDir() ? QDir(entry.absoluteFilePath()).removeRecursively()
+                                                       : QFile::remove(entry.absoluteFilePath());
+                    if (!removed)
+                        platform::logLine(QStringLiteral("clear all: cannot remove ") + entry.fileName());
+                }
+                for (const VideoDetail& video : rows) {
+                    const std::optional<QString> path = localPathOf(video.url);
+                    if (!path || !QFileInfo::exists(*path) || !isInsideVideoDirectory(*path))
+                        remove(video.sign);
+                }
+                removal.changed = true;
+                return true;
+            });
+            if (result != WriteResult::done)
+                removal.problem = writeProblemText(result, true);
+            return removal;
+        },
+        true);
 }

@@ -25,7 +25,8 @@ public:
         std::function<void(std::function<void(const QList<QUrl>&)>)> chooseVideoFiles;
         // Asks before clearing the library; the callback gets true for "OK" (not waited for).
         std::function<void(std::function<void(bool)>)> confirmClearAll;
-        // Tells why a video stayed in the library (its file could not be removed).
+        // Tells why a video stayed in the library (its file could not be removed, or the other
+        // program held the database).
         std::function<void(const QString&)> showRemoveProblem;
         // The progress window and alerts of an import batch (its reload is the model's own).
         ImportBatchHooks importWindows;
@@ -54,7 +55,8 @@ public:
     std::vector<MenuEntry> itemMenu(const VideoDetail& video);
     std::vector<MenuEntry> emptyAreaMenu();
 
-    // Item menu actions (on currentItem()).
+    // Item menu actions (on currentItem()). "Remove" deletes the row and then the file on the
+    // import batches' worker; the file goes only with its row, and both stay when either cannot go.
     void previewItemAction();
     void setBackgroundItemAction();
     void deleteItemAction();
@@ -63,8 +65,10 @@ public:
     void importVideoItemAction();
     void openResourcePathItemAction();
     void clearAllItemAction();
-    // The confirmed clear: every file of the video folder is tried; the rows whose files are gone
-    // (or lie outside the folder) are deleted; the list reloads and the desktop player is told.
+    // The confirmed clear, on the same worker: every file of the video folder is tried; the rows
+    // whose files are gone (or lie outside the folder) are deleted with them in one transaction;
+    // the list reloads and the desktop player is told. While the other program holds the database
+    // nothing is touched and the user is told.
     void clearAllVideos(bool confirmed);
 
     // Whether a file lies inside the library's own "DownloadVideo" folder: the only files that
@@ -74,7 +78,20 @@ public:
     // changed (with the path).
     static QString removeProblemText(const QString& path);
 
+signals:
+    // A removal or a confirmed clear has come back from the worker: the user was told what
+    // stayed, and the list's reload has started.
+    void removalEnded();
+
 private:
+    // What a removal on the worker came to.
+    struct Removal {
+        bool changed = false;  // rows went: the list reloads and the desktop player is told
+        QString problem;       // what the user is told; empty for nothing
+    };
+    // Runs `work` on the worker and shows its outcome back on this thread.
+    void removeOnWorker(std::function<Removal()> work, bool scrollToTop);
+    void endRemoval(const Removal& removal, bool scrollToTop);
     void selectPlayingVideo();
     void showVideos(std::vector<VideoDetail> videos, bool scrollToTop);
     void libraryChanged();
