@@ -198,44 +198,43 @@ void LocalLibraryViewModel::deleteItemAction() {
     if (!path)
         return;
     removeOnWorker(
-        [database = &database_, sign = currentItem_->sign, path = *path] {
-            using WriteResult = LocalVideoDBManager::WriteResult;
-            Removal removal;
-            const WriteResult result = database->deleteVideos(
-                [&](const std::vector<VideoDetail>&, const LocalVideoDBManager::DeleteRows& remove) {
-                    if (!remove(sign)) {
-                        removal.problem = writeProblemText(WriteResult::failed, false);
-                        return false;
-                    }
-                    // The database is shared with another program: a row that points elsewhere
-                    // loses its row only, never the user's file.
-                    QFile file(path);
-                    if (isInsideVideoDirectory(path) && !file.remove() && QFileInfo(path).exists()) {
-                        // The row is taken back: a row without its file would be lost, a file
-                        // without its row would stay for good.
-                        platform::logLine(QStringLiteral("remove video failed: ") + file.errorString());
-                        removal.problem = removeProblemText(path);
-                        return false;
-                    }
-                    removal.changed = true;
-                    return true;
-                });
-            if (result != WriteResult::done)
-                removal.problem = writeProblemText(result, false);
-            return removal;
+        [sign = currentItem_->sign, path = *path](const std::vector<VideoDetail>&,
+                                                  const LocalVideoDBManager::DeleteRows& remove, QString& problem) {
+            if (!remove(sign)) {
+                problem = writeProblemText(LocalVideoDBManager::WriteResult::failed, false);
+                return false;
+            }
+            // The database is shared with another program: a row that points elsewhere loses its
+            // row only, never the user's file.
+            QFile file(path);
+            if (isInsideVideoDirectory(path) && !file.remove() && QFileInfo(path).exists()) {
+                // The row is taken back: a row without its file would be lost, a file without its
+                // row would stay for good.
+                platform::logLine(QStringLiteral("remove video failed: ") + file.errorString());
+                problem = removeProblemText(path);
+                return false;
+            }
+            return true;
         },
         false);
 }
 
-void LocalLibraryViewModel::removeOnWorker(std::function<Removal()> work, bool scrollToTop) {
+void LocalLibraryViewModel::removeOnWorker(RemovalChange change, bool all) {
     QPointer<LocalLibraryViewModel> self(this);
     platform::DistributedNotificationCenter* notices = &parts_.distributedNotices();
     // Behind the import batches: a removal never meets a batch halfway through the folder.
-    ImportBatch::runAfterBatches([self, notices, work = std::move(work), scrollToTop] {
-        Removal removal = work();
-        platform::runOnMainThread([self, notices, removal = std::move(removal), scrollToTop] {
+    ImportBatch::runAfterBatches([self, notices, database = &database_, change = std::move(change), all] {
+        Removal removal;
+        const LocalVideoDBManager::WriteResult result = database->deleteVideos(
+            [&](const std::vector<VideoDetail>& rows, const LocalVideoDBManager::DeleteRows& remove) {
+                removal.changed = change(rows, remove, removal.problem);
+                return removal.changed;
+            });
+        if (result != LocalVideoDBManager::WriteResult::done)
+            removal.problem = writeProblemText(result, all);
+        platform::runOnMainThread([self, notices, removal = std::move(removal), all] {
             if (self)
-                self->endRemoval(removal, scrollToTop);
+                self->endRemoval(removal, all);
             // The rows are gone whether or not the window still is.
             if (removal.changed)
                 notices->post(ImportBatch::updateVideoListNotification);
@@ -299,31 +298,22 @@ void LocalLibraryViewModel::clearAllVideos(bool confirmed) {
     if (!confirmed)
         return;
     removeOnWorker(
-        [database = &database_] {
-            using WriteResult = LocalVideoDBManager::WriteResult;
-            Removal removal;
-            const WriteResult result = database->deleteVideos([&](const std::vector<VideoDetail>& rows,
-                                                                  const LocalVideoDBManager::DeleteRows& remove) {
-                // Every file is tried: one that cannot be removed keeps its row, so the list
-                // still shows it.
-                const QDir folder(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
-                for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-                    const bool removed = entry.isDir() ? QDir(entry.absoluteFilePath()).removeRecursively()
-                                                       : QFile::remove(entry.absoluteFilePath());
-                    if (!removed)
-                        platform::logLine(QStringLiteral("clear all: cannot remove ") + entry.fileName());
-                }
-                for (const VideoDetail& video : rows) {
-                    const std::optional<QString> path = localPathOf(video.url);
-                    if (!path || !QFileInfo::exists(*path) || !isInsideVideoDirectory(*path))
-                        remove(video.sign);
-                }
-                removal.changed = true;
-                return true;
-            });
-            if (result != WriteResult::done)
-                removal.problem = writeProblemText(result, true);
-            return removal;
+        [](const std::vector<VideoDetail>& rows, const LocalVideoDBManager::DeleteRows& remove, QString&) {
+            // Every file is tried: one that cannot be removed keeps its row, so the list still
+            // shows it.
+            const QDir folder(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
+            for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+                const bool removed = entry.isDir() ? QDir(entry.absoluteFilePath()).removeRecursively()
+                                                   : QFile::remove(entry.absoluteFilePath());
+                if (!removed)
+                    platform::logLine(QStringLiteral("clear all: cannot remove ") + entry.fileName());
+            }
+            for (const VideoDetail& video : rows) {
+                const std::optional<QString> path = localPathOf(video.url);
+                if (!path || !QFileInfo::exists(*path) || !isInsideVideoDirectory(*path))
+                    remove(video.sign);
+            }
+            return true;
         },
         true);
 }

@@ -89,8 +89,13 @@ private:
         bool changed = false;  // rows went: the list reloads and the desktop player is told
         QString problem;       // what the user is told; empty for nothing
     };
-    // Runs `work` on the worker and shows its outcome back on this thread.
-    void removeOnWorker(std::function<Removal()> work, bool scrollToTop);
+    // Runs `change` on the worker inside one database transaction (kept when it returns true;
+    // `problem` is what the user is told) and shows the outcome back on this thread. `all`: the
+    // whole library ("Clear All"), which also scrolls the list to the top.
+    // `remove` deletes one row by its sign (the database's DeleteRows).
+    using RemovalChange = std::function<bool(const std::vector<VideoDetail>& rows,
+                                             const std::function<bool(const QString& sign)>& remove, QString& problem)>;
+    void removeOnWorker(RemovalChange change, bool all);
     void endRemoval(const Removal& removal, bool scrollToTop);
     void selectPlayingVideo();
     void showVideos(std::vector<VideoDetail> videos, bool scrollToTop);
