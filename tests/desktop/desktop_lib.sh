@@ -252,6 +252,10 @@ expect_clicks_reach() {
     # The file manager answers a launcher with a dialog of its own, slow to come on a loaded machine.
     check 30 "$name: a double-click on the launcher reaches $class" \
         "$name: a double-click on the launcher does not reach $class" launcher_reached "$class"
+    # What answered: the launcher's mark, or the windows it brought.
+    [[ -e $marker ]] && echo "  the launcher ran"
+    for w in $(launcher_windows "$class"); do echo "  $class opened \"$(xdotool getwindowname "$w")\""; done
+    shoot "$work/$name-launched.png"
     # Closed as a user would, through the window manager: destroying another client's window
     # under it (xdotool windowclose) makes the file manager die of an X error a moment later.
     local w
@@ -403,6 +407,10 @@ configure_file_manager() {
         ;;
     plasmashell)
         launcher_x=58 launcher_y=40
+        # A plain colour for the wallpaper, so the icon's wait sees the icon and not the picture.
+        wait_for "plasmashell's scripting" 30 qdbus org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript \
+            'for (const d of desktops()) { d.wallpaperPlugin = "org.kde.color"; d.currentConfigGroup = ["Wallpaper", "org.kde.color", "General"]; d.writeConfig("Color", "#336699"); }' ||
+            fail "plasmashell takes no wallpaper"
         ;;
     caja)
         launcher_x=88 launcher_y=45

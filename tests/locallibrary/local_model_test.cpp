@@ -11,10 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "MainWindow/locallibrary/ImportBatch.h"
 #include "MainWindow/locallibrary/LocalLibraryViewModel.h"
 #include "MainWindow/library/WQCollectionView.h"
 #include "platform/DistributedNotificationCenter.h"
@@ -45,15 +48,26 @@ QString fileUrl(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
 }
 
-// Without the power to override file permissions (root has it), a read-only folder really
-// refuses to give up its files.
-void dropFileOverrides() {
+void dropFileOverridesOfThisThread() {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2]{};
     syscall(SYS_capget, &header, data);
     for (int cap : {CAP_DAC_OVERRIDE, CAP_FOWNER})
         data[cap / 32].effective &= ~(1u << (cap % 32));
     syscall(SYS_capset, &header, data);
+}
+
+// Without the power to override file permissions (root has it), a read-only folder really
+// refuses to give up its files. Capabilities belong to a thread: the removals' worker, made by an
+// earlier test of this process, loses them too.
+void dropFileOverrides() {
+    dropFileOverridesOfThisThread();
+    std::atomic_bool dropped{false};
+    ImportBatch::runAfterBatches([&dropped] {
+        dropFileOverridesOfThisThread();
+        dropped = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dropped.load(); }, 15000));
 }
 
 class LocalModelTest : public testing::Test {
