@@ -2,6 +2,9 @@
 
 #include "platform/Log.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -24,5 +27,20 @@ bool writeWholeFile(const QString& path, const QByteArray& data) {
     if (!file.commit())
         return fail(file.errorString());
     return true;
+}
+
+bool isWholeFileLeftover(const QString& name, const QString& of) {
+    // QSaveFile's temporary name: the file's own name, a dot and six letters or digits.
+    static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
+    return !of.isEmpty() && name.startsWith(of) && suffix.match(QStringView(name).mid(of.size())).hasMatch();
+}
+
+void sweepWholeFileLeftovers(const QString& path) {
+    const QFileInfo file(path);
+    const QDir folder = file.dir();
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden)) {
+        if (isWholeFileLeftover(name, file.fileName()) && QFile::remove(folder.filePath(name)))
+            logLine(QStringLiteral("Removed %1, left by a write that was cut short").arg(folder.filePath(name)));
+    }
 }
 }  // namespace platform

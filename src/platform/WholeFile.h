@@ -8,4 +8,10 @@ namespace platform {
 // size limit, a folder that cannot be written) the old file stays as it was, one line naming the
 // file and the cause is logged, and the result is false.
 bool writeWholeFile(const QString& path, const QByteArray& data);
+
+// Removes the temporary files a write of `path` left when its process was killed in the middle
+// ("<name>.XXXXXX" beside it). Called when `path` is first read, before this process writes it.
+void sweepWholeFileLeftovers(const QString& path);
+// Whether `name` is such a temporary file of a file named `of`.
+bool isWholeFileLeftover(const QString& name, const QString& of);
 }  // namespace platform

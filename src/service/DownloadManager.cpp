@@ -84,6 +84,7 @@ DownloadManager::~DownloadManager() {
 
 void DownloadManager::loadDownloadItems() {
     std::vector<DownloadStore> stored;
+    platform::sweepWholeFileLeftovers(downloadListPath());
     if (const auto bytes = readSmallFile(downloadListPath()))
         stored = decodeDownloadList(*bytes);
     for (const DownloadStore& record : stored)
@@ -106,8 +107,13 @@ void DownloadManager::sweepUnreferencedResumeFiles() {
         const auto bytes = isResumeFileName(name) ? readSmallFile(caches.filePath(name), 64 * 1024) : std::nullopt;
         return bytes && decodeResumeData(*bytes).has_value();
     };
+    // A descriptor's write cut short by a kill.
+    const auto isDescriptorLeftover = [](const QString& name) {
+        const QString of = name.left(name.lastIndexOf(u'.'));
+        return isResumeFileName(of) && platform::isWholeFileLeftover(name, of);
+    };
     for (const QString& name : caches.entryList(QDir::Files)) {
-        if (!referenced.contains(name) && (isPartialFileName(name) || isDescriptor(name)))
+        if (!referenced.contains(name) && (isPartialFileName(name) || isDescriptor(name) || isDescriptorLeftover(name)))
             QFile::remove(caches.filePath(name));
     }
 }

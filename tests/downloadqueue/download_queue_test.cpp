@@ -145,6 +145,18 @@ TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     // A descriptor written just before a kill, whose list never named it.
     touch(QStringLiteral("Stray12345"), encodeResumeData(resume));
     touch(QStringLiteral("Notes12345"), "a name like ours, not a descriptor");
+    // Temporary files of writes a kill cut short go; names only like them stay.
+    const QString listName = QFileInfo(downloadListPath()).fileName();
+    const std::pair<QString, bool> leftovers[] = {
+        {listName + ".Zs9BRk", false},
+        {QStringLiteral("Desc123456.a1B2c3"), false},
+        {listName + ".Zs9BR", true},
+        {listName + ".Zs9BRk.old", true},
+        {QStringLiteral("Desc123456.a1-2c3"), true},
+        {QStringLiteral("searchHistory.a1B2c3"), true},
+    };
+    for (const auto& [name, stays] : leftovers)
+        touch(name, "half of a file");
     writeList(encodeDownloadList({DownloadStore{
         video(QStringLiteral("0123456789abcdef0123456789abcdef"), QStringLiteral("http://127.0.0.1:1/v.mp4")),
         QUrl::fromLocalFile(caches.filePath(QStringLiteral("Desc123456")))}}));
@@ -158,6 +170,9 @@ TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     EXPECT_TRUE(caches.exists(QStringLiteral("Desc123456")));
     EXPECT_FALSE(caches.exists(QStringLiteral("Stray12345")));
     EXPECT_TRUE(caches.exists(QStringLiteral("Notes12345")));
+    for (const auto& [name, stays] : leftovers)
+        EXPECT_EQ(caches.exists(name), stays) << name.toStdString();
+    EXPECT_TRUE(caches.exists(listName));
 }
 
 TEST_F(DownloadTest, AFileReceivedWholeBeforeAQuitIsVerifiedWithoutFetchingItAgain) {

@@ -125,6 +125,7 @@ QStringList SearchHistoryManager::decode(const QByteArray& bytes) {
 }
 
 QStringList SearchHistoryManager::loadSearchHistory(const QString& filePath) {
+    platform::sweepWholeFileLeftovers(filePath);
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return {};
