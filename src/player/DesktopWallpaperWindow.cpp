@@ -48,8 +48,11 @@ WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& p
 
 bool WallpaperWindowWidget::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
     if (passInput_ && eventType == "xcb_generic_event_t" && message &&
-        (static_cast<xcb_generic_event_t*>(message)->response_type & 0x7f) == XCB_MAP_NOTIFY)
+        (static_cast<xcb_generic_event_t*>(message)->response_type & 0x7f) == XCB_MAP_NOTIFY) {
         platform::passInputThrough(this);
+        // Mapped while KWin shows the desktop: the window manager has it now and takes a request.
+        platform::followShowingDesktop(this);
+    }
     return QWidget::nativeEvent(eventType, message, result);
 }
 
@@ -73,9 +76,15 @@ DesktopWallpaperWindow::DesktopWallpaperWindow(const QRect& screen, const QRect&
       target_(screenFor(screen, target)) {
     overOpaque_ = platform::opaqueDesktopCovers(platform::nativePixels(screen_, target_));
     makeWidget();
-    if (platform::isX11())
-        connect(&platform::X11CurrentDesktopWatcher::shared(), &platform::X11CurrentDesktopWatcher::clientListChanged,
-                this, &DesktopWallpaperWindow::redecide);
+    if (platform::isX11()) {
+        auto& watcher = platform::X11CurrentDesktopWatcher::shared();
+        connect(&watcher, &platform::X11CurrentDesktopWatcher::clientListChanged, this,
+                &DesktopWallpaperWindow::redecide);
+        connect(&watcher, &platform::X11CurrentDesktopWatcher::showingDesktopChanged, this, [this] {
+            if (widget_ && overOpaque_)
+                platform::followShowingDesktop(widget_);
+        });
+    }
 }
 
 DesktopWallpaperWindow::~DesktopWallpaperWindow() {

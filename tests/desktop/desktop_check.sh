@@ -28,7 +28,7 @@ xfwm4-xfdesktop)
     opaque_desktop_checks "xfdesktop --disable-wm-check" xfdesktop
     ;;
 kde-x11)
-    start_x11 kwin_x11:kwin-x11 plasmashell:plasma-workspace qdbus:qdbus-qt5
+    start_x11 kwin_x11:kwin-x11 plasmashell:plasma-workspace qdbus:qdbus-qt5 xmessage:x11-utils
     kept_states=(BELOW STICKY SKIP_TASKBAR SKIP_PAGER SKIP_SWITCHER)
     start_kde_x11
     desktop_then_player "" plasmashell 30

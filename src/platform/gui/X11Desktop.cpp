@@ -161,6 +161,35 @@ bool setBelowWindowState(QWidget* window) {
     return true;
 }
 
+void followShowingDesktop(QWidget* window) {
+    xcb_connection_t* c = connection();
+    if (!c || !window || !window->isVisible() || windowManagerName(c) != "KWin")
+        return;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen)
+        return;
+    const auto a = atoms(c, {"_NET_SHOWING_DESKTOP", "_NET_WM_STATE", "_NET_WM_STATE_ABOVE", "_NET_WM_STATE_BELOW"});
+    const std::vector<xcb_atom_t> showing = atomList(c, screen->root, a[0], XCB_ATOM_CARDINAL);
+    const bool above = !showing.empty() && showing.front() != 0;
+    // A mapped window's states change through the window manager (EWMH _NET_WM_STATE requests);
+    // the state to leave goes first, since KWin drops either when the other is set.
+    const auto request = [&](bool add, xcb_atom_t state) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = xcb_window_t(window->winId());
+        event.type = a[1];
+        event.data.data32[0] = add ? 1 : 0;
+        event.data.data32[1] = state;
+        event.data.data32[3] = 1;  // a normal application
+        xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+    };
+    request(false, above ? a[3] : a[2]);
+    request(true, above ? a[2] : a[3]);
+    xcb_flush(c);
+}
+
 bool passInputThrough(QWidget* window) {
     xcb_connection_t* c = connection();
     if (!c || !window)
@@ -298,9 +327,10 @@ X11CurrentDesktopWatcher::X11CurrentDesktopWatcher() {
     if (!screen)
         return;
     root_ = screen->root;
-    const auto a = atoms(c, {"_NET_CURRENT_DESKTOP", "_NET_CLIENT_LIST"});
+    const auto a = atoms(c, {"_NET_CURRENT_DESKTOP", "_NET_CLIENT_LIST", "_NET_SHOWING_DESKTOP"});
     currentDesktopAtom_ = a[0];
     clientListAtom_ = a[1];
+    showingDesktopAtom_ = a[2];
     // Add property changes of the root window to what this client already selects there
     // (Qt listens on the root window too; replacing its mask would deafen it).
     quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -324,6 +354,8 @@ bool X11CurrentDesktopWatcher::nativeEventFilter(const QByteArray& eventType, vo
             emit currentDesktopChanged();
         else if (notify->window == root_ && notify->atom == clientListAtom_ && clientListAtom_ != XCB_ATOM_NONE)
             emit clientListChanged();
+        else if (notify->window == root_ && notify->atom == showingDesktopAtom_ && showingDesktopAtom_ != XCB_ATOM_NONE)
+            emit showingDesktopChanged();
     }
     return false;  // Qt still sees the event
 }

@@ -40,14 +40,22 @@ bool opaqueDesktopCovers(const QRect& screenPixels);
 // every show(): window managers drop the states of a withdrawn window. Returns whether it was set.
 bool setBelowWindowState(QWidget* window);
 
+// KWin's "Show desktop" raises the desktop windows over every window they do not own, a window
+// kept below included: under KWin, while the desktop shows (_NET_SHOWING_DESKTOP of the root
+// window), a mapped window of setBelowWindowState is kept above instead, and below again after.
+// Call when the window is mapped and when the root window's state changes. Does nothing under
+// other window managers and off X11.
+void followShowingDesktop(QWidget* window);
+
 // Gives a window the empty input shape, so every click goes to the window below it. Window
 // managers copy a client's input shape to their frame only when it changes after the map, so
 // this is called once more when the window is mapped.
 bool passInputThrough(QWidget* window);
 
 // Emits currentDesktopChanged when the X server's current workspace (_NET_CURRENT_DESKTOP of
-// the root window) changes, and clientListChanged when the window manager's list of client
-// windows (_NET_CLIENT_LIST) does. Silent off X11.
+// the root window) changes, clientListChanged when the window manager's list of client windows
+// (_NET_CLIENT_LIST) does, and showingDesktopChanged at "Show desktop" and back
+// (_NET_SHOWING_DESKTOP). Silent off X11.
 class X11CurrentDesktopWatcher : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
@@ -57,11 +65,13 @@ public:
 signals:
     void currentDesktopChanged();
     void clientListChanged();
+    void showingDesktopChanged();
 
 private:
     X11CurrentDesktopWatcher();
     quint32 currentDesktopAtom_ = 0;
     quint32 clientListAtom_ = 0;
+    quint32 showingDesktopAtom_ = 0;
     quint32 root_ = 0;
 };
 }  // namespace platform
