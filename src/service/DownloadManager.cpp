@@ -103,14 +103,15 @@ void DownloadManager::sweepUnreferencedResumeFiles() {
     }
     const QDir caches(downloadCachesDirectoryPath());
     // The directory is shared: a descriptor is known by its name and by what it holds.
-    const auto isDescriptor = [&caches](const QString& name) {
-        const auto bytes = isResumeFileName(name) ? readSmallFile(caches.filePath(name), 64 * 1024) : std::nullopt;
+    const auto holdsDescriptor = [&caches](const QString& name) {
+        const auto bytes = readSmallFile(caches.filePath(name), 64 * 1024);
         return bytes && decodeResumeData(*bytes).has_value();
     };
-    // A descriptor's write cut short by a kill.
-    const auto isDescriptorLeftover = [](const QString& name) {
+    const auto isDescriptor = [&](const QString& name) { return isResumeFileName(name) && holdsDescriptor(name); };
+    // A descriptor's write cut short by a kill, after its bytes were written.
+    const auto isDescriptorLeftover = [&](const QString& name) {
         const QString of = name.left(name.lastIndexOf(u'.'));
-        return isResumeFileName(of) && platform::isWholeFileLeftover(name, of);
+        return isResumeFileName(of) && platform::isWholeFileLeftover(name, of) && holdsDescriptor(name);
     };
     for (const QString& name : caches.entryList(QDir::Files)) {
         if (!referenced.contains(name) && (isPartialFileName(name) || isDescriptor(name) || isDescriptorLeftover(name)))

@@ -253,12 +253,12 @@ expect_clicks_reach() {
     check 30 "$name: a double-click on the launcher reaches $class" \
         "$name: a double-click on the launcher does not reach $class" launcher_reached "$class"
     # What answered: the launcher's mark, or the windows it brought.
+    local w
     [[ -e $marker ]] && echo "  the launcher ran"
     for w in $(launcher_windows "$class"); do echo "  $class opened \"$(xdotool getwindowname "$w")\""; done
     shoot "$work/$name-launched.png"
     # Closed as a user would, through the window manager: destroying another client's window
     # under it (xdotool windowclose) makes the file manager die of an X error a moment later.
-    local w
     for w in $(launcher_windows "$class"); do wmctrl -i -c "$w"; done
     wait_for "the launcher's windows to close" 20 launcher_windows_gone "$class" ||
         fail "$name: the launcher's windows of $class stay open:$(for w in $(launcher_windows "$class"); do

@@ -145,18 +145,25 @@ TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     // A descriptor written just before a kill, whose list never named it.
     touch(QStringLiteral("Stray12345"), encodeResumeData(resume));
     touch(QStringLiteral("Notes12345"), "a name like ours, not a descriptor");
-    // Temporary files of writes a kill cut short go; names only like them stay.
+    // Temporary files of writes a kill cut short go; names only like them stay, and so does a
+    // file of a descriptor's temporary name that holds no descriptor.
     const QString listName = QFileInfo(downloadListPath()).fileName();
-    const std::pair<QString, bool> leftovers[] = {
-        {listName + ".Zs9BRk", false},
-        {QStringLiteral("Desc123456.a1B2c3"), false},
-        {listName + ".Zs9BR", true},
-        {listName + ".Zs9BRk.old", true},
-        {QStringLiteral("Desc123456.a1-2c3"), true},
-        {QStringLiteral("searchHistory.a1B2c3"), true},
+    const QByteArray descriptor = encodeResumeData(resume);
+    const struct {
+        QString name;
+        QByteArray bytes;
+        bool stays;
+    } leftovers[] = {
+        {listName + ".Zs9BRk", "half of a list", false},
+        {QStringLiteral("Desc123456.a1B2c3"), descriptor, false},
+        {listName + ".Zs9BR", "", true},
+        {listName + ".Zs9BRk.old", "", true},
+        {QStringLiteral("Desc123456.a1-2c3"), descriptor, true},
+        {QStringLiteral("Screenshot.backup"), "someone else's", true},
+        {QStringLiteral("searchHistory.a1B2c3"), "", true},
     };
-    for (const auto& [name, stays] : leftovers)
-        touch(name, "half of a file");
+    for (const auto& leftover : leftovers)
+        touch(leftover.name, leftover.bytes);
     writeList(encodeDownloadList({DownloadStore{
         video(QStringLiteral("0123456789abcdef0123456789abcdef"), QStringLiteral("http://127.0.0.1:1/v.mp4")),
         QUrl::fromLocalFile(caches.filePath(QStringLiteral("Desc123456")))}}));
@@ -170,8 +177,8 @@ TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     EXPECT_TRUE(caches.exists(QStringLiteral("Desc123456")));
     EXPECT_FALSE(caches.exists(QStringLiteral("Stray12345")));
     EXPECT_TRUE(caches.exists(QStringLiteral("Notes12345")));
-    for (const auto& [name, stays] : leftovers)
-        EXPECT_EQ(caches.exists(name), stays) << name.toStdString();
+    for (const auto& leftover : leftovers)
+        EXPECT_EQ(caches.exists(leftover.name), leftover.stays) << leftover.name.toStdString();
     EXPECT_TRUE(caches.exists(listName));
 }
 

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <memory>
 
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -62,12 +63,13 @@ void dropFileOverridesOfThisThread() {
 // earlier test of this process, loses them too.
 void dropFileOverrides() {
     dropFileOverridesOfThisThread();
-    std::atomic_bool dropped{false};
-    ImportBatch::runAfterBatches([&dropped] {
+    // Shared: a task that comes after a failed wait still has its flag.
+    auto dropped = std::make_shared<std::atomic_bool>(false);
+    ImportBatch::runAfterBatches([dropped] {
         dropFileOverridesOfThisThread();
-        dropped = true;
+        *dropped = true;
     });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dropped.load(); }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dropped->load(); }, 15000));
 }
 
 class LocalModelTest : public testing::Test {
@@ -176,7 +178,7 @@ TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
     addRow(QStringLiteral("stuck"), fileUrl(stuck));
     addRow(QStringLiteral("immutable"), fileUrl(fixed));
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
-    dropFileOverrides();
+    ASSERT_NO_FATAL_FAILURE(dropFileOverrides());
     // The immutable flag needs the power to set it; without it that row is left out.
     const bool immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), fixed}) == 0;
     reload();
@@ -242,7 +244,7 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     addRow(QStringLiteral("mine"), fileUrl(outside));
     const QString locked = videoFolder() + "/locked";
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
-    dropFileOverrides();
+    ASSERT_NO_FATAL_FAILURE(dropFileOverrides());
     reload();
 
     bool ok = false;

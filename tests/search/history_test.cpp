@@ -2,6 +2,7 @@
 #include "support/MainWindowTestSupport.h"
 
 #include <QFile>
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -81,6 +82,12 @@ TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
     }
     // A missing file is an empty history too.
     EXPECT_TRUE(SearchHistoryManager::loadSearchHistory(dir.filePath(QStringLiteral("none"))).isEmpty());
+    // A write cut short by a kill left its temporary: the next read takes it away, and only it.
+    for (const char* name : {"searchHistory.info.Ab12Cd", "searchHistory.info.Ab12C", "searchHistory.info.Ab12Cd.x"})
+        testsupport::writeFile(dir.filePath(QString::fromLatin1(name)), "<?xml");
+    SearchHistoryManager::loadSearchHistory(path);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("searchHistory.info.*")}, QDir::Files),
+              QStringList({QStringLiteral("searchHistory.info.Ab12C"), QStringLiteral("searchHistory.info.Ab12Cd.x")}));
 }
 
 TEST(SearchHistory, AFileOfAHundredThousandTermsReadsAsItsFirstFive) {
