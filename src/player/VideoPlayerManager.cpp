@@ -380,19 +380,14 @@ void VideoPlayerManager::switchOffWhenNothingIsLeft() {
     }
     if (crashed.isEmpty() || !preferences_.isOpenPlayer())
         return;
-    const QString problem =
+    platform::reportWallpaperProblem(
         tr("The player crashed while playing \"%1\" and no other video can be played: the video wallpaper "
            "is off.")
-            .arg(shownName(crashedVideos_.constLast()));
+            .arg(shownName(crashedVideos_.constLast())));
     // After the current call (the player may be in the making): the wallpaper's own switch
-    // closes the windows. The message comes with it, so it never says "off" before it is.
+    // closes the windows.
     QMetaObject::invokeMethod(
-        this,
-        [this, problem] {
-            preferences_.setIsOpenPlayer(false);
-            platform::reportWallpaperProblem(problem);
-        },
-        Qt::QueuedConnection);
+        this, [this] { preferences_.setIsOpenPlayer(false); }, Qt::QueuedConnection);
 }
 
 void VideoPlayerManager::skipCrashedVideo(const QString& sign) {
