@@ -199,6 +199,12 @@ bool DefaultsSuite::synchronizeLocked() {
     const FileStamp now = stampLocked();
     if (now != lastStamp_ && now.size == lastStamp_.size && now.mtimeNs / 1000000 == lastStamp_.mtimeNs / 1000000)
         nudgeModificationTime(path_);
+    // QSettings' own lock file, left by a process killed while it wrote (the player crashing, say):
+    // while its owner can still be seen (not yet reaped), QSettings waits 30 s for it to go
+    // stale, on the GUI thread. Every writer holds the sync lock around its write, so one found
+    // here belongs to nobody.
+    if (syncLockFd_ >= 0)
+        QFile::remove(path_ + QStringLiteral(".lock"));
     settings_->sync();
     dirty_ = false;
     // Under the lock nobody else writes: this is the file QSettings just read or wrote.

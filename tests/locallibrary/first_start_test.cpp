@@ -32,6 +32,17 @@ void stop(QProcess& process) {
     process.terminate();
     process.waitForFinished(15000);
 }
+
+// The player Tavvel started outlives it (it is started on its own): stopped here once it has
+// taken its name, or one still starting would play on, unseen, after the test's bus is gone.
+void stopPlayer() {
+    const QString helper = QString::fromLatin1(platform::kHelperIdentifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform::isBusNameOwned(helper); }, 30000));
+    const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(helper);
+    ASSERT_TRUE(player.isValid());
+    testsupport::signalProcess(player.value(), SIGTERM);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !platform::isBusNameOwned(helper); }, 15000));
+}
 }  // namespace
 
 TEST(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
@@ -56,9 +67,7 @@ TEST(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
     const QByteArray out = again.readAllStandardOutput();
     EXPECT_FALSE(out.contains("insert ")) << out.toStdString();
     stop(again);
-    const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(helper);
-    if (player.isValid())
-        testsupport::signalProcess(player.value(), SIGTERM);
+    stopPlayer();
 }
 
 // A library file that is no database, after earlier runs: Tavvel keeps it under a new name and
@@ -82,8 +91,5 @@ TEST(FirstStart, ABrokenLibraryIsSetAsideAndTheSamplesComeInAgain) {
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(QFileInfo(QFileInfo(path).dir().filePath(aside[0])).size(), 5000);
     EXPECT_TRUE(tavvel.readAllStandardOutput().contains("database broken, set aside as "));
-    const QDBusReply<uint> player = QDBusConnection::sessionBus().interface()->servicePid(
-        QString::fromLatin1(platform::kHelperIdentifier));
-    if (player.isValid())
-        testsupport::signalProcess(player.value(), SIGTERM);
+    stopPlayer();
 }

@@ -10,9 +10,14 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QFile>
+#include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 bool waitForLine(QProcess& child, const QByteArray& line, int ms) {
@@ -151,4 +156,33 @@ TEST(CrossProcess, TwoProgramsChangingAtOnceLoseNoFinalValue) {
     }
     std::printf("settings two programs %d s: %zu writes, %d of %zu final values lost\n", seconds, writes.size(), lost,
                 acceptable.size());
+}
+
+TEST(CrossProcess, AWriterKilledInTheMiddleOfAWriteHoldsNoOtherWriteUp) {
+    // A process killed while it held QSettings' lock, and not yet reaped by its parent: it still
+    // looks alive to QSettings, which would wait 30 s for its lock to go stale.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("suite.ini"));
+    platform::DefaultsSuite suite(path);
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        pause();
+        _exit(0);
+    }
+    QFile lock(path + QStringLiteral(".lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(writer) + "\nTavvelHelper\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    lock.close();
+    ::kill(writer, SIGKILL);
+
+    QElapsedTimer write;
+    write.start();
+    suite.setBool(QStringLiteral("IsOpenPlayer"), false);
+    EXPECT_TRUE(suite.synchronize());
+    EXPECT_LT(write.elapsed(), 3000);  // 8 s or more without the mend, a few ms with it
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("IsOpenPlayer=false"));
+    ::waitpid(writer, nullptr, 0);
 }
