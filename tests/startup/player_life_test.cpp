@@ -99,8 +99,8 @@ TEST(PlayerLife, ACrashingVideoIsSkippedThenLeavesTheWallpaperOffAndTheStripSays
             EXPECT_TRUE(plays(c.next)) << output.toStdString();
             EXPECT_EQ(strip.statusText(), "Playing");
         } else {
-            // The player switches itself off once its start-up is done, which on a busy machine
-            // can come many seconds after it said so: as long as its start-up may take.
+            // The player switches itself off once its start-up is done, just after it said so:
+            // a write the killed player's settings lock no longer holds up.
             EXPECT_TRUE(QTest::qWaitFor([&] { return !preferences.isOpenPlayer(); }, 30000));
             EXPECT_EQ(strip.statusText(), "No Video Played");
             EXPECT_FALSE(bar.playButton()->isEnabled());
