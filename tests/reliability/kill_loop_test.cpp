@@ -53,7 +53,7 @@ TEST(KillLoop, EveryKilledDownloadEndsInTheLibraryOnceAndWhole) {
             ++kills;
             continue;
         }
-        ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+        ASSERT_EQ(child.exitCode(), 0) << (child.readAllStandardOutput() + child.readAllStandardError()).toStdString();
         ASSERT_TRUE(child.readAllStandardOutput().contains("finished"));
         // In the library once, whole, and nothing left behind.
         ++downloads;
