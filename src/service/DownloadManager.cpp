@@ -84,7 +84,6 @@ DownloadManager::~DownloadManager() {
 
 void DownloadManager::loadDownloadItems() {
     std::vector<DownloadStore> stored;
-    platform::sweepWholeFileLeftovers(downloadListPath());
     if (const auto bytes = readSmallFile(downloadListPath()))
         stored = decodeDownloadList(*bytes);
     for (const DownloadStore& record : stored)
@@ -108,13 +107,15 @@ void DownloadManager::sweepUnreferencedResumeFiles() {
         return bytes && decodeResumeData(*bytes).has_value();
     };
     const auto isDescriptor = [&](const QString& name) { return isResumeFileName(name) && holdsDescriptor(name); };
-    // A descriptor's write cut short by a kill, after its bytes were written.
-    const auto isDescriptorLeftover = [&](const QString& name) {
+    // A write of the list or of a descriptor cut short by a kill, after its bytes were written.
+    const QString listName = QFileInfo(downloadListPath()).fileName();
+    const auto isLeftover = [&](const QString& name) {
         const QString of = name.left(name.lastIndexOf(u'.'));
-        return isResumeFileName(of) && platform::isWholeFileLeftover(name, of) && holdsDescriptor(name);
+        return platform::isWholeFileLeftover(name, listName) ||
+               (isResumeFileName(of) && platform::isWholeFileLeftover(name, of) && holdsDescriptor(name));
     };
     for (const QString& name : caches.entryList(QDir::Files)) {
-        if (!referenced.contains(name) && (isPartialFileName(name) || isDescriptor(name) || isDescriptorLeftover(name)))
+        if (!referenced.contains(name) && (isPartialFileName(name) || isDescriptor(name) || isLeftover(name)))
             QFile::remove(caches.filePath(name));
     }
 }

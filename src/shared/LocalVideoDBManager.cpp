@@ -480,6 +480,10 @@ std::optional<std::optional<VideoDetail>> LocalVideoDBManager::readVideoWithSign
 bool LocalVideoDBManager::execute(const char* sql, const QString* sign, const QString* url) {
     std::lock_guard lock(mutex_);
     followPath();
+    return executeLocked(sql, sign, url);
+}
+
+bool LocalVideoDBManager::executeLocked(const char* sql, const QString* sign, const QString* url) {
     Stmt stmt(db_, sql);
     if (!stmt.valid())
         return false;
@@ -495,10 +499,16 @@ bool LocalVideoDBManager::updateVideoURL(const QString& sign, const QString& url
     return execute(kUpdateURL, &sign, &url);
 }
 
-void LocalVideoDBManager::deleteVideoWithSign(const QString& sign) {
-    const bool ok = execute(kDeleteSign, &sign);
+namespace {
+bool loggedDelete(const QString& sign, bool ok) {
     platform::logLine(QStringLiteral("delete ") + sign + QLatin1Char(' ') +
                       (ok ? QStringLiteral("true") : QStringLiteral("false")));
+    return ok;
+}
+}  // namespace
+
+void LocalVideoDBManager::deleteVideoWithSign(const QString& sign) {
+    loggedDelete(sign, execute(kDeleteSign, &sign));
 }
 
 void LocalVideoDBManager::deleteAllVideos() {
@@ -529,13 +539,7 @@ LocalVideoDBManager::WriteResult LocalVideoDBManager::deleteVideos(
         return WriteResult::failed;
     }
     const DeleteRows remove = [this](const QString& sign) {
-        Stmt stmt(db_, kDeleteSign);
-        if (stmt.valid())
-            stmt.bind(1, sign);
-        const bool ok = stmt.run();
-        platform::logLine(QStringLiteral("delete ") + sign + QLatin1Char(' ') +
-                          (ok ? QStringLiteral("true") : QStringLiteral("false")));
-        return ok;
+        return loggedDelete(sign, executeLocked(kDeleteSign, &sign));
     };
     if (!change(rows, remove)) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

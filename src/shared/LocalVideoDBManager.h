@@ -104,6 +104,7 @@ private:
     template <typename Read>
     auto readHeld(bool wait, Read read) -> std::optional<decltype(read(nullptr))>;
     bool execute(const char* sql, const QString* sign, const QString* url = nullptr);
+    bool executeLocked(const char* sql, const QString* sign, const QString* url = nullptr);
 
     QString path_;
     sqlite3* db_ = nullptr;
