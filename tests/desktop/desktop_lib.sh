@@ -256,7 +256,6 @@ expect_clicks_reach() {
     local w
     [[ -e $marker ]] && echo "  the launcher ran"
     for w in $(launcher_windows "$class"); do echo "  $class opened \"$(xdotool getwindowname "$w")\""; done
-    shoot "$work/$name-launched.png"
     # Closed as a user would, through the window manager: destroying another client's window
     # under it (xdotool windowclose) makes the file manager die of an X error a moment later.
     for w in $(launcher_windows "$class"); do wmctrl -i -c "$w"; done

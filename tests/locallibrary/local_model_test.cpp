@@ -216,8 +216,6 @@ TEST_F(LocalModelTest, RemoveDeletesOnlyFilesOfTheVideoFolder) {
         // A row without a file URL never reaches the worker.
         if (!c.file.isEmpty()) {
             EXPECT_TRUE(removalsEnded(ended + 1));
-        }
-        if (!c.file.isEmpty()) {
             EXPECT_EQ(QFile::exists(c.file), !c.fileGone);
         }
         EXPECT_EQ(told, c.problem.isEmpty() ? QStringList() : QStringList{c.problem});
@@ -331,10 +329,7 @@ TEST_F(LocalModelTest, WhileAnotherConnectionHoldsTheFileRemovalsKeepRowAndFileA
             QElapsedTimer clock;
             clock.start();
             choose(QString::fromLatin1(c.action));
-            const qint64 took = clock.elapsed();
-            std::printf("%s, %s: the action returned in %lld ms\n", c.action, locked ? c.begin : "free",
-                        static_cast<long long>(took));
-            EXPECT_LT(took, 100);  // the busy wait alone takes 3 s
+            EXPECT_LT(clock.elapsed(), 100);  // the busy wait alone takes 3 s
             ASSERT_TRUE(removalsEnded(ended + 1));
             if (lock)
                 lock->release();
