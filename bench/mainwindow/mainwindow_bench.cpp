@@ -8,6 +8,7 @@
 #include "FirstPaint.h"
 #include "MainWindow/startup/AppDelegate.h"
 #include "MainWindow/window/MainWindowController.h"
+#include "MainWindow/window/PreviewPageLoader.h"
 #include "MainWindow/startup/TavvelApplication.h"
 #include "MainWindow/window/PreviewVideoWindow.h"
 #include "platform/AppLauncher.h"
@@ -31,6 +32,8 @@ int main(int argc, char* argv[]) {
     platform::setMainBundle(
         {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
     TavvelApplication app(argc, argv);
+    // This program lies away from the program folder: run.sh names the build tree's plugin folder.
+    previewpage::lookFirstIn(qEnvironmentVariable("TAVVEL_PLUGIN_DIR"));
     FirstPaint paint;
     AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())

@@ -290,6 +290,19 @@ TEST(InstalledFiles, DesktopEntryAndMetainfoValidate) {
         EXPECT_TRUE(QFile::exists(share + QStringLiteral("icons/hicolor/") + QLatin1String(icon))) << icon;
 }
 
+// Whatever the build options (this build has tests and benchmarks on), what is installed reads no
+// folder of code from its environment: only test programs name the build tree's plugin folder.
+TEST(InstalledFiles, ProgramsLoadNoCodeFromAFolderTheEnvironmentNames) {
+    QTemporaryDir root;
+    const QString prefix = install(root, QStringLiteral("usr"));
+    for (const char* file :
+         {"/" BIN_DIR "/Tavvel", "/" HELPER_DIR "/TavvelHelper", "/" PLUGIN_DIR "/tavvel_preview_page.so"}) {
+        QFile program(prefix + QLatin1String(file));
+        ASSERT_TRUE(program.open(QIODevice::ReadOnly)) << file;
+        EXPECT_FALSE(program.readAll().contains("TAVVEL_PLUGIN_DIR")) << file;
+    }
+}
+
 TEST(DebianPackage, HoldsTheProgramsAndNamesTheLibraries) {
     QTemporaryDir out;
     const auto [made, log] = run(QStringLiteral(CPACK_COMMAND),

@@ -3,6 +3,7 @@
 // after the first import makes it, on a screen away from the origin.
 #include "MainWindow/startup/AppDelegate.h"
 #include "MainWindow/window/MainWindowController.h"
+#include "MainWindow/window/PreviewPageLoader.h"
 #include "platform/AppLauncher.h"
 #include "platform/DefaultsSuite.h"
 #include "platform/LoginItem.h"
@@ -19,7 +20,7 @@ inline const bool kEnvironment = [] {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + SCREENS_JSON);
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
     qputenv("TAVVEL_SERVICE_URL", "http://127.0.0.1:9");
-    qputenv("TAVVEL_PLUGIN_DIR", TAVVEL_PLUGIN_DIR);
+    previewpage::lookFirstIn(QStringLiteral(TAVVEL_PLUGIN_DIR));
     return true;
 }();
 

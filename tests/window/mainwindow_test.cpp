@@ -181,7 +181,7 @@ TEST(MainWindow, PreviewWithoutItsPluginOpensEmptyAndSaysWhy) {
     QFile broken(plugins.filePath(QStringLiteral("tavvel_preview_page.so")));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("not a plugin") > 0);
     broken.close();
-    qputenv("TAVVEL_PLUGIN_DIR", QDir::current().relativeFilePath(plugins.path()).toLocal8Bit());
+    previewpage::lookFirstIn(QDir::current().relativeFilePath(plugins.path()));
     EXPECT_EQ(
         previewpage::candidates(),
         QStringList({broken.fileName(), QDir::cleanPath(QCoreApplication::applicationDirPath() +
@@ -192,7 +192,7 @@ TEST(MainWindow, PreviewWithoutItsPluginOpensEmptyAndSaysWhy) {
     controller().showPreviewWindow(QUrl(QStringLiteral("data:text/html,<p>one</p>")));
     qInstallMessageHandler(previous);
     warnings = nullptr;
-    qputenv("TAVVEL_PLUGIN_DIR", TAVVEL_PLUGIN_DIR);
+    previewpage::lookFirstIn(QStringLiteral(TAVVEL_PLUGIN_DIR));
 
     PreviewVideoWindow& preview = controller().webViewWindow();
     EXPECT_TRUE(preview.isVisible());

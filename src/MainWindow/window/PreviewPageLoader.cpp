@@ -22,6 +22,12 @@ Q_LOGGING_CATEGORY(lcPreview, "tavvel.preview")
 
 QOpenGLContext* ownShareContext = nullptr;
 
+// Made on first use: a test program names it before main().
+QString& firstFolder() {
+    static QString folder;
+    return folder;
+}
+
 void dropShareContext() {
     if (QOpenGLContext::globalShareContext() == ownShareContext)
         qt_gl_set_global_share_context(nullptr);
@@ -73,18 +79,18 @@ PreviewPageMaker* load() {
 
 QStringList candidates() {
     QStringList folders;
-#ifdef TAVVEL_TEST_BUILD
-    // Test programs and benchmarks lie elsewhere in the build tree. An installed program never
-    // loads code from a folder its environment names.
-    if (const QString chosen = qEnvironmentVariable("TAVVEL_PLUGIN_DIR"); !chosen.isEmpty())
-        folders << chosen;
-#endif
+    if (!firstFolder().isEmpty())
+        folders << firstFolder();
     folders << platform::executableDirectory() + QStringLiteral("/" TAVVEL_PLUGIN_DIR_FROM_MAIN);
     QStringList paths;
     // Absolute: QPluginLoader looks a relative name up in Qt's library paths.
     for (const QString& folder : folders)
         paths << QDir::cleanPath(QDir(folder).absoluteFilePath(QLatin1String(kFileName)));
     return paths;
+}
+
+void lookFirstIn(const QString& folder) {
+    firstFolder() = folder;
 }
 
 PreviewPageMaker* maker() {
