@@ -160,10 +160,12 @@ start_two_monitors() {
     wait_for "Xorg" 20 test -s "$work/display" || stop "Xorg did not start: $(tail -5 "$work/Xorg.log")"
     DISPLAY=:$(head -1 "$work/display")
     export DISPLAY
-    xrandr --newmode m$width 74.25 $width 1390 1430 1650 $height 725 730 750 +hsync +vsync &&
+    if ! { xrandr --newmode m$width 74.25 $width 1390 1430 1650 $height 725 730 750 +hsync +vsync &&
         xrandr --addmode DUMMY0 m$width && xrandr --addmode DUMMY1 m$width &&
         xrandr --fb $((2 * width))x$height --output DUMMY0 --mode m$width --pos 0x0 --output DUMMY1 --mode m$width \
-            --pos ${width}x0 || stop "Xorg's outputs cannot be set side by side"
+            --pos ${width}x0; }; then
+        stop "Xorg's outputs cannot be set side by side"
+    fi
     session
     shoot() { import -window root "$1"; }
 }
@@ -783,7 +785,8 @@ weston_checks() {
     }
     wait_for "weston's desktop" 20 shoot "$work/$name-alone.png" || stop "weston cannot be shot"
     start_helper
-    local log=$work/$(basename "$helper").log
+    local log
+    log=$work/$(basename "$helper").log
     check 30 "$name: the player says this desktop cannot show a wallpaper" \
         "$name: the player does not say that this desktop cannot show a wallpaper" \
         grep -q "no wallpaper on this desktop" "$log"
