@@ -12,6 +12,7 @@
 namespace platform {
 namespace {
 const QString problemKey = QStringLiteral("WallpaperProblem");
+QString lastingProblem;
 
 void record(const QString& text) {
     DefaultsSuite& suite = helperDefaults();
@@ -41,7 +42,12 @@ void reportWallpaperProblem(const QString& text) {
 }
 
 void clearWallpaperProblem() {
-    record(QString());
+    record(lastingProblem);
+}
+
+void reportLastingWallpaperProblem(const QString& text) {
+    lastingProblem = text.simplified();
+    reportWallpaperProblem(text);
 }
 
 QString wallpaperProblem() {

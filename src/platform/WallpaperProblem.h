@@ -15,6 +15,9 @@ inline constexpr const char* kWallpaperProblemNotification = "com.zembo.TavvelHe
 // again where it is found.
 void reportWallpaperProblem(const QString& text);
 void clearWallpaperProblem();
+// A problem of the desktop itself, true for the whole session: recorded now, and what
+// clearWallpaperProblem leaves in place of nothing from then on.
+void reportLastingWallpaperProblem(const QString& text);
 
 // The main program's side: the text the player last recorded, empty when there is none.
 QString wallpaperProblem();

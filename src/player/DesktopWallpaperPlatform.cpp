@@ -14,23 +14,45 @@
 
 namespace {
 // The player's one place that tells of a desktop on which no wallpaper can be shown: in the log,
-// and to the main window, again whenever the user's choice has cleared what it showed.
-void reportWallpaperUnavailable(bool atStart) {
-    if (!atStart && !platform::wallpaperProblem().isEmpty())
-        return;
+// and to the main window for as long as the player runs.
+void reportWallpaperUnavailable() {
     platform::logLine(QStringLiteral(
-        "no wallpaper on this desktop: the Wayland compositor offers neither a layer shell nor an X server, so a "
-        "window of the player would be an ordinary window over the others; none is shown"));
-    platform::reportWallpaperProblem(
-        QObject::tr("This desktop cannot show a video wallpaper: its Wayland compositor offers neither a layer "
-                    "shell nor an X server."));
+        "no wallpaper on this desktop: the Wayland compositor offers no layer shell and would place a window of the "
+        "player as an ordinary window over the others; none is shown"));
+    platform::reportLastingWallpaperProblem(
+        QObject::tr("This desktop cannot show a video wallpaper: its Wayland compositor offers no layer shell, and "
+                    "would place the video over your windows."));
 }
+
+// Where nothing can be shown nothing is decoded: the play list goes on as anywhere else, over a
+// player that opens no file.
+class SilentPlayer final : public MediaPlayer {
+public:
+    quint64 replaceItem(const QUrl& url) override {
+        current_ = url.isEmpty() ? 0 : ++last_;
+        return current_;
+    }
+    quint64 currentItem() const override { return current_; }
+    void play() override { playing_ = true; }
+    void pause() override { playing_ = false; }
+    bool isPlaying() const override { return playing_; }
+    void seekToZero() override {}
+    void setMuted(bool muted) override { muted_ = muted; }
+    bool isMuted() const override { return muted_; }
+    void setVolume(float volume) override { volume_ = volume; }
+    float volume() const override { return volume_; }
+
+private:
+    quint64 current_ = 0, last_ = 0;
+    bool playing_ = false, muted_ = false;
+    float volume_ = 1;
+};
 
 class DesktopPlatform final : public WallpaperPlatform {
 public:
     DesktopPlatform() {
         if (cannotShowWallpaper())
-            reportWallpaperUnavailable(true);
+            reportWallpaperUnavailable();
         if (platform::isX11())
             connect(&platform::X11CurrentDesktopWatcher::shared(),
                     &platform::X11CurrentDesktopWatcher::currentDesktopChanged, this,
@@ -51,18 +73,20 @@ public:
     }
 
     // On Wayland without a layer shell every window of Qt's is an ordinary one, raised over the
-    // user's work: such a desktop has no screen for a wallpaper.
+    // user's work, and so is an X11 one through XWayland but under GNOME: such a desktop has no
+    // screen for a wallpaper.
     static bool cannotShowWallpaper() {
-        return !platform::LayerShell::shared() && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+        if (platform::LayerShell::shared())
+            return false;
+        return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
+               (platform::LayerShell::waylandSession() && !platform::LayerShell::keepsX11DesktopBelow());
     }
 
     QList<QRect> screens() const override {
         if (platform::LayerShell* shell = platform::LayerShell::shared())
             return shell->outputs();
-        if (cannotShowWallpaper()) {
-            reportWallpaperUnavailable(false);
+        if (cannotShowWallpaper())
             return {};
-        }
         QList<QRect> result;
         for (QScreen* screen : orderedScreens())
             result.append(screen->geometry());
@@ -97,6 +121,8 @@ public:
 
     // Layer surfaces are drawn in shared memory: the software renderer draws straight into it.
     std::unique_ptr<MediaPlayer> makePlayer() override {
+        if (cannotShowWallpaper())
+            return std::make_unique<SilentPlayer>();
         return std::make_unique<MpvPlayer>(platform::LayerShell::shared() ? makeSoftwareRenderer()
                                                                           : makeVideoRenderer());
     }

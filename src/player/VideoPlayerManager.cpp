@@ -144,8 +144,10 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
             }
             platform::clearWallpaperProblem();
             openPlayer();
-        } else
+        } else {
             closePlayer();
+        }
+        platform::logLine(open ? QStringLiteral("wallpaper switched on") : QStringLiteral("wallpaper switched off"));
     }));
     observerDisposables_.push_back(bindBool(prefs, &Preferences::muteChanged, this, &VideoPlayerManager::setMuted));
     observerDisposables_.push_back(bind(prefs, &Preferences::volumeChanged, this, &VideoPlayerManager::setVolume));

@@ -18,9 +18,11 @@ int main(int argc, char* argv[]) {
     // Where the compositor has a layer shell the wallpaper is drawn on it, on a connection of its
     // own, whatever Qt runs on. Elsewhere an X server's desktop windows are the only way to stay
     // behind everything (GNOME's compositor keeps XWayland's desktop windows in its desktop
-    // layer, while a Wayland window of Qt's would be an ordinary one): xcb when there is one.
+    // layer, while a Wayland window of Qt's would be an ordinary one): xcb when there is one, on
+    // X11 or under GNOME. Other compositors place an X11 window anywhere: there is no wallpaper.
     const bool chooseXcb = !platform::LayerShell::open() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-                           !qEnvironmentVariableIsEmpty("DISPLAY");
+                           !qEnvironmentVariableIsEmpty("DISPLAY") &&
+                           (!platform::LayerShell::waylandSession() || platform::LayerShell::keepsX11DesktopBelow());
     if (chooseXcb)
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);

@@ -3,8 +3,9 @@
 # the whole frame, and checks what a user would: the video is seen, and the file manager's
 # desktop (where there is one) still opens its menu and its launchers through it.
 # Usage: desktop_check.sh DESKTOP HELPER DESKTOP_PROBE
-#   DESKTOP: openbox-pcmanfm xfwm4-xfdesktop kde-x11 marco-caja openbox-picom-nemo gnome-x11
+#   DESKTOP: openbox-pcmanfm openbox-two-monitors xfwm4-xfdesktop kde-x11 marco-caja openbox-picom-nemo gnome-x11
 #            gnome-wayland sway sway-outputs sway-scales weston
+#            weston-xwayland
 # Every wait polls for its event with a deadline. A missing program fails the check with a line
 # naming its package. TAVVEL_DESKTOP_SHOTS=DIR keeps the screenshots.
 set -uo pipefail
@@ -20,6 +21,11 @@ openbox-pcmanfm)
     # openbox keeps no sticky state: it puts the window on every workspace instead.
     kept_states=(BELOW SKIP_TASKBAR SKIP_PAGER)
     opaque_desktop_checks "pcmanfm --desktop" pcmanfm
+    ;;
+openbox-two-monitors)
+    start_two_monitors openbox:openbox pcmanfm:pcmanfm xmessage:x11-utils
+    start_wm openbox --sm-disable
+    two_monitor_checks
     ;;
 xfwm4-xfdesktop)
     start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4 xfconf-query:xfconf xmessage:x11-utils
@@ -82,6 +88,10 @@ sway-scales)
 weston)
     need weston:weston weston-screenshooter:weston
     weston_checks
+    ;;
+weston-xwayland)
+    need weston:weston weston-screenshooter:weston Xwayland:xwayland
+    weston_checks --xwayland
     ;;
 *)
     fail "no such desktop: $desktop"

@@ -143,6 +143,33 @@ start_x11() {
     shoot() { import -window root "$1"; }
 }
 
+# start_two_monitors PROGRAM:PACKAGE...: a private X server of one screen with two monitors side
+# by side (Xvfb knows only one): Xorg's dummy driver, its second output given a mode by RandR.
+start_two_monitors() {
+    need Xorg:xserver-xorg-core wmctrl:wmctrl xrandr:x11-xserver-utils "$@"
+    [[ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ]] ||
+        stop "desktop $desktop cannot run: missing Xorg's dummy driver (Debian package xserver-xorg-video-dummy)"
+    width=1280 height=720
+    printf '%s\n' 'Section "Device"' ' Identifier "dummy"' ' Driver "dummy"' ' VideoRam 64000' 'EndSection' \
+        'Section "Monitor"' ' Identifier "monitor"' ' HorizSync 5.0-1000.0' ' VertRefresh 5.0-200.0' 'EndSection' \
+        'Section "Screen"' ' Identifier "screen"' ' Device "dummy"' ' Monitor "monitor"' ' DefaultDepth 24' \
+        ' SubSection "Display"' '  Depth 24' "  Virtual $((2 * width)) $height" ' EndSubSection' 'EndSection' \
+        >"$work/xorg.conf"
+    exec 5>"$work/display"
+    run_bg Xorg -displayfd 5 -config "$work/xorg.conf" -logfile "$work/Xorg-server.log" -noreset -nolisten tcp
+    wait_for "Xorg" 20 test -s "$work/display" || stop "Xorg did not start: $(tail -5 "$work/Xorg.log")"
+    DISPLAY=:$(head -1 "$work/display")
+    export DISPLAY
+    if ! { xrandr --newmode m$width 74.25 $width 1390 1430 1650 $height 725 730 750 +hsync +vsync &&
+        xrandr --addmode DUMMY0 m$width && xrandr --addmode DUMMY1 m$width &&
+        xrandr --fb $((2 * width))x$height --output DUMMY0 --mode m$width --pos 0x0 --output DUMMY1 --mode m$width \
+            --pos ${width}x0; }; then
+        stop "Xorg's outputs cannot be set side by side"
+    fi
+    session
+    shoot() { import -window root "$1"; }
+}
+
 wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 start_wm() {
     run_bg "$@"
@@ -418,6 +445,57 @@ configure_file_manager() {
     esac
 }
 
+# --- two monitors --------------------------------------------------------------------------------
+
+# The wallpaper stays below every application on every monitor, whichever monitor has the focus
+# when it maps (at start, and switched off and on): openbox lifts an undecorated window exactly
+# filling a monitor into its fullscreen layer while the focus is on another monitor.
+two_monitor_checks() {
+    configure_file_manager pcmanfm
+    mkdir -p "$(dirname "$(settings_file)")"
+    printf '[General]\nMonitorArrange=1\n' >"$(settings_file)"
+    file_manager_desktop "pcmanfm --desktop" pcmanfm 30
+    run_bg xmessage -title probe -geometry 400x300+$((width + 100))+100 "an application window"
+    wait_for "the probe window" 20 xdotool search --onlyvisible --name '^probe$' || stop "two monitors: no probe window"
+    probe_window=$(xdotool search --onlyvisible --name '^probe$' | head -1)
+    local round
+    for round in first reopened; do
+        xdotool windowactivate --sync "$probe_window" 2>/dev/null || xdotool windowfocus --sync "$probe_window"
+        if [[ $round == first ]]; then
+            start_helper
+        else
+            wallpaper_open false
+            wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
+                fail "two-monitors: the wallpaper does not close"
+            xdotool windowactivate --sync "$probe_window" 2>/dev/null || xdotool windowfocus --sync "$probe_window"
+            wallpaper_open true
+        fi
+        wait_for "a wallpaper window on each monitor" 30 bash -c "(( \$(xdotool search --onlyvisible --name '^Tavvel wallpaper\$' | wc -l) == 2 ))" ||
+            fail "two-monitors-$round: not one wallpaper window per monitor"
+        expect_motion "two-monitors-$round" 40 "the video moves on both monitors around the application window" \
+            "the video does not move on both monitors, below the application window" \
+            "0 0 $width $height 50-100 the first monitor" \
+            "$((width + 520)) 0 $((width - 520)) $height 50-100 the second monitor beside the window" \
+            "$((width + 110)) 110 380 280 0-2 the application window"
+        check 10 "two-monitors-$round: every wallpaper window is stacked below the application window" \
+            "two-monitors-$round: a wallpaper window is stacked above the application window" stacked_below "$probe_window"
+    done
+}
+# stacked_below WINDOW: in the window manager's stacking order (bottom first) every wallpaper
+# window comes before WINDOW.
+stacked_below() {
+    local order w position=0 probe_at=-1 highest=-1
+    order=$(xprop -root _NET_CLIENT_LIST_STACKING | grep -o '0x[0-9a-f]*')
+    for w in $order; do
+        ((w == $1)) && probe_at=$position
+        xdotool getwindowname "$w" 2>/dev/null | grep -qx 'Tavvel wallpaper' && highest=$position
+        position=$((position + 1))
+    done
+    echo "stacking: $(for w in $order; do printf '%s ' "$(xdotool getwindowname "$w" 2>/dev/null | tr ' ' _)"; done)" \
+        >"$work/stacking.seen"
+    ((probe_at >= 0 && highest >= 0 && highest < probe_at))
+}
+
 # --- GNOME ------------------------------------------------------------------------------------
 
 # A private system bus that lets everything through (logind, accounts, udisks).
@@ -678,37 +756,63 @@ differing() {
 
 # --- weston ------------------------------------------------------------------------------------
 
-# weston has no layer shell and, started so, no XWayland: whatever window the player made would be
-# an ordinary one over the user's work. The player says so and shows none; the desktop stays as
-# it was.
+# weston has no layer shell, and places an X11 window through XWayland (started with --xwayland
+# and DISPLAY set) where it likes, as an ordinary one: whatever window the player made would be
+# over the user's work. The player says so, shows none and opens no video, through the wallpaper
+# switched off and on; the desktop stays as it was. weston_checks [--xwayland]
 weston_checks() {
+    local name=weston${1:+-xwayland}
     mkdir -p "$XDG_CONFIG_HOME"
     printf '[core]\nidle-time=0\n[shell]\nbackground-color=0xff336699\npanel-position=none\n' \
         >"$XDG_CONFIG_HOME/weston.ini"
+    # weston's XWayland listens there, and (unlike an X server) does not make the folder.
+    [[ -z ${1:-} || -d /tmp/.X11-unix ]] || mkdir -m 1777 /tmp/.X11-unix
     run_bg weston --backend=headless-backend.so --use-pixman --socket=tavvel-weston --width=$width \
-        --height=$height --debug
+        --height=$height --debug "$@"
     export WAYLAND_DISPLAY=tavvel-weston
     wait_for "weston" 20 test -S "$XDG_RUNTIME_DIR/tavvel-weston" || stop "weston did not start: $(tail -5 "$work/weston.log")"
+    if [[ -n ${1:-} ]]; then
+        wait_for "XWayland's display" 20 grep -q "xserver listening on display" "$work/weston.log" ||
+            stop "weston offers no X display: $(tail -5 "$work/weston.log")"
+        DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log" | head -1)
+        export DISPLAY
+    fi
     session
     # weston-screenshooter writes a file named by the time into the current folder.
     shoot() {
         rm -rf "$work/shots" && mkdir -p "$work/shots" && (cd "$work/shots" && weston-screenshooter) &&
             mv "$work"/shots/*.png "$1"
     }
-    wait_for "weston's desktop" 20 shoot "$work/weston-alone.png" || stop "weston cannot be shot"
+    wait_for "weston's desktop" 20 shoot "$work/$name-alone.png" || stop "weston cannot be shot"
     start_helper
-    check 30 "weston: the player says this desktop cannot show a wallpaper" \
-        "weston: the player does not say that this desktop cannot show a wallpaper" \
-        grep -q "no wallpaper on this desktop" "$work/$(basename "$helper").log"
-    check 10 "weston: the main window is told why" "weston: nothing is left for the main window to show" \
-        grep -q "^WallpaperProblem=.*cannot show a video wallpaper" "$XDG_CONFIG_HOME/com.zembo.TavvelHelper.ini"
+    local log
+    log=$work/$(basename "$helper").log
+    check 30 "$name: the player says this desktop cannot show a wallpaper" \
+        "$name: the player does not say that this desktop cannot show a wallpaper" \
+        grep -q "no wallpaper on this desktop" "$log"
     # The wallpaper's windows are shown before the playing video is written down.
-    wait_for "the player to play" 30 grep -q "^CurrentVideoSign=." \
-        "$XDG_DATA_HOME/Q7ZK3M8WRT.tavvel/Preferences/Q7ZK3M8WRT.tavvel.ini" || fail "weston: the player plays nothing"
-    shoot "$work/weston-player.png"
+    wait_for "the player to play" 30 grep -q "^CurrentVideoSign=." "$(settings_file)" || fail "$name: the player plays nothing"
+    weston_told_checks "$name"
+    # Each switch waits for the player to take it: two changes of the file at once may be read as none.
+    wallpaper_open false
+    wait_for "the wallpaper to be switched off" 30 grep -q "^wallpaper switched off" "$log" ||
+        fail "$name: the wallpaper is not switched off"
+    wallpaper_open true
+    wait_for "the wallpaper to be switched on again" 30 grep -q "^wallpaper switched on" "$log" ||
+        fail "$name: the wallpaper is not switched on again"
+    weston_told_checks "$name-reopened"
+}
+# weston_told_checks NAME: the main window is told why, the player holds no video open and
+# nothing of its is over the desktop.
+weston_told_checks() {
+    check 10 "$1: the main window is told why" "$1: nothing is left for the main window to show" \
+        grep -q "^WallpaperProblem=.*cannot show a video wallpaper" "$XDG_CONFIG_HOME/com.zembo.TavvelHelper.ini"
+    if [[ -n $(find "/proc/$helper_pid/fd" -lname "$clip" 2>/dev/null) ]]; then fail "$1: the player decodes the video"
+    else pass "$1: the player holds no video open"; fi
+    shoot "$work/$1-player.png"
     local ae
-    ae=$(differing "$work/weston-alone.png" 0 0 "$work/weston-player.png" 0 0 "$width" "$height")
-    if ((ae == 0)); then pass "weston: nothing of the player's is over the desktop"
-    else fail "weston: $((ae * 100 / (width * height)))% of the desktop is covered by the player"; fi
-    check 0 "weston: the player still runs" "weston: the player is gone" kill -0 "$helper_pid"
+    ae=$(differing "$work/${1%-reopened}-alone.png" 0 0 "$work/$1-player.png" 0 0 "$width" "$height")
+    if ((ae == 0)); then pass "$1: nothing of the player's is over the desktop"
+    else fail "$1: $((ae * 100 / (width * height)))% of the desktop is covered by the player"; fi
+    check 0 "$1: the player still runs" "$1: the player is gone" kill -0 "$helper_pid"
 }

@@ -36,6 +36,8 @@ struct Output {
 
 namespace {
 LayerShell* sharedShell = nullptr;
+bool compositorAnswered = false;
+bool gnomeCompositor = false;
 }  // namespace
 
 struct LayerShell::Globals {
@@ -47,6 +49,7 @@ struct LayerShell::Globals {
     zxdg_output_manager_v1* xdgOutputs = nullptr;
     wp_viewporter* viewporter = nullptr;
     std::vector<Output> outputs;
+    bool gtkShell = false;
     LayerShell* owner = nullptr;  // null while open() still asks
 
     ~Globals() {
@@ -173,6 +176,8 @@ struct LayerShell::Globals {
         } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0 && !self->viewporter) {
             self->viewporter = static_cast<wp_viewporter*>(
                 wl_registry_bind(registry, name, &wp_viewporter_interface, 1));
+        } else if (std::strcmp(interface, "gtk_shell1") == 0) {
+            self->gtkShell = true;
         } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
             // Version 2 brings "done" and "scale"; later versions add events the player ignores.
             auto* proxy = static_cast<wl_output*>(
@@ -213,6 +218,8 @@ bool LayerShell::open() {
     // The first round trip lists the globals, the second brings the outputs' descriptions.
     if (wl_display_roundtrip(globals->display) < 0 || wl_display_roundtrip(globals->display) < 0)
         return false;
+    compositorAnswered = true;
+    gnomeCompositor = globals->gtkShell;
     if (!globals->compositor || !globals->shm || !globals->layerShell || globals->outputs.empty())
         return false;
     sharedShell = new LayerShell(std::move(globals));
@@ -228,6 +235,14 @@ LayerShell* LayerShell::shared() {
         QMetaObject::invokeMethod(sharedShell, &LayerShell::readEvents, Qt::QueuedConnection);
     }
     return sharedShell;
+}
+
+bool LayerShell::waylandSession() {
+    return compositorAnswered;
+}
+
+bool LayerShell::keepsX11DesktopBelow() {
+    return gnomeCompositor;
 }
 
 LayerShell::LayerShell(std::unique_ptr<Globals> globals) : globals_(std::move(globals)) {

@@ -44,6 +44,12 @@ public:
     static bool open();
     // The open layer shell, or null. Its events are read once the application object exists.
     static LayerShell* shared();
+    // What open() learned besides: whether a Wayland compositor answered at all, and whether it is
+    // GNOME's (mutter, the one offering gtk_shell1), which keeps XWayland's desktop windows in its
+    // desktop layer. Other compositors without a layer shell (weston) place an X11 window of the
+    // player as an ordinary one, over the user's work.
+    static bool waylandSession();
+    static bool keepsX11DesktopBelow();
     ~LayerShell() override;
 
     // The outputs' rectangles in the compositor's logical pixels, in the order they appeared.

@@ -153,11 +153,18 @@ bool setBelowWindowState(QWidget* window) {
     // openbox's "Show desktop" unmaps every window but desktops, docks (which it raises over
     // normal windows) and splash windows; xfwm4 and KWin leave a window out of the task bar
     // alone, and KWin would centre a splash window in the work area.
+    std::vector<xcb_atom_t> states{a[0], a[1], a[2], a[3], a[4]};
     if (windowManagerName(c) == "Openbox") {
-        const auto type = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_SPLASH"});
+        const auto type = atoms(c,
+                                {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_STATE_MAXIMIZED_HORZ"});
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type[0], XCB_ATOM_ATOM, 32, 1, &type[1]);
+        // openbox lifts an undecorated window that exactly fills a monitor into its fullscreen
+        // layer, over every application, while the focus is on another monitor; a maximized one
+        // it leaves alone. Across only, so a panel's strip at the bottom or top still has the video
+        // under it.
+        states.push_back(type[2]);
     }
-    setStates(c, id, {a[0], a[1], a[2], a[3], a[4]});
+    setStates(c, id, states);
     return true;
 }
 
