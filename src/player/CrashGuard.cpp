@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <ctime>
 
 namespace crashguard {
 namespace {
@@ -26,18 +27,34 @@ char recordFile[4096];
 char signs[2][128];
 std::atomic<int> shown{-1};
 std::atomic<bool> writing{false};
+std::atomic<bool> written{false};
 struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
+// How long a thread that faults while another writes the record waits for it (several decoder
+// threads fail on one bad frame together); a writer that hangs must not keep the process alive.
+constexpr int kWaitForWriterMs = 3000;
+
+void writeRecord() {
+    const int index = shown.load();
+    if (!recordFile[0] || index < 0 || !signs[index][0])
+        return;
+    const int fd = open(recordFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    const ssize_t ignored = write(fd, signs[index], strlen(signs[index]));
+    (void)ignored;
+    fsync(fd);
+    close(fd);
+}
 
 void onFatalSignal(int sig) {
-    const int index = shown.load();
-    if (!writing.exchange(true) && recordFile[0] && index >= 0 && signs[index][0]) {
-        const int fd = open(recordFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            const ssize_t ignored = write(fd, signs[index], strlen(signs[index]));
-            (void)ignored;
-            fsync(fd);
-            close(fd);
-        }
+    if (!writing.exchange(true)) {
+        writeRecord();
+        written.store(true);
+    } else {
+        // Ending the process now would cut the first thread's write short.
+        const timespec pause{0, 1000000};
+        for (int waited = 0; waited < kWaitForWriterMs && !written.load(); ++waited)
+            nanosleep(&pause, nullptr);
     }
     for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
         if (kSignals[i] == sig)
@@ -72,6 +89,11 @@ void install() {
     action.sa_flags = SA_ONSTACK;
     for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
         sigaction(kSignals[i], &action, &previous[i]);
+}
+
+QString playingVideo() {
+    const int index = shown.load();
+    return index < 0 ? QString() : QString::fromLatin1(signs[index]);
 }
 
 void setPlayingVideo(const QString& sign) {

@@ -4,6 +4,7 @@
 
 #include <mpv/client.h>
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <clocale>
 #include <cstring>
@@ -80,6 +81,7 @@ MpvPlayer::~MpvPlayer() {
     if (!mpv_)
         return;
     mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
+    mpvLines_.flush();
     // The render context must go before the core.
     if (renderer_)
         renderer_->detach();
@@ -111,12 +113,24 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         streamEntry_ = quint64(static_cast<mpv_event_start_file*>(event.data)->playlist_entry_id);
         break;
     case MPV_EVENT_FILE_LOADED:
-        if (streamEntry_ == current_)
-            loaded_ = true;
+        if (streamEntry_ != current_)
+            break;
+        if (!hasVideoTrack()) {
+            // Sound alone (or nothing) would play under a black wallpaper.
+            platform::logLine(QStringLiteral("video failed: no video track"));
+            failedEntry_ = streamEntry_;
+            const char* stop[] = {"stop", nullptr};
+            mpv_command(mpv_, stop);
+            lastFailure_ = Failure::noVideoTrack;
+            emit itemFailed(streamEntry_);
+            break;
+        }
+        loaded_ = true;
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         // The first frame of the item (or of a seek) is decoded: it plays.
-        emit itemStarted(streamEntry_);
+        if (streamEntry_ != failedEntry_)
+            emit itemStarted(streamEntry_);
         break;
     case MPV_EVENT_VIDEO_RECONFIG:
         // The renderer reads the new size from the core at its next frame.
@@ -130,6 +144,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             loaded_ = false;
         if (end->reason == MPV_END_FILE_REASON_ERROR) {
             platform::logLine(QStringLiteral("video failed: %1").arg(QString::fromUtf8(mpv_error_string(end->error))));
+            lastFailure_ = Failure::unplayable;
             emit itemFailed(entry);
         } else if (end->reason == MPV_END_FILE_REASON_EOF) {
             emit itemEnded(entry);
@@ -145,7 +160,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     }
     case MPV_EVENT_LOG_MESSAGE: {
         const auto* message = static_cast<mpv_event_log_message*>(event.data);
-        platform::logLine(QStringLiteral("mpv: %1").arg(QString::fromUtf8(message->text).trimmed()));
+        // A damaged file that loops says the same on every pass.
+        mpvLines_.add(QStringLiteral("mpv: %1").arg(QString::fromUtf8(message->text).trimmed()));
         break;
     }
     default: break;
@@ -153,13 +169,27 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
 }
 
 void MpvPlayer::failLater(quint64 item) {
+    lastFailure_ = Failure::unplayable;
     QMetaObject::invokeMethod(
         this, [this, item] { emit itemFailed(item); }, Qt::QueuedConnection);
 }
 
+bool MpvPlayer::hasVideoTrack() const {
+    int64_t track = 0;
+    return mpv_get_property(mpv_, "current-tracks/video/id", MPV_FORMAT_INT64, &track) >= 0 && track > 0;
+}
+
 quint64 MpvPlayer::replaceItem(const QUrl& url) {
     loaded_ = false;
-    if (!mpv_) {
+    mpvLines_.flush();  // what the last item repeated is told before the next one's lines
+    // An empty file holds no video; mpv's probing of it takes many seconds to give up.
+    const bool emptyFile = url.isLocalFile() && QFileInfo(url.toLocalFile()).size() == 0;
+    if (mpv_ && emptyFile) {
+        platform::logLine(QStringLiteral("video failed: empty file"));
+        const char* stop[] = {"stop", nullptr};
+        mpv_command(mpv_, stop);
+    }
+    if (!mpv_ || emptyFile) {
         current_ = url.isEmpty() ? 0 : ++localItems_;
         if (current_)
             failLater(current_);

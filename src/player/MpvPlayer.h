@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Log.h"
 #include "player/PlayerInterfaces.h"
 #include "player/VideoRenderer.h"
 
@@ -30,6 +31,7 @@ public:
     bool isMuted() const override { return muted_; }
     void setVolume(float volume) override;
     float volume() const override { return volume_; }
+    Failure lastFailure() const override { return lastFailure_; }
     VideoRenderer* renderer() override { return renderer_.get(); }
     // Where the item is (seconds), and whether a sound track is being decoded.
     double position() const;
@@ -40,6 +42,7 @@ private:
     void drainEvents();
     void handleEvent(const mpv_event& event);
     void failLater(quint64 item);
+    bool hasVideoTrack() const;
 
     mpv_handle* mpv_ = nullptr;
     std::unique_ptr<VideoRenderer> renderer_;
@@ -50,6 +53,9 @@ private:
     quint64 streamEntry_ = 0;
     quint64 localItems_ = quint64(1) << 48;
     bool loaded_ = false;
+    quint64 failedEntry_ = 0;  // an entry failed for want of a picture: its start is no start
+    Failure lastFailure_ = Failure::unplayable;
+    platform::RepeatedLines mpvLines_{&platform::logLine};
     bool playing_ = false;
     bool muted_ = false;
     float volume_ = 1.0f;

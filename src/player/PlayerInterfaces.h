@@ -28,13 +28,16 @@ public:
     virtual bool isMuted() const = 0;
     virtual void setVolume(float volume) = 0;  // 0 .. 1
     virtual float volume() const = 0;
+    // Why the last item that failed did.
+    enum class Failure { unplayable, noVideoTrack };
+    virtual Failure lastFailure() const { return Failure::unplayable; }
     // What draws the frames for the windows; null for players that show nothing.
     virtual VideoRenderer* renderer() { return nullptr; }
 
 signals:
     void itemStarted(quint64 item);  // the item decodes: its first frame or sample is out
     void itemEnded(quint64 item);    // played to its end
-    void itemFailed(quint64 item);   // could not be opened or decoded
+    void itemFailed(quint64 item);   // could not be opened or decoded, or has no picture
 };
 
 // One wallpaper window on one screen.

@@ -341,16 +341,31 @@ void VideoPlayerManager::onItemEnded(quint64 item) {
 void VideoPlayerManager::onItemFailed(quint64 item) {
     if (!player_ || item == 0 || item != player_->currentItem() || item != observedItem_)
         return;
+    ++consecutiveFailures_;
+    const bool single = playModel_ == VideoPlayerPlayModel::single;
+    // In single mode the one video is all there is; otherwise every entry failed once in a row,
+    // and trying again would only cycle through them for ever.
+    const bool nothingLeft = single || consecutiveFailures_ >= qMax(1, videoList_.count());
     if (const VideoDetail* video = videoList_.current()) {
         const QString path = QUrl(video->url).toLocalFile();
-        const QString reason = QFileInfo(path).isReadable() ? tr("this video format is not supported")
-                                                            : tr("the file cannot be read");
-        platform::reportWallpaperProblem(tr("Cannot play \"%1\": %2.").arg(shownName(video->sign), reason));
+        const QString reason = player_->lastFailure() == MediaPlayer::Failure::noVideoTrack
+                                   ? tr("the file has no video track")
+                               : QFileInfo(path).isReadable() ? tr("this video format is not supported")
+                                                              : tr("the file cannot be read");
+        const QString name = shownName(video->sign);
+        if (!nothingLeft)
+            platform::reportWallpaperProblem(tr("Cannot play \"%1\": %2.").arg(name, reason));
+        else if (single)
+            platform::reportWallpaperProblem(
+                tr("Cannot play \"%1\": %2. The video wallpaper is off.").arg(name, reason));
+        else
+            platform::reportWallpaperProblem(
+                tr("Cannot play \"%1\": %2, and no other video can be played: the video wallpaper is off.")
+                    .arg(name, reason));
     }
-    ++consecutiveFailures_;
-    if (playModel_ != VideoPlayerPlayModel::single && consecutiveFailures_ >= qMax(1, videoList_.count())) {
-        // Every entry failed once in a row: trying again would only cycle through them for ever.
+    if (nothingLeft) {
         platform::logLine(QStringLiteral("no video of the play list can be played"));
+        switchOff();
         return;
     }
     playerItemDidReachEnd();
@@ -386,8 +401,12 @@ void VideoPlayerManager::switchOffWhenNothingIsLeft() {
         tr("The player crashed while playing \"%1\" and no other video can be played: the video wallpaper "
            "is off.")
             .arg(shownName(crashedVideos_.constLast())));
+    switchOff();
+}
+
+void VideoPlayerManager::switchOff() {
     // After the current call (the player may be in the making): the wallpaper's own switch
-    // closes the windows.
+    // closes the windows, and the main program shows it off.
     QMetaObject::invokeMethod(
         this, [this] { preferences_.setIsOpenPlayer(false); }, Qt::QueuedConnection);
 }
@@ -511,6 +530,8 @@ void VideoPlayerManager::openPlayer() {
 
 void VideoPlayerManager::closePlayer() {
     player().pause();
+    // A crash while the wallpaper is off is no video's fault.
+    crashguard::setPlayingVideo(QString());
     for (auto& window : windowList_)
         window->orderOut();
 }

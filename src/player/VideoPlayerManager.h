@@ -123,6 +123,8 @@ private:
     void loadPlayableEntry();
     // With every entry left skipped for a crash, the wallpaper goes off and says so.
     void switchOffWhenNothingIsLeft();
+    // Sets the wallpaper's switch off, from the event loop.
+    void switchOff();
     QString shownName(const QString& sign);
     void storeCrashedVideos();
     void onItemEnded(quint64 item);

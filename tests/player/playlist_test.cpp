@@ -2,6 +2,7 @@
 // over fake screens and a fake player, with real settings and database files.
 #include "PlayerFakes.h"
 #include "platform/WallpaperProblem.h"
+#include "player/CrashGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -365,4 +366,17 @@ TEST(PlayList, AVideoThatCrashedThePlayerIsSkippedUntilChosenAgain) {
     rig.prefs->setIsOpenPlayer(true);
     EXPECT_TRUE(rig.manager->crashedVideos().isEmpty());
     EXPECT_TRUE(VideoPlayerManager(rig.platform, *rig.prefs, rig.library.db).crashedVideos().isEmpty());
+}
+
+// The crash record names the video loaded, and none while the wallpaper is off.
+TEST(PlayList, TheCrashRecordNamesAVideoOnlyWhileOneIsLoaded) {
+    PlayerRig rig;
+    rig.library.addVideo(QStringLiteral("a"));
+    rig.make();
+    rig.manager->setupWindows();
+    EXPECT_EQ(crashguard::playingVideo(), QStringLiteral("a"));
+    rig.prefs->setIsOpenPlayer(false);
+    EXPECT_EQ(crashguard::playingVideo(), QString());
+    rig.prefs->setIsOpenPlayer(true);
+    EXPECT_EQ(crashguard::playingVideo(), QStringLiteral("a"));
 }

@@ -2,7 +2,9 @@
 // screens from two_screens.json (two 320x240 screens, left and right).
 #include "PlayerFakes.h"
 #include "SplitScreens.h"
+#include "CapturedOutput.h"
 #include "VideoClips.h"
+#include "platform/WallpaperProblem.h"
 #include "player/DesktopWallpaperPlatform.h"
 #include "player/DesktopWallpaperWindow.h"
 #include "player/MpvPlayer.h"
@@ -14,8 +16,12 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QProcess>
 #include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
+
+#include <random>
 
 namespace {
 // Runs before main() makes the application object, so the platform sees the screen file. On
@@ -221,6 +227,119 @@ TEST_F(RealPlayer, UndecodableFilesFailOncePerPassAndThenThePlayerRests) {
     ASSERT_TRUE(playertest::waitFor([&] { return failures.count() >= 2; }, 15000));
     playertest::spin(1500);
     EXPECT_EQ(failures.count(), 2);  // x, then y; then no more
+}
+
+// Files that hold no picture to show: a chosen one, or a whole play list of them, leaves the
+// wallpaper off and says why; in list mode a playable video after one plays instead.
+TEST_F(RealPlayer, AFileWithoutAPictureIsAFailedVideoAndWithNoneLeftTheWallpaperGoes) {
+    const QString good = library.videoPath(QStringLiteral("good.mp4"));
+    ASSERT_TRUE(playertest::makeClip(good, QStringLiteral("160x120"), 3));
+    QFile clip(good);
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    const QByteArray goodBytes = clip.readAll();
+    ASSERT_TRUE(goodBytes.indexOf("moov") > goodBytes.size() / 2);
+    const QString audio = library.videoPath(QStringLiteral("sound.mp4"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"),
+                                QStringLiteral("-hide_banner -nostdin -loglevel error -y -f lavfi -i "
+                                               "sine=frequency=440:duration=3 -c:a aac %1")
+                                    .arg(audio)
+                                    .split(u' ')),
+              0);
+    const QMap<QString, QByteArray> contents{
+        {QStringLiteral("text"), QByteArray("not a video at all\n")},
+        {QStringLiteral("truncated"), goodBytes.left(goodBytes.size() / 2)},  // no index (moov)
+        {QStringLiteral("empty"), QByteArray()},
+    };
+    for (auto it = contents.cbegin(); it != contents.cend(); ++it) {
+        QFile f(library.videoPath(it.key() + QStringLiteral(".mp4")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(it.value());
+    }
+    const struct {
+        int playModel;
+        QStringList signs;  // the first is chosen
+        QString plays;      // none: the wallpaper goes off
+        QString said;
+    } cases[] = {
+        {0, {"text"}, {}, "Cannot play \"text\": this video format is not supported. The video wallpaper is off."},
+        {0,
+         {"truncated"},
+         {},
+         "Cannot play \"truncated\": this video format is not supported. The video wallpaper is off."},
+        {0, {"empty"}, {}, "Cannot play \"empty\": this video format is not supported. The video wallpaper is off."},
+        {0, {"sound"}, {}, "Cannot play \"sound\": the file has no video track. The video wallpaper is off."},
+        {1, {"sound", "good"}, "good", "Cannot play \"sound\": the file has no video track."},
+        {2,
+         {"text", "truncated", "empty", "sound"},
+         {},
+         "and no other video can be played: the video wallpaper is off."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signs.join(u',').toStdString());
+        TestLibrary one;
+        for (const QString& sign : c.signs)
+            one.addRow(sign, TestLibrary::fileUrl(library.videoPath(sign + QStringLiteral(".mp4"))));
+        one.suite.setInteger(PreferencesKey::playModel, c.playModel);
+        one.suite.setObject(PreferencesKey::currentVideoSign, c.signs.first());
+        platform::clearWallpaperProblem();
+        prefs = std::make_unique<Preferences>(one.suite);
+        manager = std::make_unique<VideoPlayerManager>(platform(), *prefs, one.db);
+        manager->setupWindows();
+        if (c.plays.isEmpty()) {
+            ASSERT_TRUE(playertest::waitFor([&] { return !prefs->isOpenPlayer(); }, 20000 * playertest::kSlowdown));
+            EXPECT_FALSE(widget(0)->isVisible());
+            EXPECT_FALSE(manager->player().isPlaying());
+        } else {
+            ASSERT_TRUE(playertest::waitFor([&] { return prefs->playingVideoSign() == c.plays; },
+                                            20000 * playertest::kSlowdown));
+            const quint64 frames = renderer().renderedFrames();
+            EXPECT_TRUE(playertest::waitFor([&] { return renderer().renderedFrames() > frames + 3; },
+                                            5000 * playertest::kSlowdown));
+            EXPECT_TRUE(prefs->isOpenPlayer());
+        }
+        EXPECT_TRUE(platform::wallpaperProblem().contains(c.said)) << platform::wallpaperProblem().toStdString();
+        manager.reset();
+    }
+}
+
+// A damaged clip that loops makes the decoder say the same on every pass: it is said once, then
+// counted.
+TEST_F(RealPlayer, ADamagedClipThatLoopsLogsEachComplaintOnceThenCountsIt) {
+    const QString path = library.videoPath(QStringLiteral("damaged.mp4"));
+    ASSERT_TRUE(playertest::makeClip(path, QStringLiteral("320x240"), 1));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype index = bytes.indexOf("moov");
+    ASSERT_GT(index, bytes.size() / 2);
+    // Noise over some frames of the picture data; the index stays whole, so the clip still plays.
+    std::mt19937 noise(7);
+    for (qsizetype at = index / 4; at + 64 < index / 2; at += 2000)
+        for (qsizetype i = 0; i < 64; ++i)
+            bytes[at + i] = char(noise());
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+    library.addRow(QStringLiteral("d"), TestLibrary::fileUrl(path));
+    bool looped = false;
+    const QString log = playertest::capturedStdout([&] {
+        make();
+        QSignalSpy ends(&manager->player(), &MediaPlayer::itemEnded);
+        manager->setupWindows();
+        looped = playertest::waitFor([&] { return ends.count() >= 3; }, 20000 * playertest::kSlowdown);
+        manager.reset();  // the counts are told when the player goes
+    });
+    ASSERT_TRUE(looped) << log.toStdString();
+    QStringList complaints, counts;
+    for (const QString& line : log.split(u'\n')) {
+        if (line.startsWith(QLatin1String("mpv: ")))
+            complaints.append(line);
+        else if (line.startsWith(QLatin1String("repeated ")))
+            counts.append(line);
+    }
+    ASSERT_FALSE(complaints.isEmpty()) << log.toStdString();
+    EXPECT_EQ(QSet<QString>(complaints.cbegin(), complaints.cend()).size(), complaints.size()) << log.toStdString();
+    EXPECT_FALSE(counts.isEmpty()) << log.toStdString();
 }
 
 TEST_F(RealPlayer, RenderingStopsWhilePausedAndWhileClosed) {

@@ -109,7 +109,7 @@ TEST(PlayerLife, ACrashingVideoIsSkippedThenLeavesTheWallpaperOffAndTheStripSays
     }
 
     // Chosen again, the video gets its try and the line goes; a file the player cannot decode is
-    // named with the reason, and nothing starts over.
+    // named with the reason, the wallpaper goes off, and nothing starts over.
     PlayerBarView::playVideo(preferences, QStringLiteral("a"));
     ASSERT_TRUE(plays("a")) << output.toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return strip.problemText().isEmpty(); }, 10000));
@@ -117,8 +117,13 @@ TEST(PlayerLife, ACrashingVideoIsSkippedThenLeavesTheWallpaperOffAndTheStripSays
                 LocalVideoDBManager::InsertResult::inserted);
     PlayerBarView::playVideo(preferences, QStringLiteral("c"));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return strip.problemText() == "Cannot play \"Broken\": this video format is not supported."; }, 20000))
+        [&] {
+            return strip.problemText() ==
+                   "Cannot play \"Broken\": this video format is not supported. The video wallpaper is off.";
+        },
+        20000))
         << strip.problemText().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return strip.statusText() == "No Video Played"; }, 20000));
     EXPECT_EQ(players.size(), 3u);
     EXPECT_EQ(players.back()->state(), QProcess::Running);
 
