@@ -11,6 +11,7 @@
 
 #include <QFileInfo>
 #include <QUrl>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,9 @@ bool isPlayableUrl(const QString& text) {
 }
 
 VideoPlayerManager* sharedInstance = nullptr;
+
+// After a read that found the database held: the other program's write is usually over by then.
+constexpr int kLookAgainMs = 1000;
 
 const QString crashedVideosKey = QStringLiteral("CrashedVideos");
 // A list kept short: a video deleted since stays in it until then.
@@ -105,6 +109,10 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
     currentScreenList_ = platform_.screens();
     uniform_ = [](quint32 n) { return platform::randomUniform(n); };
     crashedVideos_ = platform::helperDefaults().object(crashedVideosKey).toStringList();
+    lookAgainTimer_ = new QTimer(this);
+    lookAgainTimer_->setSingleShot(true);
+    lookAgainTimer_->setInterval(kLookAgainMs);
+    connect(lookAgainTimer_, &QTimer::timeout, this, &VideoPlayerManager::lookAgain);
 
     connect(&platform_, &WallpaperPlatform::activeSpaceDidChange, this, &VideoPlayerManager::activeSpaceDidChange);
     updateVideoListDispose_ = platform::DistributedNotificationCenter::defaultCenter().addObserver(
@@ -208,8 +216,14 @@ void VideoPlayerManager::setVolume(float volume) {
 // --- play list -------------------------------------------------------------------------------
 
 void VideoPlayerManager::rebuildVideoList() {
+    std::optional<std::vector<VideoDetail>> read = database_.readAllVideos(true);
+    listUnread_ = !read;
+    if (!read) {
+        lookAgainLater();
+        return;
+    }
     videoList_.removeAll();
-    std::vector<VideoDetail> rows = database_.allVideos();
+    std::vector<VideoDetail> rows = std::move(*read);
     if (playModel_ == VideoPlayerPlayModel::random)
         rows = shuffledVideoList(rows, uniform_);
     for (VideoDetail& row : rows)
@@ -246,8 +260,34 @@ std::optional<QUrl> VideoPlayerManager::findPlayableEntry() {
 }
 
 bool VideoPlayerManager::videoIsPlayable(const QString& sign) {
-    const std::optional<VideoDetail> row = database_.videoWithSign(sign);
-    return row && isPlayableUrl(row->url);
+    return playability(sign).value_or(false);
+}
+
+std::optional<bool> VideoPlayerManager::playability(const QString& sign) {
+    const std::optional<std::optional<VideoDetail>> row = database_.readVideoWithSign(sign, true);
+    if (!row)
+        return std::nullopt;
+    return *row && isPlayableUrl((*row)->url);
+}
+
+void VideoPlayerManager::lookAgainLater() {
+    lookAgainTimer_->start();
+}
+
+void VideoPlayerManager::lookAgain() {
+    if (const std::optional<QString> sign = std::exchange(signToLookUp_, std::nullopt);
+        sign && preferences_.playingVideoSign() == *sign && playVideoWithSign(*sign))
+        return;
+    if (!listUnread_)
+        return;
+    rebuildVideoList();
+    // The player started while the list could not be read: it starts playing now.
+    if (!listUnread_ && player_ && player_->currentItem() == 0) {
+        loadPlayableEntry();
+        addStatusObserver();
+        if (player_->isPlaying())
+            syncPlayingSign();
+    }
 }
 
 bool VideoPlayerManager::playVideoWithSign(const QString& sign) {
@@ -256,7 +296,13 @@ bool VideoPlayerManager::playVideoWithSign(const QString& sign) {
         return false;
     if (const VideoDetail* current = videoList_.current(); current && current->sign == sign)
         return true;
-    if (!videoIsPlayable(sign)) {
+    const std::optional<bool> playable = playability(sign);
+    if (!playable) {
+        signToLookUp_ = sign;
+        lookAgainLater();
+        return false;
+    }
+    if (!*playable) {
         database_.deleteVideoWithSign(sign);
         return false;
     }
@@ -293,6 +339,9 @@ void VideoPlayerManager::playNextVideo() {
 }
 
 void VideoPlayerManager::syncPlayingSign() {
+    // A list that could not be read says nothing about the stored sign.
+    if (listUnread_)
+        return;
     std::optional<QString> sign;
     if (const VideoDetail* current = videoList_.current())
         sign = current->sign;

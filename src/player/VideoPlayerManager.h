@@ -11,6 +11,7 @@ class LocalVideoDBManager;
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -131,6 +132,12 @@ private:
     void onItemFailed(quint64 item);
     void onItemStarted(quint64 item);
     void resetFailureCount() { consecutiveFailures_ = 0; }
+    // Whether the video of the sign can be played; none when the database did not answer (the
+    // other program holds it), which is no reason to delete its row.
+    std::optional<bool> playability(const QString& sign);
+    // Asks the database again a little later what it did not answer now.
+    void lookAgainLater();
+    void lookAgain();
 
     WallpaperPlatform& platform_;
     Preferences& preferences_;
@@ -154,4 +161,10 @@ private:
     int consecutiveFailures_ = 0;
     // Signs of videos that crashed the player, kept in the player's own settings.
     QStringList crashedVideos_;
+    // The last read of the play list found the database held: the list shown is the one before
+    // (or none), and the stored sign is not to be taken for gone.
+    bool listUnread_ = false;
+    // A chosen video whose row could not be looked up yet.
+    std::optional<QString> signToLookUp_;
+    QTimer* lookAgainTimer_ = nullptr;
 };

@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
@@ -183,13 +185,73 @@ void placeTemplate(const QString& path) {
         platform::logLine(QStringLiteral("copy error ") + QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-// What the file at the path is. `unknown` (busy, unreadable, missing) is never taken for broken:
-// only a file that is certainly no library is set aside.
-enum class FileState { sound, broken, unknown };
+// What the file at the path is. `unknown` (busy, unreadable, missing) is never taken for broken.
+// A file that opens as a library is kept (`olderColumns`: columns are added to it) or, when
+// damaged, has its readable rows carried into a fresh one; only what is no library at all is
+// simply set aside.
+enum class FileState { sound, unknown, olderColumns, damaged, noLibrary };
 
-bool isDamage(int rc) {
+FileState damageState(int rc) {
     rc &= 0xff;
-    return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
+    if (rc == SQLITE_NOTADB)
+        return FileState::noLibrary;
+    return rc == SQLITE_CORRUPT ? FileState::damaged : FileState::unknown;
+}
+
+// A column of the template's table.
+struct Column {
+    QByteArray name;
+    QByteArray type;
+    QByteArray defaultValue;  // SQL text; empty for none
+};
+
+// The columns of the template's table in their order, read once from the template inside the
+// program.
+const std::vector<Column>& templateColumns() {
+    static const std::vector<Column> columns = [] {
+        std::vector<Column> out;
+        QFile file(LocalVideoDBManager::templateResource());
+        QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        sqlite3* db = nullptr;
+        if (!bytes.isEmpty() && sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+            sqlite3_deserialize(db, "main", reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), bytes.size(),
+                                SQLITE_DESERIALIZE_READONLY) == SQLITE_OK) {
+            Stmt info(db, "select name, type, dflt_value from pragma_table_info('LocalVideos')");
+            while (info.valid() && sqlite3_step(info.get()) == SQLITE_ROW) {
+                auto text = [&info](int c) {
+                    return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), c)));
+                };
+                out.push_back({text(0), text(1), text(2)});
+            }
+        }
+        sqlite3_close(db);
+        if (out.empty())
+            qFatal("the database template inside the program has no table");
+        return out;
+    }();
+    return columns;
+}
+
+QByteArray quoted(const QByteArray& name) {
+    return '"' + QByteArray(name).replace('"', "\"\"") + '"';
+}
+
+// The names of the table's columns; none when they cannot be read (`state` then says why).
+std::optional<QSet<QByteArray>> columnNames(sqlite3* db, FileState* state) {
+    Stmt columns(db, "select name from pragma_table_info('LocalVideos')");
+    if (!columns.valid()) {
+        *state = damageState(sqlite3_errcode(db));
+        return std::nullopt;
+    }
+    QSet<QByteArray> names;
+    int rc;
+    while ((rc = sqlite3_step(columns.get())) == SQLITE_ROW)
+        names.insert(reinterpret_cast<const char*>(sqlite3_column_text(columns.get(), 0)));
+    if (rc != SQLITE_DONE) {
+        *state = damageState(rc);
+        return std::nullopt;
+    }
+    return names;
 }
 
 FileState stateOf(const QString& path, sqlite3* db) {
@@ -197,38 +259,138 @@ FileState stateOf(const QString& path, sqlite3* db) {
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return FileState::unknown;
     if (!S_ISREG(info.st_mode))
-        return FileState::broken;
+        return FileState::noLibrary;
     if (!db)
         return FileState::unknown;
+    FileState state = FileState::unknown;
+    const std::optional<QSet<QByteArray>> names = columnNames(db, &state);
+    if (!names)
+        return state;
+    // An empty file opens as an empty database: without the table it holds no library.
+    if (names->isEmpty())
+        return FileState::noLibrary;
     {
         Stmt check(db, "PRAGMA quick_check");
         if (!check.valid())
-            return isDamage(sqlite3_errcode(db)) ? FileState::broken : FileState::unknown;
+            return damageState(sqlite3_errcode(db));
         const int rc = sqlite3_step(check.get());
         if (rc != SQLITE_ROW)
-            return isDamage(rc) ? FileState::broken : FileState::unknown;
+            return damageState(rc);
         if (qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0)), "ok") != 0)
-            return FileState::broken;
+            return FileState::damaged;
     }
-    // Every column the statements name must be there (an empty file opens as an empty database).
-    Stmt columns(db, "select name from pragma_table_info('LocalVideos')");
-    if (!columns.valid())
-        return isDamage(sqlite3_errcode(db)) ? FileState::broken : FileState::unknown;
-    QSet<QByteArray> names;
-    int rc;
-    while ((rc = sqlite3_step(columns.get())) == SQLITE_ROW)
-        names.insert(reinterpret_cast<const char*>(sqlite3_column_text(columns.get(), 0)));
-    if (rc != SQLITE_DONE)
-        return isDamage(rc) ? FileState::broken : FileState::unknown;
-    static constexpr std::array<const char*, 26> expected = {
-        "vid",     "sign", "preurl", "title",  "url",        "description", "time",    "size",  "imgurl",
-        "imgsize", "tags", "ratio",  "width",  "height",     "frame",       "rate",    "audio", "uptime",
-        "down",    "view", "author", "avatar", "avatarsize", "hp",          "upcount", "state"};
-    for (const char* name : expected) {
-        if (!names.contains(name))
-            return FileState::broken;
+    for (const Column& column : templateColumns()) {
+        if (!names->contains(column.name))
+            return FileState::olderColumns;
     }
     return FileState::sound;
+}
+
+// Adds the template's columns that the table lacks (another version of the program wrote it),
+// with the template's defaults; columns the template does not know stay as they are.
+void addMissingColumns(sqlite3* db) {
+    FileState state = FileState::unknown;
+    if (!db || sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        platform::logLine(QStringLiteral("add columns: database busy"));
+        return;
+    }
+    const std::optional<QSet<QByteArray>> names = columnNames(db, &state);
+    QStringList added;
+    bool ok = names.has_value();
+    for (const Column& column : templateColumns()) {
+        if (!ok || names->contains(column.name))
+            continue;
+        QByteArray sql = "ALTER TABLE LocalVideos ADD COLUMN " + quoted(column.name) + ' ' + column.type;
+        if (!column.defaultValue.isEmpty())
+            sql += " DEFAULT " + column.defaultValue;
+        ok = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        added << QString::fromUtf8(column.name);
+    }
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok)
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    platform::logLine(QStringLiteral("add columns ") + added.join(QLatin1Char(',')) + QLatin1Char(' ') +
+                      (ok ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+using Value = std::unique_ptr<sqlite3_value, decltype(&sqlite3_value_free)>;
+
+// The rows that still read from a damaged table: the template's columns it has, in table order.
+// A damaged page stops a scan; a second scan from the end back to it takes the rows after it.
+struct ReadableRows {
+    std::vector<QByteArray> columns;
+    std::vector<std::vector<Value>> rows;
+};
+
+ReadableRows readableRows(sqlite3* db) {
+    ReadableRows out;
+    FileState state = FileState::unknown;
+    const std::optional<QSet<QByteArray>> names = columnNames(db, &state);
+    if (!names)
+        return out;
+    QByteArray list;
+    for (const Column& column : templateColumns()) {
+        if (names->contains(column.name)) {
+            out.columns.push_back(column.name);
+            list += (list.isEmpty() ? "" : ", ") + quoted(column.name);
+        }
+    }
+    if (out.columns.empty())
+        return out;
+    // Returns whether the scan ran to its end; `last` is the last rowid read.
+    auto scan = [&](const QByteArray& sql, std::optional<qint64> after, std::optional<qint64>* last,
+                    std::vector<std::vector<Value>>* into) {
+        Stmt stmt(db, sql.constData());
+        if (!stmt.valid())
+            return false;
+        if (after)
+            stmt.bind(1, *after);
+        int rc;
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+            *last = sqlite3_column_int64(stmt.get(), 0);
+            std::vector<Value> row;
+            for (int c = 1; c <= int(out.columns.size()); ++c)
+                row.emplace_back(sqlite3_value_dup(sqlite3_column_value(stmt.get(), c)), &sqlite3_value_free);
+            into->push_back(std::move(row));
+        }
+        return rc == SQLITE_DONE;
+    };
+    std::optional<qint64> last;
+    if (scan("select rowid, " + list + " from LocalVideos order by rowid", std::nullopt, &last, &out.rows))
+        return out;
+    std::vector<std::vector<Value>> tail;
+    std::optional<qint64> first;
+    scan("select rowid, " + list + " from LocalVideos where rowid > ? order by rowid desc",
+         last.value_or(std::numeric_limits<qint64>::min()), &first, &tail);
+    std::move(tail.rbegin(), tail.rend(), std::back_inserter(out.rows));
+    return out;
+}
+
+// Puts the rows into the (fresh) library in one transaction; the number carried, 0 on failure.
+int carryRows(sqlite3* db, const ReadableRows& readable) {
+    if (!db || readable.rows.empty() || sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return 0;
+    QByteArray names;
+    QByteArray marks;
+    for (const QByteArray& name : readable.columns) {
+        names += (names.isEmpty() ? "" : ", ") + quoted(name);
+        marks += marks.isEmpty() ? "?" : ", ?";
+    }
+    bool ok = false;
+    {
+        Stmt insert(db, "insert into LocalVideos (" + names + ") values (" + marks + ")");
+        ok = insert.valid();
+        for (size_t r = 0; ok && r < readable.rows.size(); ++r) {
+            for (size_t c = 0; c < readable.columns.size(); ++c)
+                sqlite3_bind_value(insert.get(), int(c) + 1, readable.rows[r][c].get());
+            ok = insert.run();
+            sqlite3_reset(insert.get());
+        }
+    }
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok)
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return ok ? int(readable.rows.size()) : 0;
 }
 
 // Moves `from` to `to` unless something is at `to`; false with errno set otherwise.
@@ -302,16 +464,32 @@ LocalVideoDBManager::LocalVideoDBManager(const QString& path, BrokenFile broken)
     placeTemplate(path_);
     platform::logLine(path_);
     open();
-    if (broken != BrokenFile::setAside || stateOf(path_, db_) != FileState::broken)
+    // The desktop player never changes the file's table or moves it: that is the main program's.
+    if (broken != BrokenFile::setAside)
         return;
+    ReadableRows readable;
+    switch (stateOf(path_, db_)) {
+    case FileState::sound:
+    case FileState::unknown: return;
+    case FileState::olderColumns: addMissingColumns(db_); return;
+    case FileState::damaged: readable = readableRows(db_); break;
+    case FileState::noLibrary: break;
+    }
+    const bool damaged = !readable.columns.empty();
     sqlite3_close(db_);
     db_ = nullptr;
     setAside_ = setAsideBrokenFile(path_);
     if (!setAside_)
         return;
-    platform::logLine(QStringLiteral("database broken, set aside as ") + *setAside_);
+    platform::logLine((damaged ? QStringLiteral("database damaged, set aside as ")
+                               : QStringLiteral("database broken, set aside as ")) +
+                      *setAside_);
     placeTemplate(path_);
     open();
+    if (damaged) {
+        carried_ = carryRows(db_, readable);
+        platform::logLine(QStringLiteral("carried %1 of %2 readable rows").arg(*carried_).arg(readable.rows.size()));
+    }
 }
 
 void LocalVideoDBManager::open() {
@@ -431,11 +609,11 @@ std::optional<VideoDetail> LocalVideoDBManager::videoWithSign(const QString& sig
     return videoWithSignLocked(sign);
 }
 
-std::optional<VideoDetail> LocalVideoDBManager::videoWithSignLocked(const QString& sign, bool* busy) {
+std::optional<VideoDetail> LocalVideoDBManager::videoWithSignLocked(const QString& sign, bool* unanswered) {
     Stmt stmt(db_, kSelectSign);
     if (!stmt.valid()) {
-        if (busy)
-            *busy = isBusy(db_);
+        if (unanswered)
+            *unanswered = true;
         return std::nullopt;
     }
     stmt.bind(1, sign);
@@ -444,8 +622,9 @@ std::optional<VideoDetail> LocalVideoDBManager::videoWithSignLocked(const QStrin
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
         last = reader.read();  // the last row with the sign wins
-    if (busy)
-        *busy = rc != SQLITE_DONE && isBusy(db_);
+    // Only a search that ran to its end tells that no row has the sign.
+    if (unanswered)
+        *unanswered = rc != SQLITE_DONE;
     return last;
 }
 

@@ -26,10 +26,12 @@ class LocalVideoDBManager {
 public:
     static LocalVideoDBManager& shared();
 
-    // What to do with a file that is no library (no database, a damaged one, one without the
-    // table, a folder). The main program sets it aside under a new name and starts a fresh one;
-    // the desktop player, which may run while the main program has the file open, leaves it to
-    // the main program and follows the path to the new file.
+    // What to do with a file that is not a sound library. The main program mends it: a table
+    // that lacks columns (another version wrote it) gets them; a damaged file has its readable
+    // rows carried into a fresh library and is set aside under a new name; what is no library
+    // at all (no database, no table, a folder) is set aside and a fresh one started. The desktop
+    // player, which may run while the main program has the file open, changes nothing: it leaves
+    // it to the main program and follows the path to the new file.
     enum class BrokenFile { setAside, leave };
 
     // A manager of the database file at `path`, copying the template there when no file exists.
@@ -55,8 +57,9 @@ public:
     std::optional<VideoDetail> videoWithSign(const QString& sign);
 
     // The same reads for callers that must tell "held elsewhere" from "no rows": none when
-    // another thread or program holds the database. With `wait` false nothing is waited for
-    // (the window's thread); with true the usual 3 s for the other program.
+    // another thread or program holds the database (and for the look-up, whenever the search
+    // did not run to its end: only then is "no row" certain). With `wait` false nothing is
+    // waited for (the window's thread); with true the usual 3 s for the other program.
     std::optional<std::vector<VideoDetail>> readAllVideos(bool wait);
     std::optional<std::optional<VideoDetail>> readVideoWithSign(const QString& sign, bool wait);
     // Points the rows of this sign at another file (their own file is gone); true on success.
@@ -86,6 +89,9 @@ public:
     // Where the broken file found at the start went ("Tavvel.db.broken-<date>-<time>"); none when
     // the file was sound.
     const std::optional<QString>& setAsidePath() const { return setAside_; }
+    // How many rows of the set-aside file were carried into the fresh library: none when it was
+    // no library at all, a number (maybe 0) when it was a damaged one.
+    std::optional<int> carriedRows() const { return carried_; }
 
     // "<applicationSupport>/Tavvel.db".
     static QString defaultPath();
@@ -97,7 +103,7 @@ private:
     // Opens again when the path names another file than the open one (the main program put a
     // fresh library in place of a broken one).
     void followPath();
-    std::optional<VideoDetail> videoWithSignLocked(const QString& sign, bool* busy = nullptr);
+    std::optional<VideoDetail> videoWithSignLocked(const QString& sign, bool* unanswered = nullptr);
     // `complete` tells whether every row was read.
     std::vector<VideoDetail> allVideosLocked(bool* busy, bool* complete = nullptr);
     // Runs `read` under the lock; none when the lock or the file is held elsewhere.
@@ -110,5 +116,6 @@ private:
     sqlite3* db_ = nullptr;
     std::optional<std::pair<quint64, quint64>> opened_;  // device and inode of what `db_` opened
     std::optional<QString> setAside_;
+    std::optional<int> carried_;
     std::mutex mutex_;
 };

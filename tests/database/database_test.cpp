@@ -4,12 +4,14 @@
 #include "platform/Bundle.h"
 #include "shared/AppInfo.h"
 #include "shared/LocalVideoDBManager.h"
+#include "support/DatabaseLock.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -283,4 +285,119 @@ TEST(LocalVideoDB, DesktopPlayerNeverInsertsOrDeletesAll) {
     EXPECT_EQ(rawCount(path), 1);
     EXPECT_TRUE(db.videoWithSign(QStringLiteral("b")));
     platform::setMainBundle({});
+}
+
+// A file that opens as a library is never hidden: the main program adds the columns an older or
+// newer program did not have (keeping its own), and carries every row that still reads out of a
+// damaged file into a fresh library before it sets the file aside. The desktop player changes
+// none of it.
+TEST(LocalVideoDB, ALibraryThatStillReadsIsKeptOrItsReadableRowsCarriedOver) {
+    // Rows v0..v(n-1), each long enough that a few fill a page.
+    auto fill = [](const QString& path, int n) {
+        LocalVideoDBManager db(path);
+        for (int i = 0; i < n; ++i) {
+            VideoDetail v = video(QStringLiteral("v%1").arg(i), i);
+            v.description = QString(1200, QLatin1Char('d'));
+            db.insertVideo(v);
+        }
+    };
+    const qint64 page = 4096;
+    struct Case {
+        const char* name;
+        std::function<void(const QString& path)> make;
+        bool setAside;
+        std::optional<int> carried;  // -1: some but not all of the 120 rows
+    };
+    const Case cases[] = {
+        {"older columns and one unknown",
+         [](const QString& path) {
+             ASSERT_TRUE(testsupport::runSql(path,
+                                             "create table LocalVideos (vid integer, sign text, title text, "
+                                             "url text, mood text); insert into LocalVideos values "
+                                             "(1, 'a', 'A', 'file:///a.mp4', 'calm'), "
+                                             "(2, 'b', 'B', 'file:///b.mp4', 'calm');")
+                             .has_value());
+         },
+         false, std::nullopt},
+        {"orphan pages left by a crash",
+         [&](const QString& path) {
+             fill(path, 8);
+             ASSERT_TRUE(testsupport::runSql(path,
+                                             "create table filler (x); insert into filler "
+                                             "values (zeroblob(40000)); drop table filler;")
+                             .has_value());
+             // The free list forgotten: its pages belong to nothing ("Page N is never used").
+             ASSERT_TRUE(testsupport::overwriteBytes(path, 32, QByteArray(8, '\0')));
+         },
+         true, 8},
+        {"a page of rows destroyed",
+         [&](const QString& path) {
+             fill(path, 120);
+             ASSERT_TRUE(testsupport::overwriteBytes(path, 19 * page, QByteArray(page, '\xff')));
+         },
+         true, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+        ASSERT_NO_FATAL_FAILURE(c.make(path));
+        const std::optional<QString> check = testsupport::runSql(path, "PRAGMA quick_check");
+        EXPECT_EQ(check == QStringLiteral("ok"), !c.setAside) << check.value_or("(failed)").toStdString();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        {
+            StdoutCapture out;
+            const LocalVideoDBManager player(path, LocalVideoDBManager::BrokenFile::leave);
+            EXPECT_FALSE(player.setAsidePath());
+        }
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);  // not a byte changed by the desktop player
+        file.close();
+
+        StdoutCapture out;
+        LocalVideoDBManager mainProgram(path);
+        EXPECT_EQ(mainProgram.setAsidePath().has_value(), c.setAside);
+        const std::vector<VideoDetail> rows = mainProgram.allVideos();
+        QStringList signs;
+        for (const VideoDetail& v : rows)
+            signs << v.sign;
+        if (!c.setAside) {
+            EXPECT_EQ(signs, QStringList({"a", "b"}));
+            EXPECT_EQ(testsupport::runSql(path, "select mood from LocalVideos"), QStringLiteral("calm\ncalm"));
+            EXPECT_EQ(mainProgram.insertVideo(video("c")), LocalVideoDBManager::InsertResult::inserted);
+            EXPECT_EQ(testsupport::runSql(path, "select ifnull(state, 'none') from LocalVideos"),
+                      QStringLiteral("none\nnone\n1"));
+            EXPECT_EQ(json(*mainProgram.videoWithSign(QStringLiteral("c"))), json(video("c")));
+            continue;
+        }
+        // The damaged file is kept as it was; the new library holds what could be read of it,
+        // in its order and with every field.
+        QFile aside(*mainProgram.setAsidePath());
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), before);
+        ASSERT_TRUE(mainProgram.carriedRows());
+        EXPECT_EQ(*mainProgram.carriedRows(), int(rows.size()));
+        if (c.carried != -1) {
+            EXPECT_EQ(mainProgram.carriedRows(), c.carried);
+        } else {
+            // Rows before and after the destroyed page.
+            EXPECT_GT(rows.size(), 60u);
+            EXPECT_LT(rows.size(), 120u);
+            EXPECT_EQ(signs.first(), QStringLiteral("v0"));
+            EXPECT_EQ(signs.last(), QStringLiteral("v119"));
+        }
+        int previous = -1;
+        for (const VideoDetail& v : rows) {
+            const int n = v.sign.mid(1).toInt();
+            EXPECT_GT(n, previous);
+            previous = n;
+            VideoDetail expected = video(v.sign, n);
+            expected.description = QString(1200, QLatin1Char('d'));
+            EXPECT_EQ(json(v), json(expected));
+        }
+        EXPECT_EQ(testsupport::runSql(path, "PRAGMA quick_check"), QStringLiteral("ok"));
+    }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
@@ -240,6 +241,11 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     addRow(QStringLiteral("stuck"), fileUrl(stuck));
     addRow(QStringLiteral("last"), fileUrl(last));
     addRow(QStringLiteral("mine"), fileUrl(outside));
+    // A second row of the locked file's sign, whose file goes: the sign must stay with the file.
+    const QString twin = QStringLiteral("insert into LocalVideos (sign, title, url) values ('stuck', 'twin', '%1')")
+                             .arg(fileUrl(last));
+    ASSERT_TRUE(
+        testsupport::runSql(LocalVideoDBManager::shared().databasePath(), twin.toUtf8().constData()).has_value());
     const QString locked = videoFolder() + "/locked";
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
     ASSERT_NO_FATAL_FAILURE(dropFileOverrides());
@@ -250,7 +256,7 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     // "Cancel" changes nothing.
     rightClick(std::nullopt);
     choose(QStringLiteral("Clear All"));
-    EXPECT_EQ(librarySigns(), QStringList({"first", "stuck", "last", "mine"}));
+    EXPECT_EQ(librarySigns(), QStringList({"first", "stuck", "last", "mine", "stuck"}));
     EXPECT_TRUE(QFile::exists(first));
 
     ok = true;
@@ -263,11 +269,36 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     EXPECT_FALSE(QFile::exists(last));
     EXPECT_TRUE(QFile::exists(stuck));
     EXPECT_TRUE(QFile::exists(outside));
-    EXPECT_EQ(librarySigns(), QStringList({"stuck"}));
+    EXPECT_EQ(librarySigns(), QStringList({"stuck", "stuck"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == 1; }, 3000));
     settle();
-    EXPECT_EQ(model.videoCount(), 1);
+    EXPECT_EQ(model.videoCount(), 2);
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A video's file removed by hand and another imported under the free name: both rows name one
+// file, which goes with the last row that names it, however that row spells the path.
+TEST_F(LocalModelTest, RemoveLeavesTheFileWhileAnotherRowNamesIt) {
+    const QString file = writeFile(videoFolder() + "/clip.mp4");
+    addRow(QStringLiteral("dead"), fileUrl(file));
+    addRow(QStringLiteral("living"), fileUrl(file));
+    ASSERT_TRUE(QDir().mkpath(videoFolder() + "/elsewhere"));
+    addRow(QStringLiteral("spelled"), fileUrl(videoFolder() + "/./elsewhere/../clip.mp4"));
+    reload();
+    const struct Step {
+        const char* sign;
+        bool fileStays;
+    } steps[] = {{"dead", true}, {"living", true}, {"spelled", false}};
+    int ended = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.sign);
+        ASSERT_FALSE(rightClick(rowOf(QString::fromLatin1(step.sign))).isEmpty());
+        choose(QStringLiteral("Remove"));
+        ASSERT_TRUE(removalsEnded(++ended));
+        EXPECT_FALSE(librarySigns().contains(QString::fromLatin1(step.sign)));
+        EXPECT_EQ(QFile::exists(file), step.fileStays);
+        settle();
+    }
 }
 
 TEST_F(LocalModelTest, ARemovalKeepsTheScrollPositionAndAReloadStartsAtTheTop) {

@@ -3,6 +3,7 @@
 #include "PlayerFakes.h"
 #include "platform/WallpaperProblem.h"
 #include "player/CrashGuard.h"
+#include "support/DatabaseLock.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTest>
 #include <set>
 
 namespace {
@@ -150,6 +152,38 @@ TEST(PlayList, ChosenVideoWithMissingFileLosesItsRowAndChangesNothingElse) {
     EXPECT_EQ(rig.cursor(), QStringLiteral("a"));
     EXPECT_TRUE(rig.log.take().isEmpty());
     EXPECT_FALSE(rig.manager->playVideoWithSign(QStringLiteral("no such row")));
+}
+
+// The database held by the other program (a long removal) says nothing about its rows: a player
+// started meanwhile keeps the stored choice, a video chosen meanwhile keeps its row, and both play
+// once the database answers.
+TEST(PlayList, AHeldDatabaseLosesNoRowAndNoChoiceAndPlaysOnceItAnswers) {
+    PlayerRig rig;
+    for (const char* s : {"a", "b", "c"})
+        rig.library.addVideo(QString::fromLatin1(s));
+    rig.library.suite.setObject(PreferencesKey::currentVideoSign, QStringLiteral("b"));
+    const QString path = rig.library.db.databasePath();
+    auto lock = std::make_unique<testsupport::WriteLock>("BEGIN EXCLUSIVE;", path);
+    ASSERT_TRUE(lock->held);
+    rig.make();
+    rig.manager->setupWindows();
+    ASSERT_TRUE(rig.manager->hasPlayer());
+    EXPECT_EQ(storedSign(rig), QStringLiteral("b"));
+    lock.reset();
+    auto playing = [&rig](const char* file) {
+        return QTest::qWaitFor([&] { return rig.platform.player->currentFile() == QLatin1String(file); }, 10000);
+    };
+    EXPECT_TRUE(playing("b.mp4"));
+    EXPECT_EQ(storedSign(rig), QStringLiteral("b"));
+
+    lock = std::make_unique<testsupport::WriteLock>("BEGIN EXCLUSIVE;", path);
+    ASSERT_TRUE(lock->held);
+    rig.prefs->setPlayingVideoSign(QStringLiteral("c"));
+    EXPECT_EQ(rig.cursor(), QStringLiteral("b"));
+    lock.reset();
+    EXPECT_EQ(rig.library.signsInDatabase(), (QStringList{"a", "b", "c"}));
+    EXPECT_TRUE(playing("c.mp4"));
+    EXPECT_EQ(rig.cursor(), QStringLiteral("c"));
 }
 
 TEST(PlayList, EmptySignIsNoSignAndDeletesNothing) {

@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QSet>
+
+#include <algorithm>
+#include <functional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,6 +30,25 @@ std::optional<QString> localPathOf(const QString& urlText) {
     if (!url.isValid() || !url.isLocalFile() || url.toLocalFile().isEmpty())
         return std::nullopt;
     return url.toLocalFile();
+}
+
+// Whether two paths name the same file: by its real path where it exists, by the cleaned path
+// where it does not (a row whose file was removed by hand still names that place).
+bool samePath(const QString& a, const QString& b) {
+    const QString realA = QFileInfo(a).canonicalFilePath();
+    const QString realB = QFileInfo(b).canonicalFilePath();
+    if (!realA.isEmpty() && !realB.isEmpty())
+        return realA == realB;
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+}
+
+// Whether a row that stays names the file at `path`; `going` tells the rows that go.
+bool namedByRowThatStays(const std::vector<VideoDetail>& rows, const QString& path,
+                         const std::function<bool(const VideoDetail&)>& going) {
+    return std::any_of(rows.begin(), rows.end(), [&](const VideoDetail& row) {
+        const std::optional<QString> named = going(row) ? std::nullopt : localPathOf(row.url);
+        return named && samePath(*named, path);
+    });
 }
 
 // Why the database did not change with the files; `all` for "Clear All".
@@ -198,11 +221,17 @@ void LocalLibraryViewModel::deleteItemAction() {
     if (!path)
         return;
     removeOnWorker(
-        [sign = currentItem_->sign, path = *path](const std::vector<VideoDetail>&,
+        [sign = currentItem_->sign, path = *path](const std::vector<VideoDetail>& rows,
                                                   const LocalVideoDBManager::DeleteRows& remove, QString& problem) {
             if (!remove(sign)) {
                 problem = writeProblemText(LocalVideoDBManager::WriteResult::failed, false);
                 return false;
+            }
+            // Another video may live under the same name now (this one's file was removed by
+            // hand, another imported in its place): only the row goes.
+            if (namedByRowThatStays(rows, path, [&sign](const VideoDetail& row) { return row.sign == sign; })) {
+                platform::logLine(QStringLiteral("remove video: the file stays, another row names it"));
+                return true;
             }
             // The database is shared with another program: a row that points elsewhere loses its
             // row only, never the user's file.
@@ -308,10 +337,18 @@ void LocalLibraryViewModel::clearAllVideos(bool confirmed) {
                 if (!removed)
                     platform::logLine(QStringLiteral("clear all: cannot remove ") + entry.fileName());
             }
+            // A row stays with its file; the rows go by sign, so a sign goes only when none of
+            // its rows names a file that stayed.
+            QSet<QString> staying;
             for (const VideoDetail& video : rows) {
                 const std::optional<QString> path = localPathOf(video.url);
-                if (!path || !QFileInfo::exists(*path) || !isInsideVideoDirectory(*path))
-                    remove(video.sign);
+                if (path && QFileInfo::exists(*path) && isInsideVideoDirectory(*path))
+                    staying.insert(video.sign);
+            }
+            QSet<QString> removed;
+            for (const VideoDetail& video : rows) {
+                if (!staying.contains(video.sign) && !removed.contains(video.sign) && remove(video.sign))
+                    removed.insert(video.sign);
             }
             return true;
         },

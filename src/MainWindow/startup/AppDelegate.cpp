@@ -97,10 +97,12 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     // 10. The desktop player starts once the first import has happened.
     Preferences& preferences = parts_.preferences();
-    // A library file that was no database was set aside and a fresh one started: the samples
-    // come in again as on a first start, and the user hears of it once the window is there.
+    // A library file that was no database (or a damaged one with no row left to carry) was set
+    // aside and a fresh one started: the samples come in again as on a first start. The user
+    // hears of it once the window is there.
     const std::optional<QString> setAside = parts_.database().setAsidePath();
-    if (setAside)
+    const std::optional<int> carried = parts_.database().carriedRows();
+    if (setAside && carried.value_or(0) == 0)
         preferences.setAlreadyImportVideo(false);
     if (preferences.alreadyImportVideo()) {
         startHelper(isFirstInstall);
@@ -149,17 +151,30 @@ void AppDelegate::applicationDidFinishLaunching() {
     // 12.
     showMainWindow();
     if (setAside)
-        showLibraryReplacedAlert(*setAside);
+        showLibraryReplacedAlert(*setAside, carried);
 
     // 13.
     autolaunchObserveDispose_ = observe(&preferences, &Preferences::autolaunchChanged, this,
                                         [this](bool enabled) { setLoginItemEnabled(enabled); });
 }
 
-void AppDelegate::showLibraryReplacedAlert(const QString& setAside) {
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
-                                  tr("Tavvel could not read its video library, so it started a new one and imports "
-                                     "the sample videos again."),
+QString AppDelegate::libraryReplacedText(std::optional<int> carried) {
+    if (!carried)
+        return tr(
+            "Tavvel could not read its video library, so it started a new one and imports the sample "
+            "videos again.");
+    if (*carried == 0)
+        return tr(
+            "Tavvel's video library was damaged and none of its videos could be read, so it started a "
+            "new one and imports the sample videos again.");
+    return tr(
+        "Tavvel's video library was damaged. It started a new one and carried over the %n video(s) that "
+        "could still be read.",
+        nullptr, *carried);
+}
+
+void AppDelegate::showLibraryReplacedAlert(const QString& setAside, std::optional<int> carried) {
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"), libraryReplacedText(carried),
                                   QMessageBox::Ok, mainWindowController().window());
     alert->setObjectName(QStringLiteral("libraryReplacedAlert"));
     alert->setTextFormat(Qt::PlainText);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class MainWindowController;
@@ -55,8 +56,10 @@ public:
     // This installation's player; empty when it is not there, which is logged and shown in
     // an alert naming the places looked at (not again while that alert is open).
     QString helperProgram();
-    // Tells once that the library file was no database and where it was kept.
-    void showLibraryReplacedAlert(const QString& setAside);
+    // Tells once that the library file was set aside, where it was kept, and how many of its
+    // rows the new library holds (`carried`: none when it was no library at all).
+    void showLibraryReplacedAlert(const QString& setAside, std::optional<int> carried);
+    static QString libraryReplacedText(std::optional<int> carried);
     // Uploads the crash reports of earlier runs, a few at a time; each is deleted once the
     // service answered.
     void uploadCrashFiles();
