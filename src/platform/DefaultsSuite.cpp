@@ -1,6 +1,7 @@
 #include "platform/DefaultsSuite.h"
 
 #include "platform/Bundle.h"
+#include "platform/FileLock.h"
 #include "platform/Paths.h"
 
 #include <QDir>
@@ -20,9 +21,8 @@ namespace {
 class SyncLock {
 public:
     explicit SyncLock(int fd) : fd_(fd) {
-        if (fd_ >= 0)
-            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-            }
+        if (fd_ >= 0 && lockExclusive(fd_) != LockOutcome::locked)
+            fd_ = -1;  // nothing to release
     }
     ~SyncLock() {
         if (fd_ >= 0)

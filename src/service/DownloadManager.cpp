@@ -107,12 +107,18 @@ void DownloadManager::sweepUnreferencedResumeFiles() {
         return bytes && decodeResumeData(*bytes).has_value();
     };
     const auto isDescriptor = [&](const QString& name) { return isResumeFileName(name) && holdsDescriptor(name); };
+    // A descriptor's write cut short part-way holds the start of one, or nothing yet.
+    const QByteArray descriptorStart = encodeResumeData({}).left(9);
+    const auto beginsDescriptor = [&](const QString& name) {
+        const auto bytes = readSmallFile(caches.filePath(name), 64 * 1024);
+        return bytes && (bytes->startsWith(descriptorStart) || descriptorStart.startsWith(*bytes));
+    };
     // A write of the list or of a descriptor cut short by a kill, after its bytes were written.
     const QString listName = QFileInfo(downloadListPath()).fileName();
     const auto isLeftover = [&](const QString& name) {
         const QString of = name.left(name.lastIndexOf(u'.'));
         return platform::isWholeFileLeftover(name, listName) ||
-               (isResumeFileName(of) && platform::isWholeFileLeftover(name, of) && holdsDescriptor(name));
+               (isResumeFileName(of) && platform::isWholeFileLeftover(name, of) && beginsDescriptor(name));
     };
     for (const QString& name : caches.entryList(QDir::Files)) {
         if (!referenced.contains(name) && (isPartialFileName(name) || isDescriptor(name) || isLeftover(name)))

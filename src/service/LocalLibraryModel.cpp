@@ -1,6 +1,8 @@
 #include "service/LocalLibraryModel.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -16,10 +18,10 @@
 #include <numeric>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileLock.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
 #include "platform/WholeFile.h"
@@ -83,39 +85,70 @@ bool isLeftoverCopy(const QString& source, const QString& destination, const QSt
 
 // A copy in the library folder that an import holds until it has reported. The exclusive flock
 // on its open file tells every import, of this program or of another one on the same folders,
-// that the file belongs to a running import and is no leftover. `ours`: this import wrote it,
-// so this import alone may delete it.
+// that the file belongs to a running import and is no leftover; it is taken on the hidden
+// temporary before its first byte, so the sweep of what killed imports left passes it by.
+// `ours`: this import wrote it, so this import alone may delete it.
 struct CopyClaim {
     QString path;
     int lock = -1;
     bool ours = false;
 };
 
-// The file at `path`, locked, when no running import holds it and it is still what lies at the
-// path once locked (an import that gave up deletes its copy under its lock).
-int lockUnheldFile(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return -1;
+// Whether `fd` is still the file at `name` (a sweep or a failed import may have removed it).
+bool isStillAt(int fd, const QByteArray& name) {
     struct stat held = {};
     struct stat there = {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 || ::stat(name.constData(), &there) != 0 ||
-        held.st_dev != there.st_dev || held.st_ino != there.st_ino || !S_ISREG(held.st_mode)) {
+    return ::fstat(fd, &held) == 0 && ::stat(name.constData(), &there) == 0 && held.st_dev == there.st_dev &&
+           held.st_ino == there.st_ino && S_ISREG(held.st_mode);
+}
+
+// The file at `path`, locked, when no running import holds it and it is still what lies at the
+// path once locked (an import that gave up deletes its copy under its lock). Opened for writing,
+// as NFS locks nothing else; `unguarded` tells that the file system has no locks, so nothing
+// could tell a running import's file.
+int lockUnheldFile(const QString& path, bool* unguarded = nullptr) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return -1;
+    const platform::LockOutcome lock = platform::lockExclusive(fd, false);
+    if (unguarded)
+        *unguarded = lock == platform::LockOutcome::unavailable;
+    if ((lock != platform::LockOutcome::locked && lock != platform::LockOutcome::unavailable) || !isStillAt(fd, name)) {
         ::close(fd);
         return -1;
     }
     return fd;
 }
 
-// Writes the source whole under a temporary name in `directory`, locks it, and only then gives
-// it its name: under `name` when free (a link never replaces a file), else the leftover of a
-// killed import of this video is taken as it is, else 10 random letters and digits.
+// Opens the temporary and locks it through a descriptor of its own (closing the temporary keeps
+// the lock). -1 when that failed or the file went before it was locked.
+int openLockedTemporary(QTemporaryFile& temporary) {
+    if (!temporary.open())
+        return -1;
+    const int fd = ::fcntl(temporary.handle(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const platform::LockOutcome lock = platform::lockExclusive(fd);
+    if ((lock != platform::LockOutcome::locked && lock != platform::LockOutcome::unavailable) ||
+        !isStillAt(fd, QFile::encodeName(temporary.fileName()))) {
+        ::close(fd);
+        errno = ENOENT;
+        return -1;
+    }
+    return fd;
+}
+
+// Writes the source whole under a temporary name in `directory`, locked from the start, and only
+// then gives it its name: under `name` when free (a link never replaces a file), else the
+// leftover of a killed import of this video is taken as it is, else 10 random letters and digits.
 std::optional<CopyClaim> placeCopy(const QString& source, const QString& directory, const QString& name,
                                    const QString& suffix, const QString& sign) {
     QFile input(source);
     QTemporaryFile temporary(QDir(directory).filePath(QStringLiteral(".import-XXXXXX")));
-    bool written = input.open(QIODevice::ReadOnly) && temporary.open();
+    CopyClaim claim{QDir(directory).filePath(name), -1, true};
+    bool written = input.open(QIODevice::ReadOnly) && (claim.lock = openLockedTemporary(temporary)) >= 0;
+    const QString lockError = QString::fromLocal8Bit(std::strerror(errno));
     while (written && !input.atEnd()) {
         const QByteArray chunk = input.read(1 << 20);
         written = !chunk.isEmpty() && temporary.write(chunk) == chunk.size();
@@ -123,18 +156,14 @@ std::optional<CopyClaim> placeCopy(const QString& source, const QString& directo
     written = written && temporary.flush() &&
               temporary.setPermissions(input.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!written) {
-        platform::logLine(QStringLiteral("copy error ") +
-                          (input.isOpen() ? temporary.errorString() : input.errorString()));
-        return std::nullopt;
-    }
-    const QByteArray from = QFile::encodeName(temporary.fileName());
-    CopyClaim claim{QDir(directory).filePath(name), ::open(from.constData(), O_RDONLY | O_CLOEXEC), true};
-    if (claim.lock < 0 || ::flock(claim.lock, LOCK_EX) != 0) {
-        platform::logLine(QStringLiteral("copy error ") + QString::fromLocal8Bit(std::strerror(errno)));
+        platform::logLine(QStringLiteral("copy error ") + (!input.isOpen()  ? input.errorString()
+                                                           : claim.lock < 0 ? lockError
+                                                                            : temporary.errorString()));
         if (claim.lock >= 0)
             ::close(claim.lock);
         return std::nullopt;
     }
+    const QByteArray from = QFile::encodeName(temporary.fileName());
     if (::link(from.constData(), QFile::encodeName(claim.path).constData()) == 0)
         return claim;
     int error = errno;
@@ -334,6 +363,28 @@ LocalLibraryModel::LocalLibraryModel(WebModel& web, LocalVideoDBManager& databas
       workers_(new QThreadPool(this)),
       serviceQuietUntil_(std::make_shared<QDeadlineTimer>()) {
     workers_->setMaxThreadCount(4);
+    // Before any import of this program could begin: what imports killed earlier left.
+    workers_->start([] { sweepImportLeftovers(downloadVideoDirectoryPath()); });
+}
+
+void LocalLibraryModel::sweepImportLeftovers(const QString& directory) {
+    static const QRegularExpression temporaryName(QStringLiteral("^\\.import-[A-Za-z0-9]{6}$"));
+    const QDir folder(directory);
+    for (const QFileInfo& entry : folder.entryInfoList({QStringLiteral(".import-*")}, QDir::Files | QDir::Hidden)) {
+        if (!temporaryName.match(entry.fileName()).hasMatch() || entry.isSymLink())
+            continue;
+        bool unguarded = false;
+        const int fd = lockUnheldFile(entry.absoluteFilePath(), &unguarded);
+        if (fd < 0)
+            continue;  // a running import's, here or in another program
+        // Without locks a running import cannot be told: only a file no one wrote for an hour goes.
+        if (!unguarded || entry.lastModified().secsTo(QDateTime::currentDateTime()) > 3600) {
+            if (QFile::remove(entry.absoluteFilePath()))
+                platform::logLine(
+                    QStringLiteral("Removed %1, left by an import that was cut short").arg(entry.absoluteFilePath()));
+        }
+        ::close(fd);
+    }
 }
 
 LocalLibraryModel::~LocalLibraryModel() {

@@ -52,6 +52,10 @@ public:
     // "<applicationSupport>/DownloadVideo", made when missing: imported and downloaded videos.
     static QUrl downloadVideoDirectory();
 
+    // Removes the hidden temporaries (".import-XXXXXX") that imports killed part-way left in
+    // `directory`, except those a running import holds, of this program or of another one.
+    static void sweepImportLeftovers(const QString& directory);
+
     // File-name rules: "my.video.mov" has the title "my.video" and the extension "mov"; a name
     // without an extension (also ".hidden" and "name.") is its own title.
     static QString titleOfFileName(const QString& name);

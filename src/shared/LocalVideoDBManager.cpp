@@ -2,6 +2,7 @@
 
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
+#include "platform/FileLock.h"
 #include "platform/Log.h"
 #include "shared/AppInfo.h"
 
@@ -18,7 +19,6 @@
 #include <limits>
 #include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -393,12 +393,6 @@ int carryRows(sqlite3* db, const ReadableRows& readable) {
     return ok ? int(readable.rows.size()) : 0;
 }
 
-// Moves `from` to `to` unless something is at `to`; false with errno set otherwise.
-bool renameNoReplace(const QString& from, const QString& to) {
-    return ::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD, QFile::encodeName(to).constData(),
-                       RENAME_NOREPLACE) == 0;
-}
-
 // Renames the broken file (with the journals that belong to it, which must not be played into
 // the fresh one) to a name that tells what and when; never over an earlier one. Nothing is deleted.
 std::optional<QString> setAsideBrokenFile(const QString& path) {
@@ -408,7 +402,7 @@ std::optional<QString> setAsideBrokenFile(const QString& path) {
         const QString aside = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
         if (pathExists(aside + QStringLiteral("-journal")) || pathExists(aside + QStringLiteral("-wal")))
             continue;
-        if (!renameNoReplace(path, aside)) {
+        if (!platform::renameNoReplace(path, aside)) {
             if (errno == EEXIST)
                 continue;
             platform::logLine(QStringLiteral("set aside error ") + QString::fromLocal8Bit(std::strerror(errno)));
@@ -416,7 +410,7 @@ std::optional<QString> setAsideBrokenFile(const QString& path) {
         }
         for (const QString& side : {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
             if (pathExists(path + side))
-                renameNoReplace(path + side, aside + side);
+                platform::renameNoReplace(path + side, aside + side);
         }
         return aside;
     }
@@ -424,14 +418,17 @@ std::optional<QString> setAsideBrokenFile(const QString& path) {
 }
 
 // Held while a program checks (and maybe replaces) the file: a second Tavvel on the same folders
-// then checks the fresh file, instead of setting aside the one the first has just put there.
+// then checks the fresh file, instead of setting aside the one the first has just put there. The
+// lock is taken on a file of its own beside the library, open for writing: a folder cannot be
+// opened for writing, and NFS locks nothing through a descriptor open for reading only.
 class DirectoryLock {
 public:
     explicit DirectoryLock(const QString& path)
-        : fd_(::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                     O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        : fd_(::open(
+              QFile::encodeName(QFileInfo(path).absolutePath() + QStringLiteral("/.Tavvel.db-checking")).constData(),
+              O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
         if (fd_ >= 0)
-            ::flock(fd_, LOCK_EX);
+            platform::lockExclusive(fd_);
     }
     ~DirectoryLock() {
         if (fd_ >= 0)

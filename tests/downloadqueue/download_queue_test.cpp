@@ -145,8 +145,9 @@ TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     // A descriptor written just before a kill, whose list never named it.
     touch(QStringLiteral("Stray12345"), encodeResumeData(resume));
     touch(QStringLiteral("Notes12345"), "a name like ours, not a descriptor");
-    // Temporary files of writes a kill cut short go; names only like them stay, and so does a
-    // file of a descriptor's temporary name that holds no descriptor.
+    // Temporary files of writes a kill cut short go (a descriptor's also when cut part-way);
+    // names only like them stay, and so does a file of a descriptor's temporary name that holds
+    // something else.
     const QString listName = QFileInfo(downloadListPath()).fileName();
     const QByteArray descriptor = encodeResumeData(resume);
     const struct {
@@ -156,6 +157,10 @@ TEST_F(DownloadTest, StartUpDeletesOnlyPartialFilesThatNoDescriptorNames) {
     } leftovers[] = {
         {listName + ".Zs9BRk", "half of a list", false},
         {QStringLiteral("Desc123456.a1B2c3"), descriptor, false},
+        {QStringLiteral("Desc123456.Cut9Xy"), descriptor.left(descriptor.size() / 2), false},
+        {QStringLiteral("Desc123456.Cut2Xy"), descriptor.left(4), false},
+        {QStringLiteral("Desc123456.Emp7yZ"), "", false},
+        {QStringLiteral("Desc123456.n0tD3s"), "{\"notes\": 1}", true},
         {listName + ".Zs9BR", "", true},
         {listName + ".Zs9BRk.old", "", true},
         {QStringLiteral("Desc123456.a1-2c3"), descriptor, true},

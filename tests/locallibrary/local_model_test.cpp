@@ -16,6 +16,7 @@
 #include <memory>
 
 #include <linux/capability.h>
+#include <sys/file.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -237,6 +238,11 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     const QString stuck = writeFile(videoFolder() + "/locked/stuck.mp4");
     const QString last = writeFile(videoFolder() + "/last.mp4");
     const QString outside = writeFile(elsewhere.filePath("mine.mp4"));
+    // What a killed import left, and the temporary of an import another program runs now.
+    const QString leftover = writeFile(videoFolder() + "/.import-Kd8s2P");
+    const QString running = writeFile(videoFolder() + "/.import-Run9Zq");
+    QFile runningImport(running);
+    ASSERT_TRUE(runningImport.open(QIODevice::ReadWrite) && ::flock(runningImport.handle(), LOCK_EX) == 0);
     addRow(QStringLiteral("first"), fileUrl(first));
     addRow(QStringLiteral("stuck"), fileUrl(stuck));
     addRow(QStringLiteral("last"), fileUrl(last));
@@ -267,6 +273,8 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     ASSERT_TRUE(removalsEnded(1));
     EXPECT_FALSE(QFile::exists(first));
     EXPECT_FALSE(QFile::exists(last));
+    EXPECT_FALSE(QFile::exists(leftover));
+    EXPECT_TRUE(QFile::exists(running));
     EXPECT_TRUE(QFile::exists(stuck));
     EXPECT_TRUE(QFile::exists(outside));
     EXPECT_EQ(librarySigns(), QStringList({"stuck", "stuck"}));

@@ -331,6 +331,7 @@ void LocalLibraryViewModel::clearAllVideos(bool confirmed) {
             // Every file is tried: one that cannot be removed keeps its row, so the list still
             // shows it.
             const QDir folder(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
+            LocalLibraryModel::sweepImportLeftovers(folder.path());  // the listing skips hidden files
             for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
                 const bool removed = entry.isDir() ? QDir(entry.absoluteFilePath()).removeRecursively()
                                                    : QFile::remove(entry.absoluteFilePath());

@@ -114,6 +114,9 @@ void AppDelegate::applicationDidFinishLaunching() {
                                       });
     }
 
+    // The importer now, whose first work sweeps what imports killed in an earlier run left.
+    parts_.importer();
+
     // A desktop player that went without its quit notice (a crash, a kill) is started again, a
     // few times; once it is left stopped, switching the wallpaper on or choosing a video starts it.
     PlayerStatus& status = parts_.playerStatus();
