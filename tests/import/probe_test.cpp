@@ -156,14 +156,3 @@ TEST(VideoProbe, ConvertsFramesOfEveryWidthWithinThePicture) {
             }
         }
 }
-
-TEST(VideoProbe, ThumbnailsKeepTheirShapeWithinTheLongestSide) {
-    const QSize cases[][2] = {
-        {{8192, 8192}, {1280, 1280}}, {{3840, 2160}, {1280, 720}},
-        {{1920, 1080}, {1280, 720}},  {{1080, 1920}, {720, 1280}},
-        {{1280, 720}, {1280, 720}},   {{160, 90}, {160, 90}},
-        {{1, 20000}, {1, 1280}},      {{0, 0}, {1, 1}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(thumbnailSize(c[0]), c[1]) << c[0].width() << "x" << c[0].height();
-}
