@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -52,17 +51,7 @@ FormatPtr openMedia(const QString& path, QString* error) {
         return nullptr;
     }
     FormatPtr context(raw);
-    // The stream search decodes no picture: what is read of a video track comes from the
-    // container and the bitstream's headers, and the one frame wanted is decoded later. A decoded
-    // 8192x8192 H.264 picture with its decoder's tables takes 170 MB, which is not spent twice.
-    std::vector<AVDictionary*> options(context->nb_streams, nullptr);
-    for (unsigned i = 0; i < context->nb_streams; ++i) {
-        if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
-            av_dict_set(&options[i], "skip_frame", "all", 0);
-    }
-    rc = avformat_find_stream_info(context.get(), options.empty() ? nullptr : options.data());
-    for (AVDictionary*& streamOptions : options)
-        av_dict_free(&streamOptions);
+    rc = avformat_find_stream_info(context.get(), nullptr);
     if (rc < 0) {
         if (error)
             *error = describe(rc);
