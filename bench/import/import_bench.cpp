@@ -2,7 +2,9 @@
 //  - sign of a 2 GB file vs `head -c 10485760 FILE | md5sum`;
 //  - importing 20 clips one at a time (as the library screen does) vs `cp` plus one
 //    `ffmpeg -ss MID -i FILE -frames:v 1 THUMB.png` per clip;
-//  - peak resident memory during the imports vs the process before them.
+//  - peak resident memory during the imports vs the process before them;
+//  - peak resident memory of one import of a 4K and an 8192x8192 clip vs that of a 320x180 clip,
+//    each with the memory at rest before it.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,16 +35,6 @@ long peakRssKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-long currentRssKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
 }
 
 bool run(const QString& program, const QStringList& arguments) {
@@ -80,6 +72,42 @@ public:
 private:
     int saved_ = -1;
 };
+
+// A field of /proc/self/status in kB: "VmRSS:" (now), "VmHWM:" (peak).
+long statusKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(static_cast<qsizetype>(qstrlen(field))).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+long currentRssKb() {
+    return statusKb("VmRSS:");
+}
+
+// Starts a new peak at the present resident size.
+void resetPeakRss() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+bool importOne(const QString& file) {
+    QuietStdout quiet;
+    bool done = false;
+    bool complete = false;
+    LocalLibraryModel::shared().importVideo(QUrl::fromLocalFile(file), false,
+                                            [&](const QString&, ImportVideoStatus status) {
+                                                done = true;
+                                                complete = status == ImportVideoStatus::complete;
+                                            });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return complete;
+}
 
 }  // namespace
 
@@ -121,26 +149,36 @@ int main(int argc, char** argv) {
 
     const long rssBefore = currentRssKb();
     int completed = 0;
-    {
-        QuietStdout quiet;
-        timer.restart();
-        for (const QString& file : files) {
-            bool done = false;
-            LocalLibraryModel::shared().importVideo(QUrl::fromLocalFile(file), false,
-                                                    [&](const QString&, ImportVideoStatus status) {
-                                                        done = true;
-                                                        completed += status == ImportVideoStatus::complete;
-                                                    });
-            while (!done)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
-    }
+    timer.restart();
+    for (const QString& file : files)
+        completed += importOne(file) ? 1 : 0;
     const double importMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     const long rssPeak = peakRssKb();
     if (completed != kClips)
         std::fprintf(stderr, "only %d of %d imports completed\n", completed, kClips);
     line("import_20_clips", importMs, "ms", plainMs);
     line("import_peak_rss", rssPeak / 1024.0, "MiB", rssBefore / 1024.0);
+
+    // One frame each: the import decodes one. The small clip's peak is the baseline.
+    double smallPeakMiB = 0;
+    for (const char* size : {"320x180", "3840x2160", "8192x8192"}) {
+        const QString file = QDir(clips).filePath(QStringLiteral("size%1.mp4").arg(QLatin1String(size)));
+        if (!ffmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc2=s=%1:r=1:d=1").arg(QLatin1String(size)), "-frames:v",
+                     "1", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", file})) {
+            std::fprintf(stderr, "could not make the %s clip with ffmpeg\n", size);
+            continue;
+        }
+        const long rest = currentRssKb();
+        resetPeakRss();
+        if (!importOne(file))
+            std::fprintf(stderr, "the import of the %s clip did not complete\n", size);
+        const double peakMiB = static_cast<double>(statusKb("VmHWM:")) / 1024.0;
+        if (smallPeakMiB == 0)
+            smallPeakMiB = peakMiB;
+        std::printf("import of %s: at rest %.1f MiB, peak %.1f MiB above rest\n", size, rest / 1024.0,
+                    peakMiB - rest / 1024.0);
+        line(qPrintable(QStringLiteral("import_peak_rss_%1").arg(QLatin1String(size))), peakMiB, "MiB", smallPeakMiB);
+    }
 
     // A 2 GB file: 10 MiB of data, the rest a hole.
     const QString big = root.filePath(QStringLiteral("big.bin"));

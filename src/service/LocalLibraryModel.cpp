@@ -11,6 +11,7 @@
 #include <QTemporaryFile>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -459,12 +460,16 @@ VideoDetail LocalLibraryModel::generateLocalDetail(const QString& sign, const QS
     detail.sign = sign;
     detail.title = title;
     detail.url = copyUrl;
-    detail.time = static_cast<qint64>(std::trunc(probe.duration)) * 1000;
+    // Whole seconds, fraction cut off; a clip shorter than a second (one frame lasts 1/25 s)
+    // still plays, so it counts as one: no playable video is listed as lasting nothing.
+    detail.time = std::max<qint64>(static_cast<qint64>(std::trunc(probe.duration)), probe.duration > 0 ? 1 : 0) * 1000;
     detail.size = sourceSize;
     detail.imgurl = imageUrl;
-    detail.ratio = ratioText(probe.width, probe.height);
-    detail.width = probe.width;
-    detail.height = probe.height;
+    // The size and shape the video is seen at, not the stored one (a phone's upright clip is
+    // stored sideways, an anamorphic one with narrow pixels).
+    detail.ratio = ratioText(probe.shownWidth, probe.shownHeight);
+    detail.width = probe.shownWidth;
+    detail.height = probe.shownHeight;
     detail.frame = static_cast<qint64>(std::trunc(probe.frameRate));
     detail.rate = probe.bitRate;
     detail.audio = probe.hasAudio ? 1 : 0;

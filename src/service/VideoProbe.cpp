@@ -2,6 +2,7 @@
 
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -10,6 +11,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
 #include <libavutil/error.h>
+#include <libavutil/mathematics.h>
 #include <libswscale/swscale.h>
 }
 
@@ -72,6 +74,22 @@ double seconds(int64_t value, AVRational base) {
     return value == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(value) * av_q2d(base);
 }
 
+// The coded size stretched by the pixel aspect the way the player shows it: the side the pixels
+// are long in grows, the other stays. An unknown or absurd aspect counts as square.
+QSize stretchedSize(qint64 width, qint64 height, AVRational pixelAspect) {
+    const qint64 num = pixelAspect.num;
+    const qint64 den = pixelAspect.den;
+    if (num > 0 && den > 0 && num <= den * 100 && den <= num * 100) {
+        if (num > den)
+            width = av_rescale(width, num, den);
+        else if (den > num)
+            height = av_rescale(height, den, num);
+    }
+    constexpr qint64 kLargest = 1 << 24;
+    return QSize(static_cast<int>(std::clamp<qint64>(width, 0, kLargest)),
+                 static_cast<int>(std::clamp<qint64>(height, 0, kLargest)));
+}
+
 int streamRotation(AVStream* stream) {
     const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
     if (!data)
@@ -81,10 +99,13 @@ int streamRotation(AVStream* stream) {
 
 }  // namespace
 
-QImage rgbaImage(const AVFrame* frame, QString* error) {
+QImage rgbaImage(const AVFrame* frame, QString* error, QSize size) {
+    if (size.isEmpty())
+        size = QSize(frame->width, frame->height);
+    // Scaling in the conversion itself keeps a huge frame from ever existing as RGBA.
     std::unique_ptr<SwsContext, SwsFreer> scaler(
-        sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
-                       frame->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), size.width(),
+                       size.height(), AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!scaler) {
         if (error)
             *error = QStringLiteral("unsupported pixel format");
@@ -92,8 +113,8 @@ QImage rgbaImage(const AVFrame* frame, QString* error) {
     }
     // swscale's vector code writes whole blocks of pixels, past a row whose width is not a multiple
     // of 16: convert into rows padded to 32 pixels with a spare row, then keep the picture alone.
-    const int paddedWidth = (frame->width + 31) / 32 * 32;
-    QImage padded(paddedWidth, frame->height + 1, QImage::Format_RGBA8888);
+    const int paddedWidth = (size.width() + 31) / 32 * 32;
+    QImage padded(paddedWidth, size.height() + 1, QImage::Format_RGBA8888);
     if (padded.isNull()) {
         if (error)
             *error = QStringLiteral("out of memory");
@@ -102,7 +123,19 @@ QImage rgbaImage(const AVFrame* frame, QString* error) {
     uint8_t* planes[4] = {padded.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {static_cast<int>(padded.bytesPerLine()), 0, 0, 0};
     sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
-    return padded.copy(0, 0, frame->width, frame->height);
+    return padded.copy(0, 0, size.width(), size.height());
+}
+
+QSize thumbnailSize(QSize shown) {
+    const qint64 width = std::max(shown.width(), 1);
+    const qint64 height = std::max(shown.height(), 1);
+    const qint64 longest = std::max(width, height);
+    if (longest <= kThumbnailLongestSide)
+        return QSize(static_cast<int>(width), static_cast<int>(height));
+    const auto scaled = [longest](qint64 side) {
+        return static_cast<int>(std::max<qint64>(1, (side * kThumbnailLongestSide + longest / 2) / longest));
+    };
+    return QSize(scaled(width), scaled(height));
 }
 
 int uprightRotation(double displayMatrixDegrees) {
@@ -148,6 +181,11 @@ VideoProbe probeContext(AVFormatContext* context) {
     probe.bitRate = stream->codecpar->bit_rate > 0 ? stream->codecpar->bit_rate
                                                    : std::max<int64_t>(context->bit_rate, 0);
     probe.rotation = streamRotation(stream);
+    QSize shown = stretchedSize(probe.width, probe.height, av_guess_sample_aspect_ratio(context, stream, nullptr));
+    if (probe.rotation % 180 != 0)
+        shown.transpose();
+    probe.shownWidth = shown.width();
+    probe.shownHeight = shown.height();
     return probe;
 }
 
@@ -231,7 +269,13 @@ QImage frameOfContext(AVFormatContext* context, qint64 atSecond, QString* error)
         *error = describe(lastError < 0 ? lastError : AVERROR_INVALIDDATA);
         return {};
     }
-    QImage image = rgbaImage(kept.get(), error);
+    // The frame holds its own picture; the decoder's tables (a third of a huge picture's size)
+    // go before the conversion.
+    decoder.reset();
+    const QSize shown = stretchedSize(kept->width, kept->height,
+                                      av_guess_sample_aspect_ratio(context, stream, kept.get()));
+    QImage image = rgbaImage(kept.get(), error, thumbnailSize(shown));
+    av_frame_unref(kept.get());  // the decoded frame of a huge video is not kept past its conversion
     if (image.isNull())
         return {};
     const int rotation = streamRotation(stream);

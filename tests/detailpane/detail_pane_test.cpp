@@ -102,10 +102,10 @@ TEST_F(DetailPaneTest, FieldsTheirFormatsServiceTextAsTextAndColoursThatDoNotSti
         SCOPED_TRACE(pane.requirementLabel->text().toStdString());
         EXPECT_EQ(pane.requirementLabel->palette().color(QPalette::WindowText) == normal, !red);
     }
-    // No video: placeholders, the action disabled with its title kept, no preview.
+    // No video: placeholders, no action offered, no preview.
     calls.closure(std::nullopt);
     EXPECT_FALSE(pane.downloadButton->isEnabled());
-    EXPECT_EQ(title(), QStringLiteral("Download"));
+    EXPECT_TRUE(pane.downloadButton->isHidden());
     EXPECT_TRUE(pane.previewPlayerButton->isHidden());
     EXPECT_FALSE(pane.userAvatar->isEnabled());
     EXPECT_EQ(pane.userVideCount->text(), QStringLiteral("0"));

@@ -261,32 +261,42 @@ TEST_F(ImportTest, TakenNameGetsTenRandomLettersAndDigits) {
 }
 
 TEST_F(ImportTest, RecordValuesOfEachShapeAndLength) {
+    // Sizes as played: rotation metadata and the pixel aspect applied; thumbnails of that shape,
+    // scaled down past kThumbnailLongestSide.
     struct Case {
         const char* clip;
         const char* name;
+        qint64 width, height;
         const char* ratio;
         qint64 time;
         qint64 audio;
         const char* title;
+        QSize thumbnail;
     };
     const Case cases[] = {
-        {"clip_12_7s.mp4", "clip_12_7s.mp4", "16:9", 12000, 0, "clip_12_7s"},
-        {"clip_1280x720.mp4", "mp4clip.mp4", "16:9", 2000, 1, "mp4clip"},
-        {"clip_1366x768.mov", "my.video.mov", "683:384", 1000, 0, "my.video"},
-        {"clip_1080x1920.mkv", "portrait.mkv", "9:16", 1000, 0, "portrait"},
-        {"clip_640x360.webm", ".hidden", "16:9", 1000, 1, ".hidden"},
+        {"clip_12_7s.mp4", "clip_12_7s.mp4", 160, 90, "16:9", 12000, 0, "clip_12_7s", {160, 90}},
+        {"clip_1280x720.mp4", "mp4clip.mp4", 1280, 720, "16:9", 2000, 1, "mp4clip", {1280, 720}},
+        {"clip_1366x768.mov", "my.video.mov", 1366, 768, "683:384", 1000, 0, "my.video", {1280, 720}},
+        {"clip_1080x1920.mkv", "portrait.mkv", 1080, 1920, "9:16", 1000, 0, "portrait", {720, 1280}},
+        {"clip_640x360.webm", ".hidden", 640, 360, "16:9", 1000, 1, ".hidden", {640, 360}},
+        {"rotated_90.mp4", "phone.mp4", 180, 320, "9:16", 1000, 0, "phone", {180, 320}},
+        {"anamorphic.mp4", "anamorphic.mp4", 1920, 1080, "16:9", 1000, 0, "anamorphic", {1280, 720}},
+        {"one_frame.mp4", "still.mp4", 320, 180, "16:9", 1000, 0, "still", {320, 180}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const auto row = imported(source(QString::fromLatin1(c.clip), QString::fromLatin1(c.name)), false);
         ASSERT_TRUE(row);
+        EXPECT_EQ(row->width, c.width);
+        EXPECT_EQ(row->height, c.height);
         EXPECT_EQ(row->ratio, QString::fromLatin1(c.ratio));
         EXPECT_EQ(row->time, c.time);
         EXPECT_EQ(row->audio, c.audio);
         EXPECT_EQ(row->title, QString::fromLatin1(c.title));
         EXPECT_EQ(QFileInfo(QUrl(row->url).toLocalFile()).fileName(), QString::fromLatin1(c.name));
+        EXPECT_EQ(QImage(QUrl(row->imgurl).toLocalFile()).size(), c.thumbnail);
     }
-    EXPECT_EQ(thumbnails().size(), 5);
+    EXPECT_EQ(thumbnails().size(), static_cast<qsizetype>(std::size(cases)));
 }
 
 TEST_F(ImportTest, FilesThatCannotBeImportedFailOnceAndLeaveNothingWhateverTheServiceSays) {
@@ -356,8 +366,6 @@ TEST_F(ImportTest, RotatedClipGetsAnUprightThumbnail) {
     const QString path = source(QStringLiteral("rotated_90.mp4"));
     const auto row = imported(path, false);
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->width, 320);  // the track's natural size
-    EXPECT_EQ(row->height, 180);
     const QImage png(QUrl(row->imgurl).toLocalFile());
     const QImage upright = importtest::ffmpegFrame(path, 0);
     ASSERT_EQ(png.size(), QSize(180, 320));

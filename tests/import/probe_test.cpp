@@ -60,6 +60,7 @@ TEST(VideoProbe, RotatedClipComesOutUprightAsFfmpegShowsIt) {
     EXPECT_EQ(probe.width, 320);  // the natural size stays unrotated
     EXPECT_EQ(probe.height, 180);
     EXPECT_NE(probe.rotation, 0);
+    EXPECT_EQ(QSize(probe.shownWidth, probe.shownHeight), QSize(180, 320));
 
     const QImage ours = videoFrame(path, 0);
     const QImage theirs = importtest::ffmpegFrame(path, 0);
@@ -139,13 +140,19 @@ TEST(VideoProbe, ConvertsFramesOfEveryWidthWithinThePicture) {
             for (AVBufferRef* buffer : frame->buf)
                 if (buffer)
                     std::memset(buffer->data, 128, buffer->size);
-            QString error;
-            const QImage image = rgbaImage(frame.get(), &error);
-            ASSERT_FALSE(image.isNull()) << error.toStdString();
-            EXPECT_EQ(image.size(), QSize(size[0], size[1]));
-            const QColor corner = image.pixelColor(size[0] - 1, size[1] - 1);
-            EXPECT_NEAR(corner.red(), 128, 4);
-            EXPECT_NEAR(corner.blue(), 128, 4);
-            EXPECT_EQ(corner.alpha(), 255);
+            // At its own size, and scaled down in the conversion to odd sizes of either shape.
+            for (const QSize to :
+                 {QSize(), QSize(size[0] / 3 + 1, size[1] / 2 + 1), QSize(size[1] / 4 + 3, size[0] / 5 + 1)}) {
+                SCOPED_TRACE(testing::Message() << "to " << to.width() << "x" << to.height());
+                QString error;
+                const QImage image = rgbaImage(frame.get(), &error, to);
+                ASSERT_FALSE(image.isNull()) << error.toStdString();
+                const QSize expected = to.isEmpty() ? QSize(size[0], size[1]) : to;
+                EXPECT_EQ(image.size(), expected);
+                const QColor corner = image.pixelColor(expected.width() - 1, expected.height() - 1);
+                EXPECT_NEAR(corner.red(), 128, 4);
+                EXPECT_NEAR(corner.blue(), 128, 4);
+                EXPECT_EQ(corner.alpha(), 255);
+            }
         }
 }

@@ -3,6 +3,7 @@
 #include "MainWindow/downloads/DownloadViewModel.h"
 #include "MainWindow/locallibrary/LocalLibraryViewModel.h"
 #include "MainWindow/detailpane/DetailPaneCoordinator.h"
+#include "MainWindow/detailpane/VideoDetailView.h"
 #include "MainWindow/library/VideoLibraryViewController.h"
 #include "MainWindow/onlinelibrary/WebLibraryViewModel.h"
 #include "MainWindow/library/VideoItemCell.h"
@@ -15,6 +16,7 @@
 #include "MainWindow/startup/MainParts.h"
 #include "MainWindow/onlinelibrary/WebLibraryRefreshSubView.h"
 #include "support/MainWindowTestSupport.h"
+#include "views/ButtonWithHoverBackGround.h"
 #include "views/TabTitleView.h"
 
 #include <QAccessible>
@@ -149,6 +151,28 @@ TEST_F(LibraryScreen, SelectionReachesTheDetailPaneAfterTheCurrentEvent) {
     screen.switchTab(screen.downloadTab());
     drain();
     EXPECT_EQ(shown.back(), std::nullopt);  // an empty download list shows no video
+}
+
+TEST_F(LibraryScreen, TheEmptyDownloadTabShowsAnEmptyPaneWithNothingToPress) {
+    for (const VideoDetail& v : videos(2))
+        LocalVideoDBManager::shared().insertVideo(v);
+    VideoLibraryViewController screen(MainParts::make());
+    ASSERT_TRUE(showExposed(screen.view(), QSize(900, 600)));
+    drain();
+    VideoDetailView* pane = screen.detailView();
+    ASSERT_FALSE(pane->titleLabel->text().isEmpty());
+    EXPECT_TRUE(pane->downloadButton->isVisible());
+
+    screen.switchTab(screen.downloadTab());
+    drain();
+    EXPECT_TRUE(pane->titleLabel->text().isEmpty());
+    EXPECT_FALSE(pane->downloadButton->isVisible());
+
+    screen.switchTab(screen.localTab());
+    drain();
+    EXPECT_FALSE(pane->titleLabel->text().isEmpty());
+    EXPECT_TRUE(pane->downloadButton->isVisible());
+    EXPECT_TRUE(pane->downloadButton->isEnabled());
 }
 
 namespace {

@@ -11,6 +11,8 @@
 #   clip_12_7s.mp4        H.264, 12.7 s, 160x90, no sound
 #   rotated_90.mp4        H.264, 1 s, coded 320x180 red left half / blue right half, with a
 #                         display matrix that turns it upright to 180x320
+#   anamorphic.mp4        H.264, 1 s, coded 1440x1080 with 4:3 pixels: shown 1920x1080
+#   one_frame.mp4         H.264, a single frame of 320x180 at 25 fps (1/25 s)
 #   audio_only.mp4        AAC only, 1 s: no video track
 #   truncated.mp4         the first 40% of an H.264 MP4 whose index is at the end: unreadable
 #   big.mp4               H.264 lossless, 6 s, 640x360, 25 fps, about 3 MB (large enough to pause
@@ -53,6 +55,8 @@ mk_rot() {
     ff -i "$plain" -c copy -metadata:s:v:0 rotate=90 -f mp4 "$1"
     rm -f "$plain"
 }
+mk_anamorphic() { ff -f lavfi -i "testsrc2=s=1440x1080:r=10:d=1" -vf setsar=4/3 "${x264[@]}" -f mp4 "$1"; }
+mk_one() { ff -f lavfi -i "testsrc2=s=320x180:r=25:d=1" -frames:v 1 "${x264[@]}" -f mp4 "$1"; }
 mk_big() { ff -f lavfi -i "testsrc2=s=640x360:r=25:d=6" -c:v libx264 -preset ultrafast -qp 0 -pix_fmt yuv420p \
     -f mp4 "$1"; }
 mk_audio() { ff -f lavfi -i "sine=frequency=440:sample_rate=22050:duration=1" -c:a aac -b:a 32k -f mp4 "$1"; }
@@ -72,6 +76,8 @@ produce clip_640x360.webm mk_webm
 produce clip_320x180.mp4 mk_320
 produce clip_12_7s.mp4 mk_127
 produce rotated_90.mp4 mk_rot
+produce anamorphic.mp4 mk_anamorphic
+produce one_frame.mp4 mk_one
 produce audio_only.mp4 mk_audio
 produce truncated.mp4 mk_trunc
 produce big.mp4 mk_big

@@ -206,7 +206,10 @@ void VideoDetailView::redraw() {
     const std::optional<VideoDetail>& video = model_->video();
     userAvatar->setEnabled(video.has_value());
     userName->setEnabled(video.has_value());
-    downloadButton->setEnabled(video.has_value());  // without a video it keeps its title
+    // Without a video the pane has nothing to offer: a coloured button that does nothing would
+    // still read as "Download" or "Set as Wallpaper".
+    downloadButton->setEnabled(video.has_value());
+    downloadButton->setHidden(!video);
     if (!video) {
         requirementLabel->clear();
         previewPlayerButton->hide();
