@@ -509,6 +509,8 @@ void VideoPlayerManager::openPlayer() {
 
 void VideoPlayerManager::closePlayer() {
     player().pause();
+    // Opening loads the video again from its start, so nothing of this one need be kept.
+    player().releaseMemory();
     for (auto& window : windowList_)
         window->orderOut();
 }
