@@ -8,7 +8,8 @@
 # (so both see the same load of the machine). The player's CPU
 # is counted over its whole process, as FFmpeg's is; under Xvfb the X server's CPU is printed
 # beside it. The OpenGL renderer's figures where a GPU drives it, "skipped" otherwise.
-# Usage: run.sh BUILD_DIR [SECONDS]   (SIZES_ONLY=1: only the runs on screens of other sizes)
+# Usage: run.sh BUILD_DIR [SECONDS]   (SIZES_ONLY=1: only the runs on screens of other sizes;
+# LARGE=1: an 8192x8192 clip's memory too)
 set -euo pipefail
 BUILD=${1:?usage: run.sh BUILD_DIR [SECONDS]}
 SECONDS_TO_PLAY=${2:-20}
@@ -90,6 +91,21 @@ sized += [("testsrc2_720p", small, "1920x1080"), ("testsrc2_rotated90", clips["t
 for label, clip, size in sized:
     r = player(clip, "xcb", 1, screen=size)
     report(f"{label}_on_{size}", r)
+# A very large clip (LARGE=1: its making takes minutes): the player's peak memory against FFmpeg
+# decoding it on one thread.
+if os.environ.get("LARGE") == "1":
+    large = os.path.join(os.path.dirname(small), "large_8192x8192.mp4")
+    if not os.path.exists(large):
+        subprocess.run(["ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                        "testsrc2=s=8192x8192:r=10:d=3", "-c:v", "libx264", "-preset", "ultrafast",
+                        "-pix_fmt", "yuv420p", large + ".tmp.mp4"], check=True)
+        os.rename(large + ".tmp.mp4", large)
+    one = subprocess.Popen(["ffmpeg", "-nostdin", "-loglevel", "error", "-threads", "1", "-re", "-i", large,
+                            "-f", "null", "-"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, _, usage = os.wait4(one.pid, 0)
+    r = player(large, "xcb", 1, play="2")
+    print(f"large_8192_ffmpeg_one_thread_rss: {usage.ru_maxrss / 1024:.1f} MiB (1.00)")
+    print(f"large_8192_player_rss: {r['rss_kb'] / 1024:.1f} MiB ({r['rss_kb'] / usage.ru_maxrss:.2f})")
 if sizes_only:
     sys.exit(0)
 
