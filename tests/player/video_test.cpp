@@ -386,8 +386,7 @@ TEST_F(RealPlayer, SwitchedOffThePlayerGivesBackWhatPlayingTook) {
     const double playing = residentMiB();
     prefs->setIsOpenPlayer(false);
     EXPECT_TRUE(playertest::waitFor([&] { return residentMiB() < unplayed + 50; }, 5000))
-        << "not played " << unplayed << " MiB, playing " << playing << " MiB, off " << residentMiB() << " MiB"
-        << " MiB";
+        << "not played " << unplayed << " MiB, playing " << playing << " MiB, off " << residentMiB() << " MiB";
     // Switched on again, it plays from the start.
     const quint64 frames = renderer().renderedFrames();
     prefs->setIsOpenPlayer(true);
