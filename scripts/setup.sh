@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6opengl6-dev qt6-svg-dev
   libgl-dev libxkbcommon-dev
   libegl-dev libgl1-mesa-dri libglx-mesa0
-  libmpv-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libmpv-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg libyuv-dev
   libsqlite3-dev sqlite3 libssl-dev openssl
   libxcb1-dev libx11-xcb-dev
   libgtest-dev libgmock-dev googletest

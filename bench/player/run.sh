@@ -8,7 +8,8 @@
 # (so both see the same load of the machine). The player's CPU
 # is counted over its whole process, as FFmpeg's is; under Xvfb the X server's CPU is printed
 # beside it. The OpenGL renderer's figures where a GPU drives it, "skipped" otherwise.
-# Usage: run.sh BUILD_DIR [SECONDS]
+# Usage: run.sh BUILD_DIR [SECONDS]   (SIZES_ONLY=1: only the runs on screens of other sizes;
+# LARGE=1: an 8192x8192 clip's memory too)
 set -euo pipefail
 BUILD=${1:?usage: run.sh BUILD_DIR [SECONDS]}
 SECONDS_TO_PLAY=${2:-20}
@@ -30,13 +31,17 @@ make_clip() {  # NAME SOURCE
 }
 TESTSRC=$(make_clip clip "testsrc2=s=1920x1080:r=30:d=$SECONDS_TO_PLAY")
 NOISY=$(make_clip noisy "mandelbrot=s=1920x1080:r=30,noise=alls=24:allf=t+u")
+SMALL=$BUILD/bench/player/clip_720p30_${SECONDS_TO_PLAY}s.mp4
+[[ -s $SMALL ]] || ffmpeg -hide_banner -nostdin -loglevel error -y -f lavfi \
+    -i "testsrc2=s=1280x720:r=30:d=$SECONDS_TO_PLAY" -c:v libx264 -preset veryfast -pix_fmt yuv420p "$SMALL"
 ROTATED=${TESTSRC%.mp4}_rotated90.mp4
 [[ -s $ROTATED ]] || ffmpeg -hide_banner -nostdin -loglevel error -y -i "$TESTSRC" -c copy -metadata:s:v:0 rotate=90 "$ROTATED"
 
-exec python3 - "$BENCH" "$SECONDS_TO_PLAY" "$HERE/two_screens.json" "$TESTSRC" "$NOISY" "$ROTATED" <<'PY'
+exec python3 - "$BENCH" "$SECONDS_TO_PLAY" "$HERE/two_screens.json" "$TESTSRC" "$NOISY" "$ROTATED" "$SMALL" "${SIZES_ONLY:-}" <<'PY'
 import os, subprocess, sys, time
 bench, seconds, screens = sys.argv[1], sys.argv[2], sys.argv[3]
 clips = {"testsrc2": sys.argv[4], "noisy": sys.argv[5], "testsrc2_rotated90": sys.argv[6]}
+small, sizes_only = sys.argv[7], sys.argv[8] == "1"
 
 def cpu_of(proc):
     # The CPU of that one child, from its own rusage.
@@ -78,6 +83,31 @@ def report(name, r, rss_base=None):
               f"({(r['cpu_total_s'] + r['x_cpu_s']) / decode:.2f})")
     print(f"{name}_rss: {r['rss_kb'] / 1024:.1f} MiB ({r['rss_kb'] / (rss_base or r['rss_kb']):.2f})")
     print(f"{name}_frames: {r['frames']:.0f} frames ({r['frames'] / (30 * float(seconds)):.2f})")
+
+# One screen of another size than the clip's (most users' case): the picture is scaled.
+sized = [("testsrc2", clips["testsrc2"], size) for size in
+         ("1920x1080", "1366x768", "1280x720", "2560x1440", "3840x2160")]
+sized += [("testsrc2_720p", small, "1920x1080"), ("testsrc2_rotated90", clips["testsrc2_rotated90"], "1920x1080")]
+for label, clip, size in sized:
+    r = player(clip, "xcb", 1, screen=size)
+    report(f"{label}_on_{size}", r)
+# A very large clip (LARGE=1: its making takes minutes): the player's peak memory against FFmpeg
+# decoding it on one thread.
+if os.environ.get("LARGE") == "1":
+    large = os.path.join(os.path.dirname(small), "large_8192x8192.mp4")
+    if not os.path.exists(large):
+        subprocess.run(["ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                        "testsrc2=s=8192x8192:r=10:d=3", "-c:v", "libx264", "-preset", "ultrafast",
+                        "-pix_fmt", "yuv420p", large + ".tmp.mp4"], check=True)
+        os.rename(large + ".tmp.mp4", large)
+    one = subprocess.Popen(["ffmpeg", "-nostdin", "-loglevel", "error", "-threads", "1", "-re", "-i", large,
+                            "-f", "null", "-"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, _, usage = os.wait4(one.pid, 0)
+    r = player(large, "xcb", 1, play="2")
+    print(f"large_8192_ffmpeg_one_thread_rss: {usage.ru_maxrss / 1024:.1f} MiB (1.00)")
+    print(f"large_8192_player_rss: {r['rss_kb'] / 1024:.1f} MiB ({r['rss_kb'] / usage.ru_maxrss:.2f})")
+if sizes_only:
+    sys.exit(0)
 
 # Two screens side by side: two halves of one wide Xvfb screen, and two headless screens.
 runs = [("one_screen_xvfb", "xcb", 1, (), "1920x1080"),

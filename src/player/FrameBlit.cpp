@@ -3,8 +3,12 @@
 #include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QThread>
+#include <QThreadPool>
 #include <cmath>
 #include <cstring>
+#include <latch>
+#include <libyuv/scale_argb.h>
 #include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -262,4 +266,44 @@ QImage* directTarget(QPainter& painter, QPoint* origin) {
         return nullptr;
     *origin = QPoint(int(dx), int(dy));
     return image;
+}
+
+QRect fillCrop(const QSize& picture, const QSize& size) {
+    if (picture.isEmpty() || size.isEmpty())
+        return {};
+    const double scale = qMax(double(size.width()) / picture.width(), double(size.height()) / picture.height());
+    const int w = qBound(1, int(std::lround(size.width() / scale)), picture.width());
+    const int h = qBound(1, int(std::lround(size.height() / scale)), picture.height());
+    return {(picture.width() - w) / 2, (picture.height() - h) / 2, w, h};
+}
+
+void scaleFill(const PixelRows& picture, uchar* bits, qsizetype stride, const QSize& size) {
+    const QRect crop = fillCrop(picture.size, size);
+    if (crop.isEmpty() || !picture.bits || !bits)
+        return;
+    const uchar* from = picture.bits + qsizetype(crop.y()) * picture.stride + qsizetype(crop.x()) * 4;
+    const auto stripe = [&](int top, int rows) {
+        libyuv::ARGBScaleClip(from, int(picture.stride), crop.width(), crop.height(), bits, int(stride), size.width(),
+                              size.height(), 0, top, size.width(), rows, libyuv::kFilterBilinear);
+    };
+    // Stripes of at least 64 rows, one per core at most: each thread's work stays worth its start.
+    const int count = qBound(1, qMin(QThread::idealThreadCount(), size.height() / 64), 8);
+    if (count == 1 || qsizetype(size.width()) * size.height() < 512 * 512) {
+        stripe(0, size.height());
+        return;
+    }
+    // Stripe boundaries on even rows: the filter's rows then fall as a whole-picture scale puts them.
+    const int rowsEach = (size.height() / count + 1) & ~1;
+    std::latch done(count - 1);
+    for (int i = 1; i < count; ++i) {
+        const int top = i * rowsEach;
+        const int rows = i == count - 1 ? size.height() - top : rowsEach;
+        QThreadPool::globalInstance()->start([&, top, rows] {
+            if (rows > 0)
+                stripe(top, rows);
+            done.count_down();
+        });
+    }
+    stripe(0, qMin(rowsEach, size.height()));
+    done.wait();
 }

@@ -38,6 +38,13 @@ QSize turnedSize(const QSize& size, int turns);
 void blitBlocks(const PixelRows& picture, QImage& target, const QRect& area, const QPoint& origin, int block,
                 int turns = 0);
 
+// Fills `size` pixels at `bits` (rows `stride` bytes apart) with the centre of `picture` that has
+// the aspect of `size` (an aspect fill, the overflow cut), scaled with a bilinear filter; in
+// stripes of rows on several threads when the picture is large.
+void scaleFill(const PixelRows& picture, uchar* bits, qsizetype stride, const QSize& size);
+// The part of a picture of `picture` pixels that an aspect fill of `size` shows.
+QRect fillCrop(const QSize& picture, const QSize& size);
+
 // The 32-bit picture `painter` paints on, when its pixels can be written straight (a raster
 // image of an opaque 32-bit format, reached by a whole-pixel translation); then `origin` is where
 // the painter's (0, 0) lies in it. Null otherwise.

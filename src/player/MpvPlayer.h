@@ -9,6 +9,9 @@
 struct mpv_handle;
 struct mpv_event;
 
+// The decoder threads for a video whose largest picture is `picture` (0: automatic).
+int decoderThreadsFor(const QSize& picture);
+
 // The one media player of the desktop player: a libmpv core that decodes (with hardware help
 // where the machine offers it) and hands its frames to one renderer. It starts paused and
 // without an item. At the end of an item it stays on the item's last frame and reports the
@@ -33,9 +36,12 @@ public:
     float volume() const override { return volume_; }
     Failure lastFailure() const override { return lastFailure_; }
     VideoRenderer* renderer() override { return renderer_.get(); }
+    void releaseMemory() override;
     // Where the item is (seconds), and whether a sound track is being decoded.
     double position() const;
     bool decodesSound() const;
+    // The decoder's thread count for the loaded file (0: as many as the machine has cores).
+    int decoderThreads() const;
 
 private:
     static void onWakeup(void* context);
@@ -43,6 +49,9 @@ private:
     void handleEvent(const mpv_event& event);
     void failLater(quint64 item);
     bool hasVideoTrack() const;
+    void limitDecoderThreads();
+    void makeCore();
+    void destroyCore();
 
     mpv_handle* mpv_ = nullptr;
     std::unique_ptr<VideoRenderer> renderer_;

@@ -33,6 +33,9 @@ public:
     virtual Failure lastFailure() const { return Failure::unplayable; }
     // What draws the frames for the windows; null for players that show nothing.
     virtual VideoRenderer* renderer() { return nullptr; }
+    // Switched off: gives back what playing holds (the item is unloaded; the next replaceItem
+    // loads one again).
+    virtual void releaseMemory() {}
 
 signals:
     void itemStarted(quint64 item);  // the item decodes: its first frame or sample is out

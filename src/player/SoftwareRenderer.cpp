@@ -75,6 +75,13 @@ QSize SoftwareRenderer::videoSize() const {
     return videoSize_;
 }
 
+void SoftwareRenderer::releaseFrames() {
+    full_ = {};
+    upright_ = {};
+    plan_ = {};
+    store_ = {};
+}
+
 bool SoftwareRenderer::attachView(QWidget* view) {
     if (!views_.contains(view))
         views_.append(view);
@@ -142,6 +149,18 @@ void SoftwareRenderer::renderPending() {
 bool SoftwareRenderer::render(uchar* bits, qsizetype stride, const QSize& size) const {
     if (!context_ || size.isEmpty())
         return false;
+    // A picture that must be enlarged or reduced by less than half: mpv converts it at its own
+    // size and libyuv scales it. mpv's converter scales several times dearer than it converts,
+    // and dearer still at sizes that are no whole fraction.
+    const QSize decoded = turnedSize(videoSize(), turns_);
+    const QRect crop = fillCrop(decoded, size);
+    if (!crop.isEmpty() && crop.size() != size && crop.width() < 2 * size.width()) {
+        if (!renderPicture(full_, decoded))
+            return false;
+        const PixelRows rows{full_.image.constBits(), full_.image.bytesPerLine(), full_.image.size()};
+        scaleFill(rows, bits, stride, size);
+        return true;
+    }
     int sizeParam[2] = {size.width(), size.height()};
     // The byte order of QImage::Format_RGB32 on little-endian machines. "bgra" rather than "bgr0":
     // the converter then writes the 0xff the fourth byte must hold (with "bgr0" it writes 0), at

@@ -34,6 +34,7 @@ public:
     void detach() override;
     void setVideoSize(const QSize& size) override;
     quint64 renderedFrames() const override { return renderedFrames_; }
+    void releaseFrames() override;
     QString name() const override { return QStringLiteral("software"); }
     // The whole frame at source resolution (rendered on demand).
     const QImage& currentFrame() const override;

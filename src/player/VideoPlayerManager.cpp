@@ -581,6 +581,8 @@ void VideoPlayerManager::closePlayer() {
     player().pause();
     // A crash while the wallpaper is off is no video's fault.
     crashguard::setPlayingVideo(QString());
+    // Opening loads the video again from its start, so nothing of this one need be kept.
+    player().releaseMemory();
     for (auto& window : windowList_)
         window->orderOut();
 }

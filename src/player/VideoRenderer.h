@@ -22,6 +22,8 @@ public:
     // the core at the next frame.
     virtual void setVideoSize(const QSize& size) = 0;
     virtual quint64 renderedFrames() const = 0;
+    // Lets go of the pictures kept between frames (the player is switched off).
+    virtual void releaseFrames() {}
     // "software" or "opengl", for the log and the benchmark.
     virtual QString name() const = 0;
 

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 
 TEST(FrameBlit, PlanRendersNearSourceResolutionWhenEnlargedByTwoOrMore) {
     const struct {
@@ -106,5 +107,50 @@ TEST(FrameBlit, WritesStraightOnlyIntoOpaque32BitRasterPicturesAtWholePixels) {
         if (c.direct) {
             EXPECT_EQ(origin, QPoint(int(c.transform.dx()), int(c.transform.dy())));
         }
+    }
+}
+
+TEST(FrameBlit, ScalesTheCentreAnAspectFillShowsLikeAReferenceScaler) {
+    // A smooth picture with detail at every place, so a misplaced crop, a shifted stripe or a
+    // row left unwritten shows as a large difference.
+    QImage picture(480, 270, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(
+                x, y,
+                qRgb(int(127 + 100 * std::sin(x / 9.0)), int(127 + 100 * std::cos(y / 7.0)), (x + 2 * y) * 255 / 1020));
+    const PixelRows rows{picture.constBits(), picture.bytesPerLine(), picture.size()};
+    const struct {
+        QSize view;
+        QRect crop;
+    } cases[] = {
+        {{640, 360}, {0, 0, 480, 270}},      // enlarged by a third, same aspect
+        {{341, 192}, {0, 0, 480, 270}},      // reduced, as to a 1366x768 screen
+        {{1280, 1200}, {96, 0, 288, 270}},   // enlarged, on several threads, sides cut
+        {{540, 960}, {164, 0, 152, 270}},    // a picture lying on its side, for a turned clip
+        {{600, 200}, {0, 55, 480, 160}},     // top and bottom cut
+        {{480, 270}, {0, 0, 480, 270}},      // the picture's own size
+        {{1024, 1536}, {150, 0, 180, 270}},  // many stripes, an odd row count each
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fillCrop(picture.size(), c.view), c.crop) << c.view.width() << "x" << c.view.height();
+        QImage target(c.view, QImage::Format_RGB32);
+        target.fill(Qt::black);
+        scaleFill(rows, target.bits(), target.bytesPerLine(), c.view);
+        const QImage reference = picture.copy(c.crop).scaled(c.view, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        int worst = 0;
+        double total = 0;
+        for (int y = 0; y < c.view.height(); ++y) {
+            for (int x = 0; x < c.view.width(); ++x) {
+                const QRgb a = target.pixel(x, y), b = reference.pixel(x, y);
+                const int d = qMax(qMax(std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b))),
+                                   std::abs(qBlue(a) - qBlue(b)));
+                worst = qMax(worst, d);
+                total += d;
+            }
+        }
+        const double mean = total / (c.view.width() * c.view.height());
+        EXPECT_LE(worst, 24) << c.view.width() << "x" << c.view.height();
+        EXPECT_LT(mean, 3.0) << c.view.width() << "x" << c.view.height();
     }
 }

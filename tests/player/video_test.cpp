@@ -476,3 +476,69 @@ TEST_F(RealPlayer, RotatedClipsPlayUprightAndFillTheScreensAsFfmpegShowsThem) {
     else
         qputenv("TAVVEL_RENDERER", forced);
 }
+
+namespace {
+// This process's resident memory, in MiB.
+double residentMiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return 0;
+}
+}  // namespace
+
+TEST_F(RealPlayer, SwitchedOffThePlayerGivesBackWhatPlayingTook) {
+    addClip(QStringLiteral("a"), QStringLiteral("1920x1080"), 4);
+    // Not played yet: the core is made and the windows are placed, switched off.
+    prefs = std::make_unique<Preferences>(library.suite);
+    prefs->setIsOpenPlayer(false);
+    manager = std::make_unique<VideoPlayerManager>(platform(), *prefs, library.db);
+    manager->setupWindows();
+    manager->player();
+    playertest::spin(300);
+    const double unplayed = residentMiB();
+    prefs->setIsOpenPlayer(true);
+    ASSERT_TRUE(playertest::waitFor([&] { return renderer().renderedFrames() >= 10; }, 20000 * playertest::kSlowdown));
+    const double playing = residentMiB();
+    prefs->setIsOpenPlayer(false);
+    EXPECT_TRUE(playertest::waitFor([&] { return residentMiB() < unplayed + 50; }, 5000))
+        << "not played " << unplayed << " MiB, playing " << playing << " MiB, off " << residentMiB() << " MiB";
+    // Switched on again, it plays from the start.
+    const quint64 frames = renderer().renderedFrames();
+    prefs->setIsOpenPlayer(true);
+    EXPECT_TRUE(
+        playertest::waitFor([&] { return renderer().renderedFrames() >= frames + 5; }, 20000 * playertest::kSlowdown));
+}
+
+TEST_F(RealPlayer, PicturesAboveFourKAreDecodedOnOneThread) {
+    EXPECT_EQ(decoderThreadsFor(QSize(8192, 8192)), 1);
+    EXPECT_EQ(decoderThreadsFor(QSize(7680, 4320)), 1);
+    EXPECT_EQ(decoderThreadsFor(QSize(3840, 2160)), 0);
+    EXPECT_EQ(decoderThreadsFor(QSize(1080, 1920)), 0);
+    // A real file above 4K, then a small one: the count holds for its own file only.
+    const QString large = library.videoPath(QStringLiteral("large.mp4"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"),
+                                QStringLiteral("-hide_banner -nostdin -loglevel error -y -f lavfi -i "
+                                               "color=c=navy:s=4608x2592:r=10:d=1 -c:v libx264 -preset "
+                                               "ultrafast -pix_fmt yuv420p %1")
+                                    .arg(large)
+                                    .split(u' ')),
+              0);
+    library.addRow(QStringLiteral("large"), TestLibrary::fileUrl(large));
+    addClip(QStringLiteral("small"), QStringLiteral("320x240"), 2);
+    library.suite.setInteger(PreferencesKey::playModel, 1);
+    make();
+    manager->setupWindows();
+    auto* player = dynamic_cast<MpvPlayer*>(&manager->player());
+    ASSERT_NE(player, nullptr);
+    ASSERT_TRUE(playertest::waitFor([&] { return renderer().renderedFrames() >= 1; }, 20000 * playertest::kSlowdown));
+    const QSize first = renderer().currentFrame().size();
+    EXPECT_EQ(player->decoderThreads(), first.width() > 1000 ? 1 : 0) << first.width();
+    // The list goes on to the other file.
+    ASSERT_TRUE(
+        playertest::waitFor([&] { return renderer().currentFrame().size() != first; }, 20000 * playertest::kSlowdown));
+    EXPECT_EQ(player->decoderThreads(), first.width() > 1000 ? 0 : 1);
+}
