@@ -446,9 +446,10 @@ private:
 LocalVideoDBManager& LocalVideoDBManager::shared() {
     // Kept open until the process ends and never destroyed: a worker thread still inside a
     // call while main() returns must not meet a closed connection or a destroyed mutex.
-    static LocalVideoDBManager* manager =
-        isDesktopPlayer() ? new LocalVideoDBManager(defaultPath(), BrokenFile::leave)
-                          : new LocalVideoDBManager(defaultPath(), BrokenFile::setAside, Checking::onItsOwnThread);
+    static LocalVideoDBManager* manager = isDesktopPlayer()
+                                              ? new LocalVideoDBManager(defaultPath(), BrokenFile::leave)
+                                              : new LocalVideoDBManager(defaultPath(), BrokenFile::setAside,
+                                                                        Checking::onItsOwnThread);
     return *manager;
 }
 

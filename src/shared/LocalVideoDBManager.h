@@ -101,8 +101,8 @@ public:
         std::lock_guard lock(mutex_);
         return db_ != nullptr;
     }
-    // Once the check has ended (afterCheck): where the broken file found at the start went ("Tavvel.db.broken-<date>-<time>"); none when
-    // the file was sound.
+    // Once the check has ended (afterCheck): where the broken file found at the start went
+    // ("Tavvel.db.broken-<date>-<time>"); none when the file was sound.
     const std::optional<QString>& setAsidePath() const { return setAside_; }
     // How many rows of the set-aside file were carried into the fresh library: none when it was
     // no library at all, a number (maybe 0) when it was a damaged one.

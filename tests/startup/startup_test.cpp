@@ -347,8 +347,9 @@ TEST(StartUpProcess, ALibraryHeldElsewhereHoldsUpNeitherTheWindowNorItsRows) {
     qint64 longest[2] = {};
     for (const bool held : {false, true}) {
         SCOPED_TRACE(held ? "held" : "free");
-        const int checking = ::open(QFile::encodeName(QFileInfo(path).dir().filePath(".Tavvel.db-checking")).constData(),
-                                    O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const int checking = ::open(
+            QFile::encodeName(QFileInfo(path).dir().filePath(".Tavvel.db-checking")).constData(),
+            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         ASSERT_GE(checking, 0);
         std::optional<testsupport::WriteLock> transaction;
         if (held) {
