@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <iterator>
 #include <limits>
 #include <fcntl.h>
@@ -445,8 +446,10 @@ private:
 LocalVideoDBManager& LocalVideoDBManager::shared() {
     // Kept open until the process ends and never destroyed: a worker thread still inside a
     // call while main() returns must not meet a closed connection or a destroyed mutex.
-    static LocalVideoDBManager* manager = new LocalVideoDBManager(
-        defaultPath(), isDesktopPlayer() ? BrokenFile::leave : BrokenFile::setAside);
+    static LocalVideoDBManager* manager = isDesktopPlayer()
+                                              ? new LocalVideoDBManager(defaultPath(), BrokenFile::leave)
+                                              : new LocalVideoDBManager(defaultPath(), BrokenFile::setAside,
+                                                                        Checking::onItsOwnThread);
     return *manager;
 }
 
@@ -454,7 +457,43 @@ QString LocalVideoDBManager::defaultPath() {
     return AppInfo::applicationSupport() + QStringLiteral("/Tavvel.db");
 }
 
-LocalVideoDBManager::LocalVideoDBManager(const QString& path, BrokenFile broken) : path_(path) {
+LocalVideoDBManager::LocalVideoDBManager(const QString& path, BrokenFile broken, Checking checking) : path_(path) {
+    if (checking == Checking::here) {
+        check(broken);
+        checked_ = true;
+        return;
+    }
+    // The checker holds the calls' lock from before this returns until the file is sound, and
+    // hands the news over before letting the first call in.
+    std::promise<void> holding;
+    checker_ = std::thread([this, broken, &holding] {
+        std::unique_lock lock(mutex_);
+        holding.set_value();
+        check(broken);
+        std::vector<std::function<void()>> waiting;
+        {
+            std::lock_guard news(checkedMutex_);
+            checked_ = true;
+            waiting.swap(afterCheck_);
+        }
+        for (const auto& done : waiting)
+            done();
+    });
+    holding.get_future().wait();
+}
+
+void LocalVideoDBManager::afterCheck(std::function<void()> done) {
+    {
+        std::lock_guard news(checkedMutex_);
+        if (!checked_) {
+            afterCheck_.push_back(std::move(done));
+            return;
+        }
+    }
+    done();
+}
+
+void LocalVideoDBManager::check(BrokenFile broken) {
     std::optional<DirectoryLock> checking;
     if (broken == BrokenFile::setAside)
         checking.emplace(path_);
@@ -514,6 +553,8 @@ void LocalVideoDBManager::followPath() {
 }
 
 LocalVideoDBManager::~LocalVideoDBManager() {
+    if (checker_.joinable())
+        checker_.join();
     sqlite3_close(db_);
 }
 

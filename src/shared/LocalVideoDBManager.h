@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -34,8 +35,14 @@ public:
     // it to the main program and follows the path to the new file.
     enum class BrokenFile { setAside, leave };
 
+    // Where the main program checks the file at start: `here` in the constructor; `onItsOwnThread`
+    // on a thread of its own, so the window's thread never waits for the folder lock or the
+    // other program. Every call meanwhile waits for the check (or, not waiting, answers "held").
+    enum class Checking { here, onItsOwnThread };
+
     // A manager of the database file at `path`, copying the template there when no file exists.
-    explicit LocalVideoDBManager(const QString& path, BrokenFile broken = BrokenFile::setAside);
+    explicit LocalVideoDBManager(const QString& path, BrokenFile broken = BrokenFile::setAside,
+                                 Checking checking = Checking::here);
     ~LocalVideoDBManager();
     LocalVideoDBManager(const LocalVideoDBManager&) = delete;
     LocalVideoDBManager& operator=(const LocalVideoDBManager&) = delete;
@@ -84,10 +91,18 @@ public:
     WriteResult deleteVideos(
         const std::function<bool(const std::vector<VideoDetail>& rows, const DeleteRows& remove)>& change);
 
+    // Calls `done` once the start's check has ended: at once when it has, else on its thread
+    // before any call waiting for the check goes on (so `done` must not call this manager).
+    void afterCheck(std::function<void()> done);
+
     const QString& databasePath() const { return path_; }
-    bool isOpen() const { return db_ != nullptr; }
-    // Where the broken file found at the start went ("Tavvel.db.broken-<date>-<time>"); none when
-    // the file was sound.
+    // Waits for the check at start.
+    bool isOpen() const {
+        std::lock_guard lock(mutex_);
+        return db_ != nullptr;
+    }
+    // Once the check has ended (afterCheck): where the broken file found at the start went
+    // ("Tavvel.db.broken-<date>-<time>"); none when the file was sound.
     const std::optional<QString>& setAsidePath() const { return setAside_; }
     // How many rows of the set-aside file were carried into the fresh library: none when it was
     // no library at all, a number (maybe 0) when it was a damaged one.
@@ -99,6 +114,7 @@ public:
     static QString templateResource() { return QStringLiteral(":/Tavvel.db"); }
 
 private:
+    void check(BrokenFile broken);
     void open();
     // Opens again when the path names another file than the open one (the main program put a
     // fresh library in place of a broken one).
@@ -117,5 +133,10 @@ private:
     std::optional<std::pair<quint64, quint64>> opened_;  // device and inode of what `db_` opened
     std::optional<QString> setAside_;
     std::optional<int> carried_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
+
+    std::thread checker_;
+    std::mutex checkedMutex_;
+    bool checked_ = false;
+    std::vector<std::function<void()>> afterCheck_;
 };

@@ -31,6 +31,7 @@ TEST(LocalVideoDB, FirstUseCopiesTheTemplateAndLogsThePath) {
     ASSERT_FALSE(QFileInfo::exists(path));
     StdoutCapture out;
     LocalVideoDBManager& db = LocalVideoDBManager::shared();
+    ASSERT_TRUE(db.isOpen());  // the main program's check at start runs on a thread of its own
     EXPECT_EQ(out.lines(), QStringList{path});
     EXPECT_EQ(db.databasePath(), path);
     EXPECT_EQ(&db, &LocalVideoDBManager::shared());

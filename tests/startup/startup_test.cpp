@@ -9,7 +9,9 @@
 #include "platform/LoginItem.h"
 #include "service/DownloadManager.h"
 #include "service/DownloadPaths.h"
+#include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
+#include "support/DatabaseLock.h"
 #include "support/MainWindowTestSupport.h"
 #include "support/ProcessHelpers.h"
 #include "support/ServiceStandIn.h"
@@ -21,15 +23,20 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <optional>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::ServiceStandIn;
 using testsupport::writtenSuite;
@@ -320,6 +327,53 @@ TEST(StartUpProcess, ADesktopPlayerThatDiesIsStartedAgainAFewTimesThenWhenTheWal
     if (const qint64 player = owner(kHelper); player > 0)
         testsupport::signalProcess(player, SIGTERM);
     ASSERT_TRUE(QTest::qWaitFor([] { return !platform::isBusNameOwned(kHelper); }, 15000));
+}
+
+// Another program holds the library while Tavvel starts: the lock of its check at start and an
+// exclusive transaction, as a second Tavvel mending the file would. The window's thread never
+// waits for them (its longest gap stays far below the database's 3 s wait, where it waited for
+// the lock as long as it was held), and the library's row shows once they are released. The
+// same start with the library free gives the figure to compare.
+TEST(StartUpProcess, ALibraryHeldElsewhereHoldsUpNeitherTheWindowNorItsRows) {
+    setSuite(QStringLiteral("appVersion"), QStringLiteral("1.0"));
+    setSuite(PreferencesKey::alreadyImportVideo, true);
+    setSuite(PreferencesKey::autolaunch, false);
+    const QString path = LocalVideoDBManager::defaultPath();
+    for (const QString& old : QDir(QFileInfo(path).absolutePath()).entryList({QStringLiteral("Tavvel.db*")}))
+        QFile::remove(QFileInfo(path).dir().filePath(old));
+    ASSERT_EQ(LocalVideoDBManager(path).insertVideo(testsupport::video(QStringLiteral("kept"), QStringLiteral("Kept"))),
+              LocalVideoDBManager::InsertResult::inserted);
+
+    qint64 longest[2] = {};
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "held" : "free");
+        const int checking = ::open(
+            QFile::encodeName(QFileInfo(path).dir().filePath(".Tavvel.db-checking")).constData(),
+            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(checking, 0);
+        std::optional<testsupport::WriteLock> transaction;
+        if (held) {
+            ASSERT_EQ(::flock(checking, LOCK_EX), 0);
+            transaction.emplace("BEGIN EXCLUSIVE;", path);
+            ASSERT_TRUE(transaction->held);
+        }
+        QProcess tavvel;
+        startTavvel(tavvel, testsupport::refusedServiceUrl(), {"1.0", "10", "gaps"});
+        QByteArray out;
+        const auto said = [&](const QByteArray& line, int ms) {
+            return QTest::qWaitFor([&] { return (out += tavvel.readAllStandardOutput()).contains(line); }, ms);
+        };
+        EXPECT_TRUE(said("start: longest gap ", 10000)) << out.toStdString();
+        const qsizetype at = out.indexOf("start: longest gap ");
+        longest[held] = at < 0 ? 10000 : out.mid(at + 19, out.indexOf(' ', at + 19) - at - 19).toLongLong();
+        EXPECT_LT(longest[held], 1500);
+        ::close(checking);
+        transaction.reset();
+        EXPECT_TRUE(said("library: 1 rows\n", 15000)) << out.toStdString();
+        quit(tavvel);
+    }
+    std::printf("longest wait at start: %lld ms with the library held, %lld ms without\n",
+                static_cast<long long>(longest[1]), static_cast<long long>(longest[0]));
 }
 
 TEST(CrashProcess, AHugeCrashFolderIsTrimmedAndUploadedAFewAtATime) {

@@ -1,16 +1,20 @@
 // Tavvel's start-up with a version of the test's choosing, or a crash of a chosen kind:
-//   tavvel_child SHORT BUILD [event|direct|signal|overflow|thread-overflow|pool-overflow]
+//   tavvel_child SHORT BUILD [event|direct|signal|overflow|thread-overflow|pool-overflow|gaps]
+#include "MainWindow/library/LocalLibraryIndex.h"
 #include "MainWindow/startup/AppDelegate.h"
 #include "MainWindow/startup/CrashReport.h"
 #include "MainWindow/startup/TavvelApplication.h"
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 
@@ -56,6 +60,28 @@ int main(int argc, char* argv[]) {
             worker->wait();
         }
         return 0;
+    }
+    // "gaps": the longest wait of the window's thread from here until a second after the start
+    // began, then how many rows the window's view of the library holds, at once and on each change.
+    QElapsedTimer clock;
+    qint64 longest = 0;
+    QTimer beat;
+    if (mode == "gaps") {
+        QObject::connect(&beat, &QTimer::timeout, [&] { longest = std::max(longest, clock.restart()); });
+        clock.start();
+        beat.start(5);
+        QTimer::singleShot(1000, [&] {
+            longest = std::max(longest, clock.elapsed());
+            std::printf("start: longest gap %lld ms\n", static_cast<long long>(longest));
+            LocalLibraryIndex& library = MainParts::make().library();
+            const auto rows = [&library] {
+                std::printf("library: %d rows\n", library.rows() ? int(library.rows()->size()) : -1);
+                std::fflush(stdout);
+            };
+            QObject::connect(&library, &LocalLibraryIndex::changed, rows);
+            library.refresh();
+            rows();
+        });
     }
     AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "platform/Bundle.h"
+#include "platform/Log.h"
 #include "platform/MainThread.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
@@ -44,20 +45,28 @@ void SampleVideoImport::importSampleVideosIfNeeded() {
     running_ = true;
     const QList<QUrl> found = sampleVideoUrls(sampleDirectory);
     QPointer<SampleVideoImport> self(this);
-    importVideos_(found, [self, found] {
-        platform::runOnMainThread([self, found] {
+    LocalVideoDBManager& database = database_;
+    // The batch ends on its worker, which may wait for the other program's lock; the window's
+    // thread may not.
+    importVideos_(found, [self, found, &database] {
+        std::optional<std::vector<VideoDetail>> rows = database.readAllVideos(true);
+        platform::runOnMainThread([self, found, rows = std::move(rows)] {
             if (self)
-                self->finishSampleImport(found);
+                self->finishSampleImport(found, rows);
         });
     });
 }
 
-void SampleVideoImport::finishSampleImport(const QList<QUrl>& found) {
+void SampleVideoImport::finishSampleImport(const QList<QUrl>& found,
+                                           const std::optional<std::vector<VideoDetail>>& rows) {
     running_ = false;
     if (!found.isEmpty() && showLocalTab_)
         showLocalTab_();
     preferences_.setAlreadyImportVideo(true);
-    const std::vector<VideoDetail> videos = database_.allVideos();
-    preferences_.setPlayingVideoSign(videos.empty() ? QString() : videos.back().sign);
+    // A library held past the wait says nothing of its rows: the stored choice stays.
+    if (rows)
+        preferences_.setPlayingVideoSign(rows->empty() ? QString() : rows->back().sign);
+    else
+        platform::logLine(QStringLiteral("sample import: library busy, playing video kept"));
     preferences_.setIsOpenPlayer(true);
 }

@@ -1,9 +1,13 @@
 #pragma once
+#include "shared/VideoDetail.h"
+
 #include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
 #include <functional>
+#include <optional>
+#include <vector>
 
 class Preferences;
 class LocalVideoDBManager;
@@ -35,9 +39,10 @@ public:
     void importSampleVideosIfNeeded();
     bool isRunning() const { return running_; }
 
-    // The batch's end, on the main thread: the local tab when samples were found, the flag, the
-    // last row as the playing video (the empty text for an empty library), the wallpaper on.
-    void finishSampleImport(const QList<QUrl>& found);
+    // The batch's end, on the main thread, with the library's rows read after it (none when the
+    // file was held): the local tab when samples were found, the flag, the last row as the
+    // playing video (the empty text for an empty library; unchanged without rows), the wallpaper on.
+    void finishSampleImport(const QList<QUrl>& found, const std::optional<std::vector<VideoDetail>>& rows);
 
 private:
     Preferences& preferences_;

@@ -5,12 +5,15 @@
 #include "MainWindow/startup/PlayerStatus.h"
 #include "MainWindow/library/ImageCache.h"
 #include "MainWindow/library/ImageLoader.h"
+#include "MainWindow/library/VideoLibraryViewController.h"
+#include "MainWindow/locallibrary/LocalLibraryParts.h"
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
 #include "platform/DefaultsSuite.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
+#include "platform/MainThread.h"
 #include "platform/SystemEvents.h"
 #include "platform/gui/OpenUrl.h"
 #include "service/DownloadManager.h"
@@ -95,24 +98,16 @@ void AppDelegate::applicationDidFinishLaunching() {
     suite.setObject(appVersionKey, AppInfo::version());
     suite.synchronize();
 
-    // 10. The desktop player starts once the first import has happened.
+    // 10. The desktop player starts once the library is checked and the first import has
+    // happened. The check may wait for another Tavvel's or the player's lock: its own thread
+    // does it, and the window shows meanwhile.
     Preferences& preferences = parts_.preferences();
-    // A library file that was no database (or a damaged one with no row left to carry) was set
-    // aside and a fresh one started: the samples come in again as on a first start. The user
-    // hears of it once the window is there.
-    const std::optional<QString> setAside = parts_.database().setAsidePath();
-    const std::optional<int> carried = parts_.database().carriedRows();
-    if (setAside && carried.value_or(0) == 0)
-        preferences.setAlreadyImportVideo(false);
-    if (preferences.alreadyImportVideo()) {
-        startHelper(isFirstInstall);
-    } else {
-        importDefaultVideo_ = observe(&preferences, &Preferences::alreadyImportVideoChanged, this,
-                                      [this, isFirstInstall](bool imported) {
-                                          if (imported)
-                                              startHelper(isFirstInstall);
-                                      });
-    }
+    parts_.database().afterCheck([self = QPointer<AppDelegate>(this), isFirstInstall] {
+        platform::runOnMainThread([self, isFirstInstall] {
+            if (self)
+                self->libraryChecked(isFirstInstall);
+        });
+    });
 
     // The importer now, whose first work sweeps what imports killed in an earlier run left.
     parts_.importer();
@@ -153,12 +148,36 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     // 12.
     showMainWindow();
-    if (setAside)
-        showLibraryReplacedAlert(*setAside, carried);
 
     // 13.
     autolaunchObserveDispose_ = observe(&preferences, &Preferences::autolaunchChanged, this,
                                         [this](bool enabled) { setLoginItemEnabled(enabled); });
+}
+
+void AppDelegate::libraryChecked(bool isFirstInstall) {
+    Preferences& preferences = parts_.preferences();
+    // A library file that was no database (or a damaged one with no row left to carry) was set
+    // aside and a fresh one started: the samples come in again as on a first start.
+    const std::optional<QString> setAside = parts_.database().setAsidePath();
+    const std::optional<int> carried = parts_.database().carriedRows();
+    const bool importAgain = setAside && carried.value_or(0) == 0;
+    if (importAgain)
+        preferences.setAlreadyImportVideo(false);
+    if (preferences.alreadyImportVideo()) {
+        startHelper(isFirstInstall);
+    } else {
+        importDefaultVideo_ = observe(&preferences, &Preferences::alreadyImportVideoChanged, this,
+                                      [this, isFirstInstall](bool imported) {
+                                          if (imported)
+                                              startHelper(isFirstInstall);
+                                      });
+    }
+    if (!setAside)
+        return;
+    showLibraryReplacedAlert(*setAside, carried);
+    // The library screen has shown already; it started no import while the flag was still set.
+    if (importAgain)
+        mainWindowController().videoLibraryViewController()->localParts()->importSampleVideosIfNeeded();
 }
 
 QString AppDelegate::libraryReplacedText(std::optional<int> carried) {

@@ -56,6 +56,9 @@ public:
     // This installation's player; empty when it is not there, which is logged and shown in
     // an alert naming the places looked at (not again while that alert is open).
     QString helperProgram();
+    // The library's check at start has ended: the samples again when it was replaced with
+    // nothing carried, then the desktop player's start (now or after the first import), the alert.
+    void libraryChecked(bool isFirstInstall);
     // Tells once that the library file was set aside, where it was kept, and how many of its
     // rows the new library holds (`carried`: none when it was no library at all).
     void showLibraryReplacedAlert(const QString& setAside, std::optional<int> carried);
