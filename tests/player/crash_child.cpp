@@ -8,6 +8,13 @@
 #include <thread>
 #include <vector>
 
+namespace {
+// A real fault, which UndefinedBehaviorSanitizer would otherwise stop before it happens.
+__attribute__((no_sanitize_undefined)) void fault() {
+    *static_cast<volatile int*>(nullptr) = 1;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 3)
@@ -23,7 +30,7 @@ int main(int argc, char** argv) {
             ready.fetch_add(1);
             while (ready.load() < count) {
             }
-            *static_cast<volatile int*>(nullptr) = 1;
+            fault();
         });
     for (std::thread& thread : threads)
         thread.join();

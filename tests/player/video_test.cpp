@@ -504,8 +504,15 @@ TEST_F(RealPlayer, SwitchedOffThePlayerGivesBackWhatPlayingTook) {
     ASSERT_TRUE(playertest::waitFor([&] { return renderer().renderedFrames() >= 10; }, 20000 * playertest::kSlowdown));
     const double playing = residentMiB();
     prefs->setIsOpenPlayer(false);
+#if !defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer's allocator keeps freed blocks back and never hands its heap to the
+    // system: only the plain build can measure what is given back.
     EXPECT_TRUE(playertest::waitFor([&] { return residentMiB() < unplayed + 50; }, 5000))
         << "not played " << unplayed << " MiB, playing " << playing << " MiB, off " << residentMiB() << " MiB";
+#else
+    (void)unplayed;
+    (void)playing;
+#endif
     // Switched on again, it plays from the start.
     const quint64 frames = renderer().renderedFrames();
     prefs->setIsOpenPlayer(true);
