@@ -14,6 +14,13 @@ inline bool haveFfmpeg() {
     return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty();
 }
 
+// Runs ffmpeg quietly with `args` (split as a shell would); true when it succeeded.
+inline bool runFfmpeg(const QString& args) {
+    return QProcess::execute(
+               QStringLiteral("ffmpeg"),
+               QProcess::splitCommand(QStringLiteral("-hide_banner -nostdin -loglevel error -y ") + args)) == 0;
+}
+
 // An H.264 clip of `size` ("640x240") and `seconds`, the moving colour pattern testsrc2; with a
 // sine tone as its AAC sound track when `withSound`.
 inline bool makeClip(const QString& path, const QString& size, double seconds, int fps = 30, bool withSound = false) {
@@ -37,18 +44,14 @@ inline bool makeQuartersClip(const QString& path, const QSize& size, int rotatio
     for (const char* colour : {"red", "lime", "blue", "white"})
         graph += QStringLiteral("color=%1:s=%2:d=2:r=30[%1];").arg(QLatin1String(colour), half);
     graph += QStringLiteral("[red][lime]hstack[top];[blue][white]hstack[bottom];[top][bottom]vstack");
-    const QString quiet = QStringLiteral("-hide_banner -nostdin -loglevel error -y ");
-    const auto ffmpeg = [](const QString& args) {
-        return QProcess::execute(QStringLiteral("ffmpeg"), QProcess::splitCommand(args)) == 0;
-    };
     // The metadata goes on with a copy: FFmpeg 5.1 drops it when it encodes.
-    return ffmpeg(quiet +
-                  QStringLiteral("-f lavfi -i \"%1\" -c:v libx264 -preset ultrafast -pix_fmt yuv420p \"%2.plain.mp4\"")
-                      .arg(graph, path)) &&
-           ffmpeg(quiet + QStringLiteral("-i \"%1.plain.mp4\" -c copy -metadata:s:v:0 rotate=%2 \"%1\"")
-                              .arg(path)
-                              .arg(rotation)) &&
-           ffmpeg(quiet + QStringLiteral("-i \"%1\" -frames:v 1 \"%1.png\"").arg(path));
+    return runFfmpeg(
+               QStringLiteral("-f lavfi -i \"%1\" -c:v libx264 -preset ultrafast -pix_fmt yuv420p \"%2.plain.mp4\"")
+                   .arg(graph, path)) &&
+           runFfmpeg(QStringLiteral("-i \"%1.plain.mp4\" -c copy -metadata:s:v:0 rotate=%2 \"%1\"")
+                         .arg(path)
+                         .arg(rotation)) &&
+           runFfmpeg(QStringLiteral("-i \"%1\" -frames:v 1 \"%1.png\"").arg(path));
 }
 
 // How much longer a wait on the real player may take in this build: under AddressSanitizer our

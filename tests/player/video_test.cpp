@@ -239,12 +239,8 @@ TEST_F(RealPlayer, AFileWithoutAPictureIsAFailedVideoAndWithNoneLeftTheWallpaper
     const QByteArray goodBytes = clip.readAll();
     ASSERT_TRUE(goodBytes.indexOf("moov") > goodBytes.size() / 2);
     const QString audio = library.videoPath(QStringLiteral("sound.mp4"));
-    ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"),
-                                QStringLiteral("-hide_banner -nostdin -loglevel error -y -f lavfi -i "
-                                               "sine=frequency=440:duration=3 -c:a aac %1")
-                                    .arg(audio)
-                                    .split(u' ')),
-              0);
+    ASSERT_TRUE(
+        playertest::runFfmpeg(QStringLiteral("-f lavfi -i sine=frequency=440:duration=3 -c:a aac %1").arg(audio)));
     const QMap<QString, QByteArray> contents{
         {QStringLiteral("text"), QByteArray("not a video at all\n")},
         {QStringLiteral("truncated"), goodBytes.left(goodBytes.size() / 2)},  // no index (moov)
@@ -527,13 +523,10 @@ TEST_F(RealPlayer, PicturesAboveFourKAreDecodedOnOneThread) {
     EXPECT_EQ(decoderThreadsFor(QSize(1080, 1920)), 0);
     // A real file above 4K, then a small one: the count holds for its own file only.
     const QString large = library.videoPath(QStringLiteral("large.mp4"));
-    ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"),
-                                QStringLiteral("-hide_banner -nostdin -loglevel error -y -f lavfi -i "
-                                               "color=c=navy:s=4608x2592:r=10:d=1 -c:v libx264 -preset "
-                                               "ultrafast -pix_fmt yuv420p %1")
-                                    .arg(large)
-                                    .split(u' ')),
-              0);
+    ASSERT_TRUE(playertest::runFfmpeg(
+        QStringLiteral(
+            "-f lavfi -i color=c=navy:s=4608x2592:r=10:d=1 -c:v libx264 -preset ultrafast -pix_fmt yuv420p %1")
+            .arg(large)));
     library.addRow(QStringLiteral("large"), TestLibrary::fileUrl(large));
     addClip(QStringLiteral("small"), QStringLiteral("320x240"), 2);
     library.suite.setInteger(PreferencesKey::playModel, 1);
