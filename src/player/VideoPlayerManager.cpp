@@ -504,6 +504,14 @@ void VideoPlayerManager::playerItemDidReachEnd() {
 
 void VideoPlayerManager::updateVideoList() {
     resetFailureCount();
+    // The entries after the one loaded, in play order: one of them is next if it was removed.
+    QStringList after;
+    bool seen = false;
+    for (const VideoDetail& video : videoList_.items()) {
+        if (seen)
+            after.append(video.sign);
+        seen = seen || video.sign == loadedSign_;
+    }
     rebuildVideoList();
     // The video loaded was removed (or every one was): it stops, and the next plays as the mode says.
     if (listUnread_ || !player_ || loadedSign_.isEmpty() || !preferences_.isOpenPlayer())
@@ -512,6 +520,10 @@ void VideoPlayerManager::updateVideoList() {
         if (video.sign == loadedSign_)
             return;
     platform::logLine(QStringLiteral("the video playing was removed: ") + loadedSign_);
+    if (playModel_ == VideoPlayerPlayModel::list)
+        for (const QString& sign : std::as_const(after))
+            if (videoList_.moveToSign(sign))
+                break;
     reloadCurrent();
 }
 
