@@ -178,7 +178,6 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
     crashedVideos_ = platform::helperDefaults().object(crashedVideosKey).toStringList();
     lookAgainTimer_ = new QTimer(this);
     lookAgainTimer_->setSingleShot(true);
-    lookAgainTimer_->setInterval(kLookAgainMs);
     connect(lookAgainTimer_, &QTimer::timeout, this, &VideoPlayerManager::lookAgain);
     retryDelayMs_ = kRetryFirstMs;
     retryTimer_ = new QTimer(this);
@@ -371,7 +370,7 @@ std::optional<VideoFile> VideoPlayerManager::playability(const QString& sign, bo
 }
 
 void VideoPlayerManager::lookAgainLater() {
-    lookAgainTimer_->start();
+    lookAgainTimer_->start(kLookAgainMs);
 }
 
 void VideoPlayerManager::lookAgain() {
@@ -416,7 +415,7 @@ bool VideoPlayerManager::chooseVideo(const QString& sign, bool late) {
     if (file->state == VideoFile::unknown) {
         // Out of sight, not gone: the row stays and the file is looked at again later.
         platform::reportWallpaperProblem(tr("Cannot play \"%1\": %2.").arg(shownName(sign), file->reason));
-        problemShown_ = true;
+        problemSign_ = sign;
         signToLookUp_ = sign;
         lookAgainTimer_->start(retryDelayMs_);
         retryDelayMs_ = qMin(retryDelayMs_ * 2, kRetryLongestMs);
@@ -588,8 +587,11 @@ void VideoPlayerManager::onItemStarted(quint64 item) {
         return;
     resetFailureCount();
     retryDelayMs_ = kRetryFirstMs;
-    if (std::exchange(problemShown_, false))
+    // The video the problem was about plays now (any, when it was about the whole list).
+    if (problemSign_ && (problemSign_->isEmpty() || *problemSign_ == loadedSign_)) {
+        problemSign_.reset();
         platform::clearWallpaperProblem();
+    }
 }
 
 void VideoPlayerManager::loadPlayableEntry() {
@@ -627,9 +629,9 @@ void VideoPlayerManager::waitForPlayable(const QString& problem, const QString& 
     for (auto& window : windowList_)
         window->orderOut();
     platform::reportWallpaperProblem(problem);
-    problemShown_ = true;
     // A video skipped for a crash waits for the user's choice; any other is tried again.
     const VideoDetail* video = videoList_.current();
+    problemSign_ = playModel_ == VideoPlayerPlayModel::single && video ? video->sign : QString();
     if (playModel_ == VideoPlayerPlayModel::single && video && crashedVideos_.contains(video->sign))
         return;
     watchFile(path, true);

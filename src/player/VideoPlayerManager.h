@@ -193,7 +193,9 @@ private:
     QTimer* lookAgainTimer_ = nullptr;
     // Nothing plays because nothing can be played now (waitForPlayable).
     bool waiting_ = false;
-    bool problemShown_ = false;
+    // The sign of the video a problem reported here is about, cleared once it plays; empty: the
+    // whole list.
+    std::optional<QString> problemSign_;
     int retryDelayMs_ = 0;
     QTimer* retryTimer_ = nullptr;
     // The file loaded in the player and what it was at loading, to see it change.
