@@ -36,7 +36,6 @@ constexpr const char* kDeleteSign = "delete from LocalVideos where sign = ?";
 constexpr const char* kDeleteAll = "delete from LocalVideos";
 constexpr const char* kUpdateURL = "update LocalVideos set url = ? where sign = ?";
 
-
 bool isBusyCode(int code) {
     code &= 0xff;
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
@@ -435,8 +434,8 @@ std::optional<QString> buildLibrary(const QString& path, const ReadableRows& rea
     QTemporaryFile file(path + QStringLiteral(".repair-XXXXXX"));
     const bool copied = source.open(QIODevice::ReadOnly) && file.open() &&
                         file.write(source.readAll()) == source.size() && file.flush() &&
-                        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ReadGroup | QFileDevice::ReadOther);
+                        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                            QFileDevice::ReadOther);
     file.close();
     const QByteArray name = QFile::encodeName(file.fileName());
     sqlite3* db = nullptr;
@@ -489,7 +488,8 @@ void finishEarlierRepair(const QString& path) {
     const QString repaired = path + QStringLiteral(".repaired");
     if (!pathExists(repaired))
         return;
-    if (!pathExists(path) && ::rename(QFile::encodeName(repaired).constData(), QFile::encodeName(path).constData()) == 0)
+    if (!pathExists(path) &&
+        ::rename(QFile::encodeName(repaired).constData(), QFile::encodeName(path).constData()) == 0)
         platform::logLine(QStringLiteral("repair: finished the switch an earlier start began"));
     else
         QFile::remove(repaired);
@@ -921,7 +921,8 @@ bool LocalVideoDBManager::execute(const char* sql, const QString* sign, const QS
     std::lock_guard lock(mutex_);
     if (!beginWrite("BEGIN IMMEDIATE"))
         return false;
-    const bool ok = executeLocked(sql, sign, url) && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool ok = executeLocked(sql, sign, url) &&
+                    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!ok)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return ok;

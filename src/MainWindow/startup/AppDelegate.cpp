@@ -190,8 +190,8 @@ QString AppDelegate::libraryReplacedText(std::optional<int> carried, bool someUn
             "Tavvel's video library was damaged and none of its videos could be read, so it started a "
             "new one and imports the sample videos again.");
     if (!someUnread)
-        return tr("Tavvel's video library was damaged. It started a new one and carried over all %n video(s).",
-                  nullptr, *carried);
+        return tr("Tavvel's video library was damaged. It started a new one and carried over all %n video(s).", nullptr,
+                  *carried);
     return tr(
         "Tavvel's video library was damaged. It started a new one and carried over the %n video(s) that "
         "could still be read; parts of the old file could not be read, so others may be missing.",
@@ -200,8 +200,8 @@ QString AppDelegate::libraryReplacedText(std::optional<int> carried, bool someUn
 
 void AppDelegate::showLibraryReplacedAlert(const QString& setAside, std::optional<int> carried, bool someUnread) {
     auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
-                                  libraryReplacedText(carried, someUnread),
-                                  QMessageBox::Ok, mainWindowController().window());
+                                  libraryReplacedText(carried, someUnread), QMessageBox::Ok,
+                                  mainWindowController().window());
     alert->setObjectName(QStringLiteral("libraryReplacedAlert"));
     alert->setTextFormat(Qt::PlainText);
     alert->setInformativeText(tr("The old library file was kept as \"%1\".").arg(QDir::toNativeSeparators(setAside)));
