@@ -225,3 +225,23 @@ TEST(KillPoints, ARepairWhileAnotherProgramImportsLosesNoImport) {
         }
     }
 }
+
+// Where a rename cannot refuse to replace, a hard link and the old name's removal stand for it;
+// a removal that fails takes the link back and fails, so the file has one name, the old one.
+TEST(KillPoints, ALinkedRenameWhoseUnlinkFailsTakesTheLinkBack) {
+    QTemporaryDir data;
+    const QString from = data.filePath(QStringLiteral("from.db"));
+    const QString to = data.filePath(QStringLiteral("to.db"));
+    QFile(from).open(QIODevice::WriteOnly);
+    QProcessEnvironment env = childEnvironment(data.path());
+    env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(KILL_SHIM));
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+    env.insert(QStringLiteral("TAVVEL_KILL_UNDER"), from);
+    env.insert(QStringLiteral("TAVVEL_KILL_NFS"), QStringLiteral("1"));
+    env.insert(QStringLiteral("TAVVEL_KILL_FAIL_UNLINK"), QStringLiteral("1"));
+    const ChildRun run = runChild(QStringLiteral(LIBRARY_STEP_CHILD), {QStringLiteral("rename"), from, to}, env);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("renamed 0"))) << run.out.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(from));
+    EXPECT_FALSE(QFileInfo::exists(to));
+}

@@ -1,7 +1,8 @@
 // Preloaded into a child: sends it SIGKILL right after the Nth call (TAVVEL_KILL_AT) of one file
 // operation (TAVVEL_KILL_CALL: rename, renameat2, link, unlink, fsync or write; fdatasync counts
 // as fsync, pwrite as write) on a path under TAVVEL_KILL_UNDER. With TAVVEL_KILL_NO_LINKS set,
-// link fails as on a file system without hard links.
+// link fails as on a file system without hard links; with TAVVEL_KILL_NFS, a rename that must not
+// replace fails as on NFS (EINVAL); with TAVVEL_KILL_FAIL_UNLINK, unlink fails (EACCES).
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -49,6 +50,10 @@ int rename(const char* from, const char* to) {
 }
 
 int renameat2(int fromDirectory, const char* from, int toDirectory, const char* to, unsigned int flags) {
+    if (getenv("TAVVEL_KILL_NFS") && (flags & RENAME_NOREPLACE)) {
+        errno = EINVAL;
+        return -1;
+    }
     const int rc = REAL("renameat2", int (*)(int, const char*, int, const char*, unsigned int))(fromDirectory, from,
                                                                                                 toDirectory, to, flags);
     counted("renameat2", under(from) || under(to));
@@ -66,6 +71,10 @@ int link(const char* from, const char* to) {
 }
 
 int unlink(const char* path) {
+    if (getenv("TAVVEL_KILL_FAIL_UNLINK") && under(path)) {
+        errno = EACCES;
+        return -1;
+    }
     const int rc = REAL("unlink", int (*)(const char*))(path);
     counted("unlink", under(path));
     return rc;

@@ -1,9 +1,11 @@
-// library_step_child check | insert <prefix> <count>: the main program's library on the shared
-// folders. "check" runs the start's check and prints "checked <set aside 0|1> <carried or -1>
-// <some unread 0|1>". "insert" checks, prints "ready", waits for a line on standard input, then
-// inserts rows <prefix>0.. one after another and prints "done <sign>" for each one committed.
+// library_step_child check | insert <prefix> <count> | rename <from> <to>: the main program's
+// library on the shared folders; "rename" prints "renamed 0|1" of a rename that never replaces. "check" runs the
+// start's check and prints "checked <set aside 0|1> <carried or -1> <some unread 0|1>". "insert" checks, prints
+// "ready", waits for a line on standard input, then inserts rows <prefix>0.. one after another and prints "done <sign>"
+// for each one committed.
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
+#include "platform/FileLock.h"
 #include "shared/LocalVideoDBManager.h"
 
 #include <QCoreApplication>
@@ -15,6 +17,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("1.0.0"), QStringLiteral("1"), QString::fromLatin1(platform::kMainAppIdentifier)});
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("rename")) {
+        std::printf("renamed %d\n", platform::renameNoReplace(args.value(2), args.value(3)) ? 1 : 0);
+        return 0;
+    }
     LocalVideoDBManager& database = LocalVideoDBManager::shared();
     database.waitForCheck();
     if (args.value(1) == QLatin1String("check")) {
