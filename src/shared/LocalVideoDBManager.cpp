@@ -707,9 +707,9 @@ void LocalVideoDBManager::repair(bool damaged) {
     if (carried) {
         carried_ = int(readable.rows.size());
         unread_ = !readable.complete;
-        platform::logLine(QStringLiteral("carried %1 readable rows%2")
+        platform::logLine(QStringLiteral("carried %1 of %1 readable rows%2")
                               .arg(*carried_)
-                              .arg(unread_ ? QStringLiteral(", some could not be read") : QString()));
+                              .arg(unread_ ? QStringLiteral("; parts could not be read") : QString()));
     }
 }
 
