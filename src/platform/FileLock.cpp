@@ -51,8 +51,13 @@ bool renameNoReplace(const QString& from, const QString& to) {
     if (errno != EINVAL && errno != ENOSYS)
         return false;
     if (::link(source.constData(), target.constData()) == 0) {
-        ::unlink(source.constData());
-        return true;
+        if (::unlink(source.constData()) == 0)
+            return true;
+        // Still under its old name: the new one goes again, and the caller learns of it.
+        const int error = errno;
+        ::unlink(target.constData());
+        errno = error;
+        return false;
     }
     if (errno != EPERM && errno != EOPNOTSUPP)
         return false;

@@ -7,10 +7,12 @@
 #include "shared/AppInfo.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -34,12 +36,14 @@ constexpr const char* kDeleteSign = "delete from LocalVideos where sign = ?";
 constexpr const char* kDeleteAll = "delete from LocalVideos";
 constexpr const char* kUpdateURL = "update LocalVideos set url = ? where sign = ?";
 
-constexpr int kBusyTimeoutMs = 3000;
+bool isBusyCode(int code) {
+    code &= 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
 
 // The file is locked by another connection (this answer then says nothing about the rows).
 bool isBusy(sqlite3* db) {
-    const int code = db ? sqlite3_errcode(db) : SQLITE_OK;
-    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+    return isBusyCode(db ? sqlite3_errcode(db) : SQLITE_OK);
 }
 
 bool isDesktopPlayer() {
@@ -237,21 +241,34 @@ QByteArray quoted(const QByteArray& name) {
     return '"' + QByteArray(name).replace('"', "\"\"") + '"';
 }
 
-// The names of the table's columns; none when they cannot be read (`state` then says why).
-std::optional<QSet<QByteArray>> columnNames(sqlite3* db, FileState* state) {
-    Stmt columns(db, "select name from pragma_table_info('LocalVideos')");
+// The table's columns in their order; none when they cannot be read (`state` then says why).
+std::optional<std::vector<Column>> tableColumns(sqlite3* db, FileState* state) {
+    Stmt columns(db, "select name, type, dflt_value from pragma_table_info('LocalVideos')");
     if (!columns.valid()) {
         *state = damageState(sqlite3_errcode(db));
         return std::nullopt;
     }
-    QSet<QByteArray> names;
+    std::vector<Column> out;
+    auto text = [&columns](int c) {
+        return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(columns.get(), c)));
+    };
     int rc;
     while ((rc = sqlite3_step(columns.get())) == SQLITE_ROW)
-        names.insert(reinterpret_cast<const char*>(sqlite3_column_text(columns.get(), 0)));
+        out.push_back({text(0), text(1), text(2)});
     if (rc != SQLITE_DONE) {
         *state = damageState(rc);
         return std::nullopt;
     }
+    return out;
+}
+
+std::optional<QSet<QByteArray>> columnNames(sqlite3* db, FileState* state) {
+    const std::optional<std::vector<Column>> columns = tableColumns(db, state);
+    if (!columns)
+        return std::nullopt;
+    QSet<QByteArray> names;
+    for (const Column& column : *columns)
+        names.insert(column.name);
     return names;
 }
 
@@ -288,12 +305,13 @@ FileState stateOf(const QString& path, sqlite3* db) {
 }
 
 // Adds the template's columns that the table lacks (another version of the program wrote it),
-// with the template's defaults; columns the template does not know stay as they are.
-void addMissingColumns(sqlite3* db) {
+// with the template's defaults; columns the template does not know stay as they are. False when
+// the file was busy or refused (the caller tries again before its next write).
+bool addMissingColumns(sqlite3* db) {
     FileState state = FileState::unknown;
     if (!db || sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         platform::logLine(QStringLiteral("add columns: database busy"));
-        return;
+        return false;
     }
     const std::optional<QSet<QByteArray>> names = columnNames(db, &state);
     QStringList added;
@@ -312,73 +330,132 @@ void addMissingColumns(sqlite3* db) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     platform::logLine(QStringLiteral("add columns ") + added.join(QLatin1Char(',')) + QLatin1Char(' ') +
                       (ok ? QStringLiteral("true") : QStringLiteral("false")));
+    return ok;
 }
 
 using Value = std::unique_ptr<sqlite3_value, decltype(&sqlite3_value_free)>;
 
-// The rows that still read from a damaged table: the template's columns it has, in table order.
-// A damaged page stops a scan; a second scan from the end back to it takes the rows after it.
+// The rows that still read from a damaged table, with every column it has (a newer program's
+// too), in table order.
 struct ReadableRows {
-    std::vector<QByteArray> columns;
+    std::vector<Column> columns;
     std::vector<std::vector<Value>> rows;
+    bool complete = true;  // no part of the table failed to read
 };
 
+// A damaged page stops a scan in rowid order. The scan then goes on past it: from positions
+// further and further on (1, 2, 4... rowids) until one reads, and back by halves to the first
+// position after the damage that reads, so the rows just after it are not skipped; to the end.
 ReadableRows readableRows(sqlite3* db) {
     ReadableRows out;
     FileState state = FileState::unknown;
-    const std::optional<QSet<QByteArray>> names = columnNames(db, &state);
-    if (!names)
+    std::optional<std::vector<Column>> columns = tableColumns(db, &state);
+    if (!columns)
         return out;
+    out.columns = std::move(*columns);
     QByteArray list;
-    for (const Column& column : templateColumns()) {
-        if (names->contains(column.name)) {
-            out.columns.push_back(column.name);
-            list += (list.isEmpty() ? "" : ", ") + quoted(column.name);
-        }
-    }
+    for (const Column& column : out.columns)
+        list += (list.isEmpty() ? "" : ", ") + quoted(column.name);
     if (out.columns.empty())
         return out;
-    // Returns whether the scan ran to its end; `last` is the last rowid read.
-    auto scan = [&](const QByteArray& sql, std::optional<qint64> after, std::optional<qint64>* last,
-                    std::vector<std::vector<Value>>* into) {
-        Stmt stmt(db, sql.constData());
-        if (!stmt.valid())
-            return false;
-        if (after)
-            stmt.bind(1, *after);
-        int rc;
-        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-            *last = sqlite3_column_int64(stmt.get(), 0);
+    Stmt stmt(db, "select rowid, " + list + " from LocalVideos where rowid >= ? order by rowid");
+    if (!stmt.valid()) {
+        out.complete = false;
+        return out;
+    }
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    // The first step of a scan from `from`: SQLITE_ROW, SQLITE_DONE or the error.
+    auto firstStep = [&](qint64 from) {
+        sqlite3_reset(stmt.get());
+        stmt.bind(1, from);
+        return sqlite3_step(stmt.get());
+    };
+    auto reads = [](int rc) { return rc == SQLITE_ROW || rc == SQLITE_DONE; };
+    qint64 from = std::numeric_limits<qint64>::min();
+    for (;;) {
+        int rc = firstStep(from);
+        qint64 failing = from;  // a position whose scan fails at once
+        while (rc == SQLITE_ROW) {
+            const qint64 rowid = sqlite3_column_int64(stmt.get(), 0);
             std::vector<Value> row;
             for (int c = 1; c <= int(out.columns.size()); ++c)
                 row.emplace_back(sqlite3_value_dup(sqlite3_column_value(stmt.get(), c)), &sqlite3_value_free);
-            into->push_back(std::move(row));
+            out.rows.push_back(std::move(row));
+            if (rowid == kMax)
+                return out;
+            failing = rowid + 1;
+            rc = sqlite3_step(stmt.get());
         }
-        return rc == SQLITE_DONE;
-    };
-    std::optional<qint64> last;
-    if (scan("select rowid, " + list + " from LocalVideos order by rowid", std::nullopt, &last, &out.rows))
-        return out;
-    std::vector<std::vector<Value>> tail;
-    std::optional<qint64> first;
-    scan("select rowid, " + list + " from LocalVideos where rowid > ? order by rowid desc",
-         last.value_or(std::numeric_limits<qint64>::min()), &first, &tail);
-    std::move(tail.rbegin(), tail.rend(), std::back_inserter(out.rows));
-    return out;
+        if (rc == SQLITE_DONE)
+            return out;
+        out.complete = false;
+        // Rowids are positive in practice: the steps past the damage start at 0 at the latest.
+        const qint64 base = std::max<qint64>(failing, 0);
+        std::optional<qint64> good;
+        for (qint64 step = 1; step > 0 && base <= kMax - step; step *= 2) {
+            if (reads(firstStep(base + step - 1))) {
+                good = base + step - 1;
+                break;
+            }
+            if (step > kMax / 2)
+                break;
+        }
+        if (!good)
+            return out;  // nothing after the damage reads
+        qint64 lo = failing;
+        qint64 hi = *good;
+        while (quint64(hi) - quint64(lo) > 1) {
+            const qint64 mid = lo + qint64((quint64(hi) - quint64(lo)) / 2);
+            (reads(firstStep(mid)) ? hi : lo) = mid;
+        }
+        from = hi;
+    }
 }
 
-// Puts the rows into the (fresh) library in one transaction; the number carried, 0 on failure.
-int carryRows(sqlite3* db, const ReadableRows& readable) {
-    if (!db || readable.rows.empty() || sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return 0;
+// Makes a file's (or a folder's entries') writes durable; false when the disk refused.
+bool syncPath(const QString& path, bool folder) {
+    const int fd = ::open(QFile::encodeName(path).constData(), (folder ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+QString folderOf(const QString& path) {
+    return QFileInfo(path).absolutePath();
+}
+
+// Builds a whole fresh library with the rows beside `path`, under a name of its own
+// ("Tavvel.db.repair-XXXXXX", swept at the next start if this is cut short): committed and on
+// the disk before anything else changes. The file's name, or none when the disk refused.
+std::optional<QString> buildLibrary(const QString& path, const ReadableRows& readable) {
+    QFile source(LocalVideoDBManager::templateResource());
+    QTemporaryFile file(path + QStringLiteral(".repair-XXXXXX"));
+    const bool copied = source.open(QIODevice::ReadOnly) && file.open() &&
+                        file.write(source.readAll()) == source.size() && file.flush() &&
+                        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                            QFileDevice::ReadOther);
+    file.close();
+    const QByteArray name = QFile::encodeName(file.fileName());
+    sqlite3* db = nullptr;
+    bool ok = copied && sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    // The columns a newer program added come along, with their types and defaults.
+    const std::vector<Column>& known = templateColumns();
     QByteArray names;
     QByteArray marks;
-    for (const QByteArray& name : readable.columns) {
-        names += (names.isEmpty() ? "" : ", ") + quoted(name);
+    for (const Column& column : readable.columns) {
+        names += (names.isEmpty() ? "" : ", ") + quoted(column.name);
         marks += marks.isEmpty() ? "?" : ", ?";
+        if (!ok || std::any_of(known.begin(), known.end(), [&](const Column& c) { return c.name == column.name; }))
+            continue;
+        QByteArray sql = "ALTER TABLE LocalVideos ADD COLUMN " + quoted(column.name) + ' ' + column.type;
+        if (!column.defaultValue.isEmpty())
+            sql += " DEFAULT " + column.defaultValue;
+        ok = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     }
-    bool ok = false;
-    {
+    ok = ok && sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (ok && !readable.rows.empty()) {
         Stmt insert(db, "insert into LocalVideos (" + names + ") values (" + marks + ")");
         ok = insert.valid();
         for (size_t r = 0; ok && r < readable.rows.size(); ++r) {
@@ -389,33 +466,109 @@ int carryRows(sqlite3* db, const ReadableRows& readable) {
         }
     }
     ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (!ok)
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return ok ? int(readable.rows.size()) : 0;
+    if (!ok && db)
+        platform::logLine(QStringLiteral("repair: the fresh library was not written: ") +
+                          QString::fromUtf8(sqlite3_errmsg(db)));
+    ok = sqlite3_close(db) == SQLITE_OK && ok && syncPath(file.fileName(), false);
+    if (!ok) {
+        QFile::remove(file.fileName() + QStringLiteral("-journal"));
+        return std::nullopt;  // the temporary file goes with `file`
+    }
+    file.setAutoRemove(false);
+    return file.fileName();
 }
 
-// Renames the broken file (with the journals that belong to it, which must not be played into
-// the fresh one) to a name that tells what and when; never over an earlier one. Nothing is deleted.
-std::optional<QString> setAsideBrokenFile(const QString& path) {
+// Sweeps what a repair cut short left, under the check's lock: a fresh library that never got
+// the name goes; one that was complete and the library's name empty (no hard links here) takes it.
+void finishEarlierRepair(const QString& path) {
+    const QDir folder(folderOf(path));
+    const QString base = QFileInfo(path).fileName();
+    for (const QString& name : folder.entryList({base + QStringLiteral(".repair-*")}, QDir::Files | QDir::Hidden))
+        QFile::remove(folder.filePath(name));
+    const QString repaired = path + QStringLiteral(".repaired");
+    if (!pathExists(repaired))
+        return;
+    if (!pathExists(path) &&
+        ::rename(QFile::encodeName(repaired).constData(), QFile::encodeName(path).constData()) == 0)
+        platform::logLine(QStringLiteral("repair: finished the switch an earlier start began"));
+    else
+        QFile::remove(repaired);
+}
+
+// Sets the broken file at `path` aside and puts the complete `fresh` library under its name: a
+// hard link under the new name, then a rename over the old one, so the name always holds the
+// broken file or the whole new library. Where there are no hard links (or the broken thing is a
+// folder), the fresh one first takes a name the next start finishes the switch from. The journals
+// of the broken file go with it before the fresh one is there to have any. Nothing is deleted.
+std::optional<QString> switchIn(const QString& fresh, const QString& path) {
+    const auto broken = fileIdentity(path);
+    const QDir folder(folderOf(path));
+    const QString prefix = QFileInfo(path).fileName() + QStringLiteral(".broken-");
+    // A switch cut short after the link: the broken file has its name aside already.
+    std::optional<QString> linked;
+    for (const QString& name : folder.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden)) {
+        if (broken && fileIdentity(folder.filePath(name)) == broken)
+            linked = folder.filePath(name);
+    }
     const QString stem = path + QStringLiteral(".broken-") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int n = 1; n < 100; ++n) {
-        const QString aside = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
-        if (pathExists(aside + QStringLiteral("-journal")) || pathExists(aside + QStringLiteral("-wal")))
+    std::optional<QString> aside = linked;
+    bool noLinks = !QFileInfo(path).isFile();
+    for (int n = 1; !aside && !noLinks && n < 100; ++n) {
+        const QString name = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+        if (pathExists(name + QStringLiteral("-journal")) || pathExists(name + QStringLiteral("-wal")))
             continue;
-        if (!platform::renameNoReplace(path, aside)) {
-            if (errno == EEXIST)
-                continue;
-            platform::logLine(QStringLiteral("set aside error ") + QString::fromLocal8Bit(std::strerror(errno)));
-            return std::nullopt;
-        }
+        if (::link(QFile::encodeName(path).constData(), QFile::encodeName(name).constData()) == 0)
+            aside = name;
+        else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS)
+            noLinks = true;
+        else if (errno != EEXIST)
+            break;
+    }
+    auto moveSides = [&path](const QString& to) {
         for (const QString& side : {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
             if (pathExists(path + side))
-                platform::renameNoReplace(path + side, aside + side);
+                platform::renameNoReplace(path + side, to + side);
         }
+    };
+    auto fail = [](const char* what) -> std::optional<QString> {
+        platform::logLine(QStringLiteral("set aside error ") + QLatin1String(what) + QLatin1Char(' ') +
+                          QString::fromLocal8Bit(std::strerror(errno)));
+        return std::nullopt;
+    };
+    if (aside) {
+        moveSides(*aside);
+        if (!syncPath(folder.path(), true) ||
+            ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) != 0)
+            return fail("rename");
+        syncPath(folder.path(), true);
         return aside;
     }
-    return std::nullopt;
+    if (!noLinks)
+        return fail("link");
+    const QString repaired = path + QStringLiteral(".repaired");
+    if (::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(repaired).constData()) != 0 ||
+        !syncPath(folder.path(), true))
+        return fail("rename");
+    for (int n = 1; !aside && n < 100; ++n) {
+        const QString name = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+        if (pathExists(name + QStringLiteral("-journal")) || pathExists(name + QStringLiteral("-wal")))
+            continue;
+        if (platform::renameNoReplace(path, name))
+            aside = name;
+        else if (errno != EEXIST)
+            break;
+    }
+    if (!aside) {
+        QFile::remove(repaired);
+        return fail("rename");
+    }
+    moveSides(*aside);
+    if (!syncPath(folder.path(), true) ||
+        ::rename(QFile::encodeName(repaired).constData(), QFile::encodeName(path).constData()) != 0)
+        return fail("rename");  // the next start finishes it
+    syncPath(folder.path(), true);
+    return aside;
 }
 
 // Held while a program checks (and maybe replaces) the file: a second Tavvel on the same folders
@@ -493,38 +646,70 @@ void LocalVideoDBManager::afterCheck(std::function<void()> done) {
     done();
 }
 
+void LocalVideoDBManager::waitForCheck() {
+    if (checker_.joinable() && checker_.get_id() != std::this_thread::get_id())
+        checker_.join();
+}
+
 void LocalVideoDBManager::check(BrokenFile broken) {
     std::optional<DirectoryLock> checking;
-    if (broken == BrokenFile::setAside)
+    if (broken == BrokenFile::setAside) {
         checking.emplace(path_);
+        finishEarlierRepair(path_);
+    }
     placeTemplate(path_);
     platform::logLine(path_);
     open();
     // The desktop player never changes the file's table or moves it: that is the main program's.
     if (broken != BrokenFile::setAside)
         return;
-    ReadableRows readable;
     switch (stateOf(path_, db_)) {
     case FileState::sound:
     case FileState::unknown: return;
-    case FileState::olderColumns: addMissingColumns(db_); return;
-    case FileState::damaged: readable = readableRows(db_); break;
-    case FileState::noLibrary: break;
+    case FileState::olderColumns: mendColumns_ = !addMissingColumns(db_); return;
+    case FileState::damaged: repair(true); return;
+    case FileState::noLibrary: repair(false); return;
     }
-    const bool damaged = !readable.columns.empty();
-    sqlite3_close(db_);
-    db_ = nullptr;
-    setAside_ = setAsideBrokenFile(path_);
-    if (!setAside_)
+}
+
+void LocalVideoDBManager::repair(bool damaged) {
+    // No other connection writes the damaged file from the first read until the fresh library
+    // has its name: what they committed before is read, what they try after goes to the new file.
+    int rc = SQLITE_BUSY;
+    for (int tries = 0; damaged && tries < 3 && isBusyCode(rc); ++tries)
+        rc = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    if (damaged && isBusyCode(rc)) {
+        platform::logLine(QStringLiteral("database damaged but held elsewhere: repaired at the next start"));
         return;
-    platform::logLine((damaged ? QStringLiteral("database damaged, set aside as ")
+    }
+    ReadableRows readable;
+    if (damaged)
+        readable = readableRows(db_);
+    std::optional<QString> fresh;
+    for (int tries = 0; tries < 3 && !fresh; ++tries)
+        fresh = buildLibrary(path_, readable);
+    if (fresh)
+        setAside_ = switchIn(*fresh, path_);
+    if (!setAside_) {
+        if (fresh)
+            QFile::remove(*fresh);
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        platform::logLine(QStringLiteral("database repair failed: the file stays as it is until the next start"));
+        return;
+    }
+    const bool carried = !readable.columns.empty();
+    platform::logLine((carried ? QStringLiteral("database damaged, set aside as ")
                                : QStringLiteral("database broken, set aside as ")) +
                       *setAside_);
-    placeTemplate(path_);
+    if (damaged)
+        aside_ = std::exchange(db_, nullptr);
     open();
-    if (damaged) {
-        carried_ = carryRows(db_, readable);
-        platform::logLine(QStringLiteral("carried %1 of %2 readable rows").arg(*carried_).arg(readable.rows.size()));
+    if (carried) {
+        carried_ = int(readable.rows.size());
+        unread_ = !readable.complete;
+        platform::logLine(QStringLiteral("carried %1 of %1 readable rows%2")
+                              .arg(*carried_)
+                              .arg(unread_ ? QStringLiteral("; parts could not be read") : QString()));
     }
 }
 
@@ -542,8 +727,17 @@ void LocalVideoDBManager::open() {
         sqlite3_close(db);
         return;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_handler(db, &LocalVideoDBManager::busyWait, this);
     db_ = db;
+}
+
+int LocalVideoDBManager::busyWait(void* self, int count) {
+    auto* manager = static_cast<LocalVideoDBManager*>(self);
+    constexpr int kPauseMs = 5;
+    if (count * kPauseMs >= manager->busyMs_ || fileIdentity(manager->path_) != manager->opened_)
+        return 0;
+    ::usleep(kPauseMs * 1000);
+    return 1;
 }
 
 void LocalVideoDBManager::followPath() {
@@ -552,10 +746,27 @@ void LocalVideoDBManager::followPath() {
         open();
 }
 
+bool LocalVideoDBManager::beginWrite(const char* begin) {
+    for (int tries = 0; tries < 3; ++tries) {
+        followPath();
+        if (!db_)
+            return false;
+        const bool begun = sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) == SQLITE_OK;
+        const bool moved = fileIdentity(path_) != opened_;
+        if (begun && !moved)
+            return true;
+        if (begun)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (!moved)
+            return false;
+    }
+    return false;
+}
+
 LocalVideoDBManager::~LocalVideoDBManager() {
-    if (checker_.joinable())
-        checker_.join();
+    waitForCheck();
     sqlite3_close(db_);
+    sqlite3_close(aside_);
 }
 
 LocalVideoDBManager::InsertResult LocalVideoDBManager::insertVideo(const VideoDetail& video) {
@@ -565,9 +776,11 @@ LocalVideoDBManager::InsertResult LocalVideoDBManager::insertVideo(const VideoDe
     }
     std::lock_guard lock(mutex_);
     followPath();
+    if (mendColumns_)
+        mendColumns_ = !addMissingColumns(db_);
     // The look-up and the insert in one write transaction: the other program (or a second
     // Tavvel on the same folders) cannot add the same sign in between.
-    if (!db_ || sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (!beginWrite("BEGIN IMMEDIATE")) {
         platform::logLine(QStringLiteral("insert false"));
         return InsertResult::failed;
     }
@@ -674,20 +887,30 @@ auto LocalVideoDBManager::readHeld(bool wait, Read read) -> std::optional<declty
     else if (!lock.try_lock())
         return std::nullopt;  // another thread is inside, maybe waiting for the other program
     followPath();
-    const bool quick = !wait && db_;
-    if (quick)
-        sqlite3_busy_timeout(db_, 0);
+    const int usual = std::exchange(busyMs_, wait ? busyMs_ : 0);
     bool busy = false;
     auto result = read(&busy);
-    if (quick)
-        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // Held because the main program has just put a fresh library in place: that one answers.
+    if (busy && db_ && fileIdentity(path_) != opened_) {
+        followPath();
+        busy = false;
+        result = read(&busy);
+    }
+    busyMs_ = usual;
     if (busy)
         return std::nullopt;
     return result;
 }
 
 std::optional<std::vector<VideoDetail>> LocalVideoDBManager::readAllVideos(bool wait) {
-    return readHeld(wait, [this](bool* busy) { return allVideosLocked(busy); });
+    // A list cut short by damage is no more the list than a held one.
+    return readHeld(wait, [this](bool* busy) {
+        bool complete = false;
+        std::vector<VideoDetail> rows = allVideosLocked(busy, &complete);
+        if (!complete && db_)
+            *busy = true;
+        return rows;
+    });
 }
 
 std::optional<std::optional<VideoDetail>> LocalVideoDBManager::readVideoWithSign(const QString& sign, bool wait) {
@@ -696,8 +919,13 @@ std::optional<std::optional<VideoDetail>> LocalVideoDBManager::readVideoWithSign
 
 bool LocalVideoDBManager::execute(const char* sql, const QString* sign, const QString* url) {
     std::lock_guard lock(mutex_);
-    followPath();
-    return executeLocked(sql, sign, url);
+    if (!beginWrite("BEGIN IMMEDIATE"))
+        return false;
+    const bool ok = executeLocked(sql, sign, url) &&
+                    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok)
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return ok;
 }
 
 bool LocalVideoDBManager::executeLocked(const char* sql, const QString* sign, const QString* url) {
@@ -740,10 +968,9 @@ void LocalVideoDBManager::deleteAllVideos() {
 LocalVideoDBManager::WriteResult LocalVideoDBManager::deleteVideos(
     const std::function<bool(const std::vector<VideoDetail>& rows, const DeleteRows& remove)>& change) {
     std::lock_guard lock(mutex_);
-    followPath();
     // Exclusive from the start: once it is had, no reader can make the commit wait, so no file
     // is touched before the rows are certain to change with it.
-    if (!db_ || sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (!beginWrite("BEGIN EXCLUSIVE")) {
         const bool busy = isBusy(db_);
         platform::logLine(busy ? QStringLiteral("delete busy") : QStringLiteral("delete false"));
         return busy ? WriteResult::busy : WriteResult::failed;

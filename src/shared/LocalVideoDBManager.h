@@ -94,6 +94,8 @@ public:
     // Calls `done` once the start's check has ended: at once when it has, else on its thread
     // before any call waiting for the check goes on (so `done` must not call this manager).
     void afterCheck(std::function<void()> done);
+    // Returns once the start's check has ended (quitting must not end the process under it).
+    void waitForCheck();
 
     const QString& databasePath() const { return path_; }
     // Waits for the check at start.
@@ -107,6 +109,8 @@ public:
     // How many rows of the set-aside file were carried into the fresh library: none when it was
     // no library at all, a number (maybe 0) when it was a damaged one.
     std::optional<int> carriedRows() const { return carried_; }
+    // Whether parts of the damaged file could not be read (how many rows they held is unknown).
+    bool someRowsUnread() const { return unread_; }
 
     // "<applicationSupport>/Tavvel.db".
     static QString defaultPath();
@@ -115,7 +119,14 @@ public:
 
 private:
     void check(BrokenFile broken);
+    // Builds a fresh library (with what still reads of a damaged file) and puts it in place.
+    void repair(bool damaged);
     void open();
+    // Begins a write transaction on the file that is at the path now: one opened before the
+    // main program replaced it is left once its lock is had. False when none could be begun.
+    bool beginWrite(const char* begin);
+    // The busy handler: waits up to `busyMs_`, but not for a file that is no longer at the path.
+    static int busyWait(void* self, int count);
     // Opens again when the path names another file than the open one (the main program put a
     // fresh library in place of a broken one).
     void followPath();
@@ -130,6 +141,12 @@ private:
 
     QString path_;
     sqlite3* db_ = nullptr;
+    // The damaged file set aside, held alone for the rest of the run: a connection of another
+    // process still open on it then never takes the fresh library's journal for its own.
+    sqlite3* aside_ = nullptr;
+    int busyMs_ = 3000;
+    bool mendColumns_ = false;  // the check could not add the missing columns yet
+    bool unread_ = false;
     std::optional<std::pair<quint64, quint64>> opened_;  // device and inode of what `db_` opened
     std::optional<QString> setAside_;
     std::optional<int> carried_;

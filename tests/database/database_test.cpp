@@ -402,3 +402,72 @@ TEST(LocalVideoDB, ALibraryThatStillReadsIsKeptOrItsReadableRowsCarriedOver) {
         EXPECT_EQ(testsupport::runSql(path, "PRAGMA quick_check"), QStringLiteral("ok"));
     }
 }
+
+// Damage in two places: the repair reads past both, carries every row a look-up by rowid still
+// reads with the columns a newer program added, and says parts could not be read. Until then the
+// desktop player takes a list cut short by the damage for no list at all, as a held one.
+TEST(LocalVideoDB, RepairReadsPastEveryDamagedRegionAndKeepsNewerColumns) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+    StdoutCapture out;
+    {
+        LocalVideoDBManager db(path);
+        for (int i = 0; i < 100; ++i) {
+            VideoDetail v = video(QStringLiteral("v%1").arg(i), i);
+            v.description = QString(1200, QLatin1Char('d'));
+            db.insertVideo(v);
+        }
+    }
+    ASSERT_TRUE(testsupport::runSql(path,
+                                    "alter table LocalVideos add column mood text default 'calm'; "
+                                    "update LocalVideos set mood = 'm' || vid;")
+                    .has_value());
+    for (const qint64 page : {8, 20})
+        ASSERT_TRUE(testsupport::overwriteBytes(path, page * 4096, QByteArray(4096, '\xff')));
+    QStringList readable;
+    for (int rowid = 1; rowid <= 100; ++rowid) {
+        const QByteArray sql = "select sign from LocalVideos where rowid = " + QByteArray::number(rowid);
+        rawExec(path, sql.constData(), [&](sqlite3_stmt* s) {
+            readable << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+        });
+    }
+    ASSERT_GT(readable.size(), 50);
+    ASSERT_LT(readable.size(), 100);
+
+    {
+        LocalVideoDBManager player(path, LocalVideoDBManager::BrokenFile::leave);
+        EXPECT_EQ(player.readAllVideos(true), std::nullopt);
+    }
+    LocalVideoDBManager mainProgram(path);
+    ASSERT_TRUE(mainProgram.setAsidePath());
+    EXPECT_EQ(mainProgram.carriedRows(), int(readable.size()));
+    EXPECT_TRUE(mainProgram.someRowsUnread());
+    QStringList signs;
+    for (const VideoDetail& v : mainProgram.allVideos())
+        signs << v.sign;
+    EXPECT_EQ(signs, readable);
+    QStringList moods;
+    for (const QString& sign : readable)
+        moods << QStringLiteral("m") + sign.mid(1);
+    EXPECT_EQ(testsupport::runSql(path, "select mood from LocalVideos order by rowid"), moods.join(QLatin1Char('\n')));
+    EXPECT_EQ(mainProgram.readAllVideos(true).value_or(std::vector<VideoDetail>()).size(), size_t(readable.size()));
+}
+
+// Columns that could not be added while another program held the file are added before the next
+// insert, which then goes in.
+TEST(LocalVideoDB, MissingColumnsAreAddedLaterWhenTheFileWasBusy) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tavvel.db"));
+    ASSERT_TRUE(testsupport::runSql(path,
+                                    "create table LocalVideos (vid integer, sign text, title text, url text); "
+                                    "insert into LocalVideos values (1, 'a', 'A', 'file:///a.mp4');")
+                    .has_value());
+    StdoutCapture out;
+    auto lock = std::make_unique<testsupport::WriteLock>("BEGIN IMMEDIATE;", path);
+    ASSERT_TRUE(lock->held);
+    LocalVideoDBManager db(path);
+    lock.reset();
+    EXPECT_EQ(db.insertVideo(video("b")), LocalVideoDBManager::InsertResult::inserted);
+    EXPECT_EQ(testsupport::runSql(path, "select sign || ifnull(state, '-') from LocalVideos"),
+              QStringLiteral("a-\nb1"));
+}

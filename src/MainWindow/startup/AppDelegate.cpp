@@ -174,13 +174,13 @@ void AppDelegate::libraryChecked(bool isFirstInstall) {
     }
     if (!setAside)
         return;
-    showLibraryReplacedAlert(*setAside, carried);
+    showLibraryReplacedAlert(*setAside, carried, parts_.database().someRowsUnread());
     // The library screen has shown already; it started no import while the flag was still set.
     if (importAgain)
         mainWindowController().videoLibraryViewController()->localParts()->importSampleVideosIfNeeded();
 }
 
-QString AppDelegate::libraryReplacedText(std::optional<int> carried) {
+QString AppDelegate::libraryReplacedText(std::optional<int> carried, bool someUnread) {
     if (!carried)
         return tr(
             "Tavvel could not read its video library, so it started a new one and imports the sample "
@@ -189,15 +189,19 @@ QString AppDelegate::libraryReplacedText(std::optional<int> carried) {
         return tr(
             "Tavvel's video library was damaged and none of its videos could be read, so it started a "
             "new one and imports the sample videos again.");
+    if (!someUnread)
+        return tr("Tavvel's video library was damaged. It started a new one and carried over all %n video(s).", nullptr,
+                  *carried);
     return tr(
         "Tavvel's video library was damaged. It started a new one and carried over the %n video(s) that "
-        "could still be read.",
+        "could still be read; parts of the old file could not be read, so others may be missing.",
         nullptr, *carried);
 }
 
-void AppDelegate::showLibraryReplacedAlert(const QString& setAside, std::optional<int> carried) {
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"), libraryReplacedText(carried),
-                                  QMessageBox::Ok, mainWindowController().window());
+void AppDelegate::showLibraryReplacedAlert(const QString& setAside, std::optional<int> carried, bool someUnread) {
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavvel"),
+                                  libraryReplacedText(carried, someUnread), QMessageBox::Ok,
+                                  mainWindowController().window());
     alert->setObjectName(QStringLiteral("libraryReplacedAlert"));
     alert->setTextFormat(Qt::PlainText);
     alert->setInformativeText(tr("The old library file was kept as \"%1\".").arg(QDir::toNativeSeparators(setAside)));
@@ -217,6 +221,8 @@ void AppDelegate::applicationWillTerminate() {
     // Running transfers keep their resume data and the list is on disk before the process ends.
     if (DownloadManager* downloads = parts_.downloadsIfMade())
         downloads->cancelAllDownloads();
+    // The start's check may be replacing the library file: the process ends after it.
+    parts_.database().waitForCheck();
     platform::logLine(QStringLiteral("applicationWillTerminate"));
 }
 

@@ -61,8 +61,8 @@ public:
     void libraryChecked(bool isFirstInstall);
     // Tells once that the library file was set aside, where it was kept, and how many of its
     // rows the new library holds (`carried`: none when it was no library at all).
-    void showLibraryReplacedAlert(const QString& setAside, std::optional<int> carried);
-    static QString libraryReplacedText(std::optional<int> carried);
+    void showLibraryReplacedAlert(const QString& setAside, std::optional<int> carried, bool someUnread);
+    static QString libraryReplacedText(std::optional<int> carried, bool someUnread);
     // Uploads the crash reports of earlier runs, a few at a time; each is deleted once the
     // service answered.
     void uploadCrashFiles();
