@@ -71,6 +71,19 @@ void copyTree(const QString& from, const QString& to) {
     }
 }
 
+// A child's environment with the kill shim preloaded (it kills nothing until told where).
+QProcessEnvironment shimmed(const QString& home, bool noLinks) {
+    QProcessEnvironment env = childEnvironment(home);
+    env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(KILL_SHIM));
+    // A sanitizer build would otherwise refuse to start with a library loaded before its runtime.
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+    env.insert(QStringLiteral("TAVVEL_KILL_UNDER"), home);
+    if (noLinks)
+        env.insert(QStringLiteral("TAVVEL_KILL_NO_LINKS"), QStringLiteral("1"));
+    return env;
+}
+
 // The signs of the library, as the desktop player reads them (nothing changed); rows whose file
 // is missing are counted.
 QStringList signsOf(const QString& support, int* missing) {
@@ -129,14 +142,10 @@ TEST(KillPoints, EveryKillLeavesALibraryWithEveryRowReadOrCommittedBefore) {
         {
             QTemporaryDir whole;
             copyTree(pristine.path(), whole.path());
-            QProcessEnvironment env = childEnvironment(whole.path());
-            if (step.noLinks) {
-                env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(KILL_SHIM));
-                env.insert(QStringLiteral("TAVVEL_KILL_UNDER"), whole.path());
-                env.insert(QStringLiteral("TAVVEL_KILL_NO_LINKS"), QStringLiteral("1"));
-            }
+            QProcessEnvironment env = shimmed(whole.path(), step.noLinks);
             const ChildRun run = runChild(step.program, step.args, env, true);
             ASSERT_FALSE(run.killed) << run.out.toStdString();
+            ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
             int missing = 0;
             before = signsOf(whole.filePath(kSupport), &missing);
             EXPECT_EQ(missing, 0);
@@ -148,15 +157,9 @@ TEST(KillPoints, EveryKillLeavesALibraryWithEveryRowReadOrCommittedBefore) {
                 SCOPED_TRACE(std::string(call) + " " + std::to_string(n));
                 QTemporaryDir data;
                 copyTree(pristine.path(), data.path());
-                QProcessEnvironment env = childEnvironment(data.path());
-                env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(KILL_SHIM));
-                env.insert(QStringLiteral("ASAN_OPTIONS"),
-                           env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
-                env.insert(QStringLiteral("TAVVEL_KILL_UNDER"), data.path());
+                QProcessEnvironment env = shimmed(data.path(), step.noLinks);
                 env.insert(QStringLiteral("TAVVEL_KILL_CALL"), QString::fromLatin1(call));
                 env.insert(QStringLiteral("TAVVEL_KILL_AT"), QString::number(n));
-                if (step.noLinks)
-                    env.insert(QStringLiteral("TAVVEL_KILL_NO_LINKS"), QStringLiteral("1"));
                 const ChildRun killed = runChild(step.program, step.args, env, true);
                 if (!killed.killed) {
                     ASSERT_EQ(killed.exitCode, 0) << killed.out.toStdString();
