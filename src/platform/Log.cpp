@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 #include <mutex>
 
@@ -17,8 +18,8 @@ void logLine(const QString& line) {
     std::fflush(stdout);
 }
 
-RepeatedLines::RepeatedLines(std::function<void(const QString&)> write, qint64 periodMs, int remembered)
-    : write_(std::move(write)), periodMs_(periodMs), remembered_(qMax(1, remembered)) {}
+RepeatedLines::RepeatedLines(std::function<void(const QString&)> write, qint64 periodMs, int remembered, int perMinute)
+    : write_(std::move(write)), periodMs_(periodMs), remembered_(qMax(1, remembered)), perMinute_(perMinute) {}
 
 RepeatedLines::~RepeatedLines() {
     flush();
@@ -28,8 +29,27 @@ void RepeatedLines::add(const QString& line) {
     add(line, QDeadlineTimer::current().deadline());
 }
 
+namespace {
+// The text with every run of digits as one "#".
+QString withoutNumbers(const QString& line) {
+    QString key;
+    key.reserve(line.size());
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (!line[i].isDigit()) {
+            key.append(line[i]);
+            continue;
+        }
+        key.append(u'#');
+        while (i + 1 < line.size() && line[i + 1].isDigit())
+            ++i;
+    }
+    return key;
+}
+}  // namespace
+
 void RepeatedLines::add(const QString& line, qint64 nowMs) {
-    const auto found = seen_.find(line);
+    const QString key = withoutNumbers(line);
+    const auto found = seen_.find(key);
     if (found == seen_.end()) {
         if (seen_.size() >= remembered_) {
             auto oldest = seen_.begin();
@@ -39,14 +59,15 @@ void RepeatedLines::add(const QString& line, qint64 nowMs) {
             writeCount(oldest.key(), *oldest, nowMs);
             seen_.erase(oldest);
         }
-        seen_.insert(line, Seen{nowMs, ++counter_, 0});
-        write_(line);
+        seen_.insert(key, Seen{nowMs, ++counter_, 0, line, false});
+        pass(line, nowMs);
         return;
     }
     found->order = ++counter_;
     ++found->repeats;
+    found->varied = found->varied || found->text != line;
     if (nowMs - found->writtenAt >= periodMs_)
-        writeCount(line, *found, nowMs);
+        writeCount(key, *found, nowMs);
 }
 
 void RepeatedLines::flush() {
@@ -56,16 +77,38 @@ void RepeatedLines::flush() {
         if (it->repeats > 0)
             pending.emplace_back(it->order, it.key());
     std::sort(pending.begin(), pending.end());
-    for (const auto& [order, line] : pending)
-        writeCount(line, seen_[line], 0);
+    for (const auto& [order, key] : pending)
+        writeCount(key, seen_[key], lastNow_);
     seen_.clear();
+    if (leftOut_ > 0)
+        write_(QStringLiteral("%1 more lines left out").arg(std::exchange(leftOut_, 0)));
 }
 
-void RepeatedLines::writeCount(const QString& line, Seen& seen, qint64 nowMs) {
+void RepeatedLines::writeCount(const QString& key, Seen& seen, qint64 nowMs) {
     if (seen.repeats == 0)
         return;
-    write_(QStringLiteral("repeated %1 times: %2").arg(seen.repeats).arg(line));
+    pass(QStringLiteral("repeated %1 times: %2").arg(seen.repeats).arg(seen.varied ? key : seen.text), nowMs);
     seen.repeats = 0;
     seen.writtenAt = nowMs;
+}
+
+void RepeatedLines::pass(const QString& line, qint64 nowMs) {
+    lastNow_ = qMax(lastNow_, nowMs);
+    if (perMinute_ <= 0) {
+        write_(line);
+        return;
+    }
+    if (nowMs - minuteStart_ >= 60 * 1000) {
+        if (leftOut_ > 0)
+            write_(QStringLiteral("%1 more lines left out in the last minute").arg(std::exchange(leftOut_, 0)));
+        minuteStart_ = nowMs;
+        writtenInMinute_ = 0;
+    }
+    if (writtenInMinute_ >= perMinute_) {
+        ++leftOut_;
+        return;
+    }
+    ++writtenInMinute_;
+    write_(line);
 }
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace platform {
 namespace {
@@ -48,6 +49,20 @@ void clearWallpaperProblem() {
 void reportLastingWallpaperProblem(const QString& text) {
     lastingProblem = text.simplified();
     reportWallpaperProblem(text);
+}
+
+QString crashRecordPath() {
+    return QDir(ownCachesDirectory(QString::fromLatin1(kHelperIdentifier))).filePath(QStringLiteral("crashed-video"));
+}
+
+void forgetPlayerCrashes() {
+    QFile::remove(crashRecordPath());
+    DefaultsSuite& suite = helperDefaults();
+    suite.synchronizeIfChanged();
+    if (!suite.contains(QString::fromLatin1(kCrashedVideosKey)))
+        return;
+    suite.remove(QString::fromLatin1(kCrashedVideosKey));
+    suite.synchronize();
 }
 
 QString wallpaperProblem() {

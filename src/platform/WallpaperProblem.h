@@ -22,6 +22,14 @@ void reportLastingWallpaperProblem(const QString& text);
 // The main program's side: the text the player last recorded, empty when there is none.
 QString wallpaperProblem();
 
+// What the desktop player keeps of its crashes: the record a fatal fault writes (the sign of the
+// video playing) and, in its own settings, the list of videos skipped for one.
+QString crashRecordPath();
+inline constexpr const char* kCrashedVideosKey = "CrashedVideos";
+// The user asked for the wallpaper again (switched it on, chose a video) while no player ran:
+// the next player starts afresh, holding no earlier crash against any video.
+void forgetPlayerCrashes();
+
 // The desktop player's own settings ("<config folder>/com.zembo.TavvelHelper.ini"), from either
 // program: its standard suite in the player, the same file opened by path elsewhere.
 DefaultsSuite& helperDefaults();

@@ -3,6 +3,7 @@
 #include "platform/AppLauncher.h"
 #include "platform/Paths.h"
 #include "platform/SignalStack.h"
+#include "platform/WallpaperProblem.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,8 +47,21 @@ void writeRecord() {
     close(fd);
 }
 
-void onFatalSignal(int sig) {
-    if (!writing.exchange(true)) {
+// A fault of this process: raised by the kernel (a bad address, an illegal instruction), or
+// abort() of its own. A signal another program sends (kill, sigqueue, tgkill) says nothing about
+// the video.
+bool raisedHere(const siginfo_t* info) {
+    if (!info)
+        return false;
+    if (info->si_code > 0)
+        return true;
+    return info->si_code == SI_TKILL && info->si_pid == getpid();
+}
+
+void onFatalSignal(int sig, siginfo_t* info, void*) {
+    if (!raisedHere(info)) {
+        // Not ours to record: the signal goes on to what handled it before.
+    } else if (!writing.exchange(true)) {
         writeRecord();
         written.store(true);
     } else {
@@ -68,8 +82,7 @@ void onFatalSignal(int sig) {
 }  // namespace
 
 QString recordPath() {
-    return QDir(platform::ownCachesDirectory(QString::fromLatin1(platform::kHelperIdentifier)))
-        .filePath(QStringLiteral("crashed-video"));
+    return platform::crashRecordPath();
 }
 
 void install() {
@@ -84,9 +97,9 @@ void install() {
         std::memcpy(recordFile, file.constData(), size_t(file.size()) + 1);
     platform::ensureSignalStack();
     struct sigaction action {};
-    action.sa_handler = onFatalSignal;
+    action.sa_sigaction = onFatalSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_ONSTACK;
+    action.sa_flags = SA_ONSTACK | SA_SIGINFO;
     for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
         sigaction(kSignals[i], &action, &previous[i]);
 }

@@ -64,7 +64,8 @@ private:
     bool loaded_ = false;
     quint64 failedEntry_ = 0;  // an entry failed for want of a picture: its start is no start
     Failure lastFailure_ = Failure::unplayable;
-    platform::RepeatedLines mpvLines_{&platform::logLine};
+    // Whatever mpv says, the log gets a few lines a minute at most.
+    platform::RepeatedLines mpvLines_{&platform::logLine, 10 * 60 * 1000, 64, 60};
     bool playing_ = false;
     bool muted_ = false;
     float volume_ = 1.0f;

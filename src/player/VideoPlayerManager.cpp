@@ -9,18 +9,50 @@
 #include "player/DesktopWallpaperPlatform.h"
 #include "shared/LocalVideoDBManager.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QUrl>
 #include <utility>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
-// A stored file URL whose file exists. A plain path is no URL and so never playable.
-bool isPlayableUrl(const QString& text) {
-    const QUrl url(text);
-    if (!url.isValid() || !url.isLocalFile())
-        return false;
-    return QFileInfo(url.toLocalFile()).isFile();
+QString errorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Whether the regular file at `path` reads: its start and its end. A network home or a failing
+// disk gives EIO on a file that stat shows whole.
+QString unreadableReason(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return errorText(errno);
+    QString reason;
+    char buffer[16384];
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || ::pread(fd, buffer, sizeof buffer, 0) < 0 ||
+        (st.st_size > off_t(sizeof buffer) &&
+         ::pread(fd, buffer, sizeof buffer, st.st_size - off_t(sizeof buffer)) < 0))
+        reason = errorText(errno);
+    ::close(fd);
+    return reason;
+}
+
+// What tells a file rewritten in place or replaced from the one loaded.
+QByteArray fileStamp(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QByteArray();
+    return QByteArray::number(quint64(st.st_ino)) + ' ' + QByteArray::number(qint64(st.st_size)) + ' ' +
+           QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qint64(st.st_mtim.tv_nsec));
 }
 
 VideoPlayerManager* sharedInstance = nullptr;
@@ -28,10 +60,45 @@ VideoPlayerManager* sharedInstance = nullptr;
 // After a read that found the database held: the other program's write is usually over by then.
 constexpr int kLookAgainMs = 1000;
 
-const QString crashedVideosKey = QStringLiteral("CrashedVideos");
+// The pause before a chosen video that could not be read is tried again: it grows to the last.
+constexpr int kRetryFirstMs = 2000;
+constexpr int kRetryLongestMs = 10 * 60 * 1000;
+// A file that changes is looked at once its writer has been quiet this long.
+constexpr int kFileQuietMs = 300;
+
+const QString crashedVideosKey = QString::fromLatin1(platform::kCrashedVideosKey);
 // A list kept short: a video deleted since stays in it until then.
 constexpr int kMaxCrashedVideos = 50;
 }  // namespace
+
+VideoFile checkVideoFile(const QString& urlText) {
+    const QUrl url(urlText);
+    // A plain path is no URL and so never playable.
+    if (!url.isValid() || !url.isLocalFile())
+        return {VideoFile::absent, QObject::tr("the stored address names no file")};
+    const QString path = url.toLocalFile();
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return {VideoFile::unknown, QObject::tr("it is no file")};
+        if (const QString reason = unreadableReason(path); !reason.isEmpty())
+            return {VideoFile::unknown, QObject::tr("the file cannot be read (%1)").arg(reason)};
+        return {VideoFile::present, QString()};
+    }
+    const int error = errno;
+    if (error != ENOENT)
+        return {VideoFile::unknown, QObject::tr("the file cannot be read (%1)").arg(errorText(error))};
+    // Gone only when its folder is there and shows its names: an unplugged disk or a mount not
+    // yet back hides a file that is still there.
+    const QString folder = QFileInfo(path).absolutePath();
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return {
+            VideoFile::unknown,
+            QObject::tr("its folder %1 cannot be read (%2)").arg(QDir::toNativeSeparators(folder), errorText(errno))};
+    ::close(fd);
+    return {VideoFile::absent, QObject::tr("the file is no longer there")};
+}
 
 std::optional<VideoPlayerScreenType> screenTypeFromInteger(qint64 value) {
     switch (quint64(value)) {
@@ -111,8 +178,18 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
     crashedVideos_ = platform::helperDefaults().object(crashedVideosKey).toStringList();
     lookAgainTimer_ = new QTimer(this);
     lookAgainTimer_->setSingleShot(true);
-    lookAgainTimer_->setInterval(kLookAgainMs);
     connect(lookAgainTimer_, &QTimer::timeout, this, &VideoPlayerManager::lookAgain);
+    retryDelayMs_ = kRetryFirstMs;
+    retryTimer_ = new QTimer(this);
+    retryTimer_->setSingleShot(true);
+    connect(retryTimer_, &QTimer::timeout, this, &VideoPlayerManager::retryLoad);
+    fileQuietTimer_ = new QTimer(this);
+    fileQuietTimer_->setSingleShot(true);
+    fileQuietTimer_->setInterval(kFileQuietMs);
+    connect(fileQuietTimer_, &QTimer::timeout, this, &VideoPlayerManager::reviewLoadedFile);
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, fileQuietTimer_, qOverload<>(&QTimer::start));
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, fileQuietTimer_, qOverload<>(&QTimer::start));
 
     connect(&platform_, &WallpaperPlatform::activeSpaceDidChange, this, &VideoPlayerManager::activeSpaceDidChange);
     updateVideoListDispose_ = platform::DistributedNotificationCenter::defaultCenter().addObserver(
@@ -151,6 +228,7 @@ VideoPlayerManager::VideoPlayerManager(WallpaperPlatform& platform, Preferences&
                 storeCrashedVideos();
             }
             platform::clearWallpaperProblem();
+            retryDelayMs_ = kRetryFirstMs;
             openPlayer();
         } else {
             closePlayer();
@@ -189,7 +267,9 @@ MediaPlayer& VideoPlayerManager::player() {
         connect(player_.get(), &MediaPlayer::itemFailed, this, &VideoPlayerManager::onItemFailed);
         connect(player_.get(), &MediaPlayer::itemStarted, this, &VideoPlayerManager::onItemStarted);
         rebuildVideoList();
-        loadPlayableEntry();
+        // Switched off, nothing is loaded: the memory stays given back, and a crash names no video.
+        if (preferences_.isOpenPlayer())
+            loadPlayableEntry();
         player_->setVolume(preferences_.volume());
         player_->setMuted(preferences_.mute());
         addStatusObserver();
@@ -215,8 +295,8 @@ void VideoPlayerManager::setVolume(float volume) {
 
 // --- play list -------------------------------------------------------------------------------
 
-void VideoPlayerManager::rebuildVideoList() {
-    std::optional<std::vector<VideoDetail>> read = database_.readAllVideos(true);
+void VideoPlayerManager::rebuildVideoList(bool wait) {
+    std::optional<std::vector<VideoDetail>> read = database_.readAllVideos(wait);
     listUnread_ = !read;
     if (!read) {
         lookAgainLater();
@@ -248,41 +328,61 @@ std::vector<VideoDetail> VideoPlayerManager::shuffledVideoList(const std::vector
     return result;
 }
 
-std::optional<QUrl> VideoPlayerManager::findPlayableEntry() {
-    // One pass at most: every entry is tried once, starting at the cursor.
-    for (int step = 0; step < videoList_.count(); ++step) {
+std::optional<QUrl> VideoPlayerManager::findPlayableEntry(QString* problem) {
+    // One pass at most: every entry is tried once, starting at the cursor. In single mode the
+    // cursor's entry is the user's choice: no other one stands in for it.
+    const int steps = playModel_ == VideoPlayerPlayModel::single ? qMin(1, videoList_.count()) : videoList_.count();
+    for (int step = 0; step < steps; ++step) {
         const VideoDetail* video = videoList_.current();
-        if (video && isPlayableUrl(video->url) && !crashedVideos_.contains(video->sign))
+        if (!video)
+            break;
+        const bool crashed = crashedVideos_.contains(video->sign);
+        const VideoFile file = crashed ? VideoFile{VideoFile::unknown, QString()} : checkVideoFile(video->url);
+        if (file.state == VideoFile::present)
             return QUrl(video->url);
-        videoList_.advanceWrapping();
+        if (step == 0 && !crashed)
+            *problem = tr("Cannot play \"%1\": %2.").arg(shownName(video->sign), file.reason);
+        else if (step == 0)
+            *problem = tr("The player crashed while playing \"%1\". That video is skipped until you choose it again.")
+                           .arg(shownName(video->sign));
+        if (steps > 1)
+            videoList_.advanceWrapping();
     }
+    if (steps > 1 && !problem->isEmpty())
+        *problem = problem->chopped(1) + tr(", and no other video can be played.");
     return std::nullopt;
 }
 
 bool VideoPlayerManager::videoIsPlayable(const QString& sign) {
-    return playability(sign).value_or(false);
+    const std::optional<VideoFile> file = playability(sign, true);
+    return file && file->state == VideoFile::present;
 }
 
-std::optional<bool> VideoPlayerManager::playability(const QString& sign) {
-    const std::optional<std::optional<VideoDetail>> row = database_.readVideoWithSign(sign, true);
+std::optional<VideoFile> VideoPlayerManager::playability(const QString& sign, bool wait, QString* path) {
+    const std::optional<std::optional<VideoDetail>> row = database_.readVideoWithSign(sign, wait);
     if (!row)
         return std::nullopt;
-    return *row && isPlayableUrl((*row)->url);
+    if (!*row)
+        return VideoFile{VideoFile::absent, tr("it is no longer in the library")};
+    if (path)
+        *path = QUrl((*row)->url).toLocalFile();
+    return checkVideoFile((*row)->url);
 }
 
 void VideoPlayerManager::lookAgainLater() {
-    lookAgainTimer_->start();
+    lookAgainTimer_->start(kLookAgainMs);
 }
 
 void VideoPlayerManager::lookAgain() {
     if (const std::optional<QString> sign = std::exchange(signToLookUp_, std::nullopt);
-        sign && preferences_.playingVideoSign() == *sign && playVideoWithSign(*sign))
+        sign && preferences_.playingVideoSign() == *sign && chooseVideo(*sign, /*late=*/true))
         return;
     if (!listUnread_)
         return;
-    rebuildVideoList();
-    // The player started while the list could not be read: it starts playing now.
-    if (!listUnread_ && player_ && player_->currentItem() == 0) {
+    // Without waiting: this runs on the thread that draws the wallpaper.
+    rebuildVideoList(/*wait=*/false);
+    // The player started while the list could not be read: it starts playing now, if it is on.
+    if (!listUnread_ && player_ && player_->currentItem() == 0 && preferences_.isOpenPlayer()) {
         loadPlayableEntry();
         addStatusObserver();
         if (player_->isPlaying())
@@ -291,25 +391,51 @@ void VideoPlayerManager::lookAgain() {
 }
 
 bool VideoPlayerManager::playVideoWithSign(const QString& sign) {
+    return chooseVideo(sign, /*late=*/false);
+}
+
+bool VideoPlayerManager::chooseVideo(const QString& sign, bool late) {
     // The empty text is no sign; deleting by it would remove every row without one.
     if (sign.isEmpty())
         return false;
-    if (const VideoDetail* current = videoList_.current(); current && current->sign == sign)
+    if (const VideoDetail* current = videoList_.current(); current && current->sign == sign && !waiting_)
         return true;
-    const std::optional<bool> playable = playability(sign);
-    if (!playable) {
+    QString path;
+    const std::optional<VideoFile> file = playability(sign, !late, &path);
+    if (!file) {
         signToLookUp_ = sign;
         lookAgainLater();
         return false;
     }
-    if (!*playable) {
+    if (file->state == VideoFile::absent) {
+        // Certainly gone: its row goes (none is left when it had none).
         database_.deleteVideoWithSign(sign);
         return false;
     }
-    player().pause();
+    if (file->state == VideoFile::unknown) {
+        // Out of sight, not gone: the row stays and the file is looked at again later.
+        platform::reportWallpaperProblem(tr("Cannot play \"%1\": %2.").arg(shownName(sign), file->reason));
+        problemSign_ = sign;
+        signToLookUp_ = sign;
+        lookAgainTimer_->start(retryDelayMs_);
+        retryDelayMs_ = qMin(retryDelayMs_ * 2, kRetryLongestMs);
+        watchFile(path, true);
+        return false;
+    }
     resetFailureCount();
-    rebuildVideoList();
-    videoList_.moveToSign(sign);
+    rebuildVideoList(!late);
+    // The sign stays to look up until the list that holds it is read.
+    if (listUnread_) {
+        signToLookUp_ = sign;
+        lookAgainLater();
+        return false;
+    }
+    if (!videoList_.moveToSign(sign))
+        return false;
+    // A late answer opens no player that the user switched off meanwhile.
+    if (late && !preferences_.isOpenPlayer())
+        return true;
+    player().pause();
     openPlayer();
     return true;
 }
@@ -377,7 +503,36 @@ void VideoPlayerManager::playerItemDidReachEnd() {
 
 void VideoPlayerManager::updateVideoList() {
     resetFailureCount();
+    // The entries after the one loaded, in play order: one of them is next if it was removed.
+    QStringList after;
+    bool seen = false;
+    for (const VideoDetail& video : videoList_.items()) {
+        if (seen)
+            after.append(video.sign);
+        seen = seen || video.sign == loadedSign_;
+    }
     rebuildVideoList();
+    // The video loaded was removed (or every one was): it stops, and the next plays as the mode says.
+    if (listUnread_ || !player_ || loadedSign_.isEmpty() || !preferences_.isOpenPlayer())
+        return;
+    for (const VideoDetail& video : videoList_.items())
+        if (video.sign == loadedSign_)
+            return;
+    platform::logLine(QStringLiteral("the video playing was removed: ") + loadedSign_);
+    if (playModel_ == VideoPlayerPlayModel::list)
+        for (const QString& sign : std::as_const(after))
+            if (videoList_.moveToSign(sign))
+                break;
+    reloadCurrent();
+}
+
+void VideoPlayerManager::reloadCurrent() {
+    removeStatusObserver();
+    loadPlayableEntry();
+    addStatusObserver();
+    if (player_->currentItem() != 0)
+        setPlaying(preferences_.isPlaying());
+    syncPlayingSign();
 }
 
 void VideoPlayerManager::onItemEnded(quint64 item) {
@@ -392,25 +547,32 @@ void VideoPlayerManager::onItemFailed(quint64 item) {
         return;
     ++consecutiveFailures_;
     const bool single = playModel_ == VideoPlayerPlayModel::single;
-    // In single mode the one video is all there is; otherwise every entry failed once in a row,
-    // and trying again would only cycle through them for ever.
-    const bool nothingLeft = single || consecutiveFailures_ >= qMax(1, videoList_.count());
+    // Every entry failed once in a row: trying again would only cycle through them for ever.
+    const bool nothingLeft = !single && consecutiveFailures_ >= qMax(1, videoList_.count());
+    QString problem;
+    QString path;
     if (const VideoDetail* video = videoList_.current()) {
-        const QString path = QUrl(video->url).toLocalFile();
-        const QString reason = player_->lastFailure() == MediaPlayer::Failure::noVideoTrack
+        path = QUrl(video->url).toLocalFile();
+        // The cause as the file shows it: a read error is no unsupported format.
+        const VideoFile file = checkVideoFile(video->url);
+        const QString reason = file.state != VideoFile::present ? file.reason
+                               : player_->lastFailure() == MediaPlayer::Failure::noVideoTrack
                                    ? tr("the file has no video track")
-                               : QFileInfo(path).isReadable() ? tr("this video format is not supported")
-                                                              : tr("the file cannot be read");
+                                   : tr("this video format is not supported");
         const QString name = shownName(video->sign);
-        if (!nothingLeft)
+        if (single)
+            problem = tr("Cannot play \"%1\": %2.").arg(name, reason);
+        else if (!nothingLeft)
             platform::reportWallpaperProblem(tr("Cannot play \"%1\": %2.").arg(name, reason));
-        else if (single)
-            platform::reportWallpaperProblem(
-                tr("Cannot play \"%1\": %2. The video wallpaper is off.").arg(name, reason));
         else
             platform::reportWallpaperProblem(
                 tr("Cannot play \"%1\": %2, and no other video can be played: the video wallpaper is off.")
                     .arg(name, reason));
+    }
+    if (single) {
+        // The user's choice and switch stay: the video is tried again later.
+        waitForPlayable(problem, path);
+        return;
     }
     if (nothingLeft) {
         platform::logLine(QStringLiteral("no video of the play list can be played"));
@@ -421,19 +583,110 @@ void VideoPlayerManager::onItemFailed(quint64 item) {
 }
 
 void VideoPlayerManager::onItemStarted(quint64 item) {
-    if (player_ && item == player_->currentItem())
-        resetFailureCount();
+    if (!player_ || item != player_->currentItem())
+        return;
+    resetFailureCount();
+    retryDelayMs_ = kRetryFirstMs;
+    // The video the problem was about plays now (any, when it was about the whole list).
+    if (problemSign_ && (problemSign_->isEmpty() || *problemSign_ == loadedSign_)) {
+        problemSign_.reset();
+        platform::clearWallpaperProblem();
+    }
 }
 
 void VideoPlayerManager::loadPlayableEntry() {
-    const std::optional<QUrl> url = findPlayableEntry();
+    waiting_ = false;
+    retryTimer_->stop();
+    QString problem;
+    const std::optional<QUrl> url = findPlayableEntry(&problem);
     const VideoDetail* video = url ? videoList_.current() : nullptr;
     crashguard::setPlayingVideo(video ? video->sign : QString());
     if (video)
         platform::logLine(QStringLiteral("playing ") + video->sign);
+    loadedSign_ = video ? video->sign : QString();
+    loadedPath_ = url ? url->toLocalFile() : QString();
+    loadedStamp_ = fileStamp(loadedPath_);
+    watchFile(loadedPath_, false);
     player_->replaceItem(url.value_or(QUrl()));
-    if (!url)
+    if (url)
+        return;
+    bool allCrashed = !videoList_.isEmpty();
+    for (const VideoDetail& entry : videoList_.items())
+        allCrashed = allCrashed && crashedVideos_.contains(entry.sign);
+    if (allCrashed && playModel_ != VideoPlayerPlayModel::single)
         switchOffWhenNothingIsLeft();
+    else if (!problem.isEmpty())
+        waitForPlayable(problem, videoList_.current() ? QUrl(videoList_.current()->url).toLocalFile() : QString());
+}
+
+void VideoPlayerManager::waitForPlayable(const QString& problem, const QString& path) {
+    if (player_ && player_->currentItem() != 0)
+        player_->replaceItem(QUrl());
+    crashguard::setPlayingVideo(QString());
+    loadedSign_.clear();
+    loadedPath_.clear();
+    waiting_ = true;
+    for (auto& window : windowList_)
+        window->orderOut();
+    platform::reportWallpaperProblem(problem);
+    // A video skipped for a crash waits for the user's choice; any other is tried again.
+    const VideoDetail* video = videoList_.current();
+    problemSign_ = playModel_ == VideoPlayerPlayModel::single && video ? video->sign : QString();
+    if (playModel_ == VideoPlayerPlayModel::single && video && crashedVideos_.contains(video->sign))
+        return;
+    watchFile(path, true);
+    retryTimer_->start(retryDelayMs_);
+    retryDelayMs_ = qMin(retryDelayMs_ * 2, kRetryLongestMs);
+}
+
+void VideoPlayerManager::retryLoad() {
+    if (!waiting_ || !player_ || !preferences_.isOpenPlayer())
+        return;
+    rebuildVideoList(/*wait=*/false);
+    if (listUnread_) {
+        retryTimer_->start(kLookAgainMs);
+        return;
+    }
+    reloadCurrent();
+}
+
+void VideoPlayerManager::watchFile(const QString& path, bool withFolder) {
+    if (const QStringList watched = watcher_->files() + watcher_->directories(); !watched.isEmpty())
+        watcher_->removePaths(watched);
+    if (path.isEmpty())
+        return;
+    // Either may be out of reach: then the pause alone brings the next try.
+    if (QFileInfo::exists(path))
+        watcher_->addPath(path);
+    if (withFolder && QFileInfo(QFileInfo(path).absolutePath()).isDir())
+        watcher_->addPath(QFileInfo(path).absolutePath());
+}
+
+void VideoPlayerManager::reviewLoadedFile() {
+    if (waiting_) {
+        retryTimer_->stop();
+        retryLoad();
+        return;
+    }
+    if (signToLookUp_) {
+        lookAgainTimer_->start(0);
+        return;
+    }
+    if (loadedPath_.isEmpty() || !player_ || !preferences_.isOpenPlayer())
+        return;
+    const QByteArray stamp = fileStamp(loadedPath_);
+    if (stamp == loadedStamp_) {
+        watchFile(loadedPath_, false);  // a file replaced by a rename is watched anew
+        return;
+    }
+    // Rewritten in place or replaced: what the decoder holds is no longer this file.
+    platform::logLine(QStringLiteral("the file playing changed on disk: ") + loadedSign_);
+    if (checkVideoFile(QUrl::fromLocalFile(loadedPath_).toString()).state == VideoFile::present ||
+        playModel_ == VideoPlayerPlayModel::single) {
+        reloadCurrent();
+        return;
+    }
+    playNextVideo();
 }
 
 void VideoPlayerManager::switchOffWhenNothingIsLeft() {
@@ -555,6 +808,11 @@ void VideoPlayerManager::rebuildWindows() {
 }
 
 void VideoPlayerManager::placeWindow(WallpaperWindow& window) {
+    // With nothing that can be played no black window stands for it.
+    if (waiting_) {
+        window.orderOut();
+        return;
+    }
     window.setDesktopLevel();
     if (isHideDesktopIcon_)
         window.orderFront();
@@ -579,6 +837,11 @@ void VideoPlayerManager::openPlayer() {
 
 void VideoPlayerManager::closePlayer() {
     player().pause();
+    waiting_ = false;
+    retryTimer_->stop();
+    loadedSign_.clear();
+    loadedPath_.clear();
+    watchFile(QString(), false);
     // A crash while the wallpaper is off is no video's fault.
     crashguard::setPlayingVideo(QString());
     // Opening loads the video again from its start, so nothing of this one need be kept.

@@ -5,6 +5,7 @@
 #include "shared/VideoDetail.h"
 
 class LocalVideoDBManager;
+class QFileSystemWatcher;
 
 #include <QList>
 #include <QObject>
@@ -21,6 +22,15 @@ class LocalVideoDBManager;
 // other value (negative ones too) gives none.
 std::optional<VideoPlayerScreenType> screenTypeFromInteger(qint64 value);
 std::optional<VideoPlayerPlayModel> playModelFromInteger(qint64 value);
+
+// What a stored video URL's file is now: there and readable, certainly gone (no URL of a file,
+// or no such name in a folder that can be read), or unknown (unreadable, a folder out of sight,
+// an I/O error), which is no reason to delete its row. `reason` says why in the user's words.
+struct VideoFile {
+    enum State { present, absent, unknown } state;
+    QString reason;
+};
+VideoFile checkVideoFile(const QString& url);
 
 // The play list: the rows of the database in play order, with a cursor.
 class VideoInfoList {
@@ -82,7 +92,8 @@ public:
     const std::vector<std::unique_ptr<WallpaperWindow>>& windowList() const { return windowList_; }
 
     // Play list and modes.
-    void rebuildVideoList();
+    // `wait`: whether to wait (a few seconds) for a database the other program holds.
+    void rebuildVideoList(bool wait = true);
     static std::vector<VideoDetail> shuffledVideoList(const std::vector<VideoDetail>& rows,
                                                       const std::function<quint32(quint32)>& uniform);
     bool playVideoWithSign(const QString& sign);
@@ -119,7 +130,9 @@ public:
     void setRandomSource(std::function<quint32(quint32)> uniform) { uniform_ = std::move(uniform); }
 
 private:
-    std::optional<QUrl> findPlayableEntry();
+    // The playable entry from the cursor: in single mode the cursor's alone, otherwise the first
+    // of one pass. With none, `problem` says what keeps the cursor's entry from playing.
+    std::optional<QUrl> findPlayableEntry(QString* problem);
     // Loads the playable entry found from the cursor (none: no item) and tells the crash record.
     void loadPlayableEntry();
     // With every entry left skipped for a crash, the wallpaper goes off and says so.
@@ -132,12 +145,23 @@ private:
     void onItemFailed(quint64 item);
     void onItemStarted(quint64 item);
     void resetFailureCount() { consecutiveFailures_ = 0; }
-    // Whether the video of the sign can be played; none when the database did not answer (the
-    // other program holds it), which is no reason to delete its row.
-    std::optional<bool> playability(const QString& sign);
+    // What the video of the sign is now; none when the database did not answer (the other
+    // program holds it), which is no reason to delete its row. A sign without a row is absent.
+    std::optional<VideoFile> playability(const QString& sign, bool wait, QString* path = nullptr);
+    // playVideoWithSign; a late answer (`late`) reads without waiting and opens the player only
+    // while the switch is on.
+    bool chooseVideo(const QString& sign, bool late);
     // Asks the database again a little later what it did not answer now.
     void lookAgainLater();
     void lookAgain();
+    // Nothing can be played now: nothing is loaded, no window shows, the user is told why, and
+    // loading is tried again after a growing pause, or when the file or its folder changes.
+    void waitForPlayable(const QString& problem, const QString& path);
+    void retryLoad();
+    // The loaded file changed on disk: it is loaded again, or, gone, the next one plays.
+    void reviewLoadedFile();
+    void watchFile(const QString& path, bool withFolder);
+    void reloadCurrent();
 
     WallpaperPlatform& platform_;
     Preferences& preferences_;
@@ -167,4 +191,17 @@ private:
     // A chosen video whose row could not be looked up yet.
     std::optional<QString> signToLookUp_;
     QTimer* lookAgainTimer_ = nullptr;
+    // Nothing plays because nothing can be played now (waitForPlayable).
+    bool waiting_ = false;
+    // The sign of the video a problem reported here is about, cleared once it plays; empty: the
+    // whole list.
+    std::optional<QString> problemSign_;
+    int retryDelayMs_ = 0;
+    QTimer* retryTimer_ = nullptr;
+    // The file loaded in the player and what it was at loading, to see it change.
+    QString loadedSign_;
+    QString loadedPath_;
+    QByteArray loadedStamp_;
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* fileQuietTimer_ = nullptr;
 };

@@ -13,8 +13,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <linux/capability.h>
 #include <memory>
 #include <random>
+#include <utility>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 // Everything the fakes do, in order, as short lines ("play", "replace a.mp4", "w0 back").
 struct CallLog {
@@ -159,6 +164,40 @@ public:
     QTemporaryDir dir;
     platform::DefaultsSuite suite;
     LocalVideoDBManager db;
+};
+
+// A folder that this thread cannot read, as a user without root's rights sees one: the folder
+// gets no permissions and the thread gives up the capabilities that pass over permissions
+// (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH) until restore(). Capabilities are per thread, so the
+// kernel really denies the main thread while the player's own threads are untouched; files the
+// thread owns stay readable through their owner's permissions.
+class DeniedFolder {
+public:
+    explicit DeniedFolder(const QString& path) : path_(QFile::encodeName(path)) {
+        held_ = ::chmod(path_.constData(), 0) == 0 && setCapabilities(false);
+    }
+    ~DeniedFolder() { restore(); }
+    bool held() const { return held_; }
+    void restore() {
+        if (!std::exchange(held_, false))
+            return;
+        setCapabilities(true);
+        ::chmod(path_.constData(), 0755);
+    }
+
+private:
+    static bool setCapabilities(bool on) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        if (syscall(SYS_capget, &header, data) != 0)
+            return false;
+        const quint32 bits = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+        data[0].effective = on ? data[0].effective | (data[0].permitted & bits) : data[0].effective & ~bits;
+        return syscall(SYS_capset, &header, data) == 0;
+    }
+
+    QByteArray path_;
+    bool held_ = false;
 };
 
 // A manager over the fakes and a library; its settings object runs no re-read timer.

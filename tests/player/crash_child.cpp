@@ -1,10 +1,13 @@
 // Installs the crash record's writer, names SIGN (none when it is "-") as the video playing,
-// then makes THREADS threads fault at the same moment. Usage: crash_child SIGN THREADS
+// then makes THREADS threads fault at the same moment; with none, says "ready" and waits for a
+// signal from outside. Usage: crash_child SIGN THREADS
 #include "player/CrashGuard.h"
 
 #include <QCoreApplication>
 
 #include <atomic>
+#include <cstdio>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -23,6 +26,12 @@ int main(int argc, char** argv) {
     const QString sign = QString::fromLatin1(argv[1]);
     crashguard::setPlayingVideo(sign == QLatin1String("-") ? QString() : sign);
     const int count = std::atoi(argv[2]);
+    if (count == 0) {
+        std::puts("ready");
+        std::fflush(stdout);
+        for (;;)
+            pause();
+    }
     std::atomic<int> ready{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < count; ++i)

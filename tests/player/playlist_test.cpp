@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <optional>
 #include <set>
 
 namespace {
@@ -180,6 +181,12 @@ TEST(PlayList, AHeldDatabaseLosesNoRowAndNoChoiceAndPlaysOnceItAnswers) {
     ASSERT_TRUE(lock->held);
     rig.prefs->setPlayingVideoSign(QStringLiteral("c"));
     EXPECT_EQ(rig.cursor(), QStringLiteral("b"));
+    // Its look-ups again never wait on this thread, the one that draws the wallpaper.
+    QElapsedTimer clock, gap;
+    for (clock.start(), gap.start(); clock.elapsed() < 4500;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_LT(gap.restart(), 500);
+    }
     lock.reset();
     EXPECT_EQ(rig.library.signsInDatabase(), (QStringList{"a", "b", "c"}));
     EXPECT_TRUE(playing("c.mp4"));
@@ -368,15 +375,17 @@ TEST(PlayList, UpdateVideoListFromAnotherProcessRebuildsWithoutTouchingThePictur
     EXPECT_EQ(rig.platform.player->currentFile(), QStringLiteral("c.mp4"));
 }
 
-// A video that crashed the player is passed over like a missing file, also by the next start;
-// with every entry skipped the wallpaper goes off; a video chosen again plays, and switching the
-// wallpaper on gives every one another try. Each step says why in the player's own settings.
+// In list mode a video that crashed the player is passed over like a missing file, also by the
+// next start; with every entry skipped the wallpaper goes off; a video chosen again plays, and
+// switching the wallpaper on gives every one another try. Each step says why in the player's own
+// settings.
 TEST(PlayList, AVideoThatCrashedThePlayerIsSkippedUntilChosenAgain) {
     const QString a = QStringLiteral("crash-a"), b = QStringLiteral("crash-b");
     PlayerRig rig;
     rig.library.addVideo(a);
     rig.library.addVideo(b);
     rig.library.suite.setObject(PreferencesKey::currentVideoSign, a);
+    rig.library.suite.setInteger(PreferencesKey::playModel, 1);
     rig.make();
     rig.manager->skipCrashedVideo(a);
     rig.player();
@@ -413,4 +422,155 @@ TEST(PlayList, TheCrashRecordNamesAVideoOnlyWhileOneIsLoaded) {
     EXPECT_EQ(crashguard::playingVideo(), QString());
     rig.prefs->setIsOpenPlayer(true);
     EXPECT_EQ(crashguard::playingVideo(), QStringLiteral("a"));
+}
+
+// In single mode the chosen video is the user's: when it cannot be played nothing stands in for
+// it, the stored sign and the switch stay, no window shows, the user is told why, and it is tried
+// again (after a pause, or as soon as its file or folder changes) and plays once it can.
+TEST(PlayList, SingleModeKeepsTheChoiceAndTheSwitchWhenTheChosenVideoCannotPlay) {
+    enum Cause { crashed, deleted, unreadableFolder, failedToLoad };
+    const struct {
+        Cause cause;
+        const char* said;
+    } cases[] = {
+        {crashed, "The player crashed while playing \"a\". That video is skipped until you choose it again."},
+        {deleted, "Cannot play \"a\": the file is no longer there."},
+        {unreadableFolder, "Cannot play \"a\": the file cannot be read (Permission denied)."},
+        {failedToLoad, "Cannot play \"a\": this video format is not supported."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        platform::clearWallpaperProblem();
+        platform::forgetPlayerCrashes();
+        PlayerRig rig;
+        rig.library.addVideo(QStringLiteral("a"));
+        rig.library.addVideo(QStringLiteral("b"));
+        rig.library.suite.setObject(PreferencesKey::currentVideoSign, QStringLiteral("a"));
+        const QString file = rig.library.videoPath(QStringLiteral("a.mp4"));
+        std::optional<DeniedFolder> denied;
+        if (c.cause == deleted) {
+            ASSERT_TRUE(QFile::remove(file));
+        }
+        if (c.cause == unreadableFolder) {
+            ASSERT_TRUE(denied.emplace(QFileInfo(file).absolutePath()).held());
+        }
+        rig.make();
+        if (c.cause == crashed)
+            rig.manager->skipCrashedVideo(QStringLiteral("a"));
+        rig.manager->setupWindows();
+        if (c.cause == failedToLoad)
+            rig.platform.player->failCurrent();
+        QCoreApplication::processEvents();
+
+        EXPECT_EQ(storedSign(rig), QStringLiteral("a"));
+        EXPECT_TRUE(rig.prefs->isOpenPlayer());
+        EXPECT_EQ(rig.platform.player->currentItem(), 0u);
+        EXPECT_FALSE(replaces(rig.log.take()).contains(QStringLiteral("b.mp4")));
+        EXPECT_FALSE(rig.window(0).visible);
+        EXPECT_EQ(platform::wallpaperProblem(), QString::fromUtf8(c.said));
+        EXPECT_EQ(rig.library.signsInDatabase(), (QStringList{"a", "b"}));
+        if (c.cause == crashed)
+            continue;  // until the user chooses it again
+
+        // Mended: the folder readable again, the file back or rewritten.
+        if (denied)
+            denied->restore();
+        if (c.cause != unreadableFolder) {
+            QFile again(file);
+            ASSERT_TRUE(again.open(QIODevice::WriteOnly));
+            again.write("video again");
+        }
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return rig.platform.player->currentFile() == QLatin1String("a.mp4"); }, 10000));
+        rig.platform.player->start(rig.platform.player->currentItem());
+        EXPECT_TRUE(rig.window(0).visible);
+        EXPECT_EQ(storedSign(rig), QStringLiteral("a"));
+        EXPECT_EQ(platform::wallpaperProblem(), QString());
+    }
+}
+
+// A chosen video whose folder cannot be read is out of sight, not gone: its row stays, the user
+// is told, and it plays once the folder can be read again.
+TEST(PlayList, AChosenVideoOutOfSightKeepsItsRowAndPlaysOnceItCanBeRead) {
+    PlayerRig rig;
+    rig.library.addVideo(QStringLiteral("a"));
+    ASSERT_TRUE(QDir(rig.library.dir.path()).mkpath(QStringLiteral("away")));
+    const QString away = rig.library.dir.filePath(QStringLiteral("away/far.mp4"));
+    ASSERT_TRUE(QFile::copy(rig.library.videoPath(QStringLiteral("a.mp4")), away));
+    rig.library.addRow(QStringLiteral("far"), TestLibrary::fileUrl(away));
+    rig.make();
+    rig.manager->setupWindows();
+    rig.log.take();
+    {
+        DeniedFolder denied(rig.library.dir.filePath(QStringLiteral("away")));
+        ASSERT_TRUE(denied.held());
+        rig.prefs->setPlayingVideoSign(QStringLiteral("far"));
+        EXPECT_EQ(rig.library.signsInDatabase(), (QStringList{"a", "far"}));
+        EXPECT_TRUE(platform::wallpaperProblem().startsWith("Cannot play \"far\": the file cannot be read"))
+            << platform::wallpaperProblem().toStdString();
+        EXPECT_EQ(rig.cursor(), QStringLiteral("a"));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.platform.player->currentFile() == QLatin1String("far.mp4"); }, 10000));
+    EXPECT_EQ(storedSign(rig), QStringLiteral("far"));
+}
+
+// A late answer of a held database moves the cursor to the chosen video; it opens the player
+// only while the switch is on. Switched off, a list read again loads nothing.
+TEST(PlayList, ALateAnswerOpensNoPlayerAndLoadsNothingWhileSwitchedOff) {
+    for (const bool chooseFirst : {true, false}) {
+        SCOPED_TRACE(chooseFirst ? "a choice looked up late" : "the list read late");
+        PlayerRig rig;
+        for (const char* s : {"a", "b", "c"})
+            rig.library.addVideo(QString::fromLatin1(s));
+        rig.library.suite.setBool(PreferencesKey::isOpenPlayer, chooseFirst);
+        rig.make();
+        if (chooseFirst)
+            rig.manager->setupWindows();
+        auto lock = std::make_unique<testsupport::WriteLock>("BEGIN EXCLUSIVE;", rig.library.db.databasePath());
+        ASSERT_TRUE(lock->held);
+        if (chooseFirst) {
+            rig.prefs->setPlayingVideoSign(QStringLiteral("c"));
+            rig.prefs->setIsOpenPlayer(false);
+        } else {
+            rig.manager->setupWindows();  // the player is made while the list cannot be read
+        }
+        rig.log.take();
+        lock.reset();
+        QTest::qWait(2500);  // past the look-up's next try
+        EXPECT_EQ(rig.cursor(), chooseFirst ? QStringLiteral("c") : QStringLiteral("a"));
+        EXPECT_TRUE(replaces(rig.log.take()).isEmpty());
+        EXPECT_FALSE(rig.platform.player->isPlaying());
+        EXPECT_FALSE(rig.window(0).visible);
+        EXPECT_EQ(crashguard::playingVideo(), QString());
+    }
+}
+
+// The video playing removed (one, or all by Clear All): it stops and the next plays as the mode
+// says; a file changed on disk under the player is loaded again.
+TEST(PlayList, TheVideoPlayingRemovedOrChangedOnDiskIsNotPlayedOn) {
+    PlayerRig rig;
+    for (const char* s : {"a", "b", "c"})
+        rig.library.addVideo(QString::fromLatin1(s));
+    rig.library.suite.setInteger(PreferencesKey::playModel, 1);
+    rig.library.suite.setObject(PreferencesKey::currentVideoSign, QStringLiteral("b"));
+    rig.make();
+    rig.manager->setupWindows();
+    rig.log.take();
+
+    QFile rewritten(rig.library.videoPath(QStringLiteral("b.mp4")));
+    ASSERT_TRUE(rewritten.open(QIODevice::ReadWrite));
+    rewritten.write("other video data");
+    rewritten.close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return replaces(rig.log.lines) == QStringList{"b.mp4"}; }, 5000));
+
+    rig.library.db.deleteVideoWithSign(QStringLiteral("b"));
+    rig.manager->updateVideoList();
+    EXPECT_EQ(rig.platform.player->currentFile(), QStringLiteral("c.mp4"));
+    EXPECT_EQ(storedSign(rig), QStringLiteral("c"));
+
+    for (const char* s : {"a", "c"})
+        rig.library.db.deleteVideoWithSign(QString::fromLatin1(s));
+    rig.manager->updateVideoList();
+    EXPECT_EQ(rig.platform.player->currentItem(), 0u);
+    EXPECT_EQ(crashguard::playingVideo(), QString());
 }

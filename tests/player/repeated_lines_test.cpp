@@ -10,6 +10,7 @@ TEST(RepeatedLines, WritesEachTextOnceThenItsCount) {
         const char* name;
         QStringList lines;  // "text@ms"
         QStringList written;
+        int perMinute = 0;
     } cases[] = {
         {"different lines all pass", {"a@0", "b@1", "c@2"}, {"a", "b", "c"}},
         {"a line in a row", {"a@0", "a@1", "a@2", "b@3"}, {"a", "b", "repeated 2 times: a"}},
@@ -22,12 +23,19 @@ TEST(RepeatedLines, WritesEachTextOnceThenItsCount) {
         {"a forgotten text's count is written, and the text is new again",
          {"a@0", "a@1", "b@2", "c@3", "a@4"},
          {"a", "b", "repeated 1 times: a", "c", "a"}},
+        {"texts that differ only in their numbers are one",
+         {"size 12 > 7@0", "size 3 > 7@1", "size 12 > 7@2", "a@3", "ok@4", "ok@5"},
+         {"size 12 > 7", "a", "repeated 2 times: size # > #", "ok", "repeated 1 times: ok"}},
+        {"at most so many lines a minute, then what was left out",
+         {"a@0", "b@1", "c@2", "d@3", "e@60000", "f@60001"},
+         {"a", "b", "2 more lines left out in the last minute", "e", "f"},
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QStringList written;
         {
-            platform::RepeatedLines filter([&](const QString& line) { written.append(line); }, 600000, 2);
+            platform::RepeatedLines filter([&](const QString& line) { written.append(line); }, 600000, 2, c.perMinute);
             for (const QString& entry : c.lines) {
                 const QStringList parts = entry.split(u'@');
                 filter.add(parts[0], parts[1].toLongLong());

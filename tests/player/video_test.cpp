@@ -229,8 +229,10 @@ TEST_F(RealPlayer, UndecodableFilesFailOncePerPassAndThenThePlayerRests) {
     EXPECT_EQ(failures.count(), 2);  // x, then y; then no more
 }
 
-// Files that hold no picture to show: a chosen one, or a whole play list of them, leaves the
-// wallpaper off and says why; in list mode a playable video after one plays instead.
+// Files that hold no picture to show, or that cannot be read. A chosen one shows no window and
+// says why while the switch and the choice stay, and it plays once its file is mended; in list
+// mode a playable video after one plays instead; a whole play list of them leaves the wallpaper
+// off.
 TEST_F(RealPlayer, AFileWithoutAPictureIsAFailedVideoAndWithNoneLeftTheWallpaperGoes) {
     const QString good = library.videoPath(QStringLiteral("good.mp4"));
     ASSERT_TRUE(playertest::makeClip(good, QStringLiteral("160x120"), 3));
@@ -245,25 +247,28 @@ TEST_F(RealPlayer, AFileWithoutAPictureIsAFailedVideoAndWithNoneLeftTheWallpaper
         {QStringLiteral("text"), QByteArray("not a video at all\n")},
         {QStringLiteral("truncated"), goodBytes.left(goodBytes.size() / 2)},  // no index (moov)
         {QStringLiteral("empty"), QByteArray()},
+        {QStringLiteral("mended"), QByteArray("not a video yet\n")},
     };
     for (auto it = contents.cbegin(); it != contents.cend(); ++it) {
         QFile f(library.videoPath(it.key() + QStringLiteral(".mp4")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(it.value());
     }
+    // A file whose reading fails with EIO, as on a failing disk or a network home: this
+    // process's memory at address 0.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), library.videoPath(QStringLiteral("io.mp4"))));
     const struct {
         int playModel;
         QStringList signs;  // the first is chosen
-        QString plays;      // none: the wallpaper goes off
+        QString plays;      // none: nothing plays (in single mode the switch stays on)
         QString said;
     } cases[] = {
-        {0, {"text"}, {}, "Cannot play \"text\": this video format is not supported. The video wallpaper is off."},
-        {0,
-         {"truncated"},
-         {},
-         "Cannot play \"truncated\": this video format is not supported. The video wallpaper is off."},
-        {0, {"empty"}, {}, "Cannot play \"empty\": this video format is not supported. The video wallpaper is off."},
-        {0, {"sound"}, {}, "Cannot play \"sound\": the file has no video track. The video wallpaper is off."},
+        {0, {"text"}, {}, "Cannot play \"text\": this video format is not supported."},
+        {0, {"truncated"}, {}, "Cannot play \"truncated\": this video format is not supported."},
+        {0, {"empty"}, {}, "Cannot play \"empty\": this video format is not supported."},
+        {0, {"sound"}, {}, "Cannot play \"sound\": the file has no video track."},
+        {0, {"io", "good"}, {}, "Cannot play \"io\": the file cannot be read (Input/output error)."},
+        {0, {"mended", "good"}, "mended", "Cannot play \"mended\": this video format is not supported."},
         {1, {"sound", "good"}, "good", "Cannot play \"sound\": the file has no video track."},
         {2,
          {"text", "truncated", "empty", "sound"},
@@ -281,19 +286,38 @@ TEST_F(RealPlayer, AFileWithoutAPictureIsAFailedVideoAndWithNoneLeftTheWallpaper
         prefs = std::make_unique<Preferences>(one.suite);
         manager = std::make_unique<VideoPlayerManager>(platform(), *prefs, one.db);
         manager->setupWindows();
-        if (c.plays.isEmpty()) {
+        if (c.playModel == 0) {
+            ASSERT_TRUE(playertest::waitFor([&] { return platform::wallpaperProblem() == c.said; },
+                                            20000 * playertest::kSlowdown))
+                << platform::wallpaperProblem().toStdString();
+            playertest::spin(200);
+            EXPECT_TRUE(prefs->isOpenPlayer());
+            EXPECT_EQ(prefs->playingVideoSign(), c.signs.first());
+            EXPECT_FALSE(widget(0)->isVisible());
+            EXPECT_EQ(manager->player().currentItem(), 0u);
+        }
+        if (c.plays == QLatin1String("mended")) {
+            QFile mended(library.videoPath(QStringLiteral("mended.mp4")));
+            ASSERT_TRUE(mended.open(QIODevice::WriteOnly));
+            mended.write(goodBytes);
+            mended.close();
+        }
+        if (c.plays.isEmpty() && c.playModel != 0) {
             ASSERT_TRUE(playertest::waitFor([&] { return !prefs->isOpenPlayer(); }, 20000 * playertest::kSlowdown));
             EXPECT_FALSE(widget(0)->isVisible());
             EXPECT_FALSE(manager->player().isPlaying());
-        } else {
+        } else if (!c.plays.isEmpty()) {
             ASSERT_TRUE(playertest::waitFor([&] { return prefs->playingVideoSign() == c.plays; },
                                             20000 * playertest::kSlowdown));
             const quint64 frames = renderer().renderedFrames();
             EXPECT_TRUE(playertest::waitFor([&] { return renderer().renderedFrames() > frames + 3; },
                                             5000 * playertest::kSlowdown));
             EXPECT_TRUE(prefs->isOpenPlayer());
+            EXPECT_TRUE(widget(0)->isVisible());
         }
-        EXPECT_TRUE(platform::wallpaperProblem().contains(c.said)) << platform::wallpaperProblem().toStdString();
+        if (c.playModel != 0) {
+            EXPECT_TRUE(platform::wallpaperProblem().contains(c.said)) << platform::wallpaperProblem().toStdString();
+        }
         manager.reset();
     }
 }
@@ -541,4 +565,37 @@ TEST_F(RealPlayer, PicturesAboveFourKAreDecodedOnOneThread) {
     ASSERT_TRUE(
         playertest::waitFor([&] { return renderer().currentFrame().size() != first; }, 20000 * playertest::kSlowdown));
     EXPECT_EQ(player->decoderThreads(), first.width() > 1000 ? 0 : 1);
+}
+
+// A file rewritten in place while it plays (another clip written over it) is loaded again and
+// plays on; whatever the decoder says meanwhile, the log stays short.
+TEST_F(RealPlayer, AFileRewrittenWhileItPlaysIsLoadedAgainAndTheLogStaysShort) {
+    addClip(QStringLiteral("a"), QStringLiteral("320x240"), 4);
+    const QString other = library.videoPath(QStringLiteral("other.mp4"));
+    ASSERT_TRUE(playertest::makeClip(other, QStringLiteral("176x144"), 4, 25));
+    QFile source(other);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray otherBytes = source.readAll();
+    bool playsOn = false;
+    const QString log = playertest::capturedStdout([&] {
+        make();
+        manager->setupWindows();
+        ASSERT_TRUE(playertest::waitFor([&] { return renderer().renderedFrames() >= 5; }, 15000));
+        const quint64 item = manager->player().currentItem();
+        QFile file(library.videoPath(QStringLiteral("a.mp4")));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.write(otherBytes);
+        file.resize(otherBytes.size());
+        file.close();
+        ASSERT_TRUE(playertest::waitFor([&] { return manager->player().currentItem() != item; },
+                                        10000 * playertest::kSlowdown));
+        const quint64 frames = renderer().renderedFrames();
+        playsOn = playertest::waitFor([&] { return renderer().renderedFrames() > frames + 5; },
+                                      5000 * playertest::kSlowdown);
+        manager.reset();
+    });
+    EXPECT_TRUE(playsOn) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("the file playing changed on disk: a"))) << log.toStdString();
+    EXPECT_LT(log.count(QStringLiteral("mpv: ")), 60) << log.toStdString();
+    EXPECT_EQ(prefs->playingVideoSign(), QStringLiteral("a"));
 }

@@ -6,7 +6,9 @@
 #include "platform/AppLauncher.h"
 #include "platform/Bundle.h"
 #include "platform/BusName.h"
+#include "platform/DefaultsSuite.h"
 #include "platform/LoginItem.h"
+#include "platform/WallpaperProblem.h"
 #include "service/DownloadManager.h"
 #include "service/DownloadPaths.h"
 #include "shared/LocalVideoDBManager.h"
@@ -321,8 +323,23 @@ TEST(StartUpProcess, ADesktopPlayerThatDiesIsStartedAgainAFewTimesThenWhenTheWal
         }
         EXPECT_EQ(tavvel.state(), QProcess::Running);
     }
+    // A crash left on record is not held against the video the user now asks for: the new
+    // player starts afresh.
+    QDir().mkpath(QFileInfo(platform::crashRecordPath()).absolutePath());
+    QFile record(platform::crashRecordPath());
+    ASSERT_TRUE(record.open(QIODevice::WriteOnly));
+    record.write("chosen");
+    record.close();
+    platform::DefaultsSuite& helperSuite = platform::helperDefaults();
+    helperSuite.setObject(QString::fromLatin1(platform::kCrashedVideosKey), QStringList{QStringLiteral("old")});
+    helperSuite.synchronize();
     setSuite(PreferencesKey::currentVideoSign, QStringLiteral("chosen"));
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::isBusNameOwned(kHelper); }, 15000));
+    QTest::qWait(1500);  // the new player's start is over
+    helperSuite.synchronizeIfChanged();
+    EXPECT_FALSE(helperSuite.contains(QString::fromLatin1(platform::kCrashedVideosKey)));
+    EXPECT_FALSE(platform::wallpaperProblem().contains(QStringLiteral("crashed")))
+        << platform::wallpaperProblem().toStdString();
     quit(tavvel);
     if (const qint64 player = owner(kHelper); player > 0)
         testsupport::signalProcess(player, SIGTERM);

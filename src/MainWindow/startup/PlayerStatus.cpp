@@ -55,6 +55,8 @@ bool PlayerStatus::startAgainIfStopped() {
     if (state_ != State::Stopped)
         return false;
     restarts_.clear();
+    // The user's own request: no crash before it is held against the video asked for.
+    platform::forgetPlayerCrashes();
     setState(State::Restarting);
     if (relaunch)
         relaunch();
