@@ -306,9 +306,9 @@ bool SoftwareRenderer::drawPart(QImage& target, const QRect& part) {
     const QSize frame = videoSize();
     if (frame.isEmpty() || frame_ == 0 || !context_)
         return false;
-    // The whole frame at its own size on the one surface: mpv converts it straight into the
-    // surface's picture.
-    if (turns_ == 0 && surfaces_ <= 1 && part == QRect(QPoint(), frame) && target.size() == frame &&
+    // The whole frame at its own size: mpv converts it straight into the surface's picture (for
+    // each of mirrored surfaces too, which costs less than copying one into the others).
+    if (turns_ == 0 && part == QRect(QPoint(), frame) && target.size() == frame &&
         target.depth() == 32)
         return render(target.bits(), target.bytesPerLine(), frame);
     return VideoRenderer::drawPart(target, part);
