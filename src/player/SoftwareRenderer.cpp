@@ -308,8 +308,7 @@ bool SoftwareRenderer::drawPart(QImage& target, const QRect& part) {
         return false;
     // The whole frame at its own size: mpv converts it straight into the surface's picture (for
     // each of mirrored surfaces too, which costs less than copying one into the others).
-    if (turns_ == 0 && part == QRect(QPoint(), frame) && target.size() == frame &&
-        target.depth() == 32)
+    if (turns_ == 0 && part == QRect(QPoint(), frame) && target.size() == frame && target.depth() == 32)
         return render(target.bits(), target.bytesPerLine(), frame);
     return VideoRenderer::drawPart(target, part);
 }
