@@ -8,8 +8,10 @@
 # (so both see the same load of the machine). The player's CPU
 # is counted over its whole process, as FFmpeg's is; under Xvfb the X server's CPU is printed
 # beside it. The OpenGL renderer's figures where a GPU drives it, "skipped" otherwise.
+# Then the same on headless sway (sway.py), the compositor's CPU beside the player's.
 # Usage: run.sh BUILD_DIR [SECONDS]   (SIZES_ONLY=1: only the runs on screens of other sizes;
-# LARGE=1: an 8192x8192 clip's memory too)
+# LARGE=1: an 8192x8192 clip's memory too; BEFORE=OTHER_BUILD_DIR: that build measured beside
+# this one in the same run, its figures named "..._before"; SWAY=0: no sway runs)
 set -euo pipefail
 BUILD=${1:?usage: run.sh BUILD_DIR [SECONDS]}
 SECONDS_TO_PLAY=${2:-20}
@@ -37,9 +39,11 @@ SMALL=$BUILD/bench/player/clip_720p30_${SECONDS_TO_PLAY}s.mp4
 ROTATED=${TESTSRC%.mp4}_rotated90.mp4
 [[ -s $ROTATED ]] || ffmpeg -hide_banner -nostdin -loglevel error -y -i "$TESTSRC" -c copy -metadata:s:v:0 rotate=90 "$ROTATED"
 
-exec python3 - "$BENCH" "$SECONDS_TO_PLAY" "$HERE/two_screens.json" "$TESTSRC" "$NOISY" "$ROTATED" "$SMALL" "${SIZES_ONLY:-}" <<'PY'
+python3 - "$BENCH" "$SECONDS_TO_PLAY" "$HERE/two_screens.json" "$TESTSRC" "$NOISY" "$ROTATED" "$SMALL" "${SIZES_ONLY:-}" \
+    "${BEFORE:+$BEFORE/bench/player/player_bench}" <<'PY'
 import os, subprocess, sys, time
 bench, seconds, screens = sys.argv[1], sys.argv[2], sys.argv[3]
+benches = [("", bench)] + ([("_before", sys.argv[9])] if sys.argv[9] else [])
 clips = {"testsrc2": sys.argv[4], "noisy": sys.argv[5], "testsrc2_rotated90": sys.argv[6]}
 small, sizes_only = sys.argv[7], sys.argv[8] == "1"
 
@@ -53,7 +57,7 @@ def decode(clip, frames=None):
     cmd += (["-frames:v", str(frames)] if frames else []) + ["-f", "null", "-"]
     return subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-def player(clip, platform, arrange, extra=(), renderer="software", screen="1920x1080", play=seconds):
+def player(clip, platform, arrange, extra=(), renderer="software", screen="1920x1080", play=seconds, bench=bench):
     """Runs the player and, at the same time, FFmpeg decoding the same clip alone at its rate:
     both see the same load of the machine, so the ratio holds on a busy machine too."""
     env = dict(os.environ, QT_QPA_PLATFORM=platform, TAVVEL_RENDERER=renderer)
@@ -89,8 +93,8 @@ sized = [("testsrc2", clips["testsrc2"], size) for size in
          ("1920x1080", "1366x768", "1280x720", "2560x1440", "3840x2160")]
 sized += [("testsrc2_720p", small, "1920x1080"), ("testsrc2_rotated90", clips["testsrc2_rotated90"], "1920x1080")]
 for label, clip, size in sized:
-    r = player(clip, "xcb", 1, screen=size)
-    report(f"{label}_on_{size}", r)
+    for tag, program in benches:
+        report(f"{label}_on_{size}{tag}", player(clip, "xcb", 1, screen=size, bench=program))
 # A very large clip (LARGE=1: its making takes minutes): the player's peak memory against FFmpeg
 # decoding it on one thread.
 if os.environ.get("LARGE") == "1":
@@ -121,9 +125,10 @@ for label, clip in clips.items():
     for name, platform, arrange, extra, screen in runs:
         if label != "testsrc2" and platform != "xcb":
             continue
-        r = player(clip, platform, arrange, extra, screen=screen)
-        first = first or r
-        report(f"{label}_{name}", r, first["rss_kb"])
+        for tag, program in benches:
+            r = player(clip, platform, arrange, extra, screen=screen, bench=program)
+            first = first or r
+            report(f"{label}_{name}{tag}", r, first["rss_kb"])
     if label == "testsrc2":
         start = time.monotonic()
         decode(clip, frames=1).wait()
@@ -145,3 +150,7 @@ for label, clip in clips.items():
             continue
         report(f"{label}_{name}_opengl", player(clip, platform, arrange, extra, "opengl", screen), first["rss_kb"])
 PY
+[[ ${SWAY:-1} == 0 ]] && exit 0
+# On sway: the real player (and BEFORE's) on its own session bus.
+dbus-run-session -- python3 "$HERE/sway.py" "$BUILD/bin/TavvelHelper" "$BUILD/tests/desktop/desktop_probe" \
+    "$SECONDS_TO_PLAY" "$TESTSRC" "$SMALL" "$ROTATED"

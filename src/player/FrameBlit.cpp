@@ -277,9 +277,40 @@ QRect fillCrop(const QSize& picture, const QSize& size) {
     return {(picture.width() - w) / 2, (picture.height() - h) / 2, w, h};
 }
 
+ViewportPlan viewportPlan(const QSize& frame, const QRect& viewFrame, const QSize& logical, const QSize& pixels) {
+    if (frame.isEmpty() || viewFrame.isEmpty() || logical.isEmpty() || pixels.isEmpty())
+        return {};
+    // Logical pixels per frame pixel, and where the frame's corner lies on the surface.
+    const double scale = qMax(double(viewFrame.width()) / frame.width(), double(viewFrame.height()) / frame.height());
+    const double left = viewFrame.x() + (viewFrame.width() - frame.width() * scale) / 2;
+    const double top = viewFrame.y() + (viewFrame.height() - frame.height() * scale) / 2;
+    // What shows of the frame, in its pixels.
+    const double x0 = qBound(0.0, -left / scale, double(frame.width()));
+    const double y0 = qBound(0.0, -top / scale, double(frame.height()));
+    const double x1 = qBound(x0, (logical.width() - left) / scale, double(frame.width()));
+    const double y1 = qBound(y0, (logical.height() - top) / scale, double(frame.height()));
+    const QRect part(QPoint(int(std::floor(x0 + 1e-6)), int(std::floor(y0 + 1e-6))),
+                     QPoint(int(std::ceil(x1 - 1e-6)) - 1, int(std::ceil(y1 - 1e-6)) - 1));
+    if (part.isEmpty())
+        return {};
+    // A frame larger than the output is reduced to the output's pixels here, not by the compositor.
+    const double reduce = qMin(1.0, qMin(pixels.width() / (x1 - x0), pixels.height() / (y1 - y0)));
+    const QSize picture(qMax(1, int(std::lround(part.width() * reduce))),
+                        qMax(1, int(std::lround(part.height() * reduce))));
+    const double sx = double(picture.width()) / part.width(), sy = double(picture.height()) / part.height();
+    const QRectF source(QPointF((x0 - part.x()) * sx, (y0 - part.y()) * sy),
+                        QPointF(qMin(double(picture.width()), (x1 - part.x()) * sx),
+                                qMin(double(picture.height()), (y1 - part.y()) * sy)));
+    return {part, picture, source};
+}
+
 void scaleFill(const PixelRows& picture, uchar* bits, qsizetype stride, const QSize& size) {
-    const QRect crop = fillCrop(picture.size, size);
-    if (crop.isEmpty() || !picture.bits || !bits)
+    scaleRect(picture, fillCrop(picture.size, size), bits, stride, size);
+}
+
+void scaleRect(const PixelRows& picture, const QRect& part, uchar* bits, qsizetype stride, const QSize& size) {
+    const QRect crop = part & QRect(QPoint(), picture.size);
+    if (crop.isEmpty() || size.isEmpty() || !picture.bits || !bits)
         return;
     const uchar* from = picture.bits + qsizetype(crop.y()) * picture.stride + qsizetype(crop.x()) * 4;
     const auto stripe = [&](int top, int rows) {

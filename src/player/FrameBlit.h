@@ -1,6 +1,7 @@
 #pragma once
 #include <QPoint>
 #include <QRect>
+#include <QRectF>
 #include <QSize>
 
 class QImage;
@@ -42,8 +43,22 @@ void blitBlocks(const PixelRows& picture, QImage& target, const QRect& area, con
 // the aspect of `size` (an aspect fill, the overflow cut), scaled with a bilinear filter; in
 // stripes of rows on several threads when the picture is large.
 void scaleFill(const PixelRows& picture, uchar* bits, qsizetype stride, const QSize& size);
+// Fills `size` pixels at `bits` with `part` of `picture`, scaled with a bilinear filter.
+void scaleRect(const PixelRows& picture, const QRect& part, uchar* bits, qsizetype stride, const QSize& size);
 // The part of a picture of `picture` pixels that an aspect fill of `size` shows.
 QRect fillCrop(const QSize& picture, const QSize& size);
+
+// How a surface of `logical` size whose output has `pixels` real pixels there shows what an
+// aspect fill of `viewFrame` (its own logical coordinates; it may reach beyond the surface) shows
+// of a frame of `frame` pixels, when the compositor scales: `part` of the frame (whole pixels,
+// around what shows) is drawn into a picture of `picture` pixels (the frame's own, never more
+// than the output has), of which `source` is mapped onto the whole surface.
+struct ViewportPlan {
+    QRect part;
+    QSize picture;
+    QRectF source;
+};
+ViewportPlan viewportPlan(const QSize& frame, const QRect& viewFrame, const QSize& logical, const QSize& pixels);
 
 // The 32-bit picture `painter` paints on, when its pixels can be written straight (a raster
 // image of an opaque 32-bit format, reached by a whole-pixel translation); then `origin` is where

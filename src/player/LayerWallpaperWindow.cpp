@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/gui/WaylandLayerShell.h"
+#include "player/FrameBlit.h"
 #include "player/VideoRenderer.h"
 
 LayerWallpaperWindow::LayerWallpaperWindow(platform::LayerShell& shell, int outputIndex, const QRect& playerViewFrame,
@@ -83,12 +84,29 @@ void LayerWallpaperWindow::orderOut() {
 void LayerWallpaperWindow::draw() {
     if (!surface_ || !surface_->isShown() || !surface_->canDraw())
         return;
+    const QSize logical = surface_->size(), pixels = surface_->pictureSize();
+    // The compositor scales (on the GPU on a real desktop): the picture holds what shows of the
+    // frame at the frame's own pixels, never more than the output has there.
+    const QSize frameSize = renderer_ ? renderer_->frameSize() : QSize();
+    if (surface_->canScale() && !frameSize.isEmpty() && !logical.isEmpty() &&
+        playerViewFrame_.contains(QRect(QPoint(), logical))) {
+        const ViewportPlan plan = viewportPlan(frameSize, playerViewFrame_, logical, pixels);
+        if (!plan.part.isEmpty()) {
+            QImage* picture = surface_->beginFrame(plan.picture, plan.source);
+            if (!picture)
+                return;
+            if (!renderer_->drawPart(*picture, plan.part))
+                picture->fill(Qt::black);
+            due_ = false;
+            surface_->present();
+            return;
+        }
+    }
     QImage* picture = surface_->beginFrame();
     if (!picture)
         return;
     // Before the first frame (or without a player) the surface is black, as the X11 window is.
     // The frame is in logical pixels; the picture has the output's real ones.
-    const QSize logical = surface_->size(), pixels = surface_->pictureSize();
     const auto x = [&](int v) { return int(qint64(v) * pixels.width() / logical.width()); };
     const auto y = [&](int v) { return int(qint64(v) * pixels.height() / logical.height()); };
     const QRect frame(QPoint(x(playerViewFrame_.left()), y(playerViewFrame_.top())),

@@ -78,14 +78,17 @@ void MpvPlayer::makeCore() {
     mpv_observe_property(mpv_, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
     // Before each file's decoders are made: their thread count follows the picture's size.
     mpv_hook_add(mpv_, kPreloaded, "on_preloaded", 0);
-    if (renderer_ && !renderer_->attach(mpv_) && renderer_->name() != QLatin1String("software")) {
-        platform::logLine(
-            QStringLiteral("video renderer: software (mpv's %1 renderer could not be made)").arg(renderer_->name()));
-        renderer_ = makeSoftwareRenderer();
-        if (!renderer_->attach(mpv_))
+    // One render context per core: the software renderer takes the place of one that cannot be made.
+    if (renderer_ && !renderer_->attach(mpv_)) {
+        bool attached = false;
+        if (renderer_->name() != QLatin1String("software")) {
+            platform::logLine(QStringLiteral("video renderer: software (mpv's %1 renderer could not be made)")
+                                  .arg(renderer_->name()));
+            renderer_ = makeSoftwareRenderer();
+            attached = renderer_->attach(mpv_);
+        }
+        if (!attached)
             platform::logLine(QStringLiteral("mpv render context could not be created"));
-    } else if (renderer_ && !renderer_->attach(mpv_)) {
-        platform::logLine(QStringLiteral("mpv render context could not be created"));
     }
     mpv_set_wakeup_callback(mpv_, &MpvPlayer::onWakeup, this);
 }
@@ -146,8 +149,10 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         // The first frame of the item (or of a seek) is decoded: it plays.
-        if (streamEntry_ != failedEntry_)
+        if (streamEntry_ != failedEntry_) {
+            logDecoder();
             emit itemStarted(streamEntry_);
+        }
         break;
     case MPV_EVENT_VIDEO_RECONFIG:
         // The renderer reads the new size from the core at its next frame.
@@ -188,6 +193,22 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     }
     default: break;
     }
+}
+
+void MpvPlayer::logDecoder() {
+    // Once per item, after its first frame (mpv picks the decoder then): the failed probes mpv
+    // logs on a machine without those drivers read like errors, this says what was taken.
+    if (decoderLogged_ == streamEntry_)
+        return;
+    decoderLogged_ = streamEntry_;
+    char* hwdec = mpv_get_property_string(mpv_, "hwdec-current");
+    const QString name = hwdec && *hwdec && std::strcmp(hwdec, "no") != 0 ? QString::fromUtf8(hwdec) : QString();
+    mpv_free(hwdec);
+    char* codec = mpv_get_property_string(mpv_, "current-tracks/video/codec");
+    platform::logLine(QStringLiteral("video decoder: %1 (%2)")
+                          .arg(name.isEmpty() ? QStringLiteral("software") : QStringLiteral("hardware, ") + name,
+                               codec ? QString::fromUtf8(codec) : QStringLiteral("unknown codec")));
+    mpv_free(codec);
 }
 
 int decoderThreadsFor(const QSize& picture) {
@@ -290,6 +311,7 @@ void MpvPlayer::releaseMemory() {
     loaded_ = false;
     current_ = 0;
     streamEntry_ = 0;
+    decoderLogged_ = 0;
     wakeupPending_ = false;
     malloc_trim(0);
     makeCore();

@@ -50,6 +50,7 @@ private:
     void failLater(quint64 item);
     bool hasVideoTrack() const;
     void limitDecoderThreads();
+    void logDecoder();
     void makeCore();
     void destroyCore();
 
@@ -62,7 +63,8 @@ private:
     quint64 streamEntry_ = 0;
     quint64 localItems_ = quint64(1) << 48;
     bool loaded_ = false;
-    quint64 failedEntry_ = 0;  // an entry failed for want of a picture: its start is no start
+    quint64 decoderLogged_ = 0;  // the entry whose decoder the log has named
+    quint64 failedEntry_ = 0;    // an entry failed for want of a picture: its start is no start
     Failure lastFailure_ = Failure::unplayable;
     // Whatever mpv says, the log gets a few lines a minute at most.
     platform::RepeatedLines mpvLines_{&platform::logLine, 10 * 60 * 1000, 64, 60};

@@ -301,3 +301,14 @@ bool SoftwareRenderer::drawFrame(QImage& target, const QRect& viewFrame) {
     blitBlocks(rows, target, target.rect() & viewFrame, viewFrame.topLeft(), plan.block, turns_);
     return true;
 }
+
+bool SoftwareRenderer::drawPart(QImage& target, const QRect& part) {
+    const QSize frame = videoSize();
+    if (frame.isEmpty() || frame_ == 0 || !context_)
+        return false;
+    // The whole frame at its own size: mpv converts it straight into the surface's picture (for
+    // each of mirrored surfaces too, which costs less than copying one into the others).
+    if (turns_ == 0 && part == QRect(QPoint(), frame) && target.size() == frame && target.depth() == 32)
+        return render(target.bits(), target.bytesPerLine(), frame);
+    return VideoRenderer::drawPart(target, part);
+}

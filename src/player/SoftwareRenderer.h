@@ -24,7 +24,7 @@ class QPaintDevice;
 // mpv's software renderer cannot turn a picture, so the core is told to leave a clip's rotation
 // alone: mpv renders the picture as decoded, on its side, into a picture of our own, which is
 // turned while it is copied into the first window (the others copy that, as above) or into each.
-class SoftwareRenderer final : public VideoRenderer {
+class SoftwareRenderer : public VideoRenderer {
     Q_OBJECT
 public:
     SoftwareRenderer();
@@ -43,6 +43,8 @@ public:
     void detachView(QWidget* view) override;
     bool drawView(QWidget* view, QPainter& painter, const QRegion& exposed) override;
     bool drawFrame(QImage& target, const QRect& viewFrame) override;
+    QSize frameSize() const override { return videoSize(); }
+    bool drawPart(QImage& target, const QRect& part) override;
 
 private:
     struct FreeDeleter {

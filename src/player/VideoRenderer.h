@@ -34,6 +34,11 @@ public:
     // Draws the current frame so that it fills `viewFrame` (target coordinates; it may reach beyond
     // the target, which clips it) of `target`, a 32-bit RGB picture. False when there is no frame.
     virtual bool drawFrame(QImage& target, const QRect& viewFrame);
+    // The size of the picture shown (turned upright); empty while none is known.
+    virtual QSize frameSize() const { return currentFrame().size(); }
+    // Draws `part` of the current frame (its own pixels, upright) over the whole of `target`, a
+    // 32-bit RGB picture, scaled to its size. False when there is no frame.
+    virtual bool drawPart(QImage& target, const QRect& part);
 
 protected:
     int surfaces_ = 0;

@@ -4,7 +4,7 @@
 # desktop (where there is one) still opens its menu and its launchers through it.
 # Usage: desktop_check.sh DESKTOP HELPER DESKTOP_PROBE
 #   DESKTOP: openbox-pcmanfm openbox-two-monitors xfwm4-xfdesktop kde-x11 marco-caja openbox-picom-nemo gnome-x11
-#            gnome-wayland sway sway-outputs sway-scales weston
+#            gnome-wayland sway sway-outputs sway-scales sway-picture weston
 #            weston-xwayland
 # Every wait polls for its event with a deadline. A missing program fails the check with a line
 # naming its package. TAVVEL_DESKTOP_SHOTS=DIR keeps the screenshots.
@@ -84,6 +84,11 @@ sway-outputs)
 sway-scales)
     need sway:sway grim:grim swaymsg:sway
     sway_scales_checks
+    ;;
+sway-picture)
+    need sway:sway grim:grim swaymsg:sway
+    clip_source="smptehdbars=s=1280x720:r=25:d=30"
+    sway_picture_checks
     ;;
 weston)
     need weston:weston weston-screenshooter:weston

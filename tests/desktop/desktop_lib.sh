@@ -110,7 +110,7 @@ check() {
 make_clip() {
     clip=$work/clip.mp4
     ffmpeg -hide_banner -nostdin -loglevel error -y -f lavfi \
-        -i "nullsrc=s=320x180:r=25:d=30,geq=r='128+127*sin(X/20+T*2)':g='128+127*sin(Y/15+T*3)':b='128+127*sin((X+Y)/25+T*1.7)',scale=${clip_size:-320x180}" \
+        -i "${clip_source:-nullsrc=s=320x180:r=25:d=30,geq=r='128+127*sin(X/20+T*2)':g='128+127*sin(Y/15+T*3)':b='128+127*sin((X+Y)/25+T*1.7)',scale=${clip_size:-320x180}}" \
         -c:v libx264 -preset ultrafast -pix_fmt yuv420p "$clip" || fail "ffmpeg could not make the clip"
     "$probe" seed "$clip" >"$work/seed.log" 2>&1 || fail "the clip could not be put in the library: $(cat "$work/seed.log")"
 }
@@ -718,6 +718,41 @@ sway_scales_checks() {
     swaymsg output HEADLESS-1 disable >/dev/null && swaymsg output HEADLESS-1 enable >/dev/null
     expect_video "sway-switched-on-again"
     check 0 "sway: the player still runs" "sway: the player is gone" kill -0 "$helper_pid"
+}
+
+# A still picture (colour bars, fine edges) on outputs of odd sizes, scales and turns: each shot
+# of the output is what FFmpeg makes of the clip's frame filling it (scaled, the overflow cut).
+# H.264 and the colour conversion leave some 2% of mean difference; a picture shifted by 1% of
+# its width leaves 4%, a stretched one 29%.
+sway_picture_checks() {
+    start_sway "xwayland disable"
+    session
+    shoot() { grim "$1"; }
+    start_helper
+    local row mode scale turn w h
+    for row in "1366x768 1 normal" "1023x767 1 normal" "1920x1080 1.5 normal" "1024x768 2 normal" \
+        "2560x1440 1 normal" "1024x768 1 90"; do
+        read -r mode scale turn <<<"$row"
+        swaymsg output HEADLESS-1 resolution "$mode" scale "$scale" transform "$turn" >/dev/null
+        w=${mode%x*} h=${mode#*x}
+        [[ $turn == 90 ]] && read -r w h <<<"$h $w"
+        ffmpeg -hide_banner -nostdin -loglevel error -y -i "$clip" -frames:v 1 \
+            -vf "scale=$w:$h:force_original_aspect_ratio=increase:flags=bicubic,crop=$w:$h" "$work/reference.png"
+        if wait_for "the picture on ${w}x$h at scale $scale" 20 like_reference "$work/reference.png" 3.5; then
+            pass "sway-picture $mode $scale $turn: the output shows the frame filling it ($(cat "$work/error"))"
+        else
+            fail "sway-picture $mode $scale $turn: the output is not the frame filling it ($(cat "$work/error"))"
+        fi
+    done
+    check 0 "sway: the player still runs" "sway: the player is gone" kill -0 "$helper_pid"
+}
+# like_reference PICTURE PERCENT: a shot of the output of PICTURE's size whose mean difference from
+# it is below PERCENT of the full range.
+like_reference() {
+    shoot "$work/shot.png" || return 1
+    [[ $(identify -format %wx%h "$work/shot.png") == $(identify -format %wx%h "$1") ]] || { echo "size" >"$work/error"; return 1; }
+    compare -metric MAE "$work/shot.png" "$1" null: 2>&1 | sed -n 's/.*(\(.*\))/\1/p' >"$work/error"
+    awk -v e="$(cat "$work/error")" -v p="$2" 'BEGIN { exit !(e != "" && e * 100 < p) }'
 }
 
 # expect_covered NAME PICTURE PERCENT: at least PERCENT of the picture's pixels are neither the

@@ -154,3 +154,76 @@ TEST(FrameBlit, ScalesTheCentreAnAspectFillShowsLikeAReferenceScaler) {
         EXPECT_LT(mean, 3.0) << c.view.width() << "x" << c.view.height();
     }
 }
+
+TEST(FrameBlit, ACompositorThatScalesGetsWhatShowsAtTheFramesOwnPixelsAtMostTheOutputs) {
+    const struct {
+        QSize frame;
+        QRect viewFrame;
+        QSize logical, pixels;
+        QRect part;
+        QSize picture;
+        QRectF source;
+    } cases[] = {
+        // One output of the clip's size, and a larger one: the whole frame at its own pixels.
+        {{1920, 1080},
+         {0, 0, 1920, 1080},
+         {1920, 1080},
+         {1920, 1080},
+         {0, 0, 1920, 1080},
+         {1920, 1080},
+         {0, 0, 1920, 1080}},
+        {{1280, 720},
+         {0, 0, 1920, 1080},
+         {1920, 1080},
+         {1920, 1080},
+         {0, 0, 1280, 720},
+         {1280, 720},
+         {0, 0, 1280, 720}},
+        // A scaled output (1.5: 1280x720 logical on 1920x1080 pixels) shows all the pixels.
+        {{1920, 1080},
+         {0, 0, 1280, 720},
+         {1280, 720},
+         {1920, 1080},
+         {0, 0, 1920, 1080},
+         {1920, 1080},
+         {0, 0, 1920, 1080}},
+        // Larger than the output: reduced to the output's pixels (1366x768 is a little wider than 16:9).
+        {{1920, 1080},
+         {0, 0, 1366, 768},
+         {1366, 768},
+         {1366, 768},
+         {0, 0, 1920, 1080},
+         {1366, 768},
+         {0, 0.1874, 1366, 767.6252}},
+        // Another aspect: the middle band, its edges inside the part's outer pixels.
+        {{1080, 1920},
+         {0, 0, 1920, 1080},
+         {1920, 1080},
+         {1920, 1080},
+         {0, 656, 1080, 608},
+         {1080, 608},
+         {0, 0.25, 1080, 607.5}},
+        // The right one of two outputs side by side: the right half of the middle band.
+        {{1920, 1080},
+         {-1920, 0, 3840, 1080},
+         {1920, 1080},
+         {1920, 1080},
+         {960, 270, 960, 540},
+         {960, 540},
+         {0, 0, 960, 540}},
+        {{}, {0, 0, 1920, 1080}, {1920, 1080}, {1920, 1080}, {}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        const ViewportPlan plan = viewportPlan(c.frame, c.viewFrame, c.logical, c.pixels);
+        const auto where = [&] {
+            return testing::Message() << c.frame.width() << "x" << c.frame.height() << " on " << c.logical.width()
+                                      << "x" << c.logical.height() << " at " << c.viewFrame.x();
+        };
+        EXPECT_EQ(plan.part, c.part) << where();
+        EXPECT_EQ(plan.picture, c.picture) << where();
+        EXPECT_NEAR(plan.source.x(), c.source.x(), 1e-3) << where();
+        EXPECT_NEAR(plan.source.y(), c.source.y(), 1e-3) << where();
+        EXPECT_NEAR(plan.source.width(), c.source.width(), 1e-3) << where();
+        EXPECT_NEAR(plan.source.height(), c.source.height(), 1e-3) << where();
+    }
+}

@@ -8,12 +8,14 @@
 #include "player/DesktopWallpaperPlatform.h"
 #include "player/DesktopWallpaperWindow.h"
 #include "player/MpvPlayer.h"
+#include "player/SoftwareRenderer.h"
 #include "player/VideoRenderer.h"
 #include "views/PlayerView.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
@@ -598,4 +600,51 @@ TEST_F(RealPlayer, AFileRewrittenWhileItPlaysIsLoadedAgainAndTheLogStaysShort) {
     EXPECT_TRUE(log.contains(QStringLiteral("the file playing changed on disk: a"))) << log.toStdString();
     EXPECT_LT(log.count(QStringLiteral("mpv: ")), 60) << log.toStdString();
     EXPECT_EQ(prefs->playingVideoSign(), QStringLiteral("a"));
+}
+
+TEST_F(RealPlayer, EachCoreTakesOneRenderContextAndTheLogNamesEachFilesDecoderOnce) {
+    // Counts the render contexts asked for: each start of a core needs one.
+    struct CountingRenderer final : SoftwareRenderer {
+        bool attach(mpv_handle* mpv) override {
+            ++attaches;
+            return SoftwareRenderer::attach(mpv);
+        }
+        int attaches = 0;
+    };
+    auto owned = std::make_unique<CountingRenderer>();
+    CountingRenderer* counting = owned.get();
+    MpvPlayer player(std::move(owned));
+    EXPECT_EQ(counting->attaches, 1);
+    QList<QString> clips;
+    for (const char* name : {"first", "second"}) {
+        clips.append(library.videoPath(QString::fromLatin1(name) + QStringLiteral(".mp4")));
+        ASSERT_TRUE(playertest::makeClip(clips.back(), QStringLiteral("320x240"), 2));
+    }
+    QSignalSpy started(&player, &MediaPlayer::itemStarted);
+    const QString log = playertest::capturedStdout([&] {
+        player.play();
+        for (const QString& clip : clips) {
+            const quint64 item = player.replaceItem(QUrl::fromLocalFile(clip));
+            ASSERT_TRUE(playertest::waitFor([&] { return started.contains({item}); }, 15000 * playertest::kSlowdown));
+            // A start from the beginning again is no new file.
+            started.clear();
+            player.seekToZero();
+            ASSERT_TRUE(playertest::waitFor([&] { return !started.isEmpty(); }, 15000 * playertest::kSlowdown));
+        }
+        const quint64 frames = counting->renderedFrames();
+        ASSERT_TRUE(playertest::waitFor([&] { return counting->renderedFrames() > frames + 3; }, 15000));
+    });
+    QStringList decoders;
+    for (const QString& line : log.split(u'\n'))
+        if (line.contains(QLatin1String("video decoder: ")))
+            decoders.append(line.mid(line.indexOf(QLatin1String("video decoder: "))));
+    ASSERT_EQ(decoders.size(), 2) << log.toStdString();
+    // Without a GPU the automatic choice falls back to decoding in software, and says so.
+    const bool gpu = !QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty();
+    for (const QString& line : decoders)
+        EXPECT_TRUE(gpu || line == QLatin1String("video decoder: software (h264)")) << line.toStdString();
+    EXPECT_FALSE(log.contains(QLatin1String("render context"))) << log.toStdString();
+    // A fresh core (the player switched off) takes one context again.
+    player.releaseMemory();
+    EXPECT_EQ(counting->attaches, 2);
 }

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -404,6 +405,8 @@ void LayerSurface::drop() {
     configured_ = false;
     size_ = QSize();
     committed_ = LayerPicture{QSize(), 1, false};
+    committedSource_ = false;
+    scaledPixels_ = QSize();
 }
 
 void LayerSurface::makeBuffers() {
@@ -413,15 +416,17 @@ void LayerSurface::makeBuffers() {
         return;
     // On a scaled output the pictures have the output's own pixels, so the compositor shows
     // them as they are instead of enlarging them, and no more than those are drawn.
-    const QSize pixels = picture_.pixels;
+    const QSize pixels = scaledPixels_.isEmpty() ? picture_.pixels : scaledPixels_;
     logLine(QStringLiteral("wayland: wallpaper of %1x%2 logical pixels drawn at %3x%4%5")
                 .arg(size_.width())
                 .arg(size_.height())
                 .arg(pixels.width())
                 .arg(pixels.height())
-                .arg(picture_.viewport ? QStringLiteral(" through a viewport")
-                                       : QStringLiteral(", %1 per logical pixel").arg(picture_.bufferScale)));
-    const int stride = pixels.width() * 4;
+                .arg(!scaledPixels_.isEmpty() ? QStringLiteral(", scaled by the compositor")
+                     : picture_.viewport      ? QStringLiteral(" through a viewport")
+                                              : QStringLiteral(", %1 per logical pixel").arg(picture_.bufferScale)));
+    // Rows on 64 bytes: mpv's converters take their fast paths when they write straight into them.
+    const int stride = (pixels.width() * 4 + 63) / 64 * 64;
     const size_t bytes = size_t(stride) * size_t(pixels.height());
     const int fd = memfd_create("tavvel-wallpaper", MFD_CLOEXEC);
     if (fd < 0 || ftruncate(fd, off_t(bytes * 2)) < 0) {
@@ -473,8 +478,20 @@ bool LayerSurface::canDraw() const {
 }
 
 QImage* LayerSurface::beginFrame() {
+    return beginFrame(QSize(), QRectF());
+}
+
+QImage* LayerSurface::beginFrame(const QSize& pixels, const QRectF& source) {
+    const QSize scaled = viewport_ ? pixels : QSize();
     if (!canDraw())
         return nullptr;
+    if (scaled != scaledPixels_) {
+        scaledPixels_ = scaled;
+        makeBuffers();
+        if (!canDraw())
+            return nullptr;
+    }
+    source_ = source;
     drawing_ = buffers_[0].busy ? 1 : 0;
     return &buffers_[drawing_].image;
 }
@@ -487,15 +504,30 @@ void LayerSurface::present() {
     static const wl_callback_listener frameListener = {&LayerSurface::onFrameDone};
     frameCallback_ = wl_surface_frame(surface_);
     wl_callback_add_listener(frameCallback_, &frameListener, this);
-    if (picture_.bufferScale != committed_.bufferScale)
-        wl_surface_set_buffer_scale(surface_, picture_.bufferScale);
-    if (viewport_ && (picture_.viewport != committed_.viewport || size_ != committedSize_)) {
-        if (picture_.viewport)
+    LayerPicture picture = picture_;
+    if (!scaledPixels_.isEmpty())
+        picture = {scaledPixels_, 1, true};
+    if (picture.bufferScale != committed_.bufferScale)
+        wl_surface_set_buffer_scale(surface_, picture.bufferScale);
+    if (viewport_ && !scaledPixels_.isEmpty()) {
+        // The source in 1/256 pixels, kept inside the picture: beyond it is a protocol error.
+        const auto fixed = [](double v) { return wl_fixed_t(std::floor(v * 256)); };
+        const wl_fixed_t x = qBound(0, fixed(source_.x()), fixed(scaledPixels_.width() - 1));
+        const wl_fixed_t y = qBound(0, fixed(source_.y()), fixed(scaledPixels_.height() - 1));
+        const wl_fixed_t w = qBound(1, fixed(source_.width()), fixed(scaledPixels_.width()) - x);
+        const wl_fixed_t h = qBound(1, fixed(source_.height()), fixed(scaledPixels_.height()) - y);
+        wp_viewport_set_source(viewport_, x, y, w, h);
+        wp_viewport_set_destination(viewport_, size_.width(), size_.height());
+    } else if (viewport_ && (picture.viewport != committed_.viewport || size_ != committedSize_ || committedSource_)) {
+        wp_viewport_set_source(viewport_, wl_fixed_from_int(-1), wl_fixed_from_int(-1), wl_fixed_from_int(-1),
+                               wl_fixed_from_int(-1));
+        if (picture.viewport)
             wp_viewport_set_destination(viewport_, size_.width(), size_.height());
         else
             wp_viewport_set_destination(viewport_, -1, -1);
     }
-    committed_ = picture_;
+    committedSource_ = !scaledPixels_.isEmpty();
+    committed_ = picture;
     committedSize_ = size_;
     wl_surface_attach(surface_, b.buffer, 0, 0);
     wl_surface_damage(surface_, 0, 0, size_.width(), size_.height());

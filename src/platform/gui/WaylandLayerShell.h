@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QRect>
+#include <QRectF>
 #include <memory>
 
 struct wl_buffer;
@@ -99,6 +100,11 @@ public:
     bool canDraw() const;
     // The free picture, of size() * scale(), to draw into; then present() it. Null when !canDraw().
     QImage* beginFrame();
+    // Whether the compositor can scale the pictures (a viewport).
+    bool canScale() const { return viewport_ != nullptr; }
+    // A free picture of `pixels` instead, whose `source` rectangle the compositor maps onto the
+    // whole surface. Only where canScale().
+    QImage* beginFrame(const QSize& pixels, const QRectF& source);
     void present();
 
 signals:
@@ -137,10 +143,13 @@ private:
     LayerPicture picture_;    // of the pictures
     LayerPicture committed_;  // the surface's, as last told to the compositor
     QSize committedSize_;
+    bool committedSource_ = false;  // the viewport has a source rectangle
     bool configured_ = false;
     Buffer buffers_[2];
     uchar* mapping_ = nullptr;
     size_t mappingBytes_ = 0;
-    int drawing_ = -1;  // the picture handed out by beginFrame
+    int drawing_ = -1;    // the picture handed out by beginFrame
+    QSize scaledPixels_;  // the pictures' size when the compositor scales them; empty otherwise
+    QRectF source_;       // ... and the part of them it maps onto the surface
 };
 }  // namespace platform
