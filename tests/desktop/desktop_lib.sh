@@ -179,11 +179,11 @@ start_wm() {
 # A window of another program with the desktop type is listed.
 desktop_window_of() {
     local w
-    for w in $(xprop -root _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'); do
-        xprop -id "$w" _NET_WM_WINDOW_TYPE WM_CLASS | grep -q _NET_WM_WINDOW_TYPE_DESKTOP || continue
-        xprop -id "$w" WM_CLASS | grep -qi "$1" && return 0
-    done
+    for w in $(xprop -root _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'); do is_desktop_of "$w" "$1" && return 0; done
     return 1
+}
+is_desktop_of() {
+    xprop -id "$1" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DESKTOP && xprop -id "$1" WM_CLASS | grep -qi "$2"
 }
 
 wallpaper_windows() { xdotool search --onlyvisible --name '^Tavvel wallpaper$' 2>/dev/null; }
@@ -308,6 +308,7 @@ desktop_then_player() {
     configure_file_manager "$2"
     file_manager_desktop "$@"
     wait_for "$2's launcher icon" "$3" icon_drawn "$work/$2-alone.png" || fail "$2 shows no launcher icon"
+    focus_application
     start_player
 }
 
@@ -321,6 +322,7 @@ opaque_desktop_checks() {
 
     quit "$helper_pid" "the player"
     quit "$fm_pid" "$class"
+    focus_application
     start_player
     file_manager_desktop "$command" "$class" 30
     expect_video "$class-after-player"
@@ -358,11 +360,7 @@ wallpaper_kept_checks() {
     shift
     check 10 "$name: the window covers the screen with its states" "$name: the window lacks a state or its place" \
         states_kept "$@" || states_seen
-    wallpaper_open false
-    wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
-        fail "$name: the wallpaper does not close"
-    wallpaper_open true
-    wait_for "the wallpaper to open" 20 wallpaper_windows || fail "$name: the wallpaper does not open again"
+    switch_off_and_on
     check 10 "$name-reopened: the window has its states back" "$name-reopened: the window lost a state or its place" \
         states_kept "$@" || states_seen
     (($(xprop -root _NET_NUMBER_OF_DESKTOPS | grep -o '[0-9]*$') >= 2)) || wmctrl -n 2
@@ -382,14 +380,53 @@ wallpaper_kept_checks() {
 }
 
 # transparent_desktop_checks COMMAND CLASS: the video shows under the icons of a desktop that
-# lets it through; the icons stay on top, and the desktop still takes its clicks.
+# lets it through; the icons stay on top, and the desktop still takes its clicks. The wallpaper
+# maps while an application has the focus, at start and switched off and on.
 transparent_desktop_checks() {
-    local class=$2
-    desktop_then_player "$1" "$class" 60
-    # The window manager may show a new window above the icons for a moment before it is lowered.
-    expect_motion "$class" 40 "the video shows under the launcher icon" "the video does not show under the launcher icon" \
-        "$whole_screen" "$((launcher_x - 16)) $((launcher_y - 16)) 32 32 0-29 the launcher icon"
-    [[ ${clicks:-yes} == yes ]] && expect_clicks_reach "$class" "$class"
+    local class=$2 round
+    configure_file_manager "$class"
+    file_manager_desktop "$1" "$class" 60
+    wait_for "$class's launcher icon" 60 icon_drawn "$work/$class-alone.png" || fail "$class shows no launcher icon"
+    for round in "" -reopened; do
+        focus_application
+        if [[ -z $round ]]; then start_player; else switch_off_and_on; fi
+        # The window manager may show a new window above the icons for a moment before it is lowered.
+        expect_motion "$class$round" 40 "the video shows under the launcher icon, around the focused application" \
+            "the video does not show under the launcher icon and around the focused application" \
+            "$whole_screen" "$((launcher_x - 16)) $((launcher_y - 16)) 32 32 0-29 the launcher icon" "$application_inside"
+        check 10 "$class$round: the window manager stacks the wallpaper under $class's desktop and the application" \
+            "$class$round: the wallpaper is stacked over $class's desktop or the application" stacked_below "$app_window" "$class" ||
+            cat "$work/stacking.seen"
+        [[ ${clicks:-yes} == yes ]] && expect_clicks_reach "$class$round" "$class"
+    done
+}
+
+# An application window in the lower right corner, away from the icons and from the middle where
+# the checks click, given the focus: the wallpaper maps while another program's window has it,
+# as when it is switched on from the main window or starts with windows open. ($application_inside
+# is the area of its inside for expect_motion.)
+focus_application() {
+    if [[ -z ${app_window:-} ]]; then
+        local x=$((width - 340)) y=$((height - 260))
+        run_bg xmessage -title focused -geometry 300x200+$x+$y "an application window"
+        wait_for "the application window" 20 xdotool search --onlyvisible --name '^focused$' ||
+            stop "no application window"
+        app_window=$(xdotool search --onlyvisible --name '^focused$' | head -1)
+        application_inside="$((x + 20)) $((y + 20)) 260 160 0-4 the application window"
+    fi
+    xdotool windowactivate --sync "$app_window" >/dev/null 2>&1 || xdotool windowfocus --sync "$app_window"
+    wait_for "the application to have the focus" 10 application_focused || fail "the application does not get the focus"
+}
+application_focused() { [[ $(xdotool getwindowfocus 2>/dev/null) == "$app_window" ]]; }
+
+# The wallpaper switched off, the focus given back to the application, and the wallpaper on again.
+switch_off_and_on() {
+    wallpaper_open false
+    wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
+        fail "the wallpaper does not close"
+    focus_application
+    wallpaper_open true
+    wait_for "the wallpaper to open" 20 wallpaper_windows || fail "the wallpaper does not open again"
 }
 
 # The launcher's icon is on the screen (picture kept as $1): its square differs from the squares
@@ -481,19 +518,21 @@ two_monitor_checks() {
             "two-monitors-$round: a wallpaper window is stacked above the application window" stacked_below "$probe_window"
     done
 }
-# stacked_below WINDOW: in the window manager's stacking order (bottom first) every wallpaper
-# window comes before WINDOW.
+# stacked_below WINDOW [CLASS]: in the window manager's stacking order (bottom first) every
+# wallpaper window comes before WINDOW, and before CLASS's desktop window where one is named.
 stacked_below() {
-    local order w position=0 probe_at=-1 highest=-1
+    local order w position=0 probe_at=-1 highest=-1 desktop_at=-1
     order=$(xprop -root _NET_CLIENT_LIST_STACKING | grep -o '0x[0-9a-f]*')
     for w in $order; do
         ((w == $1)) && probe_at=$position
         xdotool getwindowname "$w" 2>/dev/null | grep -qx 'Tavvel wallpaper' && highest=$position
+        [[ -n ${2:-} ]] && is_desktop_of "$w" "$2" && desktop_at=$position
         position=$((position + 1))
     done
-    echo "stacking: $(for w in $order; do printf '%s ' "$(xdotool getwindowname "$w" 2>/dev/null | tr ' ' _)"; done)" \
-        >"$work/stacking.seen"
-    ((probe_at >= 0 && highest >= 0 && highest < probe_at))
+    echo "  stacking, bottom first: $(for w in $order; do
+        printf '%s ' "$(xdotool getwindowname "$w" 2>/dev/null | tr ' ' _ | cut -c1-24)"; done)" >"$work/stacking.seen"
+    ((probe_at >= 0 && highest >= 0 && highest < probe_at)) || return 1
+    [[ -z ${2:-} ]] || ((highest < desktop_at))
 }
 
 # --- GNOME ------------------------------------------------------------------------------------
