@@ -25,8 +25,7 @@ public:
     // `target` is the screen the window belongs to (null: the one at the rectangle's centre).
     // Of the "below" kind every click goes to the window below (input shape set again at each map).
     WallpaperWindowWidget(const QRect& screen, const QRect& playerViewFrame, VideoFrameSource* source,
-                          QObject* clickTarget, QScreen* target = nullptr,
-                          WallpaperKind kind = WallpaperKind::desktop);
+                          QObject* clickTarget, QScreen* target = nullptr, WallpaperKind kind = WallpaperKind::desktop);
     PlayerView* playerView() const { return playerView_; }
     // Called at each MapNotify of the window: the window manager has placed it by then.
     void setOnMapped(std::function<void()> onMapped) { onMapped_ = std::move(onMapped); }

@@ -285,8 +285,8 @@ void lowerWithinDesktopLayer(QWidget* window) {
     xcb_screen_t* screen = c ? xcb_setup_roots_iterator(xcb_get_setup(c)).data : nullptr;
     if (!screen || !window)
         return;
-    const auto a = atoms(c, {"_NET_SUPPORTING_WM_CHECK", "_NET_RESTACK_WINDOW", "_NET_WM_STATE",
-                             "_NET_WM_STATE_DEMANDS_ATTENTION"});
+    const auto a = atoms(
+        c, {"_NET_SUPPORTING_WM_CHECK", "_NET_RESTACK_WINDOW", "_NET_WM_STATE", "_NET_WM_STATE_DEMANDS_ATTENTION"});
     const xcb_window_t id = xcb_window_t(window->winId());
     if (!windowManagerRuns(c, screen->root, a[0])) {
         const quint32 below = XCB_STACK_MODE_BELOW;
