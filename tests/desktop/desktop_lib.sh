@@ -460,13 +460,22 @@ configure_file_manager() {
         done
         ;;
     nemo-desktop)
+        # Under Cinnamon there is no panel at the top.
         launcher_x=122 launcher_y=62
+        [[ $desktop == cinnamon ]] && launcher_y=44
         for key in computer-icon home-icon trash-icon volumes; do
             gsettings set org.nemo.desktop "$key-visible" false 2>/dev/null
         done
         ;;
     gjs)
         launcher_x=64 launcher_y=68
+        ;;
+    budgie-desktop-view)
+        launcher_x=64 launcher_y=40
+        local d=org.buddiesofbudgie.budgie-desktop-view
+        gsettings set $d show true && gsettings set $d show-home-folder false && gsettings set $d show-trash-folder false
+        gsettings set org.gnome.desktop.background picture-options none
+        gsettings set org.gnome.desktop.background primary-color '#336699'
         ;;
     plasmashell)
         launcher_x=58 launcher_y=40
@@ -480,6 +489,47 @@ configure_file_manager() {
         for key in computer home trash; do gsettings set org.mate.caja.desktop "$key-icon-visible" false 2>/dev/null; done
         ;;
     esac
+}
+
+# --- tiling window managers --------------------------------------------------------------------
+
+# tiling_checks SWITCH: under a tiling window manager (SWITCH N shows its workspace N) the
+# application fills the first workspace and the wallpaper stays under it and out of the window
+# manager's tiles; the second, empty workspace shows the video. At start and switched off and on.
+tiling_checks() {
+    local round
+    for round in "" -reopened; do
+        $1 1 >/dev/null
+        focus_application
+        if [[ -z $round ]]; then start_player; else switch_off_and_on; fi
+        expect_motion "$desktop$round-tiled" 20 "nothing moves over the tiled application" \
+            "something moves over the tiled application" "$application_inside"
+        check 10 "$desktop$round: the wallpaper is below the application and no tile of the window manager" \
+            "$desktop$round: the wallpaper is above the application or a tile" x_stacked_below "$app_window" ||
+            cat "$work/stacking.seen"
+        $1 2 >/dev/null
+        expect_video "$desktop$round-empty-workspace"
+    done
+}
+
+# x_stacked_below WINDOW: the server's stacking of the root window's children puts every wallpaper
+# window below WINDOW's frame, and the window manager made no frame for one: its parent is the root.
+x_stacked_below() {
+    local root top=$1 parent w children seen=() wallpaper_at=-1 top_at=-1 i=0
+    root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+    while parent=$(xwininfo -children -id "$top" | awk '/Parent window id:/ {print $4}') && ((parent != root)); do
+        top=$parent
+    done
+    children=$(xwininfo -root -children | awk '/^ +0x/ {print $1}')
+    for w in $children; do
+        ((w == top)) && top_at=$i
+        [[ -n $(xwininfo -id "$w" | grep '"Tavvel wallpaper"') ]] && wallpaper_at=$i && seen+=(wallpaper)
+        ((w == top)) && seen+=(application)
+        i=$((i + 1))
+    done
+    echo "  top first: ${seen[*]}" >"$work/stacking.seen"
+    # Listed top first: the wallpaper after the application.
+    ((top_at >= 0 && wallpaper_at > top_at))
 }
 
 # --- two monitors --------------------------------------------------------------------------------
