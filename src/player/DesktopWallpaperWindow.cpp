@@ -114,6 +114,10 @@ void DesktopWallpaperWindow::mapped() {
     // focused window); behind the icons means the bottom of the desktop layer.
     if (kind_ == WallpaperKind::desktop && order_ == Order::back)
         platform::lowerWithinDesktopLayer(widget_);
+    // A window that is no desktop window is placed as an application's: it covers the panels'
+    // strips too.
+    if (kind_ == WallpaperKind::below)
+        platform::moveTo(widget_, platform::nativePixels(screen_, target_));
 }
 
 void DesktopWallpaperWindow::dropWidget() {

@@ -3,7 +3,7 @@
 # the whole frame, and checks what a user would: the video is seen, and the file manager's
 # desktop (where there is one) still opens its menu and its launchers through it.
 # Usage: desktop_check.sh DESKTOP HELPER DESKTOP_PROBE
-#   DESKTOP: openbox-pcmanfm openbox-two-monitors xfwm4-xfdesktop kde-x11 marco-caja openbox-picom-nemo gnome-x11
+#   DESKTOP: openbox-pcmanfm openbox-two-monitors openbox-panel xfwm4-xfdesktop kde-x11 marco-caja openbox-picom-nemo gnome-x11
 #            cinnamon budgie i3 bspwm-feh
 #            gnome-wayland sway sway-outputs sway-scales weston
 #            weston-xwayland
@@ -27,6 +27,11 @@ openbox-two-monitors)
     start_two_monitors openbox:openbox pcmanfm:pcmanfm xmessage:x11-utils
     start_wm openbox --sm-disable
     two_monitor_checks
+    ;;
+openbox-panel)
+    start_x11 openbox:openbox pcmanfm:pcmanfm tint2:tint2 xmessage:x11-utils
+    start_wm openbox --sm-disable
+    panel_checks
     ;;
 xfwm4-xfdesktop)
     start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4 xfconf-query:xfconf xmessage:x11-utils

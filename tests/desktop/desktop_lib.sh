@@ -491,6 +491,56 @@ configure_file_manager() {
     esac
 }
 
+# --- panels ------------------------------------------------------------------------------------
+
+# panel EDGE: a panel of 80 pixels (tint2) that reserves its strip on that edge of the screen, in
+# place of the last one; $panel_free is the strip at the opposite edge (beside the application
+# window) for expect_motion: a wallpaper moved into the work area leaves it bare.
+panel() {
+    [[ -n ${panel_pid:-} ]] && quit "$panel_pid" "the panel"
+    local position size=100%\ 80 strip
+    case $1 in
+    left) position="center left vertical" strip="$((width - 88)) 0 88 $((height - 280))" ;;
+    right) position="center right vertical" strip="0 0 88 $height" ;;
+    top) position="top center horizontal" strip="0 $((height - 88)) $((width - 360)) 88" ;;
+    bottom) position="bottom center horizontal" strip="0 0 $width 88" ;;
+    esac
+    printf '%s\n' "panel_items = T" "panel_position = $position" "panel_size = $size" "panel_margin = 0 0" \
+        "strut_policy = follow_size" "panel_layer = top" "wm_menu = 0" >"$work/tint2-$1.conf"
+    run_bg tint2 -c "$work/tint2-$1.conf"
+    panel_pid=$last_pid
+    wait_for "the panel's strip on the $1" 20 bash -c "xprop -root _NET_WORKAREA | grep -qv '= 0, 0, $width, $height,'" ||
+        fail "the panel on the $1 reserves no strip"
+    panel_free="$strip 95-100 the strip at the opposite edge"
+}
+
+# A panel on each edge in turn, over pcmanfm's desktop: the wallpaper covers the whole screen,
+# under the panel, and the video moves all over the screen beside it (at start, then switched off
+# and on for each new edge).
+panel_checks() {
+    local edge
+    configure_file_manager pcmanfm
+    file_manager_desktop "pcmanfm --desktop" pcmanfm 30
+    for edge in left right top bottom; do
+        panel $edge
+        focus_application
+        if [[ $edge == left ]]; then start_player; else switch_off_and_on; fi
+        check 10 "panel-$edge: the wallpaper window covers the screen" "panel-$edge: the wallpaper window does not cover the screen" \
+            covers_screen || echo "  seen: $(cat "$work/geometry.seen")"
+        expect_motion "panel-$edge" 40 "the video moves up to the edge opposite the panel" \
+            "the video does not reach the edge opposite the panel" "$panel_free" "$application_inside"
+    done
+}
+# Every wallpaper window lies at 0,0 with the screen's size.
+covers_screen() {
+    local w all=""
+    for w in $(wallpaper_windows); do
+        all+="$(xwininfo -id "$w" | awk '/Absolute upper-left [XY]|Width|Height/ {printf "%s ", $NF}')"
+    done
+    echo "$all" >"$work/geometry.seen"
+    [[ -n $all && $all == "0 0 $width $height " ]]
+}
+
 # --- tiling window managers --------------------------------------------------------------------
 
 # tiling_checks SWITCH: under a tiling window manager (SWITCH N shows its workspace N) the

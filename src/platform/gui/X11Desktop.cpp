@@ -168,17 +168,39 @@ bool setBelowWindowState(QWidget* window) {
     // alone, and KWin would centre a splash window in the work area.
     std::vector<xcb_atom_t> states{a[0], a[1], a[2], a[3], a[4]};
     if (windowManagerName(c) == "Openbox") {
-        const auto type = atoms(c,
-                                {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_STATE_MAXIMIZED_HORZ"});
+        const auto type = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_STATE_MAXIMIZED_HORZ",
+                                    "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WORKAREA"});
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type[0], XCB_ATOM_ATOM, 32, 1, &type[1]);
         // openbox lifts an undecorated window that exactly fills a monitor into its fullscreen
         // layer, over every application, while the focus is on another monitor; a maximized one
-        // it leaves alone. Across only, so a panel's strip at the bottom or top still has the video
-        // under it.
-        states.push_back(type[2]);
+        // it leaves alone. Maximized only along an axis no panel's strip shortens (the work area
+        // spans the whole screen that way), or the window would be fitted into the work area.
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const std::vector<xcb_atom_t> area = atomList(c, screen->root, type[4], XCB_ATOM_CARDINAL);
+        if (area.size() < 4 || (area[0] == 0 && area[2] == screen->width_in_pixels))
+            states.push_back(type[2]);
+        else if (area[1] == 0 && area[3] == screen->height_in_pixels)
+            states.push_back(type[3]);
     }
     setStates(c, id, states);
     return true;
+}
+
+void moveTo(QWidget* window, const QRect& screenPixels) {
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return;
+    const xcb_window_t id = xcb_window_t(window->winId());
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, id, screen->root, 0, 0), nullptr);
+    const bool there = origin && origin->dst_x == screenPixels.x() && origin->dst_y == screenPixels.y();
+    std::free(origin);
+    if (there)
+        return;
+    const quint32 values[] = {quint32(screenPixels.x()), quint32(screenPixels.y())};
+    xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    xcb_flush(c);
 }
 
 void followShowingDesktop(QWidget* window) {

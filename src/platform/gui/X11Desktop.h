@@ -50,6 +50,10 @@ bool opaqueDesktopCovers(const QRect& screenPixels);
 // every show(): window managers drop the states of a withdrawn window. Returns whether it was set.
 bool setBelowWindowState(QWidget* window);
 
+// Asks the window manager to move a mapped window to `screenPixels`'s corner when it is not
+// there: openbox places a new window in the work area, beside a panel's strip.
+void moveTo(QWidget* window, const QRect& screenPixels);
+
 // KWin's "Show desktop" raises the desktop windows over every window they do not own, a window
 // kept below included: under KWin, while the desktop shows (_NET_SHOWING_DESKTOP of the root
 // window), a mapped window of setBelowWindowState is kept above instead, and below again after.
