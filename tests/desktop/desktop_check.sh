@@ -4,7 +4,7 @@
 # desktop (where there is one) still opens its menu and its launchers through it.
 # Usage: desktop_check.sh DESKTOP HELPER DESKTOP_PROBE
 #   DESKTOP: openbox-pcmanfm openbox-two-monitors openbox-panel xfwm4-xfdesktop kde-x11 marco-caja openbox-picom-nemo gnome-x11
-#            cinnamon budgie i3 bspwm-feh
+#            cinnamon budgie i3 bspwm-feh lxqt
 #            gnome-wayland sway sway-outputs sway-scales weston
 #            weston-xwayland
 # Every wait polls for its event with a deadline. A missing program fails the check with a line
@@ -27,6 +27,13 @@ openbox-two-monitors)
     start_two_monitors openbox:openbox pcmanfm:pcmanfm xmessage:x11-utils
     start_wm openbox --sm-disable
     two_monitor_checks
+    ;;
+lxqt)
+    start_x11 openbox:openbox pcmanfm-qt:pcmanfm-qt lxqt-panel:lxqt-panel xmessage:x11-utils
+    start_wm openbox --sm-disable
+    run_bg lxqt-panel
+    kept_states=(BELOW SKIP_TASKBAR SKIP_PAGER)
+    opaque_desktop_checks "pcmanfm-qt --desktop --profile=lxqt" pcmanfm-qt
     ;;
 openbox-panel)
     start_x11 openbox:openbox pcmanfm:pcmanfm tint2:tint2 xmessage:x11-utils

@@ -453,6 +453,13 @@ configure_file_manager() {
         printf '[*]\nwallpaper_mode=color\ndesktop_bg=#336699\ndesktop_fg=#ffffff\nshow_trash=0\nshow_documents=0\nshow_mounts=0\n' \
             >"$XDG_CONFIG_HOME/pcmanfm/default/desktop-items-0.conf"
         ;;
+    pcmanfm-qt)
+        # Its label: Qt's icon theme here has no picture for the icon.
+        launcher_x=62 launcher_y=68
+        mkdir -p "$XDG_CONFIG_HOME/pcmanfm-qt/lxqt"
+        printf '[Desktop]\nWallpaperMode=none\nBgColor=#336699\nFgColor=#ffffff\nDesktopShortcuts=@Invalid()\n' \
+            >"$XDG_CONFIG_HOME/pcmanfm-qt/lxqt/settings.conf"
+        ;;
     xfdesktop)
         # Kept by xfconfd, which the session bus starts.
         for key in home filesystem trash removable; do
@@ -617,6 +624,38 @@ two_monitor_checks() {
         check 10 "two-monitors-$round: every wallpaper window is stacked below the application window" \
             "two-monitors-$round: a wallpaper window is stacked above the application window" stacked_below "$probe_window"
     done
+    # The second monitor taken away while the wallpaper is off, and brought back while it is off:
+    # switched on, the windows follow the monitors there are.
+    local windows
+    for windows in 1 2; do
+        wallpaper_open false
+        wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
+            fail "two-monitors: the wallpaper does not close"
+        if ((windows == 1)); then
+            xrandr --output DUMMY1 --off --fb ${width}x$height
+        else
+            xrandr --fb $((2 * width))x$height --output DUMMY1 --mode m$width --pos ${width}x0
+        fi
+        # The server's notice reaches the player before the settings file's change, which it reads
+        # every second.
+        wait_for "the screen's new size" 10 bash -c "xwininfo -root | grep -q 'Width: $((windows * width))$'"
+        wallpaper_open true
+        check 20 "two-monitors-$windows-after-change: one wallpaper window per monitor, each covering it" \
+            "two-monitors-$windows-after-change: the wallpaper windows do not follow the monitors" \
+            monitors_covered "$windows" || echo "  seen: $(tr '\n' ';' <"$work/geometry.seen")"
+        expect_motion "two-monitors-$windows-after-change" 40 "the video moves on every monitor" \
+            "the video does not move on every monitor" "0 0 $width $height 50-100 the first monitor" \
+            "$(((windows - 1) * (width + 520))) 0 $((width - 520)) $height 50-100 the last monitor beside the window"
+    done
+}
+# monitors_covered N: N wallpaper windows, side by side from 0,0, each of a monitor's size.
+monitors_covered() {
+    local w expected="" i
+    for w in $(wallpaper_windows); do
+        xwininfo -id "$w" | awk '/Absolute upper-left [XY]|Width|Height/ {printf "%s ", $NF} END {print ""}'
+    done | sort -n >"$work/geometry.seen"
+    for ((i = 0; i < $1; i++)); do expected+="$((i * width)) 0 $width $height "$'\n'; done
+    [[ "$(cat "$work/geometry.seen")"$'\n' == "$expected" ]]
 }
 # stacked_below WINDOW [CLASS]: in the window manager's stacking order (bottom first) every
 # wallpaper window comes before WINDOW, and before CLASS's desktop window where one is named.
