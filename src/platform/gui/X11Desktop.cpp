@@ -167,7 +167,14 @@ bool setBelowWindowState(QWidget* window) {
     // normal windows) and splash windows; xfwm4 and KWin leave a window out of the task bar
     // alone, and KWin would centre a splash window in the work area.
     std::vector<xcb_atom_t> states{a[0], a[1], a[2], a[3], a[4]};
-    if (windowManagerName(c) == "Openbox") {
+    const QByteArray manager = windowManagerName(c);
+    if (manager.contains("Marco")) {
+        // marco's "Show desktop" hides every window but desktop and dock windows, and keeps a dock
+        // window in the "below" state in the layer of the other windows kept below.
+        const auto type = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DOCK"});
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type[0], XCB_ATOM_ATOM, 32, 1, &type[1]);
+    }
+    if (manager == "Openbox") {
         const auto type = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_STATE_MAXIMIZED_HORZ",
                                     "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WORKAREA"});
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type[0], XCB_ATOM_ATOM, 32, 1, &type[1]);
