@@ -538,19 +538,10 @@ panel_checks() {
         focus_application
         if [[ $edge == left ]]; then start_player; else switch_off_and_on; fi
         check 10 "panel-$edge: the wallpaper window covers the screen" "panel-$edge: the wallpaper window does not cover the screen" \
-            covers_screen || echo "  seen: $(cat "$work/geometry.seen")"
+            monitors_covered 1 || echo "  seen: $(cat "$work/geometry.seen")"
         expect_motion "panel-$edge" 40 "the video moves up to the edge opposite the panel" \
             "the video does not reach the edge opposite the panel" "$panel_free" "$application_inside"
     done
-}
-# Every wallpaper window lies at 0,0 with the screen's size.
-covers_screen() {
-    local w all=""
-    for w in $(wallpaper_windows); do
-        all+="$(xwininfo -id "$w" | awk '/Absolute upper-left [XY]|Width|Height/ {printf "%s ", $NF}')"
-    done
-    echo "$all" >"$work/geometry.seen"
-    [[ -n $all && $all == "0 0 $width $height " ]]
 }
 
 # --- tiling window managers --------------------------------------------------------------------
@@ -653,7 +644,7 @@ two_monitor_checks() {
             "$(((windows - 1) * (width + 520))) 0 $((width - 520)) $height 50-100 the last monitor beside the window"
     done
 }
-# monitors_covered N: N wallpaper windows, side by side from 0,0, each of a monitor's size.
+# monitors_covered N: N wallpaper windows, side by side from 0,0, each of a monitor's (or the screen's) size.
 monitors_covered() {
     local w expected="" i
     for w in $(wallpaper_windows); do
