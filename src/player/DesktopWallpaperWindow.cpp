@@ -122,6 +122,8 @@ void DesktopWallpaperWindow::mapped() {
 
 void DesktopWallpaperWindow::dropWidget() {
     if (widget_) {
+        // A map event still queued for it no longer speaks for this window, which may be gone.
+        widget_->setOnMapped({});
         widget_->hide();
         widget_->deleteLater();
     }
