@@ -18,7 +18,7 @@ PACKAGES=(
   qt6-webengine-dev python3-pyatspi at-spi2-core
   clang-format
   libxcb-shape0-dev libwayland-dev libwayland-bin wayland-protocols qt6-wayland
-  openbox pcmanfm xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils weston xserver-xorg-video-dummy
+  openbox pcmanfm tint2 i3-wm bspwm feh xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils weston xserver-xorg-video-dummy
   xdotool x11-xserver-utils wmctrl
 )
 

@@ -10,10 +10,12 @@
 #include <xcb/xcb.h>
 
 namespace {
-Qt::WindowFlags flagsFor(bool passInput) {
+Qt::WindowFlags flagsFor(WallpaperKind kind) {
     Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
-    if (passInput)
+    if (kind == WallpaperKind::below)
         flags |= Qt::WindowStaysOnBottomHint | Qt::WindowTransparentForInput;
+    else if (kind == WallpaperKind::unmanaged)
+        flags |= Qt::X11BypassWindowManagerHint;
     return flags;
 }
 
@@ -24,8 +26,8 @@ QScreen* screenFor(const QRect& screen, QScreen* target) {
 
 WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& playerViewFrame,
                                              VideoFrameSource* source, QObject* clickTarget, QScreen* target,
-                                             bool passInput)
-    : QWidget(nullptr, flagsFor(passInput)), clickTarget_(clickTarget), passInput_(passInput) {
+                                             WallpaperKind kind)
+    : QWidget(nullptr, flagsFor(kind)), clickTarget_(clickTarget), kind_(kind) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Tavvel wallpaper"));
     QPalette p = palette();
@@ -40,18 +42,22 @@ WallpaperWindowWidget::WallpaperWindowWidget(const QRect& screen, const QRect& p
     setGeometry(screen);
     // A window of a fixed size cannot be maximized: KWin would fit a screen-sized one into the
     // work area, leaving the panel's strip bare.
-    if (passInput)
+    if (kind == WallpaperKind::below)
         setFixedSize(screen.size());
     playerView_ = new PlayerView(playerViewFrame, this);
     playerView_->setPlayer(source);
 }
 
 bool WallpaperWindowWidget::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-    if (passInput_ && eventType == "xcb_generic_event_t" && message &&
+    if (eventType == "xcb_generic_event_t" && message &&
         (static_cast<xcb_generic_event_t*>(message)->response_type & 0x7f) == XCB_MAP_NOTIFY) {
-        platform::passInputThrough(this);
-        // Mapped while KWin shows the desktop: the window manager has it now and takes a request.
-        platform::followShowingDesktop(this);
+        if (kind_ == WallpaperKind::below) {
+            platform::passInputThrough(this);
+            // Mapped while KWin shows the desktop: the window manager has it now and takes a request.
+            platform::followShowingDesktop(this);
+        }
+        if (onMapped_)
+            onMapped_();
     }
     return QWidget::nativeEvent(eventType, message, result);
 }
@@ -74,14 +80,14 @@ DesktopWallpaperWindow::DesktopWallpaperWindow(const QRect& screen, const QRect&
       source_(source),
       clickTarget_(clickTarget),
       target_(screenFor(screen, target)) {
-    overOpaque_ = platform::opaqueDesktopCovers(platform::nativePixels(screen_, target_));
+    kind_ = currentKind();
     makeWidget();
     if (platform::isX11()) {
         auto& watcher = platform::X11CurrentDesktopWatcher::shared();
         connect(&watcher, &platform::X11CurrentDesktopWatcher::clientListChanged, this,
                 &DesktopWallpaperWindow::redecide);
         connect(&watcher, &platform::X11CurrentDesktopWatcher::showingDesktopChanged, this, [this] {
-            if (widget_ && overOpaque_)
+            if (widget_ && kind_ == WallpaperKind::below)
                 platform::followShowingDesktop(widget_);
         });
     }
@@ -91,23 +97,44 @@ DesktopWallpaperWindow::~DesktopWallpaperWindow() {
     dropWidget();
 }
 
+WallpaperKind DesktopWallpaperWindow::currentKind() const {
+    if (!platform::windowManagerKeepsDesktopWindows())
+        return WallpaperKind::unmanaged;
+    return platform::opaqueDesktopCovers(platform::nativePixels(screen_, target_)) ? WallpaperKind::below
+                                                                                   : WallpaperKind::desktop;
+}
+
 void DesktopWallpaperWindow::makeWidget() {
-    widget_ = new WallpaperWindowWidget(screen_, playerViewFrame_, source_, clickTarget_, target_, overOpaque_);
+    widget_ = new WallpaperWindowWidget(screen_, playerViewFrame_, source_, clickTarget_, target_, kind_);
+    widget_->setOnMapped([this] { mapped(); });
+}
+
+void DesktopWallpaperWindow::mapped() {
+    // The window manager may have stacked the window anew as it mapped it (mutter: just under the
+    // focused window); behind the icons means the bottom of the desktop layer.
+    if (kind_ == WallpaperKind::desktop && order_ == Order::back)
+        platform::lowerWithinDesktopLayer(widget_);
+    // A window that is no desktop window is placed as an application's: it covers the panels'
+    // strips too.
+    if (kind_ == WallpaperKind::below)
+        platform::moveTo(widget_, platform::nativePixels(screen_, target_));
 }
 
 void DesktopWallpaperWindow::dropWidget() {
     if (widget_) {
+        // A map event still queued for it no longer speaks for this window, which may be gone.
+        widget_->setOnMapped({});
         widget_->hide();
         widget_->deleteLater();
     }
 }
 
 void DesktopWallpaperWindow::redecide() {
-    const bool overOpaque = platform::opaqueDesktopCovers(platform::nativePixels(screen_, target_));
-    if (overOpaque == overOpaque_)
+    const WallpaperKind kind = currentKind();
+    if (kind == kind_)
         return;
     // The window manager reads a window's type and states at its first map only: a new window.
-    overOpaque_ = overOpaque;
+    kind_ = kind;
     dropWidget();
     makeWidget();
     if (desktopLevel_)
@@ -123,9 +150,9 @@ void DesktopWallpaperWindow::setDesktopLevel() {
 
 void DesktopWallpaperWindow::writeLevel() {
     widget_->winId();
-    if (overOpaque_)
+    if (kind_ == WallpaperKind::below)
         platform::setBelowWindowState(widget_);
-    else
+    else if (kind_ == WallpaperKind::desktop)
         platform::setDesktopWindowType(widget_);
 }
 
@@ -146,8 +173,11 @@ void DesktopWallpaperWindow::apply(Order order) {
     case Order::out: widget_->hide(); break;
     case Order::front:
         show();
-        // Over an opaque desktop the window is above the icons already, in a layer of its own.
-        if (overOpaque_)
+        // Where there are no desktop windows there is nothing to be in front of; over an opaque
+        // desktop the window is above the icons already, in a layer of its own.
+        if (kind_ == WallpaperKind::unmanaged)
+            widget_->lower();
+        if (kind_ != WallpaperKind::desktop)
             break;
         // A window manager keeps a desktop window in the desktop layer however it is raised;
         // without one, a raise would put it above every window, panels and tray included.
@@ -156,7 +186,7 @@ void DesktopWallpaperWindow::apply(Order order) {
         break;
     case Order::back:
         show();
-        if (!overOpaque_)
+        if (kind_ != WallpaperKind::below)
             widget_->lower();
         break;
     }

@@ -771,32 +771,37 @@ QList<QRect> VideoPlayerManager::playerViewFrames() const {
     return playerViewFrames(screenType_, currentScreenList_);
 }
 
+QList<QRect> VideoPlayerManager::windowScreens(const QList<QRect>& screens, qsizetype& firstScreen) const {
+    firstScreen = 0;
+    if (screenType_ != VideoPlayerScreenType::lonely)
+        return screens;
+    if (screens.isEmpty())
+        return {};
+    const bool inRange = screenIndex_ >= 0 && screenIndex_ < screens.size();
+    firstScreen = inRange ? qsizetype(screenIndex_) : 0;
+    return {screens.at(firstScreen)};
+}
+
 void VideoPlayerManager::setupWindows() {
-    const QList<QRect> screens = platform_.screens();
-    qsizetype firstScreen = 0;  // the platform's number of currentScreenList_'s first screen
-    if (screenType_ == VideoPlayerScreenType::lonely) {
-        currentScreenList_.clear();
-        if (!screens.isEmpty()) {
-            const bool inRange = screenIndex_ >= 0 && screenIndex_ < screens.size();
-            firstScreen = inRange ? qsizetype(screenIndex_) : 0;
-            currentScreenList_.append(screens.at(firstScreen));
-        }
-    } else {
-        currentScreenList_ = screens;
-    }
-    const QList<QRect> frames = playerViewFrames();
-    windowList_.clear();
-    for (qsizetype i = 0; i < currentScreenList_.size(); ++i) {
-        windowList_.push_back(
-            platform_.makeWindowOnScreen(int(firstScreen + i), currentScreenList_.at(i), frames.at(i), player(), this));
-        placeWindow(*windowList_.back());
-    }
+    makeWindows();
     if (preferences_.isOpenPlayer()) {
         setPlaying(true);
         if (!preferences_.isPlaying())
             preferences_.setIsPlaying(true);
     } else {
         closePlayer();
+    }
+}
+
+void VideoPlayerManager::makeWindows() {
+    qsizetype firstScreen = 0;  // the platform's number of currentScreenList_'s first screen
+    currentScreenList_ = windowScreens(platform_.screens(), firstScreen);
+    const QList<QRect> frames = playerViewFrames();
+    windowList_.clear();
+    for (qsizetype i = 0; i < currentScreenList_.size(); ++i) {
+        windowList_.push_back(
+            platform_.makeWindowOnScreen(int(firstScreen + i), currentScreenList_.at(i), frames.at(i), player(), this));
+        placeWindow(*windowList_.back());
     }
 }
 
@@ -826,7 +831,16 @@ void VideoPlayerManager::placeAllWindows() {
 }
 
 void VideoPlayerManager::openPlayer() {
-    placeAllWindows();
+    // Screens that came, went or changed while the wallpaper was off were not followed then.
+    qsizetype firstScreen = 0;
+    if (windowScreens(platform_.screens(), firstScreen) != currentScreenList_) {
+        for (auto& window : windowList_)
+            window->orderOut();
+        windowList_.clear();
+        makeWindows();
+    } else {
+        placeAllWindows();
+    }
     removeStatusObserver();
     resetFailureCount();
     player();

@@ -130,6 +130,11 @@ public:
     void setRandomSource(std::function<quint32(quint32)> uniform) { uniform_ = std::move(uniform); }
 
 private:
+    // The screens the windows are for, of the platform's `screens`; `firstScreen` is the
+    // platform's number of the first.
+    QList<QRect> windowScreens(const QList<QRect>& screens, qsizetype& firstScreen) const;
+    // A window for each of them, placed.
+    void makeWindows();
     // The playable entry from the cursor: in single mode the cursor's alone, otherwise the first
     // of one pass. With none, `problem` says what keeps the cursor's entry from playing.
     std::optional<QUrl> findPlayableEntry(QString* problem);

@@ -3,7 +3,8 @@
 # the whole frame, and checks what a user would: the video is seen, and the file manager's
 # desktop (where there is one) still opens its menu and its launchers through it.
 # Usage: desktop_check.sh DESKTOP HELPER DESKTOP_PROBE
-#   DESKTOP: openbox-pcmanfm openbox-two-monitors xfwm4-xfdesktop kde-x11 marco-caja openbox-picom-nemo gnome-x11
+#   DESKTOP: openbox-pcmanfm openbox-two-monitors openbox-panel xfwm4-xfdesktop kde-x11 marco-caja openbox-picom-nemo gnome-x11
+#            cinnamon budgie i3 bspwm-feh lxqt
 #            gnome-wayland sway sway-outputs sway-scales sway-picture weston
 #            weston-xwayland
 # Every wait polls for its event with a deadline. A missing program fails the check with a line
@@ -26,6 +27,18 @@ openbox-two-monitors)
     start_two_monitors openbox:openbox pcmanfm:pcmanfm xmessage:x11-utils
     start_wm openbox --sm-disable
     two_monitor_checks
+    ;;
+lxqt)
+    start_x11 openbox:openbox pcmanfm-qt:pcmanfm-qt lxqt-panel:lxqt-panel xmessage:x11-utils
+    start_wm openbox --sm-disable
+    run_bg lxqt-panel
+    kept_states=(BELOW SKIP_TASKBAR SKIP_PAGER)
+    opaque_desktop_checks "pcmanfm-qt --desktop --profile=lxqt" pcmanfm-qt
+    ;;
+openbox-panel)
+    start_x11 openbox:openbox pcmanfm:pcmanfm tint2:tint2 xmessage:x11-utils
+    start_wm openbox --sm-disable
+    panel_checks
     ;;
 xfwm4-xfdesktop)
     start_x11 xfwm4:xfwm4 xfdesktop:xfdesktop4 xfconf-query:xfconf xmessage:x11-utils
@@ -67,6 +80,36 @@ gnome-x11)
     start_x11 gnome-shell:gnome-shell
     start_gnome_x11
     transparent_desktop_checks "" gjs
+    ;;
+cinnamon)
+    start_x11 cinnamon:cinnamon nemo-desktop:nemo
+    system_bus
+    export XDG_CURRENT_DESKTOP=X-Cinnamon
+    gsettings set org.nemo.preferences treat-root-as-normal true 2>/dev/null
+    start_wm cinnamon --replace
+    transparent_desktop_checks nemo-desktop nemo-desktop
+    ;;
+budgie)
+    start_x11 budgie-wm:budgie-core budgie-panel:budgie-core org.buddiesofbudgie.budgie-desktop-view:budgie-desktop-view
+    system_bus
+    export XDG_CURRENT_DESKTOP=Budgie:GNOME
+    start_wm budgie-wm --x11 --replace
+    run_bg budgie-panel
+    transparent_desktop_checks org.buddiesofbudgie.budgie-desktop-view budgie-desktop-view
+    ;;
+i3)
+    start_x11 i3:i3-wm i3-msg:i3-wm xmessage:x11-utils
+    printf 'font pango:monospace 8\n' >"$work/i3.conf"
+    start_wm i3 -c "$work/i3.conf"
+    tiling_checks "i3-msg workspace"
+    ;;
+bspwm-feh)
+    start_x11 bspwm:bspwm bspc:bspwm feh:feh xmessage:x11-utils
+    printf '#!/bin/sh\nbspc monitor -d 1 2\n' >"$work/bspwmrc" && chmod +x "$work/bspwmrc"
+    start_wm bspwm -c "$work/bspwmrc"
+    # The wallpaper such a user has: a picture set on the root window.
+    convert -size ${width}x$height gradient:'#336699-#993366' "$work/root.png" && feh --no-fehbg --bg-fill "$work/root.png"
+    tiling_checks "bspc desktop -f"
     ;;
 gnome-wayland)
     need gnome-shell:gnome-shell gnome-screenshot:gnome-screenshot

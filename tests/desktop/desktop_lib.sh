@@ -179,11 +179,11 @@ start_wm() {
 # A window of another program with the desktop type is listed.
 desktop_window_of() {
     local w
-    for w in $(xprop -root _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'); do
-        xprop -id "$w" _NET_WM_WINDOW_TYPE WM_CLASS | grep -q _NET_WM_WINDOW_TYPE_DESKTOP || continue
-        xprop -id "$w" WM_CLASS | grep -qi "$1" && return 0
-    done
+    for w in $(xprop -root _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'); do is_desktop_of "$w" "$1" && return 0; done
     return 1
+}
+is_desktop_of() {
+    xprop -id "$1" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DESKTOP && xprop -id "$1" WM_CLASS | grep -qi "$2"
 }
 
 wallpaper_windows() { xdotool search --onlyvisible --name '^Tavvel wallpaper$' 2>/dev/null; }
@@ -308,6 +308,7 @@ desktop_then_player() {
     configure_file_manager "$2"
     file_manager_desktop "$@"
     wait_for "$2's launcher icon" "$3" icon_drawn "$work/$2-alone.png" || fail "$2 shows no launcher icon"
+    focus_application
     start_player
 }
 
@@ -317,10 +318,13 @@ opaque_desktop_checks() {
     local command=$1 class=$2
     desktop_then_player "$command" "$class" 30
     expect_video "$class-first"
+    check 10 "$class-first: the window manager stacks the wallpaper under the focused application" \
+        "$class-first: the wallpaper is stacked over the application" stacked_below "$app_window" || cat "$work/stacking.seen"
     expect_clicks_reach "$class-first" "$class"
 
     quit "$helper_pid" "the player"
     quit "$fm_pid" "$class"
+    focus_application
     start_player
     file_manager_desktop "$command" "$class" 30
     expect_video "$class-after-player"
@@ -358,11 +362,7 @@ wallpaper_kept_checks() {
     shift
     check 10 "$name: the window covers the screen with its states" "$name: the window lacks a state or its place" \
         states_kept "$@" || states_seen
-    wallpaper_open false
-    wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
-        fail "$name: the wallpaper does not close"
-    wallpaper_open true
-    wait_for "the wallpaper to open" 20 wallpaper_windows || fail "$name: the wallpaper does not open again"
+    switch_off_and_on
     check 10 "$name-reopened: the window has its states back" "$name-reopened: the window lost a state or its place" \
         states_kept "$@" || states_seen
     (($(xprop -root _NET_NUMBER_OF_DESKTOPS | grep -o '[0-9]*$') >= 2)) || wmctrl -n 2
@@ -382,14 +382,56 @@ wallpaper_kept_checks() {
 }
 
 # transparent_desktop_checks COMMAND CLASS: the video shows under the icons of a desktop that
-# lets it through; the icons stay on top, and the desktop still takes its clicks.
+# lets it through; the icons stay on top, and the desktop still takes its clicks. The wallpaper
+# maps while an application has the focus, at start and switched off and on.
 transparent_desktop_checks() {
-    local class=$2
-    desktop_then_player "$1" "$class" 60
-    # The window manager may show a new window above the icons for a moment before it is lowered.
-    expect_motion "$class" 40 "the video shows under the launcher icon" "the video does not show under the launcher icon" \
-        "$whole_screen" "$((launcher_x - 16)) $((launcher_y - 16)) 32 32 0-29 the launcher icon"
-    [[ ${clicks:-yes} == yes ]] && expect_clicks_reach "$class" "$class"
+    local class=$2 round
+    configure_file_manager "$class"
+    file_manager_desktop "$1" "$class" 60
+    wait_for "$class's launcher icon" 60 icon_drawn "$work/$class-alone.png" || fail "$class shows no launcher icon"
+    for round in "" -reopened; do
+        focus_application
+        if [[ -z $round ]]; then start_player; else switch_off_and_on; fi
+        # The window manager may show a new window above the icons for a moment before it is lowered.
+        expect_motion "$class$round" 40 "the video shows under the launcher icon, around the focused application" \
+            "the video does not show under the launcher icon and around the focused application" \
+            "$whole_screen" "$((launcher_x - 16)) $((launcher_y - 16)) 32 32 0-29 the launcher icon" "$application_inside"
+        # On Wayland the desktop's window is no X client: the screen alone tells where the icons are.
+        local desktop_class=$class
+        [[ ${clicks:-yes} == yes ]] || desktop_class=""
+        check 10 "$class$round: the window manager stacks the wallpaper under $class's desktop and the application" \
+            "$class$round: the wallpaper is stacked over $class's desktop or the application" \
+            stacked_below "$app_window" "$desktop_class" || cat "$work/stacking.seen"
+        [[ ${clicks:-yes} == yes ]] && expect_clicks_reach "$class$round" "$class"
+    done
+}
+
+# An application window in the lower right corner, away from the icons and from the middle where
+# the checks click, given the focus: the wallpaper maps while another program's window has it,
+# as when it is switched on from the main window or starts with windows open. ($application_inside
+# is the area of its inside for expect_motion.)
+focus_application() {
+    if [[ -z ${app_window:-} ]]; then
+        local x=$((width - 340)) y=$((height - 260))
+        run_bg xmessage -title focused -geometry 300x200+$x+$y "an application window"
+        wait_for "the application window" 20 xdotool search --onlyvisible --name '^focused$' ||
+            stop "no application window"
+        app_window=$(xdotool search --onlyvisible --name '^focused$' | head -1)
+        application_inside="$((x + 20)) $((y + 20)) 260 160 0-4 the application window"
+    fi
+    xdotool windowactivate --sync "$app_window" >/dev/null 2>&1 || xdotool windowfocus --sync "$app_window"
+    wait_for "the application to have the focus" 10 application_focused || fail "the application does not get the focus"
+}
+application_focused() { [[ $(xdotool getwindowfocus 2>/dev/null) == "$app_window" ]]; }
+
+# The wallpaper switched off, the focus given back to the application, and the wallpaper on again.
+switch_off_and_on() {
+    wallpaper_open false
+    wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
+        fail "the wallpaper does not close"
+    focus_application
+    wallpaper_open true
+    wait_for "the wallpaper to open" 20 wallpaper_windows || fail "the wallpaper does not open again"
 }
 
 # The launcher's icon is on the screen (picture kept as $1): its square differs from the squares
@@ -416,6 +458,13 @@ configure_file_manager() {
         printf '[*]\nwallpaper_mode=color\ndesktop_bg=#336699\ndesktop_fg=#ffffff\nshow_trash=0\nshow_documents=0\nshow_mounts=0\n' \
             >"$XDG_CONFIG_HOME/pcmanfm/default/desktop-items-0.conf"
         ;;
+    pcmanfm-qt)
+        # Its label: Qt's icon theme here has no picture for the icon.
+        launcher_x=62 launcher_y=68
+        mkdir -p "$XDG_CONFIG_HOME/pcmanfm-qt/lxqt"
+        printf '[Desktop]\nWallpaperMode=none\nBgColor=#336699\nFgColor=#ffffff\nDesktopShortcuts=@Invalid()\n' \
+            >"$XDG_CONFIG_HOME/pcmanfm-qt/lxqt/settings.conf"
+        ;;
     xfdesktop)
         # Kept by xfconfd, which the session bus starts.
         for key in home filesystem trash removable; do
@@ -423,13 +472,22 @@ configure_file_manager() {
         done
         ;;
     nemo-desktop)
+        # Under Cinnamon there is no panel at the top.
         launcher_x=122 launcher_y=62
+        [[ $desktop == cinnamon ]] && launcher_y=44
         for key in computer-icon home-icon trash-icon volumes; do
             gsettings set org.nemo.desktop "$key-visible" false 2>/dev/null
         done
         ;;
     gjs)
         launcher_x=64 launcher_y=68
+        ;;
+    budgie-desktop-view)
+        launcher_x=64 launcher_y=40
+        local d=org.buddiesofbudgie.budgie-desktop-view
+        gsettings set $d show true && gsettings set $d show-home-folder false && gsettings set $d show-trash-folder false
+        gsettings set org.gnome.desktop.background picture-options none
+        gsettings set org.gnome.desktop.background primary-color '#336699'
         ;;
     plasmashell)
         launcher_x=58 launcher_y=40
@@ -443,6 +501,88 @@ configure_file_manager() {
         for key in computer home trash; do gsettings set org.mate.caja.desktop "$key-icon-visible" false 2>/dev/null; done
         ;;
     esac
+}
+
+# --- panels ------------------------------------------------------------------------------------
+
+# panel EDGE: a panel of 80 pixels (tint2) that reserves its strip on that edge of the screen, in
+# place of the last one; $panel_free is the strip at the opposite edge (beside the application
+# window) for expect_motion: a wallpaper moved into the work area leaves it bare.
+panel() {
+    [[ -n ${panel_pid:-} ]] && quit "$panel_pid" "the panel"
+    local position size=100%\ 80 strip
+    case $1 in
+    left) position="center left vertical" strip="$((width - 88)) 0 88 $((height - 280))" ;;
+    right) position="center right vertical" strip="0 0 88 $height" ;;
+    top) position="top center horizontal" strip="0 $((height - 88)) $((width - 360)) 88" ;;
+    bottom) position="bottom center horizontal" strip="0 0 $width 88" ;;
+    esac
+    printf '%s\n' "panel_items = T" "panel_position = $position" "panel_size = $size" "panel_margin = 0 0" \
+        "strut_policy = follow_size" "panel_layer = top" "wm_menu = 0" >"$work/tint2-$1.conf"
+    run_bg tint2 -c "$work/tint2-$1.conf"
+    panel_pid=$last_pid
+    wait_for "the panel's strip on the $1" 20 bash -c "xprop -root _NET_WORKAREA | grep -qv '= 0, 0, $width, $height,'" ||
+        fail "the panel on the $1 reserves no strip"
+    panel_free="$strip 95-100 the strip at the opposite edge"
+}
+
+# A panel on each edge in turn, over pcmanfm's desktop: the wallpaper covers the whole screen,
+# under the panel, and the video moves all over the screen beside it (at start, then switched off
+# and on for each new edge).
+panel_checks() {
+    local edge
+    configure_file_manager pcmanfm
+    file_manager_desktop "pcmanfm --desktop" pcmanfm 30
+    for edge in left right top bottom; do
+        panel $edge
+        focus_application
+        if [[ $edge == left ]]; then start_player; else switch_off_and_on; fi
+        check 10 "panel-$edge: the wallpaper window covers the screen" "panel-$edge: the wallpaper window does not cover the screen" \
+            monitors_covered 1 || echo "  seen: $(cat "$work/geometry.seen")"
+        expect_motion "panel-$edge" 40 "the video moves up to the edge opposite the panel" \
+            "the video does not reach the edge opposite the panel" "$panel_free" "$application_inside"
+    done
+}
+
+# --- tiling window managers --------------------------------------------------------------------
+
+# tiling_checks SWITCH: under a tiling window manager (SWITCH N shows its workspace N) the
+# application fills the first workspace and the wallpaper stays under it and out of the window
+# manager's tiles; the second, empty workspace shows the video. At start and switched off and on.
+tiling_checks() {
+    local round
+    for round in "" -reopened; do
+        $1 1 >/dev/null
+        focus_application
+        if [[ -z $round ]]; then start_player; else switch_off_and_on; fi
+        expect_motion "$desktop$round-tiled" 20 "nothing moves over the tiled application" \
+            "something moves over the tiled application" "$application_inside"
+        check 10 "$desktop$round: the wallpaper is below the application and no tile of the window manager" \
+            "$desktop$round: the wallpaper is above the application or a tile" x_stacked_below "$app_window" ||
+            cat "$work/stacking.seen"
+        $1 2 >/dev/null
+        expect_video "$desktop$round-empty-workspace"
+    done
+}
+
+# x_stacked_below WINDOW: the server's stacking of the root window's children puts every wallpaper
+# window below WINDOW's frame, and the window manager made no frame for one: its parent is the root.
+x_stacked_below() {
+    local root top=$1 parent w children seen=() wallpaper_at=-1 top_at=-1 i=0
+    root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+    while parent=$(xwininfo -children -id "$top" | awk '/Parent window id:/ {print $4}') && ((parent != root)); do
+        top=$parent
+    done
+    children=$(xwininfo -root -children | awk '/^ +0x/ {print $1}')
+    for w in $children; do
+        ((w == top)) && top_at=$i
+        [[ -n $(xwininfo -id "$w" | grep '"Tavvel wallpaper"') ]] && wallpaper_at=$i && seen+=(wallpaper)
+        ((w == top)) && seen+=(application)
+        i=$((i + 1))
+    done
+    echo "  top first: ${seen[*]}" >"$work/stacking.seen"
+    # Listed top first: the wallpaper after the application.
+    ((top_at >= 0 && wallpaper_at > top_at))
 }
 
 # --- two monitors --------------------------------------------------------------------------------
@@ -480,20 +620,54 @@ two_monitor_checks() {
         check 10 "two-monitors-$round: every wallpaper window is stacked below the application window" \
             "two-monitors-$round: a wallpaper window is stacked above the application window" stacked_below "$probe_window"
     done
+    # The second monitor taken away while the wallpaper is off, and brought back while it is off:
+    # switched on, the windows follow the monitors there are.
+    local windows
+    for windows in 1 2; do
+        wallpaper_open false
+        wait_for "the wallpaper to close" 20 bash -c "! xdotool search --onlyvisible --name '^Tavvel wallpaper$'" ||
+            fail "two-monitors: the wallpaper does not close"
+        if ((windows == 1)); then
+            xrandr --output DUMMY1 --off --fb ${width}x$height
+        else
+            xrandr --fb $((2 * width))x$height --output DUMMY1 --mode m$width --pos ${width}x0
+        fi
+        # The server's notice reaches the player before the settings file's change, which it reads
+        # every second.
+        wait_for "the screen's new size" 10 bash -c "xwininfo -root | grep -q 'Width: $((windows * width))$'"
+        wallpaper_open true
+        check 20 "two-monitors-$windows-after-change: one wallpaper window per monitor, each covering it" \
+            "two-monitors-$windows-after-change: the wallpaper windows do not follow the monitors" \
+            monitors_covered "$windows" || echo "  seen: $(tr '\n' ';' <"$work/geometry.seen")"
+        expect_motion "two-monitors-$windows-after-change" 40 "the video moves on every monitor" \
+            "the video does not move on every monitor" "0 0 $width $height 50-100 the first monitor" \
+            "$(((windows - 1) * (width + 520))) 0 $((width - 520)) $height 50-100 the last monitor beside the window"
+    done
 }
-# stacked_below WINDOW: in the window manager's stacking order (bottom first) every wallpaper
-# window comes before WINDOW.
+# monitors_covered N: N wallpaper windows, side by side from 0,0, each of a monitor's (or the screen's) size.
+monitors_covered() {
+    local w expected="" i
+    for w in $(wallpaper_windows); do
+        xwininfo -id "$w" | awk '/Absolute upper-left [XY]|Width|Height/ {printf "%s ", $NF} END {print ""}'
+    done | sort -n >"$work/geometry.seen"
+    for ((i = 0; i < $1; i++)); do expected+="$((i * width)) 0 $width $height "$'\n'; done
+    [[ "$(cat "$work/geometry.seen")"$'\n' == "$expected" ]]
+}
+# stacked_below WINDOW [CLASS]: in the window manager's stacking order (bottom first) every
+# wallpaper window comes before WINDOW, and before CLASS's desktop window where one is named.
 stacked_below() {
-    local order w position=0 probe_at=-1 highest=-1
+    local order w position=0 probe_at=-1 highest=-1 desktop_at=-1
     order=$(xprop -root _NET_CLIENT_LIST_STACKING | grep -o '0x[0-9a-f]*')
     for w in $order; do
         ((w == $1)) && probe_at=$position
         xdotool getwindowname "$w" 2>/dev/null | grep -qx 'Tavvel wallpaper' && highest=$position
+        [[ -n ${2:-} ]] && is_desktop_of "$w" "$2" && desktop_at=$position
         position=$((position + 1))
     done
-    echo "stacking: $(for w in $order; do printf '%s ' "$(xdotool getwindowname "$w" 2>/dev/null | tr ' ' _)"; done)" \
-        >"$work/stacking.seen"
-    ((probe_at >= 0 && highest >= 0 && highest < probe_at))
+    echo "  stacking, bottom first: $(for w in $order; do
+        printf '%s ' "$(xdotool getwindowname "$w" 2>/dev/null | tr ' ' _ | cut -c1-24)"; done)" >"$work/stacking.seen"
+    ((probe_at >= 0 && highest >= 0 && highest < probe_at)) || return 1
+    [[ -z ${2:-} ]] || ((highest < desktop_at))
 }
 
 # --- GNOME ------------------------------------------------------------------------------------

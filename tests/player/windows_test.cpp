@@ -205,3 +205,27 @@ TEST(Windows, PlayingWhileClosedKeepsTheWallpaperClosed) {
     EXPECT_TRUE(rig.window(0).visible);
     EXPECT_TRUE(rig.platform.player->isPlaying());
 }
+
+TEST(Windows, SwitchedOnAfterScreensChangedWhileOffWindowsFollowTheScreens) {
+    // A monitor added, one removed, one resized, while the wallpaper was off.
+    const Frames two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    for (const Frames& changed :
+         {Frames{two[0], two[1], QRect(3200, 0, 800, 600)}, Frames{two[0]}, Frames{QRect(0, 0, 1280, 720), two[1]}}) {
+        PlayerRig rig;
+        rig.platform.screenList = two;
+        rig.library.suite.setInteger(PreferencesKey::monitorArrange, 1);
+        rig.library.addVideo(QStringLiteral("a"));
+        rig.make();
+        rig.manager->setupWindows();
+        rig.prefs->setIsOpenPlayer(false);
+        rig.platform.screenList = changed;
+        rig.prefs->setIsOpenPlayer(true);
+        ASSERT_EQ(rig.manager->windowList().size(), size_t(changed.size())) << changed.size();
+        for (size_t i = 0; i < size_t(changed.size()); ++i) {
+            EXPECT_EQ(rig.window(i).screen, changed[qsizetype(i)]);
+            EXPECT_EQ(rig.window(i).frame.size(), changed[qsizetype(i)].size());
+            EXPECT_TRUE(rig.window(i).visible);
+        }
+        EXPECT_EQ(rig.manager->currentScreenList(), changed);
+    }
+}

@@ -89,6 +89,19 @@ void setStates(xcb_connection_t* c, xcb_window_t id, const std::vector<xcb_atom_
 }  // namespace
 
 namespace {
+// An EWMH request about `window`, sent to the root window for the window manager.
+void sendToWindowManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
+                         std::array<quint32, 5> data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::copy(data.begin(), data.end(), event.data.data32);
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+}
+
 // A window manager says it runs through _NET_SUPPORTING_WM_CHECK on the root window, naming a
 // window of its own that exists.
 xcb_window_t windowManagerWindow(xcb_connection_t* c, xcb_window_t root, xcb_atom_t check) {
@@ -154,18 +167,47 @@ bool setBelowWindowState(QWidget* window) {
     // normal windows) and splash windows; xfwm4 and KWin leave a window out of the task bar
     // alone, and KWin would centre a splash window in the work area.
     std::vector<xcb_atom_t> states{a[0], a[1], a[2], a[3], a[4]};
-    if (windowManagerName(c) == "Openbox") {
-        const auto type = atoms(c,
-                                {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_STATE_MAXIMIZED_HORZ"});
+    const QByteArray manager = windowManagerName(c);
+    if (manager.contains("Marco")) {
+        // marco's "Show desktop" hides every window but desktop and dock windows, and keeps a dock
+        // window in the "below" state in the layer of the other windows kept below.
+        const auto type = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DOCK"});
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type[0], XCB_ATOM_ATOM, 32, 1, &type[1]);
+    }
+    if (manager == "Openbox") {
+        const auto type = atoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_STATE_MAXIMIZED_HORZ",
+                                    "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WORKAREA"});
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type[0], XCB_ATOM_ATOM, 32, 1, &type[1]);
         // openbox lifts an undecorated window that exactly fills a monitor into its fullscreen
         // layer, over every application, while the focus is on another monitor; a maximized one
-        // it leaves alone. Across only, so a panel's strip at the bottom or top still has the video
-        // under it.
-        states.push_back(type[2]);
+        // it leaves alone. Maximized only along an axis no panel's strip shortens (the work area
+        // spans the whole screen that way), or the window would be fitted into the work area.
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const std::vector<xcb_atom_t> area = atomList(c, screen->root, type[4], XCB_ATOM_CARDINAL);
+        if (area.size() < 4 || (area[0] == 0 && area[2] == screen->width_in_pixels))
+            states.push_back(type[2]);
+        else if (area[1] == 0 && area[3] == screen->height_in_pixels)
+            states.push_back(type[3]);
     }
     setStates(c, id, states);
     return true;
+}
+
+void moveTo(QWidget* window, const QRect& screenPixels) {
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return;
+    const xcb_window_t id = xcb_window_t(window->winId());
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, id, screen->root, 0, 0), nullptr);
+    const bool there = origin && origin->dst_x == screenPixels.x() && origin->dst_y == screenPixels.y();
+    std::free(origin);
+    if (there)
+        return;
+    const quint32 values[] = {quint32(screenPixels.x()), quint32(screenPixels.y())};
+    xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    xcb_flush(c);
 }
 
 void followShowingDesktop(QWidget* window) {
@@ -181,16 +223,8 @@ void followShowingDesktop(QWidget* window) {
     // A mapped window's states change through the window manager (EWMH _NET_WM_STATE requests);
     // the state to leave goes first, since KWin drops either when the other is set.
     const auto request = [&](bool add, xcb_atom_t state) {
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = xcb_window_t(window->winId());
-        event.type = a[1];
-        event.data.data32[0] = add ? 1 : 0;
-        event.data.data32[1] = state;
-        event.data.data32[3] = 1;  // a normal application
-        xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&event));
+        // Source 1: a normal application.
+        sendToWindowManager(c, screen->root, xcb_window_t(window->winId()), a[1], {add ? 1u : 0u, state, 0, 1, 0});
     };
     request(false, above ? a[3] : a[2]);
     request(true, above ? a[2] : a[3]);
@@ -273,6 +307,37 @@ bool opaqueDesktopCovers(const QRect& screenPixels) {
             return true;
     }
     return false;
+}
+
+void lowerWithinDesktopLayer(QWidget* window) {
+    xcb_connection_t* c = connection();
+    xcb_screen_t* screen = c ? xcb_setup_roots_iterator(xcb_get_setup(c)).data : nullptr;
+    if (!screen || !window)
+        return;
+    const auto a = atoms(
+        c, {"_NET_SUPPORTING_WM_CHECK", "_NET_RESTACK_WINDOW", "_NET_WM_STATE", "_NET_WM_STATE_DEMANDS_ATTENTION"});
+    const xcb_window_t id = xcb_window_t(window->winId());
+    if (!windowManagerRuns(c, screen->root, a[0])) {
+        const quint32 below = XCB_STACK_MODE_BELOW;
+        xcb_configure_window(c, id, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+    } else {
+        // Source 2: a pager, which speaks for the user; no sibling: the bottom of the layer.
+        sendToWindowManager(c, screen->root, id, a[1], {2, XCB_WINDOW_NONE, XCB_STACK_MODE_BELOW, 0, 0});
+        sendToWindowManager(c, screen->root, id, a[2], {0, a[3], 0, 2, 0});
+    }
+    xcb_flush(c);
+}
+
+bool windowManagerKeepsDesktopWindows() {
+    xcb_connection_t* c = connection();
+    xcb_screen_t* screen = c ? xcb_setup_roots_iterator(xcb_get_setup(c)).data : nullptr;
+    if (!screen)
+        return true;
+    const auto a = atoms(c, {"_NET_SUPPORTING_WM_CHECK", "_NET_SUPPORTED", "_NET_WM_WINDOW_TYPE_DESKTOP"});
+    if (!windowManagerRuns(c, screen->root, a[0]))
+        return true;
+    const std::vector<xcb_atom_t> supported = atomList(c, screen->root, a[1], XCB_ATOM_ATOM);
+    return supported.empty() || std::find(supported.begin(), supported.end(), a[2]) != supported.end();
 }
 
 bool raiseWithinDesktopLayer(QWidget* window) {

@@ -22,6 +22,16 @@ bool setDesktopWindowType(QWidget* window);
 // manager keeps desktop windows in their layer, or this is not X11).
 bool raiseWithinDesktopLayer(QWidget* window);
 
+// Puts a mapped desktop window at the bottom of the desktop layer, below the file manager's icons,
+// and takes back the "demands attention" mark mutter gives a window it stacked under the focused
+// one. Asked of the window manager as a pager would: mutter ignores a client's own restack
+// request while another application has the focus.
+void lowerWithinDesktopLayer(QWidget* window);
+
+// False when a window manager runs that has no layer of desktop windows (it does not list the
+// desktop window type as supported, as i3): it would place a desktop window among the others.
+bool windowManagerKeepsDesktopWindows();
+
 // `logical` (Qt's coordinates, on `screen`) in the X server's pixels. Qt keeps each screen's
 // top-left corner in native pixels and scales only what lies beyond it, so a second screen
 // starts where the server says, whatever the scale.
@@ -39,6 +49,10 @@ bool opaqueDesktopCovers(const QRect& screenPixels);
 // switcher (under openbox of the splash type, which its "Show desktop" leaves in place). Call after winId() and before
 // every show(): window managers drop the states of a withdrawn window. Returns whether it was set.
 bool setBelowWindowState(QWidget* window);
+
+// Asks the window manager to move a mapped window to `screenPixels`'s corner when it is not
+// there: openbox places a new window in the work area, beside a panel's strip.
+void moveTo(QWidget* window, const QRect& screenPixels);
 
 // KWin's "Show desktop" raises the desktop windows over every window they do not own, a window
 // kept below included: under KWin, while the desktop shows (_NET_SHOWING_DESKTOP of the root
