@@ -15,10 +15,49 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QScrollBar>
 #include <QProcess>
 #include <QTest>
 
 namespace testsupport {
+
+QStringList writeFrames(const QString& folder, int count) {
+    QStringList urls;
+    for (int i = 0; i < count; ++i) {
+        QImage frame(1280, 720, QImage::Format_RGBA8888);
+        frame.fill(QColor::fromHsv(i * 15 % 360, 200, 200));
+        const QString path = QDir(folder).filePath(QStringLiteral("frame%1.png").arg(i));
+        frame.save(path, "PNG");
+        urls << QUrl::fromLocalFile(path).toString();
+    }
+    return urls;
+}
+
+bool scrollEndToEndAndBack(WQCollectionView& view) {
+    QScrollBar* bar = view.verticalScrollBar();
+    const auto* model = view.boundModel();
+    bool arrived = true;
+    auto show = [&](int value) {
+        bar->setValue(value);
+        view.viewport()->repaint();
+        arrived = QTest::qWaitFor([&] { return !model || model->runningThumbnailCount() == 0; }, 20000) && arrived;
+    };
+    for (int value = 0; value < bar->maximum(); value += bar->pageStep())
+        show(value);
+    for (int value = bar->maximum(); value > 0; value -= bar->pageStep())
+        show(value);
+    show(0);
+    return arrived;
+}
+
+double residentMiB() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
 
 MainParts mainParts(WebModel* web, DownloadManager* downloads) {
     MainParts parts = MainParts::make();

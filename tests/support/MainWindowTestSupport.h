@@ -20,6 +20,15 @@
 
 namespace testsupport {
 
+// Thumbnails as the import writes them: `count` frames of 1280 x 720 in PNG files in `folder`,
+// one colour each; their file addresses.
+QStringList writeFrames(const QString& folder, int count);
+// Scrolls `view` a page at a time to its end and back to the top, each page shown until its
+// thumbnails arrived (false when some did not within a while).
+bool scrollEndToEndAndBack(WQCollectionView& view);
+// The resident memory of this process, in MiB.
+double residentMiB();
+
 // The main program's parts with the service client and the download queue replaced (null
 // keeps the process's own).
 MainParts mainParts(WebModel* web, DownloadManager* downloads);
