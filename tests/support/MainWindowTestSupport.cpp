@@ -34,21 +34,28 @@ QStringList writeFrames(const QString& folder, int count) {
     return urls;
 }
 
-bool scrollEndToEndAndBack(WQCollectionView& view) {
+bool scrollEndToEndAndBack(WQCollectionView& view, int pixelsPerFrame) {
     QScrollBar* bar = view.verticalScrollBar();
-    const auto* model = view.boundModel();
+    const LibraryViewModel* model = view.boundModel();
+    const auto settled = [model] {
+        return QTest::qWaitFor([model] { return !model || model->runningThumbnailCount() == 0; }, 20000);
+    };
+    const int step = pixelsPerFrame > 0 ? pixelsPerFrame : bar->pageStep();
     bool arrived = true;
     auto show = [&](int value) {
         bar->setValue(value);
         view.viewport()->repaint();
-        arrived = QTest::qWaitFor([&] { return !model || model->runningThumbnailCount() == 0; }, 20000) && arrived;
+        if (pixelsPerFrame > 0)
+            QTest::qWait(16);
+        else
+            arrived = settled() && arrived;
     };
-    for (int value = 0; value < bar->maximum(); value += bar->pageStep())
+    for (int value = 0; value < bar->maximum(); value += step)
         show(value);
-    for (int value = bar->maximum(); value > 0; value -= bar->pageStep())
+    for (int value = bar->maximum(); value > 0; value -= step)
         show(value);
     show(0);
-    return arrived;
+    return settled() && arrived;
 }
 
 double residentMiB() {

@@ -23,9 +23,10 @@ namespace testsupport {
 // Thumbnails as the import writes them: `count` frames of 1280 x 720 in PNG files in `folder`,
 // one colour each; their file addresses.
 QStringList writeFrames(const QString& folder, int count);
-// Scrolls `view` a page at a time to its end and back to the top, each page shown until its
-// thumbnails arrived (false when some did not within a while).
-bool scrollEndToEndAndBack(WQCollectionView& view);
+// Scrolls `view` to its end and back to the top: a page at a time, each shown until its
+// thumbnails arrived, or `pixelsPerFrame` every 16 ms as a hand on the wheel does. False when
+// thumbnails did not arrive within a while.
+bool scrollEndToEndAndBack(WQCollectionView& view, int pixelsPerFrame = 0);
 // The resident memory of this process, in MiB.
 double residentMiB();
 
