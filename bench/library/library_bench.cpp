@@ -2,13 +2,15 @@
 // - setting 10,000 videos and painting the first screen, against a QStringListModel of 10,000
 //   titles in the same list view with the same cell painter;
 // - memory of 500 cached thumbnails, against the same program with an empty model;
-// - a second pass over 500 thumbnails (disk cache), against the first (loopback network).
+// - a second pass over 500 thumbnails (disk cache), against the first (loopback network);
+// - memory after 30 scrolls of 2,004 local videos end to end and back, against after the first.
 #include "MainWindow/library/ImageLoader.h"
 #include "MainWindow/library/LibraryViewModel.h"
 #include "MainWindow/startup/MainParts.h"
 #include "MainWindow/library/VideoItemCell.h"
 #include "MainWindow/library/WQCollectionView.h"
 #include "support/FileServing.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/ServiceStandIn.h"
 
 #include <QApplication>
@@ -16,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScrollBar>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,14 +35,6 @@ struct Exposed : LibraryViewModel {
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-double residentMegabytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
 }
 
 std::vector<VideoDetail> makeVideos(int count) {
@@ -59,18 +54,20 @@ void drain() {
         QCoreApplication::processEvents();
 }
 
+// The library's grid with its cell painter, shown at `size`.
+WQCollectionView& showGrid(testsupport::Grid& grid, QSize size) {
+    grid.view.setItemDelegate(new VideoItemCell(&grid.view));
+    grid.view.resize(size);
+    grid.view.show();
+    if (!QTest::qWaitForWindowExposed(&grid.view))
+        std::fprintf(stderr, "the list was not shown\n");
+    return grid.view;
+}
+
 // Milliseconds to set 10,000 rows and paint the first screen, median of several runs.
 void listFigures() {
-    WQCollectionView view;
-    ColumnLayout layout;
-    layout.columnCount = 4;
-    layout.itemHeight = 110;
-    view.setCollectionViewLayout(&layout);
-    view.setItemDelegate(new VideoItemCell(&view));
-    view.resize(900, 600);
-    view.show();
-    if (!QTest::qWaitForWindowExposed(&view))
-        std::fprintf(stderr, "the list was not shown\n");
+    testsupport::Grid grid;
+    WQCollectionView& view = showGrid(grid, QSize(900, 600));
     const std::vector<VideoDetail> videos = makeVideos(10000);
     QStringList titles;
     for (const VideoDetail& v : videos)
@@ -174,7 +171,7 @@ void thumbnailFigures() {
     // 900-pixel-wide window's cells) in its cache.
     drain();
     Exposed model;
-    const double before = residentMegabytes();
+    const double before = testsupport::residentMiB();
     {
         ImageLoader third(cache);
         third.memory().setMaxMemoryCost(1);
@@ -184,12 +181,43 @@ void thumbnailFigures() {
             model.cacheThumbnail(QString::number(i), images[i]);
     }
     drain();
-    const double after = residentMegabytes();
+    const double after = testsupport::residentMiB();
     qint64 pixels = 0;
     for (const QImage& image : model.imageCache())
         pixels += image.sizeInBytes();
     std::printf("library memory with 500 thumbnails cached: %.1f MB (%.2f x empty model %.1f MB; pixels %.1f MB)\n",
                 after, after / before, before, pixels / (1024.0 * 1024.0));
+}
+void scrollFigures(int roundTrips, int pixelsPerFrame) {
+    QTemporaryDir dir;
+    const QStringList frames = testsupport::writeFrames(dir.path(), 24);
+    std::vector<VideoDetail> videos = makeVideos(2004);
+    for (size_t i = 0; i < videos.size(); ++i)
+        videos[i].imgurl = frames[static_cast<qsizetype>(i % static_cast<size_t>(frames.size()))];
+    MainParts parts = MainParts::make();
+    parts.images().memory().setMaxMemoryCost(1);  // as start-up sets it
+    testsupport::Grid grid;
+    WQCollectionView& view = showGrid(grid, QSize(900, 560));
+    LibraryViewModel model(parts);
+    model.bind(&view);
+    model.setVideoList(videos);
+    view.viewport()->repaint();
+    if (!QTest::qWaitFor([&] { return model.runningThumbnailCount() == 0; }, 20000))
+        std::fprintf(stderr, "the first screen's thumbnails did not arrive\n");
+    const double firstScreen = testsupport::residentMiB();
+    testsupport::scrollEndToEndAndBack(view, pixelsPerFrame);
+    const double first = testsupport::residentMiB();
+    double last = first;
+    for (int trip = 2; trip <= roundTrips; ++trip) {
+        testsupport::scrollEndToEndAndBack(view, pixelsPerFrame);
+        last = testsupport::residentMiB();
+        if (qEnvironmentVariableIsSet("TAVVEL_BENCH_VERBOSE"))
+            std::fprintf(stderr, "round trip %d: %.1f MB\n", trip, last);
+    }
+    std::printf(
+        "library memory after %d scrolls of 2,004 videos end to end and back (%d px a frame, 0: a page once its "
+        "thumbnails came): %.1f MB (%.2f x the first screen %.1f MB; after the first scroll %.1f MB)\n",
+        roundTrips, pixelsPerFrame, last, last / firstScreen, firstScreen, first);
 }
 }  // namespace
 
@@ -201,7 +229,13 @@ int main(int argc, char** argv) {
         qputenv(name, path.toLocal8Bit());
     }
     QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() > 2 && arguments[1] == QLatin1String("--scroll")) {
+        scrollFigures(arguments[2].toInt(), arguments.value(3).toInt());  // the scroll figure alone
+        return 0;
+    }
     listFigures();
     thumbnailFigures();
+    scrollFigures(30, 60);
     return 0;
 }

@@ -25,6 +25,7 @@
 #include "platform/FileLock.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
+#include "platform/NativeFileName.h"
 #include "platform/WholeFile.h"
 #include "service/DownloadPaths.h"
 #include "service/VideoProbe.h"
@@ -238,6 +239,8 @@ public:
     LocalVideoDBManager& database;  // used by the workers only, which the model outlives
     // The model's; main thread only.
     std::shared_ptr<QDeadlineTimer> serviceQuietUntil;
+    QByteArray nativeSource;                            // the source's path as the file system spells it
+    std::shared_ptr<platform::FileByBytes> sourceFile;  // what sourcePath reaches; held while the job lives
     QString sourcePath;
     QString name;
     QString title;
@@ -400,18 +403,23 @@ void LocalLibraryModel::importVideo(const QUrl& url, bool checkOnline, ImportCom
     auto job = std::make_shared<ImportJob>(std::move(completion), workers_, web_, database_, serviceQuietUntil_);
     if (!url.isLocalFile())
         return;  // the job reports `failure` as it goes
-    job->sourcePath = url.toLocalFile();
-    job->name = QFileInfo(job->sourcePath).fileName();
+    // The source is read by its bytes: a name that is not UTF-8 has no QString path. The copy is
+    // named as the name is shown (an undecodable byte as U+FFFD), which every part can open.
+    job->nativeSource = platform::nativeFilePath(url);
+    job->name = QFileInfo(QFile::decodeName(job->nativeSource)).fileName();
     if (job->name.isEmpty())
         return;
     job->title = titleOfFileName(job->name);
     job->extension = extensionOfFileName(job->name);
     job->checkOnline = checkOnline;
 
-    job->startWork([job, source = job->sourcePath] {
-        const std::optional<QString> sign = videoSign(source);
+    job->startWork([job, native = job->nativeSource] {
+        auto file = std::make_shared<platform::FileByBytes>(native);  // opened here: the disk may be slow
+        const std::optional<QString> sign = videoSign(file->path());
         const bool exists = sign && job->database.videoWithSign(*sign).has_value();
-        platform::runOnMainThread([job, sign, exists] {
+        platform::runOnMainThread([job, file = std::move(file), sign, exists] {
+            job->sourceFile = file;
+            job->sourcePath = file->path();
             if (!sign) {
                 job->report(ImportVideoStatus::failure);
                 return;

@@ -2,6 +2,7 @@
 // the cache bound, addresses that need encoding, local files and the disk cache.
 #include "MainWindow/library/ImageLoader.h"
 #include "MainWindow/library/LibraryViewModel.h"
+#include "MainWindow/library/VideoItemCell.h"
 #include "support/FileServing.h"
 #include "support/MainWindowTestSupport.h"
 #include "support/ServiceStandIn.h"
@@ -269,4 +270,31 @@ TEST_F(Thumbnails, SpecialFilesAreNeverReadAndNeverHoldTheLoaderUp) {
     ending.start();
     own.reset();
     EXPECT_LT(ending.elapsed(), ImageLoader::kDecodeWaitMs);
+}
+
+TEST_F(Thumbnails, ScrollingALongListKeepsTheWindowLight) {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer's allocator keeps freed blocks back: only the plain build measures this.
+    GTEST_SKIP();
+#endif
+    // 2,000 local videos over the frames the import writes; the loader keeps nothing, as at start-up.
+    const QStringList frames = writeFrames(dir.path(), 24);
+    std::vector<VideoDetail> list = videos(2000);
+    for (size_t i = 0; i < list.size(); ++i)
+        list[i].imgurl = frames[static_cast<qsizetype>(i % 24)];
+    loader->memory().setMaxMemoryCost(1);
+    view.setItemDelegate(new VideoItemCell(&view));
+    model.setVideoList(list);
+    view.viewport()->repaint();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.runningThumbnailCount() == 0 && !model.imageCache().isEmpty(); }));
+    const double start = residentMiB();
+    // Every row's picture loaded on the way down and again on the way up.
+    ASSERT_TRUE(scrollEndToEndAndBack(view));
+    qsizetype kept = 0;
+    for (const QImage& image : model.imageCache())
+        kept += image.sizeInBytes();
+    EXPECT_LE(kept, LibraryViewModel::kThumbnailCacheBytes);
+    EXPECT_TRUE(model.imageCache().contains(list.front().sign));  // the rows on screen keep theirs
+    // The decoders' pictures freed meanwhile are not kept in the heaps either.
+    EXPECT_LT(residentMiB(), start + 20) << "first screen " << start << " MiB";
 }

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QMutex>
 #include <QTest>
 #include <QThread>
@@ -15,11 +17,15 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <unistd.h>
 
 #include "MainWindow/locallibrary/ImportBatch.h"
 #include "MainWindow/locallibrary/ProgressWindow.h"
+#include "MainWindow/locallibrary/ViewWithDrag.h"
+#include "platform/NativeFileName.h"
+#include "service/VideoProbe.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "service/LocalLibraryModel.h"
 #include "service/VideoSign.h"
@@ -350,4 +356,49 @@ TEST_F(ImportBatchTest, ALibraryFolderThatCannotBeWrittenIsNamedWithTheCause) {
     const QString below = blocker + QStringLiteral("/container/DownloadVideo");
     EXPECT_EQ(importResultText(ImportVideoStatus::failure, importProblemOf(QUrl::fromLocalFile(clip), below)),
               text(below, ENOTDIR));
+}
+
+TEST_F(ImportBatchTest, ANameThatIsNotUtf8IsImportedByItsBytes) {
+    emptyLibrary();
+    // "café.mp4" in Latin-1, as an old archive or a USB stick holds it: no QString spells it.
+    const QByteArray name("caf\xe9.mp4");
+    const QByteArray source = QFile::encodeName(sources.path()) + '/' + name;
+    std::filesystem::copy_file(testVideo(QStringLiteral("clip_320x180.mp4")).toStdString(), source.toStdString());
+    ASSERT_NE(QFile::encodeName(QFile::decodeName(source)), source);  // what Qt alone would lose
+
+    // Dropped by a file manager, which writes the bytes percent-encoded.
+    QWidget area;
+    ViewWithDrag drag(&area);
+    drag.isLocalTabShown = [] { return true; };
+    QList<QUrl> dropped;
+    drag.importVideos = [&](const QList<QUrl>& files) { dropped = files; };
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), "file://" + source.toPercentEncoding("/") + "\r\n");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&area, &enter);
+    QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&area, &drop);
+    ASSERT_EQ(dropped.size(), 1);
+    EXPECT_EQ(platform::nativeFilePath(dropped.front()), source);
+
+    logged(true);
+    startBatch(dropped, nullptr);
+    ASSERT_TRUE(waitForUpdates(1));
+    EXPECT_EQ(openAlerts(), QStringList());
+    const std::optional<VideoDetail> row = LocalVideoDBManager::shared().videoWithSign(
+        *videoSign(testVideo(QStringLiteral("clip_320x180.mp4"))));
+    ASSERT_TRUE(row.has_value());
+    EXPECT_EQ(row->title, QStringLiteral("caf\uFFFD"));
+    // The stored address names the copy's bytes exactly, and they are the ones the name shows.
+    const QUrl stored = QUrl::fromEncoded(row->url.toUtf8(), QUrl::StrictMode);
+    EXPECT_EQ(stored.toString(QUrl::FullyEncoded), row->url);
+    const QString copy = stored.toLocalFile();
+    EXPECT_EQ(platform::nativeFilePath(stored), QFile::encodeName(copy));
+    EXPECT_EQ(QFileInfo(copy).fileName(), QStringLiteral("caf\uFFFD.mp4"));
+    // The player's and the library's way in: the path as text, and FFmpeg given it in UTF-8.
+    EXPECT_GT(probeVideo(copy).duration, 0);
+    EXPECT_TRUE(QFileInfo(QUrl(row->imgurl).toLocalFile()).isFile());
+    // Had it failed, it would not have been told as unreadable.
+    EXPECT_EQ(importProblemOf(dropped.front(), sources.filePath(QStringLiteral("lib"))).problem,
+              ImportProblem::notVideo);
 }

@@ -15,10 +15,56 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QScrollBar>
 #include <QProcess>
 #include <QTest>
 
 namespace testsupport {
+
+QStringList writeFrames(const QString& folder, int count) {
+    QStringList urls;
+    for (int i = 0; i < count; ++i) {
+        QImage frame(1280, 720, QImage::Format_RGBA8888);
+        frame.fill(QColor::fromHsv(i * 15 % 360, 200, 200));
+        const QString path = QDir(folder).filePath(QStringLiteral("frame%1.png").arg(i));
+        frame.save(path, "PNG");
+        urls << QUrl::fromLocalFile(path).toString();
+    }
+    return urls;
+}
+
+bool scrollEndToEndAndBack(WQCollectionView& view, int pixelsPerFrame) {
+    QScrollBar* bar = view.verticalScrollBar();
+    const LibraryViewModel* model = view.boundModel();
+    const auto settled = [model] {
+        return QTest::qWaitFor([model] { return !model || model->runningThumbnailCount() == 0; }, 20000);
+    };
+    const int step = pixelsPerFrame > 0 ? pixelsPerFrame : bar->pageStep();
+    bool arrived = true;
+    auto show = [&](int value) {
+        bar->setValue(value);
+        view.viewport()->repaint();
+        if (pixelsPerFrame > 0)
+            QTest::qWait(16);
+        else
+            arrived = settled() && arrived;
+    };
+    for (int value = 0; value < bar->maximum(); value += step)
+        show(value);
+    for (int value = bar->maximum(); value > 0; value -= step)
+        show(value);
+    show(0);
+    return settled() && arrived;
+}
+
+double residentMiB() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
 
 MainParts mainParts(WebModel* web, DownloadManager* downloads) {
     MainParts parts = MainParts::make();

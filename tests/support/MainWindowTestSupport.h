@@ -20,6 +20,16 @@
 
 namespace testsupport {
 
+// Thumbnails as the import writes them: `count` frames of 1280 x 720 in PNG files in `folder`,
+// one colour each; their file addresses.
+QStringList writeFrames(const QString& folder, int count);
+// Scrolls `view` to its end and back to the top: a page at a time, each shown until its
+// thumbnails arrived, or `pixelsPerFrame` every 16 ms as a hand on the wheel does. False when
+// thumbnails did not arrive within a while.
+bool scrollEndToEndAndBack(WQCollectionView& view, int pixelsPerFrame = 0);
+// The resident memory of this process, in MiB.
+double residentMiB();
+
 // The main program's parts with the service client and the download queue replaced (null
 // keeps the process's own).
 MainParts mainParts(WebModel* web, DownloadManager* downloads);

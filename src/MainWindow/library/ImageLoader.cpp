@@ -16,6 +16,8 @@
 #include <QNetworkRequest>
 #include <QRunnable>
 
+#include <malloc.h>
+
 struct ImageLoader::Job {
     QString key;
     QUrl url;
@@ -56,6 +58,12 @@ ImageLoader::ImageLoader(const QString& diskCacheDirectory, ImageCache* memory, 
     cache->setMaximumCacheSize(200LL * 1024 * 1024);
     network_->setCache(cache);
     decoders_->setMaxThreadCount(2);
+    // A decoded frame (3.7 MB for the 1280 x 720 thumbnails the import writes) and the scaled
+    // pictures come straight from the system and go back to it when freed. With glibc's default
+    // the threshold rises to the largest block freed, pictures then fill the decoder threads'
+    // heaps, which give little back: each scroll through a long list left the window bigger.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
 }
 
 ImageLoader::~ImageLoader() {

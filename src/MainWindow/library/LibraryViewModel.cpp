@@ -169,6 +169,7 @@ void LibraryViewModel::displayedRowsChanged(int first, int last) {
             !failedThumbnails_.contains(video->sign))
             startThumbnail(*video);
     }
+    shownSigns_ = QSet<QString>(shown.begin(), shown.end());
     // A cell that left the screen is configured anew when it comes back.
     failedThumbnails_.removeIf([&](const QString& sign) { return !shown.count(sign); });
     // A load whose sign no displayed row shows any more ends at once.
@@ -212,13 +213,26 @@ void LibraryViewModel::thumbnailArrived(const QString& sign, const QImage& image
 }
 
 void LibraryViewModel::cacheThumbnail(const QString& sign, const QImage& image) {
-    if (!imageCache_.contains(sign))
+    if (const auto kept = imageCache_.constFind(sign); kept != imageCache_.constEnd())
+        imageBytes_ -= kept->sizeInBytes();
+    else
         imageOrder_.append(sign);
     imageCache_.insert(sign, image);
+    imageBytes_ += image.sizeInBytes();
     while (imageCache_.size() > kThumbnailCacheLimit) {
         const QString oldest = imageOrder_.first() == sign ? imageOrder_.at(1) : imageOrder_.first();
         imageOrder_.removeOne(oldest);
-        imageCache_.remove(oldest);
+        imageBytes_ -= imageCache_.take(oldest).sizeInBytes();
+    }
+    // Over the bytes the oldest pictures go, but none of a row on screen: it would be asked for again.
+    for (qsizetype at = 0; imageBytes_ > kThumbnailCacheBytes && at < imageOrder_.size();) {
+        const QString candidate = imageOrder_.at(at);
+        if (candidate == sign || shownSigns_.contains(candidate)) {
+            ++at;
+            continue;
+        }
+        imageOrder_.removeAt(at);
+        imageBytes_ -= imageCache_.take(candidate).sizeInBytes();
     }
 }
 

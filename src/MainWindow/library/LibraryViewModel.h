@@ -38,6 +38,9 @@ public:
     // Posted by the download queue; {"sign": text} names one video.
     static QString reloadCollectionViewName() { return QStringLiteral("reloadCollectionView.Notification"); }
     static constexpr int kThumbnailCacheLimit = 500;
+    // Pixels kept beyond the rows on screen: 500 thumbnails at twice a cell's size would be
+    // 100 MB and more, and a long list filled them as it was scrolled.
+    static constexpr qsizetype kThumbnailCacheBytes = 16 * 1024 * 1024;
 
     explicit LibraryViewModel(const MainParts& parts, QObject* parent = nullptr);
     ~LibraryViewModel() override;
@@ -70,7 +73,8 @@ public:
     // Removes the picture behind the list.
     void clearContainerImage();
 
-    // Thumbnails finished so far, by sign (at most kThumbnailCacheLimit).
+    // Thumbnails finished so far, by sign: at most kThumbnailCacheLimit, and within
+    // kThumbnailCacheBytes but for the rows on screen.
     const QHash<QString, QImage>& imageCache() const { return imageCache_; }
     bool isLoadingThumbnail(const QString& sign) const { return downloadTaskCache_.contains(sign); }
     qsizetype runningThumbnailCount() const { return downloadTaskCache_.size(); }
@@ -127,6 +131,8 @@ private:
     std::optional<std::vector<VideoDetail>> videoList_;
     QHash<QString, QImage> imageCache_;
     QList<QString> imageOrder_;  // insertion order of imageCache_
+    qsizetype imageBytes_ = 0;   // the pixels of imageCache_
+    QSet<QString> shownSigns_;   // the signs of the rows on screen at the last report
     QHash<QString, ImageLoader::Ticket> downloadTaskCache_;
     // Signs whose thumbnail failed since their cell was last configured: not asked for at every
     // repaint, only once the cell is configured again (a reload, or shown anew after scrolling away).

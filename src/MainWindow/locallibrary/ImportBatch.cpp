@@ -15,6 +15,7 @@
 
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/MainThread.h"
+#include "platform/NativeFileName.h"
 
 namespace {
 // The one serial worker of every batch. Never destroyed: a batch still waiting for its importer
@@ -80,9 +81,10 @@ int folderWriteError(const QString& folder) {
 }  // namespace
 
 ImportDiagnosis importProblemOf(const QUrl& url, const QString& libraryFolder) {
-    const QFileInfo info(url.toLocalFile());
+    const platform::FileByBytes source(platform::nativeFilePath(url));
+    const QFileInfo info(source.path());
     QFile file(info.absoluteFilePath());
-    if (!url.isLocalFile() || !info.isFile() || !file.open(QIODevice::ReadOnly))
+    if (!url.isLocalFile() || source.path().isEmpty() || !info.isFile() || !file.open(QIODevice::ReadOnly))
         return ImportProblem::unreadable;
     // The copy's folder, then the one holding it (the database and the thumbnails).
     for (const QString& folder : {libraryFolder, QFileInfo(libraryFolder).absolutePath()}) {
