@@ -135,7 +135,8 @@ session() {
 start_x11() {
     need Xvfb:xvfb wmctrl:wmctrl "$@"
     exec 5>"$work/display"
-    run_bg Xvfb -displayfd 5 -screen 0 "${width}x${height}x24" -nolisten tcp
+    # -noreset: a server that resets as its last client leaves drops the next one mid-connect.
+    run_bg Xvfb -displayfd 5 -screen 0 "${width}x${height}x24" -nolisten tcp -noreset
     wait_for "Xvfb" 20 test -s "$work/display" || stop "Xvfb did not start: $(cat "$work/Xvfb.log")"
     DISPLAY=:$(head -1 "$work/display")
     export DISPLAY
