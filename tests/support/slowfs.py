@@ -106,4 +106,4 @@ if __name__ == '__main__':
     stat_delay = float(sys.argv[4]) / 1000 if len(sys.argv) > 4 else delay
     # No attribute or name cache in the kernel: every stat comes here and waits.
     FUSE(Slow(root, delay, stat_delay), mount, foreground=True, nothreads=False, allow_other=False,
-         attr_timeout=0, entry_timeout=0, negative_timeout=0)
+         attr_timeout=0, entry_timeout=0, negative_timeout=0, nonempty=True)
