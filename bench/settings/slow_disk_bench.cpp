@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QDir().mkpath(diskrig::settingsFolder());
     diskrig::prepareLibraryAndSettings(diskrig::settingsFolder());
-    const QString waitLog = QDir(qEnvironmentVariable("TAVVEL_BENCH_PLAIN_DIR")).filePath(QStringLiteral("player.wait"));
+    const QString waitLog = QDir(qEnvironmentVariable("TAVVEL_BENCH_PLAIN_DIR"))
+                                .filePath(QStringLiteral("player.wait"));
     diskrig::Player player(waitLog);
     if (!player.waitForLine("playing first", 600000)) {
         std::fprintf(stderr, "the player did not start: %s\n", player.output().constData());
@@ -41,14 +42,17 @@ int main(int argc, char** argv) {
             QTest::qWait(capMs);
         const qint64 ms = took.elapsed();
         QTest::qWait(1000);  // what the other side does with it
-        std::printf("step %s %lld %lld %lld%s\n", name, qint64(heartbeat.longest()), player.longestWaitSince(since),
-                    ms, finished ? "" : " unfinished");
+        std::printf("step %s %lld %lld %lld%s\n", name, qint64(heartbeat.longest()), player.longestWaitSince(since), ms,
+                    finished ? "" : " unfinished");
         std::fflush(stdout);
     };
-    step("pause", [&] { settings.setIsPlaying(false); }, {}, window);
-    step("play", [&] { settings.setIsPlaying(true); }, {}, window);
-    step("choice", [&] { settings.setPlayingVideoSign(QStringLiteral("second")); },
-         [&] { return player.waitForLine("playing second", 10); });
+    step(
+        "pause", [&] { settings.setIsPlaying(false); }, {}, window);
+    step(
+        "play", [&] { settings.setIsPlaying(true); }, {}, window);
+    step(
+        "choice", [&] { settings.setPlayingVideoSign(QStringLiteral("second")); },
+        [&] { return player.waitForLine("playing second", 10); });
     bool imported = false;
     step(
         "import",

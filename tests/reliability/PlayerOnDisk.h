@@ -40,7 +40,8 @@ inline QString settingsFolder() {
 
 // Another file system than its parent's.
 inline bool isMountPoint(const QString& path) {
-    struct stat here {}, parent {};
+    struct stat here {
+    }, parent{};
     return ::stat(QFile::encodeName(path).constData(), &here) == 0 &&
            ::stat(QFile::encodeName(path + QStringLiteral("/..")).constData(), &parent) == 0 &&
            here.st_dev != parent.st_dev;
