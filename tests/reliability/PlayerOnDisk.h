@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <limits>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -95,13 +96,14 @@ public:
             },
             ms);
     }
-    // The longest wait its main thread logged that ended at or after `sinceMs` (wall clock).
-    qint64 longestWaitSince(qint64 sinceMs) const {
+    // The longest wait its main thread logged that ended between `sinceMs` and `untilMs` (wall clock).
+    qint64 longestWaitSince(qint64 sinceMs, qint64 untilMs = std::numeric_limits<qint64>::max()) const {
         QFile log(waitLog_);
         qint64 longest = 0;
         if (log.open(QIODevice::ReadOnly))
             for (const QByteArray& line : log.readAll().split('\n'))
-                if (const QList<QByteArray> f = line.split(' '); f.size() == 2 && f[0].toLongLong() >= sinceMs)
+                if (const QList<QByteArray> f = line.split(' ');
+                    f.size() == 2 && f[0].toLongLong() >= sinceMs && f[0].toLongLong() <= untilMs)
                     longest = std::max(longest, f[1].toLongLong());
         return longest;
     }
