@@ -52,9 +52,6 @@ class Slow(Operations):
     def chmod(self, path, mode):
         os.chmod(path, mode)
 
-    def chown(self, path, uid, gid):
-        os.chown(path, uid, gid)
-
     def mkdir(self, path, mode):
         os.mkdir(path, mode)
 
@@ -63,12 +60,6 @@ class Slow(Operations):
 
     def unlink(self, path):
         os.unlink(path)
-
-    def symlink(self, target, source):
-        os.symlink(source, target)
-
-    def link(self, target, source):
-        os.link(self._path(source), target)
 
     def rename(self, old, new):
         os.rename(old, self._path(new))
@@ -90,9 +81,6 @@ class Slow(Operations):
 
     def write(self, path, data, offset, fh):
         return os.pwrite(fh, data, offset)
-
-    def flush(self, path, fh):
-        return 0
 
     def release(self, path, fh):
         os.close(fh)
