@@ -47,8 +47,8 @@ TEST(FullDisk, EveryWholeFileKeepsItsOldContentWhenTheNewCannotBeWritten) {
         std::function<bool()> writeOld, writeNew;
     } cases[] = {
         {"search history", dir.filePath(QStringLiteral("searchHistory.info")),
-         [&] { return history.addSearchHistory(QStringLiteral("first")), true; },
-         [&] { return history.addSearchHistory(QString(5000, u'w')), true; }},
+         [&] { return history.addSearchHistory(QStringLiteral("first")), history.waitForWrites(), true; },
+         [&] { return history.addSearchHistory(QString(5000, u'w')), history.waitForWrites(), true; }},
         {"autostart entry", platform::autostartEntryPath(id),
          [&] { return platform::setLoginItemEnabled(id, QStringLiteral("/usr/bin/TavvelHelper"), true); },
          [&] { return !platform::setLoginItemEnabled(id, QStringLiteral("/usr/bin/") + QString(3000, u'x'), true); }},

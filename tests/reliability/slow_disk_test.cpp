@@ -8,6 +8,8 @@
 
 TEST(SlowDisk, SettingsChangesFreezeNeitherThisThreadNorTheWallpaper) {
     constexpr int delayMs = 300;  // each call of the file system, a stat as well
+    // One call there takes the whole delay: a shorter wait (a busy machine) is not one of them.
+    constexpr int bound = delayMs - 50;
     QTemporaryDir backing;
     const QString folder = diskrig::settingsFolder();
     diskrig::prepareLibraryAndSettings(backing.path());
@@ -45,8 +47,8 @@ TEST(SlowDisk, SettingsChangesFreezeNeitherThisThreadNorTheWallpaper) {
     settings.setPlayingVideoSign(QStringLiteral("second"));  // a choice
     EXPECT_EQ(settings.playingVideoSign(), QStringLiteral("second"));
     EXPECT_TRUE(player.waitForLine("playing second", 120000)) << player.output().toStdString();
-    EXPECT_LT(heartbeat.longest(), delayMs / 2) << "this thread waited on the settings file";
-    EXPECT_LT(player.longestWaitSince(since, choiceAt), delayMs / 2) << "the wallpaper waited on the settings file";
+    EXPECT_LT(heartbeat.longest(), bound) << "this thread waited on the settings file";
+    EXPECT_LT(player.longestWaitSince(since, choiceAt), bound) << "the wallpaper waited on the settings file";
     EXPECT_TRUE(settings.isPlaying());
     std::printf("slow disk: longest wait %lld ms here, %lld ms in the player\n", qint64(heartbeat.longest()),
                 player.longestWaitSince(since, choiceAt));
