@@ -44,6 +44,7 @@ public:
         retry_ = new QTimer(this);
         retry_->setSingleShot(true);
         connect(retry_, &QTimer::timeout, this, &PreferencesStore::write);
+        look();  // what changed between the first read and the watch
     }
 
     void change(quint64 number, const QString& key, const QVariant& value) {
