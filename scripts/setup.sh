@@ -20,6 +20,7 @@ PACKAGES=(
   libxcb-shape0-dev libwayland-dev libwayland-bin wayland-protocols qt6-wayland
   openbox pcmanfm tint2 i3-wm bspwm feh xfwm4 xfdesktop4 sway swaybg xwayland grim wayland-utils weston xserver-xorg-video-dummy
   xdotool x11-xserver-utils wmctrl
+  python3-fusepy
 )
 
 missing=()

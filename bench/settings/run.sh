@@ -12,3 +12,4 @@ line=$(grep -m1 'settings two programs' <<<"$out" || true)
 # "settings two programs 60 s: W writes, L of K final values lost"
 read -r secs writes lost keys < <(sed -E 's/.* ([0-9]+) s: ([0-9]+) writes, ([0-9]+) of ([0-9]+) .*/\1 \2 \3 \4/' <<<"$line")
 echo "settings_two_programs_lost_final_values: $lost values ($writes writes in $secs s over $keys keys; baseline 0 lost)"
+"$(dirname "$0")/slow_disk.sh" "$BUILD"

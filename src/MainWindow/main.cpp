@@ -2,6 +2,7 @@
 #include "MainWindow/startup/CrashReport.h"
 #include "MainWindow/startup/TavvelApplication.h"
 #include "platform/Bundle.h"
+#include "platform/WaitProbe.h"
 
 int main(int argc, char* argv[]) {
     platform::setMainBundle(
@@ -14,5 +15,6 @@ int main(int argc, char* argv[]) {
     AppDelegate delegate(MainParts::make());
     if (!delegate.attachToApplication())
         return 0;
+    platform::startWaitProbe();
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -17,6 +18,21 @@
 
 namespace platform {
 namespace {
+// QSettings writes changes by itself from the event loop of the thread that made it, whatever
+// thread changed them: a change made on a worker would then be written on the window's thread.
+// Every write here goes through synchronize(), on the caller's thread.
+class ExplicitSettings : public QSettings {
+public:
+    using QSettings::QSettings;
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest)
+            return true;
+        return QSettings::event(event);
+    }
+};
+
 // Holds the suite's sync lock for one scope. The kernel drops it when a process dies.
 class SyncLock {
 public:
@@ -42,7 +58,7 @@ DefaultsSuite::DefaultsSuite(const QString& filePath) : path_(filePath) {
                          O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     std::lock_guard lock(mutex_);
     const SyncLock syncLock(syncLockFd_);
-    settings_ = std::make_unique<QSettings>(filePath, QSettings::IniFormat);  // reads the file
+    settings_ = std::make_unique<ExplicitSettings>(filePath, QSettings::IniFormat);  // reads the file
     lastStamp_ = stampLocked();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/BusName.h"
 #include "platform/Log.h"
 #include "platform/SystemEvents.h"
+#include "platform/WaitProbe.h"
 #include "platform/gui/WaylandLayerShell.h"
 #include "player/AppDelegate.h"
 
@@ -46,5 +47,6 @@ int main(int argc, char* argv[]) {
 
     AppDelegate delegate(HelperParts::shared());
     delegate.attachToApplication();
+    platform::startWaitProbe();
     return app.exec();
 }

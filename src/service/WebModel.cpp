@@ -79,7 +79,13 @@ std::optional<T> decodeReply(const WebModel::Reply& reply) {
 // ---- Instance, identifier, endpoints ----
 
 WebModel& WebModel::shared() {
-    static WebModel* instance = new WebModel(configuredBaseUrl(), true);
+    static WebModel* instance = [] {
+        // The client's id is read or made now, at start-up: made at its first request, the
+        // settings file's lock and write would hold up the thread that sends (in the player, the
+        // one that draws the wallpaper) on a slow disk.
+        clientId();
+        return new WebModel(configuredBaseUrl(), true);
+    }();
     return *instance;
 }
 

@@ -1,6 +1,7 @@
 // Every file the programs rewrite whole, written on a disk that fills: a file-size limit with
 // SIGXFSZ ignored makes writes past it fail as they do on a full disk. The old file must stay.
 #include "MainWindow/search/SearchHistoryManager.h"
+#include "PlayerOnDisk.h"
 #include "MainWindow/startup/CrashReport.h"
 #include "platform/LoginItem.h"
 #include "service/DownloadManager.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <csignal>
 #include <functional>
@@ -45,8 +47,8 @@ TEST(FullDisk, EveryWholeFileKeepsItsOldContentWhenTheNewCannotBeWritten) {
         std::function<bool()> writeOld, writeNew;
     } cases[] = {
         {"search history", dir.filePath(QStringLiteral("searchHistory.info")),
-         [&] { return history.addSearchHistory(QStringLiteral("first")), true; },
-         [&] { return history.addSearchHistory(QString(5000, u'w')), true; }},
+         [&] { return history.addSearchHistory(QStringLiteral("first")), history.waitForWrites(), true; },
+         [&] { return history.addSearchHistory(QString(5000, u'w')), history.waitForWrites(), true; }},
         {"autostart entry", platform::autostartEntryPath(id),
          [&] { return platform::setLoginItemEnabled(id, QStringLiteral("/usr/bin/TavvelHelper"), true); },
          [&] { return !platform::setLoginItemEnabled(id, QStringLiteral("/usr/bin/") + QString(3000, u'x'), true); }},
@@ -84,4 +86,39 @@ TEST(FullDisk, EveryWholeFileKeepsItsOldContentWhenTheNewCannotBeWritten) {
         queue.removeDownload(queue.progressArray().front().get());
     queue.waitForStores();
     platform::setLoginItemEnabled(id, QString(), false);
+}
+
+TEST(FullDisk, AChoiceMadeOnAFullDiskReachesThePlayerOnceThereIsRoom) {
+    const QString folder = diskrig::settingsFolder();
+    QDir().mkpath(folder);
+    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no tmpfs mount here (" << std::strerror(errno) << ")";
+    const auto unmount = qScopeGuard([&] { diskrig::unmount(folder); });
+    diskrig::prepareLibraryAndSettings(folder);
+    QTemporaryDir plain;
+    diskrig::Player player(plain.filePath(QStringLiteral("player.wait")));
+    ASSERT_TRUE(player.waitForLine("playing first", 60000)) << player.output().toStdString();
+    Preferences& settings = Preferences::shared();
+
+    QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'f')) == 4096) {
+    }
+    filler.close();
+    QSignalSpy told(&settings, &Preferences::settingsNotWritten);
+    settings.setPlayingVideoSign(QStringLiteral("second"));  // "Set as Wallpaper"
+    settings.setPlayModel(qint64(VideoPlayerPlayModel::list));
+    ASSERT_TRUE(told.wait(20000) || told.count() == 1);
+    // This program holds the choice; the file, and so the player, do not have it yet.
+    EXPECT_EQ(settings.playingVideoSign(), QStringLiteral("second"));
+    EXPECT_FALSE(player.output().contains("playing second"));
+
+    ASSERT_TRUE(filler.remove());
+    EXPECT_TRUE(player.waitForLine("playing second", 30000)) << player.output().toStdString();
+    QFile file(QDir(folder).filePath(AppInfo::appGroup() + QStringLiteral(".ini")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    EXPECT_TRUE(written.contains("CurrentVideoSign=second")) << written.toStdString();
+    EXPECT_TRUE(written.contains("PlayModel=1")) << written.toStdString();
+    EXPECT_EQ(told.count(), 1);
 }

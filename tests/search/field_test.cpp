@@ -22,6 +22,7 @@ TEST_F(SearchTest, FocusShowsHistoryAndHotKeywordsWithoutARequest) {
     ASSERT_NE(header, nullptr);
     click(header->rightButton());
     EXPECT_EQ(shownRows(), (QStringList{"[Search History|Clear]", "--", "[Hot Search|]", "sea", "sky"}));
+    field->historyManager().waitForWrites();
     EXPECT_TRUE(SearchHistoryManager::loadSearchHistory(SearchHistoryManager::searchHistoryURL()).isEmpty());
     EXPECT_TRUE(field->hasFocus());
 

@@ -39,6 +39,7 @@ TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeatsAndClearingEmptiesTh
         testsupport::writeFile(path, SearchHistoryManager::encode(split(c.before)));
         SearchHistoryManager history(path);
         history.addSearchHistory(c.term);
+        history.waitForWrites();
         EXPECT_EQ(history.storeHistory(), split(c.after));
         EXPECT_EQ(SearchHistoryManager::loadSearchHistory(path), split(c.after));
     }
@@ -78,6 +79,7 @@ TEST(SearchHistory, UnreadableOrForeignFilesReadEmptyAndAreRewritten) {
         SearchHistoryManager history(path);
         EXPECT_TRUE(history.storeHistory().isEmpty());
         history.addSearchHistory(QStringLiteral("cat"));
+        history.waitForWrites();
         EXPECT_EQ(SearchHistoryManager::loadSearchHistory(path), QStringList{QStringLiteral("cat")});
     }
     // A missing file is an empty history too.

@@ -15,7 +15,7 @@
 TEST(Binding, CheckBoxFollowsAutolaunchChangedByAnotherProcess) {
     Preferences& p = Preferences::shared();
     p.setAutolaunch(true);
-    Preferences::sharedDefaults().synchronize();
+    p.flush();  // in the file before the other process changes it
     QCheckBox box(QStringLiteral("Launch at login"));
     box.setChecked(true);
     DisposablePtr binding = bindBool(&p, "autolaunch", &box, "checked");

@@ -37,6 +37,7 @@ bool waitForLine(QProcess& child, const QByteArray& line, int ms) {
 TEST(CrossProcess, ChildChangeReachesParentObserverWithinOneAndAHalfSeconds) {
     Preferences& p = Preferences::shared();
     p.setIsOpenPlayer(true);
+    p.flush();  // in the file before the child changes it
     bool seen = false;
     QElapsedTimer elapsed;
     auto dispose = observe(&p, &Preferences::isOpenPlayerChanged, QCoreApplication::instance(),
@@ -66,6 +67,7 @@ TEST(CrossProcess, OpeningThePlayerInOneProcessUnpausesTheOther) {
     Preferences& p = Preferences::shared();
     p.setIsOpenPlayer(false);
     p.setIsPlaying(false);
+    p.flush();
     QProcess child;
     testsupport::startChild(child, SETTINGS_CHILD, {"set", "IsOpenPlayer", "true"});
     ASSERT_TRUE(child.waitForFinished(5000));

@@ -1,6 +1,7 @@
 #include "platform/DefaultsSuite.h"
 #include "shared/Preferences.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -307,4 +308,27 @@ TEST_F(PreferencesTest, ASettingsFileThatCannotBeWrittenIsToldOnce) {
     ASSERT_EQ(told.count(), 1);
     EXPECT_EQ(told.first().first().toString(), suite->filePath());
     EXPECT_FLOAT_EQ(settings.volume(), 0.7f);  // the change holds in the program
+}
+
+TEST_F(PreferencesTest, OnTheWorkerChangesLandInOrderAndAStaleReadNeverTakesOneBack) {
+    Preferences& p = make();
+    p.startBackgroundStore();
+    QSignalSpy told(&p, &Preferences::screenIndexChanged);
+    // Another program writes meanwhile, so the worker reads the file between our changes.
+    for (qint64 i = 1; i <= 60; ++i) {
+        p.setScreenIndex(i);
+        if (i % 10 == 0)
+            writeFromOutside(K::mute, i % 20 == 0);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(p.flush());
+    EXPECT_EQ(p.screenIndex(), 60);
+    qint64 last = 0;
+    for (const QList<QVariant>& change : told) {
+        EXPECT_GT(change.first().toLongLong(), last) << "a re-read put an older value back";
+        last = change.first().toLongLong();
+    }
+    EXPECT_EQ(last, 60);
+    EXPECT_TRUE(p.mute());  // the other program's last write
+    EXPECT_TRUE(fileState().first.contains("ScreenIndex=60"));
 }

@@ -38,7 +38,7 @@ int main(int argc, char* argv[]) {
             p.setPlayingVideoSign(v == QLatin1String("-") ? std::optional<QString>() : v);
         else if (!p.setProperty(settingschurn::propertyOf(key), v))
             return 2;
-        Preferences::sharedDefaults().synchronize();  // some setters leave writing to later
+        p.flush();  // the file is written on a worker
         say(QStringLiteral("done"));
         return 0;
     }

@@ -152,6 +152,7 @@ void useUnreachableService() {
 }
 
 platform::DefaultsSuite& writtenSuite() {
+    Preferences::shared().flush();  // what the setters queued
     Preferences::sharedDefaults().synchronize();
     return Preferences::sharedDefaults();
 }

@@ -12,7 +12,19 @@
 SearchHistoryManager::SearchHistoryManager() : SearchHistoryManager(searchHistoryURL()) {}
 
 SearchHistoryManager::SearchHistoryManager(QString filePath)
-    : filePath_(std::move(filePath)), storeHistory_(loadSearchHistory(filePath_)) {}
+    : filePath_(std::move(filePath)),
+      storeHistory_(loadSearchHistory(filePath_)),
+      writes_(std::make_unique<QThreadPool>()) {
+    writes_->setMaxThreadCount(1);
+}
+
+SearchHistoryManager::~SearchHistoryManager() {
+    waitForWrites();
+}
+
+void SearchHistoryManager::waitForWrites() {
+    writes_->waitForDone();
+}
 
 const QString& SearchHistoryManager::searchHistoryURL() {
     static const QString path = QDir(AppInfo::caches()).filePath(QStringLiteral("searchHistory.info"));
@@ -135,6 +147,8 @@ QStringList SearchHistoryManager::loadSearchHistory(const QString& filePath) {
 
 void SearchHistoryManager::write() const {
     // A failed write is ignored: the list in memory keeps the change and the next write stores it.
-    QDir().mkpath(QFileInfo(filePath_).absolutePath());
-    platform::writeWholeFile(filePath_, encode(storeHistory_));
+    writes_->start([path = filePath_, bytes = encode(storeHistory_)] {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        platform::writeWholeFile(path, bytes);
+    });
 }

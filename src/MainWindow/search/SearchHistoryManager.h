@@ -1,10 +1,13 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
+#include <memory>
 
 // The last search terms of the search field: at most five, newest first, no repeats. They live in
 // "searchHistory.info" in the shared container's Caches as an XML property list (an array of
-// strings), rewritten whole and atomically on every change.
+// strings), rewritten whole and atomically on every change, on a thread of its own in the order
+// of the changes (the window's thread never waits for a slow disk).
 class SearchHistoryManager {
 public:
     static constexpr int maximumCount = 5;
@@ -15,6 +18,9 @@ public:
     SearchHistoryManager();
     // A manager on another file (benchmarks and tests of foreign files).
     explicit SearchHistoryManager(QString filePath);
+    // Waits for the writes still queued.
+    ~SearchHistoryManager();
+    void waitForWrites();
 
     static const QString& searchHistoryURL();
 
@@ -41,4 +47,5 @@ private:
 
     QString filePath_;
     QStringList storeHistory_;
+    std::unique_ptr<QThreadPool> writes_;  // one thread, so the last change is the last written
 };
