@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,12 +13,15 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <sys/file.h>
+
 #include "ImportFixture.h"
 #include "service/LocalLibraryModel.h"
 #include "service/VideoSign.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
 #include "shared/LocalVideoDBManager.h"
+#include "support/DatabaseLock.h"
 #include "support/ServiceStandIn.h"
 
 using importtest::testVideo;
@@ -428,6 +432,52 @@ TEST_F(ImportTest, ACopyLeftByAKilledImportIsReusedNotCopiedAgain) {
         // One file per video: the leftover of this video is the copy; another video's stays.
         EXPECT_EQ(entries(downloadDirectory()).size(), c.reused ? 1 : 2);
         LocalVideoDBManager::shared().deleteVideoWithSign(row->sign);
+    }
+}
+
+// A start sweeps the thumbnails no row names, but only those nobody holds or wrote within the
+// hour, and only over a library read whole: nothing while another connection holds it.
+TEST_F(ImportTest, AStartSweepsOldThumbnailsThatNoRowNames) {
+    library.reset();  // its own start's sweep is over
+    const QDir support(AppInfo::applicationSupport());
+    const struct Case {
+        const char* name;
+        int hoursAgo;
+        bool named;
+        bool held;  // by an import of another program, whose row is not in yet
+        bool stays;
+    } cases[] = {{"Unnamed123.png", 2, false, false, false},
+                 {"Fresh12345.png", 0, false, false, true},
+                 {"Named12345.png", 2, true, false, true},
+                 {"Held123456.png", 2, false, true, true},
+                 {"Named1234.png", 2, false, false, true}};
+    for (const bool libraryHeld : {true, false}) {
+        SCOPED_TRACE(libraryHeld ? "library held" : "library free");
+        std::vector<std::unique_ptr<QFile>> pictures;
+        for (const Case& c : cases) {
+            pictures.push_back(std::make_unique<QFile>(support.filePath(QString::fromLatin1(c.name))));
+            QFile& picture = *pictures.back();
+            ASSERT_TRUE(picture.open(QIODevice::ReadWrite) && picture.write("png") == 3 && picture.flush() &&
+                        picture.setFileTime(QDateTime::currentDateTime().addSecs(-3600 * c.hoursAgo),
+                                            QFileDevice::FileModificationTime));
+            if (c.held)
+                ASSERT_EQ(::flock(picture.handle(), LOCK_EX), 0);
+            else
+                picture.close();
+            VideoDetail row;
+            row.sign = QString::fromLatin1(c.name);
+            row.imgurl = QUrl::fromLocalFile(picture.fileName()).toString();
+            if (c.named)
+                LocalVideoDBManager::shared().insertVideo(row);
+        }
+        {
+            std::optional<testsupport::WriteLock> lock;
+            if (libraryHeld)
+                lock.emplace();
+            LocalLibraryModel starting(*web, LocalVideoDBManager::shared());  // waits for its first work
+        }
+        for (const Case& c : cases)
+            EXPECT_EQ(support.exists(QString::fromLatin1(c.name)), c.stays || libraryHeld) << c.name;
     }
 }
 
