@@ -8,6 +8,7 @@
 #include <QTemporaryFile>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -16,8 +17,11 @@
 
 #include "platform/FileLock.h"
 #include "platform/Log.h"
+#include "platform/WholeFile.h"
+#include "service/DownloadPaths.h"
 #include "shared/AppInfo.h"
 #include "shared/LocalVideoDBManager.h"
+#include "shared/TextHelpers.h"
 
 namespace libraryfiles {
 
@@ -139,15 +143,78 @@ void sweepUnnamedThumbnails(const std::vector<VideoDetail>& rows) {
     }
 }
 
-void sweepUnnamedThumbnails(LocalVideoDBManager& database) {
+namespace {
+const QString removalNotePrefix = QStringLiteral(".removing-");
+
+// Whether a row names a file of that name, as its video or its thumbnail.
+bool namedByName(const std::vector<VideoDetail>& rows, const QString& name) {
+    return std::any_of(rows.begin(), rows.end(), [&name](const VideoDetail& row) {
+        return QFileInfo(localPathOf(row.url).value_or(QString())).fileName() == name ||
+               QFileInfo(localPathOf(row.imgurl).value_or(QString())).fileName() == name;
+    });
+}
+
+// Deletes what the note lists and no row names; true when nothing of it is left to do.
+bool finishRemoval(const QString& note, const std::vector<VideoDetail>& rows, const std::optional<QDateTime>& now) {
+    QFile list(note);
+    if (!list.open(QIODevice::ReadOnly))
+        return false;
+    const QString videos = QDir::cleanPath(downloadVideoDirectoryPath());
+    bool finished = true;
+    for (const QByteArray& line : list.readAll().split('\n')) {
+        const QString path = localPathOf(QString::fromUtf8(line)).value_or(QString());
+        const QFileInfo file(path);
+        // Only the library's own files; one a row names again (an import took it) stays.
+        if (path.isEmpty() || (!isThumbnail(path) && QDir::cleanPath(file.absolutePath()) != videos) ||
+            namedByName(rows, file.fileName()))
+            continue;
+        const Claim doomed = claim(path);
+        if (doomed.state == Claim::absent)
+            continue;
+        if (doomed.state == Claim::held || doomed.file.fd() < 0 ||
+            (doomed.unguarded && !untouchedForAnHour(path, now)) || !QFile::remove(path)) {
+            finished = false;
+            continue;
+        }
+        platform::logLine(QStringLiteral("Removed %1, left by a removal that was cut short").arg(path));
+    }
+    return finished;
+}
+}  // namespace
+
+std::optional<QString> noteRemoval(const std::vector<Claim>& files) {
+    if (files.empty())
+        return std::nullopt;
+    QByteArray list;
+    for (const Claim& file : files)
+        list += QUrl::fromLocalFile(file.path).toEncoded(QUrl::FullyEncoded) + '\n';
+    const QString note = QDir(AppInfo::applicationSupport()).filePath(removalNotePrefix + randomAlphanumericString(10));
+    return platform::writeWholeFile(note, list) ? std::optional<QString>(note) : std::nullopt;
+}
+
+void sweepAtStart(LocalVideoDBManager& database) {
     if (database.databasePath() != LocalVideoDBManager::defaultPath())
         return;  // the pictures belong to the library at the usual place
-    // Read inside the write transaction, which goes on only once every row has been read and
-    // changes nothing here; after a repair the rows left in the set-aside file keep theirs.
+    // Read inside the write transaction, which goes on only once every row has been read, and
+    // where no other program's removal is between its note and its commit; nothing changes in
+    // the database. After a repair the rows left in the set-aside file keep their files.
     std::optional<std::vector<VideoDetail>> rows;
     database.deleteVideos([&](const std::vector<VideoDetail>& all, const LocalVideoDBManager::DeleteRows&) {
-        if (!database.setAsidePath())
-            rows = all;
+        if (database.setAsidePath())
+            return false;
+        rows = all;
+        const QDir folder(AppInfo::applicationSupport());
+        static const QRegularExpression noteName(QStringLiteral("^\\.removing-[A-Za-z0-9]{10}$"));
+        const std::optional<QDateTime> now = folderNow(folder.path());
+        for (const QString& name :
+             folder.entryList({removalNotePrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden)) {
+            const QString note = folder.filePath(name);
+            // A note cut short was written before any commit: its rows are all there.
+            const QString of = name.left(removalNotePrefix.size() + 10);
+            const bool cutShort = noteName.match(of).hasMatch() && platform::isWholeFileLeftover(name, of);
+            if (cutShort || (noteName.match(name).hasMatch() && finishRemoval(note, all, now)))
+                QFile::remove(note);
+        }
         return false;
     });
     if (rows)

@@ -69,8 +69,17 @@ std::optional<QString> localPathOf(const QString& urlText);
 // Removes the thumbnails no row of `rows` names and that nobody holds or wrote within the hour
 // (an import writes its picture before its row goes in). `rows` must be every row.
 void sweepUnnamedThumbnails(const std::vector<VideoDetail>& rows);
-// The same at start, over a complete read of `database` (the default library only): nothing
-// when the library is held, cannot be read to its end, or was just set aside as damaged.
-void sweepUnnamedThumbnails(LocalVideoDBManager& database);
+
+// A removal deletes its files only once its rows' deletion is committed. Before the commit it
+// notes which files it will delete ("Application Support/.removing-<10 letters or digits>"),
+// and once they are gone it removes the note: a start after a kill in between finds the note and
+// deletes the files no row names by then. None when the note could not be written (the removal
+// goes on; a kill would then leave the files for the next "Clear All").
+std::optional<QString> noteRemoval(const std::vector<Claim>& files);
+
+// At start, over a complete read of `database` (the default library only): ends the removals
+// that were cut short, then sweeps the unnamed thumbnails. Nothing when the library is held,
+// cannot be read to its end, or was just set aside as damaged.
+void sweepAtStart(LocalVideoDBManager& database);
 
 }  // namespace libraryfiles

@@ -358,11 +358,11 @@ LocalLibraryModel::LocalLibraryModel(WebModel& web, LocalVideoDBManager& databas
       workers_(new QThreadPool(this)),
       serviceQuietUntil_(std::make_shared<QDeadlineTimer>()) {
     workers_->setMaxThreadCount(4);
-    // Before any import of this program could begin: what imports killed earlier left, and the
-    // thumbnails of removals cut short.
+    // Before any import of this program could begin: what imports and removals killed earlier
+    // left, and the thumbnails no row names.
     workers_->start([&database = database_] {
         sweepImportLeftovers(downloadVideoDirectoryPath());
-        libraryfiles::sweepUnnamedThumbnails(database);
+        libraryfiles::sweepAtStart(database);
     });
 }
 

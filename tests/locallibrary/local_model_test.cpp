@@ -307,6 +307,9 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     for (const auto& file : files)
         EXPECT_EQ(QFile::exists(file.path), file.stays) << file.path.toStdString();
     EXPECT_EQ(librarySigns(), QStringList({"stuck", "stuck"}));
+    // Every file it meant to remove is gone: no note is left for the next start.
+    EXPECT_EQ(QDir(AppInfo::applicationSupport()).entryList({".removing-*"}, QDir::Files | QDir::Hidden),
+              QStringList());
     EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == 1; }, 3000));
     settle();
     EXPECT_EQ(model.videoCount(), 2);

@@ -283,12 +283,18 @@ void LocalLibraryViewModel::removeOnWorker(RemovalChange change, bool all) {
         const LocalVideoDBManager::WriteResult result = database->deleteVideos(
             [&](const std::vector<VideoDetail>& rows, const LocalVideoDBManager::DeleteRows& remove) {
                 removal.changed = change(rows, remove, removal.problem, files);
+                if (removal.changed)
+                    files.note = libraryfiles::noteRemoval(files.doomed);
                 return removal.changed;
             });
-        if (result != LocalVideoDBManager::WriteResult::done)
-            removal.problem = writeProblemText(result, all);
-        else if (removal.changed)
+        if (result == LocalVideoDBManager::WriteResult::done && removal.changed) {
             removeFiles(files, all);
+        } else {
+            if (result != LocalVideoDBManager::WriteResult::done)
+                removal.problem = writeProblemText(result, all);
+            if (files.note)
+                QFile::remove(*files.note);  // the rows stay: nothing is left to do
+        }
         platform::runOnMainThread([self, notices, removal = std::move(removal), all] {
             if (self)
                 self->endRemoval(removal, all);
@@ -308,10 +314,16 @@ void LocalLibraryViewModel::endRemoval(const Removal& removal, bool scrollToTop)
 }
 
 void LocalLibraryViewModel::removeFiles(RemovalFiles& files, bool all) {
-    for (const libraryfiles::Claim& file : files.doomed)
-        if (!QFile::remove(file.path) && QFileInfo::exists(file.path))
-            platform::logLine(QStringLiteral("remove failed, the file stays without its row: ") + file.path);
+    bool allGone = true;
+    for (const libraryfiles::Claim& file : files.doomed) {
+        if (!QFile::remove(file.path) && QFileInfo::exists(file.path)) {
+            platform::logLine(QStringLiteral("remove failed, the next start tries again: ") + file.path);
+            allGone = false;
+        }
+    }
     files.doomed.clear();  // let go only once removed: no import took one for a leftover of its own
+    if (files.note && allGone)
+        QFile::remove(*files.note);
     if (!all)
         return;
     LocalLibraryModel::sweepImportLeftovers(LocalLibraryModel::downloadVideoDirectory().toLocalFile());

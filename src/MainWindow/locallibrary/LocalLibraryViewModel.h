@@ -85,6 +85,7 @@ public:
     struct RemovalFiles {
         std::vector<libraryfiles::Claim> doomed;
         std::vector<VideoDetail> staying;
+        std::optional<QString> note;  // libraryfiles::noteRemoval's, until every file is gone
     };
 
 signals:
