@@ -48,12 +48,13 @@ bool namedByRowThatStays(const std::vector<VideoDetail>& rows, const QString& pa
     });
 }
 
-// Takes the file at `path` for removal once the rows are deleted. A file that a running import
-// or download holds (a leftover it is about to reuse) stays: its row comes with it.
 bool alreadyDoomed(const QString& path, const LocalLibraryViewModel::RemovalFiles& files) {
     return std::any_of(files.doomed.begin(), files.doomed.end(),
                        [&path](const libraryfiles::Claim& taken) { return samePath(taken.path, path); });
 }
+
+// Takes the file at `path` for removal once the rows are deleted. A file that a running import
+// or download holds (a leftover it is about to reuse) stays: its row comes with it.
 void doom(const QString& path, LocalLibraryViewModel::RemovalFiles& files) {
     if (alreadyDoomed(path, files))
         return;
@@ -407,7 +408,7 @@ void LocalLibraryViewModel::clearAllVideos(bool confirmed) {
             // the mount has no locks, only what nobody wrote for an hour goes.
             const QDir folder(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
             const std::optional<QDateTime> now = libraryfiles::folderNow(folder.path());
-            for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::System)) {
+            for (const QFileInfo& entry : folder.entryInfoList(QDir::Files)) {
                 if (alreadyDoomed(entry.filePath(), files) ||
                     namedByRowThatStays(rows, entry.filePath(), going, &VideoDetail::url))
                     continue;
