@@ -6,6 +6,7 @@
 #include "platform/WholeFile.h"
 #include "platform/NotificationCenter.h"
 #include "service/DownloadPaths.h"
+#include "service/LibraryFiles.h"
 #include "service/VideoSign.h"
 #include "service/WebModel.h"
 #include "shared/LocalVideoDBManager.h"
@@ -22,8 +23,8 @@
 
 namespace {
 // Renames within one file system; across file systems copies beside the target and renames,
-// so the library never holds half a file under the final name.
-bool moveReplacing(const QString& from, const QString& to) {
+// so the library never holds half a file under the final name. `held` holds what ends at `to`.
+bool moveReplacing(const QString& from, const QString& to, libraryfiles::Held& held) {
     namespace fs = std::filesystem;
     const fs::path source(QFile::encodeName(from).toStdString());
     const fs::path target(QFile::encodeName(to).toStdString());
@@ -35,8 +36,10 @@ bool moveReplacing(const QString& from, const QString& to) {
         return false;
     const fs::path temporary(target.string() + ".moving");
     fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
-    if (!ec)
+    if (!ec) {
+        held = libraryfiles::hold(QFile::decodeName(temporary.c_str()));
         fs::rename(temporary, target, ec);
+    }
     if (ec) {
         fs::remove(temporary, ec);
         return false;
@@ -427,8 +430,11 @@ void DownloadManager::finishDownload(const ItemPtr& item, const QString& partial
             QFile::remove(partialPath);
             result.outcome = FinishResult::alreadyInLibrary;
         } else {
+            // Held from before it has its name until its row is in: "Clear All", here or in
+            // another program, leaves it alone meanwhile.
+            libraryfiles::Held held = libraryfiles::hold(partialPath);
             result.fileIsNew = !QFileInfo::exists(destination);
-            if (!moveReplacing(partialPath, destination)) {
+            if (!moveReplacing(partialPath, destination, held)) {
                 QFile::remove(partialPath);
                 result.outcome = FinishResult::moveFailed;
             } else if (row) {

@@ -28,6 +28,7 @@
 #include "platform/NativeFileName.h"
 #include "platform/WholeFile.h"
 #include "service/DownloadPaths.h"
+#include "service/LibraryFiles.h"
 #include "service/VideoProbe.h"
 #include "service/VideoSign.h"
 #include "service/WebModel.h"
@@ -47,6 +48,8 @@ struct LocalReading {
     VideoProbe probe;
     bool frameDecoded = false;
     QString thumbnailPath;  // empty when no frame was taken or none was wanted
+    // Held until the import has reported, so no sweep takes the picture for one no row names.
+    std::shared_ptr<libraryfiles::Held> thumbnailHold;
     qint64 sourceSize = 0;
 };
 
@@ -65,12 +68,14 @@ LocalReading readLocalFile(const QString& sourcePath, bool withThumbnail) {
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        if (!frame.save(&buffer, "PNG"))
+        if (!frame.save(&buffer, "PNG")) {
             error = QStringLiteral("the frame could not be encoded");
-        else if (platform::writeWholeFile(path, png))
+        } else if (platform::writeWholeFile(path, png)) {
             reading.thumbnailPath = path;
-        else
+            reading.thumbnailHold = std::make_shared<libraryfiles::Held>(libraryfiles::hold(path));
+        } else {
             error = QStringLiteral("the file could not be written");
+        }
     }
     if (reading.thumbnailPath.isEmpty())
         platform::logLine(QStringLiteral("Image generation failed with error ") + error);
@@ -96,31 +101,14 @@ struct CopyClaim {
     bool ours = false;
 };
 
-// Whether `fd` is still the file at `name` (a sweep or a failed import may have removed it).
-bool isStillAt(int fd, const QByteArray& name) {
-    struct stat held = {};
-    struct stat there = {};
-    return ::fstat(fd, &held) == 0 && ::stat(name.constData(), &there) == 0 && held.st_dev == there.st_dev &&
-           held.st_ino == there.st_ino && S_ISREG(held.st_mode);
-}
-
 // The file at `path`, locked, when no running import holds it and it is still what lies at the
-// path once locked (an import that gave up deletes its copy under its lock). Opened for writing,
-// as NFS locks nothing else; `unguarded` tells that the file system has no locks, so nothing
-// could tell a running import's file.
+// path once locked; `unguarded` tells that the file system has no locks, so nothing could tell a
+// running import's file.
 int lockUnheldFile(const QString& path, bool* unguarded = nullptr) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return -1;
-    const platform::LockOutcome lock = platform::lockExclusive(fd, false);
+    libraryfiles::Claim file = libraryfiles::claim(path);
     if (unguarded)
-        *unguarded = lock == platform::LockOutcome::unavailable;
-    if ((lock != platform::LockOutcome::locked && lock != platform::LockOutcome::unavailable) || !isStillAt(fd, name)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+        *unguarded = file.unguarded;
+    return file.state == libraryfiles::Claim::claimed ? file.file.release() : -1;
 }
 
 // Opens the temporary and locks it through a descriptor of its own (closing the temporary keeps
@@ -133,7 +121,7 @@ int openLockedTemporary(QTemporaryFile& temporary) {
         return -1;
     const platform::LockOutcome lock = platform::lockExclusive(fd);
     if ((lock != platform::LockOutcome::locked && lock != platform::LockOutcome::unavailable) ||
-        !isStillAt(fd, QFile::encodeName(temporary.fileName()))) {
+        !libraryfiles::isStillAt(fd, temporary.fileName())) {
         ::close(fd);
         errno = ENOENT;
         return -1;
@@ -173,6 +161,7 @@ std::optional<CopyClaim> placeCopy(const QString& source, const QString& directo
         if (const int leftover = lockUnheldFile(claim.path);
             leftover >= 0 && isLeftoverCopy(source, claim.path, sign)) {
             platform::logLine(QStringLiteral("Reusing the copy of an earlier import: ") + name);
+            ::futimens(leftover, nullptr);  // fresh again for the hour's rule of a mount without locks
             ::close(claim.lock);
             return CopyClaim{claim.path, leftover, false};
         } else if (leftover >= 0) {
@@ -223,6 +212,8 @@ public:
         }
         if (copy)
             ::close(copy->lock);  // the row names it, or it is gone: no longer held
+        if (local)
+            local->thumbnailHold.reset();
         platform::runOnMainThread([completion = std::move(completion_), sign = sign, status] {
             if (completion)
                 completion(sign, status);
@@ -367,13 +358,23 @@ LocalLibraryModel::LocalLibraryModel(WebModel& web, LocalVideoDBManager& databas
       workers_(new QThreadPool(this)),
       serviceQuietUntil_(std::make_shared<QDeadlineTimer>()) {
     workers_->setMaxThreadCount(4);
-    // Before any import of this program could begin: what imports killed earlier left.
-    workers_->start([] { sweepImportLeftovers(downloadVideoDirectoryPath()); });
+    // Before any import of this program could begin: what imports and removals killed earlier
+    // left, and the thumbnails no row names.
+    workers_->start([&database = database_] {
+        sweepImportLeftovers(downloadVideoDirectoryPath());
+        libraryfiles::sweepAtStart(database);
+    });
 }
 
 void LocalLibraryModel::sweepImportLeftovers(const QString& directory) {
     static const QRegularExpression temporaryName(QStringLiteral("^\\.import-[A-Za-z0-9]{6}$"));
     const QDir folder(directory);
+    std::optional<std::optional<QDateTime>> folderTime;  // asked once, when first needed
+    const auto now = [&folderTime](const QString& in) {
+        if (!folderTime)
+            folderTime = libraryfiles::folderNow(in);
+        return *folderTime;
+    };
     for (const QFileInfo& entry : folder.entryInfoList({QStringLiteral(".import-*")}, QDir::Files | QDir::Hidden)) {
         if (!temporaryName.match(entry.fileName()).hasMatch() || entry.isSymLink())
             continue;
@@ -381,8 +382,9 @@ void LocalLibraryModel::sweepImportLeftovers(const QString& directory) {
         const int fd = lockUnheldFile(entry.absoluteFilePath(), &unguarded);
         if (fd < 0)
             continue;  // a running import's, here or in another program
-        // Without locks a running import cannot be told: only a file no one wrote for an hour goes.
-        if (!unguarded || entry.lastModified().secsTo(QDateTime::currentDateTime()) > 3600) {
+        // Without locks a running import cannot be told: only a file no one wrote for an hour goes,
+        // by the clock of the file system, which a network mount's server keeps.
+        if (!unguarded || libraryfiles::untouchedForAnHour(entry.absoluteFilePath(), now(directory))) {
             if (QFile::remove(entry.absoluteFilePath()))
                 platform::logLine(
                     QStringLiteral("Removed %1, left by an import that was cut short").arg(entry.absoluteFilePath()));

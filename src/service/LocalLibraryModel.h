@@ -53,7 +53,8 @@ public:
     static QUrl downloadVideoDirectory();
 
     // Removes the hidden temporaries (".import-XXXXXX") that imports killed part-way left in
-    // `directory`, except those a running import holds, of this program or of another one.
+    // `directory`, except those a running import holds, of this program or of another one. Where
+    // the mount has no locks, only those nobody wrote for an hour by the folder's own clock.
     static void sweepImportLeftovers(const QString& directory);
 
     // File-name rules: "my.video.mov" has the title "my.video" and the extension "mov"; a name

@@ -18,6 +18,8 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <sys/file.h>
+
 using namespace dltest;
 using S = ItemStatus;
 using testsupport::WriteLock;
@@ -220,6 +222,12 @@ TEST_F(FinishTest, FailedInsertKeepsTheItemAsErrorWithItsFileAndAnnouncesNothing
     beat.start(20);
     m.addDownload(video(sign, files->url(QStringLiteral("small.mp4"))));
     const auto it = item(0);
+    // In place, its row not in yet: held, so that "Clear All" takes it for no leftover.
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(destination()); }, 30000));
+    QFile placed(destination());
+    ASSERT_TRUE(placed.open(QIODevice::ReadWrite));
+    EXPECT_NE(::flock(placed.handle(), LOCK_EX | LOCK_NB), 0);
+    placed.close();
     ASSERT_TRUE(waitForStatus(it, S::error, 30000));
     beat.stop();
     EXPECT_LT(longestGap, 1000);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,12 +13,15 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <sys/file.h>
+
 #include "ImportFixture.h"
 #include "service/LocalLibraryModel.h"
 #include "service/VideoSign.h"
 #include "service/WebModel.h"
 #include "shared/AppInfo.h"
 #include "shared/LocalVideoDBManager.h"
+#include "support/DatabaseLock.h"
 #include "support/ServiceStandIn.h"
 
 using importtest::testVideo;
@@ -428,6 +432,73 @@ TEST_F(ImportTest, ACopyLeftByAKilledImportIsReusedNotCopiedAgain) {
         // One file per video: the leftover of this video is the copy; another video's stays.
         EXPECT_EQ(entries(downloadDirectory()).size(), c.reused ? 1 : 2);
         LocalVideoDBManager::shared().deleteVideoWithSign(row->sign);
+    }
+}
+
+// A start ends the removals that a kill cut short between their commit and their files, and
+// sweeps the thumbnails no row names; but it leaves what a row names, what a running import
+// holds, a thumbnail written within the hour, and everything while another connection holds the
+// library (its rows cannot be read).
+TEST_F(ImportTest, AStartEndsRemovalsCutShortAndSweepsOldThumbnailsThatNoRowNames) {
+    library.reset();  // its own start's sweep is over
+    const QDir support(AppInfo::applicationSupport());
+    const struct Case {
+        const char* name;
+        int hoursAgo;
+        bool named;
+        bool held;   // by an import of another program, whose row is not in yet
+        bool noted;  // in the note of a removal cut short
+        bool stays;
+    } cases[] = {
+        {"Unnamed123.png", 2, false, false, false, false},
+        {"Fresh12345.png", 0, false, false, false, true},
+        {"Named12345.png", 2, true, false, false, true},
+        {"Held123456.png", 2, false, true, false, true},
+        {"Named1234.png", 2, false, false, false, true},
+        {"DownloadVideo/gone.mp4", 0, false, false, true, false},
+        {"DownloadVideo/back.mp4", 0, true, false, true, true},
+        {"DownloadVideo/kept.mp4", 0, false, false, false, true},
+        {"DownloadVideo/held.mp4", 0, false, true, true, true},
+    };
+    const QString note = QStringLiteral(".removing-Cut5hort12");
+    const QString noteCutShort = note + QStringLiteral(".Ab12Cd");
+    for (const bool libraryHeld : {true, false}) {
+        SCOPED_TRACE(libraryHeld ? "library held" : "library free");
+        std::vector<std::unique_ptr<QFile>> files;
+        QByteArray noted;
+        for (const Case& c : cases) {
+            files.push_back(std::make_unique<QFile>(support.filePath(QString::fromLatin1(c.name))));
+            QFile& file = *files.back();
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.write("png") == 3 && file.flush() &&
+                        file.setFileTime(QDateTime::currentDateTime().addSecs(-3600 * c.hoursAgo),
+                                         QFileDevice::FileModificationTime));
+            if (c.held)
+                ASSERT_EQ(::flock(file.handle(), LOCK_EX), 0);
+            else
+                file.close();
+            VideoDetail row;
+            row.sign = QString::fromLatin1(c.name);
+            row.url = row.imgurl = QUrl::fromLocalFile(file.fileName()).toString();
+            if (c.named)
+                LocalVideoDBManager::shared().insertVideo(row);
+            if (c.noted)
+                noted += QUrl::fromLocalFile(file.fileName()).toEncoded() + '\n';
+        }
+        for (const QString& name : {note, noteCutShort}) {
+            QFile list(support.filePath(name));
+            ASSERT_TRUE(list.open(QIODevice::WriteOnly) && list.write(noted) == noted.size());
+        }
+        {
+            std::optional<testsupport::WriteLock> lock;
+            if (libraryHeld)
+                lock.emplace();
+            LocalLibraryModel starting(*web, LocalVideoDBManager::shared());  // waits for its first work
+        }
+        for (const Case& c : cases)
+            EXPECT_EQ(support.exists(QString::fromLatin1(c.name)), c.stays || libraryHeld) << c.name;
+        // The held file is still to go.
+        EXPECT_TRUE(support.exists(note));
+        EXPECT_EQ(support.exists(noteCutShort), libraryHeld);
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include "platform/AppLauncher.h"
 #include "platform/BusName.h"
+#include "shared/AppInfo.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "support/DatabaseLock.h"
@@ -44,9 +45,23 @@ void stopPlayer() {
     testsupport::signalProcess(player.value(), SIGTERM);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !platform::isBusNameOwned(helper); }, 15000));
 }
+
+// Every case starts on the folders of a first start, whatever a case before it in this process
+// left: no library, no video or picture, and the settings a first start finds.
+class FirstStart : public testing::Test {
+protected:
+    void SetUp() override {
+        QDir support(AppInfo::applicationSupport());
+        ASSERT_TRUE(support.removeRecursively() && QDir().mkpath(support.path()));
+        platform::DefaultsSuite& settings = writtenSuite();
+        settings.setBool(PreferencesKey::alreadyImportVideo, false);
+        settings.remove(PreferencesKey::currentVideoSign);
+        ASSERT_TRUE(settings.synchronize());
+    }
+};
 }  // namespace
 
-TEST(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
+TEST_F(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
     const QString helper = QString::fromLatin1(platform::kHelperIdentifier);
     QProcess tavvel;
     startTavvel(tavvel);
@@ -74,7 +89,7 @@ TEST(FirstStart, ImportsTheSamplesPlaysTheLastAndStartsThePlayerOnce) {
 // A library file that is no database, after earlier runs: Tavvel keeps it under a new name and
 // starts a fresh library with the samples and the wallpaper. A damaged one whose rows still read
 // (pages a crash left unused) has them carried into the fresh library, and no sample comes.
-TEST(FirstStart, ABrokenLibraryIsSetAsideWithWhatStillReadsOfIt) {
+TEST_F(FirstStart, ABrokenLibraryIsSetAsideWithWhatStillReadsOfIt) {
     const QString path = LocalVideoDBManager::defaultPath();
     const struct Case {
         const char* name;

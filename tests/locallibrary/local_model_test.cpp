@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -25,6 +27,7 @@
 #include "MainWindow/library/WQCollectionView.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "service/LocalLibraryModel.h"
+#include "shared/AppInfo.h"
 #include "shared/LocalVideoDBManager.h"
 #include "shared/Preferences.h"
 #include "support/DatabaseLock.h"
@@ -40,8 +43,8 @@ QString videoFolder() {
     return LocalLibraryModel::downloadVideoDirectory().toLocalFile();
 }
 
-void addRow(const QString& sign, const QString& urlText, const QString& preurl = {}) {
-    VideoDetail video = testsupport::video(sign, sign);
+void addRow(const QString& sign, const QString& urlText, const QString& preurl = {}, const QString& imgurl = {}) {
+    VideoDetail video = testsupport::video(sign, sign, imgurl);
     video.url = urlText;
     video.preurl = preurl;
     LocalVideoDBManager::shared().insertVideo(video);
@@ -49,6 +52,16 @@ void addRow(const QString& sign, const QString& urlText, const QString& preurl =
 
 QString fileUrl(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+}
+
+// A thumbnail as an import writes it, last written `hoursAgo` hours ago.
+QString thumbnail(const char* name, int hoursAgo = 0) {
+    const QString path = writeFile(AppInfo::applicationSupport() + QLatin1Char('/') + QLatin1String(name));
+    QFile file(path);
+    EXPECT_TRUE(
+        file.open(QIODevice::ReadWrite) &&
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-3600 * hoursAgo), QFileDevice::FileModificationTime));
+    return path;
 }
 
 void dropFileOverridesOfThisThread() {
@@ -238,16 +251,30 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     const QString stuck = writeFile(videoFolder() + "/locked/stuck.mp4");
     const QString last = writeFile(videoFolder() + "/last.mp4");
     const QString outside = writeFile(elsewhere.filePath("mine.mp4"));
-    // What a killed import left, and the temporary of an import another program runs now.
+    // Files no row names: held by a running import or download of another program (its row is
+    // on its way in), left by one that was killed, and the temporaries of both kinds.
+    const QString live = writeFile(videoFolder() + "/live.mp4");
+    const QString dead = writeFile(videoFolder() + "/dead.mp4");
     const QString leftover = writeFile(videoFolder() + "/.import-Kd8s2P");
     const QString running = writeFile(videoFolder() + "/.import-Run9Zq");
-    QFile runningImport(running);
-    ASSERT_TRUE(runningImport.open(QIODevice::ReadWrite) && ::flock(runningImport.handle(), LOCK_EX) == 0);
-    addRow(QStringLiteral("first"), fileUrl(first));
-    addRow(QStringLiteral("stuck"), fileUrl(stuck));
+    std::vector<std::unique_ptr<QFile>> holders;
+    for (const QString& held : {running, live}) {
+        holders.push_back(std::make_unique<QFile>(held));
+        ASSERT_TRUE(holders.back()->open(QIODevice::ReadWrite) && ::flock(holders.back()->handle(), LOCK_EX) == 0);
+    }
+    // Thumbnails: of a row that goes, of the row that stays, none named (an hour old, and just
+    // written by an import whose row is not in yet), and a file that is none.
+    const QString firstPicture = thumbnail("Fir5tPictu.png");
+    const QString stuckPicture = thumbnail("StuckPictu.png", 2);
+    const QString unnamed = thumbnail("Unnamed123.png", 2);
+    const QString fresh = thumbnail("Fresh12345.png");
+    const QString other = thumbnail("notathumbnail.png", 2);
+    addRow(QStringLiteral("first"), fileUrl(first), {}, fileUrl(firstPicture));
+    addRow(QStringLiteral("stuck"), fileUrl(stuck), {}, fileUrl(stuckPicture));
     addRow(QStringLiteral("last"), fileUrl(last));
     addRow(QStringLiteral("mine"), fileUrl(outside));
-    // A second row of the locked file's sign, whose file goes: the sign must stay with the file.
+    // A second row of the locked file's sign names another file: the sign stays with the
+    // locked file, so that other file stays for its row.
     const QString twin = QStringLiteral("insert into LocalVideos (sign, title, url) values ('stuck', 'twin', '%1')")
                              .arg(fileUrl(last));
     ASSERT_TRUE(
@@ -266,32 +293,42 @@ TEST_F(LocalModelTest, ClearAllTriesEveryFileKeepsTheRowsOfFilesThatStayAndTells
     EXPECT_TRUE(QFile::exists(first));
 
     ok = true;
-    // "OK": the locked file stays with its row; the files after it are removed too; the user's
-    // own file outside the folder stays, its row goes.
+    // "OK": the locked file stays with its rows; the user's own file outside the folder stays,
+    // its row goes.
     rightClick(std::nullopt);
     choose(QStringLiteral("Clear All"));
     ASSERT_TRUE(removalsEnded(1));
-    EXPECT_FALSE(QFile::exists(first));
-    EXPECT_FALSE(QFile::exists(last));
-    EXPECT_FALSE(QFile::exists(leftover));
-    EXPECT_TRUE(QFile::exists(running));
-    EXPECT_TRUE(QFile::exists(stuck));
-    EXPECT_TRUE(QFile::exists(outside));
+    const struct {
+        QString path;
+        bool stays;
+    } files[] = {{first, false},   {last, true},  {leftover, false}, {running, true},       {stuck, true},
+                 {outside, true},  {live, true},  {dead, false},     {firstPicture, false}, {stuckPicture, true},
+                 {unnamed, false}, {fresh, true}, {other, true}};
+    for (const auto& file : files)
+        EXPECT_EQ(QFile::exists(file.path), file.stays) << file.path.toStdString();
     EXPECT_EQ(librarySigns(), QStringList({"stuck", "stuck"}));
+    // Every file it meant to remove is gone: no note is left for the next start.
+    EXPECT_EQ(QDir(AppInfo::applicationSupport()).entryList({".removing-*"}, QDir::Files | QDir::Hidden),
+              QStringList());
     EXPECT_TRUE(QTest::qWaitFor([&] { return updateCount == 1; }, 3000));
     settle();
     EXPECT_EQ(model.videoCount(), 2);
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (const QString& picture : {stuckPicture, fresh, other})
+        QFile::remove(picture);
 }
 
 // A video's file removed by hand and another imported under the free name: both rows name one
 // file, which goes with the last row that names it, however that row spells the path.
 TEST_F(LocalModelTest, RemoveLeavesTheFileWhileAnotherRowNamesIt) {
     const QString file = writeFile(videoFolder() + "/clip.mp4");
-    addRow(QStringLiteral("dead"), fileUrl(file));
-    addRow(QStringLiteral("living"), fileUrl(file));
+    // Their thumbnail, too, goes with the last row that names it.
+    const QString picture = thumbnail("Shared1234.png");
+    addRow(QStringLiteral("dead"), fileUrl(file), {}, fileUrl(picture));
+    addRow(QStringLiteral("living"), fileUrl(file), {}, fileUrl(picture));
     ASSERT_TRUE(QDir().mkpath(videoFolder() + "/elsewhere"));
-    addRow(QStringLiteral("spelled"), fileUrl(videoFolder() + "/./elsewhere/../clip.mp4"));
+    addRow(QStringLiteral("spelled"), fileUrl(videoFolder() + "/./elsewhere/../clip.mp4"), {},
+           fileUrl(QFileInfo(picture).absolutePath() + "/DownloadVideo/../Shared1234.png"));
     reload();
     const struct Step {
         const char* sign;
@@ -305,6 +342,7 @@ TEST_F(LocalModelTest, RemoveLeavesTheFileWhileAnotherRowNamesIt) {
         ASSERT_TRUE(removalsEnded(++ended));
         EXPECT_FALSE(librarySigns().contains(QString::fromLatin1(step.sign)));
         EXPECT_EQ(QFile::exists(file), step.fileStays);
+        EXPECT_EQ(QFile::exists(picture), step.fileStays);
         settle();
     }
 }

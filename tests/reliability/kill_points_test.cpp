@@ -2,7 +2,8 @@
 // after the Nth rename, renameat2, link, unlink, fsync or write under the library's folder, for
 // every N until the step ends on its own. After each kill a normal start must show every row that
 // was readable or committed before, once, say nothing else, and leave every listed row's file.
-// A second test runs a repair while another program imports.
+// A removal's files left by a kill after its commit are removed at the next start. A second test
+// runs a repair while another program imports.
 #include "DatabaseTestSupport.h"
 #include "shared/LocalVideoDBManager.h"
 #include "support/DatabaseLock.h"
@@ -84,6 +85,17 @@ QProcessEnvironment shimmed(const QString& home, bool noLinks) {
     return env;
 }
 
+// A copy of the folders; with `relink`, its rows name the copy's files (a sound library only), so
+// that a step that removes files removes those the rows name.
+void copyLibrary(const QString& from, const QString& to, bool relink) {
+    copyTree(from, to);
+    const QString sql = QStringLiteral("update LocalVideos set url = replace(url, '%1', '%2');").arg(from, to);
+    if (relink) {
+        ASSERT_TRUE(testsupport::runSql(to + QLatin1Char('/') + kSupport + QStringLiteral("/Tavvel.db"),
+                                        sql.toUtf8().constData()));
+    }
+}
+
 // The signs of the library, as the desktop player reads them (nothing changed); rows whose file
 // is missing are counted.
 QStringList signsOf(const QString& support, int* missing) {
@@ -106,7 +118,8 @@ TEST(KillPoints, EveryKillLeavesALibraryWithEveryRowReadOrCommittedBefore) {
         QString program;
         QStringList args;
         bool noLinks = false;
-        bool addsOne = false;  // the step's own row may or may not be there after a kill
+        bool addsOne = false;    // the step's own row may or may not be there after a kill
+        bool allOrNone = false;  // after a kill the rows are all there, or as a whole run leaves them
     };
     const QString clip = QDir(QStringLiteral(TAVVEL_TEST_VIDEOS_DIR)).filePath(QStringLiteral("clip_12_7s.mp4"));
     auto damaged = [](const QString& support) {
@@ -131,6 +144,13 @@ TEST(KillPoints, EveryKillLeavesALibraryWithEveryRowReadOrCommittedBefore) {
          {clip},
          false,
          true},
+        {"clear all",
+         [](const QString& support) { fill(support, 5); },
+         QStringLiteral(CLEAR_ALL_CHILD),
+         {},
+         false,
+         false,
+         true},
     };
     const char* calls[] = {"rename", "renameat2", "link", "unlink", "fsync", "write"};
     for (const Step& step : steps) {
@@ -139,9 +159,12 @@ TEST(KillPoints, EveryKillLeavesALibraryWithEveryRowReadOrCommittedBefore) {
         step.make(pristine.filePath(kSupport));
         // What a run that is not killed keeps: every row that was readable, or committed, before.
         QStringList before;
+        int unused = 0;
+        const QStringList pristineSigns = step.allOrNone ? signsOf(pristine.filePath(kSupport), &unused)
+                                                         : QStringList();
         {
             QTemporaryDir whole;
-            copyTree(pristine.path(), whole.path());
+            copyLibrary(pristine.path(), whole.path(), step.allOrNone);
             QProcessEnvironment env = shimmed(whole.path(), step.noLinks);
             const ChildRun run = runChild(step.program, step.args, env, true);
             ASSERT_FALSE(run.killed) << run.out.toStdString();
@@ -150,13 +173,15 @@ TEST(KillPoints, EveryKillLeavesALibraryWithEveryRowReadOrCommittedBefore) {
             before = signsOf(whole.filePath(kSupport), &missing);
             EXPECT_EQ(missing, 0);
         }
-        ASSERT_FALSE(before.isEmpty() && QLatin1String(step.name) != QLatin1String("start-up with no library"));
+        ASSERT_FALSE(before.isEmpty() && QLatin1String(step.name) != QLatin1String("start-up with no library") &&
+                     !step.allOrNone);
+        ASSERT_TRUE(!step.allOrNone || before != pristineSigns);
         int points = 0;
         for (const char* call : calls) {
             for (int n = 1;; ++n) {
                 SCOPED_TRACE(std::string(call) + " " + std::to_string(n));
                 QTemporaryDir data;
-                copyTree(pristine.path(), data.path());
+                copyLibrary(pristine.path(), data.path(), step.allOrNone);
                 QProcessEnvironment env = shimmed(data.path(), step.noLinks);
                 env.insert(QStringLiteral("TAVVEL_KILL_CALL"), QString::fromLatin1(call));
                 env.insert(QStringLiteral("TAVVEL_KILL_AT"), QString::number(n));
@@ -177,6 +202,8 @@ TEST(KillPoints, EveryKillLeavesALibraryWithEveryRowReadOrCommittedBefore) {
                 QStringList expected = step.addsOne ? before.mid(0, before.size() - 1) : before;
                 if (step.addsOne && after.size() == before.size())
                     expected << before.last();
+                if (step.allOrNone && after == pristineSigns)
+                    expected = pristineSigns;
                 EXPECT_EQ(after, expected) << next.out.toStdString();
                 // An alert after this start tells what the library now holds.
                 const QStringList told = next.out.trimmed().split(QLatin1Char(' '));
@@ -184,6 +211,16 @@ TEST(KillPoints, EveryKillLeavesALibraryWithEveryRowReadOrCommittedBefore) {
                     EXPECT_EQ(told.value(2).toInt(), after.size()) << next.out.toStdString();
                 }
                 EXPECT_TRUE(QDir(support).entryList({QStringLiteral("Tavvel.db.repair*")}).isEmpty());
+                if (step.allOrNone) {
+                    // The main program's first work then removes what the removal noted and no row
+                    // names: one file per row is left.
+                    ASSERT_FALSE(
+                        runChild(step.program, {QStringLiteral("start")}, childEnvironment(data.path())).killed);
+                    EXPECT_EQ(QDir(support + QStringLiteral("/DownloadVideo")).entryList(QDir::Files).size(),
+                              after.size());
+                    EXPECT_EQ(QDir(support).entryList({QStringLiteral(".removing-*")}, QDir::Hidden | QDir::Files),
+                              QStringList());
+                }
             }
         }
         std::printf("%s: %d kill points\n", step.name, points);

@@ -1,5 +1,6 @@
 #include "MainWindow/locallibrary/LocalLibraryViewModel.h"
 
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <functional>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "MainWindow/library/ImageLoader.h"
@@ -24,13 +26,7 @@
 #include "shared/Preferences.h"
 
 namespace {
-// The local file a stored url text names; none for text that is no file URL.
-std::optional<QString> localPathOf(const QString& urlText) {
-    const QUrl url(urlText, QUrl::StrictMode);
-    if (!url.isValid() || !url.isLocalFile() || url.toLocalFile().isEmpty())
-        return std::nullopt;
-    return url.toLocalFile();
-}
+using libraryfiles::localPathOf;
 
 // Whether two paths name the same file: by its real path where it exists, by the cleaned path
 // where it does not (a row whose file was removed by hand still names that place).
@@ -42,13 +38,42 @@ bool samePath(const QString& a, const QString& b) {
     return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath());
 }
 
-// Whether a row that stays names the file at `path`; `going` tells the rows that go.
+// Whether a row that stays names the file at `path` in `field` (its video or its thumbnail);
+// `going` tells the rows that go.
 bool namedByRowThatStays(const std::vector<VideoDetail>& rows, const QString& path,
-                         const std::function<bool(const VideoDetail&)>& going) {
+                         const std::function<bool(const VideoDetail&)>& going, QString VideoDetail::*field) {
     return std::any_of(rows.begin(), rows.end(), [&](const VideoDetail& row) {
-        const std::optional<QString> named = going(row) ? std::nullopt : localPathOf(row.url);
+        const std::optional<QString> named = going(row) ? std::nullopt : localPathOf(row.*field);
         return named && samePath(*named, path);
     });
+}
+
+bool alreadyDoomed(const QString& path, const LocalLibraryViewModel::RemovalFiles& files) {
+    return std::any_of(files.doomed.begin(), files.doomed.end(),
+                       [&path](const libraryfiles::Claim& taken) { return samePath(taken.path, path); });
+}
+
+// Takes the file at `path` for removal once the rows are deleted. A file that a running import
+// or download holds (a leftover it is about to reuse) stays: its row comes with it.
+void doom(const QString& path, LocalLibraryViewModel::RemovalFiles& files) {
+    if (alreadyDoomed(path, files))
+        return;
+    libraryfiles::Claim file = libraryfiles::claim(path);
+    if (file.state == libraryfiles::Claim::claimed)
+        files.doomed.push_back(std::move(file));
+    else if (file.state == libraryfiles::Claim::held)
+        platform::logLine(QStringLiteral("remove video: the file stays, a running import holds it"));
+}
+
+// The thumbnails of the rows that go, when no row that stays names them.
+void doomThumbnails(const std::vector<VideoDetail>& rows, const std::function<bool(const VideoDetail&)>& going,
+                    LocalLibraryViewModel::RemovalFiles& files) {
+    for (const VideoDetail& row : rows) {
+        const std::optional<QString> picture = going(row) ? localPathOf(row.imgurl) : std::nullopt;
+        if (picture && libraryfiles::isThumbnail(*picture) &&
+            !namedByRowThatStays(rows, *picture, going, &VideoDetail::imgurl))
+            doom(*picture, files);
+    }
 }
 
 // Why the database did not change with the files; `all` for "Clear All".
@@ -222,25 +247,26 @@ void LocalLibraryViewModel::deleteItemAction() {
         return;
     removeOnWorker(
         [sign = currentItem_->sign, path = *path](const std::vector<VideoDetail>& rows,
-                                                  const LocalVideoDBManager::DeleteRows& remove, QString& problem) {
+                                                  const LocalVideoDBManager::DeleteRows& remove, QString& problem,
+                                                  RemovalFiles& files) {
+            const auto going = [&sign](const VideoDetail& row) { return row.sign == sign; };
+            // Another video may live under the same name now (this one's file was removed by
+            // hand, another imported in its place): only the row goes. The database is shared
+            // with another program: a row that points elsewhere loses its row only, never the
+            // user's file.
+            if (namedByRowThatStays(rows, path, going, &VideoDetail::url)) {
+                platform::logLine(QStringLiteral("remove video: the file stays, another row names it"));
+            } else if (isInsideVideoDirectory(path)) {
+                // A file that cannot be removed keeps its row: a row without its file would be
+                // lost, a file without its row would stay for good.
+                problem = removalProblem(path);
+                if (!problem.isEmpty())
+                    return false;
+                doom(path, files);
+            }
+            doomThumbnails(rows, going, files);
             if (!remove(sign)) {
                 problem = writeProblemText(LocalVideoDBManager::WriteResult::failed, false);
-                return false;
-            }
-            // Another video may live under the same name now (this one's file was removed by
-            // hand, another imported in its place): only the row goes.
-            if (namedByRowThatStays(rows, path, [&sign](const VideoDetail& row) { return row.sign == sign; })) {
-                platform::logLine(QStringLiteral("remove video: the file stays, another row names it"));
-                return true;
-            }
-            // The database is shared with another program: a row that points elsewhere loses its
-            // row only, never the user's file.
-            QFile file(path);
-            if (isInsideVideoDirectory(path) && !file.remove() && QFileInfo(path).exists()) {
-                // The row is taken back: a row without its file would be lost, a file without its
-                // row would stay for good.
-                platform::logLine(QStringLiteral("remove video failed: ") + file.errorString());
-                problem = removeProblemText(path);
                 return false;
             }
             return true;
@@ -254,13 +280,22 @@ void LocalLibraryViewModel::removeOnWorker(RemovalChange change, bool all) {
     // Behind the import batches: a removal never meets a batch halfway through the folder.
     ImportBatch::runAfterBatches([self, notices, database = &database_, change = std::move(change), all] {
         Removal removal;
+        RemovalFiles files;
         const LocalVideoDBManager::WriteResult result = database->deleteVideos(
             [&](const std::vector<VideoDetail>& rows, const LocalVideoDBManager::DeleteRows& remove) {
-                removal.changed = change(rows, remove, removal.problem);
+                removal.changed = change(rows, remove, removal.problem, files);
+                if (removal.changed)
+                    files.note = libraryfiles::noteRemoval(files.doomed);
                 return removal.changed;
             });
-        if (result != LocalVideoDBManager::WriteResult::done)
-            removal.problem = writeProblemText(result, all);
+        if (result == LocalVideoDBManager::WriteResult::done && removal.changed) {
+            removeFiles(files, all);
+        } else {
+            if (result != LocalVideoDBManager::WriteResult::done)
+                removal.problem = writeProblemText(result, all);
+            if (files.note)
+                QFile::remove(*files.note);  // the rows stay: nothing is left to do
+        }
         platform::runOnMainThread([self, notices, removal = std::move(removal), all] {
             if (self)
                 self->endRemoval(removal, all);
@@ -279,14 +314,36 @@ void LocalLibraryViewModel::endRemoval(const Removal& removal, bool scrollToTop)
     emit removalEnded();
 }
 
-QString LocalLibraryViewModel::removeProblemText(const QString& path) {
+void LocalLibraryViewModel::removeFiles(RemovalFiles& files, bool all) {
+    bool allGone = true;
+    for (const libraryfiles::Claim& file : files.doomed) {
+        if (!QFile::remove(file.path) && QFileInfo::exists(file.path)) {
+            platform::logLine(QStringLiteral("remove failed, the next start tries again: ") + file.path);
+            allGone = false;
+        }
+    }
+    files.doomed.clear();  // let go only once removed: no import took one for a leftover of its own
+    if (files.note && allGone)
+        QFile::remove(*files.note);
+    if (!all)
+        return;
+    LocalLibraryModel::sweepImportLeftovers(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
+    libraryfiles::sweepUnnamedThumbnails(files.staying);
+}
+
+QString LocalLibraryViewModel::removalProblem(const QString& path) {
     const QString folder = QFileInfo(path).absolutePath();
     // By the rights this process acts with (a read-only folder, or an immutable one, refuses
-    // the removal); otherwise it is the file itself that is immutable.
-    if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) != 0)
+    // the removal); otherwise it is the file itself that is immutable or append-only.
+    if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) != 0)
         return tr("The video was not removed: the folder \"%1\" cannot be changed.")
             .arg(QDir::toNativeSeparators(folder));
-    return tr("The video was not removed: the file \"%1\" cannot be changed.").arg(QDir::toNativeSeparators(path));
+    struct statx about = {};
+    const auto refusing = STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND;
+    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), AT_SYMLINK_NOFOLLOW, 0, &about) == 0 &&
+        (about.stx_attributes & about.stx_attributes_mask & refusing))
+        return tr("The video was not removed: the file \"%1\" cannot be changed.").arg(QDir::toNativeSeparators(path));
+    return {};
 }
 
 void LocalLibraryViewModel::showInVideoFinderItemAction() {
@@ -327,29 +384,51 @@ void LocalLibraryViewModel::clearAllVideos(bool confirmed) {
     if (!confirmed)
         return;
     removeOnWorker(
-        [](const std::vector<VideoDetail>& rows, const LocalVideoDBManager::DeleteRows& remove, QString&) {
-            // Every file is tried: one that cannot be removed keeps its row, so the list still
-            // shows it.
-            const QDir folder(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
-            LocalLibraryModel::sweepImportLeftovers(folder.path());  // the listing skips hidden files
-            for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-                const bool removed = entry.isDir() ? QDir(entry.absoluteFilePath()).removeRecursively()
-                                                   : QFile::remove(entry.absoluteFilePath());
-                if (!removed)
-                    platform::logLine(QStringLiteral("clear all: cannot remove ") + entry.fileName());
-            }
-            // A row stays with its file; the rows go by sign, so a sign goes only when none of
-            // its rows names a file that stayed.
+        [](const std::vector<VideoDetail>& rows, const LocalVideoDBManager::DeleteRows& remove, QString& problem,
+           RemovalFiles& files) {
+            // A row stays with a file that cannot be removed; the rows go by sign, so a sign
+            // stays while one of its rows names such a file. Every other file is tried.
             QSet<QString> staying;
             for (const VideoDetail& video : rows) {
                 const std::optional<QString> path = localPathOf(video.url);
-                if (path && QFileInfo::exists(*path) && isInsideVideoDirectory(*path))
+                if (path && QFileInfo::exists(*path) && isInsideVideoDirectory(*path) &&
+                    !removalProblem(*path).isEmpty())
                     staying.insert(video.sign);
+            }
+            const auto going = [&staying](const VideoDetail& row) { return !staying.contains(row.sign); };
+            for (const VideoDetail& video : rows) {
+                const std::optional<QString> path = going(video) ? localPathOf(video.url) : std::nullopt;
+                if (path && isInsideVideoDirectory(*path) &&
+                    !namedByRowThatStays(rows, *path, going, &VideoDetail::url))
+                    doom(*path, files);
+            }
+            doomThumbnails(rows, going, files);
+            // What no row names: the copies of imports and downloads killed before their row
+            // went in. One a running import or download holds is on its way in and stays; where
+            // the mount has no locks, only what nobody wrote for an hour goes.
+            const QDir folder(LocalLibraryModel::downloadVideoDirectory().toLocalFile());
+            const std::optional<QDateTime> now = libraryfiles::folderNow(folder.path());
+            for (const QFileInfo& entry : folder.entryInfoList(QDir::Files)) {
+                if (alreadyDoomed(entry.filePath(), files) ||
+                    namedByRowThatStays(rows, entry.filePath(), going, &VideoDetail::url))
+                    continue;
+                libraryfiles::Claim leftover = libraryfiles::claim(entry.filePath());
+                if (leftover.state == libraryfiles::Claim::claimed && leftover.file.fd() >= 0 &&
+                    (!leftover.unguarded || libraryfiles::untouchedForAnHour(entry.filePath(), now)))
+                    files.doomed.push_back(std::move(leftover));
             }
             QSet<QString> removed;
             for (const VideoDetail& video : rows) {
-                if (!staying.contains(video.sign) && !removed.contains(video.sign) && remove(video.sign))
+                if (!going(video)) {
+                    files.staying.push_back(video);
+                } else if (!removed.contains(video.sign)) {
+                    // A row that did not go would name a removed file: nothing changes then.
+                    if (!remove(video.sign)) {
+                        problem = writeProblemText(LocalVideoDBManager::WriteResult::failed, true);
+                        return false;
+                    }
                     removed.insert(video.sign);
+                }
             }
             return true;
         },

@@ -1,6 +1,7 @@
 #pragma once
 #include "MainWindow/locallibrary/ImportBatch.h"
 #include "MainWindow/library/LibraryViewModel.h"
+#include "service/LibraryFiles.h"
 
 #include <QList>
 #include <QUrl>
@@ -55,8 +56,9 @@ public:
     std::vector<MenuEntry> itemMenu(const VideoDetail& video);
     std::vector<MenuEntry> emptyAreaMenu();
 
-    // Item menu actions (on currentItem()). "Remove" deletes the row and then the file on the
-    // import batches' worker; the file goes only with its row, and both stay when either cannot go.
+    // Item menu actions (on currentItem()). "Remove" deletes the row and then the file and its
+    // thumbnail, when no other row names them, on the import batches' worker; both stay when
+    // the file cannot go.
     void previewItemAction();
     void setBackgroundItemAction();
     void deleteItemAction();
@@ -65,18 +67,26 @@ public:
     void importVideoItemAction();
     void openResourcePathItemAction();
     void clearAllItemAction();
-    // The confirmed clear, on the same worker: every file of the video folder is tried; the rows
-    // whose files are gone (or lie outside the folder) are deleted with them in one transaction;
-    // the list reloads and the desktop player is told. While the other program holds the database
-    // nothing is touched and the user is told.
+    // The confirmed clear, on the same worker: every row goes but those of a file that cannot be
+    // removed, in one transaction; then the files and thumbnails of the rows that went, and
+    // what no row names and no running import or download holds; the list reloads and the
+    // desktop player is told. While the other program holds the database nothing is touched and
+    // the user is told.
     void clearAllVideos(bool confirmed);
 
     // Whether a file lies inside the library's own "DownloadVideo" folder: the only files that
     // removing a video may delete.
     static bool isInsideVideoDirectory(const QString& path);
-    // Why the file at `path` could not be removed: its folder, or the file itself, cannot be
-    // changed (with the path).
-    static QString removeProblemText(const QString& path);
+    // Why the file at `path` cannot be removed: its folder, or the file itself, cannot be changed
+    // (with the path); empty when it can.
+    static QString removalProblem(const QString& path);
+    // The files a removal deletes once its rows' deletion is committed, held until then; and,
+    // for "Clear All", the rows that stay (their thumbnails stay).
+    struct RemovalFiles {
+        std::vector<libraryfiles::Claim> doomed;
+        std::vector<VideoDetail> staying;
+        std::optional<QString> note;  // libraryfiles::noteRemoval's, until every file is gone
+    };
 
 signals:
     // A removal or a confirmed clear has come back from the worker: the user was told what
@@ -90,12 +100,16 @@ private:
         QString problem;       // what the user is told; empty for nothing
     };
     // Runs `change` on the worker inside one database transaction (kept when it returns true;
-    // `problem` is what the user is told) and shows the outcome back on this thread. `all`: the
-    // whole library ("Clear All"), which also scrolls the list to the top.
+    // `problem` is what the user is told), then removes the files it named, and shows the
+    // outcome back on this thread: a kill leaves files no row names, never a row without its
+    // file. `all`: the whole library ("Clear All"), which also scrolls the list to the top.
     // `remove` deletes one row by its sign (the database's DeleteRows).
-    using RemovalChange = std::function<bool(const std::vector<VideoDetail>& rows,
-                                             const std::function<bool(const QString& sign)>& remove, QString& problem)>;
+    using RemovalChange =
+        std::function<bool(const std::vector<VideoDetail>& rows, const std::function<bool(const QString& sign)>& remove,
+                           QString& problem, RemovalFiles& files)>;
     void removeOnWorker(RemovalChange change, bool all);
+    // On the worker, after the commit: the files go, then what "Clear All" sweeps.
+    static void removeFiles(RemovalFiles& files, bool all);
     void endRemoval(const Removal& removal, bool scrollToTop);
     void selectPlayingVideo();
     void showVideos(std::vector<VideoDetail> videos, bool scrollToTop);
