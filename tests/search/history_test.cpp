@@ -51,6 +51,7 @@ TEST(SearchHistory, AddingKeepsFiveNewestFirstWithoutRepeatsAndClearingEmptiesTh
     history.addSearchHistory(QStringLiteral("x"));
     history.addSearchHistory(decomposed);
     EXPECT_EQ(history.storeHistory(), (QStringList{decomposed, QStringLiteral("x")}));
+    history.waitForWrites();  // its writes are queued on a worker and would land after the clear
 
     SearchHistoryManager(path).setStoreHistory({});
     EXPECT_TRUE(SearchHistoryManager(path).storeHistory().isEmpty());
