@@ -24,6 +24,17 @@ inline QString clip(const char* name) {
 }
 
 // Two videos in the library, "first" chosen, the wallpaper on and playing.
+// This program's settings on the mounted folder, read afresh and kept by a worker as the
+// process-wide object is: that one may have been made on an earlier mount of the same folder.
+struct MountedSettings {
+    explicit MountedSettings(const QString& settingsFolder)
+        : suite(QDir(settingsFolder).filePath(AppInfo::appGroup() + QStringLiteral(".ini"))), settings(suite) {
+        settings.startBackgroundStore();
+    }
+    platform::DefaultsSuite suite;
+    Preferences settings;
+};
+
 inline void prepareLibraryAndSettings(const QString& settingsFolder) {
     apptest::addToMainLibrary(clip("clip_320x180.mp4"), QStringLiteral("first"), QStringLiteral("First"));
     apptest::addToMainLibrary(clip("clip_12_7s.mp4"), QStringLiteral("second"), QStringLiteral("Second"));

@@ -98,7 +98,8 @@ TEST(FullDisk, AChoiceMadeOnAFullDiskReachesThePlayerOnceThereIsRoom) {
     QTemporaryDir plain;
     diskrig::Player player(plain.filePath(QStringLiteral("player.wait")));
     ASSERT_TRUE(player.waitForLine("playing first", 60000)) << player.output().toStdString();
-    Preferences& settings = Preferences::shared();
+    diskrig::MountedSettings mounted(folder);
+    Preferences& settings = mounted.settings;
 
     QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
     ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));

@@ -31,7 +31,8 @@ TEST(SlowDisk, SettingsChangesFreezeNeitherThisThreadNorTheWallpaper) {
     QTemporaryDir plain;
     diskrig::Player player(plain.filePath(QStringLiteral("player.wait")));
     ASSERT_TRUE(player.waitForLine("playing first", 120000)) << player.output().toStdString();
-    Preferences& settings = Preferences::shared();  // reads the slow file once, at start-up
+    diskrig::MountedSettings mounted(folder);  // reads the slow file once, at start-up
+    Preferences& settings = mounted.settings;
     ASSERT_EQ(settings.playingVideoSign(), QStringLiteral("first"));
 
     diskrig::Heartbeat heartbeat;
