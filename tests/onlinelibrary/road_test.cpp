@@ -133,6 +133,7 @@ TEST_F(RoadOfOneDownload, FromTheOnlineListToTheDesktopPlayer) {
     drain();
     ASSERT_EQ(pane->action(), VideoDetailView::Action::setAsWallpaper);
     pane->downloadButton->click();
+    ASSERT_TRUE(Preferences::shared().flush());  // the settings are written by a worker
     platform::DefaultsSuite onDisk(Preferences::sharedDefaults().filePath());
     EXPECT_EQ(onDisk.string(QStringLiteral("CurrentVideoSign")), std::optional<QString>(sign));
     EXPECT_EQ(onDisk.boolean(QStringLiteral("IsOpenPlayer")), true);
